@@ -1,0 +1,12 @@
+#include "error.h"
+
+const char* Error::what() const noexcept {
+    if (m_what.empty()) {
+        try {
+            m_what = localizedDescription().toStdString();
+        } catch (...) {
+            return "error";
+        }
+    }
+    return m_what.c_str();
+}

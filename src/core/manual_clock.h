@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QObject>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "clock.h"
+
+// A clock that only moves when told to, so that time limits and back-offs are tested in
+// microseconds. Single-threaded: use it on the thread that runs the coroutines under test.
+//
+// advance() moves both the wall clock and the monotonic clock and resumes, inside the call,
+// every sleep that falls due, in order of due time (ties in order of start); while a sleep
+// resumes, now() reads its due time. A sleep of zero seconds, and a cancelled sleep, resume
+// from the event loop as they would with the system clock. Destroying the clock ends every sleep
+// still pending with CancelledError, so no coroutine is left suspended forever.
+class ManualClock final : public Clock {
+public:
+    explicit ManualClock(Timestamp start = Timestamp(788918400.0));
+    ~ManualClock() override;
+    Q_DISABLE_COPY_MOVE(ManualClock)
+
+    Timestamp now() const override;
+    QCoro::Task<> sleep(double seconds, CancellationToken token) override;
+
+    // Moves the wall clock alone, as when the user sets the time; pending sleeps are unaffected.
+    void setNow(Timestamp now);
+    void advance(double seconds);
+    // Advances exactly to the earliest pending sleep; false when none is pending.
+    bool advanceToNextSleep();
+
+    std::size_t pendingSleepCount() const;
+    // Seconds from now until the earliest pending sleep falls due.
+    std::optional<double> secondsUntilNextSleep() const;
+
+    struct Sleeper;
+
+private:
+    friend class ManualSleepAwaiter;
+
+    void schedule(const std::shared_ptr<Sleeper>& sleeper);
+    void resumeSoon(const std::shared_ptr<Sleeper>& sleeper);
+    void resumeReady();
+    void remove(const Sleeper* sleeper);
+
+    Timestamp m_wallNow;
+    double m_monotonicNow = 0.0;
+    std::uint64_t m_nextSequence = 0;
+    std::vector<std::shared_ptr<Sleeper>> m_sleepers;
+    // Sleeps waiting for the event loop to resume them.
+    std::vector<std::shared_ptr<Sleeper>> m_ready;
+    bool m_closing = false;
+    // Context for resumptions queued on the event loop; gone with the clock.
+    QObject m_context;
+};
