@@ -1,0 +1,60 @@
+#include "agent_usage_snapshot.h"
+
+#include <algorithm>
+
+#include "core/hash.h"
+
+AgentUsageSnapshot::AgentUsageSnapshot(std::vector<AgentUsage> input) {
+    for (AgentUsage& usage : input) {
+        const auto existing =
+            std::find_if(usages.begin(), usages.end(),
+                         [&](const AgentUsage& held) { return held.provider == usage.provider; });
+        if (existing != usages.end()) {
+            *existing = std::move(usage);
+        } else {
+            usages.push_back(std::move(usage));
+        }
+    }
+}
+
+std::optional<AgentUsage> AgentUsageSnapshot::operator[](const AgentProvider& provider) const {
+    const auto found = std::find_if(usages.begin(), usages.end(), [&](const AgentUsage& usage) {
+        return usage.provider == provider;
+    });
+    if (found == usages.end()) {
+        return std::nullopt;
+    }
+    return *found;
+}
+
+AgentUsageSnapshot AgentUsageSnapshot::replacing(const AgentUsage& usage) const {
+    std::vector<AgentUsage> kept;
+    kept.reserve(usages.size() + 1);
+    std::copy_if(usages.begin(), usages.end(), std::back_inserter(kept),
+                 [&](const AgentUsage& held) { return held.provider != usage.provider; });
+    kept.push_back(usage);
+    return AgentUsageSnapshot(std::move(kept));
+}
+
+AgentUsageSnapshot AgentUsageSnapshot::syncedFromMac() const {
+    std::vector<AgentUsage> synced = usages;
+    for (AgentUsage& usage : synced) {
+        usage.source = UsageSource::syncedFromMac;
+    }
+    return AgentUsageSnapshot(std::move(synced));
+}
+
+const AgentUsageSnapshot& AgentUsageSnapshot::preview() {
+    static const AgentUsageSnapshot snapshot(
+        std::vector<AgentUsage>{AgentUsage::placeholder(), AgentUsage::secondaryPlaceholder()});
+    return snapshot;
+}
+
+std::size_t std::hash<AgentUsageSnapshot>::operator()(
+    const AgentUsageSnapshot& snapshot) const noexcept {
+    std::size_t seed = 0;
+    for (const AgentUsage& usage : snapshot.usages) {
+        hashCombine(seed, usage);
+    }
+    return seed;
+}

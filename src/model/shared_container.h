@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+#include "core/preferences.h"
+#include "model/agent_usage_snapshot.h"
+
+// The current snapshot as both programs see it: JSON bytes stored as a data value under
+// "currentAgentUsageSnapshot.v2" in the app group's shared preferences (or, when those cannot
+// be opened, in the program's own). The tray program writes it; the widgets read it.
+namespace SharedContainer {
+
+inline const QString kAppGroup = QStringLiteral("group.com.brindlecove.Quotamind");
+inline const QString kSnapshotKey = QStringLiteral("currentAgentUsageSnapshot.v2");
+
+// The app group's domain with its fallback.
+Preferences preferences();
+
+// Nothing when no snapshot is stored or what is stored does not decode; errors are not reported.
+std::optional<AgentUsageSnapshot> loadSnapshot(
+    const Preferences& preferences = SharedContainer::preferences());
+// Replaces the stored snapshot whole; a snapshot that cannot be encoded stores nothing. Does not
+// ask the widgets to reload.
+void save(const AgentUsageSnapshot& snapshot,
+          Preferences preferences = SharedContainer::preferences());
+
+}  // namespace SharedContainer

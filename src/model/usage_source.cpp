@@ -1,0 +1,48 @@
+#include "usage_source.h"
+
+#include <QCoreApplication>
+#include <array>
+#include <utility>
+
+namespace {
+
+constexpr std::array<std::pair<UsageSource, std::string_view>, 4> kRawValues{{
+    {UsageSource::localDesktop, "localDesktop"},
+    {UsageSource::accountSession, "accountSession"},
+    {UsageSource::syncedFromMac, "syncedFromMac"},
+    {UsageSource::preview, "preview"},
+}};
+
+}  // namespace
+
+std::string_view rawValue(UsageSource source) {
+    for (const auto& [candidate, raw] : kRawValues) {
+        if (candidate == source) {
+            return raw;
+        }
+    }
+    return {};
+}
+
+std::optional<UsageSource> usageSourceFromRawValue(std::string_view raw) {
+    for (const auto& [source, candidate] : kRawValues) {
+        if (candidate == raw) {
+            return source;
+        }
+    }
+    return std::nullopt;
+}
+
+QString label(UsageSource source) {
+    switch (source) {
+        case UsageSource::localDesktop:
+            return QCoreApplication::translate("UsageSource", "Local agent on this Mac");
+        case UsageSource::accountSession:
+            return QCoreApplication::translate("UsageSource", "Account session on this Mac");
+        case UsageSource::syncedFromMac:
+            return QCoreApplication::translate("UsageSource", "Synced from Mac");
+        case UsageSource::preview:
+            return QCoreApplication::translate("UsageSource", "Preview");
+    }
+    return {};
+}

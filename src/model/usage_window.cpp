@@ -1,0 +1,68 @@
+#include "usage_window.h"
+
+#include <QCoreApplication>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "core/hash.h"
+
+namespace {
+
+constexpr std::int64_t kSecondsPerDay = 86400;
+constexpr std::int64_t kSecondsPerHour = 3600;
+
+QString tr(const char* text) {
+    return QCoreApplication::translate("UsageWindow", text);
+}
+
+// Truncates a non-negative double toward zero into 64 bits, saturating past the range.
+std::int64_t saturatingTruncate(double value) {
+    if (value >= 0x1p63) {
+        return std::numeric_limits<std::int64_t>::max();
+    }
+    return static_cast<std::int64_t>(value);
+}
+
+}  // namespace
+
+std::int64_t UsageWindow::remainingPercent() const {
+    // Subtracting from 100 would overflow for usedPercent near INT64_MIN; clamp first.
+    const std::int64_t used = std::clamp<std::int64_t>(usedPercent, 0, 100);
+    return 100 - used;
+}
+
+QString UsageWindow::resetText(Timestamp now) const {
+    const double seconds = resetDate - now;
+    if (!(seconds > 0.0)) {  // also catches NaN
+        return tr("Resetting now");
+    }
+    const std::int64_t hours = saturatingTruncate(seconds / 3600.0);
+    const auto minutes = static_cast<std::int64_t>(std::fmod(std::trunc(seconds / 60.0), 60.0));
+    if (hours >= 24) {
+        return tr("Resets in %1d %2h").arg(hours / 24).arg(hours % 24);
+    }
+    if (hours >= 1) {
+        return tr("Resets in %1h %2m").arg(hours).arg(minutes);
+    }
+    return tr("Resets in %1m").arg(minutes);
+}
+
+QString UsageWindow::periodLabel(std::int64_t seconds) {
+    if (seconds % kSecondsPerDay == 0) {
+        return tr("%1D").arg(seconds / kSecondsPerDay);
+    }
+    if (seconds % kSecondsPerHour == 0) {
+        return tr("%1H").arg(seconds / kSecondsPerHour);
+    }
+    const std::int64_t minutes = seconds < 60 ? 1 : seconds / 60;
+    return tr("%1M").arg(minutes);
+}
+
+std::size_t std::hash<UsageWindow>::operator()(const UsageWindow& window) const noexcept {
+    std::size_t seed = 0;
+    hashCombine(seed, window.usedPercent);
+    hashCombine(seed, window.durationSeconds);
+    hashCombine(seed, window.resetDate.secondsSinceReferenceDate());
+    return seed;
+}
