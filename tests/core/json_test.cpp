@@ -1,0 +1,96 @@
+#include "core/json.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+json::Value parseOne(const std::string& number) {
+    return json::parse("{\"n\":" + number + "}");
+}
+
+}  // namespace
+
+TEST(JsonTest, NullCountsAsMissing) {
+    const json::Value object = json::parse(R"({"present":1,"empty":null})");
+    EXPECT_NE(json::optional(object, "present"), nullptr);
+    EXPECT_EQ(json::optional(object, "empty"), nullptr);
+    EXPECT_EQ(json::optional(object, "absent"), nullptr);
+    EXPECT_THROW(json::required(object, "empty"), json::DecodingError);
+    EXPECT_THROW(json::required(object, "absent"), json::DecodingError);
+    EXPECT_THROW(json::required(json::parse("[1]"), "present"), json::DecodingError);
+}
+
+TEST(JsonTest, IntegersAreExactAndWithinSigned64Bits) {
+    EXPECT_EQ(json::requiredInt64(parseOne("9223372036854775807"), "n"),
+              std::numeric_limits<std::int64_t>::max());
+    EXPECT_EQ(json::requiredInt64(parseOne("-9223372036854775808"), "n"),
+              std::numeric_limits<std::int64_t>::min());
+    EXPECT_EQ(json::requiredInt64(parseOne("12.0"), "n"), 12);
+    EXPECT_EQ(json::requiredInt64(parseOne("1e3"), "n"), 1000);
+    for (const char* bad : {"9223372036854775808", "18446744073709551615", "1e19", "-1e19", "12.5",
+                            "\"12\"", "true", "[]", "1e400"}) {
+        EXPECT_THROW(json::requiredInt64(parseOne(bad), "n"), json::DecodingError) << bad;
+    }
+}
+
+TEST(JsonTest, OtherTypesAreCheckedStrictly) {
+    EXPECT_EQ(json::requiredDouble(parseOne("42"), "n"), 42.0);
+    EXPECT_THROW(json::requiredDouble(parseOne("\"42\""), "n"), json::DecodingError);
+    EXPECT_THROW(json::requiredString(parseOne("42"), "n"), json::DecodingError);
+    EXPECT_THROW(json::toBool(json::Value(1), "n"), json::DecodingError);
+    EXPECT_THROW(json::requireArray(json::Value::object(), "n"), json::DecodingError);
+}
+
+TEST(JsonTest, RefusesMalformedOversizedAndDeeplyNestedDocuments) {
+    for (const char* bad :
+         {"", "{", "{\"a\":1,}", "{'a':1}", "[1] // c", "{\"a\":1} x", "\"\xff\"", "NaN"}) {
+        EXPECT_THROW(json::parse(bad), json::DecodingError) << bad;
+    }
+    EXPECT_THROW(json::parse(std::string(20, ' ') + "{}", 16), json::DecodingError);
+    const std::string deep =
+        std::string(json::kMaxDepth + 1, '[') + std::string(json::kMaxDepth + 1, ']');
+    EXPECT_THROW(json::parse(deep), json::DecodingError);
+    const std::string shallow =
+        std::string(json::kMaxDepth, '[') + std::string(json::kMaxDepth, ']');
+    EXPECT_NO_THROW(json::parse(shallow));
+    // A million brackets must be refused, not overflow the stack.
+    EXPECT_THROW(json::parse(std::string(1'000'000, '[')), json::DecodingError);
+}
+
+TEST(JsonTest, DoublesReadBackBitForBit) {
+    const double values[] = {0.0,
+                             -0.0,
+                             0.1 + 0.2,
+                             788918400.0,
+                             788918400.123456789,
+                             -1.5,
+                             1e-300,
+                             std::numeric_limits<double>::denorm_min(),
+                             std::numeric_limits<double>::max(),
+                             std::numeric_limits<double>::lowest(),
+                             0x1p53,
+                             0x1p53 + 2.0,
+                             3.1536e19,
+                             1.0 / 3.0};
+    for (const double value : values) {
+        json::OrderedValue document = json::OrderedValue::object();
+        document["n"] = json::number(value);
+        const double read = json::requiredDouble(json::parse(json::dump(document)), "n");
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(read), std::bit_cast<std::uint64_t>(value))
+            << json::dump(document);
+    }
+}
+
+TEST(JsonTest, WritesCompactlyInInsertionOrderWithIntegralNumbersBare) {
+    json::OrderedValue document = json::OrderedValue::object();
+    document["zeta"] = json::number(788918400.0);
+    document["alpha"] = json::number(0.5);
+    document["mid"] = json::number(-0.0);
+    EXPECT_EQ(json::dump(document), R"({"zeta":788918400,"alpha":0.5,"mid":-0.0})");
+    EXPECT_THROW(json::number(std::numeric_limits<double>::quiet_NaN()), json::EncodingError);
+    EXPECT_THROW(json::number(std::numeric_limits<double>::infinity()), json::EncodingError);
+}

@@ -1,0 +1,69 @@
+#include "core/preferences.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <bit>
+
+#include "support/temporary_config_home.h"
+
+namespace {
+
+class PreferencesTest : public test::TemporaryConfigHome {};
+
+const QString kKey = QStringLiteral("some.key.v1");
+
+}  // namespace
+
+TEST_F(PreferencesTest, DomainsLiveUnderTheConfigHome) {
+    EXPECT_EQ(Preferences::standard().filePath(),
+              path(QStringLiteral("brindlecove/Quotamind.conf")));
+    EXPECT_EQ(Preferences::appGroup(QStringLiteral("group.x")).filePath(),
+              path(QStringLiteral("brindlecove/group.x.conf")));
+}
+
+TEST_F(PreferencesTest, ValuesOfEveryKindRoundTripAndCanBeRemoved) {
+    Preferences preferences = Preferences::standard();
+    QByteArray binary;
+    for (int i = 0; i < 256; ++i) {
+        binary.append(static_cast<char>(i));
+    }
+    preferences.setData(QStringLiteral("data.v1"), binary);
+    preferences.setString(QStringLiteral("string.v1"), QStringLiteral("Grüße = [x] ; \\n"));
+    preferences.setBool(QStringLiteral("bool.v1"), false);
+    const Timestamp date(788918400.123456789);
+    preferences.setDate(QStringLiteral("date.v1"), date);
+
+    // A fresh instance reads from the file, as another process would.
+    const Preferences reader = Preferences::standard();
+    EXPECT_EQ(reader.data(QStringLiteral("data.v1")), binary);
+    EXPECT_EQ(reader.string(QStringLiteral("string.v1")), QStringLiteral("Grüße = [x] ; \\n"));
+    EXPECT_EQ(reader.boolean(QStringLiteral("bool.v1")), false);
+    ASSERT_TRUE(reader.date(QStringLiteral("date.v1")).has_value());
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(
+                  reader.date(QStringLiteral("date.v1"))->secondsSinceReferenceDate()),
+              std::bit_cast<std::uint64_t>(date.secondsSinceReferenceDate()));
+
+    preferences.remove(QStringLiteral("data.v1"));
+    EXPECT_FALSE(reader.data(QStringLiteral("data.v1")).has_value());
+    EXPECT_FALSE(reader.boolean(QStringLiteral("string.v1")).has_value());
+    EXPECT_FALSE(reader.date(QStringLiteral("string.v1")).has_value());
+}
+
+TEST_F(PreferencesTest, AppGroupFallsBackToTheStandardDomainWhenItCannotBeOpened) {
+    // A folder where the group's file should be: it can be neither read nor written.
+    ASSERT_TRUE(QDir().mkpath(path(QStringLiteral("brindlecove/group.x.conf"))));
+    Preferences group = Preferences::appGroup(QStringLiteral("group.x"));
+    group.setString(kKey, QStringLiteral("kept"));
+    EXPECT_EQ(group.string(kKey), QStringLiteral("kept"));
+    EXPECT_EQ(Preferences::standard().string(kKey), QStringLiteral("kept"));
+}
+
+TEST_F(PreferencesTest, AppGroupKeepsItsOwnFileWhenUsable) {
+    Preferences group = Preferences::appGroup(QStringLiteral("group.x"));
+    group.setString(kKey, QStringLiteral("shared"));
+    EXPECT_EQ(group.string(kKey), QStringLiteral("shared"));
+    EXPECT_FALSE(Preferences::standard().string(kKey).has_value());
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("brindlecove/group.x.conf"))));
+}

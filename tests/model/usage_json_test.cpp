@@ -1,0 +1,107 @@
+#include "model/usage_json.h"
+
+#include <gtest/gtest.h>
+
+#include "test_usages.h"
+
+namespace {
+
+const char* const kUsage =
+    R"({"windows":[{"usedPercent":42,"durationSeconds":18000,"resetDate":788936400.5}],)"
+    R"("provider":"codex","agentName":"Codex","planType":"plus","updatedAt":788918400)";
+
+std::string snapshotWith(const std::string& usageTail) {
+    return std::string(R"({"usages":[)") + kUsage + usageTail + "]}";
+}
+
+}  // namespace
+
+TEST(UsageJsonTest, WritesCompactJsonInTheDocumentedKeyOrder) {
+    const AgentUsageSnapshot snapshot({test::usage("codex", "plus", {test::window(42, 18000)})});
+    EXPECT_EQ(usage_json::encodeSnapshot(
+                  AgentUsageSnapshot({AgentUsage{.windows = {test::window(42, 18000)},
+                                                 .provider = {"codex"},
+                                                 .agentName = "Codex",
+                                                 .planType = "plus",
+                                                 .updatedAt = Timestamp(788918400.0),
+                                                 .source = UsageSource::accountSession}})),
+              snapshotWith(R"(,"source":"accountSession"})"));
+}
+
+TEST(UsageJsonTest, SourceIsOptionalButMustBeKnownWhenPresent) {
+    for (const char* tail : {"}", R"(,"source":null})"}) {
+        const auto snapshot = usage_json::decodeSnapshot(snapshotWith(tail));
+        ASSERT_EQ(snapshot.usages.size(), 1u);
+        EXPECT_EQ(snapshot.usages[0].source, UsageSource::syncedFromMac) << tail;
+    }
+    for (const char* source : {"localDesktop", "accountSession", "syncedFromMac", "preview"}) {
+        const auto snapshot = usage_json::decodeSnapshot(
+            snapshotWith(R"(,"source":")" + std::string(source) + "\"}"));
+        EXPECT_EQ(rawValue(snapshot.usages[0].source), source);
+    }
+    for (const char* bad :
+         {R"(,"source":"cloud"})", R"(,"source":"LocalDesktop"})", R"(,"source":1})"}) {
+        EXPECT_THROW(usage_json::decodeSnapshot(snapshotWith(bad)), json::DecodingError) << bad;
+    }
+}
+
+TEST(UsageJsonTest, AcceptsAnyProviderAnyKeyOrderUnknownKeysAndKeepsDuplicates) {
+    const std::string text =
+        R"({"extra":true,"usages":[)"
+        R"({"source":"preview","updatedAt":1.5,"planType":"","agentName":"G","provider":"gemini","windows":[],"x":{}},)"
+        R"({"windows":[],"provider":"gemini","agentName":"G2","planType":"p","updatedAt":2})"
+        R"(]})";
+    const auto snapshot = usage_json::decodeSnapshot(text);
+    ASSERT_EQ(snapshot.usages.size(), 2u);
+    EXPECT_EQ(snapshot.usages[0].provider.rawValue, "gemini");
+    EXPECT_EQ(snapshot.usages[1].agentName, "G2");
+    EXPECT_EQ(snapshot.usages[0].updatedAt, Timestamp(1.5));
+}
+
+TEST(UsageJsonTest, AnyMissingOrMistypedFieldFailsTheWholeSnapshot) {
+    const std::string good = std::string(R"({"usages":[)") + kUsage + "}]}";
+    ASSERT_NO_THROW(usage_json::decodeSnapshot(good));
+    const std::pair<std::string, std::string> edits[] = {
+        {R"("usedPercent":42,)", ""},
+        {R"(,"durationSeconds":18000)", ""},
+        {R"(,"resetDate":788936400.5)", ""},
+        {R"("usedPercent":42)", R"("usedPercent":42.5)"},
+        {R"("usedPercent":42)", R"("usedPercent":"42")"},
+        {R"("usedPercent":42)", R"("usedPercent":null)"},
+        {R"("durationSeconds":18000)", R"("durationSeconds":9223372036854775808)"},
+        {R"("resetDate":788936400.5)", R"("resetDate":"2026-01-01")"},
+        {R"(,"provider":"codex")", ""},
+        {R"("provider":"codex")", R"("provider":{"rawValue":"codex"})"},
+        {R"(,"agentName":"Codex")", ""},
+        {R"("planType":"plus")", R"("planType":null)"},
+        {R"(,"updatedAt":788918400)", ""},
+        {R"("updatedAt":788918400)", R"("updatedAt":true)"},
+        {R"("windows":[{)", R"("windows":{"a":{)"},
+        {R"({"usages":[)", R"({"usages":{}, "u":[)"},
+    };
+    for (const auto& [from, to] : edits) {
+        std::string text = good;
+        const auto at = text.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        text.replace(at, from.size(), to);
+        EXPECT_THROW(usage_json::decodeSnapshot(text), json::DecodingError) << text;
+    }
+    for (const char* bad :
+         {"", "null", "[]", "{}", R"({"usages":null})", "{\"usages\":[", "\x89PNG"}) {
+        EXPECT_THROW(usage_json::decodeSnapshot(bad), json::DecodingError) << bad;
+    }
+}
+
+TEST(UsageJsonTest, ExtremeIntegersDecodeAndRoundTrip) {
+    AgentUsage usage = test::usage("codex");
+    usage.windows = {test::window(std::numeric_limits<std::int64_t>::max(),
+                                  std::numeric_limits<std::int64_t>::min(), 3.15576e19)};
+    const AgentUsageSnapshot snapshot({usage});
+    EXPECT_EQ(usage_json::decodeSnapshot(usage_json::encodeSnapshot(snapshot)), snapshot);
+}
+
+TEST(UsageJsonTest, NonFiniteTimestampsCannotBeEncoded) {
+    AgentUsage usage = test::usage("codex");
+    usage.updatedAt = Timestamp(std::numeric_limits<double>::infinity());
+    EXPECT_THROW(usage_json::encodeSnapshot(AgentUsageSnapshot({usage})), json::EncodingError);
+}

@@ -1,0 +1,82 @@
+#include "model/usage_window.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+namespace {
+
+QString resetTextIn(double seconds) {
+    const Timestamp now(788918400.0);
+    return UsageWindow{.usedPercent = 0, .durationSeconds = 18000, .resetDate = now + seconds}
+        .resetText(now);
+}
+
+}  // namespace
+
+TEST(UsageWindowTest, ResetTextAtItsBoundaries) {
+    const struct {
+        double seconds;
+        const char* text;
+    } cases[] = {
+        {-120, "Resetting now"},
+        {0, "Resetting now"},
+        {0.5, "Resets in 0m"},
+        {59 * 60 + 59, "Resets in 59m"},
+        {3600, "Resets in 1h 0m"},
+        {3600 + 5 * 60, "Resets in 1h 5m"},
+        {23 * 3600 + 59 * 60 + 59.9, "Resets in 23h 59m"},
+        {24 * 3600, "Resets in 1d 0h"},
+        {25 * 3600 + 30 * 60, "Resets in 1d 1h"},
+        {6 * 86400 + 22 * 3600, "Resets in 6d 22h"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(resetTextIn(c.seconds), QString::fromUtf8(c.text)) << c.seconds;
+    }
+}
+
+TEST(UsageWindowTest, ResetTextSurvivesTimesBeyondSixtyFourBitsOfHours) {
+    // The year 10^12 is about 3e19 seconds away; 1e300 seconds is far past 2^63 hours.
+    EXPECT_EQ(resetTextIn(3.15576e19), QStringLiteral("Resets in 365250000000000d 0h"));
+    const qint64 maxHours = std::numeric_limits<qint64>::max();
+    const QString clamped =
+        QStringLiteral("Resets in %1d %2h").arg(maxHours / 24).arg(maxHours % 24);
+    EXPECT_EQ(resetTextIn(1e300), clamped);
+    EXPECT_EQ(resetTextIn(std::numeric_limits<double>::infinity()), clamped);
+    EXPECT_EQ(resetTextIn(std::numeric_limits<double>::quiet_NaN()),
+              QStringLiteral("Resetting now"));
+}
+
+TEST(UsageWindowTest, PeriodLabels) {
+    const struct {
+        std::int64_t seconds;
+        const char* label;
+    } cases[] = {
+        {604800, "7D"},
+        {86400, "1D"},
+        {18000, "5H"},
+        {3600, "1H"},
+        {1800, "30M"},
+        {5400, "90M"},
+        {90, "1M"},
+        {30, "1M"},
+        {0, "0D"},
+        {-86400, "-1D"},
+        {std::numeric_limits<std::int64_t>::min(), "1M"},
+        {std::numeric_limits<std::int64_t>::max(), "153722867280912930M"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(UsageWindow::periodLabel(c.seconds), QString::fromUtf8(c.label)) << c.seconds;
+    }
+}
+
+TEST(UsageWindowTest, RemainingPercentIsClamped) {
+    auto remaining = [](std::int64_t used) {
+        return UsageWindow{.usedPercent = used, .durationSeconds = 18000, .resetDate = {}}
+            .remainingPercent();
+    };
+    EXPECT_EQ(remaining(42), 58);
+    EXPECT_EQ(remaining(130), 0);
+    EXPECT_EQ(remaining(-5), 100);
+    EXPECT_EQ(remaining(std::numeric_limits<std::int64_t>::min()), 100);
+}
