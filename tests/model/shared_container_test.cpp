@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QProcess>
 #include <bit>
 
@@ -117,12 +116,4 @@ TEST_F(SharedContainerTest, AnotherProcessReadsWhatThisOneSavedAndTheReverse) {
                       QByteArray::fromStdString(usage_json::encodeSnapshot(next)), nullptr),
               0);
     EXPECT_EQ(SharedContainer::loadSnapshot(), next);
-}
-
-TEST_F(SharedContainerTest, FallsBackToTheProgramsOwnPreferencesWhenTheGroupCannotBeOpened) {
-    ASSERT_TRUE(
-        QDir().mkpath(path(QStringLiteral("brindlecove/group.com.brindlecove.Quotamind.conf"))));
-    SharedContainer::save(awkwardSnapshot());
-    EXPECT_EQ(SharedContainer::loadSnapshot(), awkwardSnapshot());
-    EXPECT_TRUE(Preferences::standard().data(SharedContainer::kSnapshotKey).has_value());
 }
