@@ -1,0 +1,31 @@
+#include "claude_usage_client_error.h"
+
+#include <QCoreApplication>
+
+QString ClaudeUsageClientError::localizedDescription() const {
+    auto tr = [](const char* text) {
+        return QCoreApplication::translate("ClaudeUsageClientError", text);
+    };
+    switch (m_code) {
+        case Code::serverError:
+            return tr("Claude usage request failed with HTTP %1.").arg(m_httpStatus);
+        case Code::credentialsNotFound:
+            return tr("Claude Code is not signed in on this Mac. Run `claude login`.");
+        case Code::invalidCredentials:
+            return tr("The local Claude Code session could not be read. Run `claude login` again.");
+        case Code::keychainAccessDenied:
+            return tr(
+                "Allow Quotamind to read “Claude Code-credentials” in Keychain, then refresh.");
+        case Code::expiredCredentials:
+            return tr("The Claude Code session has expired. Run `claude login`, then refresh.");
+        case Code::unauthorized:
+            return tr("Claude rejected the local session. Run `claude login`, then refresh.");
+        case Code::rateLimited:
+            return tr("Claude usage is temporarily rate limited. Try refreshing in a few minutes.");
+        case Code::noRateLimits:
+            return tr("Claude returned no 5-hour or weekly limit for this account.");
+        case Code::invalidResponse:
+            return tr("Claude returned an unsupported usage response.");
+    }
+    return {};
+}

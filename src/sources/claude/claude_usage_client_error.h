@@ -1,0 +1,34 @@
+#pragma once
+
+#include "core/error.h"
+
+// Why reading Claude usage failed, with the sentence the user sees.
+class ClaudeUsageClientError final : public Error {
+public:
+    enum class Code {
+        serverError,
+        credentialsNotFound,
+        invalidCredentials,
+        keychainAccessDenied,
+        expiredCredentials,
+        unauthorized,
+        rateLimited,
+        noRateLimits,
+        invalidResponse,
+    };
+
+    explicit ClaudeUsageClientError(Code code, int httpStatus = 0)
+        : m_code(code), m_httpStatus(httpStatus) {}
+    static ClaudeUsageClientError serverError(int httpStatus) {
+        return ClaudeUsageClientError(Code::serverError, httpStatus);
+    }
+
+    Code code() const { return m_code; }
+    // The status of a serverError; 0 otherwise.
+    int httpStatus() const { return m_httpStatus; }
+    QString localizedDescription() const override;
+
+private:
+    Code m_code;
+    int m_httpStatus;
+};
