@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QByteArray>
+#include <QCoro/QCoroTask>
+#include <QString>
+#include <optional>
+
+#include "core/error.h"
+
+// A failed secret store operation. The status numbers are the keychain's, so every caller maps
+// the same conditions to the same outcome.
+class SecretStoreError final : public Error {
+public:
+    enum Status : int {
+        notFound = -25300,
+        notAvailable = -25291,  // no secret service to talk to
+        accessDenied = -25293,  // locked, or unlocking was refused
+        userCanceled = -128,    // an unlock prompt was dismissed
+        failed = -25299,        // anything else the service reported
+    };
+
+    SecretStoreError(Status status, QString description)
+        : m_status(status), m_description(std::move(description)) {}
+
+    Status status() const { return m_status; }
+    QString localizedDescription() const override { return m_description; }
+
+private:
+    Status m_status;
+    QString m_description;
+};
+
+// Generic-password items identified by a service and an account. Operations may block on an
+// unlock prompt, so implementations run them off the calling thread; they resume on it.
+class SecretStore {
+public:
+    virtual ~SecretStore() = default;
+
+    // The data of an item of `service` (of `account`, when given; otherwise of any account), or
+    // nothing when there is none. Throws SecretStoreError.
+    virtual QCoro::Task<std::optional<QByteArray>> find(QString service,
+                                                        std::optional<QString> account) = 0;
+    // Creates the item or replaces its data. Throws SecretStoreError.
+    virtual QCoro::Task<> save(QString service, QString account, QString label,
+                               QByteArray data) = 0;
+    // Deletes the item; false when there was none. Throws SecretStoreError.
+    virtual QCoro::Task<bool> remove(QString service, QString account) = 0;
+};
