@@ -53,22 +53,45 @@ bool processEventsUntil(Condition condition,
     return condition();
 }
 
+// A task started by the test and left running while the test does other things (advances a
+// manual clock, answers a request); poll isDone(), then get() its result.
+template <typename T>
+class StartedTask {
+public:
+    explicit StartedTask(QCoro::Task<T> task)
+        : m_outcome(std::make_shared<detail::Outcome<T>>()),
+          m_capture(detail::capture<T>(std::move(task), m_outcome)) {}
+
+    bool isDone() const { return m_outcome->done; }
+    // Processes events until the task is done, for at most `limit`; false when it is not.
+    bool waitUntilDone(std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+        return processEventsUntil([this] { return isDone(); }, limit);
+    }
+    // The value, or the task's exception rethrown; throws std::runtime_error while not done.
+    T get() {
+        if (!m_outcome->done) {
+            throw std::runtime_error("task did not finish in time");
+        }
+        if (m_outcome->error) {
+            std::rethrow_exception(m_outcome->error);
+        }
+        if constexpr (!std::is_void_v<T>) {
+            return std::move(*m_outcome->value);
+        }
+    }
+
+private:
+    std::shared_ptr<detail::Outcome<T>> m_outcome;
+    QCoro::Task<> m_capture;
+};
+
 // Runs the event loop until `task` finishes, for at most `limit` of real time, then returns its
 // value or rethrows its exception. Throws std::runtime_error when the limit passes first.
 template <typename T>
 T runTask(QCoro::Task<T> task, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-    auto outcome = std::make_shared<detail::Outcome<T>>();
-    QCoro::Task<> captured = detail::capture<T>(std::move(task), outcome);
-    processEventsUntil([&] { return outcome->done; }, limit);
-    if (!outcome->done) {
-        throw std::runtime_error("task did not finish in time");
-    }
-    if (outcome->error) {
-        std::rethrow_exception(outcome->error);
-    }
-    if constexpr (!std::is_void_v<T>) {
-        return std::move(*outcome->value);
-    }
+    StartedTask<T> started(std::move(task));
+    started.waitUntilDone(limit);
+    return started.get();
 }
 
 }  // namespace test

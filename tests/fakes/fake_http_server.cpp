@@ -1,0 +1,123 @@
+#include "fake_http_server.h"
+
+#include <QTcpSocket>
+#include <optional>
+
+namespace {
+
+constexpr qsizetype kMaxRequestBytes = 8 * 1024 * 1024;
+
+QByteArray reasonPhrase(int status) {
+    switch (status) {
+        case 200:
+            return "OK";
+        case 401:
+            return "Unauthorized";
+        case 403:
+            return "Forbidden";
+        case 404:
+            return "Not Found";
+        case 429:
+            return "Too Many Requests";
+        default:
+            return "Status";
+    }
+}
+
+}  // namespace
+
+QByteArray FakeHttpServer::Request::header(const QByteArray& name) const {
+    for (const auto& [key, value] : headers) {
+        if (key.compare(name, Qt::CaseInsensitive) == 0) {
+            return value;
+        }
+    }
+    return {};
+}
+
+FakeHttpServer::FakeHttpServer() {
+    if (!m_server.listen(QHostAddress::LocalHost, 0)) {
+        qFatal("fake HTTP server cannot listen on loopback");
+    }
+    connect(&m_server, &QTcpServer::newConnection, this, [this] {
+        while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+            serve(socket);
+        }
+    });
+}
+
+QUrl FakeHttpServer::origin() const {
+    return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()));
+}
+
+void FakeHttpServer::enqueue(const QByteArray& path, Response response) {
+    m_responses[path].push_back(std::move(response));
+}
+
+void FakeHttpServer::serve(QTcpSocket* socket) {
+    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    auto buffer = std::make_shared<QByteArray>();
+    connect(socket, &QTcpSocket::readyRead, this, [this, socket, buffer] {
+        buffer->append(socket->readAll());
+        if (buffer->size() > kMaxRequestBytes) {
+            socket->abort();
+            return;
+        }
+        std::optional<Request> request = takeRequest(*buffer);
+        if (!request) {
+            return;
+        }
+        m_requests.push_back(*request);
+        Response response{.status = 404, .body = {}, .headers = {}, .neverAnswer = false};
+        auto queue = m_responses.find(request->path);
+        if (queue != m_responses.end() && !queue->empty()) {
+            response = std::move(queue->front());
+            queue->pop_front();
+        }
+        if (response.neverAnswer) {
+            return;
+        }
+        QByteArray answer = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' +
+                            reasonPhrase(response.status) + "\r\n";
+        for (const auto& [name, value] : response.headers) {
+            answer += name + ": " + value + "\r\n";
+        }
+        answer += "Content-Length: " + QByteArray::number(response.body.size()) +
+                  "\r\nConnection: close\r\n\r\n" + response.body;
+        socket->write(answer);
+        socket->disconnectFromHost();
+    });
+}
+
+std::optional<FakeHttpServer::Request> FakeHttpServer::takeRequest(QByteArray& buffer) {
+    const qsizetype headerEnd = buffer.indexOf("\r\n\r\n");
+    if (headerEnd < 0) {
+        return std::nullopt;
+    }
+    const QList<QByteArray> lines = buffer.left(headerEnd).split('\n');
+    const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
+    Request request;
+    request.method = requestLine.value(0);
+    request.path = requestLine.value(1);
+    qsizetype contentLength = 0;
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QByteArray line = lines[i].trimmed();
+        const qsizetype colon = line.indexOf(':');
+        if (colon <= 0) {
+            continue;
+        }
+        const QByteArray name = line.left(colon).trimmed();
+        const QByteArray value = line.mid(colon + 1).trimmed();
+        request.headers.append({name, value});
+        if (name.compare("Content-Length", Qt::CaseInsensitive) == 0) {
+            contentLength = value.toLongLong();
+        }
+    }
+    const qsizetype bodyStart = headerEnd + 4;
+    if (buffer.size() - bodyStart < contentLength) {
+        return std::nullopt;
+    }
+    request.body = buffer.mid(bodyStart, contentLength);
+    buffer.remove(0, bodyStart + contentLength);
+    return request;
+}
