@@ -155,31 +155,26 @@ PseudoTerminal::PseudoTerminal(const Options& options) {
 }
 
 PseudoTerminal::~PseudoTerminal() {
-    if (!m_waitStatus) {
-        kill();
-    }
+    kill();
     closeTerminal();
 }
 
 bool PseudoTerminal::isRunning() {
-    if (m_waitStatus) {
+    if (m_reaped) {
         return false;
     }
-    int status = 0;
     pid_t result;
     do {
-        result = ::waitpid(m_pid, &status, WNOHANG);
+        result = ::waitpid(m_pid, nullptr, WNOHANG);
     } while (result < 0 && errno == EINTR);
-    if (result == 0) {
-        return true;
-    }
     // ECHILD: something else reaped it (SIGCHLD set to be ignored); it has ended either way.
-    m_waitStatus = result == m_pid ? status : 0;
-    return false;
+    m_reaped = result != 0;
+    return !m_reaped;
 }
 
 void PseudoTerminal::signalChild(int signal) const {
-    if (m_waitStatus) {
+    // Never with a pid of 0 or -1, which would mean whole groups of other processes.
+    if (m_reaped || m_pid <= 0) {
         return;
     }
     // The child leads its own process group; helpers it started there go with it.
@@ -192,16 +187,13 @@ void PseudoTerminal::terminate() {
 }
 
 void PseudoTerminal::kill() {
-    if (m_waitStatus) {
+    if (m_reaped || m_pid <= 0) {
         return;
     }
     signalChild(SIGKILL);
-    int status = 0;
-    pid_t result;
-    do {
-        result = ::waitpid(m_pid, &status, 0);
-    } while (result < 0 && errno == EINTR);
-    m_waitStatus = result == m_pid ? status : 0;
+    while (::waitpid(m_pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    m_reaped = true;
 }
 
 void PseudoTerminal::closeTerminal() {

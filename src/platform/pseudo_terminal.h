@@ -5,7 +5,6 @@
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
-#include <optional>
 
 // A child program running in a pseudo-terminal of its own. The child leads a new session whose
 // controlling terminal is the slave side, which is also its standard input, output and error;
@@ -41,8 +40,6 @@ public:
 
     // Whether the child still runs. Reaps it without blocking once it has ended.
     bool isRunning();
-    // The wait status of the reaped child (as waitpid reports it); nothing while it runs.
-    std::optional<int> waitStatus() const { return m_waitStatus; }
 
     // Sends SIGTERM to the child and to its process group, unless it has been reaped.
     void terminate();
@@ -59,5 +56,5 @@ private:
     int m_master = -1;
     int m_slave = -1;
     pid_t m_pid = -1;
-    std::optional<int> m_waitStatus;
+    bool m_reaped = false;
 };

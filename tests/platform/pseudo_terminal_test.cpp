@@ -1,12 +1,9 @@
 #include "platform/pseudo_terminal.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
-#include <cerrno>
 #include <csignal>
 #include <memory>
 
@@ -50,41 +47,6 @@ TEST_F(PseudoTerminalTest, DestroyingItEndsAChildThatIgnoresSigtermAndReapsIt) {
 
     terminal.reset();
     EXPECT_TRUE(test::processIsGone(pid));
-}
-
-TEST_F(PseudoTerminalTest, ReportsHowTheChildEnded) {
-    PseudoTerminal exited(fakeClaude({QStringLiteral("FAKE_CLAUDE_EXIT=at-once")}));
-    ASSERT_TRUE(test::waitUntil([&] { return !exited.isRunning(); }));
-    ASSERT_TRUE(exited.waitStatus());
-    EXPECT_TRUE(WIFEXITED(*exited.waitStatus()));
-    EXPECT_EQ(WEXITSTATUS(*exited.waitStatus()), 0);
-
-    PseudoTerminal killed(fakeClaude({QStringLiteral("FAKE_CLAUDE_SIGTERM=ignore")}));
-    EXPECT_TRUE(killed.isRunning());
-    EXPECT_FALSE(killed.waitStatus());
-    killed.kill();
-    EXPECT_FALSE(killed.isRunning());
-    ASSERT_TRUE(killed.waitStatus());
-    EXPECT_TRUE(WIFSIGNALED(*killed.waitStatus()));
-    EXPECT_EQ(WTERMSIG(*killed.waitStatus()), SIGKILL);
-    EXPECT_TRUE(test::processIsGone(killed.processId()));
-}
-
-TEST_F(PseudoTerminalTest, TheChildGetsTheRequestedTerminalSizeAndTheMasterNeverBlocks) {
-    PseudoTerminal::Options options = fakeClaude({});
-    options.rows = 24;
-    options.columns = 81;
-    PseudoTerminal terminal(options);
-    ASSERT_TRUE(waitForReady());
-    EXPECT_EQ(record().value("size"), "24 81");
-    EXPECT_EQ(record().value("tty"), "111");
-
-    char byte = 0;
-    EXPECT_EQ(::read(terminal.masterDescriptor(), &byte, 1), -1);
-    EXPECT_EQ(errno, EAGAIN);
-    terminal.closeTerminal();
-    EXPECT_EQ(terminal.masterDescriptor(), -1);
-    terminal.closeTerminal();
 }
 
 struct StartFailure {

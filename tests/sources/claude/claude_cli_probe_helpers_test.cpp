@@ -37,22 +37,18 @@ const QByteArray kTrustAnswer = "y\r";
 INSTANTIATE_TEST_SUITE_P(
     Screens, ReplyForScreenTest,
     ::testing::Values(
-        ScreenReply{"Nothing", {}, {}}, ScreenReply{"UnrelatedText", "Welcome to Claude Code", {}},
-        ScreenReply{"TrustQuestion", kTrust, kTrustAnswer},
-        ScreenReply{"TrustInAnyCase", "DO YOU TRUST THE FILES IN THIS FOLDER", kTrustAnswer},
+        ScreenReply{"Nothing", {}, {}}, ScreenReply{"TrustQuestion", kTrust, kTrustAnswer},
         ScreenReply{"PressEnter", "Press Enter to continue", "\r"},
         ScreenReply{"StatusScreen", "Show Claude Code status", "\r"},
         ScreenReply{"TrustWinsOverEnter", "press enter to continue " + kTrust, kTrustAnswer},
         ScreenReply{"SplitByEscapes", "Do you trust the \x1b[1mfiles\x1b[0m in this folder", {}},
         ScreenReply{"InvalidUtf8Before", "\xff\xfe\xc3" + kTrust, kTrustAnswer},
-        ScreenReply{"NonAsciiAround", "\xe2\x9d\xaf Press Enter to continue\xe2\x80\xa6", "\r"},
         // Only the last 16384 bytes count.
         ScreenReply{"EndsExactlyInTheWindow",
                     kTrust + filler(ClaudeCLIProbe::screenBytes - kTrust.size()), kTrustAnswer},
         ScreenReply{"OneByteOutOfTheWindow",
                     kTrust + filler(ClaudeCLIProbe::screenBytes - kTrust.size() + 1),
                     {}},
-        ScreenReply{"ScrolledFarAway", kTrust + filler(1 << 20), {}},
         ScreenReply{"LatestAfterMuchOutput", filler(1 << 20) + "press enter to continue", "\r"}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -153,18 +149,9 @@ INSTANTIATE_TEST_SUITE_P(
                       Candidates{"LocalBinBeforeClaudeLocal", false, {M, X, X, X, X}, 1},
                       Candidates{"LinkToExecutableCounts", false, {M, L, X, M, M}, 1},
                       Candidates{"SystemPathsInOrder", false, {M, P, D, M, X}, 4},
-                      Candidates{"FirstSystemPath", true, {M, M, M, X, X}, 3},
+                      Candidates{"FirstSystemPathFirst", false, {M, P, D, X, X}, 3},
                       Candidates{"NothingExecutable", true, {P, P, D, P, M}, -1}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(ResolveClaudeBinaryTest, AnEmptyOverrideIsSkipped) {
-    ManualClock clock;
-    ClaudeCLIProbe::Environment environment;
-    environment.homePath = QStringLiteral("/nonexistent-home");
-    environment.systemBinaryPaths = {};
-    environment.processEnvironment.insert(QStringLiteral("CLAUDE_BINARY"), QString());
-    EXPECT_FALSE(ClaudeCLIProbe(clock, environment).resolveClaudeBinary());
-}
 
 // --- Reading and writing descriptors ----------------------------------------------------------
 
@@ -254,7 +241,7 @@ TEST_P(WriteAllFailureTest, IsExpiredCredentials) {
     } catch (const ClaudeUsageClientError& error) {
         EXPECT_EQ(error.code(), ClaudeUsageClientError::Code::expiredCredentials);
     }
-    if (descriptor != pipe.writeEnd && descriptor >= 0) {
+    if (descriptor != pipe.writeEnd && descriptor != pipe.readEnd) {
         ::close(descriptor);
     }
 }
@@ -263,12 +250,6 @@ INSTANTIATE_TEST_SUITE_P(
     Descriptors, WriteAllFailureTest,
     ::testing::Values(WriteFailure{"DeviceFull",
                                    [](Pipe&) { return ::open("/dev/full", O_WRONLY | O_CLOEXEC); }},
-                      WriteFailure{"ClosedDescriptor",
-                                   [](Pipe& pipe) {
-                                       const int descriptor = pipe.writeEnd;
-                                       pipe.closeWrite();
-                                       return descriptor;
-                                   }},
                       WriteFailure{"ReadOnlyDescriptor", [](Pipe& pipe) { return pipe.readEnd; }},
                       // Nobody ever reads: the write gives up instead of retrying for ever.
                       WriteFailure{"NeverDrained",
@@ -280,9 +261,5 @@ INSTANTIATE_TEST_SUITE_P(
                                        return pipe.writeEnd;
                                    }}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(ClaudeCLIProbeDescriptorTest, WritingNothingTouchesNoDescriptor) {
-    EXPECT_NO_THROW(ClaudeCLIProbe::writeAll({}, -1));
-}
 
 }  // namespace

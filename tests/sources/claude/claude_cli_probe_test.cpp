@@ -337,7 +337,7 @@ INSTANTIATE_TEST_SUITE_P(Moments, ClaudeCLIProbeCancellationTest,
                                            CancellationCase{"WhilePolling", 3.0, "/status\r"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-enum class StartProblem { missingBinary, plainFileBinary, scratchIsSymlink, scratchIsFile };
+enum class StartProblem { missingBinary, scratchIsSymlink };
 
 struct StartCase {
     const char* name;
@@ -357,19 +357,9 @@ TEST_P(ClaudeCLIProbeStartTest, FailsWithoutRunningTheProgram) {
         case StartProblem::missingBinary:
             binary = m_folder.filePath(QStringLiteral("claude"));
             break;
-        case StartProblem::plainFileBinary:
-            binary = m_folder.filePath(QStringLiteral("claude"));
-            ASSERT_TRUE(QFile::copy(test::fakeClaudeProgram(), binary));
-            ASSERT_TRUE(QFile::setPermissions(binary, QFile::ReadOwner | QFile::WriteOwner));
-            break;
         case StartProblem::scratchIsSymlink:
             ASSERT_TRUE(QFile::link(elsewhere, scratchPath()));
             break;
-        case StartProblem::scratchIsFile: {
-            QFile file(scratchPath());
-            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-            break;
-        }
     }
     start({}, 10.0, binary);
     ASSERT_TRUE(test::waitUntil([this] { return done(); }, 1s));
@@ -389,9 +379,7 @@ TEST_P(ClaudeCLIProbeStartTest, FailsWithoutRunningTheProgram) {
 INSTANTIATE_TEST_SUITE_P(
     Problems, ClaudeCLIProbeStartTest,
     ::testing::Values(StartCase{"MissingBinary", StartProblem::missingBinary, false},
-                      StartCase{"NonExecutableBinary", StartProblem::plainFileBinary, false},
-                      StartCase{"ScratchFolderIsASymlink", StartProblem::scratchIsSymlink, true},
-                      StartCase{"ScratchFolderIsAFile", StartProblem::scratchIsFile, true}),
+                      StartCase{"ScratchFolderIsASymlink", StartProblem::scratchIsSymlink, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
