@@ -257,10 +257,20 @@ TEST_F(ClaudeCLIProbeTest, TypesEnterEveryEightTenthsOfASecond) {
     }
 }
 
-TEST_F(ClaudeCLIProbeTest, AtTheDeadlineANeverExitingChildGetsExitThenSigterm) {
+struct DeadlineCase {
+    const char* name;
+    // The wall clock is set by this much once polling has begun.
+    double wallClockShift;
+};
+
+class ClaudeCLIProbeDeadlineTest : public ClaudeCLIProbeTest,
+                                   public ::testing::WithParamInterface<DeadlineCase> {};
+
+TEST_P(ClaudeCLIProbeDeadlineTest, ANeverExitingChildGetsExitThenSigtermAfterTenSeconds) {
     start({{QStringLiteral("FAKE_CLAUDE_EXIT"), QStringLiteral("never")}}, 10.0);
     ASSERT_TRUE(waitForRecord([](const auto& record) { return record.has("ready"); }));
     advance(ClaudeCLIProbe::launchWaitSeconds);
+    m_clock.setNow(m_clock.now() + GetParam().wallClockShift);
     advance(9.9);
     EXPECT_FALSE(done());
     EXPECT_FALSE(record().has("signal"));
@@ -275,6 +285,11 @@ TEST_F(ClaudeCLIProbeTest, AtTheDeadlineANeverExitingChildGetsExitThenSigterm) {
     EXPECT_NO_THROW(result());
     EXPECT_TRUE(test::processIsGone(record().pid()));
 }
+
+INSTANTIATE_TEST_SUITE_P(WallClocks, ClaudeCLIProbeDeadlineTest,
+                         ::testing::Values(DeadlineCase{"Steady", 0.0},
+                                           DeadlineCase{"SetBackAnHour", -3600.0}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ClaudeCLIProbeTest, AChildThatIgnoresSigtermIsKilledAfterTheGrace) {
     start({{QStringLiteral("FAKE_CLAUDE_EXIT"), QStringLiteral("never")},
