@@ -86,6 +86,9 @@ protected:
     bool waitForRecord(Condition condition) const {
         return test::waitUntil([&] { return condition(record()); });
     }
+    bool waitForReady() const {
+        return waitForRecord([](const auto& record) { return record.has("ready"); });
+    }
     bool waitForChildEnd() const {
         return test::waitUntil([this] { return test::processHasEnded(record().pid()); });
     }
@@ -187,7 +190,7 @@ TEST_P(ClaudeCLIProbeScreenTest, AnswersTheScreenOnEveryPollWhileItIsVisible) {
            {QStringLiteral("FAKE_CLAUDE_WRITE_FILE"), renewed},
            {QStringLiteral("FAKE_CLAUDE_WRITE_CONTENT"), QStringLiteral("{\"renewed\":true}")}},
           10.0);
-    ASSERT_TRUE(waitForRecord([](const auto& record) { return record.has("ready"); }));
+    ASSERT_TRUE(waitForReady());
     advance(ClaudeCLIProbe::launchWaitSeconds);
     const bool answersStatus = *screen.statusScreen != '\0';
     ASSERT_TRUE(waitForRecord([&](const auto& record) {
@@ -241,7 +244,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ClaudeCLIProbeTest, TypesEnterEveryEightTenthsOfASecond) {
     start({}, 10.0);
-    ASSERT_TRUE(waitForRecord([](const auto& record) { return record.has("ready"); }));
+    ASSERT_TRUE(waitForReady());
     advance(ClaudeCLIProbe::launchWaitSeconds);
     // Polls run every 0.06 s from the moment "/status" is typed: the 14th (0.84 s) is the first
     // at least 0.8 s after it, and the 28th the first 0.8 s after that.
@@ -268,7 +271,7 @@ class ClaudeCLIProbeDeadlineTest : public ClaudeCLIProbeTest,
 
 TEST_P(ClaudeCLIProbeDeadlineTest, ANeverExitingChildGetsExitThenSigtermAfterTenSeconds) {
     start({{QStringLiteral("FAKE_CLAUDE_EXIT"), QStringLiteral("never")}}, 10.0);
-    ASSERT_TRUE(waitForRecord([](const auto& record) { return record.has("ready"); }));
+    ASSERT_TRUE(waitForReady());
     advance(ClaudeCLIProbe::launchWaitSeconds);
     m_clock.setNow(m_clock.now() + GetParam().wallClockShift);
     advance(9.9);
@@ -295,7 +298,7 @@ TEST_F(ClaudeCLIProbeTest, AChildThatIgnoresSigtermIsKilledAfterTheGrace) {
     start({{QStringLiteral("FAKE_CLAUDE_EXIT"), QStringLiteral("never")},
            {QStringLiteral("FAKE_CLAUDE_SIGTERM"), QStringLiteral("ignore")}},
           1.0);
-    ASSERT_TRUE(waitForRecord([](const auto& record) { return record.has("ready"); }));
+    ASSERT_TRUE(waitForReady());
     advance(ClaudeCLIProbe::launchWaitSeconds);
     advance(1.1);
     ASSERT_TRUE(waitForRecord([](const auto& record) { return record.has("signal", "TERM"); }));
@@ -312,7 +315,7 @@ TEST_F(ClaudeCLIProbeTest, AChildThatIgnoresSigtermIsKilledAfterTheGrace) {
 
 TEST_F(ClaudeCLIProbeTest, AChildThatFloodsTheTerminalIsEndedOnTime) {
     start({{QStringLiteral("FAKE_CLAUDE_FLOOD"), QStringLiteral("1")}}, 1.0);
-    ASSERT_TRUE(waitForRecord([](const auto& record) { return record.has("ready"); }));
+    ASSERT_TRUE(waitForReady());
     advance(ClaudeCLIProbe::launchWaitSeconds);
     for (double moved = 0.0; moved < 1.0; moved += kPoll) {
         advance(kPoll);
@@ -334,7 +337,7 @@ class ClaudeCLIProbeCancellationTest : public ClaudeCLIProbeTest,
 
 TEST_P(ClaudeCLIProbeCancellationTest, EndsTheChildAndStaysACancellation) {
     start({{QStringLiteral("FAKE_CLAUDE_EXIT"), QStringLiteral("never")}}, 10.0);
-    ASSERT_TRUE(waitForRecord([](const auto& record) { return record.has("ready"); }));
+    ASSERT_TRUE(waitForReady());
     advance(GetParam().secondsBeforeCancel);
     m_token.cancel();
     EXPECT_FALSE(done()) << "cancelled inside cancel()";
