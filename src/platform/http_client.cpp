@@ -67,8 +67,11 @@ QCoro::Task<HttpResponse> HttpClient::send(HttpRequest request, CancellationToke
                                     QNetworkRequest::AlwaysNetwork);
         networkRequest.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     }
+    // A bodiless GET goes out as one, without the "Content-Length: 0" a custom request adds.
+    const bool plainGet = request.method == "GET" && request.body.isEmpty();
     std::unique_ptr<QNetworkReply, DeleteLater> reply(
-        m_manager.sendCustomRequest(networkRequest, request.method, request.body));
+        plainGet ? m_manager.get(networkRequest)
+                 : m_manager.sendCustomRequest(networkRequest, request.method, request.body));
     auto state = std::make_shared<ReplyState>();
     QNetworkReply* rawReply = reply.get();
     QObject::connect(rawReply, &QNetworkReply::downloadProgress, rawReply,
