@@ -1,0 +1,286 @@
+#include "claude_usage_client.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <cmath>
+
+#include "core/deployment.h"
+#include "core/iso8601.h"
+#include "core/json.h"
+#include "core/system_clock.h"
+#include "platform/http_client.h"
+#include "platform/secret_service_store.h"
+#include "sources/claude/claude_cli_probe.h"
+
+namespace {
+
+using Code = ClaudeUsageClientError::Code;
+
+[[noreturn]] void fail(Code code) {
+    throw ClaudeUsageClientError(code);
+}
+
+// An optional key of the given kind; a present value of another kind fails the decode.
+std::optional<std::string> optionalString(const json::Value& object, std::string_view key) {
+    const json::Value* value = json::optional(object, key);
+    return value ? std::optional(json::toString(*value, key)) : std::nullopt;
+}
+
+std::optional<double> optionalNumber(const json::Value& object, std::string_view key) {
+    const json::Value* value = json::optional(object, key);
+    return value ? std::optional(json::toDouble(*value, key)) : std::nullopt;
+}
+
+std::optional<ClaudeUsageWindowResponse> windowResponse(const json::Value& body,
+                                                        std::string_view key) {
+    const json::Value* window = json::optional(body, key);
+    if (window == nullptr) {
+        return std::nullopt;
+    }
+    json::requireObject(*window, key);
+    return ClaudeUsageWindowResponse{optionalNumber(*window, "utilization"),
+                                     optionalString(*window, "resets_at")};
+}
+
+QString trimmedLower(const std::string& text) {
+    return QString::fromStdString(text).trimmed().toLower();
+}
+
+}  // namespace
+
+ClaudeUsageClient::ClaudeUsageClient(Clock& clock, HttpClient& http, SecretStore& keychain,
+                                     ClaudeCLIProbe& probe, QUrl anthropicOrigin, QString homePath)
+    : m_clock(clock),
+      m_http(http),
+      m_keychain(keychain),
+      m_probe(probe),
+      m_usageURL(deployment::join(anthropicOrigin, QStringLiteral("api/oauth/usage"))),
+      m_homePath(std::move(homePath)) {}
+
+ClaudeUsageClient& ClaudeUsageClient::shared() {
+    static SecretServiceStore keychain;
+    static ClaudeCLIProbe probe(SystemClock::shared(), ClaudeCLIProbe::Environment::system());
+    static ClaudeUsageClient client(SystemClock::shared(), HttpClient::shared(), keychain, probe,
+                                    deployment::anthropicAPI(), QDir::homePath());
+    return client;
+}
+
+QCoro::Task<AgentUsage> ClaudeUsageClient::fetchUsage(CancellationToken token) {
+    try {
+        co_return co_await fetchUsageOnce(token);
+    } catch (const ClaudeUsageClientError& error) {
+        if (error.code() != Code::expiredCredentials && error.code() != Code::unauthorized) {
+            throw;
+        }
+    }
+    // Only an expired or rejected session gets here. A renewal that fails ends the call with
+    // its own error, so a rejected token can end as expiredCredentials.
+    co_await refreshCredentialsThroughClaudeCLI(token);
+    co_return co_await fetchUsageOnce(token);
+}
+
+QCoro::Task<AgentUsage> ClaudeUsageClient::fetchUsageOnce(CancellationToken token) {
+    const ClaudeCredentials credentials = co_await loadCredentials();
+    token.throwIfCancelled();
+    if (credentials.expiresAt && *credentials.expiresAt <= m_clock.now()) {
+        fail(Code::expiredCredentials);
+    }
+    HttpRequest request;
+    request.url = m_usageURL;
+    request.timeoutSeconds = kRequestTimeoutSeconds;
+    request.headers = {
+        {"Authorization", "Bearer " + credentials.accessToken},
+        {"Accept", "application/json"},
+        {"Content-Type", "application/json"},
+        {"anthropic-beta", "oauth-2025-04-20"},
+        {"User-Agent", "claude-code/2.1.0"},
+    };
+    const HttpResponse response = co_await m_http.send(std::move(request), token);
+    switch (response.status) {
+        case 200:
+            co_return makeUsage(response.body, credentials);
+        case 0:
+            fail(Code::invalidResponse);
+        case 401:
+            fail(Code::unauthorized);
+        case 429:
+            fail(Code::rateLimited);
+        default:
+            throw ClaudeUsageClientError::serverError(response.status);
+    }
+}
+
+AgentUsage ClaudeUsageClient::makeUsage(const QByteArray& body,
+                                        const ClaudeCredentials& credentials) const {
+    std::optional<ClaudeUsageWindowResponse> fiveHour;
+    std::optional<ClaudeUsageWindowResponse> sevenDay;
+    try {
+        const json::Value document = json::requireObject(
+            json::parse(std::string_view(body.constData(), body.size())), "usage response");
+        fiveHour = windowResponse(document, "five_hour");
+        sevenDay = windowResponse(document, "seven_day");
+    } catch (const json::DecodingError&) {
+        fail(Code::invalidResponse);
+    }
+    const Timestamp now = m_clock.now();
+    AgentUsage usage{.windows = {},
+                     .provider = AgentProvider::claude(),
+                     .agentName = "Claude",
+                     .planType = planLabel(credentials),
+                     .updatedAt = now,
+                     .source = UsageSource::localDesktop};
+    for (const auto& window : {makeWindow(fiveHour, UsageWindow::kFiveHourSeconds, now),
+                               makeWindow(sevenDay, UsageWindow::kWeeklySeconds, now)}) {
+        if (window) {
+            usage.windows.push_back(*window);
+        }
+    }
+    if (usage.windows.empty()) {
+        fail(Code::noRateLimits);
+    }
+    return usage;
+}
+
+QCoro::Task<ClaudeCredentials> ClaudeUsageClient::loadCredentials() {
+    const QString path = m_homePath + QLatin1Char('/') + kCredentialsRelativePath;
+    std::optional<ClaudeCredentials> expiredFileCredentials;
+    QFile file(path);
+    if (file.size() <= kMaxCredentialsBytes && file.open(QIODevice::ReadOnly)) {
+        try {
+            ClaudeCredentials credentials = parseCredentials(file.readAll());
+            if (!credentials.expiresAt || *credentials.expiresAt > m_clock.now()) {
+                co_return credentials;
+            }
+            expiredFileCredentials = std::move(credentials);
+        } catch (const ClaudeUsageClientError&) {
+            // An unparsable file is looked past; the keychain may still hold a sign-in.
+        }
+    }
+    const std::optional<QByteArray> keychainData = co_await keychainCredentialsData();
+    if (!keychainData) {
+        if (expiredFileCredentials) {
+            fail(Code::expiredCredentials);
+        }
+        fail(QFileInfo::exists(path) ? Code::invalidCredentials : Code::credentialsNotFound);
+    }
+    ClaudeCredentials credentials = parseCredentials(*keychainData);
+    if (credentials.expiresAt && *credentials.expiresAt <= m_clock.now()) {
+        fail(Code::expiredCredentials);
+    }
+    co_return credentials;
+}
+
+ClaudeCredentials ClaudeUsageClient::parseCredentials(QByteArrayView data) {
+    try {
+        const json::Value root =
+            json::parse(std::string_view(data.data(), data.size()), kMaxCredentialsBytes);
+        const json::Value* oauth =
+            json::optional(json::requireObject(root, "credentials"), "claudeAiOauth");
+        if (oauth == nullptr) {
+            fail(Code::invalidCredentials);
+        }
+        json::requireObject(*oauth, "claudeAiOauth");
+        const auto token = optionalString(*oauth, "accessToken");
+        const auto expiresAtMilliseconds = optionalNumber(*oauth, "expiresAt");
+        ClaudeCredentials credentials{
+            .accessToken = QString::fromStdString(token.value_or("")).trimmed().toUtf8(),
+            .expiresAt = std::nullopt,
+            .rateLimitTier = optionalString(*oauth, "rateLimitTier"),
+            .subscriptionType = optionalString(*oauth, "subscriptionType"),
+        };
+        if (credentials.accessToken.isEmpty()) {
+            fail(Code::invalidCredentials);
+        }
+        if (expiresAtMilliseconds) {
+            credentials.expiresAt = Timestamp::fromUnixSeconds(*expiresAtMilliseconds / 1000.0);
+        }
+        return credentials;
+    } catch (const json::DecodingError&) {
+        fail(Code::invalidCredentials);
+    }
+}
+
+QCoro::Task<std::optional<QByteArray>> ClaudeUsageClient::keychainCredentialsData() {
+    try {
+        co_return co_await m_keychain.find(kKeychainService, std::nullopt);
+    } catch (const SecretStoreError& error) {
+        // Without a secret service there is no item; anything else is a refused read.
+        if (error.status() != SecretStoreError::notAvailable &&
+            error.status() != SecretStoreError::notFound) {
+            fail(Code::keychainAccessDenied);
+        }
+    }
+    co_return std::nullopt;
+}
+
+std::optional<UsageWindow> ClaudeUsageClient::makeWindow(
+    const std::optional<ClaudeUsageWindowResponse>& response, std::int64_t durationSeconds,
+    Timestamp now) {
+    if (!response || !response->utilization) {
+        return std::nullopt;
+    }
+    // Clamping before converting keeps huge and non-finite values in range.
+    const double rounded = std::round(*response->utilization);
+    const double clamped = std::isnan(rounded) ? 0.0 : std::clamp(rounded, 0.0, 100.0);
+    std::optional<Timestamp> resetDate;
+    if (response->resetsAt && !response->resetsAt->empty()) {
+        resetDate = parseInternetDateTime(*response->resetsAt);
+    }
+    return UsageWindow{
+        .usedPercent = static_cast<std::int64_t>(clamped),
+        .durationSeconds = durationSeconds,
+        .resetDate = resetDate.value_or(now + static_cast<double>(durationSeconds)),
+    };
+}
+
+std::string ClaudeUsageClient::planLabel(const ClaudeCredentials& credentials) {
+    const QString tier = QString::fromStdString(credentials.rateLimitTier.value_or("")).toLower();
+    auto tierHas = [&](const char* text) { return tier.contains(QLatin1String(text)); };
+    if (tierHas("max_20x")) {
+        return "max 20x";
+    }
+    if (tierHas("max_5x")) {
+        return "max 5x";
+    }
+    if (credentials.subscriptionType) {
+        const QString subscription =
+            trimmedLower(*credentials.subscriptionType).replace(QLatin1Char('_'), QLatin1Char(' '));
+        if (!subscription.isEmpty()) {
+            return subscription.toStdString();
+        }
+    }
+    for (const char* name : {"max", "team", "enterprise", "pro"}) {
+        if (tierHas(name)) {
+            return name;
+        }
+    }
+    return "Claude";
+}
+
+QCoro::Task<> ClaudeUsageClient::refreshCredentialsThroughClaudeCLI(CancellationToken token) {
+    const Timestamp now = m_clock.now();
+    if (m_lastDelegatedRefreshAttempt &&
+        now - *m_lastDelegatedRefreshAttempt < kRefreshSpacingSeconds) {
+        fail(Code::expiredCredentials);
+    }
+    // Stamped before anything can fail, so a failed attempt also holds off the next one.
+    m_lastDelegatedRefreshAttempt = now;
+    const std::optional<QString> binary = m_probe.resolveClaudeBinary();
+    if (!binary) {
+        fail(Code::expiredCredentials);
+    }
+    bool failed = false;
+    try {
+        co_await m_probe.touchClaudeAuthPath(*binary, kProbeTimeoutSeconds, token);
+    } catch (const CancelledError&) {
+        throw;
+    } catch (...) {
+        failed = true;
+    }
+    if (failed) {
+        fail(Code::expiredCredentials);
+    }
+    co_await m_clock.sleep(kProbeSettleSeconds, token);
+}

@@ -1,0 +1,410 @@
+#include "sources/claude/claude_usage_client.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QNetworkAccessManager>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "core/manual_clock.h"
+#include "fake_claude_record.h"
+#include "fake_http_server.h"
+#include "memory_secret_store.h"
+#include "platform/http_client.h"
+#include "platform/secret_service_store.h"
+#include "sources/claude/claude_cli_probe.h"
+#include "support/run_task.h"
+
+namespace {
+
+using Code = ClaudeUsageClientError::Code;
+
+const Timestamp kNow(788918400.0);
+const QByteArray kUsageBody =
+    R"({"five_hour":{"utilization":42.4,"resets_at":"2026-01-01T03:00:00.250Z"},)"
+    R"("seven_day":{"utilization":7,"resets_at":"2026-01-05T00:00:00Z"},"extra":1})";
+
+// A stored sign-in as Claude Code writes it; `expiresIn` is seconds from kNow.
+QByteArray credentials(const QByteArray& token, std::optional<double> expiresIn = std::nullopt,
+                       const QByteArray& extra = {}) {
+    QByteArray oauth = "\"accessToken\":\"" + token + "\"";
+    if (expiresIn) {
+        oauth += ",\"expiresAt\":" +
+                 QByteArray::number((kNow + *expiresIn).unixSeconds() * 1000.0, 'f', 0);
+    }
+    return "{\"claudeAiOauth\":{" + oauth + extra + "},\"other\":true}";
+}
+
+// The code of the Claude error that running `task` (or calling `get`) throws.
+template <typename Task>
+Code errorOf(Task&& task) {
+    try {
+        if constexpr (std::is_invocable_v<Task>) {
+            task();
+        } else {
+            test::runTask(std::move(task));
+        }
+    } catch (const ClaudeUsageClientError& error) {
+        return error.code();
+    }
+    ADD_FAILURE() << "no Claude error";
+    return Code::invalidResponse;
+}
+
+class ClaudeUsageClientTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_home.isValid());
+        ASSERT_TRUE(QDir(m_home.path()).mkpath(QStringLiteral(".claude")));
+    }
+
+    void writeFile(const QByteArray& content) {
+        QFile file(credentialsPath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(content);
+    }
+    QString credentialsPath() const {
+        return m_home.path() + QStringLiteral("/.claude/.credentials.json");
+    }
+    void putKeychain(const QByteArray& content) {
+        m_keychain.put(ClaudeUsageClient::kKeychainService, QStringLiteral("someone"), content);
+    }
+    QString recordPath() const { return m_temporary.filePath(QStringLiteral("record")); }
+    test::FakeClaudeRecord record() const { return test::FakeClaudeRecord::read(recordPath()); }
+
+    // The fake claude stands in for the real one: on "/status" it stores a renewed sign-in.
+    ClaudeCLIProbe::Environment probeEnvironment(bool withClaude) const {
+        ClaudeCLIProbe::Environment environment;
+        environment.homePath = m_home.path();
+        environment.temporaryPath = m_temporary.path();
+        environment.systemBinaryPaths = {};
+        environment.processEnvironment = QProcessEnvironment::systemEnvironment();
+        environment.processEnvironment.remove(QStringLiteral("CLAUDE_BINARY"));
+        if (withClaude) {
+            environment.processEnvironment.insert(QStringLiteral("CLAUDE_BINARY"),
+                                                  test::fakeClaudeProgram());
+        }
+        environment.processEnvironment.insert(QStringLiteral("FAKE_CLAUDE_RECORD"), recordPath());
+        environment.processEnvironment.insert(QStringLiteral("FAKE_CLAUDE_WRITE_FILE"),
+                                              credentialsPath());
+        environment.processEnvironment.insert(QStringLiteral("FAKE_CLAUDE_WRITE_CONTENT"),
+                                              QString::fromUtf8(credentials("renewed", 7200)));
+        return environment;
+    }
+
+    // Moves the manual clock in small steps while the real fake claude runs in real time,
+    // giving it a moment after each step to act on what it was sent.
+    template <typename T>
+    bool drive(test::StartedTask<T>& task) {
+        using namespace std::chrono_literals;
+        for (int step = 0; step < 1000 && !task.isDone(); ++step) {
+            test::processEventsUntil([&] { return task.isDone(); }, 10ms);
+            m_clock.advance(ClaudeCLIProbe::pollIntervalSeconds);
+        }
+        return task.isDone();
+    }
+
+    QTemporaryDir m_home;
+    QTemporaryDir m_temporary;
+    ManualClock m_clock{kNow};
+    QNetworkAccessManager m_manager;
+    HttpClient m_http{m_clock, m_manager};
+    FakeHttpServer m_server;
+    MemorySecretStore m_keychain;
+    ClaudeCLIProbe m_probe{m_clock, probeEnvironment(true)};
+    ClaudeUsageClient m_client{m_clock,           m_http,       m_keychain, m_probe,
+                               m_server.origin(), m_home.path()};
+};
+
+}  // namespace
+
+TEST_F(ClaudeUsageClientTest, LooksForTheSignInInTheDocumentedOrder) {
+    enum class Keychain { none, valid, expired, garbage, denied, unavailable };
+    const struct {
+        const char* name;
+        std::optional<QByteArray> file;
+        Keychain keychain;
+        std::variant<QByteArray, Code> expected;
+        bool keychainAsked;
+    } cases[] = {
+        {"valid file wins", credentials("file", 60), Keychain::valid, QByteArray("file"), false},
+        {"file without expiry", credentials(" file\\n"), Keychain::none, QByteArray("file"), false},
+        {"file expiring now", credentials("file", 0), Keychain::none, Code::expiredCredentials,
+         true},
+        {"expired file, valid keychain", credentials("file", -1), Keychain::valid,
+         QByteArray("chain"), true},
+        {"expired file, expired keychain", credentials("file", -1), Keychain::expired,
+         Code::expiredCredentials, true},
+        {"garbage file", QByteArray("{oops"), Keychain::none, Code::invalidCredentials, true},
+        {"blank token", credentials(" \\n "), Keychain::none, Code::invalidCredentials, true},
+        {"nothing anywhere", std::nullopt, Keychain::none, Code::credentialsNotFound, true},
+        {"garbage keychain", std::nullopt, Keychain::garbage, Code::invalidCredentials, true},
+        {"denied keychain", std::nullopt, Keychain::denied, Code::keychainAccessDenied, true},
+        {"no keychain service", std::nullopt, Keychain::unavailable, Code::credentialsNotFound,
+         true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(credentialsPath());
+        m_keychain = MemorySecretStore();
+        if (c.file) {
+            writeFile(*c.file);
+        }
+        switch (c.keychain) {
+            case Keychain::valid:
+                putKeychain(credentials("chain", 60));
+                break;
+            case Keychain::expired:
+                putKeychain(credentials("chain", -60));
+                break;
+            case Keychain::garbage:
+                putKeychain("not json");
+                break;
+            case Keychain::denied:
+                m_keychain.failWith = SecretStoreError::accessDenied;
+                break;
+            case Keychain::unavailable:
+                m_keychain.failWith = SecretStoreError::notAvailable;
+                break;
+            case Keychain::none:
+                break;
+        }
+        if (const auto* token = std::get_if<QByteArray>(&c.expected)) {
+            EXPECT_EQ(test::runTask(m_client.loadCredentials()).accessToken, *token);
+        } else {
+            EXPECT_EQ(errorOf(m_client.loadCredentials()), std::get<Code>(c.expected));
+        }
+        EXPECT_EQ(m_keychain.calls > 0, c.keychainAsked);
+    }
+}
+
+TEST_F(ClaudeUsageClientTest, CredentialsOfTheWrongShapeAreInvalid) {
+    for (const char* bad : {"", "[]", "{}", R"({"claudeAiOauth":"x"})", R"({"claudeAiOauth":{}})",
+                            R"({"claudeAiOauth":{"accessToken":5}})",
+                            R"({"claudeAiOauth":{"accessToken":"t","expiresAt":"soon"}})",
+                            R"({"claudeAiOauth":{"accessToken":"t","rateLimitTier":[]}})"}) {
+        EXPECT_THROW(ClaudeUsageClient::parseCredentials(QByteArray(bad)), ClaudeUsageClientError)
+            << bad;
+    }
+    const ClaudeCredentials parsed = ClaudeUsageClient::parseCredentials(QByteArray(
+        R"({"claudeAiOauth":{"accessToken":"t","expiresAt":1767225600500,"rateLimitTier":null}})"));
+    EXPECT_EQ(parsed.expiresAt, Timestamp(788918400.5));
+    EXPECT_FALSE(parsed.rateLimitTier.has_value());
+}
+
+TEST_F(ClaudeUsageClientTest, PlanLabels) {
+    const struct {
+        std::optional<std::string> tier;
+        std::optional<std::string> subscription;
+        const char* label;
+    } cases[] = {
+        {"default_claude_max_20x", "pro", "max 20x"},
+        {"DEFAULT_CLAUDE_MAX_5X", std::nullopt, "max 5x"},
+        {std::nullopt, "team_plan ", "team plan"},
+        {"claude_max", " \n", "max"},
+        {"claude_team", std::nullopt, "team"},
+        {"claude_enterprise", std::nullopt, "enterprise"},
+        {"claude_pro", std::nullopt, "pro"},
+        {"free", std::nullopt, "Claude"},
+        {std::nullopt, std::nullopt, "Claude"},
+    };
+    for (const auto& c : cases) {
+        const ClaudeCredentials credentials{"t", std::nullopt, c.tier, c.subscription};
+        EXPECT_EQ(ClaudeUsageClient::planLabel(credentials), c.label);
+    }
+}
+
+TEST_F(ClaudeUsageClientTest, WindowsRoundClampAndFallBackToAFullWindow) {
+    const struct {
+        double utilization;
+        std::optional<std::string> resetsAt;
+        std::int64_t used;
+        Timestamp reset;
+    } cases[] = {
+        {12.5, "2025-01-01T10:00:00.123Z", 13, Timestamp::fromUnixSeconds(1735725600.123)},
+        {12.49, "2025-01-01T10:00:00Z", 12, Timestamp::fromUnixSeconds(1735725600.0)},
+        {-3, "2025-01-01", 0, kNow + 18000.0},
+        {-0.5, "", 0, kNow + 18000.0},
+        {140, std::nullopt, 100, kNow + 18000.0},
+        {1e300, std::nullopt, 100, kNow + 18000.0},
+        {-1e300, std::nullopt, 0, kNow + 18000.0},
+    };
+    for (const auto& c : cases) {
+        const auto window = ClaudeUsageClient::makeWindow(
+            ClaudeUsageWindowResponse{c.utilization, c.resetsAt}, 18000, kNow);
+        ASSERT_TRUE(window.has_value());
+        EXPECT_EQ(window->usedPercent, c.used) << c.utilization;
+        EXPECT_NEAR(window->resetDate.secondsSinceReferenceDate(),
+                    c.reset.secondsSinceReferenceDate(), 1e-6);
+    }
+    EXPECT_FALSE(ClaudeUsageClient::makeWindow(std::nullopt, 18000, kNow));
+    EXPECT_FALSE(ClaudeUsageClient::makeWindow(ClaudeUsageWindowResponse{}, 18000, kNow));
+}
+
+TEST_F(ClaudeUsageClientTest, SendsTheDocumentedRequestAndBuildsTheUsage) {
+    writeFile(credentials("secret-token", 3600, R"(,"rateLimitTier":"default_claude_max_20x")"));
+    m_server.enqueue("/api/oauth/usage", {.status = 200, .body = kUsageBody});
+    const AgentUsage usage = test::runTask(m_client.fetchUsage());
+
+    ASSERT_EQ(m_server.requests().size(), 1u);
+    const FakeHttpServer::Request& request = m_server.requests()[0];
+    EXPECT_EQ(request.method, "GET");
+    QList<QByteArray> sent;
+    for (const auto& [name, value] : request.headers) {
+        if (name != "Host" && name != "Connection" && !name.startsWith("Accept-")) {
+            sent.append(name + ": " + value);
+        }
+    }
+    EXPECT_EQ(sent, (QList<QByteArray>{"Authorization: Bearer secret-token",
+                                       "Accept: application/json", "Content-Type: application/json",
+                                       "anthropic-beta: oauth-2025-04-20",
+                                       "User-Agent: claude-code/2.1.0"}));
+    EXPECT_EQ(usage.provider, AgentProvider::claude());
+    EXPECT_EQ(usage.agentName, "Claude");
+    EXPECT_EQ(usage.planType, "max 20x");
+    EXPECT_EQ(usage.source, UsageSource::localDesktop);
+    EXPECT_EQ(usage.updatedAt, kNow);
+    ASSERT_EQ(usage.windows.size(), 2u);
+    EXPECT_EQ(usage.windows[0], (UsageWindow{42, 18000, Timestamp(788929200.25)}));
+    EXPECT_EQ(usage.windows[1], (UsageWindow{7, 604800, Timestamp(789264000.0)}));
+}
+
+TEST_F(ClaudeUsageClientTest, MapsStatusesAndBodiesToTheirErrors) {
+    writeFile(credentials("t", 3600));
+    const struct {
+        int status;
+        QByteArray body;
+        Code code;
+    } cases[] = {
+        {401, "", Code::unauthorized},
+        {429, "", Code::rateLimited},
+        {403, "", Code::serverError},
+        {503, "", Code::serverError},
+        {200, "<html>", Code::invalidResponse},
+        {200, R"({"five_hour":{"utilization":"high"}})", Code::invalidResponse},
+        {200, R"({"five_hour":[]})", Code::invalidResponse},
+        {200, R"({"five_hour":{"utilization":5,"resets_at":7}})", Code::invalidResponse},
+        {200, "{}", Code::noRateLimits},
+        {200, R"({"five_hour":{"utilization":null},"seven_day":null})", Code::noRateLimits},
+    };
+    for (const auto& c : cases) {
+        m_server.enqueue("/api/oauth/usage", {.status = c.status, .body = c.body});
+        try {
+            test::runTask(m_client.fetchUsageOnce({}));
+            ADD_FAILURE() << c.status << " " << c.body.toStdString();
+        } catch (const ClaudeUsageClientError& error) {
+            EXPECT_EQ(error.code(), c.code) << c.status << " " << c.body.toStdString();
+            if (c.code == Code::serverError) {
+                EXPECT_EQ(
+                    error.localizedDescription(),
+                    QStringLiteral("Claude usage request failed with HTTP %1.").arg(c.status));
+            }
+            EXPECT_FALSE(error.localizedDescription().contains(QStringLiteral("t\"")));
+        }
+    }
+    m_server.enqueue("/api/oauth/usage", {.status = 200,
+                                          .body = R"({"five_hour":{"utilization":null},)"
+                                                  R"("seven_day":{"utilization":7}})"});
+    const AgentUsage weeklyOnly = test::runTask(m_client.fetchUsageOnce({}));
+    ASSERT_EQ(weeklyOnly.windows.size(), 1u);
+    EXPECT_EQ(weeklyOnly.windows[0].durationSeconds, 604800);
+}
+
+TEST_F(ClaudeUsageClientTest, AServerThatNeverAnswersFailsAfterThirtySeconds) {
+    writeFile(credentials("t", 3600));
+    m_server.enqueue("/api/oauth/usage", FakeHttpServer::Response::silence());
+    test::StartedTask<AgentUsage> task(m_client.fetchUsage());
+    ASSERT_TRUE(test::processEventsUntil([&] { return !m_server.requests().empty(); }));
+    m_clock.advance(ClaudeUsageClient::kRequestTimeoutSeconds);
+    ASSERT_TRUE(task.waitUntilDone());
+    try {
+        task.get();
+        ADD_FAILURE() << "no time-out";
+    } catch (const NetworkError& error) {
+        EXPECT_EQ(error.code(), NetworkError::Code::timedOut);
+    }
+}
+
+TEST_F(ClaudeUsageClientTest, AnExpiredSessionIsRenewedByClaudeAndReadAgain) {
+    writeFile(credentials("old", -1));
+    m_server.enqueue("/api/oauth/usage", {.status = 200, .body = kUsageBody});
+    test::StartedTask<AgentUsage> task(m_client.fetchUsage());
+    ASSERT_TRUE(drive(task));
+    EXPECT_EQ(task.get().windows.size(), 2u);
+    EXPECT_EQ(m_client.lastDelegatedRefreshAttempt(), kNow);
+    EXPECT_TRUE(record().input().startsWith("/status\r"));
+    ASSERT_EQ(m_server.requests().size(), 1u);
+    EXPECT_EQ(m_server.requests()[0].header("Authorization"), "Bearer renewed");
+}
+
+TEST_F(ClaudeUsageClientTest, ARejectedTokenGetsOneRenewalAndOneRetryAtMostOncePerMinute) {
+    writeFile(credentials("old"));
+    for (int i = 0; i < 3; ++i) {
+        m_server.enqueue("/api/oauth/usage", {.status = 401, .body = {}});
+    }
+    test::StartedTask<AgentUsage> first(m_client.fetchUsage());
+    ASSERT_TRUE(drive(first));
+    EXPECT_EQ(errorOf([&] { first.get(); }), Code::unauthorized);
+    ASSERT_EQ(m_server.requests().size(), 2u);
+    EXPECT_EQ(m_server.requests()[1].header("Authorization"), "Bearer renewed");
+    const Timestamp firstAttempt = *m_client.lastDelegatedRefreshAttempt();
+
+    // Within the minute the rejection ends as an expired session, and nothing is started.
+    QFile::remove(recordPath());
+    m_clock.setNow(firstAttempt + 59.0);
+    EXPECT_EQ(errorOf(m_client.fetchUsage()), Code::expiredCredentials);
+    EXPECT_EQ(m_server.requests().size(), 3u);
+    EXPECT_FALSE(record().has("pid"));
+    EXPECT_EQ(m_client.lastDelegatedRefreshAttempt(), firstAttempt);
+
+    m_clock.setNow(firstAttempt + 60.0);
+    writeFile(credentials("old"));
+    m_server.enqueue("/api/oauth/usage", {.status = 401, .body = {}});
+    m_server.enqueue("/api/oauth/usage", {.status = 200, .body = kUsageBody});
+    test::StartedTask<AgentUsage> later(m_client.fetchUsage());
+    ASSERT_TRUE(drive(later));
+    EXPECT_EQ(later.get().windows.size(), 2u);
+    EXPECT_TRUE(record().has("pid"));
+}
+
+TEST_F(ClaudeUsageClientTest, WithoutAClaudeProgramTheRenewalFailsButStillCounts) {
+    ClaudeCLIProbe probe(m_clock, probeEnvironment(false));
+    ClaudeUsageClient client(m_clock, m_http, m_keychain, probe, m_server.origin(), m_home.path());
+    writeFile(credentials("old"));
+    m_server.enqueue("/api/oauth/usage", {.status = 401, .body = {}});
+    EXPECT_EQ(errorOf(client.fetchUsage()), Code::expiredCredentials);
+    EXPECT_EQ(client.lastDelegatedRefreshAttempt(), kNow);
+    EXPECT_EQ(m_server.requests().size(), 1u);
+}
+
+// The real Secret Service, with the item stored the way Claude Code's helpers store it.
+TEST(ClaudeKeychainTest, FindsClaudeCodesItemInTheSecretService) {
+    SecretServiceStore store;
+    try {
+        test::runTask(store.find(QStringLiteral("probe"), std::nullopt));
+    } catch (const SecretStoreError& error) {
+        if (error.status() == SecretStoreError::notAvailable) {
+            GTEST_SKIP() << "no Secret Service on this session bus";
+        }
+    }
+    QProcess tool;
+    tool.start(QStringLiteral("secret-tool"),
+               {QStringLiteral("store"), QStringLiteral("--label=Claude Code-credentials"),
+                QStringLiteral("service"), QStringLiteral("Claude Code-credentials"),
+                QStringLiteral("account"), QStringLiteral("user")});
+    tool.write(credentials("from-keychain", 3600));
+    tool.closeWriteChannel();
+    ASSERT_TRUE(tool.waitForFinished(30000));
+    ASSERT_EQ(tool.exitCode(), 0);
+
+    QTemporaryDir home;
+    ManualClock clock(kNow);
+    QNetworkAccessManager manager;
+    HttpClient http(clock, manager);
+    ClaudeCLIProbe probe(clock, {home.path(), QProcessEnvironment(), home.path()});
+    ClaudeUsageClient client(clock, http, store, probe, QUrl(QStringLiteral("http://127.0.0.1:9")),
+                             home.path());
+    EXPECT_EQ(test::runTask(client.loadCredentials()).accessToken, "from-keychain");
+}
