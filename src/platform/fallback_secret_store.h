@@ -1,0 +1,26 @@
+#pragma once
+
+#include "platform/secret_store.h"
+
+// One secret store in front of another: items live in `primary` (the Secret Service) while it is
+// there, and in `fallback` (the file store) whenever `primary` reports
+// SecretStoreError::notAvailable. Other failures of `primary` are passed on as they are: a locked
+// or refused keyring must not send secrets to a file behind the user's back.
+//
+// Only one copy stays alive: saving to `primary` removes the item from `fallback`, and removing
+// takes the item out of both, so a signed-out account cannot come back from the file when the
+// Secret Service is missing later. Neither store is owned.
+class FallbackSecretStore final : public SecretStore {
+public:
+    FallbackSecretStore(SecretStore& primary, SecretStore& fallback);
+    Q_DISABLE_COPY_MOVE(FallbackSecretStore)
+
+    QCoro::Task<std::optional<QByteArray>> find(QString service,
+                                                std::optional<QString> account) override;
+    QCoro::Task<> save(QString service, QString account, QString label, QByteArray data) override;
+    QCoro::Task<bool> remove(QString service, QString account) override;
+
+private:
+    SecretStore& m_primary;
+    SecretStore& m_fallback;
+};

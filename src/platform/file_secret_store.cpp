@@ -1,0 +1,163 @@
+#include "file_secret_store.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <cerrno>
+#include <cstring>
+
+#include "platform/bounded_file.h"
+
+namespace {
+
+// Base64url has no '.', so the dot separates service and account unambiguously, and any
+// service or account text makes a valid file name.
+QString encodeName(const QString& text) {
+    return QString::fromLatin1(
+        text.toUtf8().toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals));
+}
+
+[[noreturn]] void fail(const char* action, int error) {
+    throw SecretStoreError(
+        SecretStoreError::failed,
+        QStringLiteral("The secret file could not be %1: %2.")
+            .arg(QLatin1String(action), QString::fromLocal8Bit(strerror(error))));
+}
+
+class FileDescriptor final {
+public:
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    ~FileDescriptor() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    Q_DISABLE_COPY_MOVE(FileDescriptor)
+    int get() const { return m_fd; }
+    // Closes now, reporting the result (a deferred write error shows up here).
+    int close() {
+        const int result = ::close(m_fd);
+        m_fd = -1;
+        return result;
+    }
+
+private:
+    int m_fd;
+};
+
+std::optional<QByteArray> readItem(const QString& path) {
+    try {
+        return readRegularFile(path, FileSecretStore::kMaxItemBytes, /*followLinks=*/false);
+    } catch (const FileReadError& error) {
+        fail("read", error.errorNumber());
+    }
+}
+
+void writeAll(int fd, const QByteArray& data) {
+    qsizetype written = 0;
+    while (written < data.size()) {
+        const ssize_t count =
+            ::write(fd, data.constData() + written, static_cast<size_t>(data.size() - written));
+        if (count < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throw errno;
+        }
+        written += count;
+    }
+}
+
+void makePrivateDirectory(const QString& directory) {
+    if (!QDir().mkpath(directory)) {
+        fail("written", errno != 0 ? errno : EACCES);
+    }
+    if (::chmod(QFile::encodeName(directory).constData(), 0700) != 0) {
+        fail("written", errno);
+    }
+}
+
+void syncDirectory(const QString& directory) {
+    const FileDescriptor folder(
+        ::open(QFile::encodeName(directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() >= 0) {
+        ::fsync(folder.get());
+    }
+}
+
+}  // namespace
+
+FileSecretStore::FileSecretStore(QString directory) : m_directory(std::move(directory)) {}
+
+QString FileSecretStore::defaultDirectory() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/quotamind");
+}
+
+QString FileSecretStore::itemPath(const QString& service, const QString& account) const {
+    return m_directory + QLatin1Char('/') + encodeName(service) + QLatin1Char('.') +
+           encodeName(account) + QStringLiteral(".secret");
+}
+
+QCoro::Task<std::optional<QByteArray>> FileSecretStore::find(QString service,
+                                                             std::optional<QString> account) {
+    if (account) {
+        co_return readItem(itemPath(service, *account));
+    }
+    // Any account: the first item of the service in name order, so the answer is stable.
+    const QStringList names = QDir(m_directory)
+                                  .entryList({encodeName(service) + QStringLiteral(".*.secret")},
+                                             QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    for (const QString& name : names) {
+        if (auto data = readItem(m_directory + QLatin1Char('/') + name)) {
+            co_return data;
+        }
+    }
+    co_return std::nullopt;
+}
+
+QCoro::Task<> FileSecretStore::save(QString service, QString account, QString, QByteArray data) {
+    if (data.size() > kMaxItemBytes) {
+        fail("written", EFBIG);
+    }
+    makePrivateDirectory(m_directory);
+    const QString path = itemPath(service, account);
+    // mkostemp creates the file with mode 0600.
+    QByteArray temporary = QFile::encodeName(path + QStringLiteral(".XXXXXX"));
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) {
+        fail("written", errno);
+    }
+    FileDescriptor file(fd);
+    int error = 0;
+    try {
+        writeAll(file.get(), data);
+        if (::fsync(file.get()) != 0 || file.close() != 0 ||
+            ::rename(temporary.constData(), QFile::encodeName(path).constData()) != 0) {
+            error = errno;
+        }
+    } catch (int writeError) {
+        error = writeError;
+    }
+    if (error != 0) {
+        ::unlink(temporary.constData());
+        fail("written", error);
+    }
+    syncDirectory(m_directory);
+    co_return;
+}
+
+QCoro::Task<bool> FileSecretStore::remove(QString service, QString account) {
+    if (::unlink(QFile::encodeName(itemPath(service, account)).constData()) == 0) {
+        syncDirectory(m_directory);
+        co_return true;
+    }
+    if (errno == ENOENT) {
+        co_return false;
+    }
+    fail("removed", errno);
+}

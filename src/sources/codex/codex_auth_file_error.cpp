@@ -1,0 +1,18 @@
+#include "codex_auth_file_error.h"
+
+#include <QCoreApplication>
+
+QString CodexAuthFileError::localizedDescription() const {
+    auto tr = [](const char* text) {
+        return QCoreApplication::translate("CodexAuthFileError", text);
+    };
+    switch (m_code) {
+        case Code::notFound:
+            return tr(
+                "Codex is not signed in on this Mac. Open Codex or run `codex login "
+                "--device-auth`.");
+        case Code::invalid:
+            return tr("The local Codex session could not be read. Sign in to Codex again.");
+    }
+    return {};
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "core/error.h"
+
+// Why Codex's own credentials file gave no usable access token.
+class CodexAuthFileError final : public Error {
+public:
+    enum class Code {
+        notFound,  // no auth.json where Codex keeps it
+        invalid,   // the file holds no non-empty access token
+    };
+
+    explicit CodexAuthFileError(Code code) : m_code(code) {}
+
+    Code code() const { return m_code; }
+    QString localizedDescription() const override;
+
+private:
+    Code m_code;
+};

@@ -1,0 +1,59 @@
+#include "codex_auth_file_usage_client.h"
+
+#include <QDir>
+
+#include "platform/bounded_file.h"
+#include "sources/codex/codex_auth_file_error.h"
+
+CodexAuthFileUsageClient::CodexAuthFileUsageClient(QString codexHome, CodexAuthClient& client)
+    : m_authFilePath(std::move(codexHome) + QStringLiteral("/auth.json")), m_client(client) {}
+
+CodexAuthFileUsageClient& CodexAuthFileUsageClient::shared() {
+    static CodexAuthFileUsageClient client(
+        codexHome(QProcessEnvironment::systemEnvironment(), QDir::homePath()),
+        CodexAuthClient::shared());
+    return client;
+}
+
+QString CodexAuthFileUsageClient::codexHome(const QProcessEnvironment& environment,
+                                            const QString& home) {
+    // Codex itself ignores an empty CODEX_HOME, so the file it writes is where we look.
+    const QString configured = environment.value(QStringLiteral("CODEX_HOME"));
+    if (!configured.isEmpty()) {
+        return configured;
+    }
+    return home + QStringLiteral("/.codex");
+}
+
+std::optional<QString> CodexAuthFileUsageClient::string(const json::Value& dictionary,
+                                                        std::string_view snake,
+                                                        std::string_view camel) {
+    for (const std::string_view key : {snake, camel}) {
+        const auto found = dictionary.find(key);
+        if (found != dictionary.end() && found->is_string()) {
+            return QString::fromStdString(found->get<std::string>());
+        }
+    }
+    return std::nullopt;
+}
+
+QCoro::Task<AgentUsage> CodexAuthFileUsageClient::fetchUsage(CancellationToken token) {
+    const std::optional<QByteArray> data = readRegularFile(m_authFilePath, kMaxFileBytes);
+    if (!data) {
+        throw CodexAuthFileError(CodexAuthFileError::Code::notFound);
+    }
+    const json::Value file =
+        json::parse(std::string_view(data->constData(), static_cast<std::size_t>(data->size())));
+    const auto tokens = file.is_object() ? file.find("tokens") : file.end();
+    if (!file.is_object() || tokens == file.end() || !tokens->is_object()) {
+        throw CodexAuthFileError(CodexAuthFileError::Code::invalid);
+    }
+    const std::optional<QString> accessToken = string(*tokens, "access_token", "accessToken");
+    if (!accessToken || accessToken->isEmpty()) {
+        throw CodexAuthFileError(CodexAuthFileError::Code::invalid);
+    }
+    const std::optional<QString> accountID = string(*tokens, "account_id", "accountId");
+    auto fetching = m_client.fetchUsageWithoutRefresh(*accessToken, accountID,
+                                                      UsageSource::localDesktop, token);
+    co_return co_await fetching;
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QCoro/QCoroTask>
+#include <QString>
+#include <optional>
+
+#include "platform/secret_store.h"
+#include "sources/codex/codex_credentials.h"
+
+// The one stored item of the ChatGPT account: service "com.brindlecove.Quotamind.credentials",
+// account "chatgpt", holding the JSON form of CodexCredentials. The item stays on this computer.
+// The store is not owned. Failures of the store are CodexClientError::keychain with its status
+// number; an item that does not decode is the json::DecodingError.
+class CredentialsStore final {
+public:
+    static inline const QString kService = QStringLiteral("com.brindlecove.Quotamind.credentials");
+    static inline const QString kAccount = QStringLiteral("chatgpt");
+
+    explicit CredentialsStore(SecretStore& store);
+    Q_DISABLE_COPY_MOVE(CredentialsStore)
+
+    // On the Secret Service, falling back to a file store in $XDG_DATA_HOME/quotamind when no
+    // Secret Service is on the session bus. Create it on the main thread.
+    static CredentialsStore& shared();
+
+    // None when nothing is stored.
+    QCoro::Task<std::optional<CodexCredentials>> load();
+    // Creates the item or replaces its data in place.
+    QCoro::Task<> save(CodexCredentials credentials);
+    // Signs out. Deleting what is not there succeeds.
+    QCoro::Task<> deleteCredentials();
+
+private:
+    SecretStore& m_store;
+};
