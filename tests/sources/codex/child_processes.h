@@ -1,9 +1,13 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QDir>
+#include <QEvent>
 #include <QFile>
+#include <QList>
 #include <QTimer>
 #include <chrono>
 #include <vector>
@@ -43,10 +47,47 @@ bool pollUntil(Condition condition, std::chrono::milliseconds limit = std::chron
     return processEventsUntil(condition, limit);
 }
 
+// The processes whose parent is this test program, in any state (zombies included).
+inline std::vector<int> childProcesses() {
+    std::vector<int> children;
+    const QByteArray self = QByteArray::number(QCoreApplication::applicationPid());
+    const QDir proc(QStringLiteral("/proc"));
+    for (const QString& name : proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile stat(proc.filePath(name + QStringLiteral("/stat")));
+        if (!stat.open(QIODevice::ReadOnly)) {
+            continue;
+        }
+        // "pid (command) state ppid ...": the command may hold spaces, so read after its ')'.
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields[1] == self) {
+            children.push_back(name.toInt());
+        }
+    }
+    return children;
+}
+
+// Waits, with a bound, until every child of this program has exited and been reaped, then lets
+// the objects that watched them finish, so that a test leaves no process and no memory behind.
+inline bool childProcessesEnd(std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+    const bool ended = pollUntil([] { return childProcesses().empty(); }, limit);
+    for (int round = 0; round < 3; ++round) {
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    return ended;
+}
+
 // Waits, with a bound, until no process carries `entry`.
 inline bool processesEnd(const QByteArray& entry,
                          std::chrono::milliseconds limit = std::chrono::seconds(10)) {
     return pollUntil([&] { return processesWithEnvironment(entry).empty(); }, limit);
 }
+
+// For tests that start child processes: each test ends only once its children have.
+class ChildProcessTest : public ::testing::Test {
+protected:
+    void TearDown() override { EXPECT_TRUE(childProcessesEnd()) << "a child process was left"; }
+};
 
 }  // namespace test

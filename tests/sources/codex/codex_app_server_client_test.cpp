@@ -19,6 +19,7 @@ namespace {
 using Code = CodexAppServerError::Code;
 using test::Call;
 using test::FakeCodex;
+using CodexAppServerClientTest = test::ChildProcessTest;
 
 CodexAppServerClient clientFor(const FakeCodex& fake, Clock& clock,
                                QString program = FakeCodex::program()) {
@@ -31,7 +32,7 @@ bool waitsOnTheClock(ManualClock& clock, std::size_t sleeps = 1) {
     return test::processEventsUntil([&] { return clock.pendingSleepCount() >= sleeps; });
 }
 
-TEST(CodexAppServerClientTest, FetchReturnsTheFirstUsageAndStopsTheChild) {
+TEST_F(CodexAppServerClientTest, FetchReturnsTheFirstUsageAndStopsTheChild) {
     FakeCodex fake(test::handshake() + test::rateLimitsResult(42, 7) + "hang\n");
     ManualClock clock;
     CodexAppServerClient client = clientFor(fake, clock);
@@ -43,7 +44,7 @@ TEST(CodexAppServerClientTest, FetchReturnsTheFirstUsageAndStopsTheChild) {
     EXPECT_TRUE(fake.ends());
 }
 
-TEST(CodexAppServerClientTest, FetchTimesOutTwentySecondsAfterTheStart) {
+TEST_F(CodexAppServerClientTest, FetchTimesOutTwentySecondsAfterTheStart) {
     FakeCodex fake("expect initialize\nhang\n");
     ManualClock clock;
     CodexAppServerClient client = clientFor(fake, clock);
@@ -57,7 +58,7 @@ TEST(CodexAppServerClientTest, FetchTimesOutTwentySecondsAfterTheStart) {
     EXPECT_TRUE(fake.ends());
 }
 
-TEST(CodexAppServerClientTest, ChildThatIgnoresTerminationIsKilledAfterTheTimeOut) {
+TEST_F(CodexAppServerClientTest, ChildThatIgnoresTerminationIsKilledAfterTheTimeOut) {
     FakeCodex fake("ignore-sigterm\nexpect initialize\nhang\n");
     ManualClock clock;
     CodexAppServerClient client = clientFor(fake, clock);
@@ -79,7 +80,8 @@ struct ErrorCase {
     Code monitor;
 };
 
-class ClientErrorCases : public ::testing::TestWithParam<ErrorCase> {};
+class ClientErrorCases : public test::ChildProcessTest,
+                         public ::testing::WithParamInterface<ErrorCase> {};
 
 TEST_P(ClientErrorCases, FetchAndMonitorReportTheirErrors) {
     const ErrorCase& test = GetParam();
@@ -116,7 +118,7 @@ INSTANTIATE_TEST_SUITE_P(
                   Code::noRateLimits, Code::timedOut}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(CodexAppServerClientTest, MonitorReportsEveryUsageUntilTheChildLeaves) {
+TEST_F(CodexAppServerClientTest, MonitorReportsEveryUsageUntilTheChildLeaves) {
     FakeCodex fake(test::handshake() + test::rateLimitsResult(10, 1) +
                    R"(send {"method":"account/rateLimits/updated","params":{"rateLimits":)"
                    R"({"primary":{"usedPercent":11}}}})"
@@ -131,7 +133,7 @@ TEST(CodexAppServerClientTest, MonitorReportsEveryUsageUntilTheChildLeaves) {
     EXPECT_EQ(percents, (std::vector<std::int64_t>{10, 11}));
 }
 
-TEST(CodexAppServerClientTest, MonitorStopsAChildThatGivesNoUsageInTwentySeconds) {
+TEST_F(CodexAppServerClientTest, MonitorStopsAChildThatGivesNoUsageInTwentySeconds) {
     FakeCodex fake(test::handshake());
     ManualClock clock;
     CodexAppServerClient client = clientFor(fake, clock);
@@ -145,7 +147,7 @@ TEST(CodexAppServerClientTest, MonitorStopsAChildThatGivesNoUsageInTwentySeconds
     EXPECT_TRUE(fake.ends());
 }
 
-TEST(CodexAppServerClientTest, MonitorKeepsALiveSessionPastTwentySeconds) {
+TEST_F(CodexAppServerClientTest, MonitorKeepsALiveSessionPastTwentySeconds) {
     FakeCodex fake(test::handshake() + test::rateLimitsResult(10, 1));
     ManualClock clock;
     CodexAppServerClient client = clientFor(fake, clock);
@@ -163,7 +165,7 @@ TEST(CodexAppServerClientTest, MonitorKeepsALiveSessionPastTwentySeconds) {
     EXPECT_TRUE(fake.ends());
 }
 
-TEST(CodexAppServerClientTest, CancellingStopsTheChildAtOnce) {
+TEST_F(CodexAppServerClientTest, CancellingStopsTheChildAtOnce) {
     for (const bool live : {false, true}) {
         SCOPED_TRACE(live ? "monitorUsage" : "fetchUsage");
         FakeCodex fake(test::handshake());
@@ -192,7 +194,7 @@ TEST(CodexAppServerClientTest, CancellingStopsTheChildAtOnce) {
     }
 }
 
-TEST(CodexAppServerClientTest, CancellingBeforeLaunchStartsNoChild) {
+TEST_F(CodexAppServerClientTest, CancellingBeforeLaunchStartsNoChild) {
     FakeCodex fake(test::handshake());
     ManualClock clock;
     CodexAppServerClient client = clientFor(fake, clock);
@@ -203,7 +205,7 @@ TEST(CodexAppServerClientTest, CancellingBeforeLaunchStartsNoChild) {
     EXPECT_FALSE(QFile::exists(fake.logPath()));
 }
 
-TEST(CodexAppServerClientTest, LocatingAndLaunchingFailures) {
+TEST_F(CodexAppServerClientTest, LocatingAndLaunchingFailures) {
     FakeCodex fake(test::handshake());
     ManualClock clock;
     {
@@ -220,7 +222,7 @@ TEST(CodexAppServerClientTest, LocatingAndLaunchingFailures) {
     }
 }
 
-TEST(CodexAppServerClientTest, UntrustedExecutableIsNeverStarted) {
+TEST_F(CodexAppServerClientTest, UntrustedExecutableIsNeverStarted) {
     // A copy of the fake in a folder anyone may write to.
     FakeCodex fake(test::handshake() + test::rateLimitsResult(42, 7));
     QTemporaryDir shared;

@@ -20,6 +20,7 @@ namespace {
 
 using Code = CodexAppServerError::Code;
 using test::FakeCodex;
+using CodexAppServerSessionTest = test::ChildProcessTest;
 
 std::string fixtureLine(const char* file, int number) {
     std::ifstream stream(std::string(CODEX_FIXTURES_DIR "/") + file);
@@ -62,7 +63,8 @@ struct OneShotCase {
     std::int64_t primaryPercent = 42;
 };
 
-class OneShotCases : public ::testing::TestWithParam<OneShotCase> {};
+class OneShotCases : public test::ChildProcessTest,
+                     public ::testing::WithParamInterface<OneShotCase> {};
 
 TEST_P(OneShotCases, EndsAsTheProtocolSays) {
     const OneShotCase& test = GetParam();
@@ -164,7 +166,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Code::connectionClosed}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(CodexAppServerSessionTest, SendsTheHandshakeThenReadsWithRisingIds) {
+TEST_F(CodexAppServerSessionTest, SendsTheHandshakeThenReadsWithRisingIds) {
     FakeCodex fake(test::handshake() + test::rateLimitsResult(42, 7));
     ManualClock clock;
     const auto session = startSession(fake, clock);
@@ -178,7 +180,7 @@ TEST(CodexAppServerSessionTest, SendsTheHandshakeThenReadsWithRisingIds) {
                   QStringLiteral(R"({"method":"account/rateLimits/read","id":2,"params":{}})")}));
 }
 
-TEST(CodexAppServerSessionTest, ChildGetsItsArgumentsFolderAndEnvironment) {
+TEST_F(CodexAppServerSessionTest, ChildGetsItsArgumentsFolderAndEnvironment) {
     // The fake's script reads what the session gave it through its own log: use a shell instead.
     QTemporaryDir folder;
     const QString report = folder.filePath(QStringLiteral("report"));
@@ -205,7 +207,7 @@ TEST(CodexAppServerSessionTest, ChildGetsItsArgumentsFolderAndEnvironment) {
                                                         QStringLiteral("\nerror json kept\n"));
 }
 
-TEST(CodexAppServerSessionTest, StartThrowsTheLaunchError) {
+TEST_F(CodexAppServerSessionTest, StartThrowsTheLaunchError) {
     ManualClock clock;
     auto session = CodexAppServerSession::create(
         {QStringLiteral("/nonexistent/codex"), QDir::homePath(), {}}, clock);
@@ -248,7 +250,7 @@ private:
     test::Call<std::optional<AgentUsage>> m_loop;
 };
 
-TEST(CodexAppServerSessionTest, LivePollingFollowsTheAdaptiveInterval) {
+TEST_F(CodexAppServerSessionTest, LivePollingFollowsTheAdaptiveInterval) {
     ManualClock clock;
     LiveSession live(test::handshake() + test::rateLimitsResult(10, 1) +
                          "expect account/rateLimits/read\n" + test::rateLimitsResult(12, 1) +
@@ -271,7 +273,7 @@ TEST(CodexAppServerSessionTest, LivePollingFollowsTheAdaptiveInterval) {
     EXPECT_TRUE(live.fake().received().last().contains(QStringLiteral("\"id\":4")));
 }
 
-TEST(CodexAppServerSessionTest, ErrorAfterASnapshotBacksOffAndKeepsRunning) {
+TEST_F(CodexAppServerSessionTest, ErrorAfterASnapshotBacksOffAndKeepsRunning) {
     ManualClock clock;
     LiveSession live(test::handshake() + test::rateLimitsResult(10, 1) +
                          "expect account/rateLimits/read\n" + test::kReadError +
@@ -292,7 +294,7 @@ TEST(CodexAppServerSessionTest, ErrorAfterASnapshotBacksOffAndKeepsRunning) {
     EXPECT_EQ(live.usages().size(), 1u);
 }
 
-TEST(CodexAppServerSessionTest, StalledReadEndsTheSessionAfterTwentySeconds) {
+TEST_F(CodexAppServerSessionTest, StalledReadEndsTheSessionAfterTwentySeconds) {
     ManualClock clock;
     LiveSession live(
         test::handshake() + test::rateLimitsResult(10, 1) + "expect account/rateLimits/read\n",
@@ -308,7 +310,7 @@ TEST(CodexAppServerSessionTest, StalledReadEndsTheSessionAfterTwentySeconds) {
     EXPECT_TRUE(live.fake().ends());
 }
 
-TEST(CodexAppServerSessionTest, NotificationsMergeIntoTheLatestSnapshot) {
+TEST_F(CodexAppServerSessionTest, NotificationsMergeIntoTheLatestSnapshot) {
     ManualClock clock;
     LiveSession live(
         test::handshake() + test::rateLimitsResult(10, 1) +
@@ -325,7 +327,7 @@ TEST(CodexAppServerSessionTest, NotificationsMergeIntoTheLatestSnapshot) {
     EXPECT_EQ(merged.planType, "plus");
 }
 
-TEST(CodexAppServerSessionTest, FirstReadHasNoWatchdogAndNoPolling) {
+TEST_F(CodexAppServerSessionTest, FirstReadHasNoWatchdogAndNoPolling) {
     ManualClock clock;
     LiveSession live(test::handshake(), clock);
     ASSERT_TRUE(live.fake().receivesLines(3));
@@ -334,7 +336,7 @@ TEST(CodexAppServerSessionTest, FirstReadHasNoWatchdogAndNoPolling) {
     EXPECT_TRUE(live.session().rateLimitsReadInFlight());
 }
 
-TEST(CodexAppServerSessionTest, StopFromTheUpdateHandlerOrAnotherThreadEndsTheLoop) {
+TEST_F(CodexAppServerSessionTest, StopFromTheUpdateHandlerOrAnotherThreadEndsTheLoop) {
     for (const bool fromThread : {false, true}) {
         FakeCodex fake(test::handshake() + test::rateLimitsResult(10, 1));
         ManualClock clock;
@@ -363,7 +365,7 @@ TEST(CodexAppServerSessionTest, StopFromTheUpdateHandlerOrAnotherThreadEndsTheLo
     }
 }
 
-TEST(CodexAppServerSessionTest, CancellationIsNoticedBeforeTheNextLine) {
+TEST_F(CodexAppServerSessionTest, CancellationIsNoticedBeforeTheNextLine) {
     // Two lines in one write reach the loop together; the handler cancels between them.
     const std::string result = test::rateLimitsResult(10, 1).substr(5);
     FakeCodex fake(test::handshake() + "write " + result.substr(0, result.size() - 1) + "$NL" +
@@ -383,7 +385,7 @@ TEST(CodexAppServerSessionTest, CancellationIsNoticedBeforeTheNextLine) {
     EXPECT_TRUE(fake.ends());
 }
 
-TEST(CodexAppServerSessionTest, CancelledWaitForALineEndsLikeClosedOutput) {
+TEST_F(CodexAppServerSessionTest, CancelledWaitForALineEndsLikeClosedOutput) {
     FakeCodex fake(test::handshake());
     ManualClock clock;
     const auto session = startSession(fake, clock);
@@ -397,7 +399,7 @@ TEST(CodexAppServerSessionTest, CancelledWaitForALineEndsLikeClosedOutput) {
     EXPECT_TRUE(fake.ends());
 }
 
-TEST(CodexAppServerSessionTest, ChildIgnoringTerminationIsKilledAfterTheGracePeriod) {
+TEST_F(CodexAppServerSessionTest, ChildIgnoringTerminationIsKilledAfterTheGracePeriod) {
     FakeCodex fake("ignore-sigterm\nexpect initialize\nhang\n");
     ManualClock clock;
     const auto session = startSession(fake, clock);

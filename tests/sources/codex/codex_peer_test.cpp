@@ -20,7 +20,7 @@ using Code = CodexAppServerError::Code;
 
 // The real codex with an empty home and Codex folder: not signed in, so it answers the
 // rate-limit read with an error, after notifications of its own that the session must ignore.
-class CodexPeerTest : public ::testing::Test {
+class CodexPeerTest : public test::ChildProcessTest {
 protected:
     void SetUp() override {
         const std::optional<QString> program = test::peerProgram(QStringLiteral("codex"));
