@@ -45,32 +45,27 @@ TEST_F(CodexAppServerClientTest, FetchReturnsTheFirstUsageAndStopsTheChild) {
 }
 
 TEST_F(CodexAppServerClientTest, FetchTimesOutTwentySecondsAfterTheStart) {
-    FakeCodex fake("expect initialize\nhang\n");
-    ManualClock clock;
-    CodexAppServerClient client = clientFor(fake, clock);
-    Call<AgentUsage> call(client.fetchUsage());
-    ASSERT_TRUE(waitsOnTheClock(clock));
-    ASSERT_TRUE(fake.receivesLines(1));
-    clock.advance(19.9);
-    EXPECT_FALSE(call.isDone());
-    clock.advance(0.1);
-    EXPECT_EQ(call.error(), Code::timedOut);
-    EXPECT_TRUE(fake.ends());
-}
-
-TEST_F(CodexAppServerClientTest, ChildThatIgnoresTerminationIsKilledAfterTheTimeOut) {
-    FakeCodex fake("ignore-sigterm\nexpect initialize\nhang\n");
-    ManualClock clock;
-    CodexAppServerClient client = clientFor(fake, clock);
-    Call<AgentUsage> call(client.fetchUsage());
-    ASSERT_TRUE(waitsOnTheClock(clock));
-    // Once the child has read a line it has set its signal handling.
-    ASSERT_TRUE(fake.receivesLines(1));
-    clock.advance(CodexAppServerClient::kTimeLimitSeconds);
-    EXPECT_EQ(call.error(), Code::timedOut);
-    EXPECT_TRUE(fake.isRunning());
-    clock.advance(CodexAppServerSession::kTerminationGraceSeconds);
-    EXPECT_TRUE(fake.ends());
+    // A child that ignores the terminate request is killed after the grace period.
+    for (const bool ignoresTermination : {false, true}) {
+        SCOPED_TRACE(ignoresTermination ? "ignoring SIGTERM" : "obeying SIGTERM");
+        FakeCodex fake(std::string(ignoresTermination ? "ignore-sigterm\n" : "") +
+                       "expect initialize\nhang\n");
+        ManualClock clock;
+        CodexAppServerClient client = clientFor(fake, clock);
+        Call<AgentUsage> call(client.fetchUsage());
+        ASSERT_TRUE(waitsOnTheClock(clock));
+        // Once the child has read a line it has set its signal handling.
+        ASSERT_TRUE(fake.receivesLines(1));
+        clock.advance(19.9);
+        EXPECT_FALSE(call.isDone());
+        clock.advance(0.1);
+        EXPECT_EQ(call.error(), Code::timedOut);
+        if (ignoresTermination) {
+            EXPECT_TRUE(fake.isRunning());
+            clock.advance(CodexAppServerSession::kTerminationGraceSeconds);
+        }
+        EXPECT_TRUE(fake.ends());
+    }
 }
 
 struct ErrorCase {

@@ -5,10 +5,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <optional>
 #include <string>
 
+#include "sources/codex/codex_app_server_client.h"
 #include "sources/codex/codex_app_server_error.h"
 
 namespace {
@@ -173,6 +175,21 @@ TEST_F(LocatorTest, NothingExecutableIsNotAnInstallation) {
               Code::codexNotInstalled);
     EXPECT_EQ(m_checks, 0);
     EXPECT_EQ(locate(QString()), Code::codexNotInstalled);
+}
+
+TEST_F(LocatorTest, IsCodexInstalledLooksAtThisProcesssSearchPath) {
+    for (const QString& fixed : TrustedCodexBinaryLocator::defaultFixedCandidates()) {
+        if (QFileInfo::exists(fixed)) {
+            GTEST_SKIP() << "codex is installed at " << fixed.toStdString();
+        }
+    }
+    const QByteArray saved = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(folder(QStringLiteral("nothing"))));
+    EXPECT_FALSE(CodexAppServerClient::isCodexInstalled());
+    executable(QStringLiteral("installed"));
+    qputenv("PATH", QFile::encodeName(m_root.filePath(QStringLiteral("installed"))));
+    EXPECT_TRUE(CodexAppServerClient::isCodexInstalled());
+    qputenv("PATH", saved);
 }
 
 }  // namespace
