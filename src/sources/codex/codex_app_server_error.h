@@ -1,0 +1,26 @@
+#pragma once
+
+#include "core/error.h"
+
+// Why reading usage through a local `codex app-server` failed, with the sentence the user sees.
+class CodexAppServerError final : public Error {
+public:
+    enum class Code {
+        codexNotInstalled,
+        untrustedCodexInstallation,
+        launchFailed,
+        timedOut,
+        connectionClosed,
+        protocolViolation,
+        requestFailed,
+        noRateLimits,
+    };
+
+    explicit CodexAppServerError(Code code) : m_code(code) {}
+
+    Code code() const { return m_code; }
+    QString localizedDescription() const override;
+
+private:
+    Code m_code;
+};

@@ -1,0 +1,520 @@
+#include "codex_app_server_session.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QMetaObject>
+#include <QProcess>
+#include <QSocketNotifier>
+#include <QThread>
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+#include "core/error.h"
+#include "sources/codex/codex_app_server_error.h"
+
+using codex_app_server::RateLimitSnapshot;
+
+namespace {
+
+constexpr int kLaunchWaitMilliseconds = 10'000;
+// One read of the child's output; the event loop runs between reads, so a child that floods its
+// output cannot starve the rest of the program.
+constexpr std::size_t kReadChunkBytes = 64 * 1024;
+// What is still read once the child has exited, before the output counts as ended.
+constexpr int kDrainChunks = 64;
+
+[[noreturn]] void fail(CodexAppServerError::Code code) {
+    throw CodexAppServerError(code);
+}
+
+// Asks a child to terminate and releases it once it has exited. A child that ignores the request
+// for the grace period is killed, so no stopped session leaves a process behind.
+QCoro::Task<> terminateAndRelease(QProcess* process, Clock& clock) {
+    if (process->state() == QProcess::NotRunning) {
+        process->deleteLater();
+        co_return;
+    }
+    CancellationToken exited;
+    QObject::connect(process, &QProcess::finished, process, [exited] { exited.cancel(); });
+    process->terminate();
+    try {
+        QCoro::Task<> grace = clock.sleep(CodexAppServerSession::kTerminationGraceSeconds, exited);
+        co_await grace;
+    } catch (...) {
+        // Exited, or the clock went away: either way decide now.
+    }
+    if (process->state() == QProcess::NotRunning) {
+        process->deleteLater();
+        co_return;
+    }
+    QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
+    process->kill();
+}
+
+}  // namespace
+
+// Waits for the next complete line of the child's output. Resumes from the event loop, never
+// inside the output handler or inside cancel(), so the loop may stop the session freely.
+class CodexAppServerSession::LineAwaiter final {
+public:
+    LineAwaiter(CodexAppServerSession& session, CancellationToken cancellation)
+        : m_session(session), m_cancellation(std::move(cancellation)) {}
+
+    bool await_ready() const {
+        return !m_session.m_lines.empty() || m_session.m_outputFinished ||
+               m_cancellation.isCancelled();
+    }
+
+    void await_suspend(std::coroutine_handle<> handle) {
+        m_session.m_reader = handle;
+        CodexAppServerSession* session = &m_session;
+        m_callback = m_cancellation.onCancel([session] { session->wakeReader(); });
+    }
+
+    // The next line, or nothing when the output has ended or the wait was cancelled.
+    std::optional<QByteArray> await_resume() {
+        if (m_callback != 0) {
+            m_cancellation.removeCallback(m_callback);
+        }
+        if (m_session.m_lines.empty()) {
+            return std::nullopt;
+        }
+        QByteArray line = std::move(m_session.m_lines.front());
+        m_session.m_lines.pop_front();
+        return line;
+    }
+
+private:
+    CodexAppServerSession& m_session;
+    CancellationToken m_cancellation;
+    CancellationToken::CallbackId m_callback = 0;
+};
+
+std::shared_ptr<CodexAppServerSession> CodexAppServerSession::create(Launch launch, Clock& clock) {
+    return std::make_shared<CodexAppServerSession>(Passkey{}, std::move(launch), clock);
+}
+
+CodexAppServerSession::CodexAppServerSession(Passkey, Launch launch, Clock& clock)
+    : m_launch(std::move(launch)), m_clock(clock) {}
+
+CodexAppServerSession::~CodexAppServerSession() {
+    {
+        std::scoped_lock lock(m_stateLock);
+        m_hasStopped = true;
+    }
+    tearDown();
+}
+
+void CodexAppServerSession::start() {
+    m_process = std::make_unique<QProcess>();
+    QProcess* process = m_process.get();
+    process->setProgram(m_launch.executablePath);
+    process->setArguments({QStringLiteral("app-server"), QStringLiteral("--stdio")});
+    process->setWorkingDirectory(m_launch.workingDirectory);
+    QProcessEnvironment environment = m_launch.environment;
+    environment.insert(QStringLiteral("RUST_LOG"), QStringLiteral("error"));
+    environment.insert(QStringLiteral("LOG_FORMAT"), QStringLiteral("json"));
+    process->setProcessEnvironment(environment);
+    process->setProcessChannelMode(QProcess::SeparateChannels);
+
+    int fds[2] = {-1, -1};
+    if (::pipe2(fds, O_CLOEXEC) != 0) {
+        throw PlatformError(QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    m_outputFd = fds[0];
+    const int writeEnd = fds[1];
+    ::fcntl(m_outputFd, F_SETFL, ::fcntl(m_outputFd, F_GETFL) | O_NONBLOCK);
+    process->setStandardOutputFile(QProcess::nullDevice());
+    // Runs in the child between fork and exec: the pipe becomes its stdout.
+    process->setChildProcessModifier([writeEnd] { ::dup2(writeEnd, STDOUT_FILENO); });
+    // The child's diagnostics are never interpreted; reading them keeps its pipe from filling.
+    QObject::connect(process, &QProcess::readyReadStandardError, &m_context,
+                     [process] { process->readAllStandardError(); });
+    // A child that exits has written all it will; grandchildren must not keep the stream open.
+    QObject::connect(process, &QProcess::finished, &m_context, [this] { drainStandardOutput(); });
+
+    process->start(QIODevice::ReadWrite);
+    const bool started = process->waitForStarted(kLaunchWaitMilliseconds);
+    ::close(writeEnd);
+    if (!started) {
+        closeStandardOutput();
+        throw PlatformError(process->errorString());
+    }
+    m_outputNotifier = std::make_unique<QSocketNotifier>(m_outputFd, QSocketNotifier::Read);
+    QObject::connect(m_outputNotifier.get(), &QSocketNotifier::activated, &m_context,
+                     [this] { readStandardOutput(); });
+}
+
+QCoro::Task<std::optional<AgentUsage>> CodexAppServerSession::receiveUsageUpdates(
+    bool stopAfterFirst, UpdateHandler onUpdate, CancellationToken cancellation) {
+    // The loop keeps its session alive while it waits.
+    const std::shared_ptr<CodexAppServerSession> self = shared_from_this();
+    send(codex_app_server::encodeInitializeRequest(applicationVersion().toStdString()));
+    bool initialized = false;
+    std::optional<RateLimitSnapshot> latest;
+    try {
+        for (;;) {
+            LineAwaiter next = nextLine(cancellation);
+            std::optional<QByteArray> line = co_await next;
+            if (!line) {
+                fail(CodexAppServerError::Code::connectionClosed);
+            }
+            cancellation.throwIfCancelled();
+            std::optional<RateLimitSnapshot> snapshot = handleLine(*line, initialized, latest);
+            if (!snapshot) {
+                continue;
+            }
+            AgentUsage usage = codex_app_server::makeUsage(*snapshot, m_clock.now());
+            recordDelivery(usage);
+            if (stopAfterFirst) {
+                cancelPollingTask();
+                co_return usage;
+            }
+            if (onUpdate) {
+                onUpdate(usage);
+            }
+            // Every delivery restarts the polling delay.
+            cancelPollingTask();
+            startPollingTask();
+            latest = std::move(snapshot);
+        }
+    } catch (const CodexAppServerError&) {
+        cancelPollingTask();
+        throw;
+    } catch (const CancelledError&) {
+        cancelPollingTask();
+        throw;
+    } catch (...) {
+        cancelPollingTask();
+        fail(CodexAppServerError::Code::connectionClosed);
+    }
+}
+
+std::optional<RateLimitSnapshot> CodexAppServerSession::handleLine(
+    const QByteArray& line, bool& initialized, const std::optional<RateLimitSnapshot>& latest) {
+    using Code = CodexAppServerError::Code;
+    if (line.isEmpty() ||
+        static_cast<std::size_t>(line.size()) > codex_app_server::kMaximumMessageSize) {
+        fail(Code::protocolViolation);
+    }
+    json::Value message;
+    codex_app_server::MessageHeader header;
+    try {
+        message = json::parse(std::string_view(line.constData(), line.size()),
+                              codex_app_server::kMaximumMessageSize);
+        header = codex_app_server::decodeHeader(message);
+    } catch (const json::DecodingError&) {
+        fail(Code::protocolViolation);
+    }
+
+    if (header.id == codex_app_server::kInitializeRequestId) {
+        if (initialized) {
+            return std::nullopt;
+        }
+        if (!codex_app_server::decodeInitializeResponse(message).succeeded) {
+            fail(Code::requestFailed);
+        }
+        send(codex_app_server::encodeInitializedNotification());
+        sendRateLimitsRequestIfIdle();
+        initialized = true;
+        return std::nullopt;
+    }
+
+    if (header.id && *header.id >= codex_app_server::kFirstRateLimitsRequestId) {
+        // Any such id answers the one read in flight; ids are not matched.
+        if (!initialized) {
+            fail(Code::protocolViolation);
+        }
+        codex_app_server::RateLimitsResponse response =
+            codex_app_server::decodeRateLimitsResponse(message);
+        if (response.rateLimits) {
+            abandonRateLimitsRead();
+            return std::move(response.rateLimits);
+        }
+        recordReadFailure();
+        if (latest) {
+            // A live session keeps going on its last snapshot; the policy backs off.
+            return std::nullopt;
+        }
+        fail(Code::requestFailed);
+    }
+
+    // Notifications, and ids of 0 or less, which no request of ours uses.
+    if (header.method == codex_app_server::kRateLimitsUpdatedMethod) {
+        RateLimitSnapshot update = codex_app_server::decodeRateLimitsUpdated(message);
+        return latest ? latest->merging(update) : update;
+    }
+    return std::nullopt;
+}
+
+void CodexAppServerSession::send(const std::string& message) {
+    if (message.size() > codex_app_server::kMaximumMessageSize) {
+        fail(CodexAppServerError::Code::protocolViolation);
+    }
+    QByteArray bytes;
+    bytes.reserve(static_cast<qsizetype>(message.size()) + 1);
+    bytes.append(message.data(), static_cast<qsizetype>(message.size()));
+    bytes.append('\n');
+    if (!m_process || m_process->state() != QProcess::Running ||
+        m_process->write(bytes) != bytes.size()) {
+        fail(CodexAppServerError::Code::connectionClosed);
+    }
+}
+
+bool CodexAppServerSession::sendRateLimitsRequestIfIdle() {
+    const std::optional<std::int64_t> id = beginRateLimitsRead();
+    if (!id) {
+        return false;
+    }
+    try {
+        send(codex_app_server::encodeRateLimitsRequest(*id));
+    } catch (...) {
+        abandonRateLimitsRead();
+        throw;
+    }
+    return true;
+}
+
+std::optional<std::int64_t> CodexAppServerSession::beginRateLimitsRead() {
+    std::scoped_lock lock(m_stateLock);
+    if (m_hasStopped || m_rateLimitsReadInFlight) {
+        return std::nullopt;
+    }
+    m_rateLimitsReadInFlight = true;
+    m_rateLimitsReadStartedAt = m_clock.now();
+    return m_nextRateLimitsRequestId++;
+}
+
+void CodexAppServerSession::abandonRateLimitsRead() {
+    std::scoped_lock lock(m_stateLock);
+    m_rateLimitsReadInFlight = false;
+    m_rateLimitsReadStartedAt.reset();
+}
+
+void CodexAppServerSession::recordReadFailure() {
+    std::scoped_lock lock(m_stateLock);
+    m_rateLimitsReadInFlight = false;
+    m_rateLimitsReadStartedAt.reset();
+    m_refreshPolicy.recordFailure();
+}
+
+void CodexAppServerSession::recordDelivery(const AgentUsage& usage) {
+    std::scoped_lock lock(m_stateLock);
+    m_didReceiveUsageSnapshot = true;
+    m_refreshPolicy.recordObservation(usage.activitySamples(), m_clock.now());
+}
+
+bool CodexAppServerSession::rateLimitsReadIsStalled() const {
+    std::scoped_lock lock(m_stateLock);
+    return m_rateLimitsReadInFlight && m_rateLimitsReadStartedAt &&
+           m_clock.now() - *m_rateLimitsReadStartedAt >= kStalledReadSeconds;
+}
+
+double CodexAppServerSession::currentPollingInterval() const {
+    std::scoped_lock lock(m_stateLock);
+    return m_refreshPolicy.nextRefreshInterval(m_clock.now());
+}
+
+bool CodexAppServerSession::didReceiveUsageSnapshot() const {
+    std::scoped_lock lock(m_stateLock);
+    return m_didReceiveUsageSnapshot;
+}
+
+bool CodexAppServerSession::hasStopped() const {
+    std::scoped_lock lock(m_stateLock);
+    return m_hasStopped;
+}
+
+bool CodexAppServerSession::rateLimitsReadInFlight() const {
+    std::scoped_lock lock(m_stateLock);
+    return m_rateLimitsReadInFlight;
+}
+
+QString CodexAppServerSession::applicationVersion() {
+    const QString version = QStringLiteral(QUOTAMIND_VERSION);
+    return version.isEmpty() ? QStringLiteral("1.0") : version;
+}
+
+void CodexAppServerSession::startPollingTask() {
+    const CancellationToken token;
+    m_polling = token;
+    // The task runs on detached; its token is how the loop ends it.
+    QCoro::Task<> task = poll(weak_from_this(), token);
+}
+
+void CodexAppServerSession::cancelPollingTask() {
+    if (m_polling) {
+        m_polling->cancel();
+        m_polling.reset();
+    }
+}
+
+QCoro::Task<> CodexAppServerSession::poll(std::weak_ptr<CodexAppServerSession> weak,
+                                          CancellationToken token) {
+    const std::shared_ptr<CodexAppServerSession> session = weak.lock();
+    if (!session || token.isCancelled()) {
+        co_return;
+    }
+    try {
+        for (;;) {
+            QCoro::Task<> wait = session->m_clock.sleep(session->currentPollingInterval(), token);
+            co_await wait;
+            if (session->rateLimitsReadIsStalled()) {
+                session->stop();
+                co_return;
+            }
+            if (const std::optional<std::int64_t> id = session->beginRateLimitsRead()) {
+                try {
+                    session->send(codex_app_server::encodeRateLimitsRequest(*id));
+                } catch (...) {
+                    // Not reported: the loop ends by itself once the child is gone.
+                    session->abandonRateLimitsRead();
+                    co_return;
+                }
+                session->startStalledReadWatchdog();
+            }
+            if (token.isCancelled()) {
+                co_return;
+            }
+        }
+    } catch (const CancelledError&) {
+    }
+}
+
+void CodexAppServerSession::startStalledReadWatchdog() {
+    QCoro::Task<> task = watchStalledRead(weak_from_this(), m_clock, m_lifetime);
+}
+
+QCoro::Task<> CodexAppServerSession::watchStalledRead(std::weak_ptr<CodexAppServerSession> weak,
+                                                      Clock& clock, CancellationToken lifetime) {
+    try {
+        QCoro::Task<> wait = clock.sleep(kStalledReadSeconds, lifetime);
+        co_await wait;
+    } catch (...) {
+        co_return;
+    }
+    if (const auto session = weak.lock(); session && session->rateLimitsReadIsStalled()) {
+        session->stop();
+    }
+}
+
+CodexAppServerSession::Read CodexAppServerSession::readStandardOutput() {
+    if (m_outputFd < 0) {
+        return Read::ended;
+    }
+    QByteArray chunk(kReadChunkBytes, Qt::Uninitialized);
+    ssize_t count = 0;
+    do {
+        count = ::read(m_outputFd, chunk.data(), kReadChunkBytes);
+    } while (count < 0 && errno == EINTR);
+    if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+        return Read::nothingYet;
+    }
+    if (count <= 0) {
+        closeStandardOutput();
+        finishOutput();
+        return Read::ended;
+    }
+    chunk.truncate(count);
+    pushLines(m_lineBuffer.appendAndDrainLines(chunk));
+    return Read::data;
+}
+
+void CodexAppServerSession::drainStandardOutput() {
+    for (int chunk = 0; chunk < kDrainChunks; ++chunk) {
+        if (readStandardOutput() != Read::data) {
+            break;
+        }
+    }
+    closeStandardOutput();
+    finishOutput();
+}
+
+void CodexAppServerSession::closeStandardOutput() {
+    m_outputNotifier.reset();
+    if (m_outputFd >= 0) {
+        ::close(m_outputFd);
+        m_outputFd = -1;
+    }
+}
+
+void CodexAppServerSession::pushLines(std::vector<QByteArray> lines) {
+    if (lines.empty()) {
+        return;
+    }
+    for (QByteArray& line : lines) {
+        m_lines.push_back(std::move(line));
+    }
+    wakeReader();
+}
+
+void CodexAppServerSession::finishOutput() {
+    m_outputFinished = true;
+    wakeReader();
+}
+
+void CodexAppServerSession::wakeReader() {
+    if (!m_reader || m_wakeQueued) {
+        return;
+    }
+    m_wakeQueued = true;
+    QMetaObject::invokeMethod(
+        &m_context,
+        [this] {
+            m_wakeQueued = false;
+            if (const std::coroutine_handle<> reader = std::exchange(m_reader, nullptr)) {
+                reader.resume();
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+CodexAppServerSession::LineAwaiter CodexAppServerSession::nextLine(
+    const CancellationToken& cancellation) {
+    return LineAwaiter(*this, cancellation);
+}
+
+void CodexAppServerSession::stop() {
+    {
+        std::scoped_lock lock(m_stateLock);
+        if (m_hasStopped) {
+            return;
+        }
+        m_hasStopped = true;
+    }
+    if (QThread::currentThread() == m_context.thread()) {
+        tearDown();
+        return;
+    }
+    // The child and its pipes belong to the session's thread.
+    QMetaObject::invokeMethod(
+        &m_context,
+        [weak = weak_from_this()] {
+            if (const auto session = weak.lock()) {
+                session->tearDown();
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void CodexAppServerSession::tearDown() {
+    if (m_tornDown) {
+        return;
+    }
+    m_tornDown = true;
+    m_lifetime.cancel();
+    if (m_process) {
+        QObject::disconnect(m_process.get(), nullptr, &m_context, nullptr);
+    }
+    finishOutput();
+    if (m_process) {
+        m_process->closeWriteChannel();
+    }
+    closeStandardOutput();
+    if (m_process) {
+        m_process->closeReadChannel(QProcess::StandardError);
+        QCoro::Task<> release = terminateAndRelease(m_process.release(), m_clock);
+    }
+}

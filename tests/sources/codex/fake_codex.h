@@ -1,0 +1,136 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <chrono>
+#include <exception>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "child_processes.h"
+#include "core/error.h"
+#include "sources/codex/codex_app_server_error.h"
+#include "support/run_task.h"
+
+namespace test {
+
+// One run of the scriptable fake `codex app-server` (tests/fakes): its script, the log of what it
+// received, and the environment that points the child at them.
+class FakeCodex final {
+public:
+    static QString program() { return QStringLiteral(FAKE_CODEX_APP_SERVER); }
+
+    explicit FakeCodex(const std::string& script) {
+        QFile file(scriptPath());
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(script.data(), static_cast<qint64>(script.size()));
+    }
+
+    QString scriptPath() const { return m_folder.filePath(QStringLiteral("script")); }
+    QString logPath() const { return m_folder.filePath(QStringLiteral("received")); }
+    QString folder() const { return m_folder.path(); }
+
+    QProcessEnvironment environment() const {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("FAKE_CODEX_SCRIPT"), scriptPath());
+        environment.insert(QStringLiteral("FAKE_CODEX_LOG"), logPath());
+        return environment;
+    }
+
+    // The environment entry that marks this fake's process.
+    QByteArray marker() const { return "FAKE_CODEX_SCRIPT=" + scriptPath().toUtf8(); }
+    bool isRunning() const { return !processesWithEnvironment(marker()).empty(); }
+    bool ends() const { return processesEnd(marker()); }
+
+    // The lines the fake has read so far.
+    QStringList received() const {
+        QFile file(logPath());
+        if (!file.open(QIODevice::ReadOnly)) {
+            return {};
+        }
+        return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+    bool receivesLines(qsizetype count) const {
+        return pollUntil([&] { return received().size() >= count; });
+    }
+
+private:
+    QTemporaryDir m_folder;
+};
+
+// A coroutine in progress, awaited on the event loop while the test moves the clock.
+template <typename T>
+class Call {
+public:
+    explicit Call(QCoro::Task<T> task) : m_task(detail::capture<T>(std::move(task), m_outcome)) {}
+
+    bool finishes() {
+        return processEventsUntil([&] { return m_outcome->done; });
+    }
+    bool isDone() const { return m_outcome->done; }
+
+    // The error code the call ended with; nothing when it ended otherwise.
+    std::optional<CodexAppServerError::Code> error() {
+        try {
+            rethrow();
+        } catch (const CodexAppServerError& error) {
+            return error.code();
+        } catch (...) {
+        }
+        return std::nullopt;
+    }
+    bool wasCancelled() {
+        try {
+            rethrow();
+        } catch (const CancelledError&) {
+            return true;
+        } catch (...) {
+        }
+        return false;
+    }
+    const auto& value() const { return m_outcome->value; }
+
+private:
+    void rethrow() {
+        if (finishes() && m_outcome->error) {
+            std::rethrow_exception(m_outcome->error);
+        }
+    }
+
+    std::shared_ptr<detail::Outcome<T>> m_outcome = std::make_shared<detail::Outcome<T>>();
+    QCoro::Task<> m_task;
+};
+
+// Script pieces.
+inline const std::string kInitializeResult =
+    R"({"id":1,"result":{"userAgent":"codex/0.171.0","codexHome":"/home/user/.codex"}})";
+
+// The handshake answered, up to the first rate-limits read received.
+inline std::string handshake() {
+    return "expect initialize\nsend " + kInitializeResult +
+           "\nexpect initialized\nexpect account/rateLimits/read\n";
+}
+
+inline std::string rateLimitsResult(int primaryPercent, int secondaryPercent,
+                                    long long resetsAt = 1796579961) {
+    return R"(send {"id":$ID,"result":{"rateLimits":{"primary":{"usedPercent":)" +
+           std::to_string(primaryPercent) + R"(,"windowDurationMins":300,"resetsAt":)" +
+           std::to_string(resetsAt) + R"(},"secondary":{"usedPercent":)" +
+           std::to_string(secondaryPercent) +
+           R"(,"windowDurationMins":10080,"resetsAt":1796662761},"planType":"plus"}}})" + "\n";
+}
+
+inline const std::string kReadError =
+    "send {\"error\":{\"code\":-32600,\"message\":\"authentication required\"},\"id\":$ID}\n";
+
+}  // namespace test
