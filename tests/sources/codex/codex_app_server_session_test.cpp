@@ -200,7 +200,7 @@ TEST_F(CodexAppServerSessionTest, ChildGetsItsArgumentsFolderAndEnvironment) {
     session->start();
     EXPECT_EQ(runOnce(session).error, Code::connectionClosed);
     QFile written(report);
-    ASSERT_TRUE(test::pollUntil([&] { return written.exists(); }));
+    ASSERT_TRUE(test::waitUntil([&] { return written.exists(); }));
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     EXPECT_EQ(QString::fromUtf8(written.readAll()), QStringLiteral("app-server --stdio\n") +
                                                         folder.path() +

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <optional>
 
-#include "child_processes.h"
+#include "support/child_processes.h"
 #include "core/system_clock.h"
 #include "sources/codex/codex_app_server_client.h"
 #include "sources/codex/codex_app_server_error.h"

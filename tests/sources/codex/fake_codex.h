@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "child_processes.h"
+#include "support/child_processes.h"
 #include "core/error.h"
 #include "sources/codex/codex_app_server_error.h"
 #include "support/run_task.h"
@@ -61,7 +61,7 @@ public:
         return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
     bool receivesLines(qsizetype count) const {
-        return pollUntil([&] { return received().size() >= count; });
+        return waitUntil([&] { return received().size() >= count; });
     }
 
 private:
