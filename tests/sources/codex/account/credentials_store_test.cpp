@@ -148,19 +148,20 @@ protected:
 };
 
 TEST_F(FileSecretStoreTest, ItemsArePrivateAndReplacedWhole) {
+    const auto statusOf = [](const QString& path) {
+        struct stat status {};
+        EXPECT_EQ(::stat(QFile::encodeName(path).constData(), &status), 0) << path.toStdString();
+        return status;
+    };
     ::umask(0022);
     save("first");
-    struct stat item {};
-    ASSERT_EQ(::stat(QFile::encodeName(path()).constData(), &item), 0);
+    const struct stat item = statusOf(path());
     EXPECT_EQ(item.st_mode & 07777, 0600u);
-    struct stat folder {};
-    ASSERT_EQ(::stat(QFile::encodeName(m_store.directory()).constData(), &folder), 0);
-    EXPECT_EQ(folder.st_mode & 07777, 0700u);
+    EXPECT_EQ(statusOf(m_store.directory()).st_mode & 07777, 0700u);
 
     // A new file renamed over the old one, never the old one rewritten.
     save("second");
-    struct stat replaced {};
-    ASSERT_EQ(::stat(QFile::encodeName(path()).constData(), &replaced), 0);
+    const struct stat replaced = statusOf(path());
     EXPECT_NE(replaced.st_ino, item.st_ino);
     EXPECT_EQ(replaced.st_mode & 07777, 0600u);
     EXPECT_EQ(find(), QByteArray("second"));
