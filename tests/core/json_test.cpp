@@ -54,20 +54,14 @@ TEST(JsonTest, RefusesMalformedOversizedAndDeeplyNestedDocuments) {
 }
 
 TEST(JsonTest, DoublesReadBackBitForBit) {
-    const double values[] = {0.0,
-                             -0.0,
+    const double values[] = {-0.0,
                              0.1 + 0.2,
-                             788918400.0,
                              788918400.123456789,
-                             -1.5,
-                             1e-300,
                              std::numeric_limits<double>::denorm_min(),
                              std::numeric_limits<double>::max(),
                              std::numeric_limits<double>::lowest(),
-                             0x1p53,
                              0x1p53 + 2.0,
-                             3.1536e19,
-                             1.0 / 3.0};
+                             3.1536e19};
     for (const double value : values) {
         json::OrderedValue document = json::OrderedValue::object();
         document["n"] = json::number(value);

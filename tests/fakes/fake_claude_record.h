@@ -1,23 +1,14 @@
 #pragma once
 
-#include <sys/wait.h>
+#include <sys/types.h>
 
 #include <QByteArray>
-#include <QCoreApplication>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QList>
 #include <QMap>
 #include <QString>
-#include <QTimer>
-#include <cerrno>
-#include <chrono>
-#include <csignal>
 #include <optional>
 #include <utility>
-
-#include "support/run_task.h"
 
 namespace test {
 

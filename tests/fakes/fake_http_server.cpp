@@ -7,23 +7,6 @@ namespace {
 
 constexpr qsizetype kMaxRequestBytes = 8 * 1024 * 1024;
 
-QByteArray reasonPhrase(int status) {
-    switch (status) {
-        case 200:
-            return "OK";
-        case 401:
-            return "Unauthorized";
-        case 403:
-            return "Forbidden";
-        case 404:
-            return "Not Found";
-        case 429:
-            return "Too Many Requests";
-        default:
-            return "Status";
-    }
-}
-
 }  // namespace
 
 QByteArray FakeHttpServer::Request::header(const QByteArray& name) const {
@@ -77,8 +60,8 @@ void FakeHttpServer::serve(QTcpSocket* socket) {
         if (response.neverAnswer) {
             return;
         }
-        QByteArray answer = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' +
-                            reasonPhrase(response.status) + "\r\n";
+        // Clients read the status code only; the reason phrase is free text.
+        QByteArray answer = "HTTP/1.1 " + QByteArray::number(response.status) + " Status\r\n";
         for (const auto& [name, value] : response.headers) {
             answer += name + ": " + value + "\r\n";
         }

@@ -10,6 +10,10 @@
 #include <utility>
 #include <vector>
 
+#include "core/manual_clock.h"
+#include "platform/http_client.h"
+#include "support/run_task.h"
+
 // An HTTP/1.1 server on loopback for tests: it records every request and answers each path from
 // a queue of scripted responses (404 when the queue of a path is empty). One request per
 // connection; the answer closes it. Runs on the thread that creates it.
@@ -59,3 +63,22 @@ private:
     QHash<QByteArray, std::deque<Response>> m_responses;
     std::vector<Request> m_requests;
 };
+
+namespace test {
+
+// Runs `task`, whose request `server` never answers, and checks that it fails with a time-out
+// exactly `seconds` of `clock` time after the request arrived.
+template <typename T>
+void expectTimeOutAfter(double seconds, QCoro::Task<T> task, FakeHttpServer& server,
+                        ManualClock& clock) {
+    const std::size_t before = server.requests().size();
+    StartedTask<T> started(std::move(task));
+    ASSERT_TRUE(processEventsUntil([&] { return server.requests().size() > before; }));
+    clock.advance(seconds - 0.05);
+    EXPECT_FALSE(started.isDone());
+    clock.advance(0.05);
+    ASSERT_TRUE(started.waitUntilDone());
+    EXPECT_EQ(errorOf<NetworkError>([&] { started.get(); }).code(), NetworkError::Code::timedOut);
+}
+
+}  // namespace test

@@ -20,26 +20,20 @@ AdaptiveRefreshPolicy activeAtThirtySeconds() {
 
 }  // namespace
 
-TEST(AdaptiveRefreshPolicyTest, WithoutActivityIntervalsFollowTheFirstObservation) {
-    AdaptiveRefreshPolicy policy;
-    EXPECT_EQ(policy.nextRefreshInterval(kStart), 300.0);
-    policy.recordObservation(fiveHour(10), kStart);
-    EXPECT_FALSE(policy.lastActivityAt.has_value());
-    EXPECT_EQ(policy.nextRefreshInterval(kStart), 120.0);
-    EXPECT_EQ(policy.nextRefreshInterval(kStart + 599.9), 120.0);
-    EXPECT_EQ(policy.nextRefreshInterval(kStart + 600.0), 300.0);
-}
-
-TEST(AdaptiveRefreshPolicyTest, RisingUsageInTheSameWindowIsActivityThatFades) {
-    const AdaptiveRefreshPolicy policy = activeAtThirtySeconds();
-    ASSERT_EQ(policy.lastActivityAt, kStart + 30.0);
-    EXPECT_EQ(policy.nextRefreshInterval(kStart + 30.0), 60.0);
-    EXPECT_EQ(policy.nextRefreshInterval(kStart + 629.9), 60.0);
-    EXPECT_EQ(policy.nextRefreshInterval(kStart + 630.0), 120.0);
-    EXPECT_EQ(policy.nextRefreshInterval(kStart + 1829.9), 120.0);
-    EXPECT_EQ(policy.nextRefreshInterval(kStart + 1830.0), 300.0);
-    // The clock went back before the activity.
-    EXPECT_EQ(policy.nextRefreshInterval(kStart - 3600.0), 60.0);
+TEST(AdaptiveRefreshPolicyTest, IntervalsFollowTheLastActivityOrElseTheFirstObservation) {
+    const AdaptiveRefreshPolicy fresh;
+    AdaptiveRefreshPolicy observed;
+    observed.recordObservation(fiveHour(10), kStart);
+    const AdaptiveRefreshPolicy active = activeAtThirtySeconds();
+    // Seconds after kStart, and the interval expected then.
+    const std::tuple<const AdaptiveRefreshPolicy&, double, double> cases[] = {
+        {fresh, 0, 300},     {observed, 0, 120},  {observed, 599.9, 120}, {observed, 600, 300},
+        {active, 30, 60},    {active, 629.9, 60}, {active, 630, 120},     {active, 1829.9, 120},
+        {active, 1830, 300}, {active, -3600, 60},  // the clock went back before the activity
+    };
+    for (const auto& [policy, seconds, interval] : cases) {
+        EXPECT_EQ(policy.nextRefreshInterval(kStart + seconds), interval) << seconds;
+    }
 }
 
 TEST(AdaptiveRefreshPolicyTest, OnlyARiseWithinOneInstanceOfAWindowCounts) {
@@ -91,12 +85,10 @@ TEST(AdaptiveRefreshPolicyTest, FailuresBackOffUpToFifteenMinutes) {
 
     AdaptiveRefreshPolicy recent;
     recent.recordObservation(fiveHour(10), kStart);
-    recent.recordFailure();
-    recent.recordFailure();
-    recent.recordFailure();
+    for (int failures = 0; failures < 3; ++failures) {
+        recent.recordFailure();
+    }
     EXPECT_EQ(recent.nextRefreshInterval(kStart), 900.0);
-    recent.recordFailure();
-    recent.recordFailure();
     recent.recordObservation(fiveHour(10), kStart + 10.0);
     EXPECT_EQ(recent.consecutiveFailures, 0);
     EXPECT_EQ(recent.nextRefreshInterval(kStart + 10.0), 120.0);

@@ -57,17 +57,14 @@ TEST(AgentUsageTest, DisplayPlanName) {
         const char* plan;
         std::optional<QString> shown;
     } cases[] = {
-        {"  plus ", QStringLiteral("Plus")},
-        {"\n\tpro\r\n", QStringLiteral("Pro")},
+        {"\n\t plus \r\n", QStringLiteral("Plus")},
         {"UNKNOWN", std::nullopt},
-        {"", std::nullopt},
         {"   ", std::nullopt},
         {"cLaUdE", std::nullopt},
         {"max 20X", QStringLiteral("Max 20x")},
         {"max   20X  team", QStringLiteral("Max 20x Team")},
         {"proLite", QStringLiteral("ProLite")},
         {"élite", QStringLiteral("Élite")},
-        {"straße", QStringLiteral("Straße")},
         {"ßpecial", QStringLiteral("SSpecial")},
         {"½ plan", QStringLiteral("½ Plan")},
         {"𝐛old", QStringLiteral("𝐛old")},
@@ -75,22 +72,4 @@ TEST(AgentUsageTest, DisplayPlanName) {
     for (const auto& c : cases) {
         EXPECT_EQ(test::usage("claude", c.plan).displayPlanName(), c.shown) << c.plan;
     }
-}
-
-TEST(AgentUsageTest, ActivitySamplesFollowWindowOrder) {
-    const AgentUsage usage =
-        test::usage("codex", "plus", {test::window(5, 18000, 10.0), test::window(7, 604800, 20.0)});
-    EXPECT_EQ(usage.activitySamples(),
-              (std::vector<UsageActivitySample>{{18000, 5, Timestamp(10.0)},
-                                                {604800, 7, Timestamp(20.0)}}));
-}
-
-TEST(AgentUsageTest, PreviewDataIsMadeOnceWithResetTimesRelativeToItsCreation) {
-    const AgentUsageSnapshot& preview = AgentUsageSnapshot::preview();
-    EXPECT_EQ(&preview, &AgentUsageSnapshot::preview());
-    ASSERT_EQ(preview.usages.size(), 2u);
-    EXPECT_EQ(preview.usages[0].windows.at(0).resetDate - preview.usages[0].updatedAt, 597600.0);
-    const AgentUsage& second = preview.usages[1];
-    EXPECT_EQ(second.window(18000)->resetDate - second.updatedAt, 12600.0);
-    EXPECT_EQ(second.window(604800)->resetDate - second.updatedAt, 345600.0);
 }

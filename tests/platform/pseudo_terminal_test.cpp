@@ -49,39 +49,25 @@ TEST_F(PseudoTerminalTest, DestroyingItEndsAChildThatIgnoresSigtermAndReapsIt) {
     EXPECT_TRUE(test::processIsGone(pid));
 }
 
-struct StartFailure {
-    const char* name;
-    bool missingProgram;
-    bool missingFolder;
-    const char* messageStart;
-};
-
-class PseudoTerminalStartFailureTest : public PseudoTerminalTest,
-                                       public ::testing::WithParamInterface<StartFailure> {};
-
-TEST_P(PseudoTerminalStartFailureTest, IsAPlatformErrorWithNothingLeftBehind) {
-    PseudoTerminal::Options options = fakeClaude({});
-    if (GetParam().missingProgram) {
-        options.program = m_folder.filePath(QStringLiteral("no-such-program"));
+TEST_F(PseudoTerminalTest, AChildThatCannotStartIsAPlatformErrorWithNothingLeftBehind) {
+    const struct {
+        const char* program;
+        const char* folder;
+        const char* messageStart;
+    } cases[] = {{"no-such-program", ".", "Could not run"},
+                 {nullptr, "no-such-folder", "Could not enter the folder"}};
+    for (const auto& c : cases) {
+        PseudoTerminal::Options options = fakeClaude({});
+        if (c.program != nullptr) {
+            options.program = m_folder.filePath(QString::fromUtf8(c.program));
+        }
+        options.workingDirectory = m_folder.filePath(QString::fromUtf8(c.folder));
+        const QString message = test::errorOf<PlatformError>([&] {
+                                    PseudoTerminal terminal(options);
+                                }).localizedDescription();
+        EXPECT_TRUE(message.startsWith(QString::fromUtf8(c.messageStart))) << message.toStdString();
+        EXPECT_FALSE(record().has("pid")) << "the program ran";
     }
-    if (GetParam().missingFolder) {
-        options.workingDirectory = m_folder.filePath(QStringLiteral("no-such-folder"));
-    }
-    try {
-        PseudoTerminal terminal(options);
-        ADD_FAILURE() << "the child started";
-    } catch (const PlatformError& error) {
-        EXPECT_TRUE(
-            error.localizedDescription().startsWith(QString::fromUtf8(GetParam().messageStart)))
-            << error.localizedDescription().toStdString();
-    }
-    EXPECT_FALSE(record().has("pid")) << "the program ran";
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, PseudoTerminalStartFailureTest,
-    ::testing::Values(StartFailure{"MissingProgram", true, false, "Could not run"},
-                      StartFailure{"MissingFolder", false, true, "Could not enter the folder"}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

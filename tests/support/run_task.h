@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QCoreApplication>
 #include <QCoro/QCoroTask>
 #include <QEventLoop>
@@ -9,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <string>
 #include <type_traits>
 
 namespace test {
@@ -92,6 +95,24 @@ T runTask(QCoro::Task<T> task, std::chrono::milliseconds limit = std::chrono::se
     StartedTask<T> started(std::move(task));
     started.waitUntilDone(limit);
     return started.get();
+}
+
+// The exception of type E that `run` (a callable, or a task run with runTask) ends with. Anything
+// else is a test failure, reported by throwing out of the test.
+template <typename E, typename Run>
+E errorOf(Run&& run) {
+    try {
+        if constexpr (std::is_invocable_v<Run>) {
+            run();
+        } else {
+            runTask(std::move(run));
+        }
+    } catch (const E& error) {
+        return error;
+    } catch (const std::exception& other) {
+        throw std::runtime_error(std::string("unexpected error: ") + other.what());
+    }
+    throw std::runtime_error("the expected error was not thrown");
 }
 
 }  // namespace test

@@ -1,14 +1,11 @@
 #include "sources/claude/claude_cli_probe.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <memory>
 #include <optional>
 
 #include "core/error.h"
@@ -23,12 +20,6 @@ using namespace std::chrono_literals;
 
 constexpr double kPoll = ClaudeCLIProbe::pollIntervalSeconds;
 
-QString folderMode(const QString& path) {
-    struct stat status {};
-    ::lstat(QFile::encodeName(path).constData(), &status);
-    return QString::number(status.st_mode & 0777, 8);
-}
-
 // Runs touchClaudeAuthPath against the fake `claude` on a manual clock. The real child runs in
 // real time, so the tests wait (with bounds) for what it records before moving the clock on.
 class ClaudeCLIProbeTest : public ::testing::Test {
@@ -38,10 +29,7 @@ protected:
         ASSERT_TRUE(QDir().mkpath(homePath()));
     }
     void TearDown() override {
-        if (m_outcome && !m_outcome->done) {
-            m_token.cancel();
-            finish();
-        }
+        stop();
         EXPECT_FALSE(test::hasChildProcess()) << "a child was left behind";
     }
 
@@ -66,28 +54,30 @@ protected:
         return environment;
     }
 
+    // Starts a probe afresh: a new record, token and probe.
     void start(const QMap<QString, QString>& settings, double timeoutSeconds,
                QString binary = test::fakeClaudeProgram()) {
+        stop();
+        QFile::remove(recordPath());
+        m_token = CancellationToken();
         m_probe.emplace(m_clock, environment(settings));
-        m_outcome = std::make_shared<test::detail::Outcome<void>>();
-        m_task.emplace(test::detail::capture<void>(
-            m_probe->touchClaudeAuthPath(std::move(binary), timeoutSeconds, m_token), m_outcome));
+        m_task.emplace(m_probe->touchClaudeAuthPath(std::move(binary), timeoutSeconds, m_token));
     }
-    bool done() const { return m_outcome->done; }
-    // Rethrows what the probe threw.
-    void result() const {
-        ASSERT_TRUE(done());
-        if (m_outcome->error) {
-            std::rethrow_exception(m_outcome->error);
+    void stop() {
+        if (m_task && !m_task->isDone()) {
+            m_token.cancel();
+            finish();
         }
     }
+    bool done() const { return m_task->isDone(); }
+    // Rethrows what the probe threw.
+    void result() { m_task->get(); }
 
-    template <typename Condition>
-    bool waitForRecord(Condition condition) const {
-        return test::waitUntil([&] { return condition(record()); });
+    bool waitForRecord(QByteArrayView key, QByteArrayView value = {}) const {
+        return test::waitUntil([&] { return record().has(key, value); });
     }
-    bool waitForReady() const {
-        return waitForRecord([](const auto& record) { return record.has("ready"); });
+    bool waitForInput(qsizetype size) const {
+        return test::waitUntil([&] { return record().input().size() >= size; });
     }
     bool waitForChildEnd() const {
         return test::waitUntil([this] { return test::processHasEnded(record().pid()); });
@@ -105,14 +95,21 @@ protected:
         }
         return done();
     }
+    // Starts a child that never exits by itself and waits out the launch wait.
+    void startLingering(double timeoutSeconds, const QMap<QString, QString>& more = {}) {
+        QMap<QString, QString> settings = more;
+        settings.insert(QStringLiteral("FAKE_CLAUDE_EXIT"), QStringLiteral("never"));
+        start(settings, timeoutSeconds);
+        ASSERT_TRUE(waitForRecord("ready"));
+        advance(ClaudeCLIProbe::launchWaitSeconds);
+    }
 
     QTemporaryDir m_folder;
     CancellationToken m_token;
     // Declared before the clock, so a probe still running at the end is ended by the clock first.
     std::optional<ClaudeCLIProbe> m_probe;
     ManualClock m_clock;
-    std::shared_ptr<test::detail::Outcome<void>> m_outcome;
-    std::optional<QCoro::Task<>> m_task;
+    std::optional<test::StartedTask<void>> m_task;
 };
 
 TEST_F(ClaudeCLIProbeTest, ChildRunsOnARealTerminalInAPrivateFolderWithTheCleanedEnvironment) {
@@ -127,7 +124,7 @@ TEST_F(ClaudeCLIProbeTest, ChildRunsOnARealTerminalInAPrivateFolderWithTheCleane
         {QStringLiteral("MY_ANTHROPIC_NOTE"), QStringLiteral("kept")},
         {QStringLiteral("DISABLE_AUTOUPDATER"), QStringLiteral("0")}};
     start(settings, 10.0);
-    ASSERT_TRUE(waitForRecord([](const auto& record) { return record.has("exit"); }));
+    ASSERT_TRUE(waitForRecord("exit"));
     ASSERT_TRUE(waitForChildEnd());
     EXPECT_FALSE(done());
 
@@ -143,108 +140,92 @@ TEST_F(ClaudeCLIProbeTest, ChildRunsOnARealTerminalInAPrivateFolderWithTheCleane
     EXPECT_EQ(seen.value("leader"), "1");
     EXPECT_EQ(seen.value("size"), "50 160");
     EXPECT_EQ(seen.value("cwd"), QFile::encodeName(QFileInfo(scratchPath()).canonicalFilePath()));
-    EXPECT_EQ(folderMode(scratchPath()), QStringLiteral("700"));
+    struct stat scratch {};
+    ASSERT_EQ(::lstat(QFile::encodeName(scratchPath()).constData(), &scratch), 0);
+    EXPECT_EQ(scratch.st_mode & 0777, 0700u);
     EXPECT_TRUE(test::processIsGone(seen.pid()));
 
-    const QMap<QString, QString> child = seen.environment();
-    EXPECT_FALSE(child.contains(QStringLiteral("ANTHROPIC_API_KEY")));
-    EXPECT_FALSE(child.contains(QStringLiteral("ANTHROPIC_BASE_URL")));
-    EXPECT_EQ(child.value(QStringLiteral("ANTHROPIC")), QStringLiteral("kept"));
-    EXPECT_EQ(child.value(QStringLiteral("MY_ANTHROPIC_NOTE")), QStringLiteral("kept"));
-    EXPECT_EQ(child.value(QStringLiteral("DISABLE_AUTOUPDATER")), QStringLiteral("1"));
-    EXPECT_EQ(
-        child.value(QStringLiteral("PATH")),
-        homePath() + QStringLiteral("/.local/bin:/opt/homebrew/bin:/usr/local/bin:/usr/bin:/bin"));
-    // Everything else arrives unchanged, and nothing is added.
+    // ANTHROPIC_* variables go, two are set, and everything else arrives unchanged.
+    QMap<QString, QString> expected;
     const QProcessEnvironment given = environment(settings).processEnvironment;
-    QStringList expectedNames{QStringLiteral("PATH"), QStringLiteral("DISABLE_AUTOUPDATER")};
     for (const QString& name : given.keys()) {
-        if (!name.startsWith(QStringLiteral("ANTHROPIC_")) && !expectedNames.contains(name)) {
-            expectedNames.append(name);
-            EXPECT_EQ(child.value(name), given.value(name)) << name.toStdString();
+        if (!name.startsWith(QStringLiteral("ANTHROPIC_"))) {
+            expected.insert(name, given.value(name));
         }
     }
-    expectedNames.sort();
-    EXPECT_EQ(QStringList(child.keys()), expectedNames);
+    expected.insert(QStringLiteral("DISABLE_AUTOUPDATER"), QStringLiteral("1"));
+    expected.insert(
+        QStringLiteral("PATH"),
+        homePath() + QStringLiteral("/.local/bin:/opt/homebrew/bin:/usr/local/bin:/usr/bin:/bin"));
+    EXPECT_EQ(seen.environment(), expected);
 }
 
-struct ScreenCase {
-    const char* name;
-    const char* startScreen;
-    const char* statusScreen;
-    QByteArrayView reply;
-    // Replies expected from the polls right after "/status": one per poll while the screen is
-    // visible; a screen shown in answer to "/status" may miss the first poll.
-    int fewestReplies;
-    int mostReplies;
-};
-
-class ClaudeCLIProbeScreenTest : public ClaudeCLIProbeTest,
-                                 public ::testing::WithParamInterface<ScreenCase> {};
-
-TEST_P(ClaudeCLIProbeScreenTest, AnswersTheScreenOnEveryPollWhileItIsVisible) {
-    const ScreenCase& screen = GetParam();
+TEST_F(ClaudeCLIProbeTest, AnswersTheScreenOnEveryPollWhileItIsVisible) {
+    const struct {
+        const char* startScreen;
+        const char* statusScreen;
+        QByteArrayView reply;
+        // Replies expected from the polls right after "/status": one per poll while the screen
+        // is visible; a screen shown in answer to "/status" may miss the first poll.
+        int fewestReplies;
+        int mostReplies;
+    } cases[] = {
+        {"", "", {}, 0, 0},
+        {"Do you trust the files in this folder?", "", "y\r", 9, 9},
+        {"Press Enter to continue\xe2\x80\xa6", "", "\r", 9, 9},
+        {"", "  Show Claude Code status", "\r", 8, 9},
+        {"Press ENTER to continue\r\n\x1b[1mDo You Trust The Files In This Folder?\x1b[0m", "",
+         "y\r", 9, 9},
+    };
     const QString renewed = m_folder.filePath(QStringLiteral("credentials.json"));
-    start({{QStringLiteral("FAKE_CLAUDE_SCREEN"), QString::fromUtf8(screen.startScreen)},
-           {QStringLiteral("FAKE_CLAUDE_STATUS_SCREEN"), QString::fromUtf8(screen.statusScreen)},
-           {QStringLiteral("FAKE_CLAUDE_WRITE_FILE"), renewed},
-           {QStringLiteral("FAKE_CLAUDE_WRITE_CONTENT"), QStringLiteral("{\"renewed\":true}")}},
-          10.0);
-    ASSERT_TRUE(waitForReady());
-    advance(ClaudeCLIProbe::launchWaitSeconds);
-    const bool answersStatus = *screen.statusScreen != '\0';
-    ASSERT_TRUE(waitForRecord([&](const auto& record) {
-        return record.input().startsWith("/status\r") && record.has("wrote") &&
-               (!answersStatus || record.has("shown", "status"));
-    }));
-
-    // Eight more polls, all before the first periodic Enter is due.
-    for (int poll = 1; poll <= 8; ++poll) {
-        advance(kPoll);
-    }
     const QByteArray status = "/status\r";
-    const qsizetype fewestBytes = status.size() + screen.fewestReplies * screen.reply.size();
-    ASSERT_TRUE(waitForRecord([&](const auto& record) {
-        return record.input().size() >= fewestBytes;
-    })) << record().input().toStdString();
-    const QByteArray input = record().input();
-    const QByteArray replies = input.mid(status.size());
-    EXPECT_TRUE(input.startsWith(status));
-    if (screen.reply.isEmpty()) {
-        EXPECT_TRUE(replies.isEmpty()) << replies.toStdString();
-    } else {
-        const qsizetype count = replies.size() / screen.reply.size();
-        EXPECT_EQ(replies, screen.reply.toByteArray().repeated(count)) << replies.toStdString();
-        EXPECT_GE(count, screen.fewestReplies);
-        EXPECT_LE(count, screen.mostReplies);
+    for (const auto& screen : cases) {
+        SCOPED_TRACE(std::string(screen.startScreen) + screen.statusScreen);
+        QFile::remove(renewed);
+        start(
+            {{QStringLiteral("FAKE_CLAUDE_SCREEN"), QString::fromUtf8(screen.startScreen)},
+             {QStringLiteral("FAKE_CLAUDE_STATUS_SCREEN"), QString::fromUtf8(screen.statusScreen)},
+             {QStringLiteral("FAKE_CLAUDE_WRITE_FILE"), renewed},
+             {QStringLiteral("FAKE_CLAUDE_WRITE_CONTENT"), QStringLiteral("{\"renewed\":true}")}},
+            10.0);
+        ASSERT_TRUE(waitForRecord("ready"));
+        advance(ClaudeCLIProbe::launchWaitSeconds);
+        const bool answersStatus = *screen.statusScreen != '\0';
+        ASSERT_TRUE(test::waitUntil([&] {
+            const auto seen = record();
+            return seen.input().startsWith(status) && seen.has("wrote") &&
+                   (!answersStatus || seen.has("shown", "status"));
+        }));
+
+        // Eight more polls, all before the first periodic Enter is due.
+        for (int poll = 1; poll <= 8; ++poll) {
+            advance(kPoll);
+        }
+        ASSERT_TRUE(waitForInput(status.size() + screen.fewestReplies * screen.reply.size()));
+        const QByteArray replies = record().input().mid(status.size());
+        if (screen.reply.isEmpty()) {
+            EXPECT_TRUE(replies.isEmpty()) << replies.toStdString();
+        } else {
+            const qsizetype count = replies.size() / screen.reply.size();
+            EXPECT_EQ(replies, screen.reply.toByteArray().repeated(count)) << replies.toStdString();
+            EXPECT_GE(count, screen.fewestReplies);
+            EXPECT_LE(count, screen.mostReplies);
+        }
+        QFile written(renewed);
+        ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+        EXPECT_EQ(written.readAll(), "{\"renewed\":true}");
+
+        advance(10.0);
+        ASSERT_TRUE(finish());
+        EXPECT_NO_THROW(result());
+        EXPECT_TRUE(record().input().endsWith("/exit\r"));
+        EXPECT_TRUE(test::processIsGone(record().pid()));
     }
-    QFile written(renewed);
-    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
-    EXPECT_EQ(written.readAll(), "{\"renewed\":true}");
-
-    advance(10.0);
-    ASSERT_TRUE(finish());
-    EXPECT_NO_THROW(result());
-    EXPECT_TRUE(record().input().endsWith("/exit\r"));
-    EXPECT_TRUE(test::processIsGone(record().pid()));
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Screens, ClaudeCLIProbeScreenTest,
-    ::testing::Values(
-        ScreenCase{"NoScreen", "", "", {}, 0, 0},
-        ScreenCase{"TrustQuestion", "Do you trust the files in this folder?", "", "y\r", 9, 9},
-        ScreenCase{"PressEnter", "Press Enter to continue\xe2\x80\xa6", "", "\r", 9, 9},
-        ScreenCase{"StatusScreen", "", "  Show Claude Code status", "\r", 8, 9},
-        ScreenCase{
-            "TrustBeforeEnter",
-            "Press ENTER to continue\r\n\x1b[1mDo You Trust The Files In This Folder?\x1b[0m", "",
-            "y\r", 9, 9}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ClaudeCLIProbeTest, TypesEnterEveryEightTenthsOfASecond) {
     start({}, 10.0);
-    ASSERT_TRUE(waitForReady());
+    ASSERT_TRUE(waitForRecord("ready"));
     advance(ClaudeCLIProbe::launchWaitSeconds);
     // Polls run every 0.06 s from the moment "/status" is typed: the 14th (0.84 s) is the first
     // at least 0.8 s after it, and the 28th the first 0.8 s after that.
@@ -254,32 +235,21 @@ TEST_F(ClaudeCLIProbeTest, TypesEnterEveryEightTenthsOfASecond) {
                                                      {1 * kPoll, "/status\r\r\r"}};
     for (const auto& [seconds, expected] : steps) {
         advance(seconds + 0.001);
-        ASSERT_TRUE(waitForRecord(
-            [&](const auto& record) { return record.input().size() >= expected.size(); }));
+        ASSERT_TRUE(waitForInput(expected.size()));
         EXPECT_EQ(record().input(), expected);
     }
 }
 
-struct DeadlineCase {
-    const char* name;
-    // The wall clock is set by this much once polling has begun.
-    double wallClockShift;
-};
-
-class ClaudeCLIProbeDeadlineTest : public ClaudeCLIProbeTest,
-                                   public ::testing::WithParamInterface<DeadlineCase> {};
-
-TEST_P(ClaudeCLIProbeDeadlineTest, ANeverExitingChildGetsExitThenSigtermAfterTenSeconds) {
-    start({{QStringLiteral("FAKE_CLAUDE_EXIT"), QStringLiteral("never")}}, 10.0);
-    ASSERT_TRUE(waitForReady());
-    advance(ClaudeCLIProbe::launchWaitSeconds);
-    m_clock.setNow(m_clock.now() + GetParam().wallClockShift);
+// The deadline is monotonic: the wall clock set back an hour does not extend it.
+TEST_F(ClaudeCLIProbeTest, ANeverExitingChildGetsExitThenSigtermAfterTenSeconds) {
+    startLingering(10.0);
+    m_clock.setNow(m_clock.now() - 3600.0);
     advance(9.9);
     EXPECT_FALSE(done());
     EXPECT_FALSE(record().has("signal"));
 
     advance(0.2);
-    ASSERT_TRUE(waitForRecord([](const auto& record) { return record.has("signal", "TERM"); }));
+    ASSERT_TRUE(waitForRecord("signal", "TERM"));
     EXPECT_TRUE(record().input().endsWith("\r/exit\r"));
     ASSERT_TRUE(waitForChildEnd());
     // It ended on SIGTERM: the probe notices at its next check, without waiting out the grace.
@@ -289,19 +259,10 @@ TEST_P(ClaudeCLIProbeDeadlineTest, ANeverExitingChildGetsExitThenSigtermAfterTen
     EXPECT_TRUE(test::processIsGone(record().pid()));
 }
 
-INSTANTIATE_TEST_SUITE_P(WallClocks, ClaudeCLIProbeDeadlineTest,
-                         ::testing::Values(DeadlineCase{"Steady", 0.0},
-                                           DeadlineCase{"SetBackAnHour", -3600.0}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
 TEST_F(ClaudeCLIProbeTest, AChildThatIgnoresSigtermIsKilledAfterTheGrace) {
-    start({{QStringLiteral("FAKE_CLAUDE_EXIT"), QStringLiteral("never")},
-           {QStringLiteral("FAKE_CLAUDE_SIGTERM"), QStringLiteral("ignore")}},
-          1.0);
-    ASSERT_TRUE(waitForReady());
-    advance(ClaudeCLIProbe::launchWaitSeconds);
+    startLingering(1.0, {{QStringLiteral("FAKE_CLAUDE_SIGTERM"), QStringLiteral("ignore")}});
     advance(1.1);
-    ASSERT_TRUE(waitForRecord([](const auto& record) { return record.has("signal", "TERM"); }));
+    ASSERT_TRUE(waitForRecord("signal", "TERM"));
     const pid_t pid = record().pid();
 
     advance(ClaudeCLIProbe::terminationGraceSeconds - 0.2);
@@ -315,7 +276,7 @@ TEST_F(ClaudeCLIProbeTest, AChildThatIgnoresSigtermIsKilledAfterTheGrace) {
 
 TEST_F(ClaudeCLIProbeTest, AChildThatFloodsTheTerminalIsEndedOnTime) {
     start({{QStringLiteral("FAKE_CLAUDE_FLOOD"), QStringLiteral("1")}}, 1.0);
-    ASSERT_TRUE(waitForReady());
+    ASSERT_TRUE(waitForRecord("ready"));
     advance(ClaudeCLIProbe::launchWaitSeconds);
     for (double moved = 0.0; moved < 1.0; moved += kPoll) {
         advance(kPoll);
@@ -325,79 +286,41 @@ TEST_F(ClaudeCLIProbeTest, AChildThatFloodsTheTerminalIsEndedOnTime) {
     EXPECT_TRUE(test::processIsGone(record().pid()));
 }
 
-struct CancellationCase {
-    const char* name;
-    // Clock movement before the cancellation: inside the launch wait, or during the polls.
-    double secondsBeforeCancel;
-    QByteArrayView inputStart;
-};
-
-class ClaudeCLIProbeCancellationTest : public ClaudeCLIProbeTest,
-                                       public ::testing::WithParamInterface<CancellationCase> {};
-
-TEST_P(ClaudeCLIProbeCancellationTest, EndsTheChildAndStaysACancellation) {
-    start({{QStringLiteral("FAKE_CLAUDE_EXIT"), QStringLiteral("never")}}, 10.0);
-    ASSERT_TRUE(waitForReady());
-    advance(GetParam().secondsBeforeCancel);
-    m_token.cancel();
-    EXPECT_FALSE(done()) << "cancelled inside cancel()";
-    ASSERT_TRUE(waitForRecord([](const auto& record) { return record.has("signal", "TERM"); }));
-    ASSERT_TRUE(finish());
-    EXPECT_THROW(result(), CancelledError);
-    const QByteArray input = record().input();
-    EXPECT_TRUE(input.startsWith(GetParam().inputStart)) << input.toStdString();
-    EXPECT_TRUE(input.endsWith("/exit\r")) << input.toStdString();
-    EXPECT_TRUE(test::processIsGone(record().pid()));
+TEST_F(ClaudeCLIProbeTest, CancellationEndsTheChildAndStaysACancellation) {
+    // Cancelled inside the launch wait, and while polling.
+    const std::pair<double, QByteArrayView> cases[] = {{1.0, "/exit\r"}, {3.0, "/status\r"}};
+    for (const auto& [secondsBeforeCancel, inputStart] : cases) {
+        start({{QStringLiteral("FAKE_CLAUDE_EXIT"), QStringLiteral("never")}}, 10.0);
+        ASSERT_TRUE(waitForRecord("ready"));
+        advance(secondsBeforeCancel);
+        m_token.cancel();
+        EXPECT_FALSE(done()) << "cancelled inside cancel()";
+        ASSERT_TRUE(waitForRecord("signal", "TERM"));
+        ASSERT_TRUE(finish());
+        EXPECT_THROW(result(), CancelledError);
+        const QByteArray input = record().input();
+        EXPECT_TRUE(input.startsWith(inputStart) && input.endsWith("/exit\r"))
+            << input.toStdString();
+        EXPECT_TRUE(test::processIsGone(record().pid()));
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Moments, ClaudeCLIProbeCancellationTest,
-                         ::testing::Values(CancellationCase{"DuringTheLaunchWait", 1.0, "/exit\r"},
-                                           CancellationCase{"WhilePolling", 3.0, "/status\r"}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-enum class StartProblem { missingBinary, scratchIsSymlink };
-
-struct StartCase {
-    const char* name;
-    StartProblem problem;
-    bool expiredCredentials;  // otherwise the platform's start error
-};
-
-class ClaudeCLIProbeStartTest : public ClaudeCLIProbeTest,
-                                public ::testing::WithParamInterface<StartCase> {};
-
-TEST_P(ClaudeCLIProbeStartTest, FailsWithoutRunningTheProgram) {
-    QString binary = test::fakeClaudeProgram();
-    const QString elsewhere = m_folder.filePath(QStringLiteral("elsewhere"));
-    ASSERT_TRUE(QDir().mkpath(elsewhere));
-    ASSERT_TRUE(QDir().mkpath(temporaryPath()));
-    switch (GetParam().problem) {
-        case StartProblem::missingBinary:
-            binary = m_folder.filePath(QStringLiteral("claude"));
-            break;
-        case StartProblem::scratchIsSymlink:
-            ASSERT_TRUE(QFile::link(elsewhere, scratchPath()));
-            break;
-    }
-    start({}, 10.0, binary);
+TEST_F(ClaudeCLIProbeTest, FailsWithoutRunningTheProgram) {
+    // A missing program is the platform's start error.
+    start({}, 10.0, m_folder.filePath(QStringLiteral("claude")));
     ASSERT_TRUE(test::waitUntil([this] { return done(); }, 1s));
-    if (GetParam().expiredCredentials) {
-        try {
-            result();
-            ADD_FAILURE() << "no error";
-        } catch (const ClaudeUsageClientError& error) {
-            EXPECT_EQ(error.code(), ClaudeUsageClientError::Code::expiredCredentials);
-        }
-    } else {
-        EXPECT_THROW(result(), PlatformError);
-    }
+    EXPECT_THROW(result(), PlatformError);
+    EXPECT_FALSE(record().has("pid"));
+
+    // A scratch folder that is a link to elsewhere is not used.
+    ASSERT_TRUE(QDir().mkpath(m_folder.filePath(QStringLiteral("elsewhere"))));
+    ASSERT_TRUE(QDir(scratchPath()).removeRecursively() && QDir().mkpath(temporaryPath()));
+    ASSERT_TRUE(QFile::link(m_folder.filePath(QStringLiteral("elsewhere")), scratchPath()));
+    start({}, 10.0);
+    ASSERT_TRUE(test::waitUntil([this] { return done(); }, 1s));
+    EXPECT_EQ(test::errorOf<ClaudeUsageClientError>([&] { result(); }).code(),
+              ClaudeUsageClientError::Code::expiredCredentials);
     EXPECT_FALSE(record().has("pid"));
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Problems, ClaudeCLIProbeStartTest,
-    ::testing::Values(StartCase{"MissingBinary", StartProblem::missingBinary, false},
-                      StartCase{"ScratchFolderIsASymlink", StartProblem::scratchIsSymlink, true}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

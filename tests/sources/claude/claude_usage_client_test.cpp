@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <QNetworkAccessManager>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include "core/manual_clock.h"
@@ -16,6 +15,7 @@
 #include "platform/secret_service_store.h"
 #include "sources/claude/claude_cli_probe.h"
 #include "support/run_task.h"
+#include "support/secret_service.h"
 
 namespace {
 
@@ -37,20 +37,10 @@ QByteArray credentials(const QByteArray& token, std::optional<double> expiresIn 
     return "{\"claudeAiOauth\":{" + oauth + extra + "},\"other\":true}";
 }
 
-// The code of the Claude error that running `task` (or calling `get`) throws.
-template <typename Task>
-Code errorOf(Task&& task) {
-    try {
-        if constexpr (std::is_invocable_v<Task>) {
-            task();
-        } else {
-            test::runTask(std::move(task));
-        }
-    } catch (const ClaudeUsageClientError& error) {
-        return error.code();
-    }
-    ADD_FAILURE() << "no Claude error";
-    return Code::invalidResponse;
+// The code of the Claude error that `run` (a callable or a task) ends with.
+template <typename Run>
+Code errorOf(Run&& run) {
+    return test::errorOf<ClaudeUsageClientError>(std::forward<Run>(run)).code();
 }
 
 class ClaudeUsageClientTest : public ::testing::Test {
@@ -67,9 +57,6 @@ protected:
     }
     QString credentialsPath() const {
         return m_home.path() + QStringLiteral("/.claude/.credentials.json");
-    }
-    void putKeychain(const QByteArray& content) {
-        m_keychain.put(ClaudeUsageClient::kKeychainService, QStringLiteral("someone"), content);
     }
     QString recordPath() const { return m_temporary.filePath(QStringLiteral("record")); }
     test::FakeClaudeRecord record() const { return test::FakeClaudeRecord::read(recordPath()); }
@@ -121,29 +108,38 @@ protected:
 }  // namespace
 
 TEST_F(ClaudeUsageClientTest, LooksForTheSignInInTheDocumentedOrder) {
-    enum class Keychain { none, valid, expired, garbage, denied, unavailable };
+    using enum SecretStoreError::Status;
+    const QByteArray valid = credentials("chain", 60);
+    const QByteArray expired = credentials("chain", -60);
     const struct {
         const char* name;
         std::optional<QByteArray> file;
-        Keychain keychain;
+        std::optional<QByteArray> keychain;
+        std::optional<SecretStoreError::Status> keychainFails;
         std::variant<QByteArray, Code> expected;
         bool keychainAsked;
     } cases[] = {
-        {"valid file wins", credentials("file", 60), Keychain::valid, QByteArray("file"), false},
-        {"file without expiry", credentials(" file\\n"), Keychain::none, QByteArray("file"), false},
-        {"file expiring now", credentials("file", 0), Keychain::none, Code::expiredCredentials,
+        {"valid file wins", credentials("file", 60), valid, {}, QByteArray("file"), false},
+        {"file without expiry", credentials(" file\\n"), {}, {}, QByteArray("file"), false},
+        {"file expiring now", credentials("file", 0), {}, {}, Code::expiredCredentials, true},
+        {"expired file, valid keychain",
+         credentials("file", -1),
+         valid,
+         {},
+         QByteArray("chain"),
          true},
-        {"expired file, valid keychain", credentials("file", -1), Keychain::valid,
-         QByteArray("chain"), true},
-        {"expired file, expired keychain", credentials("file", -1), Keychain::expired,
-         Code::expiredCredentials, true},
-        {"garbage file", QByteArray("{oops"), Keychain::none, Code::invalidCredentials, true},
-        {"blank token", credentials(" \\n "), Keychain::none, Code::invalidCredentials, true},
-        {"nothing anywhere", std::nullopt, Keychain::none, Code::credentialsNotFound, true},
-        {"garbage keychain", std::nullopt, Keychain::garbage, Code::invalidCredentials, true},
-        {"denied keychain", std::nullopt, Keychain::denied, Code::keychainAccessDenied, true},
-        {"no keychain service", std::nullopt, Keychain::unavailable, Code::credentialsNotFound,
+        {"expired file, expired keychain",
+         credentials("file", -1),
+         expired,
+         {},
+         Code::expiredCredentials,
          true},
+        {"garbage file", QByteArray("{oops"), {}, {}, Code::invalidCredentials, true},
+        {"blank token", credentials(" \\n "), {}, {}, Code::invalidCredentials, true},
+        {"nothing anywhere", {}, {}, {}, Code::credentialsNotFound, true},
+        {"garbage keychain", {}, QByteArray("not json"), {}, Code::invalidCredentials, true},
+        {"denied keychain", {}, {}, accessDenied, Code::keychainAccessDenied, true},
+        {"no keychain service", {}, {}, notAvailable, Code::credentialsNotFound, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -152,25 +148,11 @@ TEST_F(ClaudeUsageClientTest, LooksForTheSignInInTheDocumentedOrder) {
         if (c.file) {
             writeFile(*c.file);
         }
-        switch (c.keychain) {
-            case Keychain::valid:
-                putKeychain(credentials("chain", 60));
-                break;
-            case Keychain::expired:
-                putKeychain(credentials("chain", -60));
-                break;
-            case Keychain::garbage:
-                putKeychain("not json");
-                break;
-            case Keychain::denied:
-                m_keychain.failWith = SecretStoreError::accessDenied;
-                break;
-            case Keychain::unavailable:
-                m_keychain.failWith = SecretStoreError::notAvailable;
-                break;
-            case Keychain::none:
-                break;
+        if (c.keychain) {
+            m_keychain.put(ClaudeUsageClient::kKeychainService, QStringLiteral("someone"),
+                           *c.keychain);
         }
+        m_keychain.failWith = c.keychainFails;
         if (const auto* token = std::get_if<QByteArray>(&c.expected)) {
             EXPECT_EQ(test::runTask(m_client.loadCredentials()).accessToken, *token);
         } else {
@@ -261,18 +243,17 @@ TEST_F(ClaudeUsageClientTest, SendsTheDocumentedRequestAndBuildsTheUsage) {
                                        "Accept: application/json", "Content-Type: application/json",
                                        "anthropic-beta: oauth-2025-04-20",
                                        "User-Agent: claude-code/2.1.0"}));
-    EXPECT_EQ(usage.provider, AgentProvider::claude());
-    EXPECT_EQ(usage.agentName, "Claude");
-    EXPECT_EQ(usage.planType, "max 20x");
-    EXPECT_EQ(usage.source, UsageSource::localDesktop);
-    EXPECT_EQ(usage.updatedAt, kNow);
-    ASSERT_EQ(usage.windows.size(), 2u);
-    EXPECT_EQ(usage.windows[0], (UsageWindow{42, 18000, Timestamp(788929200.25)}));
-    EXPECT_EQ(usage.windows[1], (UsageWindow{7, 604800, Timestamp(789264000.0)}));
+    EXPECT_EQ(usage, (AgentUsage{.windows = {{42, 18000, Timestamp(788929200.25)},
+                                             {7, 604800, Timestamp(789264000.0)}},
+                                 .provider = AgentProvider::claude(),
+                                 .agentName = "Claude",
+                                 .planType = "max 20x",
+                                 .updatedAt = kNow,
+                                 .source = UsageSource::localDesktop}));
 }
 
 TEST_F(ClaudeUsageClientTest, MapsStatusesAndBodiesToTheirErrors) {
-    writeFile(credentials("t", 3600));
+    writeFile(credentials("secret-token", 3600));
     const struct {
         int status;
         QByteArray body;
@@ -284,25 +265,20 @@ TEST_F(ClaudeUsageClientTest, MapsStatusesAndBodiesToTheirErrors) {
         {503, "", Code::serverError},
         {200, "<html>", Code::invalidResponse},
         {200, R"({"five_hour":{"utilization":"high"}})", Code::invalidResponse},
-        {200, R"({"five_hour":[]})", Code::invalidResponse},
         {200, R"({"five_hour":{"utilization":5,"resets_at":7}})", Code::invalidResponse},
         {200, "{}", Code::noRateLimits},
         {200, R"({"five_hour":{"utilization":null},"seven_day":null})", Code::noRateLimits},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.body.toStdString());
         m_server.enqueue("/api/oauth/usage", {.status = c.status, .body = c.body});
-        try {
-            test::runTask(m_client.fetchUsageOnce({}));
-            ADD_FAILURE() << c.status << " " << c.body.toStdString();
-        } catch (const ClaudeUsageClientError& error) {
-            EXPECT_EQ(error.code(), c.code) << c.status << " " << c.body.toStdString();
-            if (c.code == Code::serverError) {
-                EXPECT_EQ(
-                    error.localizedDescription(),
-                    QStringLiteral("Claude usage request failed with HTTP %1.").arg(c.status));
-            }
-            EXPECT_FALSE(error.localizedDescription().contains(QStringLiteral("t\"")));
+        const auto error = test::errorOf<ClaudeUsageClientError>(m_client.fetchUsageOnce({}));
+        EXPECT_EQ(error.code(), c.code) << c.status;
+        if (c.code == Code::serverError) {
+            EXPECT_EQ(error.localizedDescription(),
+                      QStringLiteral("Claude usage request failed with HTTP %1.").arg(c.status));
         }
+        EXPECT_FALSE(error.localizedDescription().contains(QStringLiteral("secret-token")));
     }
     m_server.enqueue("/api/oauth/usage", {.status = 200,
                                           .body = R"({"five_hour":{"utilization":null},)"
@@ -315,16 +291,7 @@ TEST_F(ClaudeUsageClientTest, MapsStatusesAndBodiesToTheirErrors) {
 TEST_F(ClaudeUsageClientTest, AServerThatNeverAnswersFailsAfterThirtySeconds) {
     writeFile(credentials("t", 3600));
     m_server.enqueue("/api/oauth/usage", FakeHttpServer::Response::silence());
-    test::StartedTask<AgentUsage> task(m_client.fetchUsage());
-    ASSERT_TRUE(test::processEventsUntil([&] { return !m_server.requests().empty(); }));
-    m_clock.advance(ClaudeUsageClient::kRequestTimeoutSeconds);
-    ASSERT_TRUE(task.waitUntilDone());
-    try {
-        task.get();
-        ADD_FAILURE() << "no time-out";
-    } catch (const NetworkError& error) {
-        EXPECT_EQ(error.code(), NetworkError::Code::timedOut);
-    }
+    test::expectTimeOutAfter(30, m_client.fetchUsage(), m_server, m_clock);
 }
 
 TEST_F(ClaudeUsageClientTest, AnExpiredSessionIsRenewedByClaudeAndReadAgain) {
@@ -380,31 +347,14 @@ TEST_F(ClaudeUsageClientTest, WithoutAClaudeProgramTheRenewalFailsButStillCounts
 }
 
 // The real Secret Service, with the item stored the way Claude Code's helpers store it.
-TEST(ClaudeKeychainTest, FindsClaudeCodesItemInTheSecretService) {
+TEST_F(ClaudeUsageClientTest, FindsClaudeCodesItemInTheSecretService) {
     SecretServiceStore store;
-    try {
-        test::runTask(store.find(QStringLiteral("probe"), std::nullopt));
-    } catch (const SecretStoreError& error) {
-        if (error.status() == SecretStoreError::notAvailable) {
-            GTEST_SKIP() << "no Secret Service on this session bus";
-        }
+    if (test::secretServiceMissing(store)) {
+        GTEST_SKIP() << "no Secret Service on this session bus";
     }
-    QProcess tool;
-    tool.start(QStringLiteral("secret-tool"),
-               {QStringLiteral("store"), QStringLiteral("--label=Claude Code-credentials"),
-                QStringLiteral("service"), QStringLiteral("Claude Code-credentials"),
-                QStringLiteral("account"), QStringLiteral("user")});
-    tool.write(credentials("from-keychain", 3600));
-    tool.closeWriteChannel();
-    ASSERT_TRUE(tool.waitForFinished(30000));
-    ASSERT_EQ(tool.exitCode(), 0);
-
-    QTemporaryDir home;
-    ManualClock clock(kNow);
-    QNetworkAccessManager manager;
-    HttpClient http(clock, manager);
-    ClaudeCLIProbe probe(clock, {home.path(), QProcessEnvironment(), home.path()});
-    ClaudeUsageClient client(clock, http, store, probe, QUrl(QStringLiteral("http://127.0.0.1:9")),
-                             home.path());
+    ASSERT_TRUE(test::storeWithSecretTool(QStringLiteral("Claude Code-credentials"),
+                                          QStringLiteral("user"),
+                                          credentials("from-keychain", 3600)));
+    ClaudeUsageClient client(m_clock, m_http, store, m_probe, m_server.origin(), m_home.path());
     EXPECT_EQ(test::runTask(client.loadCredentials()).accessToken, "from-keychain");
 }

