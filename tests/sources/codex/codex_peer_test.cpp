@@ -6,11 +6,11 @@
 #include <chrono>
 #include <optional>
 
-#include "support/child_processes.h"
 #include "core/system_clock.h"
 #include "sources/codex/codex_app_server_client.h"
 #include "sources/codex/codex_app_server_error.h"
 #include "sources/codex/trusted_codex_binary_locator.h"
+#include "support/child_processes.h"
 #include "support/peer_programs.h"
 #include "support/run_task.h"
 

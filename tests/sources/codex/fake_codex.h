@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "support/child_processes.h"
 #include "core/error.h"
 #include "sources/codex/codex_app_server_error.h"
+#include "support/child_processes.h"
 #include "support/run_task.h"
 
 namespace test {
