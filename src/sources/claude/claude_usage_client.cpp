@@ -1,7 +1,6 @@
 #include "claude_usage_client.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <algorithm>
 #include <cmath>
@@ -10,6 +9,7 @@
 #include "core/iso8601.h"
 #include "core/json.h"
 #include "core/system_clock.h"
+#include "platform/bounded_file.h"
 #include "platform/http_client.h"
 #include "platform/secret_service_store.h"
 #include "sources/claude/claude_cli_probe.h"
@@ -146,10 +146,15 @@ AgentUsage ClaudeUsageClient::makeUsage(const QByteArray& body,
 QCoro::Task<ClaudeCredentials> ClaudeUsageClient::loadCredentials() {
     const QString path = m_homePath + QLatin1Char('/') + kCredentialsRelativePath;
     std::optional<ClaudeCredentials> expiredFileCredentials;
-    QFile file(path);
-    if (file.size() <= kMaxCredentialsBytes && file.open(QIODevice::ReadOnly)) {
+    std::optional<QByteArray> content;
+    try {
+        content = readRegularFile(path, kMaxCredentialsBytes);
+    } catch (const FileReadError&) {
+        // Unreadable, too large, or not a file: looked past like an unparsable one.
+    }
+    if (content) {
         try {
-            ClaudeCredentials credentials = parseCredentials(file.readAll());
+            ClaudeCredentials credentials = parseCredentials(*content);
             if (!credentials.expiresAt || *credentials.expiresAt > m_clock.now()) {
                 co_return credentials;
             }
