@@ -8,7 +8,7 @@
 
 #include "core/error.h"
 #include "core/job.h"
-#include "core/manual_clock.h"
+#include "support/manual_clock.h"
 #include "support/run_task.h"
 
 TEST(CancellationTokenTest, CallbacksRunOnceAndLateRegistrationsRunAtOnce) {

@@ -4,8 +4,9 @@
 #include <vector>
 
 #include "core/error.h"
-#include "core/manual_clock.h"
 #include "core/system_clock.h"
+#include "core/time_limit.h"
+#include "support/manual_clock.h"
 #include "support/run_task.h"
 
 namespace {
@@ -94,4 +95,20 @@ TEST(SystemClockTest, CancellingALongSleepEndsItWithCancellation) {
     QTimer::singleShot(0, [token] { token.cancel(); });
     ASSERT_TRUE(test::processEventsUntil([&] { return !log.empty(); }));
     EXPECT_EQ(log, std::vector<std::string>{"week cancelled"});
+}
+
+TEST(TimeLimitTest, RunsTheActionOnlyWhenTheLimitPassesUncancelled) {
+    ManualClock clock;
+    int expired = 0;
+    CancellationToken kept;
+    CancellationToken cancelled;
+    auto due = runAfter(clock, 20, kept, [&] { ++expired; });
+    auto stopped = runAfter(clock, 20, cancelled, [&] { expired += 100; });
+    clock.advance(19);
+    cancelled.cancel();
+    ASSERT_TRUE(test::processEventsUntil([&] { return stopped.isReady(); }));
+    EXPECT_EQ(expired, 0);
+    clock.advance(1);
+    EXPECT_EQ(expired, 1);
+    EXPECT_EQ(clock.pendingSleepCount(), 0u);
 }

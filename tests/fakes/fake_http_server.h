@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/manual_clock.h"
 #include "platform/http_client.h"
+#include "support/manual_clock.h"
 #include "support/run_task.h"
 
 // An HTTP/1.1 server on loopback for tests: it records every request and answers each path from

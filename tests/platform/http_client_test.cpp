@@ -4,8 +4,8 @@
 
 #include <QNetworkAccessManager>
 
-#include "core/manual_clock.h"
 #include "fake_http_server.h"
+#include "support/manual_clock.h"
 #include "support/run_task.h"
 
 namespace {

@@ -7,9 +7,9 @@
 #include <QTemporaryDir>
 #include <thread>
 
-#include "core/manual_clock.h"
 #include "sources/claude/claude_cli_probe.h"
 #include "sources/claude/claude_usage_client_error.h"
+#include "support/manual_clock.h"
 #include "support/run_task.h"
 
 namespace {

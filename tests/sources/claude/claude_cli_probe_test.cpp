@@ -9,10 +9,10 @@
 #include <optional>
 
 #include "core/error.h"
-#include "core/manual_clock.h"
 #include "fakes/fake_claude_record.h"
 #include "sources/claude/claude_usage_client_error.h"
 #include "support/child_processes.h"
+#include "support/manual_clock.h"
 
 namespace {
 

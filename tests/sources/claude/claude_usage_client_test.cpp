@@ -7,13 +7,13 @@
 #include <QNetworkAccessManager>
 #include <QTemporaryDir>
 
-#include "core/manual_clock.h"
 #include "fake_claude_record.h"
 #include "fake_http_server.h"
 #include "memory_secret_store.h"
 #include "platform/http_client.h"
 #include "platform/secret_service_store.h"
 #include "sources/claude/claude_cli_probe.h"
+#include "support/manual_clock.h"
 #include "support/run_task.h"
 #include "support/secret_service.h"
 

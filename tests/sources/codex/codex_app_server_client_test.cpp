@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "core/manual_clock.h"
 #include "fake_codex.h"
 #include "sources/codex/codex_app_server_error.h"
 #include "sources/codex/trusted_codex_binary_locator.h"
+#include "support/manual_clock.h"
 #include "support/run_task.h"
 
 namespace {

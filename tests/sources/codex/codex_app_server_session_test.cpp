@@ -11,9 +11,9 @@
 #include <thread>
 #include <vector>
 
-#include "core/manual_clock.h"
 #include "fake_codex.h"
 #include "sources/codex/codex_app_server_error.h"
+#include "support/manual_clock.h"
 #include "support/run_task.h"
 
 namespace {

@@ -9,10 +9,10 @@
 
 #include "core/deployment.h"
 #include "core/json.h"
-#include "core/manual_clock.h"
 #include "fake_http_server.h"
 #include "memory_secret_store.h"
 #include "sources/codex/codex_auth_client.h"
+#include "support/manual_clock.h"
 #include "support/run_task.h"
 
 namespace test {

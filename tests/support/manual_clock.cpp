@@ -4,7 +4,7 @@
 #include <cmath>
 #include <coroutine>
 
-#include "error.h"
+#include "core/error.h"
 
 struct ManualClock::Sleeper {
     double deadline = 0.0;

@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-#include "clock.h"
+#include "core/clock.h"
 
 // A clock that only moves when told to, so that time limits and back-offs are tested in
 // microseconds. Single-threaded: use it on the thread that runs the coroutines under test.
