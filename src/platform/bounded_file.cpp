@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "core/worker.h"
+
 FileReadError::FileReadError(const QString& path, int errorNumber)
     : PlatformError(
           QCoreApplication::translate("FileReadError", "The file “%1” couldn’t be read: %2.")
@@ -45,4 +47,12 @@ std::optional<QByteArray> readRegularFile(const QString& path, qint64 maxBytes, 
         throw FileReadError(path, EFBIG);
     }
     return data;
+}
+
+QCoro::Task<std::optional<QByteArray>> readRegularFileAsync(QString path, qint64 maxBytes,
+                                                            bool followLinks) {
+    auto reading = runOnWorker([path = std::move(path), maxBytes, followLinks] {
+        return readRegularFile(path, maxBytes, followLinks);
+    });
+    co_return co_await reading;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCoro/QCoroTask>
 #include <QString>
 #include <optional>
 
@@ -21,3 +22,7 @@ private:
 // never blocks on a FIFO. Symbolic links are followed unless `followLinks` is false.
 std::optional<QByteArray> readRegularFile(const QString& path, qint64 maxBytes,
                                           bool followLinks = true);
+
+// readRegularFile on a worker thread, so the calling (main) thread never waits on the disk.
+QCoro::Task<std::optional<QByteArray>> readRegularFileAsync(QString path, qint64 maxBytes,
+                                                            bool followLinks = true);
