@@ -5,6 +5,9 @@
 #include <bit>
 #include <cstring>
 #include <limits>
+#include <utility>
+
+#include "support/run_task.h"
 
 namespace {
 
@@ -25,15 +28,29 @@ TEST(JsonTest, NullCountsAsMissing) {
 }
 
 TEST(JsonTest, IntegersAreExactAndWithinSigned64Bits) {
-    EXPECT_EQ(json::requiredInt64(parseOne("9223372036854775807"), "n"),
-              std::numeric_limits<std::int64_t>::max());
-    EXPECT_EQ(json::requiredInt64(parseOne("-9223372036854775808"), "n"),
-              std::numeric_limits<std::int64_t>::min());
-    EXPECT_EQ(json::requiredInt64(parseOne("12.0"), "n"), 12);
-    EXPECT_EQ(json::requiredInt64(parseOne("1e3"), "n"), 1000);
-    for (const char* bad : {"9223372036854775808", "18446744073709551615", "1e19", "-1e19", "12.5",
-                            "\"12\"", "true", "[]", "1e400"}) {
+    const std::pair<const char*, std::int64_t> good[] = {
+        {"9223372036854775807", std::numeric_limits<std::int64_t>::max()},
+        {"-9223372036854775808.0", std::numeric_limits<std::int64_t>::min()},
+        {"1e3", 1000},
+    };
+    for (const auto& [text, expected] : good) {
+        EXPECT_EQ(json::requiredInt64(parseOne(text), "n"), expected) << text;
+    }
+    for (const char* bad : {"9223372036854775808", "9223372036854775808.0", "-1e19", "12.5",
+                            "\"12\"", "true", "1e400"}) {
         EXPECT_THROW(json::requiredInt64(parseOne(bad), "n"), json::DecodingError) << bad;
+    }
+}
+
+// A truncated or damaged auth file must not leak a piece of its token through the error.
+TEST(JsonTest, ErrorsKeepNoTextOfTheDocument) {
+    for (const char* document :
+         {R"({"access_token":"sk-secret-0123)", "{\"t\":\"sk-secret-0123\xff\"}",
+          R"({"t":sk-secret-0123})", R"({"t":1e99999})"}) {
+        const auto error = test::errorOf<json::DecodingError>([&] { json::parse(document); });
+        const std::string texts = error.detail() + error.what();
+        EXPECT_EQ(texts.find("secret"), std::string::npos) << texts;
+        EXPECT_EQ(texts.find("99999"), std::string::npos) << texts;
     }
 }
 
