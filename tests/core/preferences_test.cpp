@@ -16,13 +16,6 @@ const QString kKey = QStringLiteral("some.key.v1");
 
 }  // namespace
 
-TEST_F(PreferencesTest, DomainsLiveUnderTheConfigHome) {
-    EXPECT_EQ(Preferences::standard().filePath(),
-              path(QStringLiteral("brindlecove/Quotamind.conf")));
-    EXPECT_EQ(Preferences::appGroup(QStringLiteral("group.x")).filePath(),
-              path(QStringLiteral("brindlecove/group.x.conf")));
-}
-
 TEST_F(PreferencesTest, ValuesOfEveryKindRoundTripAndCanBeRemoved) {
     Preferences preferences = Preferences::standard();
     QByteArray binary;
@@ -51,16 +44,20 @@ TEST_F(PreferencesTest, ValuesOfEveryKindRoundTripAndCanBeRemoved) {
     EXPECT_FALSE(reader.date(QStringLiteral("string.v1")).has_value());
 }
 
-TEST_F(PreferencesTest, AppGroupKeepsItsOwnFileOrFallsBackWhenItCannotBeOpened) {
-    Preferences group = Preferences::appGroup(QStringLiteral("group.x"));
-    group.setString(kKey, QStringLiteral("shared"));
-    EXPECT_TRUE(QFile::exists(path(QStringLiteral("brindlecove/group.x.conf"))));
+TEST_F(PreferencesTest, AppGroupUsesItsOwnFileOnlyWhenItCanBothReadAndWriteIt) {
+    Preferences::appGroup(QStringLiteral("group.x")).setString(kKey, QStringLiteral("shared"));
     EXPECT_FALSE(Preferences::standard().string(kKey).has_value());
 
-    // A folder where the group's file should be: it can be neither read nor written.
+    // A read-only group file (by its mode, which root would ignore) and a folder in its place:
+    // reads and writes both go to the standard file, so a stale shared value never hides a new one.
+    const QString readOnly = path(QStringLiteral("brindlecove/group.x.conf"));
+    ASSERT_TRUE(QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ReadGroup));
     ASSERT_TRUE(QDir().mkpath(path(QStringLiteral("brindlecove/group.y.conf"))));
-    Preferences blocked = Preferences::appGroup(QStringLiteral("group.y"));
-    blocked.setString(kKey, QStringLiteral("kept"));
-    EXPECT_EQ(blocked.string(kKey), QStringLiteral("kept"));
-    EXPECT_EQ(Preferences::standard().string(kKey), QStringLiteral("kept"));
+    for (const char* group : {"group.x", "group.y"}) {
+        Preferences blocked = Preferences::appGroup(QString::fromUtf8(group));
+        blocked.setString(kKey, QString::fromUtf8(group));
+        EXPECT_EQ(blocked.string(kKey), QString::fromUtf8(group));
+        EXPECT_EQ(Preferences::standard().string(kKey), QString::fromUtf8(group));
+    }
+    EXPECT_EQ(Preferences(readOnly).string(kKey), QStringLiteral("shared"));
 }
