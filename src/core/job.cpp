@@ -2,22 +2,22 @@
 
 #include "error.h"
 
-Job::Job(QObject* owner) : m_owner(owner) {
+JobBase::JobBase(QObject* owner) : m_owner(owner) {
     if (owner != nullptr) {
         m_ownerDestroyed = QObject::connect(owner, &QObject::destroyed, [this] { cancel(); });
     }
 }
 
-Job::~Job() {
+JobBase::~JobBase() {
     QObject::disconnect(m_ownerDestroyed);
     cancel();
 }
 
-void Job::setErrorHandler(ErrorHandler handler) {
+void JobBase::setErrorHandler(ErrorHandler handler) {
     m_onError = std::move(handler);
 }
 
-void Job::start(Body body) {
+void JobBase::start(Launch launch) {
     cancel();
     if (m_owner.isNull()) {
         return;
@@ -26,21 +26,21 @@ void Job::start(Body body) {
     const std::uint64_t generation = ++m_state->generation;
     m_state->running = true;
     // The previous task, if still suspended, runs on detached until it sees its cancellation.
-    m_task = run(std::move(body), m_token, m_state, generation, m_onError);
+    m_task = run(std::move(launch), m_token, m_state, generation, m_onError);
 }
 
-void Job::cancel() {
+void JobBase::cancel() {
     m_token.cancel();
 }
 
-bool Job::isRunning() const {
+bool JobBase::isRunning() const {
     return m_state->running;
 }
 
-QCoro::Task<> Job::run(Body body, CancellationToken token, std::shared_ptr<State> state,
-                       std::uint64_t generation, ErrorHandler onError) {
+QCoro::Task<> JobBase::run(Launch launch, CancellationToken token, std::shared_ptr<State> state,
+                           std::uint64_t generation, ErrorHandler onError) {
     try {
-        QCoro::Task<> task = body(token);
+        QCoro::Task<> task = launch(token);
         co_await task;
     } catch (const CancelledError&) {
         // Cancellation is an expected end, never reported.

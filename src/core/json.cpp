@@ -26,8 +26,32 @@ std::string keyContext(std::string_view key) {
     throw DecodingError(concat({"expected ", expected, " at ", context}));
 }
 
-// An exception type private to parse() so that the depth limit can stop the parser.
-struct TooDeep {};
+// Refuses nesting deeper than kMaxDepth in one linear pass, before anything is built. (A parser
+// callback could check the depth too, but with any callback nlohmann rescans the parent container
+// each time an object closes, which makes parsing quadratic.) Brackets inside strings do not count;
+// a malformed document may pass here and is refused by the parser.
+void checkDepth(std::string_view text) {
+    int depth = 0;
+    bool inString = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (inString) {
+            if (c == '\\') {
+                ++i;
+            } else if (c == '"') {
+                inString = false;
+            }
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > kMaxDepth) {
+                throw DecodingError(concat({"nesting deeper than ", std::to_string(kMaxDepth)}));
+            }
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+}
 
 }  // namespace
 
@@ -46,20 +70,16 @@ Value parse(std::string_view text, std::size_t maxBytes) {
         throw DecodingError(concat({"document of ", std::to_string(text.size()), " bytes exceeds ",
                                     std::to_string(maxBytes)}));
     }
-    const Value::parser_callback_t limitDepth = [](int depth, Value::parse_event_t event, Value&) {
-        if (depth >= kMaxDepth && (event == Value::parse_event_t::object_start ||
-                                   event == Value::parse_event_t::array_start)) {
-            throw TooDeep{};
-        }
-        return true;
-    };
+    checkDepth(text);
+    // nlohmann's messages quote the input ("last read: '...'"), which may be part of a secret, so
+    // the detail keeps only where and what kind of error it was.
     try {
-        return Value::parse(text.begin(), text.end(), limitDepth, /*allow_exceptions=*/true,
-                            /*ignore_comments=*/false);
-    } catch (const TooDeep&) {
-        throw DecodingError(concat({"nesting deeper than ", std::to_string(kMaxDepth)}));
+        return Value::parse(text.begin(), text.end());
+    } catch (const Value::parse_error& error) {
+        throw DecodingError(concat({"not JSON: error ", std::to_string(error.id), " at byte ",
+                                    std::to_string(error.byte)}));
     } catch (const Value::exception& error) {
-        throw DecodingError(std::string("not JSON: ") + error.what());
+        throw DecodingError(concat({"not JSON: error ", std::to_string(error.id)}));
     }
 }
 

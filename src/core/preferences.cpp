@@ -17,6 +17,20 @@ bool isUsable(const QSettings& settings) {
     return settings.status() == QSettings::NoError;
 }
 
+// A domain's file can be read and written when it does not exist yet (the first write creates it)
+// or is a readable INI file that somebody may write: a file without any write permission bit is
+// read-only by intent, even to root, who could write it all the same.
+bool canReadAndWrite(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        return true;
+    }
+    const auto anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+    return info.isFile() && info.isReadable() && info.isWritable() &&
+           info.permissions().testAnyFlags(anyWrite) &&
+           isUsable(QSettings(path, QSettings::IniFormat));
+}
+
 }  // namespace
 
 QString Preferences::directory() {
@@ -35,35 +49,17 @@ Preferences Preferences::appGroup(const QString& groupIdentifier) {
 Preferences::Preferences(QString filePath, QString fallbackFilePath)
     : m_filePath(std::move(filePath)), m_fallbackFilePath(std::move(fallbackFilePath)) {}
 
-QString Preferences::readablePath() const {
-    if (m_fallbackFilePath.isEmpty()) {
+QString Preferences::domainPath() const {
+    // Reads and writes must agree on one file, or a value written to the fallback would be
+    // shadowed by a stale one still read from the shared file.
+    if (m_fallbackFilePath.isEmpty() || canReadAndWrite(m_filePath)) {
         return m_filePath;
-    }
-    const QFileInfo info(m_filePath);
-    // A file that does not exist yet reads as empty, which is fine; one that exists but cannot
-    // be read, or a folder in its place, means the domain cannot be opened.
-    if (!info.exists()) {
-        return m_filePath;
-    }
-    if (info.isFile() && info.isReadable()) {
-        QSettings settings(m_filePath, QSettings::IniFormat);
-        if (isUsable(settings)) {
-            return m_filePath;
-        }
     }
     return m_fallbackFilePath;
 }
 
-QString Preferences::writablePath() const {
-    if (m_fallbackFilePath.isEmpty()) {
-        return m_filePath;
-    }
-    QSettings settings(m_filePath, QSettings::IniFormat);
-    return settings.isWritable() && isUsable(settings) ? m_filePath : m_fallbackFilePath;
-}
-
 std::optional<QVariant> Preferences::value(const QString& key) const {
-    const QSettings settings(readablePath(), QSettings::IniFormat);
+    const QSettings settings(domainPath(), QSettings::IniFormat);
     QVariant stored = settings.value(key);
     if (!stored.isValid()) {
         return std::nullopt;
@@ -72,22 +68,15 @@ std::optional<QVariant> Preferences::value(const QString& key) const {
 }
 
 void Preferences::write(const QString& key, const QVariant& value) {
-    // A missing file is created with its folder; an invalid value removes the key.
-    auto writeTo = [&](const QString& path) {
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QSettings settings(path, QSettings::IniFormat);
-        if (value.isValid()) {
-            settings.setValue(key, value);
-        } else {
-            settings.remove(key);
-        }
-        settings.sync();
-        return isUsable(settings);
-    };
-    const QString path = writablePath();
-    if (!writeTo(path) && !m_fallbackFilePath.isEmpty() && path != m_fallbackFilePath) {
-        // The shared file refused the write after all: keep the value in the fallback domain.
-        writeTo(m_fallbackFilePath);
+    // A missing file is created with its folder; an invalid value removes the key. A write that
+    // fails all the same is lost rather than kept where reads would not find it.
+    const QString path = domainPath();
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSettings settings(path, QSettings::IniFormat);
+    if (value.isValid()) {
+        settings.setValue(key, value);
+    } else {
+        settings.remove(key);
     }
 }
 

@@ -13,8 +13,8 @@ class QSettings;
 // QSettings, which locks the file and replaces it atomically, so two processes may share it.
 // Every call opens the file afresh, so a value another process wrote is seen at the next read.
 //
-// A domain may have a fallback domain: when its own file cannot be opened (for reading) or
-// written, the call uses the fallback's file instead. Safe to use from any thread.
+// A domain may have a fallback domain: when its own file cannot be both read and written, the
+// call uses the fallback's file instead, for reads and writes alike. Safe to use from any thread.
 class Preferences final {
 public:
     // The program's own per-user domain: Quotamind.conf.
@@ -41,8 +41,8 @@ public:
     const QString& filePath() const { return m_filePath; }
 
 private:
-    QString readablePath() const;
-    QString writablePath() const;
+    // The file this call uses: the domain's own, or the fallback's.
+    QString domainPath() const;
     std::optional<QVariant> value(const QString& key) const;
     void write(const QString& key, const QVariant& value);
 

@@ -36,11 +36,11 @@ std::optional<UsageSource> usageSourceFromRawValue(std::string_view raw) {
 QString label(UsageSource source) {
     switch (source) {
         case UsageSource::localDesktop:
-            return QCoreApplication::translate("UsageSource", "Local agent on this Mac");
+            return QCoreApplication::translate("UsageSource", "Local agent on this computer");
         case UsageSource::accountSession:
-            return QCoreApplication::translate("UsageSource", "Account session on this Mac");
+            return QCoreApplication::translate("UsageSource", "Account session on this computer");
         case UsageSource::syncedFromMac:
-            return QCoreApplication::translate("UsageSource", "Synced from Mac");
+            return QCoreApplication::translate("UsageSource", "Synced from computer");
         case UsageSource::preview:
             return QCoreApplication::translate("UsageSource", "Preview");
     }

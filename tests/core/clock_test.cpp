@@ -24,49 +24,27 @@ QCoro::Task<> sleepAndNote(Clock& clock, double seconds, CancellationToken token
 
 }  // namespace
 
-TEST(ManualClockTest, AdvancingCompletesDueSleepsInOrderAtTheirDueTime) {
+QCoro::Task<> sleepTwice(Clock& clock, std::vector<std::string>& log) {
+    co_await sleepAndNote(clock, 10, CancellationToken(), log, "chain");
+    co_await sleepAndNote(clock, 10, CancellationToken(), log, "chain");
+}
+
+TEST(ManualClockTest, AdvancingResumesDueSleepsInOrderWithSleepsStartedMeanwhile) {
     ManualClock clock(Timestamp(0.0));
     std::vector<std::string> log;
-    CancellationToken token;
-    auto late = sleepAndNote(clock, 300, token, log, "late");
-    auto early = sleepAndNote(clock, 20, token, log, "early");
-    auto tie = sleepAndNote(clock, 20, token, log, "tie");
-    EXPECT_EQ(clock.pendingSleepCount(), 3u);
-    EXPECT_EQ(clock.secondsUntilNextSleep(), 20.0);
-
-    clock.advance(19.5);
+    auto late = sleepAndNote(clock, 300, CancellationToken(), log, "late");
+    auto early = sleepAndNote(clock, 20, CancellationToken(), log, "early");
+    auto chain = sleepTwice(clock, log);
+    auto tie = sleepAndNote(clock, 20, CancellationToken(), log, "tie");
+    clock.advance(9.5);
     EXPECT_TRUE(log.empty());
     clock.advance(100);
-    EXPECT_EQ(log, (std::vector<std::string>{"early@20", "tie@20"}));
-    EXPECT_EQ(clock.now(), Timestamp(119.5));
-    EXPECT_TRUE(clock.advanceToNextSleep());
-    EXPECT_EQ(log.back(), "late@300");
-    EXPECT_FALSE(clock.advanceToNextSleep());
-}
-
-TEST(ManualClockTest, SleepsStartedWhileAdvancingAreHonouredWithinTheSameAdvance) {
-    ManualClock clock(Timestamp(0.0));
-    std::vector<std::string> log;
-    auto chain = [](ManualClock& clock, std::vector<std::string>& log) -> QCoro::Task<> {
-        for (int i = 0; i < 3; ++i) {
-            co_await clock.sleep(10, CancellationToken());
-            log.push_back(std::to_string(static_cast<int>(clock.now() - Timestamp(0.0))));
-        }
-    };
-    auto task = chain(clock, log);
-    clock.advance(25);
-    EXPECT_EQ(log, (std::vector<std::string>{"10", "20"}));
-    EXPECT_EQ(clock.secondsUntilNextSleep(), 5.0);
-}
-
-TEST(ManualClockTest, SettingTheWallClockLeavesMonotonicSleepsAlone) {
-    ManualClock clock(Timestamp(1000.0));
-    std::vector<std::string> log;
-    auto task = sleepAndNote(clock, 60, CancellationToken(), log, "s");
+    EXPECT_EQ(log, (std::vector<std::string>{"chain@10", "early@20", "tie@20", "chain@20"}));
+    // Setting the wall clock leaves the monotonic sleeps alone.
     clock.setNow(Timestamp(0.0));
-    EXPECT_EQ(clock.secondsUntilNextSleep(), 60.0);
-    clock.advance(60);
-    EXPECT_EQ(log, std::vector<std::string>{"s@60"});
+    EXPECT_TRUE(clock.advanceToNextSleep());
+    EXPECT_EQ(log.back(), "late@190");
+    EXPECT_FALSE(clock.advanceToNextSleep());
 }
 
 TEST(ManualClockTest, CancellationAndZeroSleepsResumeFromTheEventLoopNotInline) {

@@ -66,30 +66,25 @@ TEST(AdaptiveRefreshPolicyTest, ForgottenWindowsDoNotCountWhenTheyReturn) {
     EXPECT_FALSE(policy.lastActivityAt.has_value());
 }
 
-TEST(AdaptiveRefreshPolicyTest, FailuresBackOffUpToFifteenMinutes) {
-    AdaptiveRefreshPolicy active = activeAtThirtySeconds();
-    const Timestamp fiveMinutesLater = kStart + 330.0;
-    const double expectedActive[] = {60, 120, 240, 480, 900, 900, 900, 900, 900, 900};
-    for (int failures = 0; failures <= 9; ++failures) {
-        EXPECT_EQ(active.nextRefreshInterval(fiveMinutesLater), expectedActive[failures])
-            << failures << " failures";
-        active.recordFailure();
+TEST(AdaptiveRefreshPolicyTest, FailuresDoubleTheIntervalUpToFifteenMinutes) {
+    AdaptiveRefreshPolicy observed;
+    observed.recordObservation(fiveHour(10), kStart);
+    // A policy, its failures, and the interval expected 330 s after kStart.
+    const std::tuple<AdaptiveRefreshPolicy, int, double> cases[] = {
+        {activeAtThirtySeconds(), 3, 480},
+        {activeAtThirtySeconds(), 4, 900},
+        {AdaptiveRefreshPolicy(), 1, 600},
+        {AdaptiveRefreshPolicy(), 2, 900},
+        {observed, 3, 900},
+        {observed, 9, 900},
+    };
+    for (auto [policy, failures, interval] : cases) {
+        for (int i = 0; i < failures; ++i) {
+            policy.recordFailure();
+        }
+        EXPECT_EQ(policy.consecutiveFailures, std::min(failures, 8));
+        EXPECT_EQ(policy.nextRefreshInterval(kStart + 330.0), interval) << failures;
+        policy.recordObservation(fiveHour(10), kStart + 330.0);
+        EXPECT_EQ(policy.consecutiveFailures, 0);
     }
-    EXPECT_EQ(active.consecutiveFailures, 8);
-
-    AdaptiveRefreshPolicy neverSucceeded;
-    neverSucceeded.recordFailure();
-    EXPECT_EQ(neverSucceeded.nextRefreshInterval(kStart), 600.0);
-    neverSucceeded.recordFailure();
-    EXPECT_EQ(neverSucceeded.nextRefreshInterval(kStart), 900.0);
-
-    AdaptiveRefreshPolicy recent;
-    recent.recordObservation(fiveHour(10), kStart);
-    for (int failures = 0; failures < 3; ++failures) {
-        recent.recordFailure();
-    }
-    EXPECT_EQ(recent.nextRefreshInterval(kStart), 900.0);
-    recent.recordObservation(fiveHour(10), kStart + 10.0);
-    EXPECT_EQ(recent.consecutiveFailures, 0);
-    EXPECT_EQ(recent.nextRefreshInterval(kStart + 10.0), 120.0);
 }

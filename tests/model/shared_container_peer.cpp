@@ -1,8 +1,6 @@
-// Reads the shared snapshot and prints it as JSON ("load"), or stores the JSON given on standard
-// input ("save"). Exit status 3 when there is no snapshot to load or the input does not decode.
+// Stands in for the widget host: "load" prints the shared snapshot as JSON (exit status 3 when
+// there is none); "save" stores the JSON given on standard input.
 #include <QCoreApplication>
-#include <QFile>
-#include <cstdio>
 #include <iostream>
 #include <iterator>
 #include <string>
@@ -11,13 +9,8 @@
 #include "model/usage_json.h"
 
 int main(int argc, char** argv) {
-    QCoreApplication application(argc, argv);
-    const QStringList arguments = QCoreApplication::arguments();
-    if (arguments.size() != 2) {
-        std::cerr << "usage: shared_container_peer load|save\n";
-        return 2;
-    }
-    if (arguments[1] == QStringLiteral("load")) {
+    const QCoreApplication application(argc, argv);
+    if (QCoreApplication::arguments().value(1) == QStringLiteral("load")) {
         const auto snapshot = SharedContainer::loadSnapshot();
         if (!snapshot) {
             return 3;
@@ -25,14 +18,8 @@ int main(int argc, char** argv) {
         std::cout << usage_json::encodeSnapshot(*snapshot);
         return 0;
     }
-    if (arguments[1] == QStringLiteral("save")) {
-        const std::string input{std::istreambuf_iterator<char>(std::cin), {}};
-        try {
-            SharedContainer::save(usage_json::decodeSnapshot(input));
-        } catch (const json::DecodingError&) {
-            return 3;
-        }
-        return 0;
-    }
-    return 2;
+    // Input that does not decode ends the program with the decoding error.
+    SharedContainer::save(usage_json::decodeSnapshot(
+        std::string(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>())));
+    return 0;
 }

@@ -30,10 +30,18 @@ TEST(UsageJsonTest, SourceIsOptionalButMustBeKnownWhenPresent) {
         ASSERT_EQ(snapshot.usages.size(), 1u);
         EXPECT_EQ(snapshot.usages[0].source, UsageSource::syncedFromMac) << tail;
     }
-    for (const char* source : {"localDesktop", "accountSession", "syncedFromMac", "preview"}) {
-        const auto snapshot = usage_json::decodeSnapshot(
-            snapshotWith(R"(,"source":")" + std::string(source) + "\"}"));
-        EXPECT_EQ(rawValue(snapshot.usages[0].source), source);
+    // The raw values are stored and sent as they are; only the labels speak of this computer.
+    const std::pair<const char*, const char*> sources[] = {
+        {"localDesktop", "Local agent on this computer"},
+        {"accountSession", "Account session on this computer"},
+        {"syncedFromMac", "Synced from computer"},
+        {"preview", "Preview"},
+    };
+    for (const auto& [raw, text] : sources) {
+        const auto snapshot =
+            usage_json::decodeSnapshot(snapshotWith(R"(,"source":")" + std::string(raw) + "\"}"));
+        EXPECT_EQ(rawValue(snapshot.usages[0].source), raw);
+        EXPECT_EQ(label(snapshot.usages[0].source), QString::fromUtf8(text));
     }
     for (const char* bad :
          {R"(,"source":"cloud"})", R"(,"source":"LocalDesktop"})", R"(,"source":1})"}) {
@@ -54,21 +62,20 @@ TEST(UsageJsonTest, AcceptsAnyProviderAnyKeyOrderUnknownKeysAndKeepsDuplicates) 
     EXPECT_EQ(snapshot.usages[0].updatedAt, Timestamp(1.5));
 }
 
+// Integer and number ranges are json's rules; here each key must be present with its type.
 TEST(UsageJsonTest, AnyMissingOrMistypedFieldFailsTheWholeSnapshot) {
     const std::string good = std::string(R"({"usages":[)") + kUsage + "}]}";
     ASSERT_NO_THROW(usage_json::decodeSnapshot(good));
     const std::pair<std::string, std::string> edits[] = {
         {R"("usedPercent":42,)", ""},
+        {R"("durationSeconds":18000,)", ""},
         {R"(,"resetDate":788936400.5)", ""},
-        {R"("usedPercent":42)", R"("usedPercent":42.5)"},
-        {R"("usedPercent":42)", R"("usedPercent":"42")"},
-        {R"("durationSeconds":18000)", R"("durationSeconds":9223372036854775808)"},
         {R"("resetDate":788936400.5)", R"("resetDate":"2026-01-01")"},
         {R"(,"provider":"codex")", ""},
         {R"("provider":"codex")", R"("provider":{"rawValue":"codex"})"},
+        {R"("agentName":"Codex",)", ""},
         {R"("planType":"plus")", R"("planType":null)"},
         {R"(,"updatedAt":788918400)", ""},
-        {R"("updatedAt":788918400)", R"("updatedAt":true)"},
         {R"("windows":[{)", R"("windows":{"a":{)"},
         {R"({"usages":[)", R"({"usages":{}, "u":[)"},
     };
@@ -79,18 +86,5 @@ TEST(UsageJsonTest, AnyMissingOrMistypedFieldFailsTheWholeSnapshot) {
         text.replace(at, from.size(), to);
         EXPECT_THROW(usage_json::decodeSnapshot(text), json::DecodingError) << text;
     }
-    for (const char* bad : {"", "[]", "{}", R"({"usages":null})", "{\"usages\":["}) {
-        EXPECT_THROW(usage_json::decodeSnapshot(bad), json::DecodingError) << bad;
-    }
-}
-
-TEST(UsageJsonTest, ExtremeIntegersRoundTripAndNonFiniteTimestampsCannotBeEncoded) {
-    AgentUsage usage =
-        test::usage("codex", "plus",
-                    {test::window(std::numeric_limits<std::int64_t>::max(),
-                                  std::numeric_limits<std::int64_t>::min(), 3.15576e19)});
-    const AgentUsageSnapshot snapshot({usage});
-    EXPECT_EQ(usage_json::decodeSnapshot(usage_json::encodeSnapshot(snapshot)), snapshot);
-    usage.updatedAt = Timestamp(std::numeric_limits<double>::infinity());
-    EXPECT_THROW(usage_json::encodeSnapshot(AgentUsageSnapshot({usage})), json::EncodingError);
+    EXPECT_THROW(usage_json::decodeSnapshot("[]"), json::DecodingError);
 }
