@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "core/worker.h"
 #include "platform/bounded_file.h"
 
 namespace {
@@ -19,6 +20,10 @@ namespace {
 QString encodeName(const QString& text) {
     return QString::fromLatin1(
         text.toUtf8().toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals));
+}
+
+QString itemName(const QString& service, const QString& account) {
+    return encodeName(service) + QLatin1Char('.') + encodeName(account) + QStringLiteral(".secret");
 }
 
 [[noreturn]] void fail(const char* action, int error) {
@@ -89,43 +94,30 @@ void syncDirectory(const QString& directory) {
     }
 }
 
-}  // namespace
+// The blocking halves of the operations, for a worker thread.
 
-FileSecretStore::FileSecretStore(QString directory) : m_directory(std::move(directory)) {}
-
-QString FileSecretStore::defaultDirectory() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-           QStringLiteral("/quotamind");
-}
-
-QString FileSecretStore::itemPath(const QString& service, const QString& account) const {
-    return m_directory + QLatin1Char('/') + encodeName(service) + QLatin1Char('.') +
-           encodeName(account) + QStringLiteral(".secret");
-}
-
-QCoro::Task<std::optional<QByteArray>> FileSecretStore::find(QString service,
-                                                             std::optional<QString> account) {
+std::optional<QByteArray> findItem(const QString& directory, const QString& service,
+                                   const std::optional<QString>& account) {
     if (account) {
-        co_return readItem(itemPath(service, *account));
+        return readItem(directory + QLatin1Char('/') + itemName(service, *account));
     }
     // Any account: the first item of the service in name order, so the answer is stable.
-    const QStringList names = QDir(m_directory)
-                                  .entryList({encodeName(service) + QStringLiteral(".*.secret")},
-                                             QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    const QStringList names =
+        QDir(directory).entryList({encodeName(service) + QStringLiteral(".*.secret")},
+                                  QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
     for (const QString& name : names) {
-        if (auto data = readItem(m_directory + QLatin1Char('/') + name)) {
-            co_return data;
+        if (auto data = readItem(directory + QLatin1Char('/') + name)) {
+            return data;
         }
     }
-    co_return std::nullopt;
+    return std::nullopt;
 }
 
-QCoro::Task<> FileSecretStore::save(QString service, QString account, QString, QByteArray data) {
-    if (data.size() > kMaxItemBytes) {
+void writeItem(const QString& directory, const QString& path, const QByteArray& data) {
+    if (data.size() > FileSecretStore::kMaxItemBytes) {
         fail("written", EFBIG);
     }
-    makePrivateDirectory(m_directory);
-    const QString path = itemPath(service, account);
+    makePrivateDirectory(directory);
     // mkostemp creates the file with mode 0600.
     QByteArray temporary = QFile::encodeName(path + QStringLiteral(".XXXXXX"));
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
@@ -147,17 +139,62 @@ QCoro::Task<> FileSecretStore::save(QString service, QString account, QString, Q
         ::unlink(temporary.constData());
         fail("written", error);
     }
-    syncDirectory(m_directory);
-    co_return;
+    syncDirectory(directory);
 }
 
-QCoro::Task<bool> FileSecretStore::remove(QString service, QString account) {
-    if (::unlink(QFile::encodeName(itemPath(service, account)).constData()) == 0) {
-        syncDirectory(m_directory);
-        co_return true;
+bool removeItem(const QString& directory, const QString& path) {
+    if (::unlink(QFile::encodeName(path).constData()) == 0) {
+        syncDirectory(directory);
+        return true;
     }
     if (errno == ENOENT) {
-        co_return false;
+        return false;
     }
     fail("removed", errno);
+}
+
+}  // namespace
+
+FileSecretStore::FileSecretStore(QString directory) : m_directory(std::move(directory)) {}
+
+QString FileSecretStore::defaultDirectory() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/quotamind");
+}
+
+QString FileSecretStore::itemPath(const QString& service, const QString& account) const {
+    return m_directory + QLatin1Char('/') + itemName(service, account);
+}
+
+QCoro::Task<std::optional<QByteArray>> FileSecretStore::find(QString service,
+                                                             std::optional<QString> account,
+                                                             CancellationToken cancellation) {
+    cancellation.throwIfCancelled();
+    auto finding = runOnWorker(
+        [directory = m_directory, service = std::move(service), account = std::move(account)] {
+            return findItem(directory, service, account);
+        });
+    std::optional<QByteArray> data = co_await finding;
+    cancellation.throwIfCancelled();
+    co_return data;
+}
+
+QCoro::Task<> FileSecretStore::save(QString service, QString account, QString, QByteArray data,
+                                    CancellationToken cancellation) {
+    cancellation.throwIfCancelled();
+    auto saving = runOnWorker([directory = m_directory, path = itemPath(service, account),
+                               data = std::move(data)] { writeItem(directory, path, data); });
+    co_await saving;
+    cancellation.throwIfCancelled();
+}
+
+QCoro::Task<bool> FileSecretStore::remove(QString service, QString account,
+                                          CancellationToken cancellation) {
+    cancellation.throwIfCancelled();
+    auto removing = runOnWorker([directory = m_directory, path = itemPath(service, account)] {
+        return removeItem(directory, path);
+    });
+    const bool removed = co_await removing;
+    cancellation.throwIfCancelled();
+    co_return removed;
 }

@@ -10,7 +10,7 @@
 // is flushed to disk and then renamed over the item, so a crash leaves the old item or the new
 // one, never part of one. Items hold at most kMaxItemBytes.
 //
-// The operations are plain file calls on the calling thread: the files are small and local.
+// The file work runs on a worker thread, and each operation resumes on the calling thread.
 // Failures are SecretStoreError::failed with the system's reason; the label is not kept.
 class FileSecretStore final : public SecretStore {
 public:
@@ -25,10 +25,12 @@ public:
     // The file that holds the item of `service` and `account`.
     QString itemPath(const QString& service, const QString& account) const;
 
-    QCoro::Task<std::optional<QByteArray>> find(QString service,
-                                                std::optional<QString> account) override;
-    QCoro::Task<> save(QString service, QString account, QString label, QByteArray data) override;
-    QCoro::Task<bool> remove(QString service, QString account) override;
+    QCoro::Task<std::optional<QByteArray>> find(QString service, std::optional<QString> account,
+                                                CancellationToken cancellation = {}) override;
+    QCoro::Task<> save(QString service, QString account, QString label, QByteArray data,
+                       CancellationToken cancellation = {}) override;
+    QCoro::Task<bool> remove(QString service, QString account,
+                             CancellationToken cancellation = {}) override;
 
 private:
     QString m_directory;

@@ -5,6 +5,7 @@
 #include <QString>
 #include <optional>
 
+#include "core/cancellation_token.h"
 #include "core/error.h"
 
 // A failed secret store operation. The status numbers are the keychain's, so every caller maps
@@ -30,8 +31,9 @@ private:
     QString m_description;
 };
 
-// Generic-password items identified by a service and an account. Operations may block on an
-// unlock prompt, so implementations run them off the calling thread; they resume on it.
+// Generic-password items identified by a service and an account. Operations may wait on an
+// unlock prompt or on the disk; none of them blocks the calling thread, and each resumes on it.
+// Cancelling `cancellation` ends an operation with CancelledError.
 class SecretStore {
 public:
     virtual ~SecretStore() = default;
@@ -39,10 +41,12 @@ public:
     // The data of an item of `service` (of `account`, when given; otherwise of any account), or
     // nothing when there is none. Throws SecretStoreError.
     virtual QCoro::Task<std::optional<QByteArray>> find(QString service,
-                                                        std::optional<QString> account) = 0;
+                                                        std::optional<QString> account,
+                                                        CancellationToken cancellation = {}) = 0;
     // Creates the item or replaces its data. Throws SecretStoreError.
-    virtual QCoro::Task<> save(QString service, QString account, QString label,
-                               QByteArray data) = 0;
+    virtual QCoro::Task<> save(QString service, QString account, QString label, QByteArray data,
+                               CancellationToken cancellation = {}) = 0;
     // Deletes the item; false when there was none. Throws SecretStoreError.
-    virtual QCoro::Task<bool> remove(QString service, QString account) = 0;
+    virtual QCoro::Task<bool> remove(QString service, QString account,
+                                     CancellationToken cancellation = {}) = 0;
 };

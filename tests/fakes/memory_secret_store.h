@@ -17,8 +17,8 @@ public:
         m_items.insert({service, account}, data);
     }
 
-    QCoro::Task<std::optional<QByteArray>> find(QString service,
-                                                std::optional<QString> account) override {
+    QCoro::Task<std::optional<QByteArray>> find(QString service, std::optional<QString> account,
+                                                CancellationToken = {}) override {
         check();
         for (auto it = m_items.cbegin(); it != m_items.cend(); ++it) {
             if (it.key().first == service && (!account || it.key().second == *account)) {
@@ -28,13 +28,14 @@ public:
         co_return std::nullopt;
     }
 
-    QCoro::Task<> save(QString service, QString account, QString, QByteArray data) override {
+    QCoro::Task<> save(QString service, QString account, QString, QByteArray data,
+                       CancellationToken = {}) override {
         check();
         put(service, account, data);
         co_return;
     }
 
-    QCoro::Task<bool> remove(QString service, QString account) override {
+    QCoro::Task<bool> remove(QString service, QString account, CancellationToken = {}) override {
         check();
         co_return m_items.remove({service, account}) > 0;
     }

@@ -4,9 +4,7 @@
 
 #include "support/secret_service.h"
 
-// Updating in place and deleting twice are checked through the credentials store, on this
-// backend and the file store.
-TEST(SecretServiceStoreTest, FindsWhatOthersStoredAndKeepsBinaryData) {
+TEST(SecretServiceStoreTest, FindsWhatOthersStoredAndReplacesBinaryDataInPlace) {
     SecretServiceStore store;
     if (test::secretServiceMissing(store)) {
         GTEST_SKIP() << "no Secret Service on this session bus (run through "
@@ -20,8 +18,10 @@ TEST(SecretServiceStoreTest, FindsWhatOthersStoredAndKeepsBinaryData) {
 
     const QString service = QStringLiteral("com.brindlecove.Quotamind.test");
     const QByteArray binary("one\0two", 7);
+    test::runTask(store.save(service, QStringLiteral("a"), QStringLiteral("label"), "first"));
     test::runTask(store.save(service, QStringLiteral("a"), QStringLiteral("label"), binary));
     EXPECT_EQ(test::runTask(store.find(service, QStringLiteral("a"))), binary);
+    EXPECT_EQ(test::secretToolItemCount(service), 1) << "not replaced in place";
     EXPECT_TRUE(test::runTask(store.remove(service, QStringLiteral("a"))));
     EXPECT_FALSE(test::runTask(store.remove(service, QStringLiteral("a"))));
     EXPECT_FALSE(test::runTask(store.find(service, std::nullopt)).has_value());
