@@ -7,8 +7,11 @@
 #include <QNetworkRequest>
 #include <QPointer>
 #include <memory>
+#include <optional>
 
+#include "core/deployment.h"
 #include "core/system_clock.h"
+#include "core/time_limit.h"
 
 namespace {
 
@@ -20,20 +23,6 @@ struct ReplyState {
 struct DeleteLater {
     void operator()(QObject* object) const { object->deleteLater(); }
 };
-
-// Aborts the reply when the time-out passes first; a cancelled token means the reply finished.
-QCoro::Task<> abortAfter(Clock& clock, double seconds, CancellationToken token,
-                         QPointer<QNetworkReply> reply, std::shared_ptr<ReplyState> state) {
-    try {
-        co_await clock.sleep(seconds, token);
-    } catch (const CancelledError&) {
-        co_return;
-    }
-    if (reply && reply->isRunning()) {
-        state->timedOut = true;
-        reply->abort();
-    }
-}
 
 }  // namespace
 
@@ -58,7 +47,13 @@ HttpClient& HttpClient::shared() {
 
 QCoro::Task<HttpResponse> HttpClient::send(HttpRequest request, CancellationToken token) {
     token.throwIfCancelled();
+    if (const std::optional<QString> refused = deployment::refusal(request.url)) {
+        throw NetworkError(NetworkError::Code::refusedOrigin, *refused);
+    }
     QNetworkRequest networkRequest(request.url);
+    // Headers such as Authorization would follow a redirect; only the same origin may see them.
+    networkRequest.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                                QNetworkRequest::SameOriginRedirectPolicy);
     for (const auto& [name, value] : request.headers) {
         networkRequest.setRawHeader(name, value);
     }
@@ -74,13 +69,18 @@ QCoro::Task<HttpResponse> HttpClient::send(HttpRequest request, CancellationToke
                  : m_manager.sendCustomRequest(networkRequest, request.method, request.body));
     auto state = std::make_shared<ReplyState>();
     QNetworkReply* rawReply = reply.get();
+    // A Content-Length announces an oversized body at once. Without one the body is measured as
+    // it arrives: readyRead comes with every piece, downloadProgress only every 100 ms.
+    const auto refuseOversized = [state, rawReply](qint64 size) {
+        if (size > kMaxBodyBytes) {
+            state->tooLarge = true;
+            rawReply->abort();
+        }
+    };
     QObject::connect(rawReply, &QNetworkReply::downloadProgress, rawReply,
-                     [state, rawReply](qint64 received, qint64 total) {
-                         if (received > kMaxBodyBytes || total > kMaxBodyBytes) {
-                             state->tooLarge = true;
-                             rawReply->abort();
-                         }
-                     });
+                     [refuseOversized](qint64, qint64 total) { refuseOversized(total); });
+    QObject::connect(rawReply, &QNetworkReply::readyRead, rawReply,
+                     [refuseOversized, rawReply] { refuseOversized(rawReply->bytesAvailable()); });
     const QPointer<QNetworkReply> guarded(rawReply);
     const auto cancelCallback = token.onCancel([guarded] {
         QMetaObject::invokeMethod(
@@ -92,9 +92,15 @@ QCoro::Task<HttpResponse> HttpClient::send(HttpRequest request, CancellationToke
             },
             Qt::QueuedConnection);
     });
+    // Cancelled once the reply is in; the limit's task then ends on its own.
     CancellationToken replyFinished;
-    QCoro::Task<> watchdog =
-        abortAfter(m_clock, request.timeoutSeconds, replyFinished, guarded, state);
+    QCoro::Task<> timeLimit =
+        runAfter(m_clock, request.timeoutSeconds, replyFinished, [guarded, state] {
+            if (guarded && guarded->isRunning()) {
+                state->timedOut = true;
+                guarded->abort();
+            }
+        });
 
     co_await rawReply;
 

@@ -30,10 +30,11 @@ struct HttpResponse {
     QByteArray body;
 };
 
-// A failure to get any HTTP response: the transport's own text, or the time-out's.
+// A failure to get any HTTP response: the transport's own text, the time-out's, or the reason a
+// request was not sent at all.
 class NetworkError final : public PlatformError {
 public:
-    enum class Code { transport, timedOut, responseTooLarge };
+    enum class Code { transport, timedOut, responseTooLarge, refusedOrigin };
 
     NetworkError(Code code, QString description)
         : PlatformError(std::move(description)), m_code(code) {}
@@ -48,7 +49,10 @@ private:
 
 // HTTP requests through one QNetworkAccessManager, on the thread that owns it (the main thread).
 // Every status, 4xx and 5xx included, is a response for the caller to judge; only a missing
-// response is an error. Bodies are bounded: a larger one fails as responseTooLarge.
+// response is an error. Bodies are bounded: a larger one fails as responseTooLarge, with or
+// without a Content-Length. Requests carry credentials, so a redirect is followed only within
+// the request's origin; one to another origin is not followed (its 3xx is the response).
+// A URL below an origin that the deployment refused fails as refusedOrigin, unsent.
 class HttpClient final {
 public:
     static constexpr qint64 kMaxBodyBytes = 4 * 1024 * 1024;

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "core/deployment.h"
-
 TEST(Iso8601Test, ParsesInternetDateTimesWithAndWithoutFractions) {
     const Timestamp tenOClock = Timestamp::fromUnixSeconds(1735725600.0);  // 2025-01-01T10:00:00Z
     const struct {
@@ -32,18 +30,4 @@ TEST(Iso8601Test, ParsesInternetDateTimesWithAndWithoutFractions) {
                 << c.text;
         }
     }
-}
-
-TEST(DeploymentTest, OriginsAreOverriddenOnlyByUsableUrlsAndJoinKeepsTheirPath) {
-    qputenv("QUOTAMIND_TEST_ORIGIN", "http://127.0.0.1:8080/prefix");
-    EXPECT_EQ(
-        deployment::join(deployment::origin("QUOTAMIND_TEST_ORIGIN", QStringLiteral("https://x")),
-                         QStringLiteral("api/oauth/usage")),
-        QUrl(QStringLiteral("http://127.0.0.1:8080/prefix/api/oauth/usage")));
-    qputenv("QUOTAMIND_TEST_ORIGIN", "not a url");
-    EXPECT_EQ(deployment::origin("QUOTAMIND_TEST_ORIGIN", QStringLiteral("https://x.example")),
-              QUrl(QStringLiteral("https://x.example")));
-    qunsetenv("QUOTAMIND_TEST_ORIGIN");
-    EXPECT_EQ(deployment::join(deployment::anthropicAPI(), QStringLiteral("api/oauth/usage")),
-              QUrl(QStringLiteral("https://api.anthropic.com/api/oauth/usage")));
 }

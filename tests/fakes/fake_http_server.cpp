@@ -2,6 +2,7 @@
 
 #include <QTcpSocket>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -10,16 +11,20 @@ constexpr qsizetype kMaxRequestBytes = 8 * 1024 * 1024;
 }  // namespace
 
 QByteArray FakeHttpServer::Request::header(const QByteArray& name) const {
+    return sentHeader(name).value_or(QByteArray());
+}
+
+std::optional<QByteArray> FakeHttpServer::Request::sentHeader(const QByteArray& name) const {
     for (const auto& [key, value] : headers) {
         if (key.compare(name, Qt::CaseInsensitive) == 0) {
             return value;
         }
     }
-    return {};
+    return std::nullopt;
 }
 
-FakeHttpServer::FakeHttpServer() {
-    if (!m_server.listen(QHostAddress::LocalHost, 0)) {
+FakeHttpServer::FakeHttpServer(const QHostAddress& address) {
+    if (!m_server.listen(address, 0)) {
         qFatal("fake HTTP server cannot listen on loopback");
     }
     connect(&m_server, &QTcpServer::newConnection, this, [this] {
@@ -30,7 +35,9 @@ FakeHttpServer::FakeHttpServer() {
 }
 
 QUrl FakeHttpServer::origin() const {
-    return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()));
+    return QUrl(QStringLiteral("http://%1:%2")
+                    .arg(m_server.serverAddress().toString())
+                    .arg(m_server.serverPort()));
 }
 
 void FakeHttpServer::enqueue(const QByteArray& path, Response response) {
@@ -60,16 +67,36 @@ void FakeHttpServer::serve(QTcpSocket* socket) {
         if (response.neverAnswer) {
             return;
         }
-        // Clients read the status code only; the reason phrase is free text.
-        QByteArray answer = "HTTP/1.1 " + QByteArray::number(response.status) + " Status\r\n";
-        for (const auto& [name, value] : response.headers) {
-            answer += name + ": " + value + "\r\n";
+        if (response.held) {
+            m_held.emplace_back(socket, answer(response));
+            return;
         }
-        answer += "Content-Length: " + QByteArray::number(response.body.size()) +
-                  "\r\nConnection: close\r\n\r\n" + response.body;
-        socket->write(answer);
-        socket->disconnectFromHost();
+        socket->write(answer(response));
+        if (!response.streamed) {
+            socket->disconnectFromHost();
+        }
     });
+}
+
+void FakeHttpServer::answerHeld() {
+    for (const auto& [socket, bytes] : std::exchange(m_held, {})) {
+        if (socket) {
+            socket->write(bytes);
+            socket->disconnectFromHost();
+        }
+    }
+}
+
+QByteArray FakeHttpServer::answer(const Response& response) {
+    // Clients read the status code only; the reason phrase is free text.
+    QByteArray bytes = "HTTP/1.1 " + QByteArray::number(response.status) + " Status\r\n";
+    for (const auto& [name, value] : response.headers) {
+        bytes += name + ": " + value + "\r\n";
+    }
+    if (!response.streamed) {
+        bytes += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
+    }
+    return bytes + "Connection: close\r\n\r\n" + response.body;
 }
 
 std::optional<FakeHttpServer::Request> FakeHttpServer::takeRequest(QByteArray& buffer) {

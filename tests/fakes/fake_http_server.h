@@ -2,11 +2,15 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QHostAddress>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QUrl>
 #include <deque>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -31,6 +35,9 @@ public:
 
         // The first header of this name (compared without case), or a null QByteArray.
         QByteArray header(const QByteArray& name) const;
+        // The same, but none when the request did not carry the header, so that a header sent
+        // with an empty value is told apart from a missing one.
+        std::optional<QByteArray> sentHeader(const QByteArray& name) const;
     };
 
     struct Response {
@@ -39,6 +46,10 @@ public:
         Headers headers = {{"Content-Type", "application/json"}};
         // Keep the connection open and never answer (for time-outs).
         bool neverAnswer = false;
+        // Answer only when the test calls answerHeld(), so it can act while the request is out.
+        bool held = false;
+        // No Content-Length, and the connection stays open after the body, as if more followed.
+        bool streamed = false;
 
         static Response silence() {
             Response response;
@@ -47,21 +58,27 @@ public:
         }
     };
 
-    FakeHttpServer();
+    // Listens on `address`, a loopback one; another 127.x address is another origin.
+    explicit FakeHttpServer(const QHostAddress& address = QHostAddress(QHostAddress::LocalHost));
 
-    // The server's base URL, "http://127.0.0.1:PORT".
+    // The server's base URL, "http://ADDRESS:PORT".
     QUrl origin() const;
     void enqueue(const QByteArray& path, Response response);
     const std::vector<Request>& requests() const { return m_requests; }
+    // Sends the answers held so far.
+    void answerHeld();
 
 private:
     void serve(QTcpSocket* socket);
     // A complete request at the start of `buffer`, removed from it; nothing while incomplete.
     static std::optional<Request> takeRequest(QByteArray& buffer);
 
+    static QByteArray answer(const Response& response);
+
     QTcpServer m_server;
     QHash<QByteArray, std::deque<Response>> m_responses;
     std::vector<Request> m_requests;
+    std::vector<std::pair<QPointer<QTcpSocket>, QByteArray>> m_held;
 };
 
 namespace test {

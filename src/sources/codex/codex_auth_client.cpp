@@ -194,6 +194,7 @@ QCoro::Task<CodexAuthClient::AuthorizationResponse> CodexAuthClient::pollForAuth
 
 QCoro::Task<CodexCredentials> CodexAuthClient::exchange(AuthorizationResponse authorization,
                                                         CancellationToken token) {
+    token.throwIfCancelled();
     const FormFields fields = {
         {QStringLiteral("grant_type"), QStringLiteral("authorization_code")},
         {QStringLiteral("code"), authorization.authorizationCode},
@@ -203,8 +204,9 @@ QCoro::Task<CodexCredentials> CodexAuthClient::exchange(AuthorizationResponse au
         {QStringLiteral("client_id"), m_clientID},
         {QStringLiteral("code_verifier"), authorization.codeVerifier},
     };
+    // Once sent, the code is spent: the request runs to its end whatever `token` says.
     auto posting = post(QStringLiteral("oauth/token"), "application/x-www-form-urlencoded",
-                        formBody(fields).value_or(QByteArray()), token);
+                        formBody(fields).value_or(QByteArray()), CancellationToken());
     const HttpResponse response = co_await posting;
     const json::Value body = parseBody(successBody(response));
     json::requireObject(body, "token response");
@@ -213,16 +215,25 @@ QCoro::Task<CodexCredentials> CodexAuthClient::exchange(AuthorizationResponse au
     credentials.accessToken = requiredString(body, "access_token");
     credentials.refreshToken = requiredString(body, "refresh_token");
     credentials.accountID = accountID(credentials.idToken);
+    if (token.isCancelled()) {
+        // The caller will not store these tokens, and the code cannot be traded again.
+        auto saving = m_credentials.save(credentials);
+        co_await saving;
+        throw CancelledError();
+    }
     co_return credentials;
 }
 
 QCoro::Task<CodexCredentials> CodexAuthClient::refresh(CodexCredentials credentials,
                                                        CancellationToken token) {
+    token.throwIfCancelled();
     json::OrderedValue request = json::OrderedValue::object();
     request["client_id"] = m_clientID.toStdString();
     request["grant_type"] = "refresh_token";
     request["refresh_token"] = credentials.refreshToken.toStdString();
-    auto posting = post(QStringLiteral("oauth/token"), kJSON, encode(request), token);
+    // Once sent, the refresh token is spent: the request runs to its end and its tokens are
+    // saved whatever `token` says, so a cancellation never leaves only a dead token stored.
+    auto posting = post(QStringLiteral("oauth/token"), kJSON, encode(request), CancellationToken());
     const HttpResponse response = co_await posting;
     const json::Value body = parseBody(successBody(response));
     json::requireObject(body, "refresh response");
@@ -244,9 +255,9 @@ QCoro::Task<CodexCredentials> CodexAuthClient::refresh(CodexCredentials credenti
     if (refreshToken) {
         refreshed.refreshToken = *refreshToken;
     }
-    token.throwIfCancelled();
     auto saving = m_credentials.save(refreshed);
     co_await saving;
+    token.throwIfCancelled();
     co_return refreshed;
 }
 
@@ -329,7 +340,7 @@ HttpRequest CodexAuthClient::makeUsageRequest(const QString& accessToken,
     return request;
 }
 
-AgentUsage CodexAuthClient::decodeUsage(const QByteArray& data, UsageSource source) const {
+AgentUsage CodexAuthClient::decodeUsage(const QByteArray& data, UsageSource source, Timestamp now) {
     const json::Value body = parseBody(data);
     json::requireObject(body, "usage response");
     AgentUsage usage;
@@ -352,14 +363,16 @@ AgentUsage CodexAuthClient::decodeUsage(const QByteArray& data, UsageSource sour
     }
     usage.provider = AgentProvider::codex();
     usage.agentName = "Codex";
-    usage.updatedAt = m_clock.now();
+    usage.updatedAt = now;
     usage.source = source;
+    return usage;
+}
 
+void CodexAuthClient::storeInSharedSnapshot(const AgentUsage& usage) const {
     const std::optional<AgentUsageSnapshot> stored =
         SharedContainer::loadSnapshot(m_snapshotPreferences);
     SharedContainer::save(stored ? stored->replacing(usage) : AgentUsageSnapshot({usage}),
                           m_snapshotPreferences);
-    return usage;
 }
 
 QCoro::Task<AgentUsage> CodexAuthClient::fetchUsageWithoutRefresh(QString accessToken,
@@ -368,7 +381,9 @@ QCoro::Task<AgentUsage> CodexAuthClient::fetchUsageWithoutRefresh(QString access
                                                                   CancellationToken token) {
     auto sending = send(makeUsageRequest(accessToken, accountID), token);
     const HttpResponse response = co_await sending;
-    co_return decodeUsage(successBody(response), source);
+    const AgentUsage usage = decodeUsage(successBody(response), source, m_clock.now());
+    storeInSharedSnapshot(usage);
+    co_return usage;
 }
 
 QCoro::Task<AgentUsage> CodexAuthClient::fetchUsage(CodexCredentials credentials,
@@ -377,7 +392,10 @@ QCoro::Task<AgentUsage> CodexAuthClient::fetchUsage(CodexCredentials credentials
     auto sending = send(makeUsageRequest(credentials.accessToken, credentials.accountID), token);
     const HttpResponse response = co_await sending;
     if (response.status != 401 || !retryAfterRefresh) {
-        co_return decodeUsage(successBody(response), UsageSource::accountSession);
+        const AgentUsage usage =
+            decodeUsage(successBody(response), UsageSource::accountSession, m_clock.now());
+        storeInSharedSnapshot(usage);
+        co_return usage;
     }
 
     std::exception_ptr failure;

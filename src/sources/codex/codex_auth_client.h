@@ -70,11 +70,17 @@ public:
     // time, never waiting past that point.
     QCoro::Task<AuthorizationResponse> pollForAuthorization(CodexDeviceCode code,
                                                             CancellationToken token = {});
-    // Trades the authorization for tokens. Stores nothing.
+    // The exchange and the refresh spend what they send (the authorization code, the refresh
+    // token), so once sent their request is completed whatever `token` says, and the tokens it
+    // brings are saved before a cancellation is honoured: a cancelled caller never leaves the
+    // account with only spent tokens. A store failure is CodexClientError::keychain.
+    //
+    // Trades the authorization for tokens and returns them for the caller to save; when `token`
+    // was cancelled meanwhile, saves them itself, then throws CancelledError.
     QCoro::Task<CodexCredentials> exchange(AuthorizationResponse authorization,
                                            CancellationToken token = {});
     // New tokens merged into `credentials`, saved in the credentials store before they are
-    // returned (a store failure is CodexClientError::keychain).
+    // returned (or before CancelledError when `token` was cancelled meanwhile).
     QCoro::Task<CodexCredentials> refresh(CodexCredentials credentials,
                                           CancellationToken token = {});
 
@@ -91,9 +97,10 @@ public:
 
     HttpRequest makeUsageRequest(const QString& accessToken,
                                  const std::optional<QString>& accountID) const;
-    // The usage in a 2xx usage body, windows shortest first, also stored in the shared
-    // snapshot. Throws json::DecodingError, or CodexClientError::noRateLimit without windows.
-    AgentUsage decodeUsage(const QByteArray& data, UsageSource source) const;
+    // The usage in a 2xx usage body, windows shortest first, updated at `now`. Pure: the callers
+    // store the result in the shared snapshot. Throws json::DecodingError, or
+    // CodexClientError::noRateLimit without windows.
+    static AgentUsage decodeUsage(const QByteArray& data, UsageSource source, Timestamp now);
 
     // The ChatGPT account identifier in an identity token's payload, read without checking the
     // signature; none when the token cannot be read.
@@ -109,6 +116,8 @@ private:
                                    CancellationToken token);
     // The body of a 2xx response; serverError otherwise.
     static QByteArray successBody(const HttpResponse& response);
+    // Replaces the Codex usage in the shared snapshot, or starts one with it.
+    void storeInSharedSnapshot(const AgentUsage& usage) const;
 
     QUrl m_issuer;
     QUrl m_usageURL;

@@ -9,7 +9,7 @@ QString CodexAuthFileError::localizedDescription() const {
     switch (m_code) {
         case Code::notFound:
             return tr(
-                "Codex is not signed in on this Mac. Open Codex or run `codex login "
+                "Codex is not signed in on this computer. Open Codex or run `codex login "
                 "--device-auth`.");
         case Code::invalid:
             return tr("The local Codex session could not be read. Sign in to Codex again.");

@@ -38,7 +38,9 @@ std::optional<QString> CodexAuthFileUsageClient::string(const json::Value& dicti
 }
 
 QCoro::Task<AgentUsage> CodexAuthFileUsageClient::fetchUsage(CancellationToken token) {
-    const std::optional<QByteArray> data = readRegularFile(m_authFilePath, kMaxFileBytes);
+    auto reading = readRegularFileAsync(m_authFilePath, kMaxFileBytes);
+    const std::optional<QByteArray> data = co_await reading;
+    token.throwIfCancelled();
     if (!data) {
         throw CodexAuthFileError(CodexAuthFileError::Code::notFound);
     }

