@@ -19,6 +19,7 @@
 
 #include "core/error.h"
 #include "sources/codex/codex_app_server_error.h"
+#include "sources/codex/trusted_codex_binary_locator.h"
 #include "support/child_processes.h"
 #include "support/run_task.h"
 
@@ -66,6 +67,54 @@ public:
 
 private:
     QTemporaryDir m_folder;
+};
+
+// Writes an executable file (mode 0755) holding `text`; returns its path.
+inline QString writeExecutable(const QString& path, const QByteArray& text) {
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text);
+    file.setPermissions(QFile::Permissions(0x7755));
+    return path;
+}
+
+// A fresh private folder that the trust policy accepts, for files a test expects to be trusted.
+// The system temporary folder is open to everyone, so it is made in the first of the build
+// folder, XDG_RUNTIME_DIR and HOME that passes the same policy.
+class TrustedFolder final {
+public:
+    TrustedFolder() {
+        for (const QString& parent : {QStringLiteral(CODEX_TEST_BUILD_DIR),
+                                      qEnvironmentVariable("XDG_RUNTIME_DIR"), QDir::homePath()}) {
+            if (!parent.isEmpty() && TrustedCodexBinaryLocator::isTrustedFolder(parent)) {
+                m_folder.emplace(parent + QStringLiteral("/quotamind-test-XXXXXX"));
+                break;
+            }
+        }
+        if (!m_folder) {
+            ADD_FAILURE() << "neither the build folder, XDG_RUNTIME_DIR nor HOME is closed to "
+                             "other users";
+            m_folder.emplace();
+        }
+    }
+
+    QString path() const { return m_folder->path(); }
+
+    // The folder `name` inside, made with its parents.
+    QString folder(const QString& name) const {
+        const QString made = QDir(path()).filePath(name);
+        QDir().mkpath(made);
+        return made;
+    }
+
+    // An executable file (mode 0755) `name` in folder `in`, holding `text`.
+    QString executable(const QString& in, const QString& name = QStringLiteral("codex"),
+                       const QByteArray& text = "#!/bin/sh\n") const {
+        return writeExecutable(QDir(folder(in)).filePath(name), text);
+    }
+
+private:
+    std::optional<QTemporaryDir> m_folder;
 };
 
 // A coroutine in progress, awaited on the event loop while the test moves the clock.
