@@ -60,6 +60,8 @@ double monotonicMicroseconds() {
 QCoro::Task<> follow(std::shared_ptr<CodexAppServerSession> session,
                      CodexAppServerSession::UpdateHandler onUpdate, bool* done) {
     try {
+        QCoro::Task<> starting = session->start();
+        co_await starting;
         QCoro::Task<std::optional<AgentUsage>> loop =
             session->receiveUsageUpdates(false, std::move(onUpdate), CancellationToken());
         co_await loop;
@@ -90,7 +92,6 @@ void notificationToUpdate(benchmark::State& state) {
         auto session = CodexAppServerSession::create(
             {QStringLiteral(FAKE_CODEX_APP_SERVER), folder.path(), environment},
             SystemClock::shared());
-        session->start();
         int received = 0;
         bool done = false;
         std::weak_ptr<CodexAppServerSession> weak = session;

@@ -1,23 +1,17 @@
 #include "codex_app_server_client.h"
 
-#include <QCoro/QCoroFuture>
 #include <QDir>
-#include <QFuture>
-#include <QtConcurrent/QtConcurrentRun>
 #include <exception>
 #include <utility>
 
 #include "core/error.h"
 #include "core/system_clock.h"
+#include "core/time_limit.h"
+#include "core/worker.h"
 #include "sources/codex/codex_app_server_error.h"
 #include "sources/codex/trusted_codex_binary_locator.h"
 
 namespace {
-
-struct LocateOutcome {
-    QString path;
-    std::exception_ptr error;
-};
 
 // Removes a cancellation handler when the call ends, however it ends.
 class CancellationHandler final {
@@ -32,30 +26,20 @@ private:
     CancellationToken::CallbackId m_id;
 };
 
-// The one-shot read's timer: stops the session when the time limit passes first.
-QCoro::Task<> expire(Clock& clock, std::shared_ptr<CodexAppServerSession> session,
-                     CancellationToken token, std::shared_ptr<bool> expired) {
-    try {
-        QCoro::Task<> wait = clock.sleep(CodexAppServerClient::kTimeLimitSeconds, token);
-        co_await wait;
-    } catch (...) {
-        co_return;
+// The child's PATH keeps only trusted folders: the npm launcher is trusted, and the interpreter
+// its "#!/usr/bin/env node" line finds must be too. Blocks on file-system checks.
+QProcessEnvironment trustedEnvironment(QProcessEnvironment environment) {
+    const QString name = QStringLiteral("PATH");
+    if (environment.contains(name)) {
+        const QString path = TrustedCodexBinaryLocator::trustedSearchPath(environment.value(name));
+        if (path.isEmpty()) {
+            // An empty PATH would mean the working folder; without one the system default applies.
+            environment.remove(name);
+        } else {
+            environment.insert(name, path);
+        }
     }
-    *expired = true;
-    session->stop();
-}
-
-// The live session's first-snapshot watchdog. It checks after its wait however the wait ended.
-QCoro::Task<> watchFirstSnapshot(Clock& clock, std::shared_ptr<CodexAppServerSession> session,
-                                 CancellationToken token) {
-    try {
-        QCoro::Task<> wait = clock.sleep(CodexAppServerClient::kTimeLimitSeconds, token);
-        co_await wait;
-    } catch (...) {
-    }
-    if (!session->didReceiveUsageSnapshot()) {
-        session->stop();
-    }
+    return environment;
 }
 
 }  // namespace
@@ -74,68 +58,88 @@ CodexAppServerClient& CodexAppServerClient::shared() {
     return client;
 }
 
-bool CodexAppServerClient::isCodexInstalled() {
+QCoro::Task<bool> CodexAppServerClient::isCodexInstalled() {
     try {
-        TrustedCodexBinaryLocator::fromEnvironment().locate();
-        return true;
+        QCoro::Task<QString> locating = runOnWorker(m_locate);
+        co_await locating;
     } catch (const CodexAppServerError&) {
-        return false;
+        co_return false;
     }
+    co_return true;
 }
 
-QCoro::Task<QString> CodexAppServerClient::locateExecutable(CancellationToken cancellation) {
-    // The file-system checks may block on a slow disk.
-    QFuture<LocateOutcome> future = QtConcurrent::run([locate = m_locate] {
-        try {
-            return LocateOutcome{locate(), nullptr};
-        } catch (...) {
-            return LocateOutcome{QString(), std::current_exception()};
-        }
-    });
-    LocateOutcome outcome = co_await future;
+QCoro::Task<CodexAppServerSession::Launch> CodexAppServerClient::prepareLaunch(
+    CancellationToken cancellation) {
+    QCoro::Task<CodexAppServerSession::Launch> preparing =
+        runOnWorker([locate = m_locate, home = m_homeDirectory, environment = m_environment] {
+            QString executable = locate();
+            return CodexAppServerSession::Launch{std::move(executable), home,
+                                                 trustedEnvironment(environment)};
+        });
+    CodexAppServerSession::Launch launch = co_await preparing;
     cancellation.throwIfCancelled();
-    if (outcome.error) {
-        std::rethrow_exception(outcome.error);
-    }
-    co_return outcome.path;
+    co_return launch;
 }
 
-std::shared_ptr<CodexAppServerSession> CodexAppServerClient::startSession(
-    const QString& executable) {
-    auto session =
-        CodexAppServerSession::create({executable, m_homeDirectory, m_environment}, m_clock);
-    try {
-        session->start();
-    } catch (...) {
+QCoro::Task<std::shared_ptr<CodexAppServerSession>> CodexAppServerClient::startSession(
+    CancellationToken cancellation) {
+    QCoro::Task<CodexAppServerSession::Launch> preparing = prepareLaunch(cancellation);
+    CodexAppServerSession::Launch launch = co_await preparing;
+    const std::shared_ptr<CodexAppServerSession> session =
+        CodexAppServerSession::create(std::move(launch), m_clock);
+    bool failed = false;
+    {
+        const CancellationHandler stopOnCancel(cancellation, [session] { session->stop(); });
+        try {
+            QCoro::Task<> starting = session->start();
+            co_await starting;
+        } catch (const PlatformError&) {
+            failed = true;
+        }
+    }
+    if (failed || cancellation.isCancelled()) {
         session->stop();
+        QCoro::Task<> ending = session->waitForChildToEnd();
+        co_await ending;
+        cancellation.throwIfCancelled();
         throw CodexAppServerError(CodexAppServerError::Code::launchFailed);
     }
-    return session;
+    co_return session;
 }
 
 QCoro::Task<AgentUsage> CodexAppServerClient::fetchUsage(CancellationToken cancellation) {
-    QCoro::Task<QString> locating = locateExecutable(cancellation);
-    const QString executable = co_await locating;
-    const std::shared_ptr<CodexAppServerSession> session = startSession(executable);
-    const CancellationHandler stopOnCancel(cancellation, [session] { session->stop(); });
+    QCoro::Task<std::shared_ptr<CodexAppServerSession>> starting = startSession(cancellation);
+    const std::shared_ptr<CodexAppServerSession> session = co_await starting;
 
     const CancellationToken timerToken;
-    const auto expired = std::make_shared<bool>(false);
-    QCoro::Task<> timer = expire(m_clock, session, timerToken, expired);
+    bool expired = false;
+    QCoro::Task<> timer =
+        runAfter(m_clock, kTimeLimitSeconds, timerToken,
+                 [&expired, weak = std::weak_ptr<CodexAppServerSession>(session)] {
+                     expired = true;
+                     if (const auto stale = weak.lock()) {
+                         stale->stop();
+                     }
+                 });
     std::optional<AgentUsage> usage;
     std::exception_ptr error;
-    try {
-        QCoro::Task<std::optional<AgentUsage>> reader =
-            session->receiveUsageUpdates(true, {}, cancellation);
-        usage = co_await reader;
-    } catch (...) {
-        error = std::current_exception();
+    {
+        const CancellationHandler stopOnCancel(cancellation, [session] { session->stop(); });
+        try {
+            QCoro::Task<std::optional<AgentUsage>> reader =
+                session->receiveUsageUpdates(true, {}, cancellation);
+            usage = co_await reader;
+        } catch (...) {
+            error = std::current_exception();
+        }
     }
     // The reader finished, or the timer did and stopped the session: end the other one.
     timerToken.cancel();
     co_await timer;
     session->stop();
-    if (*expired) {
+    QCoro::Task<> ending = session->waitForChildToEnd();
+    co_await ending;
+    if (expired) {
         throw CodexAppServerError(CodexAppServerError::Code::timedOut);
     }
     if (error) {
@@ -149,12 +153,18 @@ QCoro::Task<AgentUsage> CodexAppServerClient::fetchUsage(CancellationToken cance
 
 QCoro::Task<> CodexAppServerClient::monitorUsage(UpdateHandler onUpdate,
                                                  CancellationToken cancellation) {
-    QCoro::Task<QString> locating = locateExecutable(cancellation);
-    const QString executable = co_await locating;
-    const std::shared_ptr<CodexAppServerSession> session = startSession(executable);
+    QCoro::Task<std::shared_ptr<CodexAppServerSession>> starting = startSession(cancellation);
+    const std::shared_ptr<CodexAppServerSession> session = co_await starting;
 
+    // The first-snapshot watchdog: a child that gives no usage in time is stopped.
     const CancellationToken watchdogToken;
-    QCoro::Task<> watchdog = watchFirstSnapshot(m_clock, session, watchdogToken);
+    QCoro::Task<> watchdog = runAfter(m_clock, kTimeLimitSeconds, watchdogToken,
+                                      [weak = std::weak_ptr<CodexAppServerSession>(session)] {
+                                          if (const auto silent = weak.lock();
+                                              silent && !silent->didReceiveUsageSnapshot()) {
+                                              silent->stop();
+                                          }
+                                      });
     std::exception_ptr error;
     bool cancelled = false;
     {
@@ -173,6 +183,8 @@ QCoro::Task<> CodexAppServerClient::monitorUsage(UpdateHandler onUpdate,
     watchdogToken.cancel();
     co_await watchdog;
     session->stop();
+    QCoro::Task<> ending = session->waitForChildToEnd();
+    co_await ending;
     if (error) {
         if (!cancelled && !session->didReceiveUsageSnapshot()) {
             throw CodexAppServerError(CodexAppServerError::Code::timedOut);

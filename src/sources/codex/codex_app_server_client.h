@@ -15,8 +15,9 @@
 // (monitorUsage). Every call locates and verifies the executable afresh, starts its own child and
 // stops it before returning, so calls share nothing and may run side by side.
 //
-// Cancelling a call's token stops its child at once. Tokens must be cancelled on the thread that
-// runs the call (the event loop's).
+// Cancelling a call's token stops its child at once. A call returns only once its child has
+// ended and its timers are gone. Tokens must be cancelled on the thread that runs the call (the
+// event loop's, the main thread).
 class CodexAppServerClient final {
 public:
     // Returns a trusted codex executable or throws CodexAppServerError. Runs on a worker thread.
@@ -27,7 +28,7 @@ public:
     static constexpr double kTimeLimitSeconds = 20.0;
 
     // `homeDirectory` becomes the child's working directory; `environment` is the child's, before
-    // the session adds its own entries.
+    // its PATH is reduced to trusted folders and the session adds its own entries.
     CodexAppServerClient(Clock& clock, Locate locate, QString homeDirectory,
                          QProcessEnvironment environment);
     Q_DISABLE_COPY_MOVE(CodexAppServerClient)
@@ -50,12 +51,15 @@ public:
     QCoro::Task<> monitorUsage(UpdateHandler onUpdate,
                                CancellationToken cancellation = CancellationToken());
 
-    // Whether a trusted codex executable is found now, with this process's search path.
-    static bool isCodexInstalled();
+    // Whether `Locate` finds a trusted codex executable now. Locates on a worker thread.
+    QCoro::Task<bool> isCodexInstalled();
 
 private:
-    QCoro::Task<QString> locateExecutable(CancellationToken cancellation);
-    std::shared_ptr<CodexAppServerSession> startSession(const QString& executable);
+    // Locates the executable and prepares the child's environment, on a worker thread.
+    QCoro::Task<CodexAppServerSession::Launch> prepareLaunch(CancellationToken cancellation);
+    // A started session whose child is stopped when `cancellation` is cancelled.
+    QCoro::Task<std::shared_ptr<CodexAppServerSession>> startSession(
+        CancellationToken cancellation);
 
     Clock& m_clock;
     Locate m_locate;

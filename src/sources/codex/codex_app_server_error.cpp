@@ -8,7 +8,7 @@ QString CodexAppServerError::localizedDescription() const {
     };
     switch (m_code) {
         case Code::codexNotInstalled:
-            return tr("Install or update Codex on this Mac to use its current sign-in.");
+            return tr("Install or update Codex on this computer to use its current sign-in.");
         case Code::untrustedCodexInstallation:
             return tr("The installed Codex copy could not be verified.");
         case Code::launchFailed:

@@ -7,18 +7,22 @@
 #include <QProcess>
 #include <QSocketNotifier>
 #include <QThread>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <utility>
 
 #include "core/error.h"
+#include "core/time_limit.h"
+#include "platform/child_process_guard.h"
 #include "sources/codex/codex_app_server_error.h"
 
 using codex_app_server::RateLimitSnapshot;
 
 namespace {
 
-constexpr int kLaunchWaitMilliseconds = 10'000;
+// How much longer than the grace period waitForChildToEnd() waits for a killed child.
+constexpr double kKillWaitSeconds = 2.0;
 // One read of the child's output; the event loop runs between reads, so a child that floods its
 // output cannot starve the rest of the program.
 constexpr std::size_t kReadChunkBytes = 64 * 1024;
@@ -29,28 +33,27 @@ constexpr int kDrainChunks = 64;
     throw CodexAppServerError(code);
 }
 
+std::atomic<int> liveSessions{0};
+
 // Asks a child to terminate and releases it once it has exited. A child that ignores the request
 // for the grace period is killed, so no stopped session leaves a process behind.
-QCoro::Task<> terminateAndRelease(QProcess* process, Clock& clock) {
+void terminateAndRelease(QProcess* process, Clock& clock) {
     if (process->state() == QProcess::NotRunning) {
         process->deleteLater();
-        co_return;
+        return;
     }
-    CancellationToken exited;
-    QObject::connect(process, &QProcess::finished, process, [exited] { exited.cancel(); });
+    const CancellationToken exited;
+    QObject::connect(process, &QProcess::stateChanged, process,
+                     [process, exited](QProcess::ProcessState state) {
+                         if (state == QProcess::NotRunning) {
+                             exited.cancel();
+                             process->deleteLater();
+                         }
+                     });
     process->terminate();
-    try {
-        QCoro::Task<> grace = clock.sleep(CodexAppServerSession::kTerminationGraceSeconds, exited);
-        co_await grace;
-    } catch (...) {
-        // Exited, or the clock went away: either way decide now.
-    }
-    if (process->state() == QProcess::NotRunning) {
-        process->deleteLater();
-        co_return;
-    }
-    QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
-    process->kill();
+    // Runs on by itself; the process is still there whenever the limit passes first.
+    QCoro::Task<> grace = runAfter(clock, CodexAppServerSession::kTerminationGraceSeconds, exited,
+                                   [process] { process->kill(); });
 }
 
 }  // namespace
@@ -97,7 +100,9 @@ std::shared_ptr<CodexAppServerSession> CodexAppServerSession::create(Launch laun
 }
 
 CodexAppServerSession::CodexAppServerSession(Passkey, Launch launch, Clock& clock)
-    : m_launch(std::move(launch)), m_clock(clock) {}
+    : m_launch(std::move(launch)), m_clock(clock) {
+    ++liveSessions;
+}
 
 CodexAppServerSession::~CodexAppServerSession() {
     {
@@ -105,9 +110,18 @@ CodexAppServerSession::~CodexAppServerSession() {
         m_hasStopped = true;
     }
     tearDown();
+    --liveSessions;
 }
 
-void CodexAppServerSession::start() {
+int CodexAppServerSession::liveCount() {
+    return liveSessions;
+}
+
+QCoro::Task<> CodexAppServerSession::start() {
+    const std::shared_ptr<CodexAppServerSession> self = shared_from_this();
+    if (hasStopped()) {
+        throw PlatformError(QStringLiteral("Codex was stopped before it started."));
+    }
     m_process = std::make_unique<QProcess>();
     QProcess* process = m_process.get();
     process->setProgram(m_launch.executablePath);
@@ -127,24 +141,56 @@ void CodexAppServerSession::start() {
     const int writeEnd = fds[1];
     ::fcntl(m_outputFd, F_SETFL, ::fcntl(m_outputFd, F_GETFL) | O_NONBLOCK);
     process->setStandardOutputFile(QProcess::nullDevice());
-    // Runs in the child between fork and exec: the pipe becomes its stdout.
-    process->setChildProcessModifier([writeEnd] { ::dup2(writeEnd, STDOUT_FILENO); });
+    const pid_t parent = ::getpid();
+    // Runs in the child between fork and exec: the pipe becomes its stdout, and the child dies
+    // with this program.
+    process->setChildProcessModifier([writeEnd, parent] {
+        ::dup2(writeEnd, STDOUT_FILENO);
+        ChildProcessGuard::dieWithParent(parent);
+    });
     // The child's diagnostics are never interpreted; reading them keeps its pipe from filling.
     QObject::connect(process, &QProcess::readyReadStandardError, &m_context,
                      [process] { process->readAllStandardError(); });
     // A child that exits has written all it will; grandchildren must not keep the stream open.
     QObject::connect(process, &QProcess::finished, &m_context, [this] { drainStandardOutput(); });
 
+    QObject::connect(process, &QProcess::started, &m_context, [this] {
+        m_childStarted = true;
+        m_launchSettled.cancel();
+    });
+    QObject::connect(process, &QProcess::errorOccurred, &m_context,
+                     [this] { m_launchSettled.cancel(); });
+
     process->start(QIODevice::ReadWrite);
-    const bool started = process->waitForStarted(kLaunchWaitMilliseconds);
     ::close(writeEnd);
-    if (!started) {
-        closeStandardOutput();
-        throw PlatformError(process->errorString());
+    if (const qint64 pid = process->processId(); pid > 0) {
+        m_childLaunched = true;
+        ChildProcessGuard::track(static_cast<pid_t>(pid));
+        QObject::connect(process, &QProcess::stateChanged, process,
+                         [pid, ended = m_childEnded](QProcess::ProcessState state) {
+                             if (state == QProcess::NotRunning) {
+                                 ChildProcessGuard::untrack(static_cast<pid_t>(pid));
+                                 ended.cancel();
+                             }
+                         });
     }
-    m_outputNotifier = std::make_unique<QSocketNotifier>(m_outputFd, QSocketNotifier::Read);
-    QObject::connect(m_outputNotifier.get(), &QSocketNotifier::activated, &m_context,
-                     [this] { readStandardOutput(); });
+    if (!m_childStarted && process->state() == QProcess::Starting) {
+        QCoro::Task<> launch = runAfter(m_clock, kLaunchTimeLimitSeconds, m_launchSettled, [] {});
+        co_await launch;
+    }
+    if (!m_childStarted) {
+        closeStandardOutput();
+        // stop() may have released the child meanwhile.
+        throw PlatformError(m_process && m_process->error() == QProcess::FailedToStart
+                                ? m_process->errorString()
+                                : QStringLiteral("Codex did not start in time."));
+    }
+    // The child may already have ended, its output read.
+    if (m_outputFd >= 0) {
+        m_outputNotifier = std::make_unique<QSocketNotifier>(m_outputFd, QSocketNotifier::Read);
+        QObject::connect(m_outputNotifier.get(), &QSocketNotifier::activated, &m_context,
+                         [this] { readStandardOutput(); });
+    }
 }
 
 QCoro::Task<std::optional<AgentUsage>> CodexAppServerSession::receiveUsageUpdates(
@@ -340,8 +386,8 @@ QString CodexAppServerSession::applicationVersion() {
 void CodexAppServerSession::startPollingTask() {
     const CancellationToken token;
     m_polling = token;
-    // The task runs on detached; its token is how the loop ends it.
-    QCoro::Task<> task = poll(weak_from_this(), token);
+    // The task runs on detached; its token is how the loop and the teardown end it.
+    QCoro::Task<> task = poll(weak_from_this(), m_clock, token);
 }
 
 void CodexAppServerSession::cancelPollingTask() {
@@ -351,16 +397,23 @@ void CodexAppServerSession::cancelPollingTask() {
     }
 }
 
-QCoro::Task<> CodexAppServerSession::poll(std::weak_ptr<CodexAppServerSession> weak,
+QCoro::Task<> CodexAppServerSession::poll(std::weak_ptr<CodexAppServerSession> weak, Clock& clock,
                                           CancellationToken token) {
-    const std::shared_ptr<CodexAppServerSession> session = weak.lock();
-    if (!session || token.isCancelled()) {
-        co_return;
-    }
     try {
         for (;;) {
-            QCoro::Task<> wait = session->m_clock.sleep(session->currentPollingInterval(), token);
+            double interval = 0.0;
+            if (const auto session = weak.lock(); session && !token.isCancelled()) {
+                interval = session->currentPollingInterval();
+            } else {
+                co_return;
+            }
+            // The session is held only between waits, so that it ends with its owner.
+            QCoro::Task<> wait = clock.sleep(interval, token);
             co_await wait;
+            const std::shared_ptr<CodexAppServerSession> session = weak.lock();
+            if (!session) {
+                co_return;
+            }
             if (session->rateLimitsReadIsStalled()) {
                 session->stop();
                 co_return;
@@ -368,7 +421,7 @@ QCoro::Task<> CodexAppServerSession::poll(std::weak_ptr<CodexAppServerSession> w
             if (const std::optional<std::int64_t> id = session->beginRateLimitsRead()) {
                 try {
                     session->send(codex_app_server::encodeRateLimitsRequest(*id));
-                } catch (...) {
+                } catch (const CodexAppServerError&) {
                     // Not reported: the loop ends by itself once the child is gone.
                     session->abandonRateLimitsRead();
                     co_return;
@@ -384,20 +437,13 @@ QCoro::Task<> CodexAppServerSession::poll(std::weak_ptr<CodexAppServerSession> w
 }
 
 void CodexAppServerSession::startStalledReadWatchdog() {
-    QCoro::Task<> task = watchStalledRead(weak_from_this(), m_clock, m_lifetime);
-}
-
-QCoro::Task<> CodexAppServerSession::watchStalledRead(std::weak_ptr<CodexAppServerSession> weak,
-                                                      Clock& clock, CancellationToken lifetime) {
-    try {
-        QCoro::Task<> wait = clock.sleep(kStalledReadSeconds, lifetime);
-        co_await wait;
-    } catch (...) {
-        co_return;
-    }
-    if (const auto session = weak.lock(); session && session->rateLimitsReadIsStalled()) {
-        session->stop();
-    }
+    // Runs on by itself; stop() ends it.
+    QCoro::Task<> watchdog =
+        runAfter(m_clock, kStalledReadSeconds, m_lifetime, [weak = weak_from_this()] {
+            if (const auto session = weak.lock(); session && session->rateLimitsReadIsStalled()) {
+                session->stop();
+            }
+        });
 }
 
 CodexAppServerSession::Read CodexAppServerSession::readStandardOutput() {
@@ -505,6 +551,8 @@ void CodexAppServerSession::tearDown() {
     }
     m_tornDown = true;
     m_lifetime.cancel();
+    m_launchSettled.cancel();
+    cancelPollingTask();
     if (m_process) {
         QObject::disconnect(m_process.get(), nullptr, &m_context, nullptr);
     }
@@ -515,6 +563,15 @@ void CodexAppServerSession::tearDown() {
     closeStandardOutput();
     if (m_process) {
         m_process->closeReadChannel(QProcess::StandardError);
-        QCoro::Task<> release = terminateAndRelease(m_process.release(), m_clock);
+        terminateAndRelease(m_process.release(), m_clock);
     }
+}
+
+QCoro::Task<> CodexAppServerSession::waitForChildToEnd() {
+    if (!m_childLaunched) {
+        co_return;
+    }
+    QCoro::Task<> wait =
+        runAfter(m_clock, kTerminationGraceSeconds + kKillWaitSeconds, m_childEnded, [] {});
+    co_await wait;
 }

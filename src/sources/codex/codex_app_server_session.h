@@ -30,9 +30,10 @@ class QSocketNotifier;
 // Use: create(), start(), one receiveUsageUpdates(), then stop() whatever happened. A session
 // never retries and is never restarted; when anything goes wrong it ends and its owner decides.
 //
-// Threading: the session lives on the thread that creates it, which must run a Qt event loop;
-// the child's output is read there. stop() may be called from any thread. Every time limit and
-// polling delay is measured by the injected Clock, which must outlive the session's child.
+// Threading: the session lives on the thread that creates it, which must be the main thread (the
+// child is told to die with the thread that started it) and must run a Qt event loop; the child's
+// output is read there. stop() may be called from any thread. Every time limit and polling delay
+// is measured by the injected Clock, which must outlive the session's child.
 class CodexAppServerSession final : public std::enable_shared_from_this<CodexAppServerSession> {
     struct Passkey {};
 
@@ -53,15 +54,18 @@ public:
     static constexpr double kStalledReadSeconds = 20.0;
     // How long a child may take to obey the terminate request before it is killed.
     static constexpr double kTerminationGraceSeconds = 3.0;
+    // How long the child may take to start.
+    static constexpr double kLaunchTimeLimitSeconds = 10.0;
 
     static std::shared_ptr<CodexAppServerSession> create(Launch launch, Clock& clock);
     CodexAppServerSession(Passkey, Launch launch, Clock& clock);
     ~CodexAppServerSession();
     Q_DISABLE_COPY_MOVE(CodexAppServerSession)
 
-    // Launches the child with the arguments "app-server", "--stdio". Throws PlatformError with
-    // the platform's text when it cannot be launched.
-    void start();
+    // Launches the child with the arguments "app-server", "--stdio" and completes once it runs.
+    // Throws PlatformError with the platform's text when it cannot be launched or has not started
+    // within kLaunchTimeLimitSeconds. The child is killed when this program quits or dies.
+    QCoro::Task<> start();
 
     // Runs the protocol until it ends. With `stopAfterFirst` it returns the first usage. Without,
     // it calls `onUpdate` for every usage (on this thread, outside any lock), polls on the
@@ -77,6 +81,10 @@ public:
     // Idempotent, and safe from any thread and from inside the session's own callbacks.
     void stop();
 
+    // After stop(): completes once the child has exited and been reaped, or when it has not
+    // kTerminationGraceSeconds + 2 s after the stop (the kernel holds it); at once without one.
+    QCoro::Task<> waitForChildToEnd();
+
     bool didReceiveUsageSnapshot() const;
     bool hasStopped() const;
     // Whether a rate-limits read has been sent and its answer not yet handled.
@@ -84,6 +92,9 @@ public:
 
     // The version sent in the client information: the program's version, or "1.0".
     static QString applicationVersion();
+
+    // How many sessions exist in this process. A session's child and tasks end with it.
+    static int liveCount();
 
 private:
     class LineAwaiter;
@@ -108,9 +119,8 @@ private:
     void startPollingTask();
     void cancelPollingTask();
     void startStalledReadWatchdog();
-    static QCoro::Task<> poll(std::weak_ptr<CodexAppServerSession> weak, CancellationToken token);
-    static QCoro::Task<> watchStalledRead(std::weak_ptr<CodexAppServerSession> weak, Clock& clock,
-                                          CancellationToken lifetime);
+    static QCoro::Task<> poll(std::weak_ptr<CodexAppServerSession> weak, Clock& clock,
+                              CancellationToken token);
 
     // The output stream: complete lines in arrival order, and whether it has ended.
     enum class Read { data, nothingYet, ended };
@@ -153,6 +163,12 @@ private:
 
     // Cancelled by stop(): ends the stalled-read watchdogs.
     CancellationToken m_lifetime;
+    // Cancelled once the child runs, has failed to start, or the session stops.
+    CancellationToken m_launchSettled;
+    // Cancelled once the child has exited and been reaped.
+    CancellationToken m_childEnded;
+    bool m_childLaunched = false;
+    bool m_childStarted = false;
     // The running polling task's token, when one runs.
     std::optional<CancellationToken> m_polling;
 };

@@ -87,21 +87,38 @@ bool TrustedCodexBinaryLocator::verifyCode(const QString& path,
     const QByteArray file = QFile::encodeName(canonical);
     struct stat status {};
     // lstat: a link appearing after resolution is not followed.
-    if (lstat(file.constData(), &status) != 0 || !S_ISREG(status.st_mode) ||
-        (status.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) == 0 ||
-        access(file.constData(), X_OK) != 0 || !isProtected(status)) {
+    return lstat(file.constData(), &status) == 0 && S_ISREG(status.st_mode) &&
+           (status.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0 &&
+           access(file.constData(), X_OK) == 0 && isProtected(status) &&
+           isTrustedFolder(QFileInfo(canonical).absolutePath());
+}
+
+bool TrustedCodexBinaryLocator::isTrustedFolder(const QString& folder) {
+    QString current = QFileInfo(folder).canonicalFilePath();
+    if (current.isEmpty()) {
         return false;
     }
-    QString folder = QFileInfo(canonical).absolutePath();
     for (;;) {
-        const QByteArray name = QFile::encodeName(folder);
+        const QByteArray name = QFile::encodeName(current);
+        struct stat status {};
         if (lstat(name.constData(), &status) != 0 || !S_ISDIR(status.st_mode) ||
             !isProtected(status)) {
             return false;
         }
-        if (folder == QStringLiteral("/")) {
+        if (current == QStringLiteral("/")) {
             return true;
         }
-        folder = QFileInfo(folder).absolutePath();
+        current = QFileInfo(current).absolutePath();
     }
+}
+
+QString TrustedCodexBinaryLocator::trustedSearchPath(const QString& searchPath) {
+    QStringList kept;
+    for (const QString& entry : searchPath.split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
+        // A relative entry would be looked up from the child's working folder.
+        if (QDir::isAbsolutePath(entry) && isTrustedFolder(entry)) {
+            kept.append(QFileInfo(entry).canonicalFilePath());
+        }
+    }
+    return kept.join(QLatin1Char(':'));
 }

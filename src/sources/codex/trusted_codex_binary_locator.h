@@ -45,6 +45,16 @@ public:
     // no signature to compare it with.
     static bool verifyCode(const QString& path, const QString& identifier);
 
+    // Whether `folder`, after resolving links, and every folder above it are owned by root or by
+    // this user and writable by neither group nor others: the folder half of verifyCode.
+    static bool isTrustedFolder(const QString& folder);
+
+    // The search path a child may use: the absolute entries of `searchPath` whose folder is
+    // trusted, links resolved, in order. Anything a child finds through it, such as the
+    // interpreter named by a launcher's "#!/usr/bin/env node", is as trusted as the launcher.
+    // Empty when no entry is left.
+    static QString trustedSearchPath(const QString& searchPath);
+
 private:
     std::optional<QString> m_searchPath;
     QStringList m_fixedCandidates;

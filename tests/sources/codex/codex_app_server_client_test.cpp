@@ -1,21 +1,26 @@
 #include "sources/codex/codex_app_server_client.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QProcess>
+#include <QThread>
+#include <QTimer>
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "fake_codex.h"
-#include "sources/codex/codex_app_server_error.h"
-#include "sources/codex/trusted_codex_binary_locator.h"
 #include "support/manual_clock.h"
-#include "support/run_task.h"
 
 namespace {
 
+using namespace Qt::StringLiterals;
 using Code = CodexAppServerError::Code;
 using test::Call;
 using test::FakeCodex;
@@ -27,210 +32,252 @@ CodexAppServerClient clientFor(const FakeCodex& fake, Clock& clock,
         clock, [program] { return program; }, fake.folder(), fake.environment());
 }
 
-// Lets the call locate, launch and reach its timer.
-bool waitsOnTheClock(ManualClock& clock, std::size_t sleeps = 1) {
-    return test::processEventsUntil([&] { return clock.pendingSleepCount() >= sleeps; });
-}
+// What a call leaves behind, seen the moment it ends: pending sleeps, sessions, children.
+using Leftovers = std::tuple<std::size_t, int, std::size_t>;
 
-TEST_F(CodexAppServerClientTest, FetchReturnsTheFirstUsageAndStopsTheChild) {
-    FakeCodex fake(test::handshake() + test::rateLimitsResult(42, 7) + "hang\n");
-    ManualClock clock;
-    CodexAppServerClient client = clientFor(fake, clock);
-    Call<AgentUsage> call(client.fetchUsage());
-    ASSERT_TRUE(call.finishes());
-    ASSERT_TRUE(call.value());
-    EXPECT_EQ(call.value()->windows.size(), 2u);
-    EXPECT_EQ(call.value()->planType, "plus");
-    EXPECT_TRUE(fake.ends());
-}
-
-TEST_F(CodexAppServerClientTest, FetchTimesOutTwentySecondsAfterTheStart) {
-    // A child that ignores the terminate request is killed after the grace period.
-    for (const bool ignoresTermination : {false, true}) {
-        SCOPED_TRACE(ignoresTermination ? "ignoring SIGTERM" : "obeying SIGTERM");
-        FakeCodex fake(std::string(ignoresTermination ? "ignore-sigterm\n" : "") +
-                       "expect initialize\nhang\n");
-        ManualClock clock;
-        CodexAppServerClient client = clientFor(fake, clock);
-        Call<AgentUsage> call(client.fetchUsage());
-        ASSERT_TRUE(waitsOnTheClock(clock));
-        // Once the child has read a line it has set its signal handling.
-        ASSERT_TRUE(fake.receivesLines(1));
-        clock.advance(19.9);
-        EXPECT_FALSE(call.isDone());
-        clock.advance(0.1);
-        EXPECT_EQ(call.error(), Code::timedOut);
-        if (ignoresTermination) {
-            EXPECT_TRUE(fake.isRunning());
-            clock.advance(CodexAppServerSession::kTerminationGraceSeconds);
+// Runs fetchUsage, or monitorUsage noting each update's used percent, and notes what is left.
+QCoro::Task<AgentUsage> runCall(CodexAppServerClient& client, bool live,
+                                CancellationToken cancellation, ManualClock& clock,
+                                std::shared_ptr<std::vector<std::int64_t>> updates,
+                                std::shared_ptr<Leftovers> left) {
+    std::optional<AgentUsage> usage;
+    std::exception_ptr error;
+    try {
+        if (live) {
+            QCoro::Task<> monitor = client.monitorUsage(
+                [updates](const AgentUsage& update) {
+                    updates->push_back(update.windows.front().usedPercent);
+                },
+                cancellation);
+            co_await monitor;
+        } else {
+            QCoro::Task<AgentUsage> fetch = client.fetchUsage(cancellation);
+            usage = co_await fetch;
         }
-        EXPECT_TRUE(fake.ends());
+    } catch (...) {
+        error = std::current_exception();
     }
+    *left = {clock.pendingSleepCount(), CodexAppServerSession::liveCount(),
+             test::childProcesses().size()};
+    if (error) {
+        std::rethrow_exception(error);
+    }
+    co_return std::move(usage).value();
 }
 
-struct ErrorCase {
-    const char* name;
-    std::string script;
-    Code fetch;
-    Code monitor;
+struct Step {
+    enum Kind { lines, updates, advance, cancel } kind;
+    double value = 0;
 };
 
-class ClientErrorCases : public test::ChildProcessTest,
-                         public ::testing::WithParamInterface<ErrorCase> {};
+struct CallCase {
+    const char* name;
+    bool live;
+    std::string script;
+    // Each wait is bounded; an advance checks that the call still runs 0.1 s before its end.
+    std::vector<Step> steps;
+    // Nothing: a usage 42 % used, or after a cancel step CancelledError or connectionClosed.
+    std::optional<Code> error = std::nullopt;
+    std::vector<std::int64_t> updates = {};
+};
 
-TEST_P(ClientErrorCases, FetchAndMonitorReportTheirErrors) {
-    const ErrorCase& test = GetParam();
-    {
-        FakeCodex fake(test.script);
-        ManualClock clock;
-        CodexAppServerClient client = clientFor(fake, clock);
-        Call<AgentUsage> call(client.fetchUsage());
-        EXPECT_EQ(call.error(), test.fetch) << "fetchUsage";
-        EXPECT_TRUE(fake.ends());
-    }
-    {
-        FakeCodex fake(test.script);
-        ManualClock clock;
-        CodexAppServerClient client = clientFor(fake, clock);
-        Call<void> call(client.monitorUsage([](const AgentUsage&) {}));
-        EXPECT_EQ(call.error(), test.monitor) << "monitorUsage";
-        EXPECT_TRUE(fake.ends());
-    }
+void PrintTo(const CallCase& test, std::ostream* out) {
+    *out << test.name;
 }
+
+class CallCases : public test::ChildProcessTest, public ::testing::WithParamInterface<CallCase> {};
+
+TEST_P(CallCases, EndsAsTheClientSaysAndLeavesNothingBehind) {
+    const CallCase& test = GetParam();
+    FakeCodex fake(test.script);
+    ManualClock clock;
+    CodexAppServerClient client = clientFor(fake, clock);
+    const CancellationToken cancellation;
+    const auto updates = std::make_shared<std::vector<std::int64_t>>();
+    const auto left = std::make_shared<Leftovers>(99, 99, 99);
+    Call<AgentUsage> call(runCall(client, test.live, cancellation, clock, updates, left));
+    for (const Step& step : test.steps) {
+        if (step.kind == Step::lines) {
+            ASSERT_TRUE(fake.receivesLines(qsizetype(step.value)));
+        } else if (step.kind == Step::updates) {
+            ASSERT_TRUE(test::processEventsUntil([&] { return updates->size() >= step.value; }));
+        } else if (step.kind == Step::advance) {
+            clock.advance(step.value - 0.1);
+            EXPECT_FALSE(call.isDone()) << "before " << step.value << " s";
+            clock.advance(0.1);
+        } else {
+            EXPECT_FALSE(call.isDone());
+            cancellation.cancel();
+        }
+    }
+    if (cancellation.isCancelled()) {
+        EXPECT_TRUE(call.wasCancelled() || call.error() == Code::connectionClosed);
+    } else if (test.error) {
+        EXPECT_EQ(call.error(), test.error);
+    } else {
+        ASSERT_TRUE(call.finishes());
+        EXPECT_EQ(call.get().windows.front().usedPercent, 42);
+    }
+    EXPECT_EQ(*updates, test.updates);
+    EXPECT_EQ(*left, Leftovers(0, 0, 0));
+}
+
+const std::string kAnswered = test::handshake() + test::rateLimitsResult(42, 7);
+const std::string kNoAnswer = test::handshake();
+const std::vector<Step> kJustWait;
+const std::vector<Step> kTwentySeconds = {{Step::lines, 3}, {Step::advance, 20}};
+const std::vector<Step> kCancelAfterHandshake = {{Step::lines, 3}, {Step::cancel}};
+const std::vector<Step> kCancelPastTheFirstUsageLimit = {
+    {Step::updates, 1}, {Step::advance, 20}, {Step::cancel}};
+const std::vector<Step> kCancelWithAPolledReadInFlight = {
+    {Step::updates, 1}, {Step::advance, 120}, {Step::lines, 4}, {Step::cancel}};
+const std::string kPartialNotification =
+    R"(send {"method":"account/rateLimits/updated","params":{"rateLimits":)"
+    R"({"primary":{"usedPercent":11}}}})"
+    "\n";
+const std::vector<std::int64_t> kFirstUsageOnly = {42};
 
 INSTANTIATE_TEST_SUITE_P(
-    CodexAppServerClient, ClientErrorCases,
+    CodexAppServerClient, CallCases,
     ::testing::Values(
-        // Before any usage a live session reports every failure as a time-out.
-        ErrorCase{"readAnsweredWithAnError", test::handshake() + test::kReadError,
-                  Code::requestFailed, Code::timedOut},
-        ErrorCase{"garbage", "expect initialize\nsend garbage\n", Code::protocolViolation,
-                  Code::timedOut},
-        ErrorCase{"outputClosedEarly", "close-stdout\n", Code::connectionClosed, Code::timedOut},
-        ErrorCase{"flood", "flood\n", Code::protocolViolation, Code::timedOut},
-        ErrorCase{"noUsableWindow",
-                  test::handshake() + "send {\"id\":$ID,\"result\":{\"rateLimits\":{}}}\n",
-                  Code::noRateLimits, Code::timedOut}),
+        CallCase{"fetchReturnsTheFirstUsage", false, kAnswered + "hang\n", kJustWait},
+        CallCase{"fetchReportsTheReadError", false, kNoAnswer + test::kReadError, kJustWait,
+                 Code::requestFailed},
+        CallCase{"monitorReportsAnyErrorBeforeAUsageAsATimeOut", true, kNoAnswer + test::kReadError,
+                 kJustWait, Code::timedOut},
+        CallCase{"fetchTimesOutTwentySecondsAfterTheStart", false, kNoAnswer, kTwentySeconds,
+                 Code::timedOut},
+        CallCase{"monitorStopsAChildWithoutUsageAfterTwentySeconds", true, kNoAnswer,
+                 kTwentySeconds, Code::timedOut},
+        CallCase{"monitorReportsEveryUsageUntilTheChildLeaves", true,
+                 kNoAnswer + test::rateLimitsResult(10, 1) + kPartialNotification + "exit 0\n",
+                 kJustWait, Code::connectionClosed, std::vector<std::int64_t>{10, 11}},
+        CallCase{"fetchCancelled", false, kNoAnswer, kCancelAfterHandshake},
+        CallCase{"monitorCancelledPastTheFirstUsageLimit", true, kAnswered,
+                 kCancelPastTheFirstUsageLimit, std::nullopt, kFirstUsageOnly},
+        CallCase{"monitorCancelledWithAPolledReadInFlight", true,
+                 kAnswered + "expect account/rateLimits/read\n", kCancelWithAPolledReadInFlight,
+                 std::nullopt, kFirstUsageOnly}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(CodexAppServerClientTest, MonitorReportsEveryUsageUntilTheChildLeaves) {
-    FakeCodex fake(test::handshake() + test::rateLimitsResult(10, 1) +
-                   R"(send {"method":"account/rateLimits/updated","params":{"rateLimits":)"
-                   R"({"primary":{"usedPercent":11}}}})"
-                   "\nexit 0\n");
-    ManualClock clock;
-    CodexAppServerClient client = clientFor(fake, clock);
-    std::vector<std::int64_t> percents;
-    Call<void> call(client.monitorUsage([&percents](const AgentUsage& usage) {
-        percents.push_back(usage.windows[0].usedPercent);
-    }));
-    EXPECT_EQ(call.error(), Code::connectionClosed);
-    EXPECT_EQ(percents, (std::vector<std::int64_t>{10, 11}));
-}
-
-TEST_F(CodexAppServerClientTest, MonitorStopsAChildThatGivesNoUsageInTwentySeconds) {
+TEST_F(CodexAppServerClientTest, FailuresBeforeTheChildRuns) {
     FakeCodex fake(test::handshake());
     ManualClock clock;
-    CodexAppServerClient client = clientFor(fake, clock);
-    Call<void> call(client.monitorUsage([](const AgentUsage&) {}));
-    ASSERT_TRUE(waitsOnTheClock(clock));
-    ASSERT_TRUE(fake.receivesLines(3));
-    clock.advance(19.9);
-    EXPECT_FALSE(call.isDone());
-    clock.advance(0.1);
-    EXPECT_EQ(call.error(), Code::timedOut);
-    EXPECT_TRUE(fake.ends());
-}
-
-TEST_F(CodexAppServerClientTest, MonitorKeepsALiveSessionPastTwentySeconds) {
-    FakeCodex fake(test::handshake() + test::rateLimitsResult(10, 1));
-    ManualClock clock;
-    CodexAppServerClient client = clientFor(fake, clock);
-    int updates = 0;
-    CancellationToken cancellation;
-    Call<void> call(
-        client.monitorUsage([&updates](const AgentUsage&) { ++updates; }, cancellation));
-    ASSERT_TRUE(test::processEventsUntil([&] { return updates == 1; }));
-    clock.advance(CodexAppServerClient::kTimeLimitSeconds);
-    EXPECT_FALSE(call.isDone());
-    EXPECT_TRUE(fake.isRunning());
-    cancellation.cancel();
-    ASSERT_TRUE(call.finishes());
-    EXPECT_TRUE(call.wasCancelled() || call.error() == Code::connectionClosed);
-    EXPECT_TRUE(fake.ends());
-}
-
-TEST_F(CodexAppServerClientTest, CancellingStopsTheChildAtOnce) {
-    for (const bool live : {false, true}) {
-        SCOPED_TRACE(live ? "monitorUsage" : "fetchUsage");
-        FakeCodex fake(test::handshake());
-        ManualClock clock;
-        CodexAppServerClient client = clientFor(fake, clock);
-        CancellationToken cancellation;
-        std::optional<Call<AgentUsage>> fetch;
-        std::optional<Call<void>> monitor;
-        if (live) {
-            monitor.emplace(client.monitorUsage([](const AgentUsage&) {}, cancellation));
-        } else {
-            fetch.emplace(client.fetchUsage(cancellation));
-        }
-        ASSERT_TRUE(fake.receivesLines(3));
-        cancellation.cancel();
-        EXPECT_TRUE(fake.ends());
-        if (live) {
-            ASSERT_TRUE(monitor->finishes());
-            const auto error = monitor->error();
-            EXPECT_TRUE(monitor->wasCancelled() || error == Code::timedOut ||
-                        error == Code::connectionClosed);
-        } else {
-            ASSERT_TRUE(fetch->finishes());
-            EXPECT_TRUE(fetch->wasCancelled() || fetch->error() == Code::connectionClosed);
-        }
-    }
-}
-
-TEST_F(CodexAppServerClientTest, CancellingBeforeLaunchStartsNoChild) {
-    FakeCodex fake(test::handshake());
-    ManualClock clock;
+    CodexAppServerClient notInstalled(
+        clock, []() -> QString { throw CodexAppServerError(Code::codexNotInstalled); },
+        fake.folder(), fake.environment());
+    EXPECT_EQ(Call<AgentUsage>(notInstalled.fetchUsage()).error(), Code::codexNotInstalled);
+    CodexAppServerClient notExecutable = clientFor(fake, clock, fake.scriptPath());
+    EXPECT_EQ(Call<void>(notExecutable.monitorUsage({})).error(), Code::launchFailed);
     CodexAppServerClient client = clientFor(fake, clock);
     CancellationToken cancellation;
     cancellation.cancel();
-    Call<AgentUsage> call(client.fetchUsage(cancellation));
-    EXPECT_TRUE(call.wasCancelled());
+    EXPECT_TRUE(Call<AgentUsage>(client.fetchUsage(cancellation)).wasCancelled());
     EXPECT_FALSE(QFile::exists(fake.logPath()));
 }
 
-TEST_F(CodexAppServerClientTest, LocatingAndLaunchingFailures) {
-    FakeCodex fake(test::handshake());
-    ManualClock clock;
-    {
+TEST_F(CodexAppServerClientTest, IsCodexInstalledAsksTheLocatorOffTheMainThread) {
+    for (const bool found : {true, false}) {
+        ManualClock clock;
+        std::atomic<bool> onMainThread = true;
         CodexAppServerClient client(
-            clock, []() -> QString { throw CodexAppServerError(Code::codexNotInstalled); },
-            fake.folder(), fake.environment());
-        Call<AgentUsage> call(client.fetchUsage());
-        EXPECT_EQ(call.error(), Code::codexNotInstalled);
-    }
-    for (const QString& program : {QStringLiteral("/nonexistent/codex"), fake.scriptPath()}) {
-        CodexAppServerClient client = clientFor(fake, clock, program);
-        Call<void> call(client.monitorUsage([](const AgentUsage&) {}));
-        EXPECT_EQ(call.error(), Code::launchFailed) << program.toStdString();
+            clock,
+            [&onMainThread, found]() -> QString {
+                onMainThread = QThread::currentThread() == QCoreApplication::instance()->thread();
+                if (!found) {
+                    throw CodexAppServerError(Code::untrustedCodexInstallation);
+                }
+                return u"/usr/local/bin/codex"_s;
+            },
+            QDir::homePath(), {});
+        EXPECT_EQ(test::runTask(client.isCodexInstalled()), found);
+        EXPECT_FALSE(onMainThread);
     }
 }
 
-TEST_F(CodexAppServerClientTest, UntrustedExecutableIsNeverStarted) {
-    // A copy of the fake in a folder anyone may write to.
-    FakeCodex fake(test::handshake() + test::rateLimitsResult(42, 7));
+TEST_F(CodexAppServerClientTest, UntrustedInterpreterOnTheSearchPathNeverRuns) {
+    // The npm launcher is trusted and finds its interpreter through the search path, where a
+    // folder anyone may write to comes first.
+    FakeCodex fake(kAnswered);
+    const QByteArray runFake = "exec '" + QFile::encodeName(FakeCodex::program()) + "'\n";
+    const test::TrustedFolder trusted;
+    const QString launcher =
+        trusted.executable(u"package"_s, u"codex"_s, "#!/usr/bin/env quotamind-test-node\n");
+    trusted.executable(u"bin"_s, u"quotamind-test-node"_s, "#!/bin/sh\n" + runFake);
     QTemporaryDir shared;
     ASSERT_TRUE(QFile::setPermissions(shared.path(), QFile::Permissions(0x7777)));
-    const QString copy = shared.filePath(QStringLiteral("codex"));
-    ASSERT_TRUE(QFile::copy(FakeCodex::program(), copy));
-    const TrustedCodexBinaryLocator locator(shared.path(), {});
+    const QString ran = shared.filePath(u"ran"_s);
+    test::writeExecutable(shared.filePath(u"quotamind-test-node"_s),
+                          "#!/bin/sh\ntouch '" + QFile::encodeName(ran) + "'\n" + runFake);
+    QProcessEnvironment environment = fake.environment();
+    environment.insert(u"PATH"_s,
+                       shared.path() + u':' + trusted.folder(u"bin"_s) + u":/usr/bin:/bin"_s);
     ManualClock clock;
     CodexAppServerClient client(
-        clock, [locator] { return locator.locate(); }, fake.folder(), fake.environment());
+        clock, [launcher] { return launcher; }, fake.folder(), environment);
     Call<AgentUsage> call(client.fetchUsage());
-    EXPECT_EQ(call.error(), Code::untrustedCodexInstallation);
-    EXPECT_FALSE(QFile::exists(fake.logPath()));
+    ASSERT_TRUE(call.finishes());
+    EXPECT_NO_THROW(call.get());
+    EXPECT_FALSE(QFile::exists(ran));
+}
+
+// The helper program of ChildrenEndWithTheProgram, which runs this test program again: a call
+// whose child ignores SIGTERM, then a quit or a wait to be killed.
+TEST(CodexAppServerClientHelper, DISABLED_HoldsACall) {
+    const QString how = qEnvironmentVariable("QUOTAMIND_TEST_HELPER");
+    if (how.isEmpty()) {
+        GTEST_SKIP() << "run by ChildrenEndWithTheProgram only";
+    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"FAKE_CODEX_SCRIPT"_s, qEnvironmentVariable("QUOTAMIND_TEST_SCRIPT"));
+    environment.insert(u"FAKE_CODEX_LOG"_s, qEnvironmentVariable("QUOTAMIND_TEST_LOG"));
+    ManualClock clock;
+    CodexAppServerClient client(
+        clock, [] { return FakeCodex::program(); }, QDir::homePath(), environment);
+    test::StartedTask<AgentUsage> call(client.fetchUsage());
+    // Once the child has read a line it has set its signal handling.
+    const QString log = qEnvironmentVariable("QUOTAMIND_TEST_LOG");
+    ASSERT_TRUE(test::waitUntil([&] { return QFile(log).size() > 0; }));
+    if (how == u"quits"_s) {
+        QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
+        QCoreApplication::exec();
+    }
+    // Still here: after a quit, whatever ended the child, it was not this program's death.
+    for (;;) {
+        ::pause();
+    }
+}
+
+TEST_F(CodexAppServerClientTest, ChildrenEndWithTheProgram) {
+    for (const QString& how : {u"killed"_s, u"quits"_s}) {
+        SCOPED_TRACE(how.toStdString());
+        FakeCodex fake("ignore-sigterm\nexpect initialize\nhang\n");
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"QUOTAMIND_TEST_HELPER"_s, how);
+        environment.insert(u"QUOTAMIND_TEST_SCRIPT"_s, fake.scriptPath());
+        environment.insert(u"QUOTAMIND_TEST_LOG"_s, fake.logPath());
+        QProcess helper;
+        helper.setProcessEnvironment(environment);
+        helper.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        helper.start(QCoreApplication::applicationFilePath(),
+                     {u"--gtest_filter=CodexAppServerClientHelper.DISABLED_HoldsACall"_s,
+                      u"--gtest_also_run_disabled_tests"_s});
+        // Once the child has read a line it has set its signal handling.
+        ASSERT_TRUE(fake.receivesLines(1));
+        if (how == u"killed"_s) {
+            helper.kill();
+        }
+        EXPECT_TRUE(fake.ends());
+        if (how == u"quits"_s) {
+            EXPECT_EQ(helper.state(), QProcess::Running);
+        }
+        for (const int orphan : test::processesWithEnvironment(fake.marker())) {
+            ::kill(orphan, SIGKILL);
+        }
+        helper.kill();
+        EXPECT_TRUE(
+            test::processEventsUntil([&] { return helper.state() == QProcess::NotRunning; }));
+    }
 }
 
 }  // namespace

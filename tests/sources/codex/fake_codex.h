@@ -9,23 +9,20 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <QTimer>
-#include <chrono>
-#include <exception>
-#include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "core/error.h"
 #include "sources/codex/codex_app_server_error.h"
+#include "sources/codex/trusted_codex_binary_locator.h"
 #include "support/child_processes.h"
 #include "support/run_task.h"
 
 namespace test {
 
-// One run of the scriptable fake `codex app-server` (tests/fakes): its script, the log of what it
-// received, and the environment that points the child at them.
+// One run of the scriptable fake `codex app-server` (tests/fakes): its script,
+// the log of what it received, and the environment that points the child at
+// them.
 class FakeCodex final {
 public:
     static QString program() { return QStringLiteral(FAKE_CODEX_APP_SERVER); }
@@ -33,7 +30,7 @@ public:
     explicit FakeCodex(const std::string& script) {
         QFile file(scriptPath());
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(script.data(), static_cast<qint64>(script.size()));
+        file.write(script.data(), qint64(script.size()));
     }
 
     QString scriptPath() const { return m_folder.filePath(QStringLiteral("script")); }
@@ -49,15 +46,12 @@ public:
 
     // The environment entry that marks this fake's process.
     QByteArray marker() const { return "FAKE_CODEX_SCRIPT=" + scriptPath().toUtf8(); }
-    bool isRunning() const { return !processesWithEnvironment(marker()).empty(); }
     bool ends() const { return processesEnd(marker()); }
 
     // The lines the fake has read so far.
     QStringList received() const {
         QFile file(logPath());
-        if (!file.open(QIODevice::ReadOnly)) {
-            return {};
-        }
+        file.open(QIODevice::ReadOnly);
         return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
     bool receivesLines(qsizetype count) const {
@@ -68,21 +62,69 @@ private:
     QTemporaryDir m_folder;
 };
 
-// A coroutine in progress, awaited on the event loop while the test moves the clock.
-template <typename T>
-class Call {
+// Writes an executable file (mode 0755) holding `text`; returns its path.
+inline QString writeExecutable(const QString& path, const QByteArray& text) {
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text);
+    file.setPermissions(QFile::Permissions(0x7755));
+    return path;
+}
+
+// A fresh private folder that the trust policy accepts, for files a test
+// expects to be trusted. The system temporary folder is open to everyone, so it
+// is made in the first of the build folder, XDG_RUNTIME_DIR and HOME that
+// passes the same policy.
+class TrustedFolder final {
 public:
-    explicit Call(QCoro::Task<T> task) : m_task(detail::capture<T>(std::move(task), m_outcome)) {}
-
-    bool finishes() {
-        return processEventsUntil([&] { return m_outcome->done; });
+    TrustedFolder() {
+        for (const QString& parent : {QStringLiteral(CODEX_TEST_BUILD_DIR),
+                                      qEnvironmentVariable("XDG_RUNTIME_DIR"), QDir::homePath()}) {
+            if (!parent.isEmpty() && TrustedCodexBinaryLocator::isTrustedFolder(parent)) {
+                m_folder.emplace(parent + QStringLiteral("/quotamind-test-XXXXXX"));
+                break;
+            }
+        }
+        if (!m_folder) {
+            ADD_FAILURE() << "neither the build folder, XDG_RUNTIME_DIR nor HOME is closed to "
+                             "other users";
+            m_folder.emplace();
+        }
     }
-    bool isDone() const { return m_outcome->done; }
 
-    // The error code the call ended with; nothing when it ended otherwise.
+    QString path() const { return m_folder->path(); }
+
+    // The folder `name` inside, made with its parents.
+    QString folder(const QString& name) const {
+        const QString made = QDir(path()).filePath(name);
+        QDir().mkpath(made);
+        return made;
+    }
+
+    // An executable file (mode 0755) `name` in folder `in`, holding `text`.
+    QString executable(const QString& in, const QString& name = QStringLiteral("codex"),
+                       const QByteArray& text = "#!/bin/sh\n") const {
+        return writeExecutable(QDir(folder(in)).filePath(name), text);
+    }
+
+private:
+    std::optional<QTemporaryDir> m_folder;
+};
+
+// A coroutine in progress, awaited on the event loop while the test moves the
+// clock.
+template <typename T>
+class Call final : public StartedTask<T> {
+public:
+    using StartedTask<T>::StartedTask;
+
+    bool finishes() { return this->waitUntilDone(); }
+    // The error code the call ended with; nothing when it ended otherwise. Takes
+    // the result.
     std::optional<CodexAppServerError::Code> error() {
         try {
-            rethrow();
+            finishes();
+            this->get();
         } catch (const CodexAppServerError& error) {
             return error.code();
         } catch (...) {
@@ -91,24 +133,14 @@ public:
     }
     bool wasCancelled() {
         try {
-            rethrow();
+            finishes();
+            this->get();
         } catch (const CancelledError&) {
             return true;
         } catch (...) {
         }
         return false;
     }
-    const auto& value() const { return m_outcome->value; }
-
-private:
-    void rethrow() {
-        if (finishes() && m_outcome->error) {
-            std::rethrow_exception(m_outcome->error);
-        }
-    }
-
-    std::shared_ptr<detail::Outcome<T>> m_outcome = std::make_shared<detail::Outcome<T>>();
-    QCoro::Task<> m_task;
 };
 
 // Script pieces.
@@ -121,16 +153,16 @@ inline std::string handshake() {
            "\nexpect initialized\nexpect account/rateLimits/read\n";
 }
 
-inline std::string rateLimitsResult(int primaryPercent, int secondaryPercent,
-                                    long long resetsAt = 1796579961) {
+inline std::string rateLimitsResult(int primaryPercent, int secondaryPercent) {
     return R"(send {"id":$ID,"result":{"rateLimits":{"primary":{"usedPercent":)" +
-           std::to_string(primaryPercent) + R"(,"windowDurationMins":300,"resetsAt":)" +
-           std::to_string(resetsAt) + R"(},"secondary":{"usedPercent":)" +
+           std::to_string(primaryPercent) +
+           R"(,"windowDurationMins":300,"resetsAt":1796579961},"secondary":{"usedPercent":)" +
            std::to_string(secondaryPercent) +
            R"(,"windowDurationMins":10080,"resetsAt":1796662761},"planType":"plus"}}})" + "\n";
 }
 
 inline const std::string kReadError =
-    "send {\"error\":{\"code\":-32600,\"message\":\"authentication required\"},\"id\":$ID}\n";
+    "send {\"error\":{\"code\":-32600,\"message\":\"authentication "
+    "required\"},\"id\":$ID}\n";
 
 }  // namespace test

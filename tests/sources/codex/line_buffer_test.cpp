@@ -45,24 +45,7 @@ INSTANTIATE_TEST_SUITE_P(
                                      {{}, {kOverflow}, {"z"}}},
                       LineBufferCase{"overTheLimitWithALineFeedIsCut",
                                      {"a\n" + QByteArray(kMax, 'x'), "\n"},
-                                     {{"a"}, {QByteArray(kMax, 'x')}}},
-                      LineBufferCase{"longLineAfterALineFeedIsReturnedWhole",
-                                     {"a\n" + QByteArray(kMax + 5, 'x') + "\n"},
-                                     {{"a", QByteArray(kMax + 5, 'x')}}}),
+                                     {{"a"}, {QByteArray(kMax, 'x')}}}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(LineBufferTest, ALongLineInSmallPiecesOverflowsOnceThenRecovers) {
-    LineBuffer buffer;
-    const QByteArray piece(4096, 'x');
-    int overflows = 0;
-    for (qsizetype sent = 0; sent <= kMax; sent += piece.size()) {
-        for (const QByteArray& line : buffer.appendAndDrainLines(piece)) {
-            EXPECT_EQ(line, kOverflow);
-            ++overflows;
-        }
-    }
-    EXPECT_EQ(overflows, 1);
-    EXPECT_EQ(buffer.appendAndDrainLines("tail\n"), std::vector<QByteArray>{"tail"});
-}
 
 }  // namespace

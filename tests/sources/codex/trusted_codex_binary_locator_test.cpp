@@ -8,188 +8,118 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <optional>
-#include <string>
 
-#include "sources/codex/codex_app_server_client.h"
-#include "sources/codex/codex_app_server_error.h"
+#include "fake_codex.h"
 
 namespace {
 
+using namespace Qt::StringLiterals;
 using Code = CodexAppServerError::Code;
+using test::TrustedFolder;
 
-// Folders for the candidates, made inside the build tree: the system temporary folder is shared
-// and writable by everyone, so nothing under it can be trusted.
-class LocatorTest : public ::testing::Test {
-public:
-    void SetUp() override {
-        ASSERT_TRUE(m_root.isValid());
-        const QString probe = executable(QStringLiteral("probe"));
-        if (!TrustedCodexBinaryLocator::verifyCode(probe, QStringLiteral("codex"))) {
-            GTEST_SKIP() << "the build folder lies under a folder that others may write to, so "
-                            "no file in it can be trusted";
-        }
-    }
-
-    QString folder(const QString& name) {
-        const QString path = m_root.filePath(name);
-        QDir().mkpath(path);
-        return path;
-    }
-
-    // An executable file `codex` (or `name`) in folder `in`.
-    QString executable(const QString& in, const QString& name = QStringLiteral("codex")) {
-        const QString path = QDir(folder(in)).filePath(name);
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("#!/bin/sh\n");
-        file.close();
-        EXPECT_TRUE(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                        QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
-                                        QFile::ExeOther));
-        return path;
-    }
-
-    // Runs the search with the real trust check, counting how often it is asked.
-    std::optional<Code> locate(const QString& searchPath, QString* found = nullptr) {
-        m_checks = 0;
-        const TrustedCodexBinaryLocator locator(
-            searchPath, {}, [this](const QString& path, const QString& identifier) {
-                ++m_checks;
-                EXPECT_EQ(identifier, QStringLiteral("codex"));
-                return TrustedCodexBinaryLocator::verifyCode(path, identifier);
-            });
-        try {
-            const QString path = locator.locate();
-            if (found != nullptr) {
-                *found = path;
-            }
-            return std::nullopt;
-        } catch (const CodexAppServerError& error) {
-            return error.code();
-        }
-    }
-
-    QTemporaryDir m_root{QStringLiteral(LOCATOR_TEST_ROOT "/locator-XXXXXX")};
-    int m_checks = 0;
-};
-
-TEST_F(LocatorTest, SearchPathWithEmptyEntriesAndFoldersWithoutCodex) {
-    const QString empty = folder(QStringLiteral("empty"));
-    const QString codex = executable(QStringLiteral("bin"));
-    const QString bin = m_root.filePath(QStringLiteral("bin"));
-    const QString searchPath =
-        QStringLiteral(":") + empty + QStringLiteral("::") + bin + QStringLiteral(":");
-    const TrustedCodexBinaryLocator locator(searchPath, {QStringLiteral("/fixed/codex")});
-    EXPECT_EQ(locator.standaloneExecutableCandidates(),
-              (QStringList{QStringLiteral("/fixed/codex"), empty + QStringLiteral("/codex"),
-                           bin + QStringLiteral("/codex")}));
-    QString found;
-    EXPECT_EQ(locate(searchPath, &found), std::nullopt);
-    EXPECT_EQ(found, codex);
-    EXPECT_EQ(TrustedCodexBinaryLocator(std::nullopt, {}).standaloneExecutableCandidates(),
-              QStringList());
+void open(const QString& path, QFile::Permissions who) {
+    QFile::setPermissions(path, QFile::permissions(path) | who);
 }
 
-TEST_F(LocatorTest, LinksAndDuplicatesAreExaminedOnce) {
-    const QString real = executable(QStringLiteral("real"));
-    const QString linked = folder(QStringLiteral("linked"));
-    ASSERT_TRUE(QFile::link(real, QDir(linked).filePath(QStringLiteral("codex"))));
-    // The untrusted copy comes first, so the search has to go on past it.
-    const QString shared = folder(QStringLiteral("shared"));
-    executable(QStringLiteral("shared"));
-    ASSERT_TRUE(QFile::setPermissions(shared, QFile::Permissions(0x7777)));
-    const QString realFolder = m_root.filePath(QStringLiteral("real"));
-    QString found;
-    EXPECT_EQ(locate(shared + QLatin1Char(':') + shared + QLatin1Char(':') + linked +
-                         QLatin1Char(':') + realFolder,
-                     &found),
-              std::nullopt);
-    EXPECT_EQ(found, real);
-    EXPECT_EQ(m_checks, 2);
-}
-
-TEST_F(LocatorTest, UntrustedInstallations) {
-    // Each case leaves exactly one candidate, which must be refused.
+TEST(TrustedCodexBinaryLocatorTest, VerifyCodeTrustsOnlyFilesNobodyElseMayChange) {
+    // Each case: codex in its own folder `name`, that file or that folder opened to others or
+    // given to another user (as root only).
     struct Case {
         const char* name;
-        std::function<QString(LocatorTest&)> make;
+        QFile::Permissions fileOpenTo = {};
+        QFile::Permissions folderOpenTo = {};
+        bool givenAway = false;
     };
-    const std::vector<Case> cases = {
-        {"worldWritableFolder",
-         [](LocatorTest& t) {
-             const QString path = t.executable(QStringLiteral("world"));
-             QFile::setPermissions(QFileInfo(path).absolutePath(), QFile::Permissions(0x7777));
-             return QFileInfo(path).absolutePath();
-         }},
-        {"groupWritableFile",
-         [](LocatorTest& t) {
-             const QString path = t.executable(QStringLiteral("group"));
-             QFile::setPermissions(path, QFile::permissions(path) | QFile::WriteGroup);
-             return QFileInfo(path).absolutePath();
-         }},
-        {"underTheSystemTemporaryFolder",
-         [](LocatorTest&) {
-             static QTemporaryDir temporary;
-             const QString path = QDir(temporary.path()).filePath(QStringLiteral("codex"));
-             QFile file(path);
-             file.open(QIODevice::WriteOnly);
-             file.close();
-             QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner);
-             return temporary.path();
-         }},
-    };
-    for (const Case& test : cases) {
-        SCOPED_TRACE(test.name);
-        EXPECT_EQ(locate(test.make(*this)), Code::untrustedCodexInstallation);
-        EXPECT_EQ(m_checks, 1);
-    }
-}
-
-TEST_F(LocatorTest, OwnedByAnotherUser) {
-    if (geteuid() != 0) {
-        GTEST_SKIP() << "changing a file's owner needs root";
-    }
-    constexpr uid_t kNobody = 65534;
-    const QString file = executable(QStringLiteral("file-owner"));
-    ASSERT_EQ(chown(QFile::encodeName(file).constData(), kNobody, kNobody), 0);
-    EXPECT_EQ(locate(m_root.filePath(QStringLiteral("file-owner"))),
-              Code::untrustedCodexInstallation);
-
-    executable(QStringLiteral("folder-owner/bin"));
-    const QString owner = m_root.filePath(QStringLiteral("folder-owner"));
-    ASSERT_EQ(chown(QFile::encodeName(owner).constData(), kNobody, kNobody), 0);
-    EXPECT_EQ(locate(owner + QStringLiteral("/bin")), Code::untrustedCodexInstallation);
-}
-
-TEST_F(LocatorTest, NothingExecutableIsNotAnInstallation) {
-    const QString plain = folder(QStringLiteral("plain"));
-    QFile file(QDir(plain).filePath(QStringLiteral("codex")));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.close();
-    const QString directory = folder(QStringLiteral("directory/codex"));
-    const QString dangling = folder(QStringLiteral("dangling"));
-    ASSERT_TRUE(QFile::link(m_root.filePath(QStringLiteral("missing")),
-                            QDir(dangling).filePath(QStringLiteral("codex"))));
-    const QString parent = m_root.filePath(QStringLiteral("directory"));
-    EXPECT_EQ(locate(plain + QLatin1Char(':') + parent + QLatin1Char(':') + dangling),
-              Code::codexNotInstalled);
-    EXPECT_EQ(m_checks, 0);
-    EXPECT_EQ(locate(QString()), Code::codexNotInstalled);
-}
-
-TEST_F(LocatorTest, IsCodexInstalledLooksAtThisProcesssSearchPath) {
-    for (const QString& fixed : TrustedCodexBinaryLocator::defaultFixedCandidates()) {
-        if (QFileInfo::exists(fixed)) {
-            GTEST_SKIP() << "codex is installed at " << fixed.toStdString();
+    const TrustedFolder root;
+    for (const Case& test : {Case{"own"}, Case{"groupWritableFile", QFile::WriteGroup},
+                             Case{"groupWritableFolder", {}, QFile::WriteGroup},
+                             Case{"worldWritableFolder", {}, QFile::WriteOther},
+                             Case{"folderOfAnotherUser", {}, {}, true}}) {
+        if (test.givenAway && geteuid() != 0) {
+            continue;  // giving a file away needs root
         }
+        const QString folder = root.folder(QString::fromLatin1(test.name));
+        const QString file = root.executable(QString::fromLatin1(test.name));
+        open(file, test.fileOpenTo);
+        open(folder, test.folderOpenTo);
+        if (test.givenAway) {
+            ASSERT_EQ(chown(QFile::encodeName(folder).constData(), 65534, 65534), 0);
+        }
+        const bool trusted = test.fileOpenTo == QFile::Permissions{} &&
+                             test.folderOpenTo == QFile::Permissions{} && !test.givenAway;
+        EXPECT_EQ(TrustedCodexBinaryLocator::verifyCode(file, u"codex"_s), trusted) << test.name;
     }
-    const QByteArray saved = qgetenv("PATH");
-    qputenv("PATH", QFile::encodeName(folder(QStringLiteral("nothing"))));
-    EXPECT_FALSE(CodexAppServerClient::isCodexInstalled());
-    executable(QStringLiteral("installed"));
-    qputenv("PATH", QFile::encodeName(m_root.filePath(QStringLiteral("installed"))));
-    EXPECT_TRUE(CodexAppServerClient::isCodexInstalled());
-    qputenv("PATH", saved);
+    const QString plain = root.executable(u"plain"_s);
+    QFile::setPermissions(plain, QFile::ReadOwner | QFile::WriteOwner);
+    QTemporaryDir temporary;  // in the system temporary folder, open to everyone
+    const QString underTemporary = temporary.filePath(u"codex"_s);
+    QFile::copy(root.executable(u"copied"_s), underTemporary);
+    for (const QString& untrusted : {plain, root.folder(u"directory"_s), underTemporary}) {
+        EXPECT_FALSE(TrustedCodexBinaryLocator::verifyCode(untrusted, u"codex"_s))
+            << untrusted.toStdString();
+    }
+}
+
+TEST(TrustedCodexBinaryLocatorTest, ChildSearchPathKeepsOnlyTrustedFolders) {
+    const TrustedFolder root;
+    const QString trusted = QFileInfo(root.folder(u"bin"_s)).canonicalFilePath();
+    const QString shared = root.folder(u"shared"_s);
+    open(shared, QFile::WriteOther);
+    const QString link = QDir(root.path()).filePath(u"link"_s);
+    ASSERT_TRUE(QFile::link(trusted, link));
+    EXPECT_EQ(TrustedCodexBinaryLocator::trustedSearchPath(shared + u":relative::"_s + trusted +
+                                                           u':' + link + u":/nonexistent"_s),
+              trusted + u':' + trusted);
+}
+
+// The search with the real trust check; `checks` counts how often it is asked.
+std::optional<Code> locate(const QString& searchPath, int& checks, QString* found = nullptr) {
+    checks = 0;
+    const TrustedCodexBinaryLocator locator(
+        searchPath, {u"/nonexistent/codex"_s}, [&checks](const QString& path, const QString& id) {
+            ++checks;
+            return TrustedCodexBinaryLocator::verifyCode(path, id);
+        });
+    try {
+        const QString path = locator.locate();
+        if (found != nullptr) {
+            *found = path;
+        }
+        return std::nullopt;
+    } catch (const CodexAppServerError& error) {
+        return error.code();
+    }
+}
+
+TEST(TrustedCodexBinaryLocatorTest, LocateTakesTheFirstTrustedCandidateExaminingEachFileOnce) {
+    const TrustedFolder root;
+    const QString real = root.executable(u"real"_s);
+    const QString linked = root.folder(u"linked"_s);
+    ASSERT_TRUE(QFile::link(real, QDir(linked).filePath(u"codex"_s)));
+    // An untrusted copy first, twice; empty entries and a folder without codex between.
+    const QString shared = QFileInfo(root.executable(u"shared"_s)).path();
+    open(shared, QFile::WriteOther);
+    int checks = 0;
+    QString found;
+    EXPECT_EQ(locate(u':' + shared + u"::"_s + shared + u':' + root.folder(u"empty"_s) + u':' +
+                         linked + u':' + root.folder(u"real"_s) + u':',
+                     checks, &found),
+              std::nullopt);
+    EXPECT_EQ(found, real);
+    EXPECT_EQ(checks, 2);
+
+    EXPECT_EQ(locate(shared, checks), Code::untrustedCodexInstallation);
+    EXPECT_EQ(checks, 1);
+
+    // A file that is not executable, a folder named codex, a dangling link: no installation.
+    QFile::setPermissions(root.executable(u"plain"_s), QFile::ReadOwner);
+    root.folder(u"directory/codex"_s);
+    const QString dangling = root.folder(u"dangling"_s);
+    ASSERT_TRUE(QFile::link(u"/nonexistent"_s, QDir(dangling).filePath(u"codex"_s)));
+    EXPECT_EQ(locate(root.folder(u"plain"_s) + u':' + root.folder(u"directory"_s) + u':' + dangling,
+                     checks),
+              Code::codexNotInstalled);
+    EXPECT_EQ(checks, 0);
 }
 
 }  // namespace

@@ -1,0 +1,111 @@
+#include "child_process_guard.h"
+
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QPointer>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// A child killed with SIGKILL ends at once unless the kernel holds it in an uninterruptible
+// wait; quitting does not wait longer than this for such a one.
+constexpr auto kReapLimit = std::chrono::seconds(2);
+constexpr auto kReapPoll = std::chrono::milliseconds(1);
+
+class Registry final {
+public:
+    // Children still registered when the program exits without a quit.
+    ~Registry() { endAll(); }
+
+    void track(pid_t pid, bool group) {
+        std::scoped_lock lock(m_lock);
+        m_children.push_back({pid, group});
+        QCoreApplication* application = QCoreApplication::instance();
+        if (application != nullptr && m_application != application) {
+            m_application = application;
+            QObject::connect(application, &QCoreApplication::aboutToQuit, application,
+                             [this] { endAll(); });
+        }
+    }
+
+    void untrack(pid_t pid) {
+        std::scoped_lock lock(m_lock);
+        std::erase_if(m_children, [pid](const Child& child) { return child.pid == pid; });
+    }
+
+    void endAll() {
+        std::vector<Child> children;
+        {
+            std::scoped_lock lock(m_lock);
+            children.swap(m_children);
+        }
+        for (const Child& child : children) {
+            if (child.group) {
+                ::kill(-child.pid, SIGKILL);
+            }
+            ::kill(child.pid, SIGKILL);
+        }
+        const auto deadline = std::chrono::steady_clock::now() + kReapLimit;
+        for (const Child& child : children) {
+            for (;;) {
+                const pid_t result = ::waitpid(child.pid, nullptr, WNOHANG);
+                // ECHILD: the owner (QProcess) reaped it first; it has ended either way.
+                if (result == child.pid || (result < 0 && errno != EINTR)) {
+                    break;
+                }
+                if (std::chrono::steady_clock::now() >= deadline) {
+                    break;
+                }
+                std::this_thread::sleep_for(kReapPoll);
+            }
+        }
+    }
+
+private:
+    struct Child {
+        pid_t pid;
+        bool group;
+    };
+
+    std::mutex m_lock;
+    std::vector<Child> m_children;
+    QPointer<QCoreApplication> m_application;
+};
+
+Registry& registry() {
+    static Registry instance;
+    return instance;
+}
+
+}  // namespace
+
+void ChildProcessGuard::dieWithParent(pid_t parent) noexcept {
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    // The parent may have gone before the request was made: the child then has a new parent
+    // already, and nobody left to end it.
+    if (::getppid() != parent) {
+        ::_exit(127);
+    }
+}
+
+void ChildProcessGuard::track(pid_t pid, bool group) {
+    if (pid > 0) {
+        registry().track(pid, group);
+    }
+}
+
+void ChildProcessGuard::untrack(pid_t pid) {
+    registry().untrack(pid);
+}
+
+void ChildProcessGuard::endAll() {
+    registry().endAll();
+}
