@@ -2,8 +2,8 @@
 
 #include <fcntl.h>
 #include <linux/close_range.h>
-#include <pty.h>
 #include <sys/ioctl.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -11,6 +11,7 @@
 #include <QFile>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -46,14 +47,33 @@ std::vector<char*> pointersTo(std::vector<QByteArray>& storage) {
     return pointers;
 }
 
+// Both sides are close-on-exec from the start, so no child that another thread starts meanwhile
+// inherits them. Returns false with errno set.
+bool openTerminalPair(int& master, int& slave, const winsize& size) {
+    master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    if (master < 0) {
+        return false;
+    }
+    if (::grantpt(master) < 0 || ::unlockpt(master) < 0) {
+        return false;
+    }
+    slave = ::ioctl(master, TIOCGPTPEER, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    return slave >= 0 && ::ioctl(slave, TIOCSWINSZ, &size) == 0;
+}
+
 // Runs in the forked child: only async-signal-safe calls until execve.
-[[noreturn]] void becomeProgram(int slave, int errorPipe, const char* folder, const char* program,
-                                char* const* argv, char* const* envp) {
+[[noreturn]] void becomeProgram(pid_t parent, int slave, int errorPipe, const char* folder,
+                                const char* program, char* const* argv, char* const* envp) {
     auto fail = [errorPipe](ChildFailure::Stage stage) {
         const ChildFailure failure{stage, errno};
         [[maybe_unused]] const auto written = ::write(errorPipe, &failure, sizeof failure);
         ::_exit(127);
     };
+    // Dies with the program, even when the program is killed. The signal follows the thread
+    // that forked, which is the main thread here. A parent gone before the call sends nothing.
+    if (::prctl(PR_SET_PDEATHSIG, SIGKILL) < 0 || ::getppid() != parent) {
+        ::_exit(127);
+    }
     // Signal masks and ignored signals survive exec; the program should start with defaults.
     sigset_t none;
     ::sigemptyset(&none);
@@ -100,13 +120,12 @@ PseudoTerminal::PseudoTerminal(const Options& options) {
     winsize size{};
     size.ws_row = options.rows;
     size.ws_col = options.columns;
-    if (::openpty(&m_master, &m_slave, nullptr, nullptr, &size) < 0) {
+    if (!openTerminalPair(m_master, m_slave, size)) {
+        const int error = errno;
+        closeTerminal();
         throw PlatformError(
-            QStringLiteral("Could not open a pseudo-terminal: %1").arg(systemMessage(errno)));
+            QStringLiteral("Could not open a pseudo-terminal: %1").arg(systemMessage(error)));
     }
-    ::fcntl(m_master, F_SETFD, FD_CLOEXEC);
-    ::fcntl(m_slave, F_SETFD, FD_CLOEXEC);
-    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
 
     int errorPipe[2];
     if (::pipe2(errorPipe, O_CLOEXEC) < 0) {
@@ -115,10 +134,11 @@ PseudoTerminal::PseudoTerminal(const Options& options) {
         throw PlatformError(
             QStringLiteral("Could not start %1: %2").arg(options.program, systemMessage(error)));
     }
+    const pid_t parent = ::getpid();
     m_pid = ::fork();
     if (m_pid == 0) {
-        becomeProgram(m_slave, errorPipe[1], folder.constData(), program.constData(), argv.data(),
-                      envp.data());
+        becomeProgram(parent, m_slave, errorPipe[1], folder.constData(), program.constData(),
+                      argv.data(), envp.data());
     }
     const int forkError = errno;
     ::close(errorPipe[1]);

@@ -12,7 +12,10 @@
 //
 // The object owns the child: the destructor kills a child that has not been reaped yet (SIGKILL
 // to its process group) and reaps it, so neither a running child nor a zombie outlives the
-// object. Descriptors are close-on-exec. Use it from one thread.
+// object. The child is also killed when this program dies without destroying the object (it
+// gets SIGKILL when the thread that created it ends), so create it on the main thread. Both
+// sides of the terminal are close-on-exec from the moment they are opened, so no other child
+// inherits them. Use it from one thread.
 class PseudoTerminal final {
 public:
     struct Options {

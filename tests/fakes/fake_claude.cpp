@@ -4,18 +4,16 @@
 // Environment:
 //   FAKE_CLAUDE_RECORD         file to append the record to (below); nothing is recorded without
 //   FAKE_CLAUDE_SCREEN         text shown at start, before "ready" is recorded
-//   FAKE_CLAUDE_STATUS_SCREEN  text shown when "/status" CR arrives
 //   FAKE_CLAUDE_WRITE_FILE     on "/status" CR, this file is replaced (atomically) with ...
 //   FAKE_CLAUDE_WRITE_CONTENT  ... these bytes, as a renewing `claude` would
-//   FAKE_CLAUDE_EXIT           "at-once": exit right after "ready"; "never": ignore "/exit";
-//                              otherwise exit on "/exit" CR
+//   FAKE_CLAUDE_EXIT           "at-once": exit right after "ready"; otherwise run until a signal
+//                              ends it ("/exit" and the terminal's hang-up do not)
 //   FAKE_CLAUDE_SIGTERM        "ignore": record SIGTERM and go on; otherwise record it and exit
-//   FAKE_CLAUDE_FLOOD          "1": after "ready", write to the terminal without end
 //
 // Record: one line per fact, "<key> <value as hex>": pid, arg (each of argv[1...]), env (each
 // NAME=value), cwd, tty ("0/1/2" isatty flags), ctty ("1" when /dev/tty opens), leader ("1" when
-// the session leader), size ("rows columns"), ready, input (every chunk received), shown (a
-// screen name after it was written), wrote (after the file was written), signal ("TERM"), exit.
+// the session leader), size ("rows columns"), ready, input (every chunk received), signal
+// ("TERM").
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -140,13 +138,6 @@ void recordStartup(int argc, char** argv) {
     record("size", std::to_string(size.ws_row) + " " + std::to_string(size.ws_col));
 }
 
-void show(const char* name, const std::string& text) {
-    if (!text.empty()) {
-        writeFully(1, text + "\r\n");
-        record("shown", name);
-    }
-}
-
 void writeFileAtomically(const std::string& path, const std::string& content) {
     const std::string temporary = path + ".fake-claude";
     const int file = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
@@ -155,37 +146,7 @@ void writeFileAtomically(const std::string& path, const std::string& content) {
     }
     writeFully(file, content);
     ::close(file);
-    if (::rename(temporary.c_str(), path.c_str()) == 0) {
-        record("wrote", path);
-    }
-}
-
-[[noreturn]] void flood() {
-    std::string line;
-    while (line.size() < 4096) {
-        line += "flooding the terminal with output that never ends ";
-    }
-    ::fcntl(1, F_SETFL, ::fcntl(1, F_GETFL) | O_NONBLOCK);
-    for (;;) {
-        if (!waitFor(1, POLLOUT)) {
-            handleTerm();
-            continue;
-        }
-        [[maybe_unused]] const auto written = ::write(1, line.data(), line.size());
-    }
-}
-
-void handleLine(const std::string& line, const std::string& exitMode) {
-    if (line == "/status") {
-        show("status", setting("FAKE_CLAUDE_STATUS_SCREEN"));
-        const std::string file = setting("FAKE_CLAUDE_WRITE_FILE");
-        if (!file.empty()) {
-            writeFileAtomically(file, setting("FAKE_CLAUDE_WRITE_CONTENT"));
-        }
-    } else if (line == "/exit" && exitMode != "never") {
-        record("exit");
-        std::exit(0);
-    }
+    ::rename(temporary.c_str(), path.c_str());
 }
 
 }  // namespace
@@ -213,22 +174,21 @@ int main(int argc, char** argv) {
         ::cfmakeraw(&settings);
         ::tcsetattr(0, TCSANOW, &settings);
     }
-    show("start", setting("FAKE_CLAUDE_SCREEN"));
+    const std::string screen = setting("FAKE_CLAUDE_SCREEN");
+    if (!screen.empty()) {
+        writeFully(1, screen + "\r\n");
+    }
+    ::signal(SIGHUP, SIG_IGN);
     record("ready");
-
-    const std::string exitMode = setting("FAKE_CLAUDE_EXIT");
-    if (exitMode == "at-once") {
-        record("exit");
+    if (setting("FAKE_CLAUDE_EXIT") == "at-once") {
         return 0;
     }
-    if (setting("FAKE_CLAUDE_FLOOD") == "1") {
-        flood();
-    }
-    std::string line;
+    const std::string renewedFile = setting("FAKE_CLAUDE_WRITE_FILE");
+    std::string input;
     char buffer[4096];
     bool hungUp = false;
     for (;;) {
-        // After a hang-up, a program that never exits just waits for signals.
+        // After a hang-up it just waits for signals.
         if (!waitFor(hungUp ? -1 : 0, POLLIN)) {
             handleTerm();
             continue;
@@ -237,22 +197,16 @@ int main(int argc, char** argv) {
         if (count < 0 && errno == EINTR) {
             continue;
         }
-        if (count <= 0) {
-            if (exitMode == "never") {
-                hungUp = true;
-                continue;
-            }
-            record("hangup");
-            return 0;
+        hungUp = count <= 0;
+        if (count > 0) {
+            record("input", std::string(buffer, static_cast<std::size_t>(count)));
+            input.append(buffer, static_cast<std::size_t>(count));
         }
-        record("input", std::string(buffer, static_cast<std::size_t>(count)));
-        for (ssize_t index = 0; index < count; ++index) {
-            if (buffer[index] == '\r') {
-                handleLine(line, exitMode);
-                line.clear();
-            } else {
-                line += buffer[index];
+        if (input.find("/status\r") != std::string::npos) {
+            if (!renewedFile.empty()) {
+                writeFileAtomically(renewedFile, setting("FAKE_CLAUDE_WRITE_CONTENT"));
             }
+            input.clear();
         }
     }
 }

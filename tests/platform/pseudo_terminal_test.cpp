@@ -1,7 +1,13 @@
 #include "platform/pseudo_terminal.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <csignal>
@@ -37,8 +43,8 @@ protected:
 };
 
 TEST_F(PseudoTerminalTest, DestroyingItEndsAChildThatIgnoresSigtermAndReapsIt) {
-    auto terminal = std::make_unique<PseudoTerminal>(fakeClaude(
-        {QStringLiteral("FAKE_CLAUDE_EXIT=never"), QStringLiteral("FAKE_CLAUDE_SIGTERM=ignore")}));
+    auto terminal = std::make_unique<PseudoTerminal>(
+        fakeClaude({QStringLiteral("FAKE_CLAUDE_SIGTERM=ignore")}));
     ASSERT_TRUE(waitForReady());
     terminal->terminate();
     ASSERT_TRUE(test::waitUntil([this] { return record().has("signal", "TERM"); }));
@@ -68,6 +74,48 @@ TEST_F(PseudoTerminalTest, AChildThatCannotStartIsAPlatformErrorWithNothingLeftB
         EXPECT_TRUE(message.startsWith(QString::fromUtf8(c.messageStart))) << message.toStdString();
         EXPECT_FALSE(record().has("pid")) << "the program ran";
     }
+}
+
+// The program may be killed without destroying anything; the child must not run on without it.
+TEST_F(PseudoTerminalTest, TheChildDiesWithAProgramThatIsKilled) {
+    int pidPipe[2];
+    ASSERT_EQ(::pipe2(pidPipe, O_CLOEXEC), 0);
+    const pid_t program = ::fork();
+    if (program == 0) {
+        // Stands in for the program: starts the child, reports its pid, then waits to be killed.
+        try {
+            const PseudoTerminal terminal(fakeClaude({}));
+            const pid_t child = terminal.processId();
+            [[maybe_unused]] const auto written = ::write(pidPipe[1], &child, sizeof child);
+            ::pause();
+        } catch (const PlatformError&) {
+        }
+        ::_exit(1);
+    }
+    ::close(pidPipe[1]);
+    pid_t child = 0;
+    pollfd reported{pidPipe[0], POLLIN, 0};
+    const bool started = ::poll(&reported, 1, 10000) == 1 &&
+                         ::read(pidPipe[0], &child, sizeof child) == sizeof child;
+    ::close(pidPipe[0]);
+    const bool ready = started && waitForReady();
+    ::kill(program, SIGKILL);
+    ::waitpid(program, nullptr, 0);
+    ASSERT_TRUE(ready);
+    EXPECT_TRUE(test::waitUntil([&] { return test::processHasEnded(child); }));
+    ::kill(child, SIGKILL);
+}
+
+// Only the child it runs gets the terminal; any other child started meanwhile does not.
+TEST_F(PseudoTerminalTest, NoOtherChildInheritsTheTerminal) {
+    const PseudoTerminal terminal(fakeClaude({}));
+    QProcess other;
+    other.start(QStringLiteral("/bin/ls"), {QStringLiteral("-l"), QStringLiteral("/proc/self/fd")});
+    ASSERT_TRUE(other.waitForFinished(10000));
+    const QByteArray descriptors = other.readAllStandardOutput();
+    EXPECT_FALSE(descriptors.contains("ptmx")) << descriptors.toStdString();
+    EXPECT_FALSE(descriptors.contains(::ptsname(terminal.masterDescriptor())))
+        << descriptors.toStdString();
 }
 
 }  // namespace

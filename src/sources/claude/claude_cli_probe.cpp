@@ -6,13 +6,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <exception>
-#include <thread>
 
 #include "claude_usage_client_error.h"
 #include "core/error.h"
+#include "core/worker.h"
 #include "platform/pseudo_terminal.h"
 
 namespace {
@@ -22,20 +22,17 @@ constexpr QByteArrayView kTrustAnswer = "y\r";
 constexpr QByteArrayView kEnter = "\r";
 constexpr QByteArrayView kExitCommand = "/exit\r";
 
-constexpr auto kWriteRetryPause = std::chrono::milliseconds(5);
-// A descriptor that takes nothing for this long is treated as broken, so a child that never
-// reads its terminal cannot hold the probe in a write.
-constexpr int kWriteRetriesWithoutProgress = 200;
-
 ClaudeUsageClientError expiredCredentials() {
     return ClaudeUsageClientError(ClaudeUsageClientError::Code::expiredCredentials);
 }
 
-// Keystrokes whose failure changes nothing: the child may have gone away meanwhile.
-void typeIgnoringFailure(QByteArrayView bytes, int descriptor) {
+// Types what the terminal takes now and keeps the rest in `unsent`. A failure changes nothing
+// (the child may have gone away meanwhile), so what is left is dropped.
+void typeIgnoringFailure(QByteArray& unsent, int descriptor) {
     try {
-        ClaudeCLIProbe::writeAll(bytes, descriptor);
+        unsent.remove(0, ClaudeCLIProbe::writeAvailable(unsent, descriptor));
     } catch (const ClaudeUsageClientError&) {
+        unsent.clear();
     }
 }
 
@@ -64,7 +61,7 @@ std::optional<QString> ClaudeCLIProbe::resolveClaudeBinary() const {
     for (const QString& candidate : candidates) {
         const QFileInfo file(candidate);
         if (!candidate.isEmpty() && file.isFile() && file.isExecutable()) {
-            return candidate;
+            return file.absoluteFilePath();
         }
     }
     return std::nullopt;
@@ -115,20 +112,27 @@ QCoro::Task<> ClaudeCLIProbe::touchClaudeAuthPath(QString binary, double timeout
                                                   CancellationToken token) {
     token.throwIfCancelled();
     PseudoTerminal::Options options;
+    QCoro::Task<QString> preparing = runOnWorker([this] { return prepareScratchFolder(); });
+    options.workingDirectory = co_await preparing;
+    token.throwIfCancelled();
     options.program = binary;
     options.arguments = QStringList{QStringLiteral("--allowed-tools"), QString()};
-    options.workingDirectory = prepareScratchFolder();
     options.environment = childEnvironment().toStringList();
     options.rows = terminalRows;
     options.columns = terminalColumns;
+    // Here, on the calling (main) thread: the child dies with the thread that forked it.
     PseudoTerminal terminal(options);
 
     // Clean-up awaits the clock, which a catch block cannot; keep the failure for afterwards.
+    // Anything else, such as running out of memory, leaves at once; the terminal still kills
+    // and reaps the child as it goes.
     std::exception_ptr failure;
     try {
         QCoro::Task<> conversation = converse(terminal, timeoutSeconds, token);
         co_await conversation;
-    } catch (...) {
+    } catch (const CancelledError&) {
+        failure = std::current_exception();
+    } catch (const Error&) {
         failure = std::current_exception();
     }
     QCoro::Task<> ending = cleanUp(terminal);
@@ -143,25 +147,25 @@ QCoro::Task<> ClaudeCLIProbe::converse(PseudoTerminal& terminal, double timeoutS
     QCoro::Task<> launch = m_clock.sleep(launchWaitSeconds, token);
     co_await launch;
     const int master = terminal.masterDescriptor();
-    writeAll(kStatusCommand, master);
+    QByteArray unsent = kStatusCommand.toByteArray();
+    unsent.remove(0, writeAvailable(unsent, master));
 
-    const Timestamp deadline = m_clock.now() + timeoutSeconds;
-    Timestamp lastEnter = m_clock.now();
-    // The deadline is wall-clock time; the polls also count their own monotonic waits, so a
-    // clock set back cannot keep the child running longer than the time-out.
+    ClaudeProbeConversation conversation(timeoutSeconds);
+    const Timestamp start = m_clock.now();
     double polledSeconds = 0.0;
-    QByteArray screen;
-    while (m_clock.now() < deadline && polledSeconds < timeoutSeconds && terminal.isRunning()) {
+    for (;;) {
         token.throwIfCancelled();
-        appendToScreen(screen, readAvailable(master));
-        const QByteArray reply = replyForScreen(screen);
-        if (!reply.isEmpty()) {
-            typeIgnoringFailure(reply, master);
+        const double elapsed = std::max(m_clock.now() - start, polledSeconds);
+        const ClaudeProbeConversation::Step step =
+            conversation.poll(readAvailable(master), elapsed, terminal.isRunning());
+        if (step.finished) {
+            co_return;
         }
-        if (m_clock.now() - lastEnter >= enterIntervalSeconds) {
-            typeIgnoringFailure(kEnter, master);
-            lastEnter = m_clock.now();
+        // A terminal that has not taken the earlier keystrokes yet gets no more on top.
+        if (unsent.isEmpty()) {
+            unsent = step.keystrokes;
         }
+        typeIgnoringFailure(unsent, master);
         QCoro::Task<> pause = m_clock.sleep(pollIntervalSeconds, token);
         co_await pause;
         polledSeconds += pollIntervalSeconds;
@@ -170,7 +174,8 @@ QCoro::Task<> ClaudeCLIProbe::converse(PseudoTerminal& terminal, double timeoutS
 
 QCoro::Task<> ClaudeCLIProbe::cleanUp(PseudoTerminal& terminal) {
     if (terminal.isRunning()) {
-        typeIgnoringFailure(kExitCommand, terminal.masterDescriptor());
+        QByteArray exitCommand = kExitCommand.toByteArray();
+        typeIgnoringFailure(exitCommand, terminal.masterDescriptor());
         terminal.terminate();
         // Not cancellable: the child must be gone before the probe ends, cancelled or not.
         try {
@@ -188,29 +193,27 @@ QCoro::Task<> ClaudeCLIProbe::cleanUp(PseudoTerminal& terminal) {
     terminal.closeTerminal();
 }
 
-QByteArray ClaudeCLIProbe::replyForScreen(const QByteArray& output) {
-    const QString screen =
-        QString::fromUtf8(QByteArrayView(output).last(std::min(output.size(), screenBytes)))
-            .toLower();
+ClaudeProbeConversation::Step ClaudeProbeConversation::poll(QByteArrayView output,
+                                                            double elapsedSeconds,
+                                                            bool childRunning) {
+    if (!childRunning || elapsedSeconds >= m_timeoutSeconds) {
+        return {.keystrokes = {}, .finished = true};
+    }
+    m_screen.append(output.last(std::min(output.size(), screenBytes)));
+    m_screen.remove(0, std::max<qsizetype>(0, m_screen.size() - screenBytes));
+    const QString screen = QString::fromUtf8(m_screen).toLower();
+    Step step;
     if (screen.contains(QLatin1String("do you trust the files in this folder"))) {
-        return kTrustAnswer.toByteArray();
+        step.keystrokes = kTrustAnswer.toByteArray();
+    } else if (screen.contains(QLatin1String("press enter to continue")) ||
+               screen.contains(QLatin1String("show claude code status"))) {
+        step.keystrokes = kEnter.toByteArray();
     }
-    if (screen.contains(QLatin1String("press enter to continue")) ||
-        screen.contains(QLatin1String("show claude code status"))) {
-        return kEnter.toByteArray();
+    if (elapsedSeconds - m_lastEnterSeconds >= enterIntervalSeconds) {
+        step.keystrokes += kEnter;
+        m_lastEnterSeconds = elapsedSeconds;
     }
-    return {};
-}
-
-void ClaudeCLIProbe::appendToScreen(QByteArray& screen, QByteArrayView more) {
-    if (more.size() >= screenBytes) {
-        screen = more.last(screenBytes).toByteArray();
-        return;
-    }
-    screen.append(more);
-    if (screen.size() > screenBytes) {
-        screen.remove(0, screen.size() - screenBytes);
-    }
+    return step;
 }
 
 QByteArray ClaudeCLIProbe::readAvailable(int descriptor, qsizetype limit) {
@@ -230,22 +233,20 @@ QByteArray ClaudeCLIProbe::readAvailable(int descriptor, qsizetype limit) {
     return bytes;
 }
 
-void ClaudeCLIProbe::writeAll(QByteArrayView bytes, int descriptor) {
+qsizetype ClaudeCLIProbe::writeAvailable(QByteArrayView bytes, int descriptor) {
     qsizetype written = 0;
-    int retries = 0;
     while (written < bytes.size()) {
         const ssize_t count = ::write(descriptor, bytes.data() + written,
                                       static_cast<size_t>(bytes.size() - written));
         if (count > 0) {
             written += count;
-            retries = 0;
+        } else if (count < 0 && errno == EINTR) {
             continue;
-        }
-        const bool tryAgain =
-            count == 0 || errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK;
-        if (!tryAgain || ++retries > kWriteRetriesWithoutProgress) {
+        } else if (count == 0 || errno == EAGAIN || errno == EWOULDBLOCK) {
+            break;
+        } else {
             throw expiredCredentials();
         }
-        std::this_thread::sleep_for(kWriteRetryPause);
     }
+    return written;
 }

@@ -1,7 +1,6 @@
 #include "claude_usage_client.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <algorithm>
 #include <cmath>
 
@@ -9,6 +8,7 @@
 #include "core/iso8601.h"
 #include "core/json.h"
 #include "core/system_clock.h"
+#include "core/worker.h"
 #include "platform/bounded_file.h"
 #include "platform/http_client.h"
 #include "platform/secret_service_store.h"
@@ -147,8 +147,12 @@ QCoro::Task<ClaudeCredentials> ClaudeUsageClient::loadCredentials() {
     const QString path = m_homePath + QLatin1Char('/') + kCredentialsRelativePath;
     std::optional<ClaudeCredentials> expiredFileCredentials;
     std::optional<QByteArray> content;
+    bool fileExists = true;
     try {
-        content = readRegularFile(path, kMaxCredentialsBytes);
+        QCoro::Task<std::optional<QByteArray>> reading =
+            readRegularFileAsync(path, kMaxCredentialsBytes);
+        content = co_await reading;
+        fileExists = content.has_value();
     } catch (const FileReadError&) {
         // Unreadable, too large, or not a file: looked past like an unparsable one.
     }
@@ -163,12 +167,13 @@ QCoro::Task<ClaudeCredentials> ClaudeUsageClient::loadCredentials() {
             // An unparsable file is looked past; the keychain may still hold a sign-in.
         }
     }
-    const std::optional<QByteArray> keychainData = co_await keychainCredentialsData();
+    QCoro::Task<std::optional<QByteArray>> lookup = keychainCredentialsData();
+    const std::optional<QByteArray> keychainData = co_await lookup;
     if (!keychainData) {
         if (expiredFileCredentials) {
             fail(Code::expiredCredentials);
         }
-        fail(QFileInfo::exists(path) ? Code::invalidCredentials : Code::credentialsNotFound);
+        fail(fileExists ? Code::invalidCredentials : Code::credentialsNotFound);
     }
     ClaudeCredentials credentials = parseCredentials(*keychainData);
     if (credentials.expiresAt && *credentials.expiresAt <= m_clock.now()) {
@@ -272,20 +277,23 @@ QCoro::Task<> ClaudeUsageClient::refreshCredentialsThroughClaudeCLI(Cancellation
     }
     // Stamped before anything can fail, so a failed attempt also holds off the next one.
     m_lastDelegatedRefreshAttempt = now;
-    const std::optional<QString> binary = m_probe.resolveClaudeBinary();
+    QCoro::Task<std::optional<QString>> locating =
+        runOnWorker([&probe = m_probe] { return probe.resolveClaudeBinary(); });
+    const std::optional<QString> binary = co_await locating;
     if (!binary) {
         fail(Code::expiredCredentials);
     }
+    // Cancellation is not an Error and goes through; so does running out of memory.
     bool failed = false;
     try {
-        co_await m_probe.touchClaudeAuthPath(*binary, kProbeTimeoutSeconds, token);
-    } catch (const CancelledError&) {
-        throw;
-    } catch (...) {
+        QCoro::Task<> probing = m_probe.touchClaudeAuthPath(*binary, kProbeTimeoutSeconds, token);
+        co_await probing;
+    } catch (const Error&) {
         failed = true;
     }
     if (failed) {
         fail(Code::expiredCredentials);
     }
-    co_await m_clock.sleep(kProbeSettleSeconds, token);
+    QCoro::Task<> settling = m_clock.sleep(kProbeSettleSeconds, token);
+    co_await settling;
 }

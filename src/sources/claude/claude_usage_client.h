@@ -62,6 +62,7 @@ public:
     // refresh and one retry per call.
     QCoro::Task<AgentUsage> fetchUsage(CancellationToken token = {});
     QCoro::Task<AgentUsage> fetchUsageOnce(CancellationToken token);
+    // The credentials file is read on a worker thread, then the keychain is asked if need be.
     QCoro::Task<ClaudeCredentials> loadCredentials();
     // Throws invalidCredentials for anything that is not a usable sign-in.
     static ClaudeCredentials parseCredentials(QByteArrayView data);

@@ -10,7 +10,7 @@ QString ClaudeUsageClientError::localizedDescription() const {
         case Code::serverError:
             return tr("Claude usage request failed with HTTP %1.").arg(m_httpStatus);
         case Code::credentialsNotFound:
-            return tr("Claude Code is not signed in on this Mac. Run `claude login`.");
+            return tr("Claude Code is not signed in on this computer. Run `claude login`.");
         case Code::invalidCredentials:
             return tr("The local Claude Code session could not be read. Run `claude login` again.");
         case Code::keychainAccessDenied:

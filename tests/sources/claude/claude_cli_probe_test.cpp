@@ -1,7 +1,9 @@
 #include "sources/claude/claude_cli_probe.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -15,6 +17,132 @@
 #include "support/manual_clock.h"
 
 namespace {
+
+TEST(ClaudeProbeConversationTest, AnswersTheLatestScreenTypesEnterPeriodicallyAndStopsInTime) {
+    const QByteArray trust = "Do You Trust The Files In This Folder?";
+    const qsizetype window = ClaudeProbeConversation::screenBytes;
+    // One conversation of 10 s; each poll adds its output to what the terminal showed before.
+    const struct {
+        QByteArray output;
+        double elapsed;
+        bool running;
+        QByteArray typed;
+        bool finished;
+    } polls[] = {
+        {"", 0.06, true, "", false},
+        {"Press Enter to continue\xe2\x80\xa6", 0.12, true, "\r", false},
+        {"", 0.18, true, "\r", false},  // again while it is still on screen
+        {QByteArray(window, '.'), 0.24, true, "", false},
+        {"  Show Claude Code status", 0.30, true, "\r", false},
+        {"\xff\xfe" + trust, 0.36, true, "y\r", false},  // the trust question goes first
+        {QByteArray(window - trust.size(), '.'), 0.42, true, "y\r", false},
+        {".", 0.48, true, "", false},  // now just out of the examined screen
+        {"", 0.80, true, "\r", false},
+        {"press enter to continue", 1.0, true, "\r", false},
+        {"", 1.60, true, "\r\r", false},
+        {"", 9.99, true, "\r\r", false},
+        {"", 10.0, true, "", true},
+    };
+    ClaudeProbeConversation conversation(10.0);
+    for (const auto& poll : polls) {
+        SCOPED_TRACE(poll.elapsed);
+        const auto step = conversation.poll(poll.output, poll.elapsed, poll.running);
+        EXPECT_EQ(step.keystrokes, poll.typed);
+        EXPECT_EQ(step.finished, poll.finished);
+    }
+    const auto ended = ClaudeProbeConversation(10.0).poll("Press enter to continue", 0.06, false);
+    EXPECT_TRUE(ended.finished && ended.keystrokes.isEmpty());
+}
+
+// Makes a candidate of kind 'x' (executable file), 'p' (plain file), 'd' (folder) or '-' (none).
+void make(const QString& path, char kind) {
+    QDir().mkpath(kind == 'd' ? path : QFileInfo(path).path());
+    QFile file(path);
+    if ((kind == 'x' || kind == 'p') && file.open(QIODevice::WriteOnly)) {
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner |
+                            (kind == 'x' ? QFile::ExeOwner : QFile::Permissions()));
+    }
+}
+
+TEST(ResolveClaudeBinaryTest, TakesTheFirstExecutableFileInOrderAsAnAbsolutePath) {
+    const struct {
+        // CLAUDE_BINARY: none, absolute, or relative to the current folder.
+        char override;
+        // Kinds of: CLAUDE_BINARY, ~/.local/bin/claude, ~/.claude/local/claude, two system paths.
+        const char* kinds;
+        int winner;  // index into the candidates, or -1 for none
+    } cases[] = {
+        {'a', "xxxxx", 0}, {'r', "xxxxx", 0}, {'-', "x----", -1}, {'a', "p-xxx", 2},
+        {'a', "dxxxx", 1}, {'-', "-pd-x", 4}, {'-', "-pdxx", 3},  {'a', "ppdp-", -1},
+    };
+    const QString startFolder = QDir::currentPath();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(1, c.override) + c.kinds);
+        QTemporaryDir folder;
+        const QString home = folder.filePath(QStringLiteral("home"));
+        const QStringList paths{folder.filePath(QStringLiteral("override/claude")),
+                                home + QStringLiteral("/.local/bin/claude"),
+                                home + QStringLiteral("/.claude/local/claude"),
+                                folder.filePath(QStringLiteral("opt/claude")),
+                                folder.filePath(QStringLiteral("usr/claude"))};
+        for (int index = 0; index < paths.size(); ++index) {
+            make(paths[index], c.kinds[index]);
+        }
+        ManualClock clock;
+        ClaudeCLIProbe::Environment environment;
+        environment.homePath = home;
+        if (c.override != '-') {
+            environment.processEnvironment.insert(
+                QStringLiteral("CLAUDE_BINARY"),
+                c.override == 'a' ? paths[0] : QStringLiteral("override/claude"));
+        }
+        environment.systemBinaryPaths = {paths[3], paths[4]};
+        QDir::setCurrent(folder.path());
+        const ClaudeCLIProbe probe(clock, environment);
+        const std::optional<QString> found = probe.resolveClaudeBinary();
+        QDir::setCurrent(startFolder);
+        EXPECT_EQ(found, c.winner < 0 ? std::nullopt : std::optional(paths[c.winner]));
+    }
+}
+
+// A non-blocking pipe, closed at the end of the scope.
+struct Pipe {
+    Pipe() { EXPECT_EQ(::pipe2(ends, O_CLOEXEC | O_NONBLOCK), 0); }
+    ~Pipe() {
+        for (const int end : ends) {
+            ::close(end);
+        }
+    }
+    int ends[2] = {-1, -1};
+};
+
+TEST(ClaudeCLIProbeDescriptorTest, ReadAvailableTakesWhatIsReadyUpToItsLimit) {
+    Pipe pipe;
+    EXPECT_EQ(ClaudeCLIProbe::readAvailable(pipe.ends[0]), QByteArray());
+    const QByteArray written = QByteArray("0123456789abcdef").repeated(1250);
+    ASSERT_EQ(::write(pipe.ends[1], written.data(), written.size()), written.size());
+    EXPECT_EQ(ClaudeCLIProbe::readAvailable(pipe.ends[0], 10000), written.left(10000));
+    EXPECT_EQ(ClaudeCLIProbe::readAvailable(pipe.ends[0]), written.mid(10000));
+}
+
+// A terminal that takes nothing now is no failure and no wait: the probe types the rest later.
+TEST(ClaudeCLIProbeDescriptorTest, WriteAvailableTakesWhatFitsAtOnceAndFailsOnlyWhenBroken) {
+    Pipe pipe;
+    const QByteArray block(1 << 20, 'x');
+    const qsizetype capacity = ClaudeCLIProbe::writeAvailable(block, pipe.ends[1]);
+    EXPECT_GT(capacity, 0);
+    EXPECT_LT(capacity, block.size());
+    EXPECT_EQ(ClaudeCLIProbe::writeAvailable("/status\r", pipe.ends[1]), 0);
+
+    const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+    for (const int broken : {full, pipe.ends[0]}) {
+        EXPECT_EQ(test::errorOf<ClaudeUsageClientError>([&] {
+                      ClaudeCLIProbe::writeAvailable("/status\r", broken);
+                  }).code(),
+                  ClaudeUsageClientError::Code::expiredCredentials);
+    }
+    ::close(full);
+}
 
 using namespace std::chrono_literals;
 
@@ -54,14 +182,10 @@ protected:
         return environment;
     }
 
-    // Starts a probe afresh: a new record, token and probe.
-    void start(const QMap<QString, QString>& settings, double timeoutSeconds,
-               QString binary = test::fakeClaudeProgram()) {
-        stop();
-        QFile::remove(recordPath());
-        m_token = CancellationToken();
+    void start(const QMap<QString, QString>& settings, double timeoutSeconds) {
         m_probe.emplace(m_clock, environment(settings));
-        m_task.emplace(m_probe->touchClaudeAuthPath(std::move(binary), timeoutSeconds, m_token));
+        m_task.emplace(
+            m_probe->touchClaudeAuthPath(test::fakeClaudeProgram(), timeoutSeconds, m_token));
     }
     void stop() {
         if (m_task && !m_task->isDone()) {
@@ -76,12 +200,6 @@ protected:
     bool waitForRecord(QByteArrayView key, QByteArrayView value = {}) const {
         return test::waitUntil([&] { return record().has(key, value); });
     }
-    bool waitForInput(qsizetype size) const {
-        return test::waitUntil([&] { return record().input().size() >= size; });
-    }
-    bool waitForChildEnd() const {
-        return test::waitUntil([this] { return test::processHasEnded(record().pid()); });
-    }
     void advance(double seconds) {
         m_clock.advance(seconds);
         QCoreApplication::processEvents();
@@ -94,14 +212,6 @@ protected:
             test::waitUntil([this] { return done(); }, 20ms);
         }
         return done();
-    }
-    // Starts a child that never exits by itself and waits out the launch wait.
-    void startLingering(double timeoutSeconds, const QMap<QString, QString>& more = {}) {
-        QMap<QString, QString> settings = more;
-        settings.insert(QStringLiteral("FAKE_CLAUDE_EXIT"), QStringLiteral("never"));
-        start(settings, timeoutSeconds);
-        ASSERT_TRUE(waitForRecord("ready"));
-        advance(ClaudeCLIProbe::launchWaitSeconds);
     }
 
     QTemporaryDir m_folder;
@@ -124,8 +234,8 @@ TEST_F(ClaudeCLIProbeTest, ChildRunsOnARealTerminalInAPrivateFolderWithTheCleane
         {QStringLiteral("MY_ANTHROPIC_NOTE"), QStringLiteral("kept")},
         {QStringLiteral("DISABLE_AUTOUPDATER"), QStringLiteral("0")}};
     start(settings, 10.0);
-    ASSERT_TRUE(waitForRecord("exit"));
-    ASSERT_TRUE(waitForChildEnd());
+    ASSERT_TRUE(waitForRecord("ready"));
+    ASSERT_TRUE(test::waitUntil([this] { return test::processHasEnded(record().pid()); }));
     EXPECT_FALSE(done());
 
     // An early end is no failure: the probe ends at its first poll after the launch wait.
@@ -160,161 +270,51 @@ TEST_F(ClaudeCLIProbeTest, ChildRunsOnARealTerminalInAPrivateFolderWithTheCleane
     EXPECT_EQ(seen.environment(), expected);
 }
 
-TEST_F(ClaudeCLIProbeTest, AnswersTheScreenOnEveryPollWhileItIsVisible) {
-    const struct {
-        const char* startScreen;
-        const char* statusScreen;
-        QByteArrayView reply;
-        // Replies expected from the polls right after "/status": one per poll while the screen
-        // is visible; a screen shown in answer to "/status" may miss the first poll.
-        int fewestReplies;
-        int mostReplies;
-    } cases[] = {
-        {"", "", {}, 0, 0},
-        {"Do you trust the files in this folder?", "", "y\r", 9, 9},
-        {"Press Enter to continue\xe2\x80\xa6", "", "\r", 9, 9},
-        {"", "  Show Claude Code status", "\r", 8, 9},
-        {"Press ENTER to continue\r\n\x1b[1mDo You Trust The Files In This Folder?\x1b[0m", "",
-         "y\r", 9, 9},
-    };
-    const QString renewed = m_folder.filePath(QStringLiteral("credentials.json"));
-    const QByteArray status = "/status\r";
-    for (const auto& screen : cases) {
-        SCOPED_TRACE(std::string(screen.startScreen) + screen.statusScreen);
-        QFile::remove(renewed);
-        start(
-            {{QStringLiteral("FAKE_CLAUDE_SCREEN"), QString::fromUtf8(screen.startScreen)},
-             {QStringLiteral("FAKE_CLAUDE_STATUS_SCREEN"), QString::fromUtf8(screen.statusScreen)},
-             {QStringLiteral("FAKE_CLAUDE_WRITE_FILE"), renewed},
-             {QStringLiteral("FAKE_CLAUDE_WRITE_CONTENT"), QStringLiteral("{\"renewed\":true}")}},
-            10.0);
-        ASSERT_TRUE(waitForRecord("ready"));
-        advance(ClaudeCLIProbe::launchWaitSeconds);
-        const bool answersStatus = *screen.statusScreen != '\0';
-        ASSERT_TRUE(test::waitUntil([&] {
-            const auto seen = record();
-            return seen.input().startsWith(status) && seen.has("wrote") &&
-                   (!answersStatus || seen.has("shown", "status"));
-        }));
-
-        // Eight more polls, all before the first periodic Enter is due.
-        for (int poll = 1; poll <= 8; ++poll) {
-            advance(kPoll);
-        }
-        ASSERT_TRUE(waitForInput(status.size() + screen.fewestReplies * screen.reply.size()));
-        const QByteArray replies = record().input().mid(status.size());
-        if (screen.reply.isEmpty()) {
-            EXPECT_TRUE(replies.isEmpty()) << replies.toStdString();
-        } else {
-            const qsizetype count = replies.size() / screen.reply.size();
-            EXPECT_EQ(replies, screen.reply.toByteArray().repeated(count)) << replies.toStdString();
-            EXPECT_GE(count, screen.fewestReplies);
-            EXPECT_LE(count, screen.mostReplies);
-        }
-        QFile written(renewed);
-        ASSERT_TRUE(written.open(QIODevice::ReadOnly));
-        EXPECT_EQ(written.readAll(), "{\"renewed\":true}");
-
-        advance(10.0);
-        ASSERT_TRUE(finish());
-        EXPECT_NO_THROW(result());
-        EXPECT_TRUE(record().input().endsWith("/exit\r"));
-        EXPECT_TRUE(test::processIsGone(record().pid()));
-    }
-}
-
-TEST_F(ClaudeCLIProbeTest, TypesEnterEveryEightTenthsOfASecond) {
-    start({}, 10.0);
+// What the probe types reaches the child; the wall clock set back an hour does not extend the
+// deadline; a child that ignores "/exit" and SIGTERM is killed after the grace.
+TEST_F(ClaudeCLIProbeTest, AChildThatNeverEndsIsAnsweredThenEndedAfterTheDeadlineAndGrace) {
+    start({{QStringLiteral("FAKE_CLAUDE_SIGTERM"), QStringLiteral("ignore")},
+           {QStringLiteral("FAKE_CLAUDE_SCREEN"),
+            QStringLiteral("Do you trust the files in this folder?")}},
+          10.0);
     ASSERT_TRUE(waitForRecord("ready"));
     advance(ClaudeCLIProbe::launchWaitSeconds);
-    // Polls run every 0.06 s from the moment "/status" is typed: the 14th (0.84 s) is the first
-    // at least 0.8 s after it, and the 28th the first 0.8 s after that.
-    const QList<std::pair<double, QByteArray>> steps{{13 * kPoll, "/status\r"},
-                                                     {1 * kPoll, "/status\r\r"},
-                                                     {13 * kPoll, "/status\r\r"},
-                                                     {1 * kPoll, "/status\r\r\r"}};
-    for (const auto& [seconds, expected] : steps) {
-        advance(seconds + 0.001);
-        ASSERT_TRUE(waitForInput(expected.size()));
-        EXPECT_EQ(record().input(), expected);
-    }
-}
-
-// The deadline is monotonic: the wall clock set back an hour does not extend it.
-TEST_F(ClaudeCLIProbeTest, ANeverExitingChildGetsExitThenSigtermAfterTenSeconds) {
-    startLingering(10.0);
     m_clock.setNow(m_clock.now() - 3600.0);
-    advance(9.9);
-    EXPECT_FALSE(done());
+    for (int poll = 0; poll < 3; ++poll) {
+        advance(kPoll);
+    }
+    ASSERT_TRUE(test::waitUntil([&] { return record().input().startsWith("/status\ry\ry\ry\r"); }));
+    advance(9.9 - 3 * kPoll);
     EXPECT_FALSE(record().has("signal"));
 
     advance(0.2);
     ASSERT_TRUE(waitForRecord("signal", "TERM"));
     EXPECT_TRUE(record().input().endsWith("\r/exit\r"));
-    ASSERT_TRUE(waitForChildEnd());
-    // It ended on SIGTERM: the probe notices at its next check, without waiting out the grace.
-    advance(kPoll);
-    ASSERT_TRUE(done());
-    EXPECT_NO_THROW(result());
-    EXPECT_TRUE(test::processIsGone(record().pid()));
-}
-
-TEST_F(ClaudeCLIProbeTest, AChildThatIgnoresSigtermIsKilledAfterTheGrace) {
-    startLingering(1.0, {{QStringLiteral("FAKE_CLAUDE_SIGTERM"), QStringLiteral("ignore")}});
-    advance(1.1);
-    ASSERT_TRUE(waitForRecord("signal", "TERM"));
-    const pid_t pid = record().pid();
-
     advance(ClaudeCLIProbe::terminationGraceSeconds - 0.2);
     EXPECT_FALSE(done());
-    EXPECT_FALSE(test::processHasEnded(pid));
+    EXPECT_FALSE(test::processHasEnded(record().pid()));
     advance(0.4);
     ASSERT_TRUE(done());
     EXPECT_NO_THROW(result());
-    EXPECT_TRUE(test::processIsGone(pid));
-}
-
-TEST_F(ClaudeCLIProbeTest, AChildThatFloodsTheTerminalIsEndedOnTime) {
-    start({{QStringLiteral("FAKE_CLAUDE_FLOOD"), QStringLiteral("1")}}, 1.0);
-    ASSERT_TRUE(waitForRecord("ready"));
-    advance(ClaudeCLIProbe::launchWaitSeconds);
-    for (double moved = 0.0; moved < 1.0; moved += kPoll) {
-        advance(kPoll);
-    }
-    ASSERT_TRUE(finish(ClaudeCLIProbe::terminationGraceSeconds + 1.0));
-    EXPECT_NO_THROW(result());
     EXPECT_TRUE(test::processIsGone(record().pid()));
 }
 
-TEST_F(ClaudeCLIProbeTest, CancellationEndsTheChildAndStaysACancellation) {
-    // Cancelled inside the launch wait, and while polling.
-    const std::pair<double, QByteArrayView> cases[] = {{1.0, "/exit\r"}, {3.0, "/status\r"}};
-    for (const auto& [secondsBeforeCancel, inputStart] : cases) {
-        start({{QStringLiteral("FAKE_CLAUDE_EXIT"), QStringLiteral("never")}}, 10.0);
-        ASSERT_TRUE(waitForRecord("ready"));
-        advance(secondsBeforeCancel);
-        m_token.cancel();
-        EXPECT_FALSE(done()) << "cancelled inside cancel()";
-        ASSERT_TRUE(waitForRecord("signal", "TERM"));
-        ASSERT_TRUE(finish());
-        EXPECT_THROW(result(), CancelledError);
-        const QByteArray input = record().input();
-        EXPECT_TRUE(input.startsWith(inputStart) && input.endsWith("/exit\r"))
-            << input.toStdString();
-        EXPECT_TRUE(test::processIsGone(record().pid()));
-    }
+TEST_F(ClaudeCLIProbeTest, CancellationInTheLaunchWaitEndsTheChildAndStaysACancellation) {
+    start({}, 10.0);
+    ASSERT_TRUE(waitForRecord("ready"));
+    advance(1.0);
+    m_token.cancel();
+    ASSERT_TRUE(waitForRecord("signal", "TERM"));
+    ASSERT_TRUE(finish());
+    EXPECT_THROW(result(), CancelledError);
+    EXPECT_EQ(record().input(), "/exit\r");
+    EXPECT_TRUE(test::processIsGone(record().pid()));
 }
 
-TEST_F(ClaudeCLIProbeTest, FailsWithoutRunningTheProgram) {
-    // A missing program is the platform's start error.
-    start({}, 10.0, m_folder.filePath(QStringLiteral("claude")));
-    ASSERT_TRUE(test::waitUntil([this] { return done(); }, 1s));
-    EXPECT_THROW(result(), PlatformError);
-    EXPECT_FALSE(record().has("pid"));
-
-    // A scratch folder that is a link to elsewhere is not used.
+// The temporary folder is shared; a scratch folder that is a link to elsewhere is not used.
+TEST_F(ClaudeCLIProbeTest, AScratchFolderThatIsALinkIsRefusedBeforeAnythingRuns) {
     ASSERT_TRUE(QDir().mkpath(m_folder.filePath(QStringLiteral("elsewhere"))));
-    ASSERT_TRUE(QDir(scratchPath()).removeRecursively() && QDir().mkpath(temporaryPath()));
+    ASSERT_TRUE(QDir().mkpath(temporaryPath()));
     ASSERT_TRUE(QFile::link(m_folder.filePath(QStringLiteral("elsewhere")), scratchPath()));
     start({}, 10.0);
     ASSERT_TRUE(test::waitUntil([this] { return done(); }, 1s));

@@ -5,17 +5,18 @@
 #include <QDir>
 #include <QFile>
 #include <QNetworkAccessManager>
+#include <QScopeGuard>
+#include <QSemaphore>
 #include <QTemporaryDir>
+#include <QThreadPool>
 
 #include "fake_claude_record.h"
 #include "fake_http_server.h"
 #include "memory_secret_store.h"
 #include "platform/http_client.h"
-#include "platform/secret_service_store.h"
 #include "sources/claude/claude_cli_probe.h"
 #include "support/manual_clock.h"
 #include "support/run_task.h"
-#include "support/secret_service.h"
 
 namespace {
 
@@ -111,6 +112,7 @@ TEST_F(ClaudeUsageClientTest, LooksForTheSignInInTheDocumentedOrder) {
     using enum SecretStoreError::Status;
     const QByteArray valid = credentials("chain", 60);
     const QByteArray expired = credentials("chain", -60);
+    const QByteArray expiredFile = credentials("file", -1);
     const struct {
         const char* name;
         std::optional<QByteArray> file;
@@ -122,20 +124,9 @@ TEST_F(ClaudeUsageClientTest, LooksForTheSignInInTheDocumentedOrder) {
         {"valid file wins", credentials("file", 60), valid, {}, QByteArray("file"), false},
         {"file without expiry", credentials(" file\\n"), {}, {}, QByteArray("file"), false},
         {"file expiring now", credentials("file", 0), {}, {}, Code::expiredCredentials, true},
-        {"expired file, valid keychain",
-         credentials("file", -1),
-         valid,
-         {},
-         QByteArray("chain"),
-         true},
-        {"expired file, expired keychain",
-         credentials("file", -1),
-         expired,
-         {},
-         Code::expiredCredentials,
-         true},
+        {"expired file, valid keychain", expiredFile, valid, {}, QByteArray("chain"), true},
+        {"both expired", expiredFile, expired, {}, Code::expiredCredentials, true},
         {"garbage file", QByteArray("{oops"), {}, {}, Code::invalidCredentials, true},
-        {"blank token", credentials(" \\n "), {}, {}, Code::invalidCredentials, true},
         {"nothing anywhere", {}, {}, {}, Code::credentialsNotFound, true},
         {"garbage keychain", {}, QByteArray("not json"), {}, Code::invalidCredentials, true},
         {"denied keychain", {}, {}, accessDenied, Code::keychainAccessDenied, true},
@@ -162,18 +153,34 @@ TEST_F(ClaudeUsageClientTest, LooksForTheSignInInTheDocumentedOrder) {
     }
 }
 
+// The disk may be slow: the calling (main) thread hands the read to a worker and goes on. Every
+// worker is held busy, so a read handed over cannot finish before the test lets them go.
+TEST_F(ClaudeUsageClientTest, TheCredentialsFileIsReadOffTheCallingThread) {
+    writeFile(credentials("file"));
+    // Shared with the workers, which may still be inside acquire() when the test ends.
+    const auto release = std::make_shared<QSemaphore>();
+    const int workers = QThreadPool::globalInstance()->maxThreadCount();
+    auto unblock = qScopeGuard([&] { release->release(workers); });
+    for (int worker = 0; worker < workers; ++worker) {
+        QThreadPool::globalInstance()->start([release] { release->acquire(); });
+    }
+    test::StartedTask<ClaudeCredentials> loading(m_client.loadCredentials());
+    EXPECT_FALSE(loading.isDone());
+    unblock.dismiss();
+    release->release(workers);
+    ASSERT_TRUE(loading.waitUntilDone());
+    EXPECT_EQ(loading.get().accessToken, "file");
+}
+
 TEST_F(ClaudeUsageClientTest, CredentialsOfTheWrongShapeAreInvalid) {
-    for (const char* bad : {"", "[]", "{}", R"({"claudeAiOauth":"x"})", R"({"claudeAiOauth":{}})",
-                            R"({"claudeAiOauth":{"accessToken":5}})",
-                            R"({"claudeAiOauth":{"accessToken":"t","expiresAt":"soon"}})",
-                            R"({"claudeAiOauth":{"accessToken":"t","rateLimitTier":[]}})"}) {
+    for (const char* bad : {"[]", R"({"claudeAiOauth":"x"})", R"({"claudeAiOauth":{}})",
+                            R"({"claudeAiOauth":{"accessToken":" \n "}})",
+                            R"({"claudeAiOauth":{"accessToken":"t","expiresAt":"soon"}})"}) {
         EXPECT_THROW(ClaudeUsageClient::parseCredentials(QByteArray(bad)), ClaudeUsageClientError)
             << bad;
     }
-    const ClaudeCredentials parsed = ClaudeUsageClient::parseCredentials(QByteArray(
-        R"({"claudeAiOauth":{"accessToken":"t","expiresAt":1767225600500,"rateLimitTier":null}})"));
-    EXPECT_EQ(parsed.expiresAt, Timestamp(788918400.5));
-    EXPECT_FALSE(parsed.rateLimitTier.has_value());
+    EXPECT_NO_THROW(ClaudeUsageClient::parseCredentials(
+        QByteArray(R"({"claudeAiOauth":{"accessToken":"t","expiresAt":null}})")));
 }
 
 TEST_F(ClaudeUsageClientTest, PlanLabels) {
@@ -262,11 +269,8 @@ TEST_F(ClaudeUsageClientTest, MapsStatusesAndBodiesToTheirErrors) {
         {401, "", Code::unauthorized},
         {429, "", Code::rateLimited},
         {403, "", Code::serverError},
-        {503, "", Code::serverError},
         {200, "<html>", Code::invalidResponse},
-        {200, R"({"five_hour":{"utilization":"high"}})", Code::invalidResponse},
         {200, R"({"five_hour":{"utilization":5,"resets_at":7}})", Code::invalidResponse},
-        {200, "{}", Code::noRateLimits},
         {200, R"({"five_hour":{"utilization":null},"seven_day":null})", Code::noRateLimits},
     };
     for (const auto& c : cases) {
@@ -280,81 +284,37 @@ TEST_F(ClaudeUsageClientTest, MapsStatusesAndBodiesToTheirErrors) {
         }
         EXPECT_FALSE(error.localizedDescription().contains(QStringLiteral("secret-token")));
     }
-    m_server.enqueue("/api/oauth/usage", {.status = 200,
-                                          .body = R"({"five_hour":{"utilization":null},)"
-                                                  R"("seven_day":{"utilization":7}})"});
-    const AgentUsage weeklyOnly = test::runTask(m_client.fetchUsageOnce({}));
-    ASSERT_EQ(weeklyOnly.windows.size(), 1u);
-    EXPECT_EQ(weeklyOnly.windows[0].durationSeconds, 604800);
 }
 
-TEST_F(ClaudeUsageClientTest, AServerThatNeverAnswersFailsAfterThirtySeconds) {
-    writeFile(credentials("t", 3600));
-    m_server.enqueue("/api/oauth/usage", FakeHttpServer::Response::silence());
-    test::expectTimeOutAfter(30, m_client.fetchUsage(), m_server, m_clock);
+// Texts that would name the Mac say "this computer" on Linux.
+TEST(ClaudeUsageClientErrorTest, NoTextNamesTheMac) {
+    for (int code = 0; code <= static_cast<int>(Code::invalidResponse); ++code) {
+        const QString text = ClaudeUsageClientError(static_cast<Code>(code)).localizedDescription();
+        EXPECT_FALSE(text.isEmpty() || text.contains(QStringLiteral("Mac"))) << text.toStdString();
+    }
 }
 
-TEST_F(ClaudeUsageClientTest, AnExpiredSessionIsRenewedByClaudeAndReadAgain) {
-    writeFile(credentials("old", -1));
+TEST_F(ClaudeUsageClientTest, ARejectedSessionIsRenewedByClaudeAndReadAgain) {
+    writeFile(credentials("old"));
+    m_server.enqueue("/api/oauth/usage", {.status = 401, .body = {}});
     m_server.enqueue("/api/oauth/usage", {.status = 200, .body = kUsageBody});
     test::StartedTask<AgentUsage> task(m_client.fetchUsage());
     ASSERT_TRUE(drive(task));
     EXPECT_EQ(task.get().windows.size(), 2u);
-    EXPECT_EQ(m_client.lastDelegatedRefreshAttempt(), kNow);
     EXPECT_TRUE(record().input().startsWith("/status\r"));
-    ASSERT_EQ(m_server.requests().size(), 1u);
-    EXPECT_EQ(m_server.requests()[0].header("Authorization"), "Bearer renewed");
-}
-
-TEST_F(ClaudeUsageClientTest, ARejectedTokenGetsOneRenewalAndOneRetryAtMostOncePerMinute) {
-    writeFile(credentials("old"));
-    for (int i = 0; i < 3; ++i) {
-        m_server.enqueue("/api/oauth/usage", {.status = 401, .body = {}});
-    }
-    test::StartedTask<AgentUsage> first(m_client.fetchUsage());
-    ASSERT_TRUE(drive(first));
-    EXPECT_EQ(errorOf([&] { first.get(); }), Code::unauthorized);
     ASSERT_EQ(m_server.requests().size(), 2u);
     EXPECT_EQ(m_server.requests()[1].header("Authorization"), "Bearer renewed");
-    const Timestamp firstAttempt = *m_client.lastDelegatedRefreshAttempt();
-
-    // Within the minute the rejection ends as an expired session, and nothing is started.
-    QFile::remove(recordPath());
-    m_clock.setNow(firstAttempt + 59.0);
-    EXPECT_EQ(errorOf(m_client.fetchUsage()), Code::expiredCredentials);
-    EXPECT_EQ(m_server.requests().size(), 3u);
-    EXPECT_FALSE(record().has("pid"));
-    EXPECT_EQ(m_client.lastDelegatedRefreshAttempt(), firstAttempt);
-
-    m_clock.setNow(firstAttempt + 60.0);
-    writeFile(credentials("old"));
-    m_server.enqueue("/api/oauth/usage", {.status = 401, .body = {}});
-    m_server.enqueue("/api/oauth/usage", {.status = 200, .body = kUsageBody});
-    test::StartedTask<AgentUsage> later(m_client.fetchUsage());
-    ASSERT_TRUE(drive(later));
-    EXPECT_EQ(later.get().windows.size(), 2u);
-    EXPECT_TRUE(record().has("pid"));
 }
 
-TEST_F(ClaudeUsageClientTest, WithoutAClaudeProgramTheRenewalFailsButStillCounts) {
+// An attempt counts from its start even when no claude program is found.
+TEST_F(ClaudeUsageClientTest, AnExpiredSessionIsRenewedAtMostOncePerMinute) {
     ClaudeCLIProbe probe(m_clock, probeEnvironment(false));
     ClaudeUsageClient client(m_clock, m_http, m_keychain, probe, m_server.origin(), m_home.path());
-    writeFile(credentials("old"));
-    m_server.enqueue("/api/oauth/usage", {.status = 401, .body = {}});
-    EXPECT_EQ(errorOf(client.fetchUsage()), Code::expiredCredentials);
-    EXPECT_EQ(client.lastDelegatedRefreshAttempt(), kNow);
-    EXPECT_EQ(m_server.requests().size(), 1u);
-}
-
-// The real Secret Service, with the item stored the way Claude Code's helpers store it.
-TEST_F(ClaudeUsageClientTest, FindsClaudeCodesItemInTheSecretService) {
-    SecretServiceStore store;
-    if (test::secretServiceMissing(store)) {
-        GTEST_SKIP() << "no Secret Service on this session bus";
+    writeFile(credentials("old", -1));
+    for (const double later : {0.0, 59.0, 60.0}) {
+        m_clock.setNow(kNow + later);
+        EXPECT_EQ(errorOf(client.fetchUsage()), Code::expiredCredentials);
+        EXPECT_EQ(client.lastDelegatedRefreshAttempt(), kNow + (later < 60.0 ? 0.0 : 60.0));
     }
-    ASSERT_TRUE(test::storeWithSecretTool(QStringLiteral("Claude Code-credentials"),
-                                          QStringLiteral("user"),
-                                          credentials("from-keychain", 3600)));
-    ClaudeUsageClient client(m_clock, m_http, store, m_probe, m_server.origin(), m_home.path());
-    EXPECT_EQ(test::runTask(client.loadCredentials()).accessToken, "from-keychain");
+    EXPECT_TRUE(m_server.requests().empty());
 }
