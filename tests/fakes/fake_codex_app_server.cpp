@@ -1,19 +1,13 @@
-// A scriptable stand-in for `codex app-server --stdio`, for driving the session over real pipes.
-// The script is the file named by FAKE_CODEX_SCRIPT, one command per line:
-//   expect METHOD      read a line; it must be a JSON object with this "method" (else exit 3; end
-//                      of input: exit 4). Its "id", if any, becomes $ID.
-//   send TEXT          write TEXT and a line feed in one write; $ID is the last id read, $NL a
-//                      line feed, $CR a carriage return
-//   pad-line BYTES     a notification of an unknown method, exactly BYTES long, and a line feed
-//   notify-timed COUNT MICROS
-//                      COUNT rate-limit notifications MICROS apart, each with its primary
-//                      "resetsAt" the monotonic clock at writing in nanoseconds (for benchmarks)
-//   ignore-sigterm     from now on ignore the terminate request
-//   close-stdout       close standard output and keep running
-//   exit CODE          exit at once
-//   hang               never exit on its own
-// After the last command it reads stdin until it ends, then exits 0, as the real program does.
-// Every line received is appended to FAKE_CODEX_LOG when set.
+// A scriptable stand-in for `codex app-server --stdio`. FAKE_CODEX_SCRIPT names its script, one
+// command per line; every line it reads is appended to FAKE_CODEX_LOG when set.
+//   expect METHOD    read a line; it must be a JSON object with this "method" (else exit 3; end
+//                    of input: exit 4). Its "id", if any, becomes $ID.
+//   send TEXT        write TEXT and a line feed in one write; $ID: the last id, $NL: LF, $CR: CR
+//   pad-line BYTES   a notification of an unknown method, exactly BYTES long, and a line feed
+//   notify-timed COUNT MICROS   COUNT rate-limit notifications MICROS apart, their "resetsAt"
+//                    the monotonic clock at writing in nanoseconds (for latency benchmarks)
+//   ignore-sigterm | close-stdout | exit CODE | hang (never exit on its own)
+// After the last command it reads stdin until it ends and exits 0, as the real program does.
 #include <signal.h>
 #include <time.h>
 #include <unistd.h>

@@ -95,9 +95,10 @@ TEST_F(CodexAppServerSessionTest, ChildGetsItsArgumentsFolderAndEnvironment) {
         u"bin"_s, u"codex"_s,
         "#!/bin/sh\n{ echo \"$*\"; pwd; echo \"$RUST_LOG $LOG_FORMAT $KEPT\"; } > \"$REPORT\"\n");
     QProcessEnvironment environment;
-    environment.insert(u"REPORT"_s, report);
-    environment.insert(u"KEPT"_s, u"kept"_s);
-    environment.insert(u"RUST_LOG"_s, u"trace"_s);
+    for (const auto& [name, value] :
+         {std::pair{u"REPORT"_s, report}, {u"KEPT"_s, u"kept"_s}, {u"RUST_LOG"_s, u"trace"_s}}) {
+        environment.insert(name, value);
+    }
     ManualClock clock;
     auto session = CodexAppServerSession::create({program, folder.path(), environment}, clock);
     test::runTask(session->start());
