@@ -1,20 +1,13 @@
-// A scriptable stand-in for `codex app-server --stdio`, for driving the session over real pipes.
-//
-// The script is the file named by FAKE_CODEX_SCRIPT, one command per line:
-//   expect METHOD     read a line from stdin; it must be a JSON object with this "method" (else
-//                     exit 3; end of input: exit 4). Its "id", if any, becomes $ID.
-//   send TEXT         write TEXT and a line feed in one write; $ID is the last id read, $NL a
-//                     line feed, $CR a carriage return
-//   pad-line BYTES    a notification of an unknown method, exactly BYTES long, and a line feed
-//   notify-timed COUNT MICROS
-//                     COUNT rate-limit notifications MICROS apart whose primary "resetsAt" is the
-//                     monotonic clock at writing, in nanoseconds (for latency benchmarks)
-//   ignore-sigterm    from now on the terminate request is ignored
-//   close-stdout      close standard output and keep running
-//   exit CODE         exit at once
-//   hang              never exit on its own, whatever happens to stdin
-// After the last command the fake reads stdin until it ends, then exits 0, as the real program
-// does when its client goes away. Every line received is appended to FAKE_CODEX_LOG when set.
+// A scriptable stand-in for `codex app-server --stdio`. FAKE_CODEX_SCRIPT names its script, one
+// command per line; every line it reads is appended to FAKE_CODEX_LOG when set.
+//   expect METHOD    read a line; it must be a JSON object with this "method" (else exit 3; end
+//                    of input: exit 4). Its "id", if any, becomes $ID.
+//   send TEXT        write TEXT and a line feed in one write; $ID: the last id, $NL: LF, $CR: CR
+//   pad-line BYTES   a notification of an unknown method, exactly BYTES long, and a line feed
+//   notify-timed COUNT MICROS   COUNT rate-limit notifications MICROS apart, their "resetsAt"
+//                    the monotonic clock at writing in nanoseconds (for latency benchmarks)
+//   ignore-sigterm | close-stdout | exit CODE | hang (never exit on its own)
+// After the last command it reads stdin until it ends and exits 0, as the real program does.
 #include <signal.h>
 #include <time.h>
 #include <unistd.h>
@@ -22,12 +15,12 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <thread>
-#include <utility>
 
 namespace {
 
@@ -46,10 +39,10 @@ void writeAll(const std::string& bytes) {
 
 std::string substitute(std::string text) {
     for (const auto& [name, value] :
-         {std::pair<std::string, std::string>{"$ID", lastId}, {"$NL", "\n"}, {"$CR", "\r"}}) {
+         {std::pair{"$ID", lastId.c_str()}, {"$NL", "\n"}, {"$CR", "\r"}}) {
         for (auto at = text.find(name); at != std::string::npos;
-             at = text.find(name, at + value.size())) {
-            text.replace(at, name.size(), value);
+             at = text.find(name, at + std::strlen(value))) {
+            text.replace(at, 3, value);
         }
     }
     return text;
@@ -110,8 +103,7 @@ int main() {
             writeAll(substitute(argument) + "\n");
         } else if (verb == "pad-line") {
             const std::string head = R"({"method":"fake/padding","params":{"pad":")";
-            const std::size_t padding = std::stoul(argument) - head.size() - 3;
-            writeAll(head + std::string(padding, 'x') + "\"}}\n");
+            writeAll(head + std::string(std::stoul(argument) - head.size() - 3, 'x') + "\"}}\n");
         } else if (verb == "notify-timed") {
             const std::size_t at = argument.find(' ');
             notifyTimed(std::stol(argument.substr(0, at)), std::stol(argument.substr(at + 1)));

@@ -20,9 +20,8 @@
 
 namespace test {
 
-// One run of the scriptable fake `codex app-server` (tests/fakes): its script,
-// the log of what it received, and the environment that points the child at
-// them.
+// One run of the scriptable fake `codex app-server` (tests/fakes): its script, the log of the
+// lines it received, and the environment that points the child at them.
 class FakeCodex final {
 public:
     static QString program() { return QStringLiteral(FAKE_CODEX_APP_SERVER); }
@@ -44,11 +43,10 @@ public:
         return environment;
     }
 
-    // The environment entry that marks this fake's process.
+    // The environment entry that marks this fake's process, and whether all such have ended.
     QByteArray marker() const { return "FAKE_CODEX_SCRIPT=" + scriptPath().toUtf8(); }
     bool ends() const { return processesEnd(marker()); }
 
-    // The lines the fake has read so far.
     QStringList received() const {
         QFile file(logPath());
         file.open(QIODevice::ReadOnly);
@@ -71,9 +69,8 @@ inline QString writeExecutable(const QString& path, const QByteArray& text) {
     return path;
 }
 
-// A fresh private folder that the trust policy accepts, for files a test
-// expects to be trusted. The system temporary folder is open to everyone, so it
-// is made in the first of the build folder, XDG_RUNTIME_DIR and HOME that
+// A fresh private folder that the trust policy accepts. The system temporary folder is open to
+// everyone, so it is made in the first of the build folder, XDG_RUNTIME_DIR and HOME that
 // passes the same policy.
 class TrustedFolder final {
 public:
@@ -82,14 +79,11 @@ public:
                                       qEnvironmentVariable("XDG_RUNTIME_DIR"), QDir::homePath()}) {
             if (!parent.isEmpty() && TrustedCodexBinaryLocator::isTrustedFolder(parent)) {
                 m_folder.emplace(parent + QStringLiteral("/quotamind-test-XXXXXX"));
-                break;
+                return;
             }
         }
-        if (!m_folder) {
-            ADD_FAILURE() << "neither the build folder, XDG_RUNTIME_DIR nor HOME is closed to "
-                             "other users";
-            m_folder.emplace();
-        }
+        ADD_FAILURE() << "neither the build folder, XDG_RUNTIME_DIR nor HOME is closed to others";
+        m_folder.emplace();
     }
 
     QString path() const { return m_folder->path(); }
@@ -101,7 +95,7 @@ public:
         return made;
     }
 
-    // An executable file (mode 0755) `name` in folder `in`, holding `text`.
+    // An executable file `name` in folder `in`, holding `text`.
     QString executable(const QString& in, const QString& name = QStringLiteral("codex"),
                        const QByteArray& text = "#!/bin/sh\n") const {
         return writeExecutable(QDir(folder(in)).filePath(name), text);
@@ -111,23 +105,21 @@ private:
     std::optional<QTemporaryDir> m_folder;
 };
 
-// A coroutine in progress, awaited on the event loop while the test moves the
-// clock.
+// A coroutine in progress, awaited on the event loop while the test moves the clock.
 template <typename T>
 class Call final : public StartedTask<T> {
 public:
     using StartedTask<T>::StartedTask;
 
     bool finishes() { return this->waitUntilDone(); }
-    // The error code the call ended with; nothing when it ended otherwise. Takes
-    // the result.
+    // The error code the call ended with; nothing when it ended otherwise. Takes the result.
     std::optional<CodexAppServerError::Code> error() {
         try {
             finishes();
             this->get();
         } catch (const CodexAppServerError& error) {
             return error.code();
-        } catch (...) {
+        } catch (const std::exception&) {
         }
         return std::nullopt;
     }
@@ -137,13 +129,12 @@ public:
             this->get();
         } catch (const CancelledError&) {
             return true;
-        } catch (...) {
+        } catch (const std::exception&) {
         }
         return false;
     }
 };
 
-// Script pieces.
 inline const std::string kInitializeResult =
     R"({"id":1,"result":{"userAgent":"codex/0.171.0","codexHome":"/home/user/.codex"}})";
 
@@ -153,16 +144,13 @@ inline std::string handshake() {
            "\nexpect initialized\nexpect account/rateLimits/read\n";
 }
 
-inline std::string rateLimitsResult(int primaryPercent, int secondaryPercent) {
+inline std::string rateLimitsResult(int primaryPercent) {
     return R"(send {"id":$ID,"result":{"rateLimits":{"primary":{"usedPercent":)" +
            std::to_string(primaryPercent) +
-           R"(,"windowDurationMins":300,"resetsAt":1796579961},"secondary":{"usedPercent":)" +
-           std::to_string(secondaryPercent) +
-           R"(,"windowDurationMins":10080,"resetsAt":1796662761},"planType":"plus"}}})" + "\n";
+           R"(,"windowDurationMins":300,"resetsAt":1796579961}}}})" + "\n";
 }
 
 inline const std::string kReadError =
-    "send {\"error\":{\"code\":-32600,\"message\":\"authentication "
-    "required\"},\"id\":$ID}\n";
+    "send {\"error\":{\"code\":-32600,\"message\":\"authentication required\"},\"id\":$ID}\n";
 
 }  // namespace test

@@ -9,43 +9,24 @@ namespace {
 
 constexpr qsizetype kMax = LineBuffer::kMaximumMessageSize;
 
-struct LineBufferCase {
-    const char* name;
-    std::vector<QByteArray> pieces;
-    // The lines returned after each piece.
-    std::vector<std::vector<QByteArray>> expected;
-};
-
-const QByteArray kOverflow(kMax + 1, '\0');
-
-class LineBufferCases : public ::testing::TestWithParam<LineBufferCase> {};
-
-TEST_P(LineBufferCases, CutsLines) {
-    LineBuffer buffer;
-    const LineBufferCase& test = GetParam();
-    ASSERT_EQ(test.pieces.size(), test.expected.size());
-    for (std::size_t index = 0; index < test.pieces.size(); ++index) {
-        EXPECT_EQ(buffer.appendAndDrainLines(test.pieces[index]), test.expected[index])
-            << "after piece " << index;
+TEST(LineBufferTest, CutsLinesUpToTheLimit) {
+    // Each case: the pieces appended and the lines returned after each.
+    const QByteArray full(kMax, 'x');
+    const std::vector<std::pair<std::vector<QByteArray>, std::vector<std::vector<QByteArray>>>>
+        cases = {
+            // Empty lines dropped, a partial line waits, a carriage return stays.
+            {{"\n\na\nb", "c\r\nd", "\n"}, {{"a"}, {"bc\r"}, {"d"}}},
+            {{full, "\n"}, {{}, {full}}},
+            // One byte over the limit without a line feed overflows and empties the buffer.
+            {{full, "y", "z\n"}, {{}, {QByteArray(kMax + 1, '\0')}, {"z"}}},
+            {{"a\n" + full, "\n"}, {{"a"}, {full}}},
+        };
+    for (const auto& [pieces, expected] : cases) {
+        LineBuffer buffer;
+        for (std::size_t index = 0; index < pieces.size(); ++index) {
+            EXPECT_EQ(buffer.appendAndDrainLines(pieces[index]), expected[index]) << index;
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    LineBuffer, LineBufferCases,
-    ::testing::Values(LineBufferCase{"lines", {"a\nbc\n"}, {{"a", "bc"}}},
-                      LineBufferCase{"emptyLinesDropped", {"\n\na\n\n"}, {{"a"}}},
-                      LineBufferCase{
-                          "partialLineWaits", {"ab", "c\nd", "\n"}, {{}, {"abc"}, {"d"}}},
-                      LineBufferCase{"carriageReturnStays", {"{}\r\n"}, {{"{}\r"}}},
-                      LineBufferCase{"exactlyTheLimitWithoutLineFeedWaits",
-                                     {QByteArray(kMax, 'x'), "\n"},
-                                     {{}, {QByteArray(kMax, 'x')}}},
-                      LineBufferCase{"oneByteOverTheLimitOverflowsAndEmpties",
-                                     {QByteArray(kMax, 'x'), "y", "z\n"},
-                                     {{}, {kOverflow}, {"z"}}},
-                      LineBufferCase{"overTheLimitWithALineFeedIsCut",
-                                     {"a\n" + QByteArray(kMax, 'x'), "\n"},
-                                     {{"a"}, {QByteArray(kMax, 'x')}}}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
