@@ -4,6 +4,7 @@
 
 #include <QNetworkAccessManager>
 
+#include "core/deployment.h"
 #include "fake_http_server.h"
 #include "support/manual_clock.h"
 #include "support/run_task.h"
@@ -65,11 +66,16 @@ TEST_F(HttpClientTest, FailsOnOversizedBodiesRefusedConnectionsAndClearTextOrigi
     EXPECT_EQ(test::errorOf<NetworkError>(m_client.send(refused, {})).code(),
               NetworkError::Code::transport);
 
-    // Plain http to a host off this computer is refused before anything is sent.
+    // Plain http to a host off this computer: refused, not sent there nor to the default.
+    qputenv("QUOTAMIND_TEST_ORIGIN", "http://example.com");
     HttpRequest unsafe;
-    unsafe.url = QUrl(QStringLiteral("http://example.com/any"));
+    unsafe.url =
+        deployment::join(deployment::origin("QUOTAMIND_TEST_ORIGIN", m_server.origin().toString()),
+                         QStringLiteral("any"));
+    qunsetenv("QUOTAMIND_TEST_ORIGIN");
     EXPECT_EQ(test::errorOf<NetworkError>(m_client.send(unsafe, {})).code(),
               NetworkError::Code::refusedOrigin);
+    EXPECT_EQ(m_server.requests().size(), 2u) << "sent to the default origin";
 }
 
 TEST_F(HttpClientTest, CredentialsFollowNoRedirectToAnotherOrigin) {
