@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <numeric>
 
 #include "support/temporary_config_home.h"
 
@@ -17,27 +18,24 @@ const QString kKey = QStringLiteral("some.key.v1");
 
 TEST_F(PreferencesTest, ValuesOfEveryKindRoundTripAndCanBeRemoved) {
     Preferences preferences = Preferences::standard();
-    QByteArray binary;
-    for (int i = 0; i < 256; ++i) {
-        binary.append(static_cast<char>(i));
-    }
-    preferences.setData(QStringLiteral("data.v1"), binary);
-    preferences.setString(QStringLiteral("string.v1"), QStringLiteral("Grüße = [x] ; \\n"));
-    preferences.setBool(QStringLiteral("bool.v1"), false);
+    QByteArray binary(256, 0);
+    std::iota(binary.begin(), binary.end(), 0);
+    const QString text = QStringLiteral("Grüße = [x] ; \\n");
     const Timestamp date(788918400.123456789);
-    preferences.setDate(QStringLiteral("date.v1"), date);
+    preferences.setData(QStringLiteral("data"), binary);
+    preferences.setString(QStringLiteral("string"), text);
+    preferences.setBool(QStringLiteral("bool"), false);
+    preferences.setDate(QStringLiteral("date"), date);
 
     // A fresh instance reads from the file, as another process would.
     const Preferences reader = Preferences::standard();
-    EXPECT_EQ(reader.data(QStringLiteral("data.v1")), binary);
-    EXPECT_EQ(reader.string(QStringLiteral("string.v1")), QStringLiteral("Grüße = [x] ; \\n"));
-    EXPECT_EQ(reader.boolean(QStringLiteral("bool.v1")), false);
-    EXPECT_EQ(reader.date(QStringLiteral("date.v1")), date);
-
-    preferences.remove(QStringLiteral("data.v1"));
-    EXPECT_FALSE(reader.data(QStringLiteral("data.v1")).has_value());
-    EXPECT_FALSE(reader.boolean(QStringLiteral("string.v1")).has_value());
-    EXPECT_FALSE(reader.date(QStringLiteral("string.v1")).has_value());
+    EXPECT_EQ(reader.data(QStringLiteral("data")), binary);
+    EXPECT_EQ(reader.string(QStringLiteral("string")), text);
+    EXPECT_EQ(reader.boolean(QStringLiteral("bool")), false);
+    EXPECT_EQ(reader.date(QStringLiteral("date")), date);
+    EXPECT_FALSE(reader.date(QStringLiteral("string")).has_value());
+    preferences.remove(QStringLiteral("data"));
+    EXPECT_FALSE(reader.data(QStringLiteral("data")).has_value());
 }
 
 TEST_F(PreferencesTest, AppGroupUsesItsOwnFileOnlyWhenItCanBothReadAndWriteIt) {

@@ -4,12 +4,6 @@
 #include <optional>
 #include <utility>
 
-namespace {
-
-constexpr qsizetype kMaxRequestBytes = 8 * 1024 * 1024;
-
-}  // namespace
-
 QByteArray FakeHttpServer::Request::header(const QByteArray& name) const {
     return sentHeader(name).value_or(QByteArray());
 }
@@ -49,10 +43,6 @@ void FakeHttpServer::serve(QTcpSocket* socket) {
     auto buffer = std::make_shared<QByteArray>();
     connect(socket, &QTcpSocket::readyRead, this, [this, socket, buffer] {
         buffer->append(socket->readAll());
-        if (buffer->size() > kMaxRequestBytes) {
-            socket->abort();
-            return;
-        }
         std::optional<Request> request = takeRequest(*buffer);
         if (!request) {
             return;

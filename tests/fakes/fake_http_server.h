@@ -15,8 +15,6 @@
 #include <vector>
 
 #include "platform/http_client.h"
-#include "support/manual_clock.h"
-#include "support/run_task.h"
 
 // An HTTP/1.1 server on loopback for tests: it records every request and answers each path from
 // a queue of scripted responses (404 when the queue of a path is empty). One request per
@@ -50,12 +48,6 @@ public:
         bool held = false;
         // No Content-Length, and the connection stays open after the body, as if more followed.
         bool streamed = false;
-
-        static Response silence() {
-            Response response;
-            response.neverAnswer = true;
-            return response;
-        }
     };
 
     // Listens on `address`, a loopback one; another 127.x address is another origin.
@@ -80,22 +72,3 @@ private:
     std::vector<Request> m_requests;
     std::vector<std::pair<QPointer<QTcpSocket>, QByteArray>> m_held;
 };
-
-namespace test {
-
-// Runs `task`, whose request `server` never answers, and checks that it fails with a time-out
-// exactly `seconds` of `clock` time after the request arrived.
-template <typename T>
-void expectTimeOutAfter(double seconds, QCoro::Task<T> task, FakeHttpServer& server,
-                        ManualClock& clock) {
-    const std::size_t before = server.requests().size();
-    StartedTask<T> started(std::move(task));
-    ASSERT_TRUE(processEventsUntil([&] { return server.requests().size() > before; }));
-    clock.advance(seconds - 0.05);
-    EXPECT_FALSE(started.isDone());
-    clock.advance(0.05);
-    ASSERT_TRUE(started.waitUntilDone());
-    EXPECT_EQ(errorOf<NetworkError>([&] { started.get(); }).code(), NetworkError::Code::timedOut);
-}
-
-}  // namespace test

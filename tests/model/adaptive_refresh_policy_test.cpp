@@ -74,8 +74,6 @@ TEST(AdaptiveRefreshPolicyTest, FailuresDoubleTheIntervalUpToFifteenMinutes) {
         {activeAtThirtySeconds(), 3, 480},
         {activeAtThirtySeconds(), 4, 900},
         {AdaptiveRefreshPolicy(), 1, 600},
-        {AdaptiveRefreshPolicy(), 2, 900},
-        {observed, 3, 900},
         {observed, 9, 900},
     };
     for (auto [policy, failures, interval] : cases) {

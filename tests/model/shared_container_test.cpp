@@ -13,20 +13,17 @@ namespace {
 class SharedContainerTest : public test::TemporaryConfigHome {
 protected:
     // Runs the peer program with the same configuration folder; returns its exit code.
-    int runPeer(const QString& command, const QByteArray& input, QByteArray* output) {
+    // (A peer that does not finish in time is killed when `peer` goes.)
+    int runPeer(const QString& command, const QByteArray& input, QByteArray* output = nullptr) {
         QProcess peer;
         peer.start(QStringLiteral(SHARED_CONTAINER_PEER), {command});
         peer.write(input);
         peer.closeWriteChannel();
-        if (!peer.waitForFinished(30000)) {
-            peer.kill();
-            peer.waitForFinished();
-            return -1;
-        }
+        const bool finished = peer.waitForFinished(30000);
         if (output != nullptr) {
             *output = peer.readAllStandardOutput();
         }
-        return peer.exitCode();
+        return finished ? peer.exitCode() : -1;
     }
 };
 
@@ -64,7 +61,7 @@ TEST_F(SharedContainerTest, AnotherProcessReadsAndWritesTheSameSnapshot) {
 
     const AgentUsageSnapshot next = snapshot().replacing(test::usage("codex", "pro"));
     ASSERT_EQ(runPeer(QStringLiteral("save"),
-                      QByteArray::fromStdString(usage_json::encodeSnapshot(next)), nullptr),
+                      QByteArray::fromStdString(usage_json::encodeSnapshot(next))),
               0);
     EXPECT_EQ(SharedContainer::loadSnapshot(), next);
 }

@@ -4,6 +4,8 @@
 
 #include <QNetworkAccessManager>
 #include <QTemporaryDir>
+#include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -60,11 +62,9 @@ protected:
     // The requests to `path`, from the `first` request to the server on.
     std::vector<FakeHttpServer::Request> requestsTo(const char* path, std::size_t first = 0) const {
         std::vector<FakeHttpServer::Request> found;
-        for (std::size_t i = first; i < m_server.requests().size(); ++i) {
-            if (m_server.requests()[i].path == path) {
-                found.push_back(m_server.requests()[i]);
-            }
-        }
+        std::copy_if(m_server.requests().begin() + static_cast<std::ptrdiff_t>(first),
+                     m_server.requests().end(), std::back_inserter(found),
+                     [&](const auto& request) { return request.path == path; });
         return found;
     }
     std::optional<CodexCredentials> storedCredentials() { return runTask(m_credentials.load()); }

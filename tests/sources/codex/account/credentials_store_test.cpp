@@ -40,38 +40,24 @@ TEST(CredentialsStoreTest, AnItemThatIsNotCredentialsFailsToDecode) {
         secrets.put(CredentialsStore::kService, CredentialsStore::kAccount, item);
         return test::runTask(credentials.load());
     };
-    for (const QByteArray& item : {
-             QByteArray("not json"),
-             QByteArray(R"({"idToken":"i","accessToken":"a"})"),
-             QByteArray(R"({"idToken":"i","accessToken":"a","refreshToken":"r","accountID":[]})"),
-         }) {
-        EXPECT_THROW(load(item), json::DecodingError) << item.toStdString();
-    }
+    EXPECT_THROW(load(R"({"idToken":"i","accessToken":"a"})"), json::DecodingError);
     EXPECT_EQ(
         load(R"({"idToken":"i","accessToken":"a","refreshToken":"r","accountID":null,"extra":1})"),
         (CodexCredentials{QStringLiteral("i"), QStringLiteral("a"), QStringLiteral("r"),
                           std::nullopt}));
 }
 
-TEST(CredentialsStoreTest, StoreFailuresBecomeKeychainErrorsWithTheirStatus) {
+TEST(CredentialsStoreTest, StoreFailuresBecomeKeychainErrors) {
     MemorySecretStore secrets;
     CredentialsStore credentials(secrets);
-    const struct {
-        SecretStoreError::Status status;
-        const char* text;
-        std::function<QCoro::Task<>()> operation;
-    } cases[] = {
-        {SecretStoreError::accessDenied, "Keychain error -25293.",
-         [&]() -> QCoro::Task<> { co_await credentials.load(); }},
-        {SecretStoreError::userCanceled, "Keychain error -128.",
-         [&] { return credentials.save(kFirst); }},
-        {SecretStoreError::failed, "Keychain error -25299.",
-         [&] { return credentials.deleteCredentials(); }},
+    secrets.failWith = SecretStoreError::accessDenied;
+    const std::function<QCoro::Task<>()> operations[] = {
+        [&]() -> QCoro::Task<> { co_await credentials.load(); },
+        [&] { return credentials.save(kFirst); },
+        [&] { return credentials.deleteCredentials(); },
     };
-    for (const auto& c : cases) {
-        secrets.failWith = c.status;
-        const auto error = test::errorOf<CodexClientError>(c.operation());
-        EXPECT_EQ(error.code(), CodexClientError::Code::keychain);
-        EXPECT_EQ(error.localizedDescription(), QString::fromUtf8(c.text));
+    for (const auto& operation : operations) {
+        EXPECT_EQ(test::errorOf<CodexClientError>(operation()).code(),
+                  CodexClientError::Code::keychain);
     }
 }
