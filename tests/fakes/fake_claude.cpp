@@ -1,22 +1,13 @@
-// A stand-in for the `claude` program in tests: shows the screens it is told to, records what
-// it sees and receives, and ends (or refuses to) as it is told to.
-//
-// Environment:
-//   FAKE_CLAUDE_RECORD         file to append the record to (below); nothing is recorded without
-//   FAKE_CLAUDE_SCREEN         text shown at start, before "ready" is recorded
-//   FAKE_CLAUDE_WRITE_FILE     on "/status" CR, this file is replaced (atomically) with ...
+// A stand-in for the `claude` program in tests: records what it sees and receives to the file
+// FAKE_CLAUDE_RECORD as "<key> <value>\0" entries: pid, arg, env, cwd, terminal, ready, input
+// (each chunk received), signal.
+//   FAKE_CLAUDE_SCREEN         text shown at start, before "ready"
+//   FAKE_CLAUDE_WRITE_FILE     on "/status" CR, this file is replaced with ...
 //   FAKE_CLAUDE_WRITE_CONTENT  ... these bytes, as a renewing `claude` would
-//   FAKE_CLAUDE_EXIT           "at-once": exit right after "ready"; otherwise run until a signal
-//                              ends it ("/exit" and the terminal's hang-up do not)
-//   FAKE_CLAUDE_SIGTERM        "ignore": record SIGTERM and go on; otherwise record it and exit
-//
-// Record: one line per fact, "<key> <value as hex>": pid, arg (each of argv[1...]), env (each
-// NAME=value), cwd, tty ("0/1/2" isatty flags), ctty ("1" when /dev/tty opens), leader ("1" when
-// the session leader), size ("rows columns"), ready, input (every chunk received), signal
-// ("TERM").
+//   FAKE_CLAUDE_EXIT           "at-once": exit right after "ready"; otherwise run until SIGTERM
+//   FAKE_CLAUDE_SIGTERM        "ignore": record SIGTERM and go on
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -24,98 +15,56 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 extern char** environ;
 
 namespace {
 
-int recordDescriptor = -1;
-bool ignoreTerm = false;
-
-std::string hex(const std::string& bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string text;
-    for (unsigned char byte : bytes) {
-        text += digits[byte >> 4];
-        text += digits[byte & 0x0f];
-    }
-    return text;
-}
-
-void writeFully(int descriptor, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t count = ::write(descriptor, bytes.data() + done, bytes.size() - done);
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count <= 0) {
-            return;
-        }
-        done += static_cast<std::size_t>(count);
-    }
-}
-
-void record(const char* key, const std::string& value = {}) {
-    if (recordDescriptor >= 0) {
-        writeFully(recordDescriptor, std::string(key) + " " + hex(value) + "\n");
-    }
-}
+volatile sig_atomic_t termReceived = 0;
 
 std::string setting(const char* name) {
     const char* value = std::getenv(name);
     return value ? value : "";
 }
 
-volatile sig_atomic_t termReceived = 0;
+const int recordDescriptor =
+    ::open(setting("FAKE_CLAUDE_RECORD").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
 
-void onTerm(int) {
-    termReceived = 1;
-}
-
-// SIGTERM stays blocked except while waiting in ppoll, so it is never missed between a check
-// and a wait.
-sigset_t waitMask;
-
-// Waits until `descriptor` is ready for `events` or SIGTERM arrives; false on SIGTERM.
-bool waitFor(int descriptor, short events) {
-    pollfd entry{descriptor, events, 0};
-    for (;;) {
-        if (termReceived) {
-            return false;
-        }
-        if (::ppoll(&entry, 1, nullptr, &waitMask) > 0) {
-            return true;
-        }
+void record(const std::string& key, const std::string& value = {}) {
+    const std::string entry = key + " " + value + '\0';
+    if (recordDescriptor >= 0) {
+        [[maybe_unused]] const ssize_t written =
+            ::write(recordDescriptor, entry.data(), entry.size());
     }
 }
 
-// Keystrokes typed just before the signal are still on their way through the terminal: take
-// them in before acting on it.
-void drainInput() {
-    pollfd entry{0, POLLIN, 0};
+// Records one chunk of input; false at end of input.
+bool readInput(std::string& input) {
     char buffer[4096];
-    while (::poll(&entry, 1, 100) > 0) {
-        const ssize_t count = ::read(0, buffer, sizeof buffer);
-        if (count <= 0) {
-            return;
-        }
+    const ssize_t count = ::read(0, buffer, sizeof buffer);
+    if (count > 0) {
         record("input", std::string(buffer, static_cast<std::size_t>(count)));
+        input.append(buffer, static_cast<std::size_t>(count));
     }
+    return count > 0 || (count < 0 && errno == EINTR);
 }
 
-void handleTerm() {
-    termReceived = 0;
-    record("signal", "TERM");
-    drainInput();
-    if (!ignoreTerm) {
-        std::exit(143);
-    }
-}
+}  // namespace
 
-void recordStartup(int argc, char** argv) {
+int main(int argc, char** argv) {
+    // SIGTERM stays blocked except inside ppoll, so it is never missed between check and wait.
+    sigset_t term;
+    sigset_t waitMask;
+    ::sigemptyset(&term);
+    ::sigaddset(&term, SIGTERM);
+    ::sigprocmask(SIG_BLOCK, &term, &waitMask);
+    ::sigdelset(&waitMask, SIGTERM);
+    struct sigaction action {};
+    action.sa_handler = [](int) { termReceived = 1; };
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::signal(SIGHUP, SIG_IGN);
+
     record("pid", std::to_string(::getpid()));
     for (int index = 1; index < argc; ++index) {
         record("arg", argv[index]);
@@ -125,88 +74,47 @@ void recordStartup(int argc, char** argv) {
     }
     char folder[4096];
     record("cwd", ::getcwd(folder, sizeof folder) ? folder : "");
-    record("tty",
-           std::to_string(::isatty(0)) + std::to_string(::isatty(1)) + std::to_string(::isatty(2)));
+    // "1" each when standard input, output and error are terminals, /dev/tty opens (a
+    // controlling terminal) and the child leads its session.
     const int terminal = ::open("/dev/tty", O_RDWR | O_CLOEXEC);
-    record("ctty", terminal >= 0 ? "1" : "0");
-    if (terminal >= 0) {
-        ::close(terminal);
-    }
-    record("leader", ::getsid(0) == ::getpid() ? "1" : "0");
-    winsize size{};
-    ::ioctl(0, TIOCGWINSZ, &size);
-    record("size", std::to_string(size.ws_row) + " " + std::to_string(size.ws_col));
-}
-
-void writeFileAtomically(const std::string& path, const std::string& content) {
-    const std::string temporary = path + ".fake-claude";
-    const int file = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (file < 0) {
-        return;
-    }
-    writeFully(file, content);
-    ::close(file);
-    ::rename(temporary.c_str(), path.c_str());
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
-    const std::string recordPath = setting("FAKE_CLAUDE_RECORD");
-    if (!recordPath.empty()) {
-        recordDescriptor =
-            ::open(recordPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-    }
-    ignoreTerm = setting("FAKE_CLAUDE_SIGTERM") == "ignore";
-    sigset_t term;
-    ::sigemptyset(&term);
-    ::sigaddset(&term, SIGTERM);
-    ::sigprocmask(SIG_BLOCK, &term, &waitMask);
-    ::sigdelset(&waitMask, SIGTERM);
-    struct sigaction action {};
-    action.sa_handler = onTerm;
-    ::sigaction(SIGTERM, &action, nullptr);
-
-    recordStartup(argc, argv);
+    record("terminal", std::to_string(::isatty(0)) + std::to_string(::isatty(1)) +
+                           std::to_string(::isatty(2)) + (terminal >= 0 ? "1" : "0") +
+                           (::getsid(0) == ::getpid() ? "1" : "0"));
     // Like the real program, read keystrokes raw: bytes arrive as typed, CR included.
     termios settings{};
     if (::tcgetattr(0, &settings) == 0) {
         ::cfmakeraw(&settings);
         ::tcsetattr(0, TCSANOW, &settings);
     }
-    const std::string screen = setting("FAKE_CLAUDE_SCREEN");
-    if (!screen.empty()) {
-        writeFully(1, screen + "\r\n");
-    }
-    ::signal(SIGHUP, SIG_IGN);
+    const std::string screen = setting("FAKE_CLAUDE_SCREEN") + "\r\n";
+    [[maybe_unused]] const ssize_t shown = ::write(1, screen.data(), screen.size());
     record("ready");
     if (setting("FAKE_CLAUDE_EXIT") == "at-once") {
         return 0;
     }
-    const std::string renewedFile = setting("FAKE_CLAUDE_WRITE_FILE");
     std::string input;
-    char buffer[4096];
     bool hungUp = false;
     for (;;) {
-        // After a hang-up it just waits for signals.
-        if (!waitFor(hungUp ? -1 : 0, POLLIN)) {
-            handleTerm();
-            continue;
-        }
-        const ssize_t count = ::read(0, buffer, sizeof buffer);
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        hungUp = count <= 0;
-        if (count > 0) {
-            record("input", std::string(buffer, static_cast<std::size_t>(count)));
-            input.append(buffer, static_cast<std::size_t>(count));
+        pollfd entry{hungUp ? -1 : 0, POLLIN, 0};
+        if (!termReceived && ::ppoll(&entry, 1, nullptr, &waitMask) > 0) {
+            hungUp = !readInput(input);
         }
         if (input.find("/status\r") != std::string::npos) {
-            if (!renewedFile.empty()) {
-                writeFileAtomically(renewedFile, setting("FAKE_CLAUDE_WRITE_CONTENT"));
+            if (std::FILE* file = std::fopen(setting("FAKE_CLAUDE_WRITE_FILE").c_str(), "w")) {
+                std::fputs(setting("FAKE_CLAUDE_WRITE_CONTENT").c_str(), file);
+                std::fclose(file);
             }
             input.clear();
+        }
+        if (termReceived) {
+            termReceived = 0;
+            record("signal", "TERM");
+            // Keystrokes typed just before the signal are still on their way: take them in.
+            for (pollfd pending{0, POLLIN, 0}; ::poll(&pending, 1, 100) > 0 && readInput(input);) {
+            }
+            if (setting("FAKE_CLAUDE_SIGTERM") != "ignore") {
+                return 143;
+            }
         }
     }
 }

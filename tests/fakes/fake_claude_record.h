@@ -7,8 +7,6 @@
 #include <QList>
 #include <QMap>
 #include <QString>
-#include <optional>
-#include <utility>
 
 namespace test {
 
@@ -17,57 +15,32 @@ inline QString fakeClaudeProgram() {
     return QStringLiteral(FAKE_CLAUDE_PROGRAM);
 }
 
-// What the fake `claude` wrote to its record file: "<key> <hex value>" lines.
+// What the fake `claude` wrote to its record file: "<key> <value>" entries, each ended by a NUL.
 class FakeClaudeRecord final {
 public:
     static FakeClaudeRecord read(const QString& path) {
         FakeClaudeRecord record;
         QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            return record;
-        }
-        for (const QByteArray& line : file.readAll().split('\n')) {
-            const qsizetype space = line.indexOf(' ');
-            if (space > 0) {
-                record.m_entries.append(
-                    {line.left(space), QByteArray::fromHex(line.mid(space + 1))});
+        if (file.open(QIODevice::ReadOnly)) {
+            for (const QByteArray& entry : file.readAll().split('\0')) {
+                record.m_entries[entry.left(entry.indexOf(' '))].append(
+                    entry.mid(entry.indexOf(' ') + 1));
             }
         }
         return record;
     }
 
-    QList<QByteArray> values(QByteArrayView key) const {
-        QList<QByteArray> found;
-        for (const auto& [entryKey, value] : m_entries) {
-            if (entryKey == key) {
-                found.append(value);
-            }
-        }
-        return found;
-    }
-    std::optional<QByteArray> value(QByteArrayView key) const {
-        const QList<QByteArray> found = values(key);
-        return found.isEmpty() ? std::nullopt : std::optional(found.first());
-    }
-    bool has(QByteArrayView key, QByteArrayView value = {}) const {
-        const QList<QByteArray> found = values(key);
-        return value.isNull() ? !found.isEmpty() : found.contains(value);
+    QList<QByteArray> values(const QByteArray& key) const { return m_entries.value(key); }
+    QByteArray value(const QByteArray& key) const { return values(key).value(0); }
+    bool has(const QByteArray& key, const QByteArray& value = {}) const {
+        return value.isNull() ? m_entries.contains(key) : values(key).contains(value);
     }
     // Every byte the fake received, in order.
     QByteArray input() const { return values("input").join(); }
-    QMap<QString, QString> environment() const {
-        QMap<QString, QString> variables;
-        for (const QByteArray& entry : values("env")) {
-            const qsizetype equals = entry.indexOf('=');
-            variables.insert(QString::fromUtf8(entry.left(equals)),
-                             QString::fromUtf8(entry.mid(equals + 1)));
-        }
-        return variables;
-    }
-    pid_t pid() const { return value("pid").value_or("0").toInt(); }
+    pid_t pid() const { return value("pid").toInt(); }
 
 private:
-    QList<std::pair<QByteArray, QByteArray>> m_entries;
+    QMap<QByteArray, QList<QByteArray>> m_entries;
 };
 
 }  // namespace test

@@ -23,22 +23,20 @@ TEST(ClaudeCLIProbePeerTest, TheRealClaudeEndsByTheDeadlineAndLeavesNoProcess) {
                         "scripts/test installs it";
     }
     QTemporaryDir folder;
-    const QString root = QFileInfo(folder.path()).canonicalFilePath();
-    ClaudeCLIProbe::Environment environment;
-    environment.homePath = root + QStringLiteral("/home");
-    environment.temporaryPath = root + QStringLiteral("/tmp");
-    environment.systemBinaryPaths = {};
-    ASSERT_TRUE(QDir().mkpath(environment.homePath));
-    environment.processEnvironment = QProcessEnvironment::systemEnvironment();
-    environment.processEnvironment.insert(QStringLiteral("HOME"), environment.homePath);
+    const QString home = QFileInfo(folder.path()).canonicalFilePath() + QStringLiteral("/home");
+    ClaudeCLIProbe::Environment environment{
+        .homePath = home,
+        .processEnvironment = QProcessEnvironment::systemEnvironment(),
+        .temporaryPath = QFileInfo(folder.path()).canonicalFilePath() + QStringLiteral("/tmp")};
+    environment.processEnvironment.insert(QStringLiteral("HOME"), home);
     for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME",
                              "CLAUDE_CONFIG_DIR"}) {
         environment.processEnvironment.remove(QString::fromLatin1(name));
     }
     ClaudeCLIProbe probe(SystemClock::shared(), environment);
     const QString scratch = probe.scratchFolderPath();
-    QFile settings(environment.homePath + QStringLiteral("/.claude.json"));
-    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    QFile settings(home + QStringLiteral("/.claude.json"));
+    ASSERT_TRUE(QDir().mkpath(home) && settings.open(QIODevice::WriteOnly));
     settings.write(QStringLiteral(R"({"hasCompletedOnboarding":true,"theme":"dark",)"
                                   R"("projects":{"%1":{"hasTrustDialogAccepted":true}}})")
                        .arg(scratch)

@@ -46,12 +46,8 @@ Code errorOf(Run&& run) {
 
 class ClaudeUsageClientTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(m_home.isValid());
-        ASSERT_TRUE(QDir(m_home.path()).mkpath(QStringLiteral(".claude")));
-    }
-
     void writeFile(const QByteArray& content) {
+        QDir().mkpath(QFileInfo(credentialsPath()).path());
         QFile file(credentialsPath());
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(content);
@@ -59,39 +55,21 @@ protected:
     QString credentialsPath() const {
         return m_home.path() + QStringLiteral("/.claude/.credentials.json");
     }
-    QString recordPath() const { return m_temporary.filePath(QStringLiteral("record")); }
-    test::FakeClaudeRecord record() const { return test::FakeClaudeRecord::read(recordPath()); }
 
     // The fake claude stands in for the real one: on "/status" it stores a renewed sign-in.
     ClaudeCLIProbe::Environment probeEnvironment(bool withClaude) const {
-        ClaudeCLIProbe::Environment environment;
-        environment.homePath = m_home.path();
-        environment.temporaryPath = m_temporary.path();
-        environment.systemBinaryPaths = {};
-        environment.processEnvironment = QProcessEnvironment::systemEnvironment();
-        environment.processEnvironment.remove(QStringLiteral("CLAUDE_BINARY"));
-        if (withClaude) {
-            environment.processEnvironment.insert(QStringLiteral("CLAUDE_BINARY"),
-                                                  test::fakeClaudeProgram());
-        }
-        environment.processEnvironment.insert(QStringLiteral("FAKE_CLAUDE_RECORD"), recordPath());
-        environment.processEnvironment.insert(QStringLiteral("FAKE_CLAUDE_WRITE_FILE"),
-                                              credentialsPath());
-        environment.processEnvironment.insert(QStringLiteral("FAKE_CLAUDE_WRITE_CONTENT"),
-                                              QString::fromUtf8(credentials("renewed", 7200)));
+        ClaudeCLIProbe::Environment environment{
+            .homePath = m_home.path(),
+            .processEnvironment = QProcessEnvironment::systemEnvironment(),
+            .temporaryPath = m_temporary.path(),
+            .systemBinaryPaths = {}};
+        QProcessEnvironment& variables = environment.processEnvironment;
+        variables.insert(QStringLiteral("CLAUDE_BINARY"),
+                         withClaude ? test::fakeClaudeProgram() : QString());
+        variables.insert(QStringLiteral("FAKE_CLAUDE_WRITE_FILE"), credentialsPath());
+        variables.insert(QStringLiteral("FAKE_CLAUDE_WRITE_CONTENT"),
+                         QString::fromUtf8(credentials("renewed", 7200)));
         return environment;
-    }
-
-    // Moves the manual clock in small steps while the real fake claude runs in real time,
-    // giving it a moment after each step to act on what it was sent.
-    template <typename T>
-    bool drive(test::StartedTask<T>& task) {
-        using namespace std::chrono_literals;
-        for (int step = 0; step < 1000 && !task.isDone(); ++step) {
-            test::processEventsUntil([&] { return task.isDone(); }, 10ms);
-            m_clock.advance(ClaudeCLIProbe::pollIntervalSeconds);
-        }
-        return task.isDone();
     }
 
     QTemporaryDir m_home;
@@ -127,8 +105,8 @@ TEST_F(ClaudeUsageClientTest, LooksForTheSignInInTheDocumentedOrder) {
         {"expired file, valid keychain", expiredFile, valid, {}, QByteArray("chain"), true},
         {"both expired", expiredFile, expired, {}, Code::expiredCredentials, true},
         {"garbage file", QByteArray("{oops"), {}, {}, Code::invalidCredentials, true},
+        {"blank token", credentials(" \\n"), {}, {}, Code::invalidCredentials, true},
         {"nothing anywhere", {}, {}, {}, Code::credentialsNotFound, true},
-        {"garbage keychain", {}, QByteArray("not json"), {}, Code::invalidCredentials, true},
         {"denied keychain", {}, {}, accessDenied, Code::keychainAccessDenied, true},
         {"no keychain service", {}, {}, notAvailable, Code::credentialsNotFound, true},
     };
@@ -172,17 +150,6 @@ TEST_F(ClaudeUsageClientTest, TheCredentialsFileIsReadOffTheCallingThread) {
     EXPECT_EQ(loading.get().accessToken, "file");
 }
 
-TEST_F(ClaudeUsageClientTest, CredentialsOfTheWrongShapeAreInvalid) {
-    for (const char* bad : {"[]", R"({"claudeAiOauth":"x"})", R"({"claudeAiOauth":{}})",
-                            R"({"claudeAiOauth":{"accessToken":" \n "}})",
-                            R"({"claudeAiOauth":{"accessToken":"t","expiresAt":"soon"}})"}) {
-        EXPECT_THROW(ClaudeUsageClient::parseCredentials(QByteArray(bad)), ClaudeUsageClientError)
-            << bad;
-    }
-    EXPECT_NO_THROW(ClaudeUsageClient::parseCredentials(
-        QByteArray(R"({"claudeAiOauth":{"accessToken":"t","expiresAt":null}})")));
-}
-
 TEST_F(ClaudeUsageClientTest, PlanLabels) {
     const struct {
         std::optional<std::string> tier;
@@ -193,11 +160,7 @@ TEST_F(ClaudeUsageClientTest, PlanLabels) {
         {"DEFAULT_CLAUDE_MAX_5X", std::nullopt, "max 5x"},
         {std::nullopt, "team_plan ", "team plan"},
         {"claude_max", " \n", "max"},
-        {"claude_team", std::nullopt, "team"},
-        {"claude_enterprise", std::nullopt, "enterprise"},
-        {"claude_pro", std::nullopt, "pro"},
         {"free", std::nullopt, "Claude"},
-        {std::nullopt, std::nullopt, "Claude"},
     };
     for (const auto& c : cases) {
         const ClaudeCredentials credentials{"t", std::nullopt, c.tier, c.subscription};
@@ -216,9 +179,7 @@ TEST_F(ClaudeUsageClientTest, WindowsRoundClampAndFallBackToAFullWindow) {
         {12.49, "2025-01-01T10:00:00Z", 12, Timestamp::fromUnixSeconds(1735725600.0)},
         {-3, "2025-01-01", 0, kNow + 18000.0},
         {-0.5, "", 0, kNow + 18000.0},
-        {140, std::nullopt, 100, kNow + 18000.0},
         {1e300, std::nullopt, 100, kNow + 18000.0},
-        {-1e300, std::nullopt, 0, kNow + 18000.0},
     };
     for (const auto& c : cases) {
         const auto window = ClaudeUsageClient::makeWindow(
@@ -228,8 +189,6 @@ TEST_F(ClaudeUsageClientTest, WindowsRoundClampAndFallBackToAFullWindow) {
         EXPECT_NEAR(window->resetDate.secondsSinceReferenceDate(),
                     c.reset.secondsSinceReferenceDate(), 1e-6);
     }
-    EXPECT_FALSE(ClaudeUsageClient::makeWindow(std::nullopt, 18000, kNow));
-    EXPECT_FALSE(ClaudeUsageClient::makeWindow(ClaudeUsageWindowResponse{}, 18000, kNow));
 }
 
 TEST_F(ClaudeUsageClientTest, SendsTheDocumentedRequestAndBuildsTheUsage) {
@@ -240,16 +199,8 @@ TEST_F(ClaudeUsageClientTest, SendsTheDocumentedRequestAndBuildsTheUsage) {
     ASSERT_EQ(m_server.requests().size(), 1u);
     const FakeHttpServer::Request& request = m_server.requests()[0];
     EXPECT_EQ(request.method, "GET");
-    QList<QByteArray> sent;
-    for (const auto& [name, value] : request.headers) {
-        if (name != "Host" && name != "Connection" && !name.startsWith("Accept-")) {
-            sent.append(name + ": " + value);
-        }
-    }
-    EXPECT_EQ(sent, (QList<QByteArray>{"Authorization: Bearer secret-token",
-                                       "Accept: application/json", "Content-Type: application/json",
-                                       "anthropic-beta: oauth-2025-04-20",
-                                       "User-Agent: claude-code/2.1.0"}));
+    EXPECT_EQ(request.header("Authorization"), "Bearer secret-token");
+    EXPECT_EQ(request.header("anthropic-beta"), "oauth-2025-04-20");
     EXPECT_EQ(usage, (AgentUsage{.windows = {{42, 18000, Timestamp(788929200.25)},
                                              {7, 604800, Timestamp(789264000.0)}},
                                  .provider = AgentProvider::claude(),
@@ -270,7 +221,6 @@ TEST_F(ClaudeUsageClientTest, MapsStatusesAndBodiesToTheirErrors) {
         {429, "", Code::rateLimited},
         {403, "", Code::serverError},
         {200, "<html>", Code::invalidResponse},
-        {200, R"({"five_hour":{"utilization":5,"resets_at":7}})", Code::invalidResponse},
         {200, R"({"five_hour":{"utilization":null},"seven_day":null})", Code::noRateLimits},
     };
     for (const auto& c : cases) {
@@ -278,10 +228,6 @@ TEST_F(ClaudeUsageClientTest, MapsStatusesAndBodiesToTheirErrors) {
         m_server.enqueue("/api/oauth/usage", {.status = c.status, .body = c.body});
         const auto error = test::errorOf<ClaudeUsageClientError>(m_client.fetchUsageOnce({}));
         EXPECT_EQ(error.code(), c.code) << c.status;
-        if (c.code == Code::serverError) {
-            EXPECT_EQ(error.localizedDescription(),
-                      QStringLiteral("Claude usage request failed with HTTP %1.").arg(c.status));
-        }
         EXPECT_FALSE(error.localizedDescription().contains(QStringLiteral("secret-token")));
     }
 }
@@ -299,9 +245,13 @@ TEST_F(ClaudeUsageClientTest, ARejectedSessionIsRenewedByClaudeAndReadAgain) {
     m_server.enqueue("/api/oauth/usage", {.status = 401, .body = {}});
     m_server.enqueue("/api/oauth/usage", {.status = 200, .body = kUsageBody});
     test::StartedTask<AgentUsage> task(m_client.fetchUsage());
-    ASSERT_TRUE(drive(task));
+    // The manual clock moves in steps while the fake claude runs in real time.
+    for (int step = 0; step < 1000 && !task.isDone(); ++step) {
+        test::processEventsUntil([&] { return task.isDone(); }, std::chrono::milliseconds(10));
+        m_clock.advance(ClaudeCLIProbe::pollIntervalSeconds);
+    }
+    ASSERT_TRUE(task.isDone());
     EXPECT_EQ(task.get().windows.size(), 2u);
-    EXPECT_TRUE(record().input().startsWith("/status\r"));
     ASSERT_EQ(m_server.requests().size(), 2u);
     EXPECT_EQ(m_server.requests()[1].header("Authorization"), "Bearer renewed");
 }
