@@ -76,6 +76,9 @@ int run(QCoreApplication& application, bool headless) {
                           "The tray icon is not available in this version yet; running "
                           "without windows. Read the limits with `quotamind status`."));
     }
+    // The main window answers this once it exists; until then the request is only noted.
+    QObject::connect(&instance, &SingleInstance::activationRequested,
+                     [] { qCInfo(lcApp) << "activation requested"; });
     UnixSignalQuit quitOnSignal;
     UsageStore& store = UsageStore::shared();
     QTimer::singleShot(0, &store, [&store] { QCoro::Task<> task = startUp(store); });
