@@ -184,9 +184,7 @@ void UsageStore::updateInlineError() {
 }
 
 void UsageStore::schedulePeriodicRefresh() {
-    m_periodicRefreshJob.start([store = QPointer<UsageStore>(this)](CancellationToken token) {
-        return periodicLoop(store, std::move(token));
-    });
+    m_periodicRefreshJob.start(&UsageStore::periodicLoop);
 }
 
 QCoro::Task<> UsageStore::periodicLoop(QPointer<UsageStore> store, CancellationToken token) {
@@ -312,9 +310,7 @@ QCoro::Task<UsageStore::CodexRead> UsageStore::fetchAgentUsage() {
 }
 
 void UsageStore::startCodexLiveUpdates() {
-    m_codexLiveUpdateJob.start([store = QPointer<UsageStore>(this)](CancellationToken token) {
-        return liveUpdateLoop(store, std::move(token));
-    });
+    m_codexLiveUpdateJob.start(&UsageStore::liveUpdateLoop);
 }
 
 QCoro::Task<> UsageStore::liveUpdateLoop(QPointer<UsageStore> store, CancellationToken token) {
@@ -384,9 +380,7 @@ void UsageStore::beginSignIn() {
     m_signInJob.cancel();
     setProviderError(AgentProvider::codex(), std::nullopt);
     updateInlineError();
-    m_signInJob.start([store = QPointer<UsageStore>(this)](CancellationToken token) {
-        return signInFlow(store, std::move(token));
-    });
+    m_signInJob.start(&UsageStore::signInFlow);
 }
 
 QCoro::Task<> UsageStore::signInFlow(QPointer<UsageStore> store, CancellationToken token) {

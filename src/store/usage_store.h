@@ -162,7 +162,7 @@ private:
     bool m_didStart = false;
     std::map<std::string, AdaptiveRefreshPolicy> m_providerRefreshPolicies;
 
-    Job m_periodicRefreshJob{this};
-    Job m_codexLiveUpdateJob{this};
-    Job m_signInJob{this};
+    Job<UsageStore> m_periodicRefreshJob{this};
+    Job<UsageStore> m_codexLiveUpdateJob{this};
+    Job<UsageStore> m_signInJob{this};
 };
