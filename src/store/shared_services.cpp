@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 
 #include "core/system_clock.h"
-#include "core/worker.h"
 #include "model/shared_container.h"
 #include "sources/claude/claude_usage_client.h"
 #include "sources/codex/codex_app_server_client.h"
@@ -20,7 +19,7 @@ QCoro::Task<> SharedCodexAppServer::monitorUsage(UpdateHandler onUpdate, Cancell
 }
 
 QCoro::Task<bool> SharedCodexAppServer::isCodexInstalled() {
-    return runOnWorker([] { return CodexAppServerClient::isCodexInstalled(); });
+    return CodexAppServerClient::shared().isCodexInstalled();
 }
 
 QCoro::Task<AgentUsage> SharedCodexAuthFile::fetchUsage(CancellationToken token) {
