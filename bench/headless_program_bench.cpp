@@ -85,7 +85,7 @@ int main(int argc, char* argv[]) {
                      "expect account/rateLimits/read\n"
                      "send {\"id\":$ID,\"result\":{\"rateLimits\":{\"primary\":{\"usedPercent\":1,"
                      "\"windowDurationMins\":300,\"resetsAt\":1}}}}\n"
-                     "sleep 3000\nnotify-timed %1 100000\n")
+                     "notify-timed %1 100000\n")
                      .arg(kNotifications)
                      .toUtf8());
     script.close();

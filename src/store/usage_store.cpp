@@ -1,5 +1,6 @@
 #include "usage_store.h"
 
+#include <QLoggingCategory>
 #include <QMetaObject>
 #include <algorithm>
 #include <limits>
@@ -9,6 +10,8 @@
 #include "model/agent_provider.h"
 #include "model/shared_container.h"
 #include "sources/codex/codex_client_error.h"
+
+Q_LOGGING_CATEGORY(lcStore, "quotamind.store", QtInfoMsg)
 
 UsageStore::UsageStore(Services services, QObject* parent)
     : QObject(parent), m_services(std::move(services)) {
@@ -346,6 +349,7 @@ QCoro::Task<> UsageStore::liveUpdateLoop(QPointer<UsageStore> store, Cancellatio
         } catch (const CancelledError&) {
             co_return;
         } catch (...) {
+            qCDebug(lcStore) << "live Codex session ended:" << describe(std::current_exception());
             // A cancelled call may also end as connectionClosed or timedOut; the sleep below
             // notices the cancellation.
             if (store && store->m_isCodexLiveConnected) {

@@ -20,7 +20,6 @@ send {"id":$ID,"result":{"userAgent":"codex"}}
 expect initialized
 expect account/rateLimits/read
 send {"id":$ID,"result":{"rateLimits":{"primary":{"usedPercent":42,"windowDurationMins":300,"resetsAt":1796579961},"planType":"plus"}}}
-sleep 200
 send {"method":"account/rateLimits/updated","params":{"rateLimits":{"primary":{"usedPercent":55,"windowDurationMins":300,"resetsAt":1796579961}}}}
 )";
 
