@@ -3,6 +3,8 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QLoggingCategory>
 #include <QTimer>
 #include <cstdio>
@@ -12,12 +14,15 @@
 #include "core/timestamp.h"
 #include "model/shared_container.h"
 #include "platform/single_instance.h"
+#include "sources/codex/codex_app_server_session.h"
 #include "store/shared_services.h"
 #include "store/usage_store.h"
 
 Q_LOGGING_CATEGORY(lcApp, "quotamind.app", QtInfoMsg)
 
 namespace {
+
+constexpr int kShutdownDrainMilliseconds = 2000;
 
 void print(FILE* stream, const QString& text) {
     const QByteArray bytes = text.toUtf8() + '\n';
@@ -85,6 +90,13 @@ int run(QCoreApplication& application, bool headless) {
     qCInfo(lcApp) << "running";
     const int status = application.exec();
     qCInfo(lcApp) << "stopping";
+    // The store goes first, which ends its loops and the sessions they hold; the children were
+    // already ended when the loop quit. A bounded moment lets the sessions finish releasing them.
+    delete &store;
+    QDeadlineTimer drain(kShutdownDrainMilliseconds);
+    while (CodexAppServerSession::liveCount() > 0 && !drain.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
     return status;
 }
 
