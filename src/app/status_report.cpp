@@ -1,0 +1,75 @@
+#include "status_report.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+#include <algorithm>
+#include <nlohmann/json.hpp>
+
+namespace {
+
+constexpr std::int64_t kWarningPercent = 25;
+constexpr std::int64_t kCriticalPercent = 10;
+
+QString agentTitle(const AgentUsage& usage) {
+    const QString name = QString::fromStdString(usage.agentName);
+    const std::optional<QString> plan = usage.displayPlanName();
+    return plan ? name + QStringLiteral(" · ") + *plan : name;
+}
+
+std::optional<std::int64_t> lowestRemaining(const AgentUsage& usage) {
+    std::optional<std::int64_t> lowest;
+    for (const UsageWindow& window : usage.windows) {
+        lowest = std::min(lowest.value_or(100), window.remainingPercent());
+    }
+    return lowest;
+}
+
+}  // namespace
+
+namespace StatusReport {
+
+QString lines(const AgentUsageSnapshot& snapshot, Timestamp now) {
+    QStringList result;
+    for (const AgentUsage& usage : snapshot.usages) {
+        if (usage.windows.empty()) {
+            result << agentTitle(usage) + QStringLiteral(" · ") +
+                          QCoreApplication::translate("StatusReport", "Waiting for limits");
+            continue;
+        }
+        for (const UsageWindow& window : usage.windows) {
+            result << QStringLiteral("%1 · %2 · %3 · %4")
+                          .arg(agentTitle(usage), UsageWindow::periodLabel(window.durationSeconds),
+                               QCoreApplication::translate("StatusReport", "%1% remaining")
+                                   .arg(window.remainingPercent()),
+                               window.resetText(now));
+        }
+    }
+    return result.join(QLatin1Char('\n'));
+}
+
+QByteArray waybar(const AgentUsageSnapshot& snapshot, Timestamp now) {
+    QStringList parts;
+    std::optional<std::int64_t> lowest;
+    for (const AgentUsage& usage : snapshot.usages) {
+        if (const std::optional<std::int64_t> remaining = lowestRemaining(usage)) {
+            parts << QStringLiteral("%1 %2%")
+                         .arg(QString::fromStdString(usage.agentName))
+                         .arg(*remaining);
+            lowest = std::min(lowest.value_or(100), *remaining);
+        }
+    }
+    std::string cssClass;
+    if (lowest) {
+        cssClass = *lowest <= kCriticalPercent  ? "critical"
+                   : *lowest <= kWarningPercent ? "warning"
+                                                : "normal";
+    }
+    nlohmann::ordered_json object;
+    object["text"] = parts.join(QStringLiteral(" · ")).toStdString();
+    object["tooltip"] = lines(snapshot, now).toStdString();
+    object["class"] = cssClass;
+    object["percentage"] = lowest.value_or(0);
+    return QByteArray::fromStdString(object.dump());
+}
+
+}  // namespace StatusReport

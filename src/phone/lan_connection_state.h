@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+// The phone link's state as the pairing server reports it.
+struct LANConnectionState {
+    enum class Kind { idle, advertising, searching, connecting, connected, failed };
+
+    Kind kind = Kind::idle;
+    // Only for `failed`: why.
+    QString failure;
+
+    static LANConnectionState failed(QString failure) { return {Kind::failed, std::move(failure)}; }
+
+    // The short title the tray and the pairing pane show.
+    QString macTitle() const;
+
+    bool operator==(const LANConnectionState&) const = default;
+};

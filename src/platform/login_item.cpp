@@ -1,0 +1,89 @@
+#include "login_item.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace {
+
+// The desktop entry's Exec quoting: the whole path in double quotes, with ", `, $ and \ escaped.
+QString quotedExec(const QString& program) {
+    QString quoted;
+    for (const QChar character : program) {
+        if (character == u'"' || character == u'`' || character == u'$' || character == u'\\') {
+            quoted += u'\\';
+        }
+        quoted += character;
+    }
+    // A literal % would start a field code.
+    quoted.replace(QStringLiteral("%"), QStringLiteral("%%"));
+    return u'"' + quoted + u'"';
+}
+
+QString describeFailure(const QString& message) {
+    return QCoreApplication::translate("LoginItem", "Launch at login could not be changed: %1")
+        .arg(message);
+}
+
+}  // namespace
+
+XdgAutostartLoginItem::XdgAutostartLoginItem(QString entryPath, QString program)
+    : m_entryPath(std::move(entryPath)), m_program(std::move(program)) {}
+
+XdgAutostartLoginItem XdgAutostartLoginItem::forThisProgram() {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                           QStringLiteral("/autostart");
+    return XdgAutostartLoginItem(folder + QStringLiteral("/com.brindlecove.Quotamind.desktop"),
+                                 QCoreApplication::applicationFilePath());
+}
+
+QByteArray XdgAutostartLoginItem::entry(const QString& program) {
+    const QString text = QStringLiteral(
+                             "[Desktop Entry]\n"
+                             "Type=Application\n"
+                             "Name=Quotamind\n"
+                             "Comment=Usage limits of Codex and Claude Code\n"
+                             "Exec=%1\n"
+                             "Icon=com.brindlecove.Quotamind\n"
+                             "Terminal=false\n"
+                             "X-GNOME-Autostart-enabled=true\n")
+                             .arg(quotedExec(program));
+    return text.toUtf8();
+}
+
+bool XdgAutostartLoginItem::isEnabled() const {
+    QFile file(m_entryPath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    // An entry is a few hundred bytes; anything longer is not ours to interpret.
+    const QByteArray content = file.read(64 * 1024);
+    for (const QByteArray& rawLine : content.split('\n')) {
+        const QByteArray line = rawLine.trimmed();
+        if (line == "Hidden=true" || line == "X-GNOME-Autostart-enabled=false") {
+            return false;
+        }
+    }
+    return true;
+}
+
+void XdgAutostartLoginItem::setEnabled(bool enabled) {
+    if (!enabled) {
+        QFile file(m_entryPath);
+        if (file.exists() && !file.remove()) {
+            throw PlatformError(describeFailure(file.errorString()));
+        }
+        return;
+    }
+    if (!QDir().mkpath(QFileInfo(m_entryPath).absolutePath())) {
+        throw PlatformError(describeFailure(
+            QCoreApplication::translate("LoginItem", "the autostart folder cannot be created")));
+    }
+    QSaveFile file(m_entryPath);
+    if (!file.open(QIODevice::WriteOnly) || file.write(entry(m_program)) < 0 || !file.commit()) {
+        throw PlatformError(describeFailure(file.errorString()));
+    }
+}

@@ -1,0 +1,42 @@
+#include "single_instance.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+
+namespace {
+
+constexpr int kActivateTimeoutMilliseconds = 5000;
+
+}  // namespace
+
+SingleInstance::SingleInstance(QObject* parent) : QObject(parent) {}
+
+SingleInstance::Outcome SingleInstance::claim() {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected() || bus.interface() == nullptr) {
+        return Outcome::noBus;
+    }
+    // Exported before the name is claimed, so an activation never finds the name without the
+    // object.
+    bus.registerObject(kObjectPath, this, QDBusConnection::ExportAllSlots);
+    const auto reply =
+        bus.interface()->registerService(kServiceName, QDBusConnectionInterface::DontQueueService,
+                                         QDBusConnectionInterface::DontAllowReplacement);
+    if (reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered) {
+        return Outcome::primary;
+    }
+    bus.unregisterObject(kObjectPath);
+    if (!reply.isValid()) {
+        return Outcome::noBus;
+    }
+    const QDBusMessage call = QDBusMessage::createMethodCall(
+        kServiceName, kObjectPath, QStringLiteral("com.brindlecove.Quotamind.Application"),
+        QStringLiteral("Activate"));
+    bus.call(call, QDBus::Block, kActivateTimeoutMilliseconds);
+    return Outcome::activatedRunning;
+}
+
+void SingleInstance::Activate() {
+    Q_EMIT activationRequested();
+}

@@ -1,0 +1,85 @@
+#include "shared_services.h"
+
+#include <QCoreApplication>
+
+#include "core/system_clock.h"
+#include "model/shared_container.h"
+#include "sources/claude/claude_usage_client.h"
+#include "sources/codex/codex_app_server_client.h"
+#include "sources/codex/codex_auth_file_usage_client.h"
+#include "sources/codex/credentials_store.h"
+#include "store/usage_store.h"
+
+QCoro::Task<AgentUsage> SharedCodexAppServer::fetchUsage(CancellationToken token) {
+    return CodexAppServerClient::shared().fetchUsage(std::move(token));
+}
+
+QCoro::Task<> SharedCodexAppServer::monitorUsage(UpdateHandler onUpdate, CancellationToken token) {
+    return CodexAppServerClient::shared().monitorUsage(std::move(onUpdate), std::move(token));
+}
+
+QCoro::Task<bool> SharedCodexAppServer::isCodexInstalled() {
+    return CodexAppServerClient::shared().isCodexInstalled();
+}
+
+QCoro::Task<AgentUsage> SharedCodexAuthFile::fetchUsage(CancellationToken token) {
+    return CodexAuthFileUsageClient::shared().fetchUsage(std::move(token));
+}
+
+QCoro::Task<AgentUsage> SharedClaude::fetchUsage(CancellationToken token) {
+    return ClaudeUsageClient::shared().fetchUsage(std::move(token));
+}
+
+QCoro::Task<std::optional<CodexCredentials>> SharedCodexAccount::loadCredentials() {
+    return CredentialsStore::shared().load();
+}
+
+QCoro::Task<> SharedCodexAccount::saveCredentials(CodexCredentials credentials) {
+    return CredentialsStore::shared().save(std::move(credentials));
+}
+
+QCoro::Task<> SharedCodexAccount::deleteCredentials() {
+    return CredentialsStore::shared().deleteCredentials();
+}
+
+QCoro::Task<CodexDeviceCode> SharedCodexAccount::requestDeviceCode(CancellationToken token) {
+    return CodexAuthClient::shared().requestDeviceCode(std::move(token));
+}
+
+QCoro::Task<CodexAccount::AuthorizationResponse> SharedCodexAccount::pollForAuthorization(
+    CodexDeviceCode code, CancellationToken token) {
+    return CodexAuthClient::shared().pollForAuthorization(std::move(code), std::move(token));
+}
+
+QCoro::Task<CodexCredentials> SharedCodexAccount::exchange(AuthorizationResponse authorization,
+                                                           CancellationToken token) {
+    return CodexAuthClient::shared().exchange(std::move(authorization), std::move(token));
+}
+
+QCoro::Task<AgentUsage> SharedCodexAccount::fetchUsage(CodexCredentials credentials,
+                                                       bool retryAfterRefresh,
+                                                       CancellationToken token) {
+    return CodexAuthClient::shared().fetchUsage(std::move(credentials), retryAfterRefresh,
+                                                std::move(token));
+}
+
+SnapshotNotifications& sharedNotifications() {
+    static SilentNotifications notifications;
+    return notifications;
+}
+
+UsageStore& UsageStore::shared() {
+    static SharedCodexAppServer appServer;
+    static SharedCodexAuthFile codexAuthFile;
+    static SharedCodexAccount account;
+    static SharedClaude claude;
+    static NoPhoneLink phone;
+    static DBusWidgetCenter widgets;
+    static XdgAutostartLoginItem loginItem = XdgAutostartLoginItem::forThisProgram();
+    // Parented to the application, so it goes before the event loop's objects do.
+    static UsageStore* store = new UsageStore(
+        Services{SystemClock::shared(), appServer, codexAuthFile, account, claude,
+                 sharedNotifications(), phone, widgets, loginItem, SharedContainer::preferences()},
+        QCoreApplication::instance());
+    return *store;
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QCoro/QCoroTask>
+#include <functional>
+#include <optional>
+
+#include "core/cancellation_token.h"
+#include "model/agent_usage.h"
+#include "model/agent_usage_snapshot.h"
+#include "sources/codex/codex_auth_client.h"
+#include "sources/codex/codex_credentials.h"
+#include "sources/codex/codex_device_code.h"
+
+// The narrow views of the sources and followers that the usage store calls. The program wires
+// the process-wide instances (store_services_adapters.h); tests inject fakes. Every call may
+// throw the source's own error, whose localized description is what the user sees.
+
+// The Codex app-server: one read, a live session, and whether Codex is installed at all.
+class CodexAppServerSource {
+public:
+    using UpdateHandler = std::function<void(const AgentUsage&)>;
+
+    virtual ~CodexAppServerSource() = default;
+    virtual QCoro::Task<AgentUsage> fetchUsage(CancellationToken token) = 0;
+    // Calls `onUpdate` for every usage while the session lasts; ends by returning or throwing.
+    virtual QCoro::Task<> monitorUsage(UpdateHandler onUpdate, CancellationToken token) = 0;
+    virtual QCoro::Task<bool> isCodexInstalled() = 0;
+};
+
+// A source that reads one agent's usage: Codex's own auth file, or Claude Code.
+class AgentUsageSource {
+public:
+    virtual ~AgentUsageSource() = default;
+    virtual QCoro::Task<AgentUsage> fetchUsage(CancellationToken token) = 0;
+};
+
+// The ChatGPT account signed in within Quotamind: its stored credentials and the client steps.
+class CodexAccount {
+public:
+    using AuthorizationResponse = CodexAuthClient::AuthorizationResponse;
+
+    virtual ~CodexAccount() = default;
+    virtual QCoro::Task<std::optional<CodexCredentials>> loadCredentials() = 0;
+    virtual QCoro::Task<> saveCredentials(CodexCredentials credentials) = 0;
+    virtual QCoro::Task<> deleteCredentials() = 0;
+    virtual QCoro::Task<CodexDeviceCode> requestDeviceCode(CancellationToken token) = 0;
+    virtual QCoro::Task<AuthorizationResponse> pollForAuthorization(CodexDeviceCode code,
+                                                                    CancellationToken token) = 0;
+    virtual QCoro::Task<CodexCredentials> exchange(AuthorizationResponse authorization,
+                                                   CancellationToken token) = 0;
+    virtual QCoro::Task<AgentUsage> fetchUsage(CodexCredentials credentials, bool retryAfterRefresh,
+                                               CancellationToken token) = 0;
+};
+
+// The reset notifications follow the store's snapshot.
+class SnapshotNotifications {
+public:
+    virtual ~SnapshotNotifications() = default;
+    virtual QCoro::Task<> start(std::optional<AgentUsageSnapshot> snapshot) = 0;
+    virtual void synchronize(const AgentUsageSnapshot& snapshot) = 0;
+};
+
+// The phone link follows the store's snapshot: over the local network when the phone is
+// connected, otherwise through a coalesced wake signal.
+class PhoneLink {
+public:
+    virtual ~PhoneLink() = default;
+    // Starts the pairing server; `snapshot` is published at once when there is one.
+    virtual void start(const std::optional<AgentUsageSnapshot>& snapshot) = 0;
+    virtual void publish(const AgentUsageSnapshot& snapshot) = 0;
+    virtual void maybeSendWakePush(const AgentUsageSnapshot& snapshot) = 0;
+};

@@ -1,0 +1,501 @@
+#include "usage_store.h"
+
+#include <QLoggingCategory>
+#include <QMetaObject>
+#include <algorithm>
+#include <limits>
+
+#include "core/error.h"
+#include "core/worker.h"
+#include "model/agent_provider.h"
+#include "model/shared_container.h"
+#include "sources/codex/codex_client_error.h"
+
+Q_LOGGING_CATEGORY(lcStore, "quotamind.store", QtInfoMsg)
+
+UsageStore::UsageStore(Services services, QObject* parent)
+    : QObject(parent), m_services(std::move(services)) {
+    m_usageSnapshot = SharedContainer::loadSnapshot(m_services.sharedPreferences);
+    m_sessionStatus = SessionStatus::checking;
+    m_launchAtLoginEnabled = m_services.loginItem.isEnabled();
+    m_services.widgets.reloadAllKinds();
+}
+
+UsageStore::~UsageStore() {
+    m_lifetime.cancel();
+}
+
+std::optional<QString> UsageStore::error(const AgentProvider& provider) const {
+    const auto found = m_providerErrors.find(provider.rawValue);
+    if (found == m_providerErrors.end()) {
+        return std::nullopt;
+    }
+    return found->second;
+}
+
+QString UsageStore::describe(std::exception_ptr error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const CancelledError&) {
+        return {};
+    } catch (const Error& known) {
+        return known.localizedDescription();
+    } catch (const std::exception& other) {
+        return QString::fromUtf8(other.what());
+    } catch (...) {
+        return QStringLiteral("Unknown error");
+    }
+}
+
+QCoro::Task<> UsageStore::start() {
+    if (m_didStart) {
+        co_return;
+    }
+    m_didStart = true;
+    const QPointer<UsageStore> self(this);
+    m_services.phone.start(m_usageSnapshot);
+    QCoro::Task<> first = refresh(false, true);
+    co_await first;
+    if (!self) {
+        co_return;
+    }
+    startCodexLiveUpdates();
+    schedulePeriodicRefresh();
+}
+
+QCoro::Task<> UsageStore::refresh() {
+    QCoro::Task<> cycle = refresh(true, true);
+    co_await cycle;
+}
+
+QCoro::Task<> UsageStore::refresh(bool reportFailure, bool includeCodex) {
+    if (m_isRefreshing) {
+        co_return;
+    }
+    const QPointer<UsageStore> self(this);
+    m_isRefreshing = true;
+    Q_EMIT isRefreshingChanged();
+    m_lastRefreshStartedAt = m_services.clock.now();
+
+    if (includeCodex) {
+        std::optional<CodexRead> read;
+        std::exception_ptr failure;
+        try {
+            QCoro::Task<CodexRead> reading = fetchAgentUsage();
+            read = co_await reading;
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        if (!self) {
+            co_return;
+        }
+        if (read) {
+            apply(read->first, read->second);
+        } else {
+            handleRefreshFailure(describe(failure), AgentProvider::codex(), reportFailure);
+        }
+    }
+
+    // Claude is read after Codex whatever Codex did, never at the same time.
+    std::optional<AgentUsage> claude;
+    std::exception_ptr claudeFailure;
+    try {
+        QCoro::Task<AgentUsage> reading = m_services.claude.fetchUsage(m_lifetime);
+        claude = co_await reading;
+    } catch (...) {
+        claudeFailure = std::current_exception();
+    }
+    if (!self) {
+        co_return;
+    }
+    if (claude) {
+        apply(*claude, SessionStatus::localSecondary);
+    } else {
+        handleRefreshFailure(describe(claudeFailure), AgentProvider::claude(), reportFailure);
+    }
+
+    if (snapshotIsEmpty()) {
+        setSessionStatus(SessionStatus::signedOut);
+        m_services.phone.publish(AgentUsageSnapshot());
+    }
+    m_isRefreshing = false;
+    Q_EMIT isRefreshingChanged();
+    schedulePeriodicRefresh();
+}
+
+void UsageStore::apply(const AgentUsage& usage, SessionStatus status) {
+    policy(usage.provider).recordObservation(usage.activitySamples(), m_services.clock.now());
+    const std::optional<AgentUsage> existing =
+        m_usageSnapshot ? (*m_usageSnapshot)[usage.provider] : std::nullopt;
+    const bool unchanged = existing && existing->windows == usage.windows &&
+                           existing->agentName == usage.agentName &&
+                           existing->planType == usage.planType && existing->source == usage.source;
+    // Replacing a Claude usage never adds or removes Codex, so the old snapshot decides.
+    const bool setsStatus =
+        usage.provider == AgentProvider::codex() || !holdsUsage(AgentProvider::codex());
+    setProviderError(usage.provider, std::nullopt);
+    if (unchanged) {
+        // The stored copy keeps the time of the last change; nothing is republished.
+        if (setsStatus) {
+            setSessionStatus(status);
+        }
+        updateInlineError();
+        return;
+    }
+    const AgentUsageSnapshot snapshot =
+        (m_usageSnapshot ? *m_usageSnapshot : AgentUsageSnapshot()).replacing(usage);
+    apply(snapshot, setsStatus ? status : m_sessionStatus);
+}
+
+void UsageStore::apply(const AgentUsageSnapshot& snapshot, SessionStatus status) {
+    m_usageSnapshot = snapshot;
+    Q_EMIT usageSnapshotChanged();
+    setSessionStatus(status);
+    updateInlineError();
+    SharedContainer::save(snapshot, m_services.sharedPreferences);
+    m_services.widgets.reloadAllKinds();
+    m_services.notifications.synchronize(snapshot);
+    m_services.phone.publish(snapshot);
+    m_services.phone.maybeSendWakePush(snapshot);
+}
+
+void UsageStore::handleRefreshFailure(const QString& errorText, const AgentProvider& provider,
+                                      bool reportFailure) {
+    policy(provider).recordFailure();
+    // A background failure while older data is shown stays silent; the old data stays.
+    if (reportFailure || !holdsUsage(provider)) {
+        setProviderError(provider, errorText);
+    }
+    if (snapshotIsEmpty()) {
+        setSessionStatus(SessionStatus::signedOut);
+    }
+    updateInlineError();
+}
+
+void UsageStore::updateInlineError() {
+    std::optional<QString> line;
+    for (const AgentProvider& provider : AgentProvider::desktopProviders()) {
+        if (const std::optional<QString> text = error(provider)) {
+            line = text;
+            break;
+        }
+    }
+    if (line != m_inlineError) {
+        m_inlineError = std::move(line);
+        Q_EMIT errorsChanged();
+    }
+}
+
+void UsageStore::schedulePeriodicRefresh() {
+    m_periodicRefreshJob.start(&UsageStore::periodicLoop);
+}
+
+QCoro::Task<> UsageStore::periodicLoop(QPointer<UsageStore> store, CancellationToken token) {
+    for (;;) {
+        if (!store || token.isCancelled()) {
+            co_return;
+        }
+        const double interval = store->automaticRefreshInterval(store->m_services.clock.now());
+        QCoro::Task<> wait = store->m_services.clock.sleep(interval, token);
+        co_await wait;
+        if (!store || token.isCancelled()) {
+            co_return;
+        }
+        // The cycle ends by restarting this loop, which cancels this very task.
+        QCoro::Task<> cycle = store->refresh(false, !store->m_isCodexLiveConnected);
+        co_await cycle;
+    }
+}
+
+double UsageStore::automaticRefreshInterval(Timestamp now) const {
+    double interval = std::numeric_limits<double>::infinity();
+    for (const AgentProvider& provider : AgentProvider::desktopProviders()) {
+        if (provider == AgentProvider::codex() && m_isCodexLiveConnected) {
+            continue;
+        }
+        const auto found = m_providerRefreshPolicies.find(provider.rawValue);
+        const double agentInterval = found == m_providerRefreshPolicies.end()
+                                         ? kIntervalWithoutPolicySeconds
+                                         : found->second.nextRefreshInterval(now);
+        interval = std::min(interval, agentInterval);
+    }
+    return interval;
+}
+
+QCoro::Task<> UsageStore::setLaunchAtLogin(bool enabled) {
+    const QPointer<UsageStore> self(this);
+    LoginItem& item = m_services.loginItem;
+    // The autostart entry is a file: written and read back on a worker.
+    std::exception_ptr failure;
+    bool readBack = false;
+    try {
+        auto changing = runOnWorker([&item, enabled] {
+            item.setEnabled(enabled);
+            return item.isEnabled();
+        });
+        readBack = co_await changing;
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!self) {
+        co_return;
+    }
+    if (failure) {
+        auto reading = runOnWorker([&item] { return item.isEnabled(); });
+        readBack = co_await reading;
+        if (!self) {
+            co_return;
+        }
+    }
+    if (readBack != m_launchAtLoginEnabled) {
+        m_launchAtLoginEnabled = readBack;
+        Q_EMIT launchAtLoginEnabledChanged();
+    }
+    if (failure) {
+        m_inlineError = describe(failure);
+        Q_EMIT errorsChanged();
+    }
+}
+
+QCoro::Task<UsageStore::CodexRead> UsageStore::fetchAgentUsage() {
+    // A copy of the services (which outlive the store), so nothing below touches the store.
+    Services services = m_services;
+    const CancellationToken lifetime = m_lifetime;
+
+    std::exception_ptr appServerError;
+    try {
+        QCoro::Task<AgentUsage> reading = services.appServer.fetchUsage(lifetime);
+        AgentUsage usage = co_await reading;
+        co_return CodexRead{std::move(usage), SessionStatus::localPrimary};
+    } catch (const CancelledError&) {
+        throw;
+    } catch (...) {
+        appServerError = std::current_exception();
+    }
+
+    std::exception_ptr authFileError;
+    try {
+        QCoro::Task<AgentUsage> reading = services.codexAuthFile.fetchUsage(lifetime);
+        AgentUsage usage = co_await reading;
+        co_return CodexRead{std::move(usage), SessionStatus::localPrimary};
+    } catch (const CancelledError&) {
+        throw;
+    } catch (...) {
+        authFileError = std::current_exception();
+    }
+
+    std::optional<CodexCredentials> stored;
+    try {
+        QCoro::Task<std::optional<CodexCredentials>> loading = services.account.loadCredentials();
+        stored = co_await loading;
+    } catch (...) {
+        // A keychain that cannot be read counts as no account.
+    }
+    lifetime.throwIfCancelled();
+    if (!stored) {
+        // Who has Codex installed learns why the app-server failed; who has not, the auth file.
+        QCoro::Task<bool> checking = services.appServer.isCodexInstalled();
+        const bool installed = co_await checking;
+        lifetime.throwIfCancelled();
+        std::rethrow_exception(installed ? appServerError : authFileError);
+    }
+
+    QCoro::Task<std::optional<CodexCredentials>> reloading = services.account.loadCredentials();
+    std::optional<CodexCredentials> credentials = co_await reloading;
+    lifetime.throwIfCancelled();
+    if (!credentials) {
+        throw CodexClientError(CodexClientError::Code::notSignedIn);
+    }
+    QCoro::Task<AgentUsage> reading =
+        services.account.fetchUsage(std::move(*credentials), true, lifetime);
+    AgentUsage usage = co_await reading;
+    co_return CodexRead{std::move(usage), SessionStatus::accountSession};
+}
+
+void UsageStore::startCodexLiveUpdates() {
+    m_codexLiveUpdateJob.start(&UsageStore::liveUpdateLoop);
+}
+
+QCoro::Task<> UsageStore::liveUpdateLoop(QPointer<UsageStore> store, CancellationToken token) {
+    double retryDelay = kFirstLiveRetrySeconds;
+    for (;;) {
+        if (!store || token.isCancelled()) {
+            co_return;
+        }
+        if (store->m_isCodexLiveConnected) {
+            // The previous session ended: Codex goes back to the periodic loop.
+            store->endLiveConnection();
+        }
+        CodexAppServerSource& appServer = store->m_services.appServer;
+        Clock& clock = store->m_services.clock;
+        // Updates arrive as queued main-thread jobs that do nothing once the store is gone.
+        auto onUpdate = [store](const AgentUsage& usage) {
+            if (!store) {
+                return;
+            }
+            QMetaObject::invokeMethod(
+                store.data(),
+                [store, usage] {
+                    if (store) {
+                        store->handleLiveUpdate(usage);
+                    }
+                },
+                Qt::QueuedConnection);
+        };
+        double delay = retryDelay;
+        try {
+            QCoro::Task<> monitoring = appServer.monitorUsage(onUpdate, token);
+            co_await monitoring;
+        } catch (const CancelledError&) {
+            co_return;
+        } catch (...) {
+            qCDebug(lcStore) << "live Codex session ended:" << describe(std::current_exception());
+            // A cancelled call may also end as connectionClosed or timedOut; the sleep below
+            // notices the cancellation.
+            if (store && store->m_isCodexLiveConnected) {
+                store->endLiveConnection();
+                delay = kFirstLiveRetrySeconds;
+            }
+        }
+        if (!store) {
+            co_return;
+        }
+        QCoro::Task<> wait = clock.sleep(delay, token);
+        co_await wait;
+        retryDelay = std::min(delay * 2, kLongestLiveRetrySeconds);
+    }
+}
+
+void UsageStore::handleLiveUpdate(const AgentUsage& usage) {
+    if (!m_isCodexLiveConnected) {
+        m_isCodexLiveConnected = true;
+        // The interval is recomputed without Codex, which now arrives by itself.
+        schedulePeriodicRefresh();
+    }
+    apply(usage, SessionStatus::localPrimary);
+}
+
+void UsageStore::endLiveConnection() {
+    m_isCodexLiveConnected = false;
+    schedulePeriodicRefresh();
+}
+
+void UsageStore::beginSignIn() {
+    m_signInJob.cancel();
+    setProviderError(AgentProvider::codex(), std::nullopt);
+    updateInlineError();
+    m_signInJob.start(&UsageStore::signInFlow);
+}
+
+QCoro::Task<> UsageStore::signInFlow(QPointer<UsageStore> store, CancellationToken token) {
+    if (!store) {
+        co_return;
+    }
+    CodexAccount& account = store->m_services.account;
+    try {
+        QCoro::Task<CodexDeviceCode> requesting = account.requestDeviceCode(token);
+        const CodexDeviceCode code = co_await requesting;
+        token.throwIfCancelled();
+        if (!store) {
+            co_return;
+        }
+        store->setDeviceCode(code);
+        QCoro::Task<CodexAccount::AuthorizationResponse> polling =
+            account.pollForAuthorization(code, token);
+        CodexAccount::AuthorizationResponse authorization = co_await polling;
+        token.throwIfCancelled();
+        QCoro::Task<CodexCredentials> exchanging =
+            account.exchange(std::move(authorization), token);
+        CodexCredentials credentials = co_await exchanging;
+        // The tokens are spent on the issuer's side once exchanged: keep them even if the user
+        // cancels now.
+        QCoro::Task<> saving = account.saveCredentials(credentials);
+        co_await saving;
+        token.throwIfCancelled();
+        QCoro::Task<AgentUsage> reading = account.fetchUsage(std::move(credentials), true, token);
+        const AgentUsage usage = co_await reading;
+        token.throwIfCancelled();
+        if (!store) {
+            co_return;
+        }
+        store->apply(usage, SessionStatus::accountSession);
+        store->setDeviceCode(std::nullopt);
+    } catch (const CancelledError&) {
+        if (store) {
+            store->setDeviceCode(std::nullopt);
+        }
+    } catch (...) {
+        if (store) {
+            store->setDeviceCode(std::nullopt);
+            store->setProviderError(AgentProvider::codex(), describe(std::current_exception()));
+            store->updateInlineError();
+        }
+    }
+}
+
+void UsageStore::cancelSignIn() {
+    m_signInJob.cancel();
+    setDeviceCode(std::nullopt);
+}
+
+QCoro::Task<> UsageStore::signOut() {
+    cancelSignIn();
+    const QPointer<UsageStore> self(this);
+    std::exception_ptr failure;
+    try {
+        QCoro::Task<> deleting = m_services.account.deleteCredentials();
+        co_await deleting;
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!self) {
+        co_return;
+    }
+    if (failure) {
+        m_inlineError = describe(failure);
+        Q_EMIT errorsChanged();
+        co_return;
+    }
+    setSessionStatus(SessionStatus::checking);
+    QCoro::Task<> cycle = refresh(true, true);
+    co_await cycle;
+}
+
+void UsageStore::setSessionStatus(SessionStatus status) {
+    if (status != m_sessionStatus) {
+        m_sessionStatus = status;
+        Q_EMIT sessionStatusChanged();
+    }
+}
+
+void UsageStore::setDeviceCode(std::optional<CodexDeviceCode> code) {
+    if (code != m_deviceCode) {
+        m_deviceCode = std::move(code);
+        Q_EMIT deviceCodeChanged();
+    }
+}
+
+void UsageStore::setProviderError(const AgentProvider& provider, std::optional<QString> text) {
+    const std::optional<QString> current = error(provider);
+    if (current == text) {
+        return;
+    }
+    if (text) {
+        m_providerErrors[provider.rawValue] = *text;
+    } else {
+        m_providerErrors.erase(provider.rawValue);
+    }
+    Q_EMIT errorsChanged();
+}
+
+AdaptiveRefreshPolicy& UsageStore::policy(const AgentProvider& provider) {
+    return m_providerRefreshPolicies[provider.rawValue];
+}
+
+bool UsageStore::snapshotIsEmpty() const {
+    return !m_usageSnapshot || m_usageSnapshot->usages.empty();
+}
+
+bool UsageStore::holdsUsage(const AgentProvider& provider) const {
+    return m_usageSnapshot && (*m_usageSnapshot)[provider].has_value();
+}

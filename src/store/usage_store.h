@@ -1,0 +1,169 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <exception>
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "core/cancellation_token.h"
+#include "core/clock.h"
+#include "core/job.h"
+#include "core/preferences.h"
+#include "model/adaptive_refresh_policy.h"
+#include "model/agent_usage_snapshot.h"
+#include "phone/lan_connection_state.h"
+#include "phone/lan_pairing_payload.h"
+#include "platform/login_item.h"
+#include "platform/widget_center.h"
+#include "store/session_status.h"
+#include "store/store_services.h"
+
+// The heart of the tray program: owns the current snapshot, decides when each agent is read
+// again, asks the sources in their order of precedence, merges what they return and hands every
+// changed snapshot to the shared container, the widgets, the notifications and the phone.
+//
+// Lives on the main thread, like every task it runs. Its loops (periodic refresh, Codex live
+// updates, sign-in) are Jobs that hold the store weakly; destroying the store cancels them and
+// every source call it is waiting on. The services are not owned and must outlive the store.
+class UsageStore final : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool isRefreshing READ isRefreshing NOTIFY isRefreshingChanged)
+    Q_PROPERTY(
+        bool launchAtLoginEnabled READ launchAtLoginEnabled NOTIFY launchAtLoginEnabledChanged)
+    Q_PROPERTY(QString inlineError READ inlineErrorText NOTIFY errorsChanged)
+
+public:
+    struct Services {
+        Clock& clock;
+        CodexAppServerSource& appServer;
+        AgentUsageSource& codexAuthFile;
+        CodexAccount& account;
+        AgentUsageSource& claude;
+        SnapshotNotifications& notifications;
+        PhoneLink& phone;
+        WidgetCenter& widgets;
+        LoginItem& loginItem;
+        // The app group's domain that holds the shared snapshot.
+        Preferences sharedPreferences;
+    };
+
+    // A Codex usage and the kind of session it came from.
+    using CodexRead = std::pair<AgentUsage, SessionStatus>;
+
+    // Seconds before the next automatic cycle for an agent the store has not read yet.
+    static constexpr double kIntervalWithoutPolicySeconds = 120;
+    // Delays before a live Codex session is reopened: 1 s, doubling to at most 60 s.
+    static constexpr double kFirstLiveRetrySeconds = 1;
+    static constexpr double kLongestLiveRetrySeconds = 60;
+
+    explicit UsageStore(Services services, QObject* parent = nullptr);
+    // The program's store on the process-wide sources; created on first use, on the main thread,
+    // after the application object. The program deletes it before the application object when
+    // it shuts down; nothing may use it after that.
+    static UsageStore& shared();
+    ~UsageStore() override;
+    Q_DISABLE_COPY_MOVE(UsageStore)
+
+    // Published state.
+    const std::optional<AgentUsageSnapshot>& usageSnapshot() const { return m_usageSnapshot; }
+    SessionStatus sessionStatus() const { return m_sessionStatus; }
+    bool isRefreshing() const { return m_isRefreshing; }
+    const std::optional<QString>& inlineError() const { return m_inlineError; }
+    QString inlineErrorText() const { return m_inlineError.value_or(QString()); }
+    const std::map<std::string, QString>& providerErrors() const { return m_providerErrors; }
+    std::optional<QString> error(const AgentProvider& provider) const;
+    const std::optional<CodexDeviceCode>& deviceCode() const { return m_deviceCode; }
+    bool launchAtLoginEnabled() const { return m_launchAtLoginEnabled; }
+    bool isCodexLiveConnected() const { return m_isCodexLiveConnected; }
+    // The phone link's state, filled in by the phone link.
+    const LANConnectionState& lanConnectionState() const { return m_lanConnectionState; }
+    const LANPairingPayload& pairingPayload() const { return m_pairingPayload; }
+    const std::optional<PairedPhoneInfo>& pairedPhone() const { return m_pairedPhone; }
+    const std::optional<Timestamp>& lastPhoneDataSentAt() const { return m_lastPhoneDataSentAt; }
+    const std::optional<Timestamp>& lastPushSentAt() const { return m_lastPushSentAt; }
+    const std::optional<QString>& lastPushError() const { return m_lastPushError; }
+
+    // Once per process: the phone link, the first refresh, live updates, the periodic loop.
+    QCoro::Task<> start();
+    // What the refresh buttons do: report failures, read both agents.
+    QCoro::Task<> refresh();
+    // One refresh cycle; dropped when one is already running.
+    QCoro::Task<> refresh(bool reportFailure, bool includeCodex);
+
+    // Merges one agent's fresh usage; an unchanged usage only clears that agent's error.
+    void apply(const AgentUsage& usage, SessionStatus status);
+    // Publishes a changed snapshot to every follower.
+    void apply(const AgentUsageSnapshot& snapshot, SessionStatus status);
+    void handleRefreshFailure(const QString& errorText, const AgentProvider& provider,
+                              bool reportFailure);
+    void updateInlineError();
+    // Restarts the periodic loop: one wait of automaticRefreshInterval from now, then a cycle.
+    void schedulePeriodicRefresh();
+    double automaticRefreshInterval(Timestamp now) const;
+    // Registers or unregisters the login item off the main thread, then reads it back.
+    QCoro::Task<> setLaunchAtLogin(bool enabled);
+
+    // The Codex read of one cycle: app-server, then Codex's auth file, then the ChatGPT account.
+    QCoro::Task<CodexRead> fetchAgentUsage();
+    void startCodexLiveUpdates();
+    void beginSignIn();
+    void cancelSignIn();
+    QCoro::Task<> signOut();
+
+    // The user-visible text of a failure; empty for a cancellation.
+    static QString describe(std::exception_ptr error);
+
+Q_SIGNALS:
+    void usageSnapshotChanged();
+    void sessionStatusChanged();
+    void isRefreshingChanged();
+    void errorsChanged();
+    void deviceCodeChanged();
+    void launchAtLoginEnabledChanged();
+    void phoneStateChanged();
+
+private:
+    void setSessionStatus(SessionStatus status);
+    void setDeviceCode(std::optional<CodexDeviceCode> code);
+    void setProviderError(const AgentProvider& provider, std::optional<QString> text);
+    AdaptiveRefreshPolicy& policy(const AgentProvider& provider);
+    bool snapshotIsEmpty() const;
+    bool holdsUsage(const AgentProvider& provider) const;
+    void handleLiveUpdate(const AgentUsage& usage);
+    void endLiveConnection();
+
+    static QCoro::Task<> periodicLoop(QPointer<UsageStore> store, CancellationToken token);
+    static QCoro::Task<> liveUpdateLoop(QPointer<UsageStore> store, CancellationToken token);
+    static QCoro::Task<> signInFlow(QPointer<UsageStore> store, CancellationToken token);
+
+    Services m_services;
+    // Cancelled when the store goes away: ends every source call it awaits.
+    CancellationToken m_lifetime;
+
+    std::optional<AgentUsageSnapshot> m_usageSnapshot;
+    SessionStatus m_sessionStatus = SessionStatus::checking;
+    bool m_isRefreshing = false;
+    std::optional<QString> m_inlineError;
+    std::map<std::string, QString> m_providerErrors;
+    std::optional<CodexDeviceCode> m_deviceCode;
+    bool m_launchAtLoginEnabled = false;
+    LANConnectionState m_lanConnectionState;
+    LANPairingPayload m_pairingPayload;
+    std::optional<PairedPhoneInfo> m_pairedPhone;
+    std::optional<Timestamp> m_lastPhoneDataSentAt;
+    std::optional<Timestamp> m_lastPushSentAt;
+    std::optional<QString> m_lastPushError;
+
+    std::optional<Timestamp> m_lastRefreshStartedAt;
+    bool m_isCodexLiveConnected = false;
+    bool m_didStart = false;
+    std::map<std::string, AdaptiveRefreshPolicy> m_providerRefreshPolicies;
+
+    Job<UsageStore> m_periodicRefreshJob{this};
+    Job<UsageStore> m_codexLiveUpdateJob{this};
+    Job<UsageStore> m_signInJob{this};
+};

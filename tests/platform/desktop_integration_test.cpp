@@ -1,0 +1,72 @@
+#include <gtest/gtest.h>
+
+#include <QDBusConnection>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "platform/login_item.h"
+#include "platform/widget_center.h"
+#include "support/run_task.h"
+
+namespace {
+
+TEST(XdgAutostartLoginItemTest, WritesAQuotedEntryAndReadsTheDesktopsSwitches) {
+    QTemporaryDir home;
+    const QString path = home.filePath(QStringLiteral("autostart/quotamind.desktop"));
+    XdgAutostartLoginItem item(path, QStringLiteral("/opt/my apps/$quota\"mind%"));
+    EXPECT_FALSE(item.isEnabled());
+    item.setEnabled(true);
+    EXPECT_TRUE(item.isEnabled());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains("Exec=\"/opt/my apps/\\$quota\\\"mind%%\"\n"));
+    file.close();
+
+    for (const QByteArray switchedOff : {"Hidden=true", "X-GNOME-Autostart-enabled=false"}) {
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("[Desktop Entry]\nType=Application\n" + switchedOff + "\n");
+        file.close();
+        EXPECT_FALSE(item.isEnabled()) << switchedOff.constData();
+    }
+    item.setEnabled(false);
+    EXPECT_FALSE(QFile::exists(path));
+    item.setEnabled(false);
+}
+
+TEST(XdgAutostartLoginItemTest, AFolderThatCannotBeMadeIsAPlatformError) {
+    QTemporaryDir home;
+    QFile blocker(home.filePath(QStringLiteral("autostart")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    XdgAutostartLoginItem item(home.filePath(QStringLiteral("autostart/quotamind.desktop")),
+                               QStringLiteral("/usr/bin/quotamind"));
+    EXPECT_THROW(item.setEnabled(true), PlatformError);
+    EXPECT_FALSE(item.isEnabled());
+}
+
+class ReloadListener final : public QObject {
+    Q_OBJECT
+public:
+    QStringList kinds;
+public Q_SLOTS:
+    void reload(const QString& kind) { kinds << kind; }
+};
+
+TEST(DBusWidgetCenterTest, BroadcastsOneReloadPerKindOnTheSessionBus) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        GTEST_SKIP() << "no session bus";
+    }
+    ReloadListener listener;
+    ASSERT_TRUE(bus.connect(QString(), DBusWidgetCenter::kPath, DBusWidgetCenter::kInterface,
+                            DBusWidgetCenter::kSignal, &listener, SLOT(reload(QString))));
+    DBusWidgetCenter center;
+    center.reloadAllKinds();
+    EXPECT_TRUE(test::processEventsUntil([&] { return listener.kinds.size() == 3; }));
+    EXPECT_EQ(listener.kinds, (QStringList{QStringLiteral("QuotamindWidget"),
+                                           QStringLiteral("QuotamindConfigurableWidget.v3"),
+                                           QStringLiteral("QuotamindBothLimitsWidget.v3")}));
+}
+
+}  // namespace
+
+#include "desktop_integration_test.moc"

@@ -1,0 +1,285 @@
+#include "store/usage_store.h"
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include "model/shared_container.h"
+#include "store_fakes.h"
+#include "support/run_task.h"
+
+namespace {
+
+using test::LiveSession;
+using test::Wait;
+
+const AgentProvider kCodex = AgentProvider::codex();
+const AgentProvider kClaude = AgentProvider::claude();
+
+AgentUsage usage(const std::string& provider, std::int64_t used, double updatedAt = 0) {
+    return AgentUsage{.windows = {{.usedPercent = used,
+                                   .durationSeconds = UsageWindow::kFiveHourSeconds,
+                                   .resetDate = Timestamp(800000000)}},
+                      .provider = {provider},
+                      .agentName = provider == "codex" ? "Codex" : "Claude",
+                      .planType = "plus",
+                      .updatedAt = Timestamp(788918400 + updatedAt),
+                      .source = UsageSource::localDesktop};
+}
+
+class UsageStoreTest : public ::testing::Test {
+protected:
+    UsageStoreTest()
+        : preferences(directory.filePath(QStringLiteral("group.conf"))),
+          appServer(clock),
+          authFile(clock),
+          account(clock),
+          claude(clock) {}
+
+    UsageStore& makeStore() {
+        store = std::make_unique<UsageStore>(
+            UsageStore::Services{clock, appServer, authFile, account, claude, followers, followers,
+                                 followers, loginItem, preferences});
+        return *store;
+    }
+
+    // Runs a store task to its end while the manual clock stands still.
+    void run(QCoro::Task<> task) { test::runTask(std::move(task)); }
+
+    // Lets queued main-thread jobs run.
+    static void settle() { QCoreApplication::processEvents(); }
+
+    QTemporaryDir directory;
+    Preferences preferences;
+    ManualClock clock;
+    test::FakeAppServer appServer;
+    test::FakeUsageSource authFile;
+    test::FakeAccount account;
+    test::FakeUsageSource claude;
+    test::Followers followers;
+    test::FakeLoginItem loginItem;
+    std::unique_ptr<UsageStore> store;
+};
+
+TEST_F(UsageStoreTest, ConstructionLoadsTheStoredSnapshotAndReloadsTheWidgets) {
+    SharedContainer::save(AgentUsageSnapshot({usage("claude", 10)}), preferences);
+    loginItem.enabled = true;
+    UsageStore& store = makeStore();
+    ASSERT_TRUE(store.usageSnapshot());
+    EXPECT_EQ(store.usageSnapshot()->usages.size(), 1u);
+    EXPECT_EQ(store.sessionStatus(), SessionStatus::checking);
+    EXPECT_TRUE(store.launchAtLoginEnabled());
+    EXPECT_EQ(followers.reloads, 3);
+}
+
+TEST_F(UsageStoreTest, StartRunsOnceAndPublishesTheStoredSnapshotFirst) {
+    SharedContainer::save(AgentUsageSnapshot({usage("claude", 10)}), preferences);
+    appServer.script.otherwise = usage("codex", 20);
+    claude.script.otherwise = usage("claude", 10);
+    UsageStore& store = makeStore();
+    run(store.start());
+    run(store.start());
+    EXPECT_EQ(appServer.script.calls, 1);
+    EXPECT_EQ(claude.script.calls, 1);
+    EXPECT_EQ(followers.published.front(), AgentUsageSnapshot({usage("claude", 10)}));
+    EXPECT_EQ(store.sessionStatus(), SessionStatus::localPrimary);
+    EXPECT_EQ(appServer.monitorCalls, 1) << "live updates start after the first cycle";
+}
+
+TEST_F(UsageStoreTest, ARefreshDuringARefreshIsDropped) {
+    claude.script.answers = {Wait{5}, usage("claude", 10)};
+    UsageStore& store = makeStore();
+    test::StartedTask<void> first(store.refresh(false, false));
+    EXPECT_TRUE(store.isRefreshing());
+    run(store.refresh());
+    EXPECT_TRUE(store.isRefreshing());
+    clock.advance(5);
+    ASSERT_TRUE(first.waitUntilDone());
+    EXPECT_FALSE(store.isRefreshing());
+    EXPECT_EQ(claude.script.calls, 1);
+}
+
+TEST_F(UsageStoreTest, StatusFollowsTheAgentThatWasApplied) {
+    UsageStore& store = makeStore();
+    store.apply(usage("claude", 10), SessionStatus::localSecondary);
+    EXPECT_EQ(store.sessionStatus(), SessionStatus::localSecondary);
+    store.apply(usage("codex", 10), SessionStatus::accountSession);
+    EXPECT_EQ(store.sessionStatus(), SessionStatus::accountSession);
+    store.apply(usage("claude", 30), SessionStatus::localSecondary);
+    EXPECT_EQ(store.sessionStatus(), SessionStatus::accountSession)
+        << "Claude leaves the status alone while Codex usage is shown";
+}
+
+TEST_F(UsageStoreTest, AnUnchangedUsageOnlyClearsItsAgentsError) {
+    UsageStore& store = makeStore();
+    store.apply(usage("claude", 10), SessionStatus::localSecondary);
+    const int saved = followers.synchronized;
+    store.handleRefreshFailure(QStringLiteral("boom"), kClaude, true);
+    store.apply(usage("claude", 10, 3600), SessionStatus::localSecondary);
+    EXPECT_EQ(followers.synchronized, saved);
+    EXPECT_EQ(followers.wakes, saved);
+    EXPECT_FALSE(store.error(kClaude));
+    EXPECT_EQ(SharedContainer::loadSnapshot(preferences)->usages.front().updatedAt,
+              usage("claude", 10).updatedAt);
+}
+
+TEST_F(UsageStoreTest, FailuresAreShownWhenAskedOrWhenNoDataIsShown) {
+    struct Row {
+        bool dataShown;
+        bool reportFailure;
+        bool recorded;
+    };
+    for (const Row row :
+         {Row{true, false, false}, Row{false, false, true}, Row{true, true, true}}) {
+        preferences.remove(SharedContainer::kSnapshotKey);
+        UsageStore& store = makeStore();
+        if (row.dataShown) {
+            store.apply(usage("claude", 10), SessionStatus::localSecondary);
+        }
+        store.handleRefreshFailure(QStringLiteral("Claude failed."), kClaude, row.reportFailure);
+        EXPECT_EQ(store.error(kClaude).has_value(), row.recorded)
+            << row.dataShown << row.reportFailure;
+    }
+}
+
+TEST_F(UsageStoreTest, BothAgentsFailingWithNothingStoredSignsOutAndPublishesEmpty) {
+    authFile.script.otherwise = QStringLiteral("No auth file.");
+    claude.script.otherwise = QStringLiteral("Claude failed.");
+    UsageStore& store = makeStore();
+    run(store.refresh(false, true));
+    EXPECT_EQ(store.sessionStatus(), SessionStatus::signedOut);
+    ASSERT_FALSE(followers.published.empty());
+    EXPECT_TRUE(followers.published.back().usages.empty());
+    EXPECT_EQ(store.inlineError(), QStringLiteral("offline")) << "Codex's error comes first";
+    store.apply(usage("codex", 1), SessionStatus::localPrimary);
+    EXPECT_EQ(store.inlineError(), QStringLiteral("Claude failed."));
+}
+
+TEST_F(UsageStoreTest, TheCodexErrorDependsOnWhereItCouldHaveComeFrom) {
+    appServer.script.otherwise = QStringLiteral("app-server");
+    authFile.script.otherwise = QStringLiteral("auth file");
+    account.usage.otherwise = usage("codex", 5);
+    UsageStore& store = makeStore();
+    for (const bool installed : {true, false}) {
+        appServer.installed = installed;
+        const QString expected =
+            installed ? QStringLiteral("app-server") : QStringLiteral("auth file");
+        EXPECT_EQ(test::errorOf<PlatformError>(store.fetchAgentUsage()).localizedDescription(),
+                  expected);
+    }
+    account.stored = CodexCredentials{};
+    const UsageStore::CodexRead read = test::runTask(store.fetchAgentUsage());
+    EXPECT_EQ(read.second, SessionStatus::accountSession);
+}
+
+TEST_F(UsageStoreTest, TheIntervalIsTheSmallestAmongThePolledAgents) {
+    UsageStore& store = makeStore();
+    EXPECT_EQ(store.automaticRefreshInterval(clock.now()), 120);
+    // Recent activity, then four failures: 60 s doubled four times, capped.
+    store.apply(usage("claude", 10), SessionStatus::localSecondary);
+    store.apply(usage("claude", 20), SessionStatus::localSecondary);
+    for (int failure = 0; failure < 4; ++failure) {
+        store.handleRefreshFailure(QStringLiteral("x"), kClaude, false);
+    }
+    EXPECT_EQ(store.automaticRefreshInterval(clock.now()), 120) << "Codex has no policy yet";
+    store.apply(usage("codex", 10), SessionStatus::localPrimary);
+    for (int failure = 0; failure < 8; ++failure) {
+        store.handleRefreshFailure(QStringLiteral("x"), kCodex, false);
+    }
+    EXPECT_EQ(store.automaticRefreshInterval(clock.now()), 900);
+}
+
+TEST_F(UsageStoreTest, OneWaitFromTheEndOfTheLastCycleAndOnlyClaudeWhileLive) {
+    claude.script.otherwise = usage("claude", 10);
+    appServer.script.otherwise = usage("codex", 10);
+    appServer.sessions = {LiveSession{{usage("codex", 11)}, 1e9}};
+    UsageStore& store = makeStore();
+    claude.script.answers = {Wait{30}, usage("claude", 10)};
+    test::StartedTask<void> starting(store.start());
+    clock.advance(30);
+    ASSERT_TRUE(starting.waitUntilDone());
+    settle();
+    ASSERT_TRUE(store.isCodexLiveConnected());
+    EXPECT_EQ(store.usageSnapshot()->operator[](kCodex)->windows.front().usedPercent, 11);
+    // The cycle ended 30 s after start; the next is one interval later, and skips Codex.
+    const double interval = store.automaticRefreshInterval(clock.now());
+    EXPECT_EQ(clock.secondsUntilNextSleep(), interval);
+    const int codexReads = appServer.script.calls;
+    clock.advance(interval);
+    settle();
+    EXPECT_EQ(claude.script.calls, 2);
+    EXPECT_EQ(appServer.script.calls, codexReads);
+    run(store.refresh());
+    EXPECT_EQ(appServer.script.calls, codexReads + 1) << "a user's refresh reads both";
+}
+
+TEST_F(UsageStoreTest, LiveSessionsReopenAfterDoublingDelaysAndAfterOneSecondWhenTheyDelivered) {
+    appServer.sessions = {{}, {}, {}, {}, {}, {}, {}, {}, LiveSession{{usage("codex", 3)}, 10}, {}};
+    UsageStore& store = makeStore();
+    store.startCodexLiveUpdates();
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        settle();
+        clock.advanceToNextSleep();
+    }
+    std::vector<double> gaps;
+    for (std::size_t i = 1; i < appServer.monitorStartedAt.size(); ++i) {
+        gaps.push_back(appServer.monitorStartedAt[i] - appServer.monitorStartedAt[i - 1]);
+    }
+    // Some sleeps belong to the periodic loop; only the gaps between sessions are compared.
+    ASSERT_GE(gaps.size(), 9u);
+    EXPECT_EQ(std::vector<double>(gaps.begin(), gaps.begin() + 9),
+              (std::vector<double>{1, 2, 4, 8, 16, 32, 60, 60, 10 + 1}));
+}
+
+TEST_F(UsageStoreTest, CancellingASignInClearsTheCodeAndRecordsNothing) {
+    UsageStore& store = makeStore();
+    store.beginSignIn();
+    ASSERT_TRUE(test::processEventsUntil([&] { return store.deviceCode().has_value(); }));
+    store.cancelSignIn();
+    EXPECT_FALSE(store.deviceCode());
+    settle();
+    EXPECT_FALSE(store.error(kCodex));
+    EXPECT_FALSE(account.stored);
+}
+
+TEST_F(UsageStoreTest, ASignInSavesTheAccountAndAppliesItsUsage) {
+    account.usage.otherwise = usage("codex", 40);
+    UsageStore& store = makeStore();
+    store.beginSignIn();
+    ASSERT_TRUE(test::processEventsUntil([&] { return store.deviceCode().has_value(); }));
+    clock.advance(60);
+    ASSERT_TRUE(test::processEventsUntil([&] { return !store.deviceCode(); }));
+    EXPECT_TRUE(account.stored);
+    EXPECT_EQ(store.sessionStatus(), SessionStatus::accountSession);
+}
+
+TEST_F(UsageStoreTest, ASignOutWhoseDeleteFailsShowsItAndKeepsTheStatus) {
+    UsageStore& store = makeStore();
+    store.apply(usage("codex", 10), SessionStatus::accountSession);
+    account.stored = CodexCredentials{};
+    account.deleteFailure = QStringLiteral("The keyring refused.");
+    run(store.signOut());
+    EXPECT_EQ(store.inlineError(), QStringLiteral("The keyring refused."));
+    EXPECT_EQ(store.sessionStatus(), SessionStatus::accountSession);
+}
+
+TEST_F(UsageStoreTest, LaunchAtLoginReadsTheStateBackAndShowsFailures) {
+    UsageStore& store = makeStore();
+    run(store.setLaunchAtLogin(true));
+    EXPECT_TRUE(store.launchAtLoginEnabled());
+    loginItem.failure = QStringLiteral("read-only folder");
+    run(store.setLaunchAtLogin(false));
+    EXPECT_TRUE(store.launchAtLoginEnabled());
+    EXPECT_EQ(store.inlineError(), QStringLiteral("read-only folder"));
+}
+
+TEST_F(UsageStoreTest, DestroyingTheStoreMidCycleEndsItsWorkQuietly) {
+    claude.script.answers = {Wait{1000}};
+    UsageStore& store = makeStore();
+    test::StartedTask<void> cycle(store.refresh(false, false));
+    this->store.reset();
+    ASSERT_TRUE(cycle.waitUntilDone());
+    EXPECT_EQ(clock.pendingSleepCount(), 0u);
+}
+
+}  // namespace
