@@ -13,6 +13,7 @@
 #include "app/unix_signal_quit.h"
 #include "core/timestamp.h"
 #include "model/shared_container.h"
+#include "notify/limit_notification_manager.h"
 #include "platform/single_instance.h"
 #include "sources/codex/codex_app_server_session.h"
 #include "store/shared_services.h"
@@ -84,6 +85,9 @@ int run(QCoreApplication& application, bool headless) {
     // The main window answers this once it exists; until then the request is only noted.
     QObject::connect(&instance, &SingleInstance::activationRequested,
                      [] { qCInfo(lcApp) << "activation requested"; });
+    QObject::connect(&LimitNotificationManager::shared(),
+                     &LimitNotificationManager::openMainWindowRequested,
+                     [] { qCInfo(lcApp) << "activation requested by a notification"; });
     UnixSignalQuit quitOnSignal;
     UsageStore& store = UsageStore::shared();
     QTimer::singleShot(0, &store, [&store] { QCoro::Task<> task = startUp(store); });

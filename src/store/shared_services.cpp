@@ -4,6 +4,7 @@
 
 #include "core/system_clock.h"
 #include "model/shared_container.h"
+#include "notify/limit_notification_manager.h"
 #include "sources/claude/claude_usage_client.h"
 #include "sources/codex/codex_app_server_client.h"
 #include "sources/codex/codex_auth_file_usage_client.h"
@@ -63,8 +64,22 @@ QCoro::Task<AgentUsage> SharedCodexAccount::fetchUsage(CodexCredentials credenti
                                                 std::move(token));
 }
 
+namespace {
+
+class ManagedNotifications final : public SnapshotNotifications {
+public:
+    QCoro::Task<> start(std::optional<AgentUsageSnapshot> snapshot) override {
+        return LimitNotificationManager::shared().start(std::move(snapshot));
+    }
+    void synchronize(const AgentUsageSnapshot& snapshot) override {
+        LimitNotificationManager::shared().synchronize(snapshot);
+    }
+};
+
+}  // namespace
+
 SnapshotNotifications& sharedNotifications() {
-    static SilentNotifications notifications;
+    static ManagedNotifications notifications;
     return notifications;
 }
 

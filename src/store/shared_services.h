@@ -3,7 +3,7 @@
 #include "store/store_services.h"
 
 // The process-wide sources behind the store's narrow interfaces, and the followers that have no
-// implementation yet in this program (the phone link, the reset notifications), which do nothing.
+// implementation yet in this program (the phone link), which do nothing.
 class SharedCodexAppServer final : public CodexAppServerSource {
 public:
     QCoro::Task<AgentUsage> fetchUsage(CancellationToken token) override;
@@ -33,12 +33,6 @@ public:
                                            CancellationToken token) override;
     QCoro::Task<AgentUsage> fetchUsage(CodexCredentials credentials, bool retryAfterRefresh,
                                        CancellationToken token) override;
-};
-
-class SilentNotifications final : public SnapshotNotifications {
-public:
-    QCoro::Task<> start(std::optional<AgentUsageSnapshot>) override { co_return; }
-    void synchronize(const AgentUsageSnapshot&) override {}
 };
 
 class NoPhoneLink final : public PhoneLink {

@@ -1,0 +1,196 @@
+#include "limit_notification_manager.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+#include <cmath>
+
+#include "core/error.h"
+#include "core/system_clock.h"
+#include "platform/freedesktop_notification_center.h"
+
+namespace {
+
+NotificationRequest requestFor(const AgentUsage& usage, const UsageWindow& window) {
+    const QString provider = QString::fromStdString(usage.provider.rawValue);
+    const QString period = window.durationSeconds == UsageWindow::kFiveHourSeconds
+                               ? LimitNotificationManager::tr("5-hour")
+                               : LimitNotificationManager::tr("weekly");
+    return {
+        .identifier =
+            QStringLiteral("limit-reset.v1.%1.%2").arg(provider).arg(window.durationSeconds),
+        .title = LimitNotificationManager::tr("%1 limit restored")
+                     .arg(QString::fromStdString(usage.agentName)),
+        .body = LimitNotificationManager::tr("Your %1 limit is available again.").arg(period),
+        .threadIdentifier = QStringLiteral("limit-reset.") + provider,
+        .userInfo = {{QStringLiteral("provider"), provider},
+                     {QStringLiteral("durationSeconds"), qint64{window.durationSeconds}}},
+        // Due at the whole second, as a calendar date without fractions.
+        .fireDate = Timestamp::fromUnixSeconds(std::floor(window.resetDate.unixSeconds())),
+    };
+}
+
+}  // namespace
+
+LimitNotificationManager& LimitNotificationManager::shared() {
+    static LimitNotificationManager* const manager = [] {
+        auto* center = new FreedesktopNotificationCenter(QDBusConnection::sessionBus());
+        auto* created = new LimitNotificationManager(
+            *center, SystemClock::shared(), Preferences::standard(), QCoreApplication::instance());
+        center->setParent(created);
+        return created;
+    }();
+    return *manager;
+}
+
+LimitNotificationManager::LimitNotificationManager(NotificationCenter& center, Clock& clock,
+                                                   Preferences preferences, QObject* parent)
+    : QObject(parent),
+      m_center(center),
+      m_clock(clock),
+      m_preferences(std::move(preferences)),
+      m_isEnabled(m_preferences.boolean(kEnabledKey).value_or(false)) {
+    connect(&m_center, &NotificationCenter::authorizationMayHaveChanged, this,
+            [this] { QCoro::Task<> refreshing = refreshAuthorizationStatus(); });
+    connect(&m_center, &NotificationCenter::defaultActionInvoked, this,
+            &LimitNotificationManager::openMainWindowRequested);
+}
+
+QCoro::Task<> LimitNotificationManager::start(std::optional<AgentUsageSnapshot> snapshot) {
+    QPointer<LimitNotificationManager> self(this);
+    QCoro::Task<> refreshing = refreshAuthorizationStatus();
+    co_await refreshing;
+    if (!self) {
+        co_return;
+    }
+    if (m_isEnabled && isAllowed()) {
+        synchronize(snapshot);
+    } else if (m_isEnabled) {
+        turnOff();
+    } else {
+        m_center.removeAllPendingRequests();
+    }
+}
+
+QCoro::Task<bool> LimitNotificationManager::enable(std::optional<AgentUsageSnapshot> snapshot) {
+    QPointer<LimitNotificationManager> self(this);
+    setLastError(std::nullopt);
+    if (m_authorizationStatus == AuthorizationStatus::notDetermined) {
+        std::optional<QString> failure;
+        try {
+            QCoro::Task<> asking = m_center.requestAuthorization();
+            co_await asking;
+        } catch (const Error& error) {
+            failure = error.localizedDescription();
+        }
+        if (!self) {
+            co_return false;
+        }
+        if (failure) {
+            setEnabled(false);
+            setLastError(std::move(failure));
+            co_return false;
+        }
+        QCoro::Task<> refreshing = refreshAuthorizationStatus();
+        co_await refreshing;
+        if (!self) {
+            co_return false;
+        }
+    }
+    if (!isAllowed()) {
+        turnOff();
+        co_return false;
+    }
+    setEnabled(true);
+    synchronize(snapshot);
+    co_return true;
+}
+
+void LimitNotificationManager::disable() {
+    setLastError(std::nullopt);
+    turnOff();
+}
+
+QCoro::Task<> LimitNotificationManager::refreshAuthorizationStatus() {
+    QPointer<LimitNotificationManager> self(this);
+    QCoro::Task<AuthorizationStatus> reading = m_center.authorizationStatus();
+    const AuthorizationStatus status = co_await reading;
+    if (!self) {
+        co_return;
+    }
+    if (status != m_authorizationStatus || !m_hasLoadedAuthorizationStatus) {
+        m_authorizationStatus = status;
+        m_hasLoadedAuthorizationStatus = true;
+        Q_EMIT authorizationStatusChanged();
+        Q_EMIT statusTitleChanged();
+    }
+    if (m_isEnabled && !isAllowed() && status != AuthorizationStatus::notDetermined) {
+        turnOff();
+    }
+}
+
+void LimitNotificationManager::synchronize(const std::optional<AgentUsageSnapshot>& snapshot) {
+    if (!m_isEnabled || !isAllowed()) {
+        return;
+    }
+    m_center.removeAllPendingRequests();
+    if (!snapshot) {
+        return;
+    }
+    const Timestamp now = m_clock.now();
+    QPointer<LimitNotificationManager> self(this);
+    for (const AgentUsage& usage : snapshot->usages) {
+        for (const UsageWindow& window : usage.windows) {
+            const bool supported = window.durationSeconds == UsageWindow::kFiveHourSeconds ||
+                                   window.durationSeconds == UsageWindow::kWeeklySeconds;
+            if (!supported || !(window.resetDate > now)) {
+                continue;
+            }
+            m_center.add(requestFor(usage, window), [self](std::optional<QString> error) {
+                if (self && error) {
+                    self->setLastError(std::move(error));
+                }
+            });
+        }
+    }
+}
+
+QString LimitNotificationManager::statusTitle() const {
+    if (isAllowed()) {
+        return m_isEnabled ? tr("On") : tr("Off");
+    }
+    switch (m_authorizationStatus) {
+        case AuthorizationStatus::denied:
+            return tr("Off in System Settings");
+        case AuthorizationStatus::notDetermined:
+            return tr("Not set up");
+        default:
+            return tr("Unavailable");
+    }
+}
+
+bool LimitNotificationManager::isAllowed() const {
+    return m_authorizationStatus == AuthorizationStatus::authorized ||
+           m_authorizationStatus == AuthorizationStatus::provisional ||
+           m_authorizationStatus == AuthorizationStatus::ephemeral;
+}
+
+void LimitNotificationManager::setEnabled(bool enabled) {
+    m_preferences.setBool(kEnabledKey, enabled);
+    if (enabled != m_isEnabled) {
+        m_isEnabled = enabled;
+        Q_EMIT isEnabledChanged();
+        Q_EMIT statusTitleChanged();
+    }
+}
+
+void LimitNotificationManager::setLastError(std::optional<QString> error) {
+    if (error != m_lastError) {
+        m_lastError = std::move(error);
+        Q_EMIT lastErrorChanged();
+    }
+}
+
+void LimitNotificationManager::turnOff() {
+    setEnabled(false);
+    m_center.removeAllPendingRequests();
+}

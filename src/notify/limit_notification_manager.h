@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QCoro/QCoroTask>
+#include <QObject>
+#include <optional>
+
+#include "core/clock.h"
+#include "core/preferences.h"
+#include "model/agent_usage_snapshot.h"
+#include "platform/notification_center.h"
+
+// One alert per agent's 5-hour and weekly window, due at the instant the window resets, so the
+// user learns when an allowance is available again. Owns the on/off switch (stored under
+// kEnabledKey in the program's own preferences) and mirrors the notification permission for the
+// settings window. Lives on the main thread; every snapshot replaces all pending alerts.
+//
+// A request's identifier is "limit-reset.v1.<provider>.<durationSeconds>", its thread
+// "limit-reset.<provider>", its user info "provider" and "durationSeconds"; it is due at the
+// reset instant with the fraction of a second dropped.
+class LimitNotificationManager final : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool isEnabled READ isEnabled NOTIFY isEnabledChanged)
+    Q_PROPERTY(NotificationCenter::AuthorizationStatus authorizationStatus READ authorizationStatus
+                   NOTIFY authorizationStatusChanged)
+    Q_PROPERTY(bool hasLoadedAuthorizationStatus READ hasLoadedAuthorizationStatus NOTIFY
+                   authorizationStatusChanged)
+    Q_PROPERTY(QString lastError READ lastErrorText NOTIFY lastErrorChanged)
+    Q_PROPERTY(QString statusTitle READ statusTitle NOTIFY statusTitleChanged)
+
+public:
+    using AuthorizationStatus = NotificationCenter::AuthorizationStatus;
+
+    static inline const QString kEnabledKey = QStringLiteral("limitNotifications.enabled.v1");
+
+    // The program's manager: the session bus's notification server and the standard preferences.
+    static LimitNotificationManager& shared();
+
+    // `center` and `clock` must outlive the manager.
+    LimitNotificationManager(NotificationCenter& center, Clock& clock, Preferences preferences,
+                             QObject* parent = nullptr);
+
+    // Once at program start, with the stored snapshot: the stored switch counts only while the
+    // permission still allows notifications.
+    QCoro::Task<> start(std::optional<AgentUsageSnapshot> snapshot);
+    // Asks for permission when it was never asked; true when alerts are on afterwards.
+    QCoro::Task<bool> enable(std::optional<AgentUsageSnapshot> snapshot);
+    void disable();
+    QCoro::Task<> refreshAuthorizationStatus();
+    // Withdraws every pending alert and schedules the snapshot's; nothing at all while off.
+    void synchronize(const std::optional<AgentUsageSnapshot>& snapshot);
+
+    bool isEnabled() const { return m_isEnabled; }
+    AuthorizationStatus authorizationStatus() const { return m_authorizationStatus; }
+    bool hasLoadedAuthorizationStatus() const { return m_hasLoadedAuthorizationStatus; }
+    const std::optional<QString>& lastError() const { return m_lastError; }
+    QString lastErrorText() const { return m_lastError.value_or(QString()); }
+    QString statusTitle() const;
+
+Q_SIGNALS:
+    void isEnabledChanged();
+    void authorizationStatusChanged();
+    void lastErrorChanged();
+    void statusTitleChanged();
+    // The user clicked an alert: the main window should show itself.
+    void openMainWindowRequested();
+
+private:
+    bool isAllowed() const;
+    void setEnabled(bool enabled);
+    void setLastError(std::optional<QString> error);
+    void turnOff();
+
+    NotificationCenter& m_center;
+    Clock& m_clock;
+    Preferences m_preferences;
+    bool m_isEnabled;
+    AuthorizationStatus m_authorizationStatus = AuthorizationStatus::notDetermined;
+    bool m_hasLoadedAuthorizationStatus = false;
+    std::optional<QString> m_lastError;
+};

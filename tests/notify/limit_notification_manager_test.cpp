@@ -1,0 +1,175 @@
+#include "notify/limit_notification_manager.h"
+
+#include <gtest/gtest.h>
+
+#include <QMap>
+#include <QTemporaryDir>
+
+#include "core/error.h"
+#include "core/system_clock.h"
+#include "platform/freedesktop_notification_center.h"
+#include "support/manual_clock.h"
+#include "support/notification_bus.h"
+#include "support/run_task.h"
+
+namespace {
+
+using Status = NotificationCenter::AuthorizationStatus;
+
+class FakeCenter final : public NotificationCenter {
+public:
+    Status status = Status::authorized;
+    // The status after asking the user; nothing when asking fails.
+    std::optional<Status> answer;
+    std::optional<QString> addError;
+    QMap<QString, NotificationRequest> pending;
+
+    QCoro::Task<Status> authorizationStatus() override { co_return status; }
+    QCoro::Task<> requestAuthorization() override {
+        if (!answer) {
+            throw PlatformError(QStringLiteral("No answer"));
+        }
+        status = *answer;
+        co_return;
+    }
+    void add(NotificationRequest request, Completion completion) override {
+        pending.insert(request.identifier, request);
+        completion(addError);
+    }
+    void removeAllPendingRequests() override { pending.clear(); }
+};
+
+AgentUsage usage(AgentProvider provider, std::string name, std::vector<UsageWindow> windows) {
+    AgentUsage usage;
+    usage.windows = std::move(windows);
+    usage.provider = std::move(provider);
+    usage.agentName = std::move(name);
+    return usage;
+}
+
+AgentUsageSnapshot codexFiveHourAt(Timestamp reset) {
+    return AgentUsageSnapshot({usage(AgentProvider::codex(), "Codex", {{0, 18000, reset}})});
+}
+
+const QString kCodexFiveHour = QStringLiteral("limit-reset.v1.codex.18000");
+const QString kStale = QStringLiteral("stale");
+
+class LimitNotificationManagerTest : public ::testing::Test {
+protected:
+    std::unique_ptr<LimitNotificationManager> manager(bool enabled, Status status) {
+        m_center.status = status;
+        m_center.pending = {{kStale, {}}};
+        m_preferences.setBool(LimitNotificationManager::kEnabledKey, enabled);
+        return std::make_unique<LimitNotificationManager>(m_center, m_clock, m_preferences);
+    }
+    bool stored() const { return *m_preferences.boolean(LimitNotificationManager::kEnabledKey); }
+
+    QTemporaryDir m_folder;
+    Preferences m_preferences{m_folder.filePath(QStringLiteral("Quotamind.conf"))};
+    FakeCenter m_center;
+    ManualClock m_clock;
+    const Timestamp m_now = m_clock.now();
+};
+
+TEST_F(LimitNotificationManagerTest,
+       EverySnapshotReplacesTheAlertsOfFutureFiveHourAndWeeklyWindows) {
+    auto notifications = manager(true, Status::authorized);
+    test::runTask(notifications->start(std::nullopt));
+    EXPECT_TRUE(m_center.pending.isEmpty());
+    notifications->synchronize(AgentUsageSnapshot({
+        usage(AgentProvider::codex(), "Codex",
+              {{50, 18000, m_now + 60.75}, {100, 604800, m_now + 3600}, {9, 3600, m_now + 60}}),
+        usage(AgentProvider::claude(), "Claude", {{5, 18000, m_now}, {0, 604800, m_now + 70}}),
+        usage({"other"}, "Other", {{5, 18000, m_now - 1}}),
+    }));
+    EXPECT_EQ(m_center.pending.keys(),
+              (QStringList{QStringLiteral("limit-reset.v1.claude.604800"), kCodexFiveHour,
+                           QStringLiteral("limit-reset.v1.codex.604800")}));
+    const NotificationRequest weekly =
+        m_center.pending[QStringLiteral("limit-reset.v1.claude.604800")];
+    EXPECT_EQ(weekly.title, QStringLiteral("Claude limit restored"));
+    EXPECT_EQ(weekly.body, QStringLiteral("Your weekly limit is available again."));
+    EXPECT_EQ(weekly.threadIdentifier, QStringLiteral("limit-reset.claude"));
+    EXPECT_EQ(weekly.userInfo, (QVariantMap{{QStringLiteral("provider"), QStringLiteral("claude")},
+                                            {QStringLiteral("durationSeconds"), qint64{604800}}}));
+    EXPECT_EQ(m_center.pending[kCodexFiveHour].fireDate, m_now + 60);
+
+    notifications->synchronize(codexFiveHourAt(m_now + 500));
+    EXPECT_EQ(m_center.pending.keys(), QStringList{kCodexFiveHour});
+    notifications->synchronize(std::nullopt);
+    EXPECT_TRUE(m_center.pending.isEmpty());
+}
+
+TEST_F(LimitNotificationManagerTest, TheSwitchCountsOnlyWhileNotificationsAreAllowed) {
+    struct Case {
+        Status status;
+        const char* title;
+    };
+    for (const Case& c :
+         {Case{Status::authorized, "On"}, Case{Status::denied, "Off in System Settings"},
+          Case{Status::unavailable, "Unavailable"}, Case{Status::notDetermined, "Not set up"}}) {
+        SCOPED_TRACE(c.title);
+        const bool on = c.status == Status::authorized;
+        auto notifications = manager(true, c.status);
+        test::runTask(notifications->start(codexFiveHourAt(m_now + 1)));
+        EXPECT_EQ(notifications->isEnabled(), on);
+        EXPECT_EQ(stored(), on);
+        EXPECT_EQ(m_center.pending.keys(), on ? QStringList{kCodexFiveHour} : QStringList{});
+        EXPECT_EQ(notifications->statusTitle(), QString::fromLatin1(c.title));
+    }
+    // Off: a snapshot leaves the pending requests alone.
+    auto notifications = manager(false, Status::authorized);
+    notifications->synchronize(codexFiveHourAt(m_now + 1));
+    EXPECT_EQ(m_center.pending.keys(), QStringList{kStale});
+}
+
+TEST_F(LimitNotificationManagerTest, EnableAsksWhenNeverAskedAndFollowsTheAnswer) {
+    struct Case {
+        std::optional<Status> answer;
+        QStringList pending;
+        std::optional<QString> error;
+    };
+    for (const Case& c : {Case{Status::authorized, {kCodexFiveHour}, std::nullopt},
+                          Case{Status::denied, {}, std::nullopt},
+                          Case{std::nullopt, {kStale}, QStringLiteral("No answer")}}) {
+        const bool on = c.answer == Status::authorized;
+        m_center.answer = c.answer;
+        auto notifications = manager(false, Status::notDetermined);
+        EXPECT_EQ(test::runTask(notifications->enable(codexFiveHourAt(m_now + 1))), on);
+        EXPECT_EQ(notifications->isEnabled(), on);
+        EXPECT_EQ(stored(), on);
+        EXPECT_EQ(m_center.pending.keys(), c.pending);
+        EXPECT_EQ(notifications->lastError(), c.error);
+    }
+}
+
+TEST_F(LimitNotificationManagerTest, NoticesALaterServerAndReportsAFailedAdd) {
+    auto notifications = manager(false, Status::unavailable);
+    test::runTask(notifications->start(std::nullopt));
+    m_center.status = Status::authorized;
+    Q_EMIT m_center.authorizationMayHaveChanged();
+    EXPECT_EQ(notifications->statusTitle(), QStringLiteral("Off"));
+    m_center.addError = QStringLiteral("The server is full");
+    EXPECT_TRUE(test::runTask(notifications->enable(codexFiveHourAt(m_now + 1))));
+    EXPECT_EQ(notifications->lastError(), m_center.addError);
+}
+
+TEST(LimitNotificationsEndToEndTest, AnEnabledStartAlertsThroughARealServerAtTheReset) {
+    if (const QString missing = test::NotificationBus::missing(); !missing.isEmpty()) {
+        GTEST_SKIP() << missing.toStdString();
+    }
+    test::NotificationBus bus;
+    ASSERT_TRUE(bus.startServer());
+    FreedesktopNotificationCenter center(bus.connection());
+    QTemporaryDir folder;
+    Preferences preferences(folder.filePath(QStringLiteral("Quotamind.conf")));
+    preferences.setBool(LimitNotificationManager::kEnabledKey, true);
+    LimitNotificationManager notifications(center, SystemClock::shared(), preferences);
+    test::runTask(notifications.start(codexFiveHourAt(Timestamp::now() + 0.5)));
+    ASSERT_TRUE(test::processEventsUntil([&] { return !bus.notifyCalls().isEmpty(); }));
+    const QVariantList call = bus.notifyCalls().first();
+    EXPECT_EQ(call[3], QStringLiteral("Codex limit restored"));
+    EXPECT_EQ(call[4], QStringLiteral("Your 5-hour limit is available again."));
+}
+
+}  // namespace

@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "platform/freedesktop_notification_center.h"
+#include "platform/wall_clock_scheduler.h"
+#include "support/notification_bus.h"
+
+namespace {
+
+using Status = NotificationCenter::AuthorizationStatus;
+
+NotificationRequest request(const QString& identifier, double secondsFromNow,
+                            const QString& body = QStringLiteral("body")) {
+    return {identifier,
+            QStringLiteral("title"),
+            body,
+            QStringLiteral("thread"),
+            {{QStringLiteral("provider"), QStringLiteral("codex")}},
+            Timestamp::now() + secondsFromNow};
+}
+
+// Records the completions of the requests added through it.
+struct Outcomes {
+    std::vector<std::optional<QString>> errors;
+    NotificationCenter::Completion record() {
+        return [this](std::optional<QString> error) { errors.push_back(std::move(error)); };
+    }
+    bool waitFor(std::size_t count) {
+        return test::processEventsUntil([&] { return errors.size() >= count; });
+    }
+};
+
+TEST(WallClockSchedulerTest, RunsThousandsOfPastInstantsFromTheEventLoopAndKeepsTheUnreachable) {
+    WallClockScheduler scheduler;
+    int runs = 0;
+    for (int i = 0; i < 3000; ++i) {
+        scheduler.schedule(QString::number(i), Timestamp(-1e300), [&runs] { ++runs; });
+    }
+    scheduler.schedule(QStringLiteral("far"), Timestamp(1e300), [&runs] { runs += 10000; });
+    scheduler.schedule(QStringLiteral("nan"), Timestamp(std::nan("")), [&runs] { runs += 10000; });
+    EXPECT_EQ(runs, 0);
+    ASSERT_TRUE(test::processEventsUntil([&] { return runs >= 3000; }));
+    EXPECT_EQ(runs, 3000);
+    EXPECT_EQ(scheduler.pendingCount(), 2u);
+}
+
+TEST(FreedesktopNotificationCenterTest, WithoutABusIsUnavailableAndReportsEveryDelivery) {
+    FreedesktopNotificationCenter center(QDBusConnection(QStringLiteral("no bus")));
+    EXPECT_EQ(test::runTask(center.authorizationStatus()), Status::unavailable);
+    Outcomes outcomes;
+    center.add(request(QStringLiteral("a"), -1), outcomes.record());
+    ASSERT_TRUE(outcomes.waitFor(1));
+    EXPECT_TRUE(outcomes.errors[0].has_value());
+}
+
+class NotificationServerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (const QString missing = test::NotificationBus::missing(); !missing.isEmpty()) {
+            GTEST_SKIP() << missing.toStdString();
+        }
+        m_bus.emplace();
+        m_center.emplace(m_bus->connection());
+    }
+    std::optional<test::NotificationBus> m_bus;
+    std::optional<FreedesktopNotificationCenter> m_center;
+};
+
+TEST_F(NotificationServerTest, NoticesAServerThatStartsLaterAndReportsItsErrors) {
+    EXPECT_EQ(test::runTask(m_center->authorizationStatus()), Status::unavailable);
+    bool looked = false;
+    QObject::connect(&*m_center, &NotificationCenter::authorizationMayHaveChanged,
+                     [&looked] { looked = true; });
+    ASSERT_TRUE(m_bus->startServer());
+    EXPECT_TRUE(test::processEventsUntil([&] { return looked; }));
+    EXPECT_EQ(test::runTask(m_center->authorizationStatus()), Status::authorized);
+
+    m_bus->mock(QStringLiteral("AddMethod"),
+                {test::NotificationBus::kService, QStringLiteral("Notify"),
+                 QStringLiteral("susssasa{sv}i"), QStringLiteral("u"),
+                 QStringLiteral("raise dbus.exceptions.DBusException('The server is full', "
+                                "name='org.freedesktop.Notifications.Error.Full')")});
+    Outcomes outcomes;
+    m_center->add(request(QStringLiteral("a"), -1), outcomes.record());
+    ASSERT_TRUE(outcomes.waitFor(1));
+    EXPECT_EQ(outcomes.errors[0], QStringLiteral("The server is full"));
+}
+
+TEST_F(NotificationServerTest, DeliversOnceInTheLatestFormNeverWithdrawnAndReplacesShown) {
+    ASSERT_TRUE(m_bus->startServer());
+    Outcomes outcomes;
+    m_center->add(request(QStringLiteral("withdrawn"), 0.2), outcomes.record());
+    m_center->removeAllPendingRequests();
+    m_center->add(request(QStringLiteral("alert"), 0.2, QStringLiteral("old")), outcomes.record());
+    m_center->add(request(QStringLiteral("alert"), 0.3, QStringLiteral("new")), outcomes.record());
+    // Due after the alert: once it is shown, a second delivery of the alert would have come first.
+    m_center->add(request(QStringLiteral("later"), 0.5), outcomes.record());
+    ASSERT_TRUE(outcomes.waitFor(2));
+    const QList<QVariantList> calls = m_bus->notifyCalls();
+    ASSERT_EQ(calls.size(), 2);
+    const QVariantList& alert = calls[0];
+    EXPECT_EQ(alert[2], FreedesktopNotificationCenter::kDesktopEntry);
+    EXPECT_EQ(alert[4], QStringLiteral("new"));
+    EXPECT_EQ(alert[5].toStringList().first(), QStringLiteral("default"));
+    const auto hints = qdbus_cast<QVariantMap>(alert[6].value<QDBusArgument>());
+    EXPECT_EQ(hints[QStringLiteral("desktop-entry")], FreedesktopNotificationCenter::kDesktopEntry);
+    EXPECT_EQ(hints[QStringLiteral("x-quotamind-identifier")], QStringLiteral("alert"));
+    EXPECT_EQ(hints[QStringLiteral("x-quotamind-thread-identifier")], QStringLiteral("thread"));
+
+    QString opened;
+    QObject::connect(&*m_center, &NotificationCenter::defaultActionInvoked,
+                     [&opened](const QString& identifier) { opened = identifier; });
+    m_bus->mock(QStringLiteral("EmitSignal"),
+                {test::NotificationBus::kService, QStringLiteral("ActionInvoked"),
+                 QStringLiteral("us"), QVariantList{1u, QStringLiteral("default")}});
+    EXPECT_TRUE(test::processEventsUntil([&] { return !opened.isEmpty(); }));
+    EXPECT_EQ(opened, QStringLiteral("alert"));
+
+    m_center->add(request(QStringLiteral("alert"), -1), outcomes.record());
+    ASSERT_TRUE(outcomes.waitFor(3));
+    EXPECT_EQ(m_bus->notifyCalls().last()[1].toUInt(), 1u);
+    EXPECT_EQ(outcomes.errors, (std::vector<std::optional<QString>>(3)));
+}
+
+}  // namespace
