@@ -80,12 +80,12 @@ void WallClockScheduler::ensureTimer() {
 }
 
 void WallClockScheduler::arm(std::int64_t deadline) {
-    itimerspec spec{};
-    spec.it_value.tv_sec = static_cast<time_t>(deadline / kNanosecondsPerSecond);
-    spec.it_value.tv_nsec = static_cast<long>(deadline % kNanosecondsPerSecond);
+    itimerspec timer{};
+    timer.it_value.tv_sec = static_cast<time_t>(deadline / kNanosecondsPerSecond);
+    timer.it_value.tv_nsec = static_cast<long>(deadline % kNanosecondsPerSecond);
     // Cancel-on-set makes the timer report a clock change, so the instants are compared afresh.
     const int flags = deadline == 0 ? 0 : TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET;
-    timerfd_settime(m_fd, flags, &spec, nullptr);
+    timerfd_settime(m_fd, flags, &timer, nullptr);
     m_armed = deadline;
 }
 

@@ -13,6 +13,25 @@
 
 Q_LOGGING_CATEGORY(lcStore, "quotamind.store", QtInfoMsg)
 
+namespace {
+
+// Awaits one local Codex source; a failure other than cancellation is kept in `error`, for the
+// caller to choose among later, and gives nothing.
+QCoro::Task<std::optional<AgentUsage>> readKeepingError(QCoro::Task<AgentUsage> reading,
+                                                        std::exception_ptr& error) {
+    try {
+        AgentUsage usage = co_await reading;
+        co_return usage;
+    } catch (const CancelledError&) {
+        throw;
+    } catch (...) {
+        error = std::current_exception();
+    }
+    co_return std::nullopt;
+}
+
+}  // namespace
+
 UsageStore::UsageStore(Services services, QObject* parent)
     : QObject(parent), m_services(std::move(services)) {
     m_usageSnapshot = SharedContainer::loadSnapshot(m_services.sharedPreferences);
@@ -263,25 +282,18 @@ QCoro::Task<UsageStore::CodexRead> UsageStore::fetchAgentUsage() {
     const CancellationToken lifetime = m_lifetime;
 
     std::exception_ptr appServerError;
-    try {
-        QCoro::Task<AgentUsage> reading = services.appServer.fetchUsage(lifetime);
-        AgentUsage usage = co_await reading;
-        co_return CodexRead{std::move(usage), SessionStatus::localPrimary};
-    } catch (const CancelledError&) {
-        throw;
-    } catch (...) {
-        appServerError = std::current_exception();
+    QCoro::Task<std::optional<AgentUsage>> appServer =
+        readKeepingError(services.appServer.fetchUsage(lifetime), appServerError);
+    std::optional<AgentUsage> local = co_await appServer;
+    if (local) {
+        co_return CodexRead{std::move(*local), SessionStatus::localPrimary};
     }
-
     std::exception_ptr authFileError;
-    try {
-        QCoro::Task<AgentUsage> reading = services.codexAuthFile.fetchUsage(lifetime);
-        AgentUsage usage = co_await reading;
-        co_return CodexRead{std::move(usage), SessionStatus::localPrimary};
-    } catch (const CancelledError&) {
-        throw;
-    } catch (...) {
-        authFileError = std::current_exception();
+    QCoro::Task<std::optional<AgentUsage>> authFile =
+        readKeepingError(services.codexAuthFile.fetchUsage(lifetime), authFileError);
+    local = co_await authFile;
+    if (local) {
+        co_return CodexRead{std::move(*local), SessionStatus::localPrimary};
     }
 
     std::optional<CodexCredentials> stored;
