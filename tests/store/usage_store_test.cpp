@@ -231,26 +231,25 @@ TEST_F(UsageStoreTest, LiveSessionsReopenAfterDoublingDelaysAndAfterOneSecondWhe
               (std::vector<double>{1, 2, 4, 8, 16, 32, 60, 60, 10 + 1}));
 }
 
-TEST_F(UsageStoreTest, CancellingASignInClearsTheCodeAndRecordsNothing) {
-    UsageStore& store = makeStore();
-    store.beginSignIn();
-    ASSERT_TRUE(test::processEventsUntil([&] { return store.deviceCode().has_value(); }));
-    store.cancelSignIn();
-    EXPECT_FALSE(store.deviceCode());
-    settle();
-    EXPECT_FALSE(store.error(kCodex));
-    EXPECT_FALSE(account.stored);
-}
-
-TEST_F(UsageStoreTest, ASignInSavesTheAccountAndAppliesItsUsage) {
+TEST_F(UsageStoreTest, ASignInCancelledRecordsNothingAndACompletedOneAppliesTheAccount) {
     account.usage.otherwise = usage("codex", 40);
     UsageStore& store = makeStore();
-    store.beginSignIn();
-    ASSERT_TRUE(test::processEventsUntil([&] { return store.deviceCode().has_value(); }));
-    clock.advance(60);
-    ASSERT_TRUE(test::processEventsUntil([&] { return !store.deviceCode(); }));
-    EXPECT_TRUE(account.stored);
-    EXPECT_EQ(store.sessionStatus(), SessionStatus::accountSession);
+    for (const bool cancelled : {true, false}) {
+        store.beginSignIn();
+        ASSERT_TRUE(test::processEventsUntil([&] { return store.deviceCode().has_value(); }));
+        if (cancelled) {
+            store.cancelSignIn();
+            EXPECT_FALSE(store.deviceCode());
+            settle();
+            EXPECT_FALSE(store.error(kCodex));
+            EXPECT_FALSE(account.stored);
+            continue;
+        }
+        clock.advance(60);
+        ASSERT_TRUE(test::processEventsUntil([&] { return !store.deviceCode(); }));
+        EXPECT_TRUE(account.stored);
+        EXPECT_EQ(store.sessionStatus(), SessionStatus::accountSession);
+    }
 }
 
 TEST_F(UsageStoreTest, ASignOutWhoseDeleteFailsShowsItAndKeepsTheStatus) {
