@@ -21,32 +21,26 @@ namespace {
 TEST(ClaudeProbeConversationTest, AnswersTheLatestScreenTypesEnterPeriodicallyAndStopsInTime) {
     const QByteArray trust = "Do You Trust The Files In This Folder?";
     const qsizetype window = ClaudeProbeConversation::screenBytes;
-    // One conversation of 10 s; each poll adds its output to what the terminal showed before.
-    const struct {
-        QByteArray output;
-        double elapsed;
-        QByteArray typed;
-        bool finished;
-    } polls[] = {
-        {"", 0.06, "", false},
-        {"Press Enter to continue\xe2\x80\xa6", 0.12, "\r", false},
-        {"", 0.18, "\r", false},  // again while it is still on screen
-        {QByteArray(window, '.'), 0.24, "", false},
-        {"  Show Claude Code status", 0.30, "\r", false},
-        {"\xff\xfe" + trust, 0.36, "y\r", false},  // the trust question goes first
-        {QByteArray(window - trust.size(), '.'), 0.42, "y\r", false},
-        {".", 0.48, "", false},  // now just out of the examined screen
-        {"", 0.80, "\r", false},
-        {"press enter to continue", 1.0, "\r", false},
-        {"", 1.60, "\r\r", false},
-        {"", 10.0, "", true},
+    // One conversation of 10 s: what each poll adds to the screen, its time, what the probe types.
+    const std::tuple<QByteArray, double, QByteArray> polls[] = {
+        {"", 0.06, ""},
+        {"Press Enter to continue\xe2\x80\xa6", 0.12, "\r"},
+        {"", 0.18, "\r"},  // again while it is still on screen
+        {QByteArray(window, '.'), 0.24, ""},
+        {"  Show Claude Code status", 0.30, "\r"},
+        {"\xff\xfe" + trust, 0.36, "y\r"},  // the trust question goes first
+        {QByteArray(window - trust.size(), '.'), 0.42, "y\r"},
+        {".", 0.48, ""},  // now just out of the examined screen
+        {"", 0.80, "\r"},
+        {"press enter to continue", 1.0, "\r"},
+        {"", 1.60, "\r\r"},
+        {"", 10.0, ""},
     };
     ClaudeProbeConversation conversation(10.0);
-    for (const auto& poll : polls) {
-        SCOPED_TRACE(poll.elapsed);
-        const auto step = conversation.poll(poll.output, poll.elapsed, true);
-        EXPECT_EQ(step.keystrokes, poll.typed);
-        EXPECT_EQ(step.finished, poll.finished);
+    for (const auto& [output, elapsed, typed] : polls) {
+        const auto step = conversation.poll(output, elapsed, true);
+        EXPECT_EQ(step.keystrokes, typed) << elapsed;
+        EXPECT_EQ(step.finished, elapsed >= 10.0) << elapsed;
     }
     const auto ended = ClaudeProbeConversation(10.0).poll("Press enter to continue", 0.06, false);
     EXPECT_TRUE(ended.finished && ended.keystrokes.isEmpty());
@@ -55,47 +49,38 @@ TEST(ClaudeProbeConversationTest, AnswersTheLatestScreenTypesEnterPeriodicallyAn
 TEST(ResolveClaudeBinaryTest, TakesTheFirstExecutableFileInOrderAsAnAbsolutePath) {
     // CLAUDE_BINARY ('-' unset, 'a' absolute, 'r' relative to the current folder); what each
     // candidate is ('x' executable file, 'p' plain file, 'd' folder, '-' nothing); the winner.
-    const struct {
-        char override;
-        const char* kinds;
-        int winner;
-    } cases[] = {
+    const std::tuple<char, const char*, int> cases[] = {
         {'r', "xxxxx", 0}, {'-', "x----", -1}, {'a', "p-xxx", 2},
         {'a', "dxxxx", 1}, {'-', "-pdxx", 3},  {'a', "ppdp-", -1},
     };
     const QString startFolder = QDir::currentPath();
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(1, c.override) + c.kinds);
+    const QStringList names =
+        QStringLiteral("claude home/.local/bin/claude home/.claude/local/claude o/claude u/claude")
+            .split(QLatin1Char(' '));
+    for (const auto& [override, kinds, winner] : cases) {
+        SCOPED_TRACE(std::string(1, override) + kinds);
         QTemporaryDir folder;
         QDir::setCurrent(folder.path());
-        const QStringList names =
-            QStringLiteral(
-                "bin/claude home/.local/bin/claude home/.claude/local/claude opt/claude "
-                "usr/claude")
-                .split(QLatin1Char(' '));
         QStringList paths;
         for (int index = 0; index < names.size(); ++index) {
+            const char kind = kinds[index];
             paths << folder.filePath(names[index]);
-            QDir().mkpath(c.kinds[index] == 'd' ? names[index] : QFileInfo(names[index]).path());
-            QFile file(names[index]);
-            if (QByteArrayView("xp").contains(c.kinds[index]) && file.open(QIODevice::WriteOnly)) {
-                file.setPermissions(
-                    file.permissions() |
-                    (c.kinds[index] == 'x' ? QFile::ExeOwner : QFile::Permissions()));
+            QDir().mkpath(kind == 'd' ? names[index] : QFileInfo(names[index]).path());
+            if (kind == 'x' || kind == 'p') {
+                ::close(::open(QFile::encodeName(names[index]).constData(),
+                               O_CREAT | O_WRONLY | O_CLOEXEC, kind == 'x' ? 0700 : 0600));
             }
         }
-        ClaudeCLIProbe::Environment environment;
-        environment.homePath = folder.filePath(QStringLiteral("home"));
-        environment.systemBinaryPaths = paths.mid(3);
-        if (c.override != '-') {
+        ClaudeCLIProbe::Environment environment{
+            folder.filePath(QStringLiteral("home")), {}, {}, paths.mid(3)};
+        if (override != '-') {
             environment.processEnvironment.insert(QStringLiteral("CLAUDE_BINARY"),
-                                                  c.override == 'a' ? paths[0] : names[0]);
+                                                  override == 'a' ? paths[0] : names[0]);
         }
         ManualClock clock;
-        const std::optional<QString> found =
-            ClaudeCLIProbe(clock, environment).resolveClaudeBinary();
+        const auto found = ClaudeCLIProbe(clock, environment).resolveClaudeBinary();
         QDir::setCurrent(startFolder);
-        EXPECT_EQ(found, c.winner < 0 ? std::nullopt : std::optional(paths[c.winner]));
+        EXPECT_EQ(found, winner < 0 ? std::nullopt : std::optional(paths[winner]));
     }
 }
 
@@ -146,10 +131,7 @@ protected:
 
     void start(std::initializer_list<const char*> settings = {}) {
         ClaudeCLIProbe::Environment environment{
-            .homePath = path("home"),
-            .processEnvironment = QProcessEnvironment::systemEnvironment(),
-            .temporaryPath = path("tmp"),
-            .systemBinaryPaths = {}};
+            path("home"), QProcessEnvironment::systemEnvironment(), path("tmp"), {}};
         environment.processEnvironment.insert(QStringLiteral("FAKE_CLAUDE_RECORD"), path("record"));
         for (const char* setting : settings) {
             const QString text = QString::fromUtf8(setting);
@@ -203,8 +185,8 @@ TEST_F(ClaudeCLIProbeTest, ChildRunsInAPrivateFolderWithTheCleanedEnvironment) {
     EXPECT_EQ(seen.values("arg"), (QList<QByteArray>{"--allowed-tools", ""}));
     EXPECT_EQ(seen.value("cwd"), QFile::encodeName(QFileInfo(scratchPath()).canonicalFilePath()));
     struct stat scratch {};
-    EXPECT_TRUE(::lstat(QFile::encodeName(scratchPath()).constData(), &scratch) == 0 &&
-                (scratch.st_mode & 0777) == 0700);
+    ASSERT_EQ(::lstat(QFile::encodeName(scratchPath()).constData(), &scratch), 0);
+    EXPECT_EQ(scratch.st_mode & 0777, 0700u);
     // ANTHROPIC_* variables go, the updater is off, and everything else arrives unchanged.
     const QList<QByteArray> variables = seen.values("env");
     EXPECT_FALSE(variables.contains("ANTHROPIC_API_KEY=sk-ant-test"));

@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <QNetworkAccessManager>
-#include <QScopeGuard>
 #include <QSemaphore>
 #include <QTemporaryDir>
 #include <QThreadPool>
@@ -30,46 +29,34 @@ const QByteArray kUsageBody =
 // A stored sign-in as Claude Code writes it; `expiresIn` is seconds from kNow.
 QByteArray credentials(const QByteArray& token, std::optional<double> expiresIn = std::nullopt,
                        const QByteArray& extra = {}) {
-    QByteArray oauth = "\"accessToken\":\"" + token + "\"";
-    if (expiresIn) {
-        oauth += ",\"expiresAt\":" +
-                 QByteArray::number((kNow + *expiresIn).unixSeconds() * 1000.0, 'f', 0);
-    }
-    return "{\"claudeAiOauth\":{" + oauth + extra + "},\"other\":true}";
-}
-
-// The code of the Claude error that `run` (a callable or a task) ends with.
-template <typename Run>
-Code errorOf(Run&& run) {
-    return test::errorOf<ClaudeUsageClientError>(std::forward<Run>(run)).code();
+    const QByteArray expiry =
+        expiresIn ? ",\"expiresAt\":" +
+                        QByteArray::number((kNow + *expiresIn).unixSeconds() * 1e3, 'f', 0)
+                  : "";
+    return "{\"claudeAiOauth\":{\"accessToken\":\"" + token + '"' + expiry + extra +
+           "},\"other\":true}";
 }
 
 class ClaudeUsageClientTest : public ::testing::Test {
 protected:
     void writeFile(const QByteArray& content) {
-        QDir().mkpath(QFileInfo(credentialsPath()).path());
+        QDir(m_home.path()).mkpath(QStringLiteral(".claude"));
         QFile file(credentialsPath());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(content);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
     }
     QString credentialsPath() const {
-        return m_home.path() + QStringLiteral("/.claude/.credentials.json");
+        return m_home.filePath(QStringLiteral(".claude/.credentials.json"));
     }
 
     // The fake claude stands in for the real one: on "/status" it stores a renewed sign-in.
     ClaudeCLIProbe::Environment probeEnvironment(bool withClaude) const {
-        ClaudeCLIProbe::Environment environment{
-            .homePath = m_home.path(),
-            .processEnvironment = QProcessEnvironment::systemEnvironment(),
-            .temporaryPath = m_temporary.path(),
-            .systemBinaryPaths = {}};
-        QProcessEnvironment& variables = environment.processEnvironment;
+        auto variables = QProcessEnvironment::systemEnvironment();
         variables.insert(QStringLiteral("CLAUDE_BINARY"),
                          withClaude ? test::fakeClaudeProgram() : QString());
         variables.insert(QStringLiteral("FAKE_CLAUDE_WRITE_FILE"), credentialsPath());
         variables.insert(QStringLiteral("FAKE_CLAUDE_WRITE_CONTENT"),
                          QString::fromUtf8(credentials("renewed", 7200)));
-        return environment;
+        return {m_home.path(), variables, m_temporary.path(), {}};
     }
 
     QTemporaryDir m_home;
@@ -89,45 +76,48 @@ protected:
 TEST_F(ClaudeUsageClientTest, LooksForTheSignInInTheDocumentedOrder) {
     using enum SecretStoreError::Status;
     const QByteArray valid = credentials("chain", 60);
-    const QByteArray expired = credentials("chain", -60);
     const QByteArray expiredFile = credentials("file", -1);
+    // The file, the keychain item and failure; the token or error; whether the keychain was asked.
     const struct {
         const char* name;
-        std::optional<QByteArray> file;
-        std::optional<QByteArray> keychain;
+        std::optional<QByteArray> file, keychain;
         std::optional<SecretStoreError::Status> keychainFails;
         std::variant<QByteArray, Code> expected;
         bool keychainAsked;
     } cases[] = {
-        {"valid file wins", credentials("file", 60), valid, {}, QByteArray("file"), false},
-        {"file without expiry", credentials(" file\\n"), {}, {}, QByteArray("file"), false},
+        {"file without expiry", credentials(" file\\n"), valid, {}, QByteArray("file"), false},
         {"file expiring now", credentials("file", 0), {}, {}, Code::expiredCredentials, true},
         {"expired file, valid keychain", expiredFile, valid, {}, QByteArray("chain"), true},
-        {"both expired", expiredFile, expired, {}, Code::expiredCredentials, true},
+        {"both expired",
+         expiredFile,
+         credentials("chain", -60),
+         {},
+         Code::expiredCredentials,
+         true},
         {"garbage file", QByteArray("{oops"), {}, {}, Code::invalidCredentials, true},
         {"blank token", credentials(" \\n"), {}, {}, Code::invalidCredentials, true},
         {"nothing anywhere", {}, {}, {}, Code::credentialsNotFound, true},
         {"denied keychain", {}, {}, accessDenied, Code::keychainAccessDenied, true},
         {"no keychain service", {}, {}, notAvailable, Code::credentialsNotFound, true},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, file, keychain, keychainFails, expected, keychainAsked] : cases) {
+        SCOPED_TRACE(name);
         QFile::remove(credentialsPath());
         m_keychain = MemorySecretStore();
-        if (c.file) {
-            writeFile(*c.file);
+        if (file) {
+            writeFile(*file);
         }
-        if (c.keychain) {
-            m_keychain.put(ClaudeUsageClient::kKeychainService, QStringLiteral("someone"),
-                           *c.keychain);
+        if (keychain) {
+            m_keychain.put(ClaudeUsageClient::kKeychainService, QStringLiteral("x"), *keychain);
         }
-        m_keychain.failWith = c.keychainFails;
-        if (const auto* token = std::get_if<QByteArray>(&c.expected)) {
+        m_keychain.failWith = keychainFails;
+        if (const auto* token = std::get_if<QByteArray>(&expected)) {
             EXPECT_EQ(test::runTask(m_client.loadCredentials()).accessToken, *token);
         } else {
-            EXPECT_EQ(errorOf(m_client.loadCredentials()), std::get<Code>(c.expected));
+            EXPECT_EQ(test::errorOf<ClaudeUsageClientError>(m_client.loadCredentials()).code(),
+                      std::get<Code>(expected));
         }
-        EXPECT_EQ(m_keychain.calls > 0, c.keychainAsked);
+        EXPECT_EQ(m_keychain.calls > 0, keychainAsked);
     }
 }
 
@@ -138,56 +128,41 @@ TEST_F(ClaudeUsageClientTest, TheCredentialsFileIsReadOffTheCallingThread) {
     // Shared with the workers, which may still be inside acquire() when the test ends.
     const auto release = std::make_shared<QSemaphore>();
     const int workers = QThreadPool::globalInstance()->maxThreadCount();
-    auto unblock = qScopeGuard([&] { release->release(workers); });
     for (int worker = 0; worker < workers; ++worker) {
         QThreadPool::globalInstance()->start([release] { release->acquire(); });
     }
     test::StartedTask<ClaudeCredentials> loading(m_client.loadCredentials());
     EXPECT_FALSE(loading.isDone());
-    unblock.dismiss();
     release->release(workers);
     ASSERT_TRUE(loading.waitUntilDone());
     EXPECT_EQ(loading.get().accessToken, "file");
 }
 
 TEST_F(ClaudeUsageClientTest, PlanLabels) {
-    const struct {
-        std::optional<std::string> tier;
-        std::optional<std::string> subscription;
-        const char* label;
-    } cases[] = {
+    using Text = std::optional<std::string>;
+    const std::tuple<Text, Text, const char*> cases[] = {
         {"default_claude_max_20x", "pro", "max 20x"},
         {"DEFAULT_CLAUDE_MAX_5X", std::nullopt, "max 5x"},
         {std::nullopt, "team_plan ", "team plan"},
         {"claude_max", " \n", "max"},
         {"free", std::nullopt, "Claude"},
     };
-    for (const auto& c : cases) {
-        const ClaudeCredentials credentials{"t", std::nullopt, c.tier, c.subscription};
-        EXPECT_EQ(ClaudeUsageClient::planLabel(credentials), c.label);
+    for (const auto& [tier, subscription, label] : cases) {
+        EXPECT_EQ(ClaudeUsageClient::planLabel({"t", std::nullopt, tier, subscription}), label);
     }
 }
 
 TEST_F(ClaudeUsageClientTest, WindowsRoundClampAndFallBackToAFullWindow) {
-    const struct {
-        double utilization;
-        std::optional<std::string> resetsAt;
-        std::int64_t used;
-        Timestamp reset;
-    } cases[] = {
+    const std::tuple<double, std::optional<std::string>, std::int64_t, Timestamp> cases[] = {
         {12.5, "2025-01-01T10:00:00.123Z", 13, Timestamp::fromUnixSeconds(1735725600.123)},
-        {12.49, "2025-01-01T10:00:00Z", 12, Timestamp::fromUnixSeconds(1735725600.0)},
         {-3, "2025-01-01", 0, kNow + 18000.0},
-        {-0.5, "", 0, kNow + 18000.0},
         {1e300, std::nullopt, 100, kNow + 18000.0},
     };
-    for (const auto& c : cases) {
+    for (const auto& [utilization, resetsAt, used, reset] : cases) {
         const auto window = ClaudeUsageClient::makeWindow(
-            ClaudeUsageWindowResponse{c.utilization, c.resetsAt}, 18000, kNow);
-        ASSERT_TRUE(window.has_value());
-        EXPECT_EQ(window->usedPercent, c.used) << c.utilization;
-        EXPECT_NEAR(window->resetDate.secondsSinceReferenceDate(),
-                    c.reset.secondsSinceReferenceDate(), 1e-6);
+            ClaudeUsageWindowResponse{utilization, resetsAt}, 18000, kNow);
+        EXPECT_EQ(window->usedPercent, used) << utilization;
+        EXPECT_NEAR(window->resetDate - reset, 0.0, 1e-6);
     }
 }
 
@@ -197,10 +172,8 @@ TEST_F(ClaudeUsageClientTest, SendsTheDocumentedRequestAndBuildsTheUsage) {
     const AgentUsage usage = test::runTask(m_client.fetchUsage());
 
     ASSERT_EQ(m_server.requests().size(), 1u);
-    const FakeHttpServer::Request& request = m_server.requests()[0];
-    EXPECT_EQ(request.method, "GET");
-    EXPECT_EQ(request.header("Authorization"), "Bearer secret-token");
-    EXPECT_EQ(request.header("anthropic-beta"), "oauth-2025-04-20");
+    EXPECT_EQ(m_server.requests()[0].header("Authorization"), "Bearer secret-token");
+    EXPECT_EQ(m_server.requests()[0].header("anthropic-beta"), "oauth-2025-04-20");
     EXPECT_EQ(usage, (AgentUsage{.windows = {{42, 18000, Timestamp(788929200.25)},
                                              {7, 604800, Timestamp(789264000.0)}},
                                  .provider = AgentProvider::claude(),
@@ -212,22 +185,17 @@ TEST_F(ClaudeUsageClientTest, SendsTheDocumentedRequestAndBuildsTheUsage) {
 
 TEST_F(ClaudeUsageClientTest, MapsStatusesAndBodiesToTheirErrors) {
     writeFile(credentials("secret-token", 3600));
-    const struct {
-        int status;
-        QByteArray body;
-        Code code;
-    } cases[] = {
+    const std::tuple<int, QByteArray, Code> cases[] = {
         {401, "", Code::unauthorized},
         {429, "", Code::rateLimited},
         {403, "", Code::serverError},
         {200, "<html>", Code::invalidResponse},
         {200, R"({"five_hour":{"utilization":null},"seven_day":null})", Code::noRateLimits},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.body.toStdString());
-        m_server.enqueue("/api/oauth/usage", {.status = c.status, .body = c.body});
+    for (const auto& [status, body, code] : cases) {
+        m_server.enqueue("/api/oauth/usage", {.status = status, .body = body});
         const auto error = test::errorOf<ClaudeUsageClientError>(m_client.fetchUsageOnce({}));
-        EXPECT_EQ(error.code(), c.code) << c.status;
+        EXPECT_EQ(error.code(), code) << status << body.constData();
         EXPECT_FALSE(error.localizedDescription().contains(QStringLiteral("secret-token")));
     }
 }
@@ -263,7 +231,8 @@ TEST_F(ClaudeUsageClientTest, AnExpiredSessionIsRenewedAtMostOncePerMinute) {
     writeFile(credentials("old", -1));
     for (const double later : {0.0, 59.0, 60.0}) {
         m_clock.setNow(kNow + later);
-        EXPECT_EQ(errorOf(client.fetchUsage()), Code::expiredCredentials);
+        EXPECT_EQ(test::errorOf<ClaudeUsageClientError>(client.fetchUsage()).code(),
+                  Code::expiredCredentials);
         EXPECT_EQ(client.lastDelegatedRefreshAttempt(), kNow + (later < 60.0 ? 0.0 : 60.0));
     }
     EXPECT_TRUE(m_server.requests().empty());
