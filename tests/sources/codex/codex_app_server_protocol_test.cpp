@@ -36,8 +36,7 @@ TEST(CodexAppServerProtocolTest, MakeUsageKeepsUsableWindowsShortestFirst) {
          {usageWindow(0, 18000), usageWindow(100, 604800)}},
         {{window(1, 300), window(2, 300), {}}, {usageWindow(1, 18000)}},
         {{window(5, std::nullopt), window(6, 60), {}}, {usageWindow(6, 3600)}},
-        {{window(5, 0), window(6, -60), {}}, {}},
-        {{window(5, 300, 0), window(6, 10080, std::nullopt), {}}, {}},
+        {{window(5, 0), window(6, 10080, 0), {}}, {}},
         // The longest length whose seconds fit in 2^63 - 1 is kept; one minute more is not.
         {{window(5, kLongestMinutes), window(6, kLongestMinutes + 1), {}},
          {usageWindow(5, kLongestMinutes * 60)}},
@@ -53,7 +52,6 @@ TEST(CodexAppServerProtocolTest, MakeUsageKeepsUsableWindowsShortestFirst) {
             EXPECT_EQ(codex_app_server::makeUsage(snapshot, kNow).windows, windows);
         }
     }
-    EXPECT_EQ(codex_app_server::makeUsage({window(1, 300), {}, {}}, kNow).planType, "unknown");
 }
 
 TEST(CodexAppServerProtocolTest, MergingAppliesTheNewerSnapshotSlotBySlot) {
@@ -63,8 +61,6 @@ TEST(CodexAppServerProtocolTest, MergingAppliesTheNewerSnapshotSlotBySlot) {
     EXPECT_EQ((RateLimitSnapshot{window(1, 300, 100), {}, {}})
                   .merging({window(9, std::nullopt, std::nullopt), {}, "pro"}),
               (RateLimitSnapshot{window(9, 300, 100), {}, "pro"}));
-    EXPECT_EQ((RateLimitSnapshot{}).merging({{}, window(3, 10080), {}}),
-              (RateLimitSnapshot{{}, window(3, 10080), {}}));
 }
 
 TEST(CodexAppServerProtocolTest, ResponsesSucceedOnlyWithAResultAndNoError) {

@@ -18,19 +18,20 @@ namespace {
 using namespace Qt::StringLiterals;
 using Code = CodexAppServerError::Code;
 using test::FakeCodex;
+using test::kRead;
 using CodexAppServerSessionTest = test::ChildProcessTest;
 using Loop = test::Call<std::optional<AgentUsage>>;
 
 // The dialogue recorded from the real program, replayed up to its answer to the first read.
 std::string recorded(const char* file) {
     std::ifstream stream(std::string(CODEX_FIXTURES_DIR "/") + file);
-    std::string line[4];
-    for (std::string& each : line) {
-        std::getline(stream, each);
+    std::string script;
+    for (const std::string expect : {"initialize", "", "initialized", "account/rateLimits/read"}) {
+        std::string line;
+        std::getline(stream, line);
+        script += (expect.empty() ? "" : "expect " + expect + "\n") + "send " + line + "\n";
     }
-    return "expect initialize\nsend " + line[0] + "\nsend " + line[1] +
-           "\nexpect initialized\nsend " + line[2] + "\nexpect account/rateLimits/read\nsend " +
-           line[3] + "\n";
+    return script;
 }
 
 std::shared_ptr<CodexAppServerSession> startSession(const FakeCodex& fake, Clock& clock) {
@@ -59,7 +60,6 @@ TEST_F(CodexAppServerSessionTest, OneShotLoopEndsAsTheProtocolSays) {
              "send {\"id\":0," +
              kNotification.substr(1) + "\n",
          {}},
-        {"expect initialize\nsend " + kNotification + "\n", {}},
         {test::handshake() + "pad-line 1048577\n", Code::protocolViolation},
         {"expect initialize\nsend {\"id\":1,\n", Code::protocolViolation},
         {"expect initialize\nsend {\"id\":2,\"result\":{\"rateLimits\":{}}}\n",
@@ -80,9 +80,7 @@ TEST_F(CodexAppServerSessionTest, OneShotLoopEndsAsTheProtocolSays) {
             EXPECT_EQ(loop.error(), error);
         } else {
             ASSERT_TRUE(loop.finishes());
-            const std::optional<AgentUsage> usage = loop.get();
-            ASSERT_TRUE(usage && !usage->windows.empty());
-            EXPECT_EQ(usage->windows.front().usedPercent, 42);
+            EXPECT_EQ(loop.get().value().windows.at(0).usedPercent, 42);
         }
         session->stop();
     }
@@ -95,10 +93,9 @@ TEST_F(CodexAppServerSessionTest, ChildGetsItsArgumentsFolderAndEnvironment) {
         u"bin"_s, u"codex"_s,
         "#!/bin/sh\n{ echo \"$*\"; pwd; echo \"$RUST_LOG $LOG_FORMAT $KEPT\"; } > \"$REPORT\"\n");
     QProcessEnvironment environment;
-    for (const auto& [name, value] :
-         {std::pair{u"REPORT"_s, report}, {u"KEPT"_s, u"kept"_s}, {u"RUST_LOG"_s, u"trace"_s}}) {
-        environment.insert(name, value);
-    }
+    environment.insert(u"REPORT"_s, report);
+    environment.insert(u"KEPT"_s, u"kept"_s);
+    environment.insert(u"RUST_LOG"_s, u"trace"_s);
     ManualClock clock;
     auto session = CodexAppServerSession::create({program, folder.path(), environment}, clock);
     test::runTask(session->start());
@@ -112,117 +109,76 @@ TEST_F(CodexAppServerSessionTest, ChildGetsItsArgumentsFolderAndEnvironment) {
               u"app-server --stdio\n"_s + folder.path() + u"\nerror json kept\n"_s);
 }
 
-// A live session driven through its polling delays on the manual clock.
-class LiveSession {
-public:
-    LiveSession(const std::string& script, ManualClock& clock)
-        : m_fake(script),
-          m_session(startSession(m_fake, clock)),
-          m_loop(m_session->receiveUsageUpdates(
-              false, [usages = m_usages](const AgentUsage& usage) { usages->push_back(usage); },
-              CancellationToken())) {}
-    ~LiveSession() {
-        m_session->stop();
-        m_loop.finishes();
-    }
-
-    bool delivers(std::size_t count) {
-        return test::processEventsUntil([&] { return m_usages->size() >= count; });
-    }
-    // The fake has received `lines` lines and the session its answer to the last.
-    bool answered(qsizetype lines) {
-        return m_fake.receivesLines(lines) &&
-               test::processEventsUntil([&] { return !m_session->rateLimitsReadInFlight(); });
-    }
-
-    FakeCodex m_fake;
-    std::shared_ptr<CodexAppServerSession> m_session;
-    std::shared_ptr<std::vector<AgentUsage>> m_usages = std::make_shared<std::vector<AgentUsage>>();
-    Loop m_loop;
-};
-
-const std::string kRead = "expect account/rateLimits/read\n";
-
-TEST_F(CodexAppServerSessionTest, LivePollingFollowsTheAdaptiveInterval) {
+TEST_F(CodexAppServerSessionTest, LivePollingFollowsThePolicyUntilAPolledReadStalls) {
+    FakeCodex fake(test::handshake() + test::rateLimitsResult(10) + kRead + test::kReadError +
+                   kRead + test::kReadError + kRead + test::rateLimitsResult(12) + kRead);
     ManualClock clock;
-    LiveSession live(test::handshake() + test::rateLimitsResult(10) + kRead +
-                         test::rateLimitsResult(12) + kRead + test::rateLimitsResult(12),
-                     clock);
-    ASSERT_TRUE(live.delivers(1));
-    // First observation: two minutes.
+    const auto session = startSession(fake, clock);
+    const auto usages = std::make_shared<std::size_t>(0);
+    Loop loop(session->receiveUsageUpdates(
+        false, [usages](const AgentUsage&) { ++*usages; }, CancellationToken()));
+    auto delivered = [&](std::size_t count) {
+        return test::processEventsUntil([&] { return *usages >= count; });
+    };
+    // The fake has received `lines` lines and the session its answer to the last.
+    auto answered = [&](qsizetype lines) {
+        return fake.receivesLines(lines) &&
+               test::processEventsUntil([&] { return !session->rateLimitsReadInFlight(); });
+    };
+    ASSERT_TRUE(delivered(1));
+    // First observation: two minutes. A failed read doubles the delay after the one in progress.
     EXPECT_EQ(clock.secondsUntilNextSleep(), 120.0);
     clock.advance(120);
-    ASSERT_TRUE(live.delivers(2));
-    // The read's watchdog is due at 20 s; the polling delay, restarted by the delivery, at 60 s
-    // since the used percent rose.
-    clock.advance(20);
-    EXPECT_FALSE(live.m_session->hasStopped());
-    EXPECT_EQ(clock.secondsUntilNextSleep(), 40.0);
-    clock.advance(40);
-    ASSERT_TRUE(live.delivers(3));
-    EXPECT_TRUE(live.m_fake.received().last().contains(u"\"id\":4"_s));
-}
-
-TEST_F(CodexAppServerSessionTest, ReadErrorsBackOffAndAPolledReadThatStallsEndsTheSession) {
-    ManualClock clock;
-    LiveSession live(test::handshake() + test::rateLimitsResult(10) + kRead + test::kReadError +
-                         kRead + test::kReadError + kRead,
-                     clock);
-    ASSERT_TRUE(live.delivers(1));
+    ASSERT_TRUE(answered(4));
     clock.advance(120);
-    ASSERT_TRUE(live.answered(4));
-    // The delay in progress was chosen before the failure: the next read comes 120 s later,
-    // and the one after it 240 s after that.
-    clock.advance(120);
-    ASSERT_TRUE(live.answered(5));
+    ASSERT_TRUE(answered(5));
     clock.advance(20);
     EXPECT_EQ(clock.secondsUntilNextSleep(), 220.0);
     clock.advance(220);
-    ASSERT_TRUE(live.m_fake.receivesLines(6));
+    // The rise restarts the delay at one minute; the answered read's watchdog passes at 20 s.
+    ASSERT_TRUE(delivered(2));
+    clock.advance(20);
+    EXPECT_FALSE(session->hasStopped());
+    EXPECT_EQ(clock.secondsUntilNextSleep(), 40.0);
+    clock.advance(40);
+    ASSERT_TRUE(fake.receivesLines(7));
+    EXPECT_TRUE(fake.received().last().contains(u"\"id\":6"_s));
     clock.advance(19.5);
-    EXPECT_FALSE(live.m_session->hasStopped());
+    EXPECT_FALSE(session->hasStopped());
     clock.advance(0.5);
-    EXPECT_EQ(live.m_loop.error(), Code::connectionClosed);
-    EXPECT_EQ(live.m_usages->size(), 1u);
+    EXPECT_EQ(loop.error(), Code::connectionClosed);
+    EXPECT_EQ(*usages, 2u);
 }
 
-TEST_F(CodexAppServerSessionTest, StopFromTheUpdateHandlerOrAnotherThreadEndsTheLoop) {
-    for (const bool fromThread : {false, true}) {
-        FakeCodex fake(test::handshake() + test::rateLimitsResult(10));
+TEST_F(CodexAppServerSessionTest, StopOrCancelFromTheUpdateHandlerEndsTheLoop) {
+    enum How { stop, stopFromAThread, cancel };
+    for (const How how : {stop, stopFromAThread, cancel}) {
+        // A cancel is noticed before the next of two lines that arrive together.
+        FakeCodex fake(test::handshake() +
+                       (how == cancel ? "send " + kNotification + "$NL" + kNotification + "\n"
+                                      : test::rateLimitsResult(10)));
         ManualClock clock;
         const auto session = startSession(fake, clock);
         std::weak_ptr<CodexAppServerSession> weak = session;
+        CancellationToken cancellation;
         int updates = 0;
-        auto onUpdate = [weak, fromThread, &updates](const AgentUsage&) {
+        auto onUpdate = [weak, how, cancellation, &updates](const AgentUsage&) {
             ++updates;
             const auto target = weak.lock();
-            if (fromThread) {
+            if (how == cancel) {
+                cancellation.cancel();
+            } else if (how == stopFromAThread) {
                 std::thread([target] { target->stop(); }).join();
             } else {
                 target->stop();
                 target->stop();
             }
         };
-        EXPECT_EQ(Loop(session->receiveUsageUpdates(false, onUpdate, CancellationToken())).error(),
-                  Code::connectionClosed);
-        EXPECT_EQ(updates, 1);
+        Loop loop(session->receiveUsageUpdates(false, onUpdate, cancellation));
+        EXPECT_TRUE(how == cancel ? loop.wasCancelled() : loop.error() == Code::connectionClosed);
+        EXPECT_EQ(updates, 1) << how;
+        session->stop();
     }
-}
-
-TEST_F(CodexAppServerSessionTest, CancellationIsNoticedBeforeTheNextLine) {
-    // Two lines arrive together; the handler cancels between them.
-    FakeCodex fake(test::handshake() + "send " + kNotification + "$NL" + kNotification + "\n");
-    ManualClock clock;
-    const auto session = startSession(fake, clock);
-    CancellationToken cancellation;
-    int updates = 0;
-    auto onUpdate = [cancellation, &updates](const AgentUsage&) {
-        ++updates;
-        cancellation.cancel();
-    };
-    EXPECT_TRUE(Loop(session->receiveUsageUpdates(false, onUpdate, cancellation)).wasCancelled());
-    EXPECT_EQ(updates, 1);
-    session->stop();
 }
 
 TEST_F(CodexAppServerSessionTest, ChildIgnoringTerminationIsKilledAfterTheGracePeriod) {
@@ -238,7 +194,7 @@ TEST_F(CodexAppServerSessionTest, ChildIgnoringTerminationIsKilledAfterTheGraceP
     EXPECT_FALSE(ended.isDone());
     clock.advance(CodexAppServerSession::kTerminationGraceSeconds);
     EXPECT_TRUE(ended.finishes());
-    EXPECT_TRUE(fake.ends());
+    EXPECT_TRUE(test::processesEnd(fake.marker()));
 }
 
 }  // namespace

@@ -43,9 +43,8 @@ public:
         return environment;
     }
 
-    // The environment entry that marks this fake's process, and whether all such have ended.
+    // The environment entry that marks this fake's processes.
     QByteArray marker() const { return "FAKE_CODEX_SCRIPT=" + scriptPath().toUtf8(); }
-    bool ends() const { return processesEnd(marker()); }
 
     QStringList received() const {
         QFile file(logPath());
@@ -69,9 +68,7 @@ inline QString writeExecutable(const QString& path, const QByteArray& text) {
     return path;
 }
 
-// A fresh private folder that the trust policy accepts. The system temporary folder is open to
-// everyone, so it is made in the first of the build folder, XDG_RUNTIME_DIR and HOME that
-// passes the same policy.
+// A fresh private folder that the trust policy accepts (the system temporary one is open to all).
 class TrustedFolder final {
 public:
     TrustedFolder() {
@@ -112,36 +109,33 @@ public:
     using StartedTask<T>::StartedTask;
 
     bool finishes() { return this->waitUntilDone(); }
-    // The error code the call ended with; nothing when it ended otherwise. Takes the result.
-    std::optional<CodexAppServerError::Code> error() {
+    // The error of type E the call ended with; nothing when it ended otherwise. Takes the result.
+    template <typename E>
+    std::optional<E> failure() {
         try {
             finishes();
             this->get();
-        } catch (const CodexAppServerError& error) {
-            return error.code();
+        } catch (const E& error) {
+            return error;
         } catch (const std::exception&) {
         }
         return std::nullopt;
     }
-    bool wasCancelled() {
-        try {
-            finishes();
-            this->get();
-        } catch (const CancelledError&) {
-            return true;
-        } catch (const std::exception&) {
-        }
-        return false;
+    std::optional<CodexAppServerError::Code> error() {
+        const auto failed = failure<CodexAppServerError>();
+        return failed ? std::optional(failed->code()) : std::nullopt;
     }
+    bool wasCancelled() { return failure<CancelledError>().has_value(); }
 };
 
 inline const std::string kInitializeResult =
     R"({"id":1,"result":{"userAgent":"codex/0.171.0","codexHome":"/home/user/.codex"}})";
 
+inline const std::string kRead = "expect account/rateLimits/read\n";
+
 // The handshake answered, up to the first rate-limits read received.
 inline std::string handshake() {
-    return "expect initialize\nsend " + kInitializeResult +
-           "\nexpect initialized\nexpect account/rateLimits/read\n";
+    return "expect initialize\nsend " + kInitializeResult + "\nexpect initialized\n" + kRead;
 }
 
 inline std::string rateLimitsResult(int primaryPercent) {
