@@ -78,6 +78,7 @@ public:
             array.beginStructure();
             array >> time >> result.last();
         }
+        array.endArray();
         return result;
     }
 
