@@ -69,20 +69,14 @@ public:
 
     // The arguments of every Notify call the server received, in order.
     QList<QVariantList> notifyCalls() {
-        const auto calls =
-            mock(QStringLiteral("GetMethodCalls"), {QStringLiteral("Notify")}).arguments();
+        const auto reply = mock(QStringLiteral("GetMethodCalls"), {QStringLiteral("Notify")});
         QList<QVariantList> result;
-        if (calls.isEmpty()) {
-            return result;
-        }
-        const auto array = calls.first().value<QDBusArgument>();
-        array.beginArray();
-        while (!array.atEnd()) {
+        const auto array = reply.arguments().value(0).value<QDBusArgument>();
+        for (array.beginArray(); !array.atEnd(); array.endStructure()) {
             quint64 time = 0;
             result.append(QVariantList());
             array.beginStructure();
             array >> time >> result.last();
-            array.endStructure();
         }
         array.endArray();
         return result;
