@@ -99,6 +99,8 @@ TEST(ReadRegularFileTest, OnlyARegularFileWithinTheLimitIsRead) {
     QFile file(folder.filePath(QStringLiteral("file")));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("12345") == 5 && file.flush());
     EXPECT_EQ(errorOf("fifo", 16), EINVAL);
+    ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("folder")));
+    EXPECT_EQ(errorOf("folder", 16), EISDIR);
     EXPECT_EQ(errorOf("file", 4), EFBIG);
     EXPECT_EQ(test::runTask(read("file", 5)), QByteArray("12345"));
     EXPECT_EQ(test::runTask(read("missing", 16)), std::nullopt);
