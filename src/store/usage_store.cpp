@@ -15,15 +15,13 @@ Q_LOGGING_CATEGORY(lcStore, "quotamind.store", QtInfoMsg)
 
 namespace {
 
-// Awaits one local Codex source; a failure other than cancellation is kept in `error`, for the
-// caller to choose among later, and gives nothing.
-QCoro::Task<std::optional<AgentUsage>> readKeepingError(QCoro::Task<AgentUsage> reading,
-                                                        std::exception_ptr& error) {
+// Awaits one read; its failure is kept in `error`, for the caller to report or to choose among,
+// and gives nothing.
+template <typename T>
+QCoro::Task<std::optional<T>> readKeepingError(QCoro::Task<T> reading, std::exception_ptr& error) {
     try {
-        AgentUsage usage = co_await reading;
-        co_return usage;
-    } catch (const CancelledError&) {
-        throw;
+        T value = co_await reading;
+        co_return value;
     } catch (...) {
         error = std::current_exception();
     }
@@ -97,14 +95,10 @@ QCoro::Task<> UsageStore::refresh(bool reportFailure, bool includeCodex) {
     m_lastRefreshStartedAt = m_services.clock.now();
 
     if (includeCodex) {
-        std::optional<CodexRead> read;
         std::exception_ptr failure;
-        try {
-            QCoro::Task<CodexRead> reading = fetchAgentUsage();
-            read = co_await reading;
-        } catch (...) {
-            failure = std::current_exception();
-        }
+        QCoro::Task<std::optional<CodexRead>> reading =
+            readKeepingError(fetchAgentUsage(), failure);
+        const std::optional<CodexRead> read = co_await reading;
         if (!self) {
             co_return;
         }
@@ -116,14 +110,10 @@ QCoro::Task<> UsageStore::refresh(bool reportFailure, bool includeCodex) {
     }
 
     // Claude is read after Codex whatever Codex did, never at the same time.
-    std::optional<AgentUsage> claude;
     std::exception_ptr claudeFailure;
-    try {
-        QCoro::Task<AgentUsage> reading = m_services.claude.fetchUsage(m_lifetime);
-        claude = co_await reading;
-    } catch (...) {
-        claudeFailure = std::current_exception();
-    }
+    QCoro::Task<std::optional<AgentUsage>> reading =
+        readKeepingError(m_services.claude.fetchUsage(m_lifetime), claudeFailure);
+    const std::optional<AgentUsage> claude = co_await reading;
     if (!self) {
         co_return;
     }
@@ -285,6 +275,8 @@ QCoro::Task<UsageStore::CodexRead> UsageStore::fetchAgentUsage() {
     QCoro::Task<std::optional<AgentUsage>> appServer =
         readKeepingError(services.appServer.fetchUsage(lifetime), appServerError);
     std::optional<AgentUsage> local = co_await appServer;
+    // Only the store's going away cancels a source.
+    lifetime.throwIfCancelled();
     if (local) {
         co_return CodexRead{std::move(*local), SessionStatus::localPrimary};
     }
@@ -292,6 +284,7 @@ QCoro::Task<UsageStore::CodexRead> UsageStore::fetchAgentUsage() {
     QCoro::Task<std::optional<AgentUsage>> authFile =
         readKeepingError(services.codexAuthFile.fetchUsage(lifetime), authFileError);
     local = co_await authFile;
+    lifetime.throwIfCancelled();
     if (local) {
         co_return CodexRead{std::move(*local), SessionStatus::localPrimary};
     }
