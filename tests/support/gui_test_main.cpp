@@ -2,9 +2,9 @@
 
 #include <QApplication>
 
-// The main() of test programs that build widgets; the others keep test_main's QCoreApplication.
+// The main() of test programs that draw widgets: a QApplication, on the offscreen platform
+// unless the environment names another, so they run where there is no display.
 int main(int argc, char** argv) {
-    // Widgets render offscreen, also when the tests are only being listed.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
