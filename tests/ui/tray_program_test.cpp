@@ -69,10 +69,14 @@ protected:
             GTEST_SKIP() << "needs support/with-x-tray (Xvfb, trayer) and xdotool";
         }
         // Stored limits, so the icon shows capsules; no sign-ins to read fresh ones.
+        const double now = Timestamp::now().secondsSinceReferenceDate();
         SharedContainer::save(
-            AgentUsageSnapshot({test::usage("codex", "plus",
-                                            {test::window(40, UsageWindow::kFiveHourSeconds),
-                                             test::window(15, UsageWindow::kWeeklySeconds)})}),
+            AgentUsageSnapshot(
+                {test::usage("codex", "plus",
+                             {test::window(40, UsageWindow::kFiveHourSeconds, now + 7530),
+                              test::window(15, UsageWindow::kWeeklySeconds, now + 284430)}),
+                 test::usage("claude", "max",
+                             {test::window(72, UsageWindow::kWeeklySeconds, now + 99030)})}),
             Preferences(m_home.filePath(
                 QStringLiteral(".config/brindlecove/group.com.brindlecove.Quotamind.conf"))));
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
