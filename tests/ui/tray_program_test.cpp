@@ -87,6 +87,10 @@ protected:
                            m_home.filePath(QStringLiteral(".data")));
         environment.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin"));
         environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        // Sanitizer builds only: full stacks, so that the suppressed leak inside Qt is matched.
+        environment.insert(
+            QStringLiteral("LSAN_OPTIONS"),
+            QStringLiteral("fast_unwind_on_malloc=0:suppressions=" LSAN_SUPPRESSIONS));
         m_program.setProcessEnvironment(environment);
     }
     void TearDown() override {
