@@ -5,7 +5,6 @@
 #include <sys/socket.h>
 
 #include <QCoreApplication>
-#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QUuid>
@@ -469,18 +468,12 @@ void LANPairingServerEngine::report(const LANConnectionState& state) {
 LANPairingServer::LANPairingServer(LANPairingPayload pairing, Options options)
     : m_pairing(pairing), m_thread(std::make_unique<QThread>()) {
     m_thread->setObjectName(QStringLiteral("com.brindlecove.Quotamind.lan-server"));
-    QPointer<LANPairingServer> self(this);
-    m_engine = new LANPairingServerEngine(std::move(pairing), options, [this, self](quint16 port) {
+    m_engine = new LANPairingServerEngine(std::move(pairing), options, [this](quint16 port) {
         m_port.store(port);
         if (port != 0) {
+            // Dropped with this object if it is gone by then.
             QMetaObject::invokeMethod(
-                this,
-                [self, port] {
-                    if (self) {
-                        Q_EMIT self->listening(port);
-                    }
-                },
-                Qt::QueuedConnection);
+                this, [this, port] { Q_EMIT listening(port); }, Qt::QueuedConnection);
         }
     });
     m_engine->moveToThread(m_thread.get());
