@@ -4,7 +4,9 @@
 
 #include <limits>
 
+#include "phone/lan_test_peer.h"
 #include "phone/legacy_apns_key_cleanup.h"
+#include "store/shared_services.h"
 #include "store_fixture.h"
 
 namespace {
@@ -283,6 +285,41 @@ TEST_F(PhoneDeliveryTest, ForgettingThePhoneStartsOverWithANewCode) {
     store.maybeSendWakePush(*store.usageSnapshot());
     clock.advance(1);
     EXPECT_EQ(wake.pairings.back(), store.pairingPayload());
+}
+
+TEST_F(PhoneDeliveryTest, APhoneOnTheLocalNetworkReceivesWhatTheStoreApplies) {
+    LANPairingServers real(test::localOptions());
+    serverFactory = &real;
+    claude.script.otherwise = usage("claude", 10);
+    UsageStore& store = makeStore();
+    run(store.start());
+    ASSERT_TRUE(test::processEventsUntil([&] { return real.latest()->port() != 0; }));
+
+    test::RawPeer phone(real.latest()->port());
+    LANMessage pair = LANMessage::of(LANMessageKind::pair);
+    pair.secret = store.pairingPayload().secret;
+    pair.deviceModel = QStringLiteral("iPhone15,2");
+    phone.send(pair);
+    ASSERT_TRUE(phone.waitForMessages(2));
+    EXPECT_EQ(phone.received[1].snapshot, store.usageSnapshot()->syncedFromMac());
+    ASSERT_TRUE(test::processEventsUntil([&] {
+        return store.lanConnectionState().kind == Kind::connected && store.lastPhoneDataSentAt();
+    }));
+    EXPECT_EQ(store.pairedPhone()->model, QStringLiteral("iPhone15,2"));
+
+    change(20);
+    ASSERT_TRUE(phone.waitForMessages(3));
+    EXPECT_EQ(phone.received[2].snapshot, store.usageSnapshot()->syncedFromMac());
+    clock.advance(2);
+    EXPECT_TRUE(wake.sentAt.empty()) << "the phone is connected";
+
+    // Away from the network, the next change wakes it instead.
+    phone.socket.disconnectFromHost();
+    ASSERT_TRUE(test::processEventsUntil(
+        [&] { return store.lanConnectionState().kind != Kind::connected; }));
+    change(30);
+    clock.advance(1);
+    EXPECT_EQ(wake.sentAt.size(), 1u);
 }
 
 }  // namespace
