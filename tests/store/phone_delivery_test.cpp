@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <limits>
 
 #include "model/shared_container.h"
@@ -52,7 +53,6 @@ TEST(SnapshotSignature, CoversEveryWindowAndNothingElse) {
     const QString both = QStringLiteral("codex:18000:42:1767225600|codex:604800:7:-1");
     const std::pair<AgentUsageSnapshot, QString> rows[] = {
         {AgentUsageSnapshot(), QString()},
-        {AgentUsageSnapshot({bare}), QString()},
         {AgentUsageSnapshot({bare, codex}), both},
         {AgentUsageSnapshot({renamed}), both},
         {AgentUsageSnapshot({far}), QStringLiteral("claude:60:1:%1|claude:60:1:%2")
@@ -64,55 +64,53 @@ TEST(SnapshotSignature, CoversEveryWindowAndNothingElse) {
     }
 }
 
-// What happens at a moment of a wake timeline.
-enum What { kChange, kSame, kConnect, kAway, kTestButton, kSlow, kFail, kSucceed };
-struct Step {
-    double at;
-    What what;
-    std::int64_t value = 0;  // kChange: used percent; kSlow: seconds each wake takes
-};
-
 TEST_F(PhoneDeliveryTest, WakesAreCoalescedSerialisedAndRetried) {
+    const auto change = [this](std::int64_t used) { return [this, used] { this->change(used); }; };
+    const auto slow = [this](double seconds) {
+        return [this, seconds] { wake.seconds = seconds; };
+    };
+    const auto same = [this] { store->maybeSendWakePush(*store->usageSnapshot()); };
+    const auto button = [this] { store->sendWakePush(true, std::nullopt); };
+    const auto connect = [this] { report(Kind::connected); };
+    const auto away = [this] { report(Kind::advertising); };
+    const auto fail = [this] { wake.failure = kFailed; };
+    const auto succeed = [this] { wake.failure.reset(); };
+    // Each row: until when it runs, the wakes sent by then (seconds from the start), and what
+    // happens when.
     const struct {
         const char* name;
-        std::vector<Step> steps;
         double until;
         std::vector<double> wakes;
-        QString error;
+        std::vector<std::pair<double, std::function<void()>>> steps;
+        QString error{};
         bool paired = true;
     } rows[] = {
-        {"a burst", {{0, kChange, 10}, {0.25, kChange, 11}, {0.5, kChange, 12}}, 5, {1.5}, {}},
-        {"the same windows again", {{0, kChange, 10}, {3, kSame}}, 6, {1}, {}},
-        {"connected when the timer falls due",
-         {{0, kChange, 10}, {0.5, kConnect}, {3, kAway}, {4, kChange, 11}},
+        {"burst", 5, {1.5}, {{0, change(10)}, {0.25, change(11)}, {0.5, change(12)}}},
+        {"same windows", 6, {1}, {{0, change(10)}, {3, same}}},
+        {"connected when due",
          8,
          {5},
-         {}},
-        {"a change while connected",
-         {{0, kChange, 10}, {0.5, kConnect}, {0.75, kChange, 11}, {0.8, kAway}, {4, kChange, 12}},
+         {{0, change(10)}, {0.5, connect}, {3, away}, {4, change(11)}}},
+        {"change while connected",
          8,
          {5},
-         {}},
-        {"a change during a send",
-         {{0, kSlow, 10}, {0, kChange, 10}, {3, kChange, 11}},
-         20,
-         {1, 12},
-         {}},
-        {"failures back off; a success starts over",
-         {{0, kFail}, {0, kChange, 10}, {920, kSucceed}, {1300, kFail}, {1300, kChange, 11}},
+         {{0, change(10)}, {0.5, connect}, {0.75, change(11)}, {0.8, away}, {4, change(12)}}},
+        {"change during a send", 20, {1, 12}, {{0, slow(10)}, {0, change(10)}, {3, change(11)}}},
+        {"back-off",
          1310,
          {1, 6, 16, 36, 76, 156, 316, 616, 916, 1216, 1301, 1306},
+         {{0, fail}, {0, change(10)}, {920, succeed}, {1300, fail}, {1300, change(11)}},
          kFailed},
-        {"the test button without a phone",
-         {{0, kTestButton}},
+        {"button without a phone",
          10,
          {},
+         {{0, button}},
          QStringLiteral("Pair an iPhone first."),
          false},
-        {"the test button is not retried, a change meanwhile is",
-         {{0, kFail}, {0, kSlow, 3}, {0, kTestButton}, {1, kChange, 10}},
+        {"button not retried",
          12.5,
          {0, 4, 12},
+         {{0, fail}, {0, slow(3)}, {0, button}, {1, change(10)}},
          kFailed},
     };
     for (const auto& row : rows) {
@@ -121,36 +119,11 @@ TEST_F(PhoneDeliveryTest, WakesAreCoalescedSerialisedAndRetried) {
         wake.failure.reset();
         preferences.remove(SharedContainer::kSnapshotKey);
         standard.remove(LANPairingStorage::kPairedPhoneKey);
-        UsageStore& store = row.paired ? pairedStore() : makeStore();
+        row.paired ? pairedStore() : makeStore();
         const Timestamp start = clock.now();
-        for (const Step& step : row.steps) {
-            clock.advance((start + step.at) - clock.now());
-            switch (step.what) {
-                case kChange:
-                    change(step.value);
-                    break;
-                case kSame:
-                    store.maybeSendWakePush(*store.usageSnapshot());
-                    break;
-                case kConnect:
-                    report(Kind::connected);
-                    break;
-                case kAway:
-                    report(Kind::advertising);
-                    break;
-                case kTestButton:
-                    store.sendWakePush(true, std::nullopt);
-                    break;
-                case kSlow:
-                    wake.seconds = double(step.value);
-                    break;
-                case kFail:
-                    wake.failure = kFailed;
-                    break;
-                case kSucceed:
-                    wake.failure.reset();
-                    break;
-            }
+        for (const auto& [at, happen] : row.steps) {
+            clock.advance((start + at) - clock.now());
+            happen();
         }
         clock.advance((start + row.until) - clock.now());
         std::vector<double> wakes;
@@ -158,7 +131,7 @@ TEST_F(PhoneDeliveryTest, WakesAreCoalescedSerialisedAndRetried) {
             wakes.push_back(sent - start);
         }
         EXPECT_EQ(wakes, row.wakes) << row.name;
-        EXPECT_EQ(store.lastPushErrorText(), row.error) << row.name;
+        EXPECT_EQ(store->lastPushErrorText(), row.error) << row.name;
     }
 }
 

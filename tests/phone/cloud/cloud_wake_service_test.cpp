@@ -25,17 +25,12 @@ QString outcome(CloudWakeService& service) {
     return {};
 }
 
-// The requests the database received, in order.
-std::string asked(const MemoryCloudDatabase& database) {
-    return database.requests.join(QLatin1Char(' ')).toStdString();
-}
-
 TEST(CloudWakeService, TheFirstWakeMakesZoneAndRecordAndTheNextOnlyTouchesTheRecord) {
     ManualClock clock;
     MemoryCloudDatabase database;
     CloudWakeService service(&database, clock);
     ASSERT_EQ(outcome(service), QString());
-    EXPECT_EQ(asked(database), kAll);
+    EXPECT_EQ(database.requests, kAll);
     EXPECT_EQ(database.records.at(kLatest).recordType(), QStringLiteral("WakeSignal"));
     const auto field = [&](const char* key) {
         return database.records.at(kLatest).values().at(QString::fromLatin1(key));
@@ -48,7 +43,7 @@ TEST(CloudWakeService, TheFirstWakeMakesZoneAndRecordAndTheNextOnlyTouchesTheRec
     database.requests.clear();
     clock.advance(0.25);
     ASSERT_EQ(outcome(service), QString());
-    EXPECT_EQ(asked(database), "accountStatus fetchRecords saveRecords");
+    EXPECT_EQ(database.requests, "accountStatus fetchRecords saveRecords");
     EXPECT_EQ(std::get<Timestamp>(field("updatedAt")), clock.now());
     EXPECT_NE(std::get<QString>(field("nonce")), nonce);
 }
@@ -91,13 +86,13 @@ TEST(CloudWakeService, EachFailureIsReportedWhereItHappens) {
         MemoryCloudDatabase database;
         database.status = row.status;
         if (row.code == 0) {
-            database.unanswered.append(QString::fromLatin1(row.request));
+            database.unanswered.insert(row.request);
         } else {
-            database.failing[QString::fromLatin1(row.request)] = row.code;
+            database.failing[row.request] = row.code;
         }
         CloudWakeService service(&database, clock);
         EXPECT_EQ(outcome(service), row.text) << row.request << row.code;
-        EXPECT_EQ(asked(database), row.requests) << row.request << row.code;
+        EXPECT_EQ(database.requests, row.requests) << row.request << row.code;
     }
 }
 
