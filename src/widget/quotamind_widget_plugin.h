@@ -2,9 +2,10 @@
 
 #include <QObject>
 
+#include "widget/limit_providers.h"
 #include "widget/widget_extension.h"
 
-// The plugin's entry point: the object QPluginLoader creates.
+// The plugin's entry point: the object QPluginLoader creates. It reads the shared container.
 class QuotamindWidgetPlugin final : public QObject, public WidgetExtension {
     Q_OBJECT
     Q_PLUGIN_METADATA(IID QuotamindWidgetExtension_iid)
@@ -12,7 +13,7 @@ class QuotamindWidgetPlugin final : public QObject, public WidgetExtension {
     Q_DISABLE_COPY_MOVE(QuotamindWidgetPlugin)
 
 public:
-    QuotamindWidgetPlugin() = default;
+    QuotamindWidgetPlugin();
 
     QList<WidgetKindInfo> kinds() const override;
     std::optional<WidgetConfigurationInfo> configuration(const QString& kind) const override;
@@ -30,4 +31,13 @@ public:
                Timestamp drawingTime) const override;
     QStringList accessibleTexts(const QString& kind, WidgetFamily family, const LimitEntry& entry,
                                 Timestamp drawingTime) const override;
+
+private:
+    // Nothing for a kind this plugin does not offer.
+    const LimitProvider* provider(const QString& kind) const;
+
+    WidgetAgentQuery m_agents;
+    LegacyLimitProvider m_legacy;
+    ConfigurableLimitProvider m_configurable;
+    BothLimitsProvider m_bothLimits;
 };
