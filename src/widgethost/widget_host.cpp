@@ -70,9 +70,10 @@ bool WidgetHost::listen(QDBusConnection bus, QDBusConnection systemBus) {
                                             this, SLOT(reloadTimelines(QString)));
 }
 
-void WidgetHost::place(const QString& kind, WidgetFamily family, QPoint position) {
-    addWindow(
-        PlacedWidget{.kind = kind, .family = family, .configuration = {}, .position = position});
+void WidgetHost::place(const QString& kind, WidgetFamily family, QPoint position,
+                       const WidgetConfiguration& configuration) {
+    addWindow(PlacedWidget{
+        .kind = kind, .family = family, .configuration = configuration, .position = position});
     widgetsChanged();
 }
 
@@ -176,7 +177,8 @@ QCoro::Task<> WidgetHost::fetchTimeline(QPointer<WidgetHost> host, const WidgetE
     try {
         QCoro::Task<Fetched> work = runOnWorker([extension, kind, configuration, now] {
             return Fetched{.timeline = extension->timeline(kind, configuration, now),
-                           .agents = extension->agents()};
+                           .agents = extension->agents(),
+                           .summary = extension->configurationSummary(kind, configuration)};
         });
         Fetched fetched = co_await work;
         if (host) {
@@ -193,6 +195,7 @@ void WidgetHost::applyTimeline(std::uint64_t serial, std::uint64_t request, Fetc
         return;
     }
     m_agents = std::move(fetched.agents);
+    hosted->summary = std::move(fetched.summary);
     hosted->requesting = false;
     const Timestamp now = m_clock.now();
     if (!fetched.timeline.entries.isEmpty()) {
@@ -254,8 +257,7 @@ void WidgetHost::showMenu(std::uint64_t serial, QPoint globalPosition) {
     auto* menu = new QMenu;
     menu->setAttribute(Qt::WA_DeleteOnClose);
     if (const auto info = m_extension.configuration(placed.kind)) {
-        const QString summary = m_extension.configurationSummary(placed.kind, placed.configuration);
-        menu->addSection(summary.isEmpty() ? info->title : summary);
+        menu->addSection(hosted->summary.isEmpty() ? info->title : hosted->summary);
         QMenu* agents = menu->addMenu(info->agentParameterTitle);
         auto* agentGroup = new QActionGroup(agents);
         QList<WidgetAgent> choices = m_agents;

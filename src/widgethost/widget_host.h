@@ -49,7 +49,8 @@ public:
     // (a QTimer stops while the computer sleeps). False when `bus` is not connected.
     bool listen(QDBusConnection bus, QDBusConnection systemBus);
 
-    void place(const QString& kind, WidgetFamily family, QPoint position);
+    void place(const QString& kind, WidgetFamily family, QPoint position,
+               const WidgetConfiguration& configuration = {});
     // For the program's end, once the event loop has stopped: waits for a write on the way
     // and writes the widgets again when a change came after it.
     void finishSaving();
@@ -76,12 +77,15 @@ private:
     struct Fetched {
         LimitTimeline timeline;
         QList<WidgetAgent> agents;
+        QString summary;
     };
     struct Hosted {
         std::uint64_t serial = 0;
         PlacedWidget placed;
         std::unique_ptr<WidgetWindow> window;
         std::optional<LimitTimeline> timeline;
+        // The configuration in words, read with the timeline: "Show Weekly limit for Codex".
+        QString summary;
         // Effective reload date of `timeline`.
         Timestamp reloadDate;
         // The newest request; an older answer that arrives later is dropped.
