@@ -2,8 +2,10 @@
 // `render` and `timeline` serve other hosts without a display.
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDBusConnection>
 #include <QLockFile>
+#include <QMessageBox>
 #include <QStandardPaths>
 #include <cstdio>
 
@@ -51,6 +53,21 @@ int runHost(int argc, char* argv[]) {
     QApplication application(argc, argv);
     nameTheApplication();
     QApplication::setQuitOnLastWindowClosed(false);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QCoreApplication::translate(
+        "main",
+        "Shows Quotamind's usage limit widgets on the desktop.\n\nOther hosts can run:\n"
+        "  render KIND FAMILY [--agent ID] [--period fiveHour|weekly] [--at ISO8601] "
+        "[--scale N] [--dark] OUTPUT.png\n"
+        "  timeline KIND [--agent ID] [--period fiveHour|weekly] [--at ISO8601]"));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.process(application);
+    if (!parser.positionalArguments().isEmpty()) {
+        printError(QCoreApplication::translate("main", "Unknown command “%1”. See --help.")
+                       .arg(parser.positionalArguments().join(QLatin1Char(' '))));
+        return 2;
+    }
     QLockFile lock(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) +
                    QStringLiteral("/quotamind-widgets.lock"));
     if (!lock.tryLock()) {
@@ -62,7 +79,10 @@ int runHost(int argc, char* argv[]) {
     }
     const WidgetPlugin plugin;
     if (plugin.extension() == nullptr) {
+        // Started from the desktop entry, nobody reads standard error.
         printError(plugin.error());
+        QMessageBox::critical(nullptr, QCoreApplication::translate("main", "Quotamind Widgets"),
+                              plugin.error());
         return 1;
     }
     const QString settings = PlacedWidgets::defaultFilePath();

@@ -257,7 +257,9 @@ void WidgetHost::showMenu(std::uint64_t serial, QPoint globalPosition) {
     auto* menu = new QMenu;
     menu->setAttribute(Qt::WA_DeleteOnClose);
     if (const auto info = m_extension.configuration(placed.kind)) {
-        menu->addSection(hosted->summary.isEmpty() ? info->title : hosted->summary);
+        // A disabled item rather than a section, whose title some styles cut short.
+        menu->addAction(hosted->summary.isEmpty() ? info->title : hosted->summary)
+            ->setEnabled(false);
         QMenu* agents = menu->addMenu(info->agentParameterTitle);
         auto* agentGroup = new QActionGroup(agents);
         QList<WidgetAgent> choices = m_agents;
