@@ -28,6 +28,17 @@ void nameTheApplication() {
     QCoreApplication::setApplicationVersion(QStringLiteral(QUOTAMIND_VERSION));
 }
 
+// Whether Qt has a screen to show windows on; when not, it is told to draw offscreen.
+bool useScreenOrOffscreen() {
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ||
+        !qEnvironmentVariableIsEmpty("DISPLAY") ||
+        !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        return true;
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    return false;
+}
+
 int runCommand(int argc, char* argv[]) {
     // Drawing needs no screen: a status bar or a cron job runs this without one.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -50,6 +61,7 @@ int runCommand(int argc, char* argv[]) {
 }
 
 int runHost(int argc, char* argv[]) {
+    const bool hasScreen = useScreenOrOffscreen();
     QApplication application(argc, argv);
     nameTheApplication();
     QApplication::setQuitOnLastWindowClosed(false);
@@ -67,6 +79,13 @@ int runHost(int argc, char* argv[]) {
         printError(QCoreApplication::translate("main", "Unknown command “%1”. See --help.")
                        .arg(parser.positionalArguments().join(QLatin1Char(' '))));
         return 2;
+    }
+    if (!hasScreen) {
+        printError(QCoreApplication::translate(
+            "main",
+            "No display to show widgets on. Without one, use the render or timeline "
+            "command (see --help)."));
+        return 1;
     }
     QLockFile lock(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) +
                    QStringLiteral("/quotamind-widgets.lock"));
