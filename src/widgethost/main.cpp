@@ -7,7 +7,6 @@
 #include <QLockFile>
 #include <QMessageBox>
 #include <QStandardPaths>
-#include <cstdio>
 
 #include "core/system_clock.h"
 #include "widgethost/placed_widgets.h"
@@ -17,10 +16,7 @@
 
 namespace {
 
-void printError(const QString& text) {
-    const QByteArray bytes = text.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stderr);
-}
+using WidgetCommand::printError;
 
 void nameTheApplication() {
     QCoreApplication::setApplicationName(QStringLiteral("quotamind-widgets"));

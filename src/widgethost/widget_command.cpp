@@ -23,11 +23,6 @@ QString tr(const char* text) {
     return QCoreApplication::translate("WidgetCommand", text);
 }
 
-void printError(const QString& text) {
-    const QByteArray bytes = text.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stderr);
-}
-
 std::string isoText(Timestamp timestamp) {
     return timestamp.toDateTime().toString(Qt::ISODateWithMs).toStdString();
 }
@@ -157,6 +152,11 @@ int run(const WidgetExtension& extension, const Request& request, Timestamp now)
         return 1;
     }
     return 0;
+}
+
+void printError(const QString& text) {
+    const QByteArray bytes = text.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stderr);
 }
 
 }  // namespace WidgetCommand

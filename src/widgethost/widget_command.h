@@ -43,4 +43,7 @@ QByteArray timelineJson(const QString& kind, const LimitTimeline& timeline);
 // extension does not offer. Messages go to standard error.
 int run(const WidgetExtension& extension, const Request& request, Timestamp now);
 
+// One line on standard error, in UTF-8.
+void printError(const QString& text);
+
 }  // namespace WidgetCommand

@@ -43,7 +43,8 @@ public:
     Q_DISABLE_COPY_MOVE(WidgetHost)
 
     // Reads the placed widgets and shows them; with none placed, opens the gallery. Completes
-    // once the windows are shown (their timelines may still be on the way).
+    // once the windows are shown (their timelines may still be on the way); the host must live
+    // until then.
     QCoro::Task<> start();
     // Follows ReloadTimelines on `bus`, and the computer's resume from sleep on `systemBus`
     // (a QTimer stops while the computer sleeps). False when `bus` is not connected.
