@@ -5,10 +5,10 @@
 #include <QFontMetricsF>
 #include <QLocale>
 #include <QPainter>
-#include <QPainterPath>
 #include <algorithm>
 #include <cmath>
 
+#include "symbols/symbols.h"
 #include "widget/widget_configuration.h"
 
 namespace {
@@ -33,6 +33,7 @@ constexpr qreal kCornerRadius = 22;
 // How far a one-line text may shrink before it is cut short.
 constexpr qreal kMinimumScale = 0.8;
 constexpr double kStaleAfterSeconds = 1800;
+const QString kGaugeSymbol = QStringLiteral("gauge.with.dots.needle.33percent");
 
 QFont font(qreal pixelSize, QFont::Weight weight = QFont::Normal) {
     QFont result;
@@ -410,34 +411,9 @@ void WidgetCanvas::capsule(const QRectF& rect, WidgetTone tone) {
 }
 
 void WidgetCanvas::gauge(const QRectF& rect, WidgetTone tone) {
-    if (!m_painter) {
-        return;
+    if (m_painter) {
+        Symbols::paint(*m_painter, kGaugeSymbol, rect, m_style.color(tone));
     }
-    // A 270-degree dial with five tick dots and a needle at a third, like a speedometer.
-    const qreal side = std::min(rect.width(), rect.height());
-    const QPointF centre = rect.center();
-    const qreal stroke = side * 0.09;
-    const qreal radius = side / 2 - stroke / 2;
-    const auto pointAt = [&](qreal degrees, qreal distance) {
-        const qreal radians = qDegreesToRadians(degrees);
-        return centre + QPointF(std::cos(radians) * distance, -std::sin(radians) * distance);
-    };
-    const QColor color = m_style.color(tone);
-    m_painter->save();
-    m_painter->setPen(QPen(color, stroke, Qt::SolidLine, Qt::RoundCap));
-    m_painter->setBrush(Qt::NoBrush);
-    m_painter->drawArc(QRectF(centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius),
-                       225 * 16, -270 * 16);
-    m_painter->setPen(Qt::NoPen);
-    m_painter->setBrush(color);
-    for (int tick = 0; tick < 5; ++tick) {
-        m_painter->drawEllipse(pointAt(225 - tick * 67.5, radius * 0.62), stroke * 0.45,
-                               stroke * 0.45);
-    }
-    m_painter->drawEllipse(centre, stroke * 0.8, stroke * 0.8);
-    m_painter->setPen(QPen(color, stroke, Qt::SolidLine, Qt::RoundCap));
-    m_painter->drawLine(centre, pointAt(225 - 0.33 * 270, radius * 0.55));
-    m_painter->restore();
 }
 
 void WidgetCanvas::roundedBackground(const QRectF& rect, qreal radius) {

@@ -33,7 +33,7 @@ public:
     // Text wrapped at word boundaries inside `rect`.
     void wrappedText(const QRectF& rect, const QString& text, const QFont& font, WidgetTone tone);
     void capsule(const QRectF& rect, WidgetTone tone);
-    // The gauge glyph that stands for the app when there is no usage to show.
+    // The gauge symbol that stands for the app when there is no usage to show.
     void gauge(const QRectF& rect, WidgetTone tone);
     void roundedBackground(const QRectF& rect, qreal radius);
 

@@ -1,14 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
+#include <QApplication>
 
-// For test programs that paint: fonts and images need a QGuiApplication. Tests never need a
-// display, so the offscreen platform is the default (also while CMake lists the tests).
+// The main() of test programs that draw widgets: a QApplication, on the offscreen platform
+// unless the environment names another, so they run where there is no display.
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    QGuiApplication application(argc, argv);
+    QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

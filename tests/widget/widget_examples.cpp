@@ -4,29 +4,22 @@
 #include <QImage>
 #include <QPainter>
 
+#include "model/test_usages.h"
 #include "widget/widget_layouts.h"
 
 namespace {
 
 const Timestamp kNow = Timestamp::fromUnixSeconds(1767268800);  // 2026-01-01 12:00 UTC
 
-AgentUsage codex() {
-    return {.windows = {{.usedPercent = 37,
-                         .durationSeconds = UsageWindow::kFiveHourSeconds,
-                         .resetDate = kNow + 7500},
-                        {.usedPercent = 58,
-                         .durationSeconds = UsageWindow::kWeeklySeconds,
-                         .resetDate = kNow + 280000}},
-            .provider = AgentProvider::codex(),
-            .agentName = "Codex",
-            .planType = "plus",
-            .updatedAt = kNow - 300,
-            .source = UsageSource::localDesktop};
-}
-
-AgentUsage weeklyOnly() {
-    AgentUsage usage = codex();
-    usage.windows.erase(usage.windows.begin());
+// Codex updated five minutes ago, with its weekly window and, unless left out, its 5-hour one.
+AgentUsage codex(bool fiveHour = true) {
+    AgentUsage usage = test::usage(
+        "codex", "plus", {test::window(58, 604800, (kNow + 280000).secondsSinceReferenceDate())});
+    if (fiveHour) {
+        usage.windows.insert(usage.windows.begin(),
+                             test::window(37, 18000, (kNow + 7500).secondsSinceReferenceDate()));
+    }
+    usage.updatedAt = kNow - 300;
     return usage;
 }
 
@@ -52,7 +45,7 @@ int main(int argc, char** argv) {
         {"small", WidgetView::limit, WidgetFamily::small, codex(), UsageWindow::kFiveHourSeconds},
         {"medium", WidgetView::limit, WidgetFamily::medium, codex(), std::nullopt},
         {"both-limits", WidgetView::bothLimits, WidgetFamily::medium, codex(), std::nullopt},
-        {"both-limits-weekly-only", WidgetView::bothLimits, WidgetFamily::medium, weeklyOnly(),
+        {"both-limits-weekly-only", WidgetView::bothLimits, WidgetFamily::medium, codex(false),
          std::nullopt},
         {"unavailable-small", WidgetView::limit, WidgetFamily::small, std::nullopt, std::nullopt},
         {"unavailable-medium", WidgetView::limit, WidgetFamily::medium, std::nullopt, std::nullopt},

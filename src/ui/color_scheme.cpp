@@ -1,0 +1,8 @@
+#include "color_scheme.h"
+
+#include <QPalette>
+
+ColorScheme colorSchemeOf(const QPalette& palette) {
+    return palette.color(QPalette::Window).lightness() < 128 ? ColorScheme::dark
+                                                             : ColorScheme::light;
+}
