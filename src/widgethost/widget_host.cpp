@@ -185,30 +185,42 @@ QCoro::Task<> WidgetHost::fetchTimeline(QPointer<WidgetHost> host, const WidgetE
             host->applyTimeline(serial, request, std::move(fetched));
         }
     } catch (const std::exception&) {
-        // The widget keeps what it shows; the next reload request asks again.
+        if (host) {
+            host->applyTimeline(serial, request, std::nullopt);
+        }
     }
 }
 
-void WidgetHost::applyTimeline(std::uint64_t serial, std::uint64_t request, Fetched fetched) {
+void WidgetHost::applyTimeline(std::uint64_t serial, std::uint64_t request,
+                               std::optional<Fetched> fetched) {
     Hosted* hosted = find(serial);
     if (hosted == nullptr || hosted->request != request) {
         return;
     }
-    m_agents = std::move(fetched.agents);
-    hosted->summary = std::move(fetched.summary);
     hosted->requesting = false;
     const Timestamp now = m_clock.now();
-    if (!fetched.timeline.entries.isEmpty()) {
-        hosted->reloadDate = WakeSchedule::effectiveReloadDate(fetched.timeline.reloadAfter, now);
-        hosted->timeline = std::move(fetched.timeline);
-        const auto current = WakeSchedule::currentEntry(entryDates(*hosted->timeline), now);
-        hosted->window->showEntry(hosted->timeline->entries.at(static_cast<qsizetype>(*current)));
+    if (fetched) {
+        m_agents = std::move(fetched->agents);
+        hosted->summary = std::move(fetched->summary);
+        hosted->reloadDate = WakeSchedule::effectiveReloadDate(fetched->timeline.reloadAfter, now);
+        hosted->timeline = std::move(fetched->timeline);
+    } else {
+        // The widget keeps what it shows and asks again after the shortest delay.
+        hosted->reloadDate = WakeSchedule::effectiveReloadDate(now, now);
+        hosted->timeline = hosted->timeline.value_or(LimitTimeline{});
     }
+    showCurrentEntry(*hosted, now);
     armWake();
     const auto index = std::find_if(m_widgets.begin(), m_widgets.end(),
                                     [hosted](const auto& item) { return item.get() == hosted; }) -
                        m_widgets.begin();
     Q_EMIT timelineApplied(static_cast<int>(index));
+}
+
+void WidgetHost::showCurrentEntry(Hosted& hosted, Timestamp now) {
+    if (const auto current = WakeSchedule::currentEntry(entryDates(*hosted.timeline), now)) {
+        hosted.window->showEntry(hosted.timeline->entries.at(static_cast<qsizetype>(*current)));
+    }
 }
 
 void WidgetHost::wake() {
@@ -219,10 +231,9 @@ void WidgetHost::wake() {
         }
         if (now >= hosted->reloadDate) {
             requestTimeline(*hosted);
-            continue;
+        } else {
+            showCurrentEntry(*hosted, now);
         }
-        const auto current = WakeSchedule::currentEntry(entryDates(*hosted->timeline), now);
-        hosted->window->showEntry(hosted->timeline->entries.at(static_cast<qsizetype>(*current)));
     }
     armWake();
 }

@@ -84,6 +84,7 @@ private:
         std::uint64_t serial = 0;
         PlacedWidget placed;
         std::unique_ptr<WidgetWindow> window;
+        // Once the first answer is in; empty when that answer was a failure.
         std::optional<LimitTimeline> timeline;
         // The configuration in words, read with the timeline: "Show Weekly limit for Codex".
         QString summary;
@@ -102,7 +103,9 @@ private:
     void addWindow(const PlacedWidget& placed);
     Hosted* find(std::uint64_t serial);
     void requestTimeline(Hosted& hosted);
-    void applyTimeline(std::uint64_t serial, std::uint64_t request, Fetched fetched);
+    // Nothing in `fetched` when the extension failed.
+    void applyTimeline(std::uint64_t serial, std::uint64_t request, std::optional<Fetched> fetched);
+    void showCurrentEntry(Hosted& hosted, Timestamp now);
     void wake();
     void armWake();
     void showMenu(std::uint64_t serial, QPoint globalPosition);
