@@ -1,5 +1,6 @@
 // quotamind: the tray program. `quotamind --headless` runs the store without windows;
-// `quotamind status` prints the stored limits without starting anything.
+// `quotamind status` prints the stored limits without starting anything; `quotamind pairing` shows
+// the phone pairing code.
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "app/pairing_command.h"
 #include "app/status_report.h"
 #include "app/unix_signal_quit.h"
 #include "core/system_clock.h"
@@ -143,9 +145,10 @@ int main(int argc, char* argv[]) {
     parser.addPositionalArgument(
         QStringLiteral("command"),
         QCoreApplication::translate("main",
-                                    "Nothing to run the program, or `status` to print "
-                                    "the stored limits."),
-        QStringLiteral("[status]"));
+                                    "Nothing to run the program, `status` to print "
+                                    "the stored limits, or `pairing` to show the phone "
+                                    "pairing code."),
+        QStringLiteral("[status|pairing]"));
     parser.addOptions({
         {QStringLiteral("headless"),
          QCoreApplication::translate("main", "Run without tray icon and windows.")},
@@ -186,6 +189,9 @@ int main(int argc, char* argv[]) {
     const QStringList commands = parser.positionalArguments();
     if (commands == QStringList{QStringLiteral("status")}) {
         return showStatus(parser);
+    }
+    if (commands == QStringList{QStringLiteral("pairing")}) {
+        return PairingCommand::run(Preferences::standard());
     }
     if (!commands.isEmpty()) {
         print(stderr, QCoreApplication::translate("main", "Unknown command “%1”. See --help.")

@@ -1,0 +1,115 @@
+#include "limit_providers.h"
+
+#include "model/shared_container.h"
+#include "widget/limit_timeline_builder.h"
+#include "widget/widget_configuration.h"
+
+namespace {
+
+const std::vector<std::int64_t> kBothDurations{UsageWindow::kFiveHourSeconds,
+                                               UsageWindow::kWeeklySeconds};
+
+std::optional<AgentUsage> firstUsage(const std::optional<AgentUsageSnapshot>& snapshot) {
+    return chooseUsage(snapshot, std::nullopt);
+}
+
+}  // namespace
+
+SnapshotLoader sharedContainerLoader() {
+    return [] { return SharedContainer::loadSnapshot(); };
+}
+
+std::optional<AgentUsage> chooseUsage(const std::optional<AgentUsageSnapshot>& snapshot,
+                                      const std::optional<QString>& agentId) {
+    if (!snapshot || snapshot->usages.empty()) {
+        return std::nullopt;
+    }
+    if (!agentId) {
+        return snapshot->usages.front();
+    }
+    return (*snapshot)[AgentProvider{agentId->toStdString()}];
+}
+
+LimitEntry LegacyLimitProvider::placeholder(Timestamp now) const {
+    return {.date = now, .usage = AgentUsage::placeholder(), .durationSeconds = std::nullopt};
+}
+
+LimitEntry LegacyLimitProvider::snapshot(const WidgetConfiguration&, bool isPreview,
+                                         Timestamp now) const {
+    const auto usage = isPreview ? std::optional(AgentUsage::placeholder()) : firstUsage(load());
+    return {.date = now, .usage = usage, .durationSeconds = std::nullopt};
+}
+
+LimitTimeline LegacyLimitProvider::timeline(const WidgetConfiguration&, Timestamp now) const {
+    const auto usage = firstUsage(load());
+    std::vector<std::int64_t> resetDurations;
+    if (usage) {
+        for (const UsageWindow& window : usage->windows) {
+            resetDurations.push_back(window.durationSeconds);
+        }
+    }
+    return LimitTimelineBuilder::timeline(usage, std::nullopt, resetDurations, now);
+}
+
+LimitEntry ConfigurableLimitProvider::placeholder(Timestamp now) const {
+    return {.date = now,
+            .usage = AgentUsage::placeholder(),
+            .durationSeconds = UsageWindow::kWeeklySeconds};
+}
+
+LimitEntry ConfigurableLimitProvider::snapshot(const WidgetConfiguration& configuration,
+                                               bool isPreview, Timestamp now) const {
+    return {.date = now,
+            .usage = chooseUsage(loadOrPreview(isPreview), configuration.agentId),
+            .durationSeconds = durationSeconds(configuredPeriod(configuration))};
+}
+
+LimitTimeline ConfigurableLimitProvider::timeline(const WidgetConfiguration& configuration,
+                                                  Timestamp now) const {
+    const std::int64_t duration = durationSeconds(configuredPeriod(configuration));
+    return LimitTimelineBuilder::timeline(chooseUsage(load(), configuration.agentId), duration,
+                                          {duration}, now);
+}
+
+LimitEntry BothLimitsProvider::placeholder(Timestamp now) const {
+    return {
+        .date = now, .usage = AgentUsage::secondaryPlaceholder(), .durationSeconds = std::nullopt};
+}
+
+LimitEntry BothLimitsProvider::snapshot(const WidgetConfiguration& configuration, bool isPreview,
+                                        Timestamp now) const {
+    return {.date = now,
+            .usage = chooseUsage(loadOrPreview(isPreview), configuration.agentId),
+            .durationSeconds = std::nullopt};
+}
+
+LimitTimeline BothLimitsProvider::timeline(const WidgetConfiguration& configuration,
+                                           Timestamp now) const {
+    return LimitTimelineBuilder::timeline(chooseUsage(load(), configuration.agentId), std::nullopt,
+                                          kBothDurations, now);
+}
+
+QList<WidgetAgent> WidgetAgentQuery::entities() const {
+    QList<WidgetAgent> agents;
+    if (const auto snapshot = m_loader()) {
+        for (const AgentUsage& usage : snapshot->usages) {
+            agents.append({.id = QString::fromStdString(usage.provider.rawValue),
+                           .name = QString::fromStdString(usage.agentName)});
+        }
+    }
+    return agents;
+}
+
+QList<WidgetAgent> WidgetAgentQuery::entities(const QStringList& ids) const {
+    QList<WidgetAgent> agents = entities();
+    agents.removeIf([&](const WidgetAgent& agent) { return !ids.contains(agent.id); });
+    return agents;
+}
+
+std::optional<WidgetAgent> WidgetAgentQuery::defaultResult() const {
+    const QList<WidgetAgent> agents = entities();
+    if (agents.isEmpty()) {
+        return std::nullopt;
+    }
+    return agents.front();
+}

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <QList>
+#include <functional>
+#include <optional>
+
+#include "model/agent_usage_snapshot.h"
+#include "widget/widget_extension.h"
+
+// Reads the stored snapshot afresh on every call; nothing when none is stored or it does not
+// decode. The default reads the shared container.
+using SnapshotLoader = std::function<std::optional<AgentUsageSnapshot>()>;
+SnapshotLoader sharedContainerLoader();
+
+// The usage a configured widget shows: the first usage of the chosen agent (never another
+// agent's), or the first usage of all when no agent is chosen.
+std::optional<AgentUsage> chooseUsage(const std::optional<AgentUsageSnapshot>& snapshot,
+                                      const std::optional<QString>& agentId);
+
+// Builds a kind's entries. Timelines always come from the stored snapshot, never from sample
+// data; snapshots in the gallery's preview use sample data; placeholders read nothing.
+class LimitProvider {
+public:
+    explicit LimitProvider(SnapshotLoader loader) : m_loader(std::move(loader)) {}
+    virtual ~LimitProvider() = default;
+    Q_DISABLE_COPY_MOVE(LimitProvider)
+
+    virtual LimitEntry placeholder(Timestamp now) const = 0;
+    virtual LimitEntry snapshot(const WidgetConfiguration& configuration, bool isPreview,
+                                Timestamp now) const = 0;
+    virtual LimitTimeline timeline(const WidgetConfiguration& configuration,
+                                   Timestamp now) const = 0;
+
+protected:
+    std::optional<AgentUsageSnapshot> load() const { return m_loader(); }
+    // The gallery's previews show sample data; everything else shows what is stored.
+    std::optional<AgentUsageSnapshot> loadOrPreview(bool isPreview) const {
+        return isPreview ? std::optional(AgentUsageSnapshot::preview()) : load();
+    }
+
+private:
+    SnapshotLoader m_loader;
+};
+
+// The fixed widget: the first agent's preferred window.
+class LegacyLimitProvider final : public LimitProvider {
+public:
+    using LimitProvider::LimitProvider;
+    LimitEntry placeholder(Timestamp now) const override;
+    LimitEntry snapshot(const WidgetConfiguration& configuration, bool isPreview,
+                        Timestamp now) const override;
+    LimitTimeline timeline(const WidgetConfiguration& configuration, Timestamp now) const override;
+};
+
+// The configurable widget: the chosen agent's window of the chosen period.
+class ConfigurableLimitProvider final : public LimitProvider {
+public:
+    using LimitProvider::LimitProvider;
+    LimitEntry placeholder(Timestamp now) const override;
+    LimitEntry snapshot(const WidgetConfiguration& configuration, bool isPreview,
+                        Timestamp now) const override;
+    LimitTimeline timeline(const WidgetConfiguration& configuration, Timestamp now) const override;
+};
+
+// The both-limits widget: the chosen agent's 5-hour and weekly windows.
+class BothLimitsProvider final : public LimitProvider {
+public:
+    using LimitProvider::LimitProvider;
+    LimitEntry placeholder(Timestamp now) const override;
+    LimitEntry snapshot(const WidgetConfiguration& configuration, bool isPreview,
+                        Timestamp now) const override;
+    LimitTimeline timeline(const WidgetConfiguration& configuration, Timestamp now) const override;
+};
+
+// The agents a user can choose: one per usage of the stored snapshot, in its order.
+class WidgetAgentQuery final {
+public:
+    explicit WidgetAgentQuery(SnapshotLoader loader) : m_loader(std::move(loader)) {}
+
+    QList<WidgetAgent> entities() const;
+    // The current entities whose id is in `ids`, in current order.
+    QList<WidgetAgent> entities(const QStringList& ids) const;
+    QList<WidgetAgent> suggestedEntities() const { return entities(); }
+    std::optional<WidgetAgent> defaultResult() const;
+
+private:
+    SnapshotLoader m_loader;
+};

@@ -1,0 +1,89 @@
+#include "widget_configuration.h"
+
+#include <QCoreApplication>
+
+namespace {
+
+QString tr(const char* text) {
+    return QCoreApplication::translate("QuotamindWidget", text);
+}
+
+}  // namespace
+
+QList<WidgetKindInfo> WidgetKinds::all() {
+    using Configuration = WidgetKindInfo::Configuration;
+    return {
+        {.kind = kLegacy,
+         .displayName = tr("Quotamind"),
+         .description = tr("See the current agent allowance and reset time."),
+         .families = {WidgetFamily::small, WidgetFamily::medium},
+         .removableBackground = true,
+         .configuration = Configuration::none},
+        {.kind = kConfigurable,
+         .displayName = tr("Quotamind \u2014 Custom"),
+         .description = tr("See the selected agent allowance and reset time."),
+         .families = {WidgetFamily::small, WidgetFamily::medium},
+         .removableBackground = true,
+         .configuration = Configuration::limit},
+        {.kind = kBothLimits,
+         .displayName = tr("Quotamind \u2014 Both Limits"),
+         .description = tr("See the 5-hour and weekly limits side by side."),
+         .families = {WidgetFamily::medium},
+         .removableBackground = true,
+         .configuration = Configuration::bothLimits},
+    };
+}
+
+QString rawValue(WidgetLimitPeriod period) {
+    return period == WidgetLimitPeriod::fiveHour ? QStringLiteral("fiveHour")
+                                                 : QStringLiteral("weekly");
+}
+
+std::optional<WidgetLimitPeriod> widgetLimitPeriodFromRawValue(const QString& raw) {
+    for (const auto period : {WidgetLimitPeriod::fiveHour, WidgetLimitPeriod::weekly}) {
+        if (rawValue(period) == raw) {
+            return period;
+        }
+    }
+    return std::nullopt;
+}
+
+QString displayName(WidgetLimitPeriod period) {
+    return period == WidgetLimitPeriod::fiveHour ? tr("5-hour limit") : tr("Weekly limit");
+}
+
+std::int64_t durationSeconds(WidgetLimitPeriod period) {
+    return period == WidgetLimitPeriod::fiveHour ? UsageWindow::kFiveHourSeconds
+                                                 : UsageWindow::kWeeklySeconds;
+}
+
+WidgetLimitPeriod configuredPeriod(const WidgetConfiguration& configuration) {
+    const auto period =
+        configuration.period ? widgetLimitPeriodFromRawValue(*configuration.period) : std::nullopt;
+    return period.value_or(WidgetLimitPeriod::weekly);
+}
+
+QString agentParameterTitle() {
+    return tr("Agent");
+}
+
+QString periodParameterTitle() {
+    return tr("Limit");
+}
+
+QString LimitWidgetConfigurationIntent::title() {
+    return tr("Quotamind");
+}
+
+QString LimitWidgetConfigurationIntent::summary() const {
+    return tr("Show %1 for %2")
+        .arg(displayName(period), agent ? agent->name : agentParameterTitle());
+}
+
+QString BothLimitsWidgetConfigurationIntent::title() {
+    return tr("Both Quotamind");
+}
+
+QString BothLimitsWidgetConfigurationIntent::summary() const {
+    return tr("Show both limits for %1").arg(agent ? agent->name : agentParameterTitle());
+}

@@ -1,0 +1,501 @@
+#include "widget_layouts.h"
+
+#include <QCoreApplication>
+#include <QFont>
+#include <QFontMetricsF>
+#include <QLocale>
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+#include "symbols/symbols.h"
+#include "widget/widget_configuration.h"
+
+namespace {
+
+QString tr(const char* text) {
+    return QCoreApplication::translate("QuotamindWidget", text);
+}
+
+// Logical pixel sizes of the named text styles, a little larger than a Mac's so the texts
+// stay readable on a desktop at scale 1.
+namespace TextStyle {
+constexpr qreal kCaption = 11;
+constexpr qreal kCallout = 13;
+constexpr qreal kHeadline = 14;
+constexpr qreal kTitle3 = 16;
+constexpr qreal kTitle2 = 19;
+constexpr qreal kLargeTitle = 28;
+}  // namespace TextStyle
+
+constexpr qreal kContentInset = 16;
+constexpr qreal kCornerRadius = 22;
+// How far a one-line text may shrink before it is cut short.
+constexpr qreal kMinimumScale = 0.8;
+constexpr double kStaleAfterSeconds = 1800;
+const QString kGaugeSymbol = QStringLiteral("gauge.with.dots.needle.33percent");
+
+QFont font(qreal pixelSize, QFont::Weight weight = QFont::Normal) {
+    QFont result;
+    result.setPixelSize(std::max(1, qRound(pixelSize)));
+    result.setWeight(weight);
+    return result;
+}
+
+QFont scaled(const QFont& base, qreal scale) {
+    QFont result = base;
+    result.setPixelSize(std::max(1, qRound(base.pixelSize() * scale)));
+    return result;
+}
+
+qreal lineHeight(const QFont& font) {
+    return QFontMetricsF(font).height();
+}
+
+// One line: shrinks the font to fit `width`, down to 80 %; what still does not fit is elided.
+struct FittedLine {
+    QFont font;
+    QString text;
+};
+
+FittedLine fitLine(const QFont& base, const QString& text, qreal width) {
+    for (qreal scale = 1.0; scale >= kMinimumScale - 1e-9; scale -= 0.05) {
+        const QFont candidate = scaled(base, scale);
+        if (QFontMetricsF(candidate).horizontalAdvance(text) <= width) {
+            return {candidate, text};
+        }
+    }
+    const QFont smallest = scaled(base, kMinimumScale);
+    return {smallest, QFontMetricsF(smallest).elidedText(text, Qt::ElideRight, width)};
+}
+
+qreal wrappedHeight(const QFont& font, const QString& text, qreal width) {
+    return QFontMetricsF(font)
+        .boundingRect(QRectF(0, 0, width, 1e6), Qt::TextWordWrap, text)
+        .height();
+}
+
+// Wrapped text that shrinks, down to 80 %, when its lines do not fit `height`.
+QFont fitWrapped(const QFont& base, const QString& text, qreal width, qreal height) {
+    for (qreal scale = 1.0; scale > kMinimumScale + 1e-9; scale -= 0.05) {
+        const QFont candidate = scaled(base, scale);
+        if (wrappedHeight(candidate, text, width) <= height) {
+            return candidate;
+        }
+    }
+    return scaled(base, kMinimumScale);
+}
+
+QString relativeTimeText(double seconds) {
+    struct Unit {
+        double seconds;
+        const char* one;
+        const char* many;
+    };
+    static constexpr Unit kUnits[] = {
+        {86400, QT_TRANSLATE_NOOP("QuotamindWidget", "%1 day ago"),
+         QT_TRANSLATE_NOOP("QuotamindWidget", "%1 days ago")},
+        {3600, QT_TRANSLATE_NOOP("QuotamindWidget", "%1 hour ago"),
+         QT_TRANSLATE_NOOP("QuotamindWidget", "%1 hours ago")},
+        {60, QT_TRANSLATE_NOOP("QuotamindWidget", "%1 minute ago"),
+         QT_TRANSLATE_NOOP("QuotamindWidget", "%1 minutes ago")},
+        {1, QT_TRANSLATE_NOOP("QuotamindWidget", "%1 second ago"),
+         QT_TRANSLATE_NOOP("QuotamindWidget", "%1 seconds ago")},
+    };
+    // An update stamped a little ahead of this computer's clock reads as just now.
+    const double elapsed = std::isfinite(seconds) ? std::max(0.0, seconds) : 0.0;
+    for (const Unit& unit : kUnits) {
+        if (elapsed >= unit.seconds || unit.seconds == 1) {
+            const auto count = static_cast<qint64>(std::min(elapsed / unit.seconds, 1e15));
+            return tr(count == 1 ? unit.one : unit.many).arg(QLocale().toString(count));
+        }
+    }
+    return {};
+}
+
+// ---- Building blocks -----------------------------------------------------------------------
+
+// The agent name and a capsule with the period label, on one baseline. Returns its height.
+qreal usageHeader(WidgetCanvas& canvas, const QRectF& area, const QString& agentName,
+                  const QString& period) {
+    constexpr qreal kSpacing = 8;
+    constexpr qreal kCapsuleInsetX = 9;
+    constexpr qreal kCapsuleInsetY = 4;
+    const QFont nameFont = font(TextStyle::kHeadline, QFont::Bold);
+    const QFont periodFont = font(TextStyle::kCaption, QFont::Bold);
+    const QFontMetricsF nameMetrics(nameFont);
+    const QFontMetricsF periodMetrics(periodFont);
+
+    const QSizeF capsule(periodMetrics.horizontalAdvance(period) + 2 * kCapsuleInsetX,
+                         periodMetrics.height() + 2 * kCapsuleInsetY);
+    const qreal capsuleAscent = kCapsuleInsetY + periodMetrics.ascent();
+    const qreal baseline = std::max(nameMetrics.ascent(), capsuleAscent);
+    const qreal height =
+        std::max(baseline + nameMetrics.descent(), baseline - capsuleAscent + capsule.height());
+
+    const QRectF capsuleRect(area.right() - capsule.width(), area.top() + baseline - capsuleAscent,
+                             capsule.width(), capsule.height());
+    canvas.capsule(capsuleRect, WidgetTone::quaternary);
+    canvas.text({capsuleRect.left() + kCapsuleInsetX, area.top() + baseline}, period, periodFont,
+                WidgetTone::primary);
+    const QString name = nameMetrics.elidedText(agentName, Qt::ElideRight,
+                                                area.width() - capsule.width() - kSpacing);
+    canvas.text({area.left(), area.top() + baseline}, name, nameFont, WidgetTone::primary);
+    canvas.accessible(tr("%1 %2 limit").arg(agentName, period));
+    return height;
+}
+
+// The remaining percent in the locale's digits with a smaller "%", on one baseline.
+class PercentageLabel final {
+public:
+    PercentageLabel(std::int64_t percent, qreal fontSize)
+        : m_number(QLocale().toString(static_cast<qint64>(percent))),
+          m_numberFont(font(fontSize, QFont::Bold)),
+          m_signFont(font(TextStyle::kTitle3, QFont::DemiBold)) {}
+
+    QSizeF size() const {
+        const QFontMetricsF number(m_numberFont);
+        const QFontMetricsF sign(m_signFont);
+        return {
+            number.horizontalAdvance(m_number) + kSpacing + sign.horizontalAdvance(m_sign),
+            std::max(number.ascent(), sign.ascent()) + std::max(number.descent(), sign.descent())};
+    }
+
+    void draw(WidgetCanvas& canvas, QPointF topLeft) const {
+        const QFontMetricsF number(m_numberFont);
+        const qreal baseline =
+            topLeft.y() + std::max(number.ascent(), QFontMetricsF(m_signFont).ascent());
+        canvas.text({topLeft.x(), baseline}, m_number, m_numberFont, WidgetTone::primary);
+        canvas.text({topLeft.x() + number.horizontalAdvance(m_number) + kSpacing, baseline}, m_sign,
+                    m_signFont, WidgetTone::secondary);
+        canvas.accessible(tr("%1 percent remaining").arg(m_number));
+    }
+
+private:
+    static constexpr qreal kSpacing = 2;
+    QString m_number;
+    QString m_sign = QStringLiteral("%");
+    QFont m_numberFont;
+    QFont m_signFont;
+};
+
+// A one-line secondary text that shrinks to fit; returns its height.
+qreal secondaryLine(WidgetCanvas& canvas, const QRectF& area, const QString& text,
+                    const QFont& base) {
+    const FittedLine line = fitLine(base, text, area.width());
+    canvas.text({area.left(), area.top() + QFontMetricsF(line.font).ascent()}, line.text, line.font,
+                WidgetTone::secondary);
+    canvas.accessible(text);
+    return lineHeight(line.font);
+}
+
+// Plan, Source and Updated in two columns at the right edge of `area`, centred vertically.
+void mediumUsageDetails(WidgetCanvas& canvas, const QRectF& area, const AgentUsage& usage,
+                        Timestamp referenceDate, Timestamp drawingTime) {
+    constexpr qreal kColumnSpacing = 8;
+    constexpr qreal kRowSpacing = 3;
+    const QList<std::pair<QString, QString>> rows{
+        {tr("Plan"), usage.displayPlanName().value_or(QStringLiteral("\u2014"))},
+        {tr("Source"), sourceShortLabel(usage.source)},
+        {tr("Updated"), updatedText(usage.updatedAt, referenceDate, drawingTime)},
+    };
+
+    const auto columnWidths = [&rows](const QFont& font) {
+        const QFontMetricsF metrics(font);
+        qreal label = 0;
+        qreal value = 0;
+        for (const auto& [rowLabel, rowValue] : rows) {
+            label = std::max(label, metrics.horizontalAdvance(rowLabel));
+            value = std::max(value, metrics.horizontalAdvance(rowValue));
+        }
+        return std::pair{label, value};
+    };
+    QFont rowFont = font(TextStyle::kCaption);
+    for (qreal scale = 1.0; scale >= kMinimumScale - 1e-9; scale -= 0.05) {
+        rowFont = scaled(font(TextStyle::kCaption), scale);
+        const auto [label, value] = columnWidths(rowFont);
+        if (label + kColumnSpacing + value <= area.width()) {
+            break;
+        }
+    }
+    const QFontMetricsF metrics(rowFont);
+    const auto [labelWidth, valueWidth] = columnWidths(rowFont);
+    const qreal width = std::min(area.width(), labelWidth + kColumnSpacing + valueWidth);
+    const qreal height = rows.size() * metrics.height() + (rows.size() - 1) * kRowSpacing;
+    const qreal left = area.right() - width;
+    qreal top = area.top() + (area.height() - height) / 2;
+
+    QStringList combined;
+    for (const auto& [label, value] : rows) {
+        const qreal baseline = top + metrics.ascent();
+        canvas.text({left, baseline}, label, rowFont, WidgetTone::tertiary);
+        const qreal valueLeft = left + labelWidth + kColumnSpacing;
+        canvas.text({valueLeft, baseline},
+                    metrics.elidedText(value, Qt::ElideRight, area.right() - valueLeft), rowFont,
+                    WidgetTone::secondary);
+        combined << label << value;
+        top += metrics.height() + kRowSpacing;
+    }
+    canvas.accessible(combined.join(QStringLiteral(", ")));
+}
+
+// ---- Layouts -------------------------------------------------------------------------------
+
+void smallUsageLayout(WidgetCanvas& canvas, const QRectF& area, const QString& agentName,
+                      const UsageWindow& window, Timestamp referenceDate) {
+    constexpr qreal kSpacing = 7;
+    constexpr qreal kBarHeight = 6;
+    const std::int64_t remaining = window.remainingPercent();
+    usageHeader(canvas, area, agentName, UsageWindow::periodLabel(window.durationSeconds));
+
+    // Below the flexible space, from the bottom up.
+    const QString reset = window.resetText(referenceDate);
+    const qreal resetTop =
+        area.bottom() - lineHeight(fitLine(font(TextStyle::kCaption), reset, area.width()).font);
+    const qreal barTop = resetTop - kSpacing - kBarHeight;
+    const PercentageLabel percentage(remaining, 50);
+    percentage.draw(canvas, {area.left(), barTop - kSpacing - percentage.size().height()});
+    drawUsageProgress(canvas, QRectF(area.left(), barTop, area.width(), kBarHeight), agentName,
+                      remaining);
+    secondaryLine(canvas, QRectF(area.left(), resetTop, area.width(), area.bottom() - resetTop),
+                  reset, font(TextStyle::kCaption));
+}
+
+void mediumUsageLayout(WidgetCanvas& canvas, const QRectF& area, const AgentUsage& usage,
+                       const UsageWindow& window, Timestamp referenceDate, Timestamp drawingTime) {
+    constexpr qreal kSpacing = 6;
+    constexpr qreal kRowSpacing = 20;
+    constexpr qreal kBarHeight = 7;
+    const QString agentName = QString::fromStdString(usage.agentName);
+    const std::int64_t remaining = window.remainingPercent();
+    qreal top =
+        area.top() +
+        usageHeader(canvas, area, agentName, UsageWindow::periodLabel(window.durationSeconds)) +
+        kSpacing;
+
+    const PercentageLabel percentage(remaining, 48);
+    const QSizeF percentageSize = percentage.size();
+    percentage.draw(canvas, {area.left(), top});
+    const qreal detailsLeft = area.left() + percentageSize.width() + kRowSpacing;
+    mediumUsageDetails(
+        canvas, QRectF(detailsLeft, top, area.right() - detailsLeft, percentageSize.height()),
+        usage, referenceDate, drawingTime);
+    top += percentageSize.height() + kSpacing;
+
+    drawUsageProgress(canvas, QRectF(area.left(), top, area.width(), kBarHeight), agentName,
+                      remaining);
+    top += kBarHeight + kSpacing;
+    secondaryLine(canvas, QRectF(area.left(), top, area.width(), area.bottom() - top),
+                  window.resetText(referenceDate), font(TextStyle::kCallout));
+}
+
+void unavailableUsageWindowLayout(WidgetCanvas& canvas, const QRectF& area,
+                                  const QString& agentName, const QString& period, bool compact) {
+    constexpr qreal kSpacing = 7;
+    // One combined element: the header and texts below are read as this sentence alone.
+    WidgetCanvas silent = canvas;
+    const qreal headerHeight = usageHeader(silent, area, agentName, period);
+
+    const QFont titleFont = font(compact ? TextStyle::kTitle3 : TextStyle::kTitle2, QFont::Bold);
+    const QString title = tr("Not available");
+    const QString sentence = tr("This agent doesn't report a %1 limit").arg(period);
+    const qreal sentenceRoom = area.height() - headerHeight - 2 * kSpacing - lineHeight(titleFont);
+    const QFont sentenceFont = fitWrapped(font(compact ? TextStyle::kCaption : TextStyle::kCallout),
+                                          sentence, area.width(), sentenceRoom);
+    const qreal sentenceHeight =
+        std::min(sentenceRoom, wrappedHeight(sentenceFont, sentence, area.width()));
+    const qreal sentenceTop = area.bottom() - sentenceHeight;
+    const qreal titleTop = sentenceTop - kSpacing - lineHeight(titleFont);
+
+    silent.text({area.left(), titleTop + QFontMetricsF(titleFont).ascent()}, title, titleFont,
+                WidgetTone::primary);
+    silent.wrappedText(QRectF(area.left(), sentenceTop, area.width(), sentenceHeight), sentence,
+                       sentenceFont, WidgetTone::secondary);
+    canvas.accessible(tr("%1 %2 limit is not available").arg(agentName, period));
+}
+
+void unavailableWidgetView(WidgetCanvas& canvas, const QRectF& area, WidgetFamily family) {
+    const QString title = tr("Open Quotamind");
+    const QFont titleFont = font(TextStyle::kHeadline, QFont::Bold);
+    const QFont captionFont = font(TextStyle::kCaption);
+    QString caption;
+    if (family == WidgetFamily::small) {
+        constexpr qreal kSpacing = 8;
+        caption = tr("Connect your computer to show usage");
+        const qreal glyph = TextStyle::kTitle2 * 1.2;
+        canvas.gauge(QRectF(area.left(), area.top(), glyph, glyph), WidgetTone::secondary);
+        qreal top = area.top() + glyph + kSpacing;
+        canvas.text({area.left(), top + QFontMetricsF(titleFont).ascent()}, title, titleFont,
+                    WidgetTone::primary);
+        top += lineHeight(titleFont) + kSpacing;
+        canvas.wrappedText(QRectF(area.left(), top, area.width(), area.bottom() - top), caption,
+                           captionFont, WidgetTone::secondary);
+    } else {
+        constexpr qreal kRowSpacing = 16;
+        constexpr qreal kSpacing = 4;
+        caption = tr("Connect or sync usage from your computer.");
+        const qreal glyph = TextStyle::kLargeTitle * 1.2;
+        const qreal textLeft = area.left() + glyph + kRowSpacing;
+        const qreal textWidth = area.right() - textLeft;
+        const qreal captionHeight = wrappedHeight(captionFont, caption, textWidth);
+        const qreal textHeight = lineHeight(titleFont) + kSpacing + captionHeight;
+        const qreal rowHeight = std::max(glyph, textHeight);
+        canvas.gauge(QRectF(area.left(), area.top() + (rowHeight - glyph) / 2, glyph, glyph),
+                     WidgetTone::secondary);
+        const qreal top = area.top() + (rowHeight - textHeight) / 2;
+        canvas.text({textLeft, top + QFontMetricsF(titleFont).ascent()}, title, titleFont,
+                    WidgetTone::primary);
+        canvas.wrappedText(
+            QRectF(textLeft, top + lineHeight(titleFont) + kSpacing, textWidth, captionHeight),
+            caption, captionFont, WidgetTone::secondary);
+    }
+    canvas.accessible(title + QStringLiteral(", ") + caption);
+}
+
+void usageCardContent(WidgetCanvas& canvas, const QRectF& area, const AgentUsage& usage,
+                      bool compact, Timestamp referenceDate,
+                      std::optional<std::int64_t> durationSeconds, Timestamp drawingTime) {
+    const auto window = durationSeconds ? usage.window(*durationSeconds) : usage.preferredWindow();
+    const QString agentName = QString::fromStdString(usage.agentName);
+    if (window && compact) {
+        smallUsageLayout(canvas, area, agentName, *window, referenceDate);
+    } else if (window) {
+        mediumUsageLayout(canvas, area, usage, *window, referenceDate, drawingTime);
+    } else if (durationSeconds) {
+        unavailableUsageWindowLayout(canvas, area, agentName,
+                                     UsageWindow::periodLabel(*durationSeconds), compact);
+    }
+    // A usage without any window draws nothing.
+}
+
+}  // namespace
+
+// ---- Canvas --------------------------------------------------------------------------------
+
+WidgetStyle WidgetStyle::forAppearance(bool dark) {
+    return dark ? WidgetStyle{.text = QColor(255, 255, 255), .background = QColor(30, 30, 32)}
+                : WidgetStyle{.text = QColor(0, 0, 0), .background = QColor(255, 255, 255)};
+}
+
+QColor WidgetStyle::color(WidgetTone tone) const {
+    static constexpr qreal kOpacity[] = {1.0, 0.55, 0.3, 0.12};
+    QColor result = text;
+    result.setAlphaF(static_cast<float>(kOpacity[static_cast<int>(tone)]));
+    return result;
+}
+
+void WidgetCanvas::text(QPointF origin, const QString& text, const QFont& font, WidgetTone tone) {
+    if (m_painter) {
+        m_painter->setFont(font);
+        m_painter->setPen(m_style.color(tone));
+        m_painter->drawText(origin, text);
+    }
+}
+
+void WidgetCanvas::wrappedText(const QRectF& rect, const QString& text, const QFont& font,
+                               WidgetTone tone) {
+    if (m_painter) {
+        m_painter->setFont(font);
+        m_painter->setPen(m_style.color(tone));
+        m_painter->drawText(rect, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
+    }
+}
+
+void WidgetCanvas::capsule(const QRectF& rect, WidgetTone tone) {
+    if (m_painter) {
+        const qreal radius = std::min(rect.width(), rect.height()) / 2;
+        m_painter->setPen(Qt::NoPen);
+        m_painter->setBrush(m_style.color(tone));
+        m_painter->drawRoundedRect(rect, radius, radius);
+    }
+}
+
+void WidgetCanvas::gauge(const QRectF& rect, WidgetTone tone) {
+    if (m_painter) {
+        Symbols::paint(*m_painter, kGaugeSymbol, rect, m_style.color(tone));
+    }
+}
+
+void WidgetCanvas::roundedBackground(const QRectF& rect, qreal radius) {
+    if (m_painter) {
+        m_painter->setPen(Qt::NoPen);
+        m_painter->setBrush(m_style.background);
+        m_painter->drawRoundedRect(rect, radius, radius);
+    }
+}
+
+// ---- Public entry points -------------------------------------------------------------------
+
+WidgetView widgetView(const QString& kind) {
+    return kind == WidgetKinds::kBothLimits ? WidgetView::bothLimits : WidgetView::limit;
+}
+
+QSizeF widgetFamilySize(WidgetFamily family) {
+    return family == WidgetFamily::small ? QSizeF(170, 170) : QSizeF(364, 170);
+}
+
+QStringList drawWidget(QPainter* painter, const QRectF& rect, WidgetView view, WidgetFamily family,
+                       const LimitEntry& entry, const WidgetRenderOptions& options,
+                       Timestamp drawingTime) {
+    if (painter) {
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setRenderHint(QPainter::TextAntialiasing);
+    }
+    WidgetCanvas canvas(painter, WidgetStyle::forAppearance(options.dark));
+    if (options.showsBackground) {
+        canvas.roundedBackground(rect, kCornerRadius);
+    }
+    const QRectF area = rect.adjusted(kContentInset, kContentInset, -kContentInset, -kContentInset);
+    if (!entry.usage) {
+        unavailableWidgetView(canvas, area,
+                              view == WidgetView::bothLimits ? WidgetFamily::medium : family);
+    } else if (view == WidgetView::bothLimits) {
+        constexpr qreal kSpacing = 20;
+        const qreal half = (area.width() - kSpacing) / 2;
+        usageCardContent(canvas, QRectF(area.left(), area.top(), half, area.height()), *entry.usage,
+                         true, entry.date, UsageWindow::kFiveHourSeconds, drawingTime);
+        usageCardContent(canvas, QRectF(area.right() - half, area.top(), half, area.height()),
+                         *entry.usage, true, entry.date, UsageWindow::kWeeklySeconds, drawingTime);
+    } else {
+        usageCardContent(canvas, area, *entry.usage, family == WidgetFamily::small, entry.date,
+                         entry.durationSeconds, drawingTime);
+    }
+    if (painter) {
+        painter->restore();
+    }
+    return canvas.accessibleTexts();
+}
+
+void drawUsageProgress(WidgetCanvas& canvas, const QRectF& track, const QString& agentName,
+                       std::int64_t percent) {
+    const std::int64_t clamped = std::clamp<std::int64_t>(percent, 0, 100);
+    canvas.capsule(track, WidgetTone::quaternary);
+    if (clamped > 0) {
+        const qreal width = std::max(track.height(), track.width() * clamped / 100.0);
+        canvas.capsule(QRectF(track.topLeft(), QSizeF(width, track.height())), WidgetTone::primary);
+    }
+    canvas.accessible(tr("%1 allowance remaining").arg(agentName) + QStringLiteral(", ") +
+                      tr("%1 percent").arg(QLocale().toString(static_cast<qint64>(clamped))));
+}
+
+QString updatedText(Timestamp updatedAt, Timestamp referenceDate, Timestamp drawingTime) {
+    if (referenceDate - updatedAt > kStaleAfterSeconds) {
+        return tr("Stale");
+    }
+    return relativeTimeText(drawingTime - updatedAt);
+}
+
+QString sourceShortLabel(UsageSource source) {
+    switch (source) {
+        case UsageSource::localDesktop:
+            return tr("This computer");
+        case UsageSource::accountSession:
+            return tr("Account");
+        case UsageSource::syncedFromMac:
+            return tr("Computer sync");
+        case UsageSource::preview:
+            return tr("Preview");
+    }
+    return {};
+}

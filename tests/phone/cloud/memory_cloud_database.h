@@ -1,0 +1,94 @@
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+
+#include "phone/cloud_database.h"
+
+// A private cloud database in memory that answers as the real service does: a missing zone is
+// zoneNotFound, a missing record unknownItem, each item has its own result, and a save writes
+// only the changed keys. `requests` names the calls made, in order, separated by spaces; a call
+// named in `unanswered` leaves every item out, and one in `failing` fails every item with that
+// code.
+class MemoryCloudDatabase final : public CloudDatabase {
+public:
+    using Zones = CloudResults<CloudZoneID, CloudZone>;
+    using Records = CloudResults<CloudRecordID, CloudRecord>;
+
+    CloudAccountStatus status = CloudAccountStatus::available;
+    std::set<CloudZoneID> zones;
+    std::map<CloudRecordID, CloudRecord> records;
+    std::string requests;
+    std::set<std::string> unanswered;
+    std::map<std::string, int> failing;
+
+    QCoro::Task<CloudAccountStatus> accountStatus() override {
+        requests += requests.empty() ? "accountStatus" : " accountStatus";
+        co_return status;
+    }
+    QCoro::Task<Zones> fetchZones(std::vector<CloudZoneID> ids) override {
+        co_return answer<Zones>("fetchZones", ids,
+                                [&](const CloudZoneID& id) -> Zones::mapped_type {
+                                    if (!zones.contains(id)) {
+                                        return error(CloudError::kZoneNotFound);
+                                    }
+                                    return CloudZone{id};
+                                });
+    }
+    QCoro::Task<Zones> saveZones(std::vector<CloudZone> saved) override {
+        co_return answer<Zones>("saveZones", saved, [&](const CloudZone& zone) {
+            zones.insert(zone.id);
+            return Zones::mapped_type(zone);
+        });
+    }
+    QCoro::Task<Records> fetchRecords(std::vector<CloudRecordID> ids) override {
+        co_return answer<Records>("fetchRecords", ids, [&](const auto& id) -> Records::mapped_type {
+            const auto found = records.find(id);
+            if (!zones.contains(id.zone) || found == records.end()) {
+                return error(zones.contains(id.zone) ? CloudError::kUnknownItem
+                                                     : CloudError::kZoneNotFound);
+            }
+            return found->second;
+        });
+    }
+    QCoro::Task<Records> saveRecords(std::vector<CloudRecord> saved) override {
+        co_return answer<Records>("saveRecords", saved, [&](const auto& record) {
+            if (!zones.contains(record.id().zone)) {
+                return Records::mapped_type(error(CloudError::kZoneNotFound));
+            }
+            CloudRecord& stored = records.try_emplace(record.id(), record).first->second;
+            for (const QString& key : record.changedKeys()) {
+                stored.setValue(key, record.values().at(key));
+            }
+            stored.clearChangedKeys();
+            return Records::mapped_type(stored);
+        });
+    }
+
+private:
+    static std::exception_ptr error(int code) {
+        return std::make_exception_ptr(CloudError(code, QStringLiteral("cloud says")));
+    }
+    static const CloudZoneID& key(const CloudZone& zone) { return zone.id; }
+    static const CloudRecordID& key(const CloudRecord& record) { return record.id(); }
+    template <typename ID>
+    static const ID& key(const ID& id) {
+        return id;
+    }
+
+    template <typename Results, typename Input, typename Answer>
+    Results answer(const std::string& request, const std::vector<Input>& inputs, Answer answerFor) {
+        requests += (requests.empty() ? "" : " ") + request;
+        Results results;
+        const auto failure = failing.find(request);
+        for (const Input& input : inputs) {
+            if (!unanswered.contains(request)) {
+                results.insert_or_assign(key(input), failure == failing.end()
+                                                         ? answerFor(input)
+                                                         : error(failure->second));
+            }
+        }
+        return results;
+    }
+};

@@ -1,0 +1,240 @@
+#include "store/phone_delivery.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <limits>
+
+#include "model/shared_container.h"
+#include "phone/lan_test_peer.h"
+#include "phone/legacy_apns_key_cleanup.h"
+#include "store/shared_services.h"
+#include "store_fixture.h"
+
+namespace {
+
+using test::usage;
+using Kind = LANConnectionState::Kind;
+
+const PairedPhoneInfo kPhone{QStringLiteral("iPhone15,2"), Timestamp(700000000)};
+const QString kFailed = QStringLiteral("The wake channel failed.");
+
+class PhoneDeliveryTest : public test::StoreFixture {
+protected:
+    // A started store whose phone paired earlier and is now away from the local network.
+    UsageStore& pairedStore() {
+        LANPairingStorage(standard).save(kPhone, LANPairingStorage::kPairedPhoneKey);
+        makeStore();
+        run(store->start());
+        return *store;
+    }
+    void change(std::int64_t used) {
+        store->apply(usage("codex", used), SessionStatus::localPrimary);
+    }
+    void report(Kind kind) {
+        servers.current().callbacks.onStateChange(LANConnectionState{kind, {}});
+        settle();
+    }
+};
+
+TEST(SnapshotSignature, CoversEveryWindowAndNothingElse) {
+    AgentUsage codex = usage("codex", 0);
+    codex.windows = {{42, UsageWindow::kFiveHourSeconds, Timestamp::fromUnixSeconds(1767225600)},
+                     {7, UsageWindow::kWeeklySeconds, Timestamp::fromUnixSeconds(-1.9)}};
+    AgentUsage renamed = codex;
+    renamed.agentName = "Codex CLI";
+    renamed.planType = "pro";
+    renamed.updatedAt = renamed.updatedAt + 3600;
+    renamed.source = UsageSource::accountSession;
+    AgentUsage bare = usage("claude", 0);
+    bare.windows.clear();
+    AgentUsage far = usage("claude", 0);
+    far.windows = {{1, 60, Timestamp(1e300)}, {1, 60, Timestamp(-1e300)}};
+    const QString both = QStringLiteral("codex:18000:42:1767225600|codex:604800:7:-1");
+    const std::pair<AgentUsageSnapshot, QString> rows[] = {
+        {AgentUsageSnapshot(), QString()},
+        {AgentUsageSnapshot({bare, codex}), both},
+        {AgentUsageSnapshot({renamed}), both},
+        {AgentUsageSnapshot({far}), QStringLiteral("claude:60:1:%1|claude:60:1:%2")
+                                        .arg(std::numeric_limits<std::int64_t>::max())
+                                        .arg(std::numeric_limits<std::int64_t>::min())},
+    };
+    for (const auto& [snapshot, signature] : rows) {
+        EXPECT_EQ(PhoneDelivery::snapshotSignature(snapshot), signature);
+    }
+}
+
+TEST_F(PhoneDeliveryTest, WakesAreCoalescedSerialisedAndRetried) {
+    const auto change = [this](std::int64_t used) { return [this, used] { this->change(used); }; };
+    const auto slow = [this](double seconds) {
+        return [this, seconds] { wake.seconds = seconds; };
+    };
+    const auto same = [this] { store->maybeSendWakePush(*store->usageSnapshot()); };
+    const auto button = [this] { store->sendWakePush(true, std::nullopt); };
+    const auto connect = [this] { report(Kind::connected); };
+    const auto away = [this] { report(Kind::advertising); };
+    const auto fail = [this] { wake.failure = kFailed; };
+    const auto succeed = [this] { wake.failure.reset(); };
+    // Each row: until when it runs, the wakes sent by then (seconds from the start), and what
+    // happens when.
+    const struct {
+        const char* name;
+        double until;
+        std::vector<double> wakes;
+        std::vector<std::pair<double, std::function<void()>>> steps;
+        QString error{};
+        bool paired = true;
+    } rows[] = {
+        {"burst", 5, {1.5}, {{0, change(10)}, {0.25, change(11)}, {0.5, change(12)}}},
+        {"same windows", 6, {1}, {{0, change(10)}, {3, same}}},
+        {"connected when due",
+         8,
+         {5},
+         {{0, change(10)}, {0.5, connect}, {3, away}, {4, change(11)}}},
+        {"change while connected",
+         8,
+         {5},
+         {{0, change(10)}, {0.5, connect}, {0.75, change(11)}, {0.8, away}, {4, change(12)}}},
+        {"change during a send", 20, {1, 12}, {{0, slow(10)}, {0, change(10)}, {3, change(11)}}},
+        {"back-off",
+         1310,
+         {1, 6, 16, 36, 76, 156, 316, 616, 916, 1216, 1301, 1306},
+         {{0, fail}, {0, change(10)}, {920, succeed}, {1300, fail}, {1300, change(11)}},
+         kFailed},
+        {"button without a phone",
+         10,
+         {},
+         {{0, button}},
+         QStringLiteral("Pair an iPhone first."),
+         false},
+        {"button not retried",
+         12.5,
+         {0, 4, 12},
+         {{0, fail}, {0, slow(3)}, {0, button}, {1, change(10)}},
+         kFailed},
+    };
+    for (const auto& row : rows) {
+        wake.sentAt.clear();
+        wake.seconds = 0;
+        wake.failure.reset();
+        preferences.remove(SharedContainer::kSnapshotKey);
+        standard.remove(LANPairingStorage::kPairedPhoneKey);
+        row.paired ? pairedStore() : makeStore();
+        const Timestamp start = clock.now();
+        for (const auto& [at, happen] : row.steps) {
+            clock.advance((start + at) - clock.now());
+            happen();
+        }
+        clock.advance((start + row.until) - clock.now());
+        std::vector<double> wakes;
+        for (const Timestamp sent : wake.sentAt) {
+            wakes.push_back(sent - start);
+        }
+        EXPECT_EQ(wakes, row.wakes) << row.name;
+        EXPECT_EQ(store->lastPushErrorText(), row.error) << row.name;
+    }
+}
+
+TEST_F(PhoneDeliveryTest, APhoneMayAskForARefreshThirtySecondsAfterTheLastOneStarted) {
+    appServer.sessions = {test::LiveSession{{usage("codex", 11)}, 1e9}};
+    UsageStore& store = pairedStore();
+    settle();
+    ASSERT_TRUE(store.isCodexLiveConnected());
+    const int codexReads = appServer.script.calls;
+    for (const auto& [after, cycles] : {std::pair{10.0, 1}, std::pair{30.0, 2}}) {
+        clock.advance(after);
+        servers.current().callbacks.onRefreshRequested();
+        settle();
+        EXPECT_EQ(claude.script.calls, cycles) << after;
+    }
+    EXPECT_EQ(appServer.script.calls, codexReads) << "the live session delivers Codex";
+}
+
+TEST_F(PhoneDeliveryTest, TheLinkIsLoadedKeptAndForgotten) {
+    secrets.put(LegacyAPNsKeyCleanup::kKeyService, LegacyAPNsKeyCleanup::kKeyAccount, "key");
+    standard.setString(LegacyAPNsKeyCleanup::kRegistrationKey, QStringLiteral("token"));
+    standard.setDate(LANPairingStorage::kLastPhoneDataSentAtKey, Timestamp(800000000));
+    UsageStore& store = pairedStore();
+    EXPECT_FALSE(test::runTask(secrets.find(LegacyAPNsKeyCleanup::kKeyService, std::nullopt)));
+    EXPECT_FALSE(standard.string(LegacyAPNsKeyCleanup::kRegistrationKey));
+    const LANPairingStorage storage(standard);
+    const LANPairingPayload old = store.pairingPayload();
+    EXPECT_EQ(storage.load<LANPairingPayload>(LANPairingStorage::kServerIdentityKey), old);
+    EXPECT_EQ(store.pairedPhone(), kPhone);
+    EXPECT_EQ(store.lastPhoneDataSentAt(), Timestamp(800000000));
+
+    // The same phone pairing again keeps its first pairing time.
+    servers.current().callbacks.onPhonePaired({kPhone.model, Timestamp(800000100)});
+    change(10);
+    clock.advance(1);
+    settle();
+    EXPECT_EQ(store.pairedPhone(), kPhone);
+    ASSERT_TRUE(store.lastPushSentAt());
+    const PairingServer::Callbacks oldCallbacks = servers.current().callbacks;
+
+    store.disconnectPhone();
+    EXPECT_EQ(servers.made.front()->stops, 1);
+    EXPECT_NE(store.pairingPayload(), old);
+    EXPECT_EQ(storage.load<LANPairingPayload>(LANPairingStorage::kServerIdentityKey),
+              store.pairingPayload());
+    EXPECT_FALSE(store.pairedPhone() || standard.data(LANPairingStorage::kPairedPhoneKey));
+    EXPECT_FALSE(store.lastPhoneDataSentAt() ||
+                 standard.date(LANPairingStorage::kLastPhoneDataSentAtKey));
+    EXPECT_FALSE(store.lastPushSentAt());
+    EXPECT_EQ(servers.current().pairing, store.pairingPayload());
+    EXPECT_EQ(servers.current().starts, 1);
+    EXPECT_EQ(servers.current().published, std::vector{*store.usageSnapshot()});
+
+    // The old server's last words do not reach the new link.
+    oldCallbacks.onSnapshotSent(Timestamp(800000200));
+    oldCallbacks.onStateChange(LANConnectionState{Kind::connected, {}});
+    settle();
+    EXPECT_FALSE(store.lastPhoneDataSentAt());
+    EXPECT_EQ(store.lanConnectionState().kind, Kind::idle);
+
+    // Another phone pairs with the new code; the same windows wake it, as nothing was sent to it.
+    const PairedPhoneInfo other{QStringLiteral("iPhone16,1"), Timestamp(800000300)};
+    servers.current().callbacks.onPhonePaired(other);
+    settle();
+    EXPECT_EQ(storage.load<PairedPhoneInfo>(LANPairingStorage::kPairedPhoneKey), other);
+    store.maybeSendWakePush(*store.usageSnapshot());
+    clock.advance(1);
+    EXPECT_EQ(wake.pairings.back(), store.pairingPayload());
+}
+
+TEST_F(PhoneDeliveryTest, APhoneOnTheLocalNetworkReceivesWhatTheStoreApplies) {
+    LANPairingServers real(test::localOptions());
+    serverFactory = &real;
+    claude.script.otherwise = usage("claude", 10);
+    UsageStore& store = makeStore();
+    run(store.start());
+    ASSERT_TRUE(test::processEventsUntil([&] { return real.latest()->port() != 0; }));
+
+    test::RawPeer phone(real.latest()->port());
+    LANMessage pair = LANMessage::of(LANMessageKind::pair);
+    pair.secret = store.pairingPayload().secret;
+    pair.deviceModel = QStringLiteral("iPhone15,2");
+    phone.send(pair);
+    ASSERT_TRUE(phone.waitForMessages(2));
+    EXPECT_EQ(phone.received[1].snapshot, store.usageSnapshot()->syncedFromMac());
+    ASSERT_TRUE(test::processEventsUntil([&] {
+        return store.lanConnectionState().kind == Kind::connected && store.lastPhoneDataSentAt();
+    }));
+    EXPECT_EQ(store.pairedPhone()->model, QStringLiteral("iPhone15,2"));
+
+    change(20);
+    ASSERT_TRUE(phone.waitForMessages(3));
+    EXPECT_EQ(phone.received[2].snapshot, store.usageSnapshot()->syncedFromMac());
+    clock.advance(2);
+    EXPECT_TRUE(wake.sentAt.empty()) << "the phone is connected";
+
+    // Away from the network, the next change wakes it instead.
+    phone.socket.disconnectFromHost();
+    ASSERT_TRUE(test::processEventsUntil(
+        [&] { return store.lanConnectionState().kind != Kind::connected; }));
+    change(30);
+    clock.advance(1);
+    EXPECT_EQ(wake.sentAt.size(), 1u);
+}
+
+}  // namespace

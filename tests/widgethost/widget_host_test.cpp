@@ -1,0 +1,176 @@
+#include "widgethost/widget_host.h"
+
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QThreadPool>
+
+#include "model/shared_container.h"
+#include "model/usage_json.h"
+#include "support/manual_clock.h"
+#include "support/run_task.h"
+#include "support/temporary_config_home.h"
+#include "widgethost/widget_plugin.h"
+#include "widgethost/widget_window.h"
+
+namespace {
+
+const QString kLegacy = QStringLiteral("QuotamindWidget");
+const QString kConfigurable = QStringLiteral("QuotamindConfigurableWidget.v3");
+const QString kBothLimits = QStringLiteral("QuotamindBothLimitsWidget.v3");
+
+AgentUsage usage(const std::string& provider, Timestamp updatedAt, double fiveHourResetsIn) {
+    return AgentUsage{
+        .windows = {{.usedPercent = 30,
+                     .durationSeconds = 18000,
+                     .resetDate = updatedAt + fiveHourResetsIn},
+                    {.usedPercent = 10, .durationSeconds = 604800, .resetDate = updatedAt + 4e5}},
+        .provider = {provider},
+        .agentName = provider == "codex" ? "Codex" : "Claude",
+        .planType = "plus",
+        .updatedAt = updatedAt,
+        .source = UsageSource::localDesktop};
+}
+
+// The host on the plugin as the program loads it, with its preferences in a temporary folder.
+class WidgetHostTest : public test::TemporaryConfigHome {
+protected:
+    void SetUp() override {
+        TemporaryConfigHome::SetUp();
+        ASSERT_NE(m_plugin.extension(), nullptr) << m_plugin.error().toStdString();
+    }
+    void TearDown() override {
+        // Lets the host's last reads and writes finish, so none outlives the test.
+        m_host.reset();
+        QThreadPool::globalInstance()->waitForDone();
+        QCoreApplication::processEvents();
+        TemporaryConfigHome::TearDown();
+    }
+
+    WidgetHost& startHost() {
+        m_host = std::make_unique<WidgetHost>(*m_plugin.extension(), m_clock, settingsFile());
+        test::runTask(m_host->start());
+        return *m_host;
+    }
+    QString settingsFile() const { return path(QStringLiteral("brindlecove/widgets.conf")); }
+
+    // Places a widget and waits (at most ten seconds) until its first timeline is shown.
+    void place(const QString& kind, WidgetFamily family, const WidgetConfiguration& configuration,
+               QPoint position = {}) {
+        const int requests = m_host->timelineRequestCount();
+        const int index = m_host->widgetCount();
+        m_host->place(kind, family, position, configuration);
+        ASSERT_EQ(m_host->timelineRequestCount(), requests + 1);
+        ASSERT_TRUE(test::processEventsUntil([&] { return m_applied.contains(index); }));
+    }
+    void followApplied() {
+        QObject::connect(m_host.get(), &WidgetHost::timelineApplied, m_host.get(),
+                         [this](int index) { m_applied.append(index); });
+    }
+    std::optional<LimitEntry> shown(int index) const { return m_host->window(index)->entry(); }
+
+    ManualClock m_clock{Timestamp(788918400.0)};
+    WidgetPlugin m_plugin{{QStringLiteral(QUOTAMIND_WIDGET_PLUGIN)}};
+    std::unique_ptr<WidgetHost> m_host;
+    QList<int> m_applied;
+};
+
+// What the tray program does after it applies a snapshot, from processes of its own: store the
+// snapshot, then broadcast the reload of one kind.
+void publishFromAnotherProcess(const AgentUsageSnapshot& snapshot, const QString& kind) {
+    QProcess peer;
+    peer.start(QStringLiteral(SHARED_CONTAINER_PEER), {QStringLiteral("save")});
+    peer.write(QByteArray::fromStdString(usage_json::encodeSnapshot(snapshot)));
+    peer.closeWriteChannel();
+    ASSERT_TRUE(peer.waitForFinished(10000));
+    ASSERT_EQ(peer.exitCode(), 0);
+    QProcess send;
+    send.start(
+        QStringLiteral("dbus-send"),
+        {QStringLiteral("--session"), QStringLiteral("--type=signal"), WidgetHost::kReloadPath,
+         WidgetHost::kReloadInterface + QLatin1Char('.') + WidgetHost::kReloadSignal,
+         QStringLiteral("string:") + kind});
+    ASSERT_TRUE(send.waitForFinished(10000));
+    ASSERT_EQ(send.exitCode(), 0);
+}
+
+}  // namespace
+
+TEST_F(WidgetHostTest, AReloadSignalForItsKindShowsWhatAnotherProcessStoredWithoutARestart) {
+    if (!QDBusConnection::sessionBus().isConnected()) {
+        GTEST_SKIP() << "no session bus (the tests run under tests/support/with-session-bus)";
+    }
+    WidgetHost& host = startHost();
+    followApplied();
+    ASSERT_TRUE(host.listen(QDBusConnection::sessionBus(), QDBusConnection(QString())));
+    place(kLegacy, WidgetFamily::small, {});
+    place(kBothLimits, WidgetFamily::medium, {});
+    ASSERT_FALSE(shown(0)->usage.has_value());
+
+    const AgentUsage codex = usage("codex", m_clock.now(), 3 * 3600);
+    publishFromAnotherProcess(AgentUsageSnapshot({codex}), kLegacy);
+    ASSERT_TRUE(test::processEventsUntil([&] { return shown(0)->usage == codex; }));
+    EXPECT_EQ(host.timelineRequestCount(), 3) << "only the named kind asks again";
+    EXPECT_FALSE(shown(1)->usage.has_value());
+    EXPECT_TRUE(host.window(0)->accessibleName().startsWith(QStringLiteral("Codex 7D limit")))
+        << host.window(0)->accessibleName().toStdString();
+}
+
+// Two widgets whose data turns stale at different times: one wait is pending at a time, for the
+// earliest change; entries change at their dates, and timelines are asked for at reload dates.
+TEST_F(WidgetHostTest, WakesOnlyAtEntryAndReloadDates) {
+    const Timestamp start = m_clock.now();
+    SharedContainer::save(AgentUsageSnapshot(
+        {usage("codex", start - 600, 3 * 3600), usage("claude", start - 1500, 3 * 3600)}));
+    WidgetHost& host = startHost();
+    followApplied();
+    place(kLegacy, WidgetFamily::small, {});
+    place(kConfigurable, WidgetFamily::medium,
+          {.agentId = QStringLiteral("claude"), .period = QStringLiteral("fiveHour")});
+    ASSERT_EQ(m_clock.pendingSleepCount(), 1u);
+    EXPECT_EQ(m_clock.secondsUntilNextSleep(), 301.0) << "claude turns stale first";
+
+    m_clock.advance(301);
+    EXPECT_EQ(shown(1)->date - start, 301.0);
+    EXPECT_EQ(shown(0)->date - start, 0.0);
+    EXPECT_EQ(m_clock.secondsUntilNextSleep(), 900.0);
+
+    m_clock.advance(900);
+    EXPECT_EQ(shown(0)->date - start, 1201.0);
+    EXPECT_EQ(host.timelineRequestCount(), 2) << "no timeline before its reload date";
+    EXPECT_EQ(m_clock.secondsUntilNextSleep(), 599.0);
+
+    m_applied.clear();
+    m_clock.advance(599);
+    EXPECT_EQ(host.timelineRequestCount(), 4);
+    ASSERT_TRUE(test::processEventsUntil([&] { return m_applied.size() == 2; }));
+    EXPECT_EQ(m_clock.pendingSleepCount(), 1u);
+    EXPECT_EQ(m_clock.secondsUntilNextSleep(), 1800.0) << "both stale already: one entry each";
+}
+
+TEST_F(WidgetHostTest, PlacedWidgetsComeBackAfterARestart) {
+    startHost();
+    followApplied();
+    place(kLegacy, WidgetFamily::small, {}, QPoint(10, 20));
+    const WidgetConfiguration chosen{.agentId = QStringLiteral("claude"),
+                                     .period = QStringLiteral("fiveHour")};
+    place(kConfigurable, WidgetFamily::medium, chosen, QPoint(200, 40));
+    // Dragged by the user.
+    m_host->window(0)->move(QPoint(30, 60));
+    const QList<PlacedWidget> expected = {
+        {.kind = kLegacy, .family = WidgetFamily::small, .configuration = {}, .position = {30, 60}},
+        {.kind = kConfigurable,
+         .family = WidgetFamily::medium,
+         .configuration = chosen,
+         .position = {200, 40}},
+    };
+    EXPECT_EQ(m_host->placedWidgets(), expected);
+    ASSERT_TRUE(
+        test::processEventsUntil([&] { return PlacedWidgets::load(settingsFile()) == expected; }));
+
+    m_host.reset();
+    WidgetHost& restarted = startHost();
+    EXPECT_EQ(restarted.placedWidgets(), expected);
+    EXPECT_EQ(restarted.window(1)->kind(), kConfigurable);
+    EXPECT_EQ(restarted.window(1)->pos(), QPoint(200, 40));
+}
