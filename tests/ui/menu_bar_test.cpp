@@ -6,9 +6,7 @@
 
 #include "icon_ink.h"
 #include "model/test_usages.h"
-#include "store/store_fakes.h"
-#include "store/usage_store.h"
-#include "support/run_task.h"
+#include "store/store_fixture.h"
 #include "ui/limit_meter_view.h"
 #include "ui/mac_menu_bar_controller.h"
 #include "ui/menu_bar_agent_meters.h"
@@ -109,20 +107,10 @@ TEST(PopoverPlacementTest, HangsBelowOrAboveTheAnchorInsideTheScreen) {
     }
 }
 
-class MenuBarControllerTest : public ::testing::Test {
+class MenuBarControllerTest : public test::StoreFixture {
 protected:
-    QTemporaryDir m_folder;
-    ManualClock m_clock;
-    test::FakeAppServer m_appServer{m_clock};
-    test::FakeUsageSource m_authFile{m_clock}, m_claude{m_clock};
-    test::FakeAccount m_account{m_clock};
-    test::Followers m_followers;
-    test::FakeLoginItem m_loginItem;
-    UsageStore m_store{{m_clock, m_appServer, m_authFile, m_account, m_claude, m_followers,
-                        m_followers, m_followers, m_loginItem,
-                        Preferences(m_folder.filePath(QStringLiteral("group.conf")))}};
-    MacMenuBarController m_controller{m_store, m_clock,
-                                      Preferences(m_folder.filePath(QStringLiteral("own.conf")))};
+    UsageStore& m_store = makeStore();
+    MacMenuBarController m_controller{m_store, clock, standard};
     MenuBarPopoverView& m_popover = *m_controller.popover();
 };
 
@@ -134,7 +122,7 @@ TEST_F(MenuBarControllerTest, AClickRightAfterTheCloseDoesNotReopen) {
     ASSERT_TRUE(m_popover.isVisible());
     m_popover.hide();  // a click elsewhere, the tray icon included, closes the popup
     for (const auto& [advance, opens] : {std::pair(0.0, false), {0.25, false}, {0.01, true}}) {
-        m_clock.advance(advance);
+        clock.advance(advance);
         m_controller.statusItemClicked();
         EXPECT_EQ(m_popover.isVisible(), opens) << advance;
     }
@@ -157,12 +145,12 @@ TEST_F(MenuBarControllerTest, IconAndPopoverFollowTheStore) {
     EXPECT_FALSE(m_popover.isVisible());
 
     // A refresh applies Claude; of two equal snapshots applied after it, only the first redraws.
-    m_claude.script.answers = {test::Wait{30}, kClaude};
+    claude.script.answers = {test::Wait{30}, kClaude};
     m_controller.showPopover();
     MenuBarIconButton& refresh = *m_popover.refreshButton();
     refresh.click();
     EXPECT_TRUE(refresh.isBusy() && !refresh.isEnabled());
-    m_clock.advance(30);
+    clock.advance(30);
     EXPECT_TRUE(test::processEventsUntil([&] { return !m_store.isRefreshing(); }));
     EXPECT_TRUE(!refresh.isBusy() && refresh.isEnabled());
     for (int time = 0; time < 2; ++time) {
