@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QTemporaryDir>
+#include <QWidget>
+#include <memory>
+
+#include "store/store_fakes.h"
+#include "store/usage_store.h"
+
+namespace test {
+
+// A usage with the given windows: (duration, used percent) pairs.
+inline AgentUsage usageWith(const AgentProvider& provider,
+                            std::initializer_list<std::pair<std::int64_t, std::int64_t>> windows) {
+    AgentUsage usage;
+    for (const auto& [duration, used] : windows) {
+        usage.windows.push_back({used, duration, Timestamp(788918400 + 7200)});
+    }
+    usage.provider = provider;
+    usage.agentName = provider == AgentProvider::codex() ? "Codex" : "Claude";
+    usage.planType = "pro";
+    return usage;
+}
+
+// A usage store on the fakes of the store tests and the manual clock, with a temporary shared
+// domain. The account may be replaced before the store is made.
+class WindowStore {
+public:
+    WindowStore() : appServer(clock), authFile(clock), fakeAccount(clock), claude(clock) {}
+
+    UsageStore& make(CodexAccount* account = nullptr) {
+        store = std::make_unique<UsageStore>(
+            UsageStore::Services{clock, appServer, authFile, account ? *account : fakeAccount,
+                                 claude, followers, followers, followers, loginItem,
+                                 Preferences(directory.filePath(QStringLiteral("group.conf")))});
+        return *store;
+    }
+
+    QTemporaryDir directory;
+    ManualClock clock;
+    FakeAppServer appServer;
+    FakeUsageSource authFile;
+    FakeAccount fakeAccount;
+    FakeUsageSource claude;
+    Followers followers;
+    FakeLoginItem loginItem;
+    std::unique_ptr<UsageStore> store;
+};
+
+// The widgets under `root` that `root` shows (visible when it is), of type W, with this
+// accessible name.
+template <typename W = QWidget>
+QList<W*> shown(const QWidget& root, const QString& accessibleName) {
+    QList<W*> found;
+    for (W* widget : root.findChildren<W*>()) {
+        if (widget->accessibleName() == accessibleName && widget->isVisibleTo(&root)) {
+            found.append(widget);
+        }
+    }
+    return found;
+}
+
+inline bool shows(const QWidget& root, const QString& accessibleName) {
+    return !shown(root, accessibleName).isEmpty();
+}
+
+inline QAbstractButton* button(const QWidget& root, const QString& accessibleName) {
+    const QList<QAbstractButton*> buttons = shown<QAbstractButton>(root, accessibleName);
+    return buttons.size() == 1 ? buttons.front() : nullptr;
+}
+
+}  // namespace test
