@@ -58,7 +58,9 @@ void MacHeaderIconButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF circle = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-    painter.setPen(m_busy ? Qt::NoPen : QPen(paneStyle::white(hasFocus() ? 0.6 : 0.08), 1));
+    painter.setPen(
+        m_busy ? Qt::NoPen
+               : QPen(paneStyle::white(paneStyle::showsKeyboardFocus(*this) ? 0.6 : 0.08), 1));
     painter.setBrush(paneStyle::white(isDown() ? 0.14 : 0.07));
     painter.drawEllipse(circle);
     if (!m_busy) {
@@ -86,9 +88,7 @@ void MacEmptyLimitView::setContent(const QString& title, const QString& message,
     m_progress->setVisible(showsProgress);
     m_symbol->setVisible(!showsProgress);
     m_title->setText(title);
-    m_title->setAccessibleName(title);
     m_message->setText(message);
-    m_message->setAccessibleName(message);
 }
 
 MacSignedOutLimitView::MacSignedOutLimitView(QWidget* parent)
@@ -100,7 +100,7 @@ MacSignedOutLimitView::MacSignedOutLimitView(QWidget* parent)
                                          360, this)),
       m_signIn(
           paneStyle::button(tr("Sign in with ChatGPT"), paneStyle::ButtonRole::bordered, this)),
-      m_error(paneStyle::paragraph({}, paneStyle::font(Type::caption), paneStyle::white(0.62), 380,
+      m_error(paneStyle::paragraph({}, paneStyle::font(Type::caption), paneStyle::white(0.62), 360,
                                    this)) {
     QPushButton* checkAgain =
         paneStyle::button(tr("Check Again"), paneStyle::ButtonRole::prominent, this);
@@ -126,16 +126,13 @@ void MacSignedOutLimitView::setContent(const AgentProvider& provider,
     m_symbol->setSymbol(Symbols::forProvider(QString::fromStdString(provider.rawValue)),
                         paneStyle::white(1));
     m_title->setText(tr("Connect %1 on this computer").arg(paneStyle::displayName(provider)));
-    m_title->setAccessibleName(m_title->text());
     m_explanation->setText(
         codex ? tr("The iPhone receives limits after this computer has a Codex or ChatGPT "
                    "session.")
               : tr("Sign in with Claude Code on this computer using `claude login`, then "
                    "refresh."));
-    m_explanation->setAccessibleName(m_explanation->text());
     m_signIn->setVisible(codex);
     m_error->setText(error.value_or(QString()));
-    m_error->setAccessibleName(m_error->text());
     m_error->setVisible(error.has_value() && !error->isEmpty());
 }
 

@@ -48,7 +48,7 @@ protected:
         painter.setPen(color);
         painter.drawText(QRect(kSegmentInset + kSymbolSize + kSymbolGap, 0, width(), height()),
                          Qt::AlignVCenter | Qt::AlignLeft, text());
-        if (hasFocus()) {
+        if (paneStyle::showsKeyboardFocus(*this)) {
             painter.setPen(QPen(paneStyle::white(0.6), 1.5));
             painter.setBrush(Qt::NoBrush);
             painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), height() / 2.0 - 1,

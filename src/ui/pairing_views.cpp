@@ -32,10 +32,7 @@ QColor secondaryOnLight() {
 // The phone drawn large with a soft glow behind it and a green check badge; decoration only.
 class PhoneIllustration final : public QWidget {
 public:
-    explicit PhoneIllustration(QWidget* parent) : QWidget(parent) {
-        setFixedSize(232, 232);
-        setAccessibleName({});
-    }
+    explicit PhoneIllustration(QWidget* parent) : QWidget(parent) { setFixedSize(232, 232); }
 
 protected:
     void paintEvent(QPaintEvent*) override {
@@ -177,7 +174,7 @@ MacPairingQRView::MacPairingQRView(QWidget* parent)
         tr("Connect your iPhone"), paneStyle::font(Type::largeTitle, QFont::Bold), Qt::black, this);
     QLabel* subtitle =
         paneStyle::paragraph(tr("Scan once. Your limits stay on the local network."),
-                             paneStyle::font(Type::callout), secondaryOnLight(), 400, this);
+                             paneStyle::font(Type::callout), secondaryOnLight(), 330, this);
     column->addWidget(title, 0, Qt::AlignHCenter);
     column->addSpacing(8);
     column->addWidget(subtitle, 0, Qt::AlignHCenter);
@@ -206,7 +203,6 @@ void MacPairingQRView::setContent(const LANPairingPayload& payload,
         state.kind == LANConnectionState::Kind::connected ? paneStyle::green() : QColor(Qt::black);
     m_stateSymbol->setSymbol(pairingStateSymbol(state), color);
     m_stateTitle->setText(state.macTitle());
-    m_stateTitle->setAccessibleName(m_stateTitle->text());
     m_stateTitle->setStyleSheet(
         QStringLiteral("color: %1; background: transparent;").arg(color.name()));
 }
@@ -231,7 +227,7 @@ MacPhoneConnectedView::MacPhoneConnectedView(QWidget* parent)
                                 paneStyle::font(Type::largeTitle, QFont::Bold), paneStyle::white(1),
                                 this));
     addCentred(paneStyle::paragraph(tr("Limits stream to your iPhone over the local network."),
-                                    paneStyle::font(Type::callout), paneStyle::white(0.6), 400,
+                                    paneStyle::font(Type::callout), paneStyle::white(0.6), 340,
                                     this));
     addCentred(new PhoneIllustration(this));
     addCentred(m_model);
@@ -260,13 +256,12 @@ MacPhoneConnectedView::MacPhoneConnectedView(QWidget* parent)
     addCentred(disconnect);
     addCentred(paneStyle::paragraph(tr("This computer forgets the phone and shows a new pairing "
                                        "code."),
-                                    paneStyle::font(Type::caption), paneStyle::white(0.45), 400,
+                                    paneStyle::font(Type::caption), paneStyle::white(0.45), 340,
                                     this));
 }
 
 void MacPhoneConnectedView::setPhone(const PairedPhoneInfo& phone) {
     m_model->setText(phone.model);
-    m_model->setAccessibleName(phone.model);
 }
 
 void MacPhoneConnectedView::paintEvent(QPaintEvent*) {

@@ -63,8 +63,14 @@ QLabel* paragraph(const QString& text, const QFont& font, const QColor& color, i
     QLabel* result = label(text, font, color, parent);
     result->setWordWrap(true);
     result->setAlignment(Qt::AlignHCenter);
-    result->setMaximumWidth(maximumWidth);
+    // A fixed width lets the layout ask the wrapped label for its height; a centred label of
+    // free width would keep the height of one line.
+    result->setFixedWidth(maximumWidth);
     return result;
+}
+
+bool showsKeyboardFocus(const QWidget& widget) {
+    return widget.hasFocus() && widget.window()->testAttribute(Qt::WA_KeyboardFocusChange);
 }
 
 QPushButton* button(const QString& text, ButtonRole role, QWidget* parent) {

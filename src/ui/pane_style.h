@@ -33,9 +33,13 @@ QString displayName(const AgentProvider& provider);
 // A label in `font` and `color` (which may be translucent) on a transparent background.
 QLabel* label(const QString& text, const QFont& font, const QColor& color,
               QWidget* parent = nullptr);
-// The same label wrapped to at most `maximumWidth`, centred.
+// The same label wrapped within `maximumWidth`, its lines centred.
 QLabel* paragraph(const QString& text, const QFont& font, const QColor& color, int maximumWidth,
                   QWidget* parent = nullptr);
+
+// Whether `widget` has the focus and the user moves it with the keyboard, the time to draw a focus
+// ring.
+bool showsKeyboardFocus(const QWidget& widget);
 
 enum class ButtonRole { prominent, bordered, destructive };
 // A push button in the panes' style, reachable with Tab, named for screen readers by its text.

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QAbstractButton>
+#include <QAccessible>
+#include <QDesktopServices>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <QWidget>
 #include <memory>
 
@@ -48,13 +51,15 @@ public:
     std::unique_ptr<UsageStore> store;
 };
 
-// The widgets under `root` that `root` shows (visible when it is), of type W, with this
-// accessible name.
+// The widgets under `root` that `root` shows (visible when it is), of type W, whose name for
+// screen readers is `accessibleName`.
 template <typename W = QWidget>
 QList<W*> shown(const QWidget& root, const QString& accessibleName) {
     QList<W*> found;
     for (W* widget : root.findChildren<W*>()) {
-        if (widget->accessibleName() == accessibleName && widget->isVisibleTo(&root)) {
+        const QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+        if (accessible != nullptr && accessible->text(QAccessible::Name) == accessibleName &&
+            widget->isVisibleTo(&root)) {
             found.append(widget);
         }
     }
@@ -69,5 +74,29 @@ inline QAbstractButton* button(const QWidget& root, const QString& accessibleNam
     const QList<QAbstractButton*> buttons = shown<QAbstractButton>(root, accessibleName);
     return buttons.size() == 1 ? buttons.front() : nullptr;
 }
+
+}  // namespace test
+
+namespace test {
+
+// Takes the place of the default browser: QDesktopServices hands it the URLs it would open.
+class UrlRecorder final : public QObject {
+    Q_OBJECT
+
+public:
+    explicit UrlRecorder(const QString& scheme) : m_scheme(scheme) {
+        QDesktopServices::setUrlHandler(scheme, this, "open");
+    }
+    ~UrlRecorder() override { QDesktopServices::unsetUrlHandler(m_scheme); }
+    Q_DISABLE_COPY_MOVE(UrlRecorder)
+
+    QList<QUrl> opened;
+
+public Q_SLOTS:
+    void open(const QUrl& url) { opened.append(url); }
+
+private:
+    QString m_scheme;
+};
 
 }  // namespace test
