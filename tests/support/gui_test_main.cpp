@@ -2,8 +2,12 @@
 
 #include <QApplication>
 
-// The main of test programs that create widgets; the others use test_main.cpp.
+// The main() of test programs that draw widgets: a QApplication, on the offscreen platform
+// unless the environment names another, so they run where there is no display.
 int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
