@@ -7,6 +7,7 @@
 
 #include "core/json.h"
 #include "core/preferences.h"
+#include "phone/lan_pairing_payload.h"
 
 // The phone link's records in the program's standard preferences (not the app group's), as JSON
 // data values. `T` is a record with toJson() and a static fromJson() (LANPairingPayload,
@@ -51,6 +52,17 @@ public:
     }
 
     void remove(const QString& key) { m_preferences.remove(key); }
+
+    // The stored pairing code of this computer; a new one is made and stored first when there is
+    // none (the first start) or it cannot be read.
+    LANPairingPayload serverIdentity() {
+        if (auto stored = load<LANPairingPayload>(kServerIdentityKey)) {
+            return *stored;
+        }
+        const LANPairingPayload identity = LANPairingPayload::makeServerIdentity();
+        save(identity, kServerIdentityKey);
+        return identity;
+    }
 
     const Preferences& preferences() const { return m_preferences; }
 
