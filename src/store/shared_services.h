@@ -2,8 +2,7 @@
 
 #include "store/store_services.h"
 
-// The process-wide sources behind the store's narrow interfaces, and the followers that have no
-// implementation yet in this program (the phone link), which do nothing.
+// The process-wide sources and followers behind the store's narrow interfaces.
 class SharedCodexAppServer final : public CodexAppServerSource {
 public:
     QCoro::Task<AgentUsage> fetchUsage(CancellationToken token) override;
@@ -35,11 +34,25 @@ public:
                                        CancellationToken token) override;
 };
 
-class NoPhoneLink final : public PhoneLink {
+// Real pairing servers on the local network, made with `options` (the program's advertise
+// themselves by DNS-SD).
+class LANPairingServers final : public PairingServerFactory {
 public:
-    void start(const std::optional<AgentUsageSnapshot>&) override {}
-    void publish(const AgentUsageSnapshot&) override {}
-    void maybeSendWakePush(const AgentUsageSnapshot&) override {}
+    explicit LANPairingServers(LANPairingServer::Options options = {}) : m_options(options) {}
+    std::unique_ptr<PairingServer> make(const LANPairingPayload& pairing) override;
+
+    // The server made last; valid while its owner keeps it.
+    LANPairingServer* latest() const { return m_latest; }
+
+private:
+    LANPairingServer::Options m_options;
+    LANPairingServer* m_latest = nullptr;
+};
+
+// Wakes go through the program's cloud wake service, which is inert without a wake container.
+class SharedCloudWake final : public WakeSender {
+public:
+    QCoro::Task<> sendWake(LANPairingPayload pairing) override;
 };
 
 // The program's reset notifications; the store synchronizes them after every change.
