@@ -276,8 +276,12 @@ MacPairingPane::MacPairingPane(UsageStore& store, QWidget* parent)
       m_phone(new MacPhoneConnectedView(this)) {
     m_stack->addWidget(m_qr);
     m_stack->addWidget(m_phone);
-    connect(m_phone, &MacPhoneConnectedView::disconnectRequested, this, [this] { /*PENDING*/ });
-    connect(&store, &UsageStore::phoneStateChanged, this, &MacPairingPane::updateContent);
+    connect(m_phone, &MacPhoneConnectedView::disconnectRequested, this,
+            [this] { m_store.disconnectPhone(); });
+    for (auto signal : {&UsageStore::pairedPhoneChanged, &UsageStore::pairingPayloadChanged,
+                        &UsageStore::lanConnectionStateChanged}) {
+        connect(&store, signal, this, &MacPairingPane::updateContent);
+    }
     updateContent();
 }
 

@@ -9,7 +9,7 @@
 #include "memory_secret_store.h"
 #include "sources/codex/codex_auth_client.h"
 #include "sources/codex/credentials_store.h"
-#include "support/run_task.h"
+#include "store/store_fixture.h"
 #include "ui/mac_limit_pane.h"
 #include "window_test_support.h"
 
@@ -49,24 +49,27 @@ private:
     CredentialsStore& m_credentials;
 };
 
+class DeviceSignInTest : public test::StoreFixture {};
+
 }  // namespace
 
 // From "Sign in with ChatGPT" to the code on screen, the clipboard, the sign-in page and back.
-TEST(DeviceSignInTest, TheIssuersCodeShowsCopiesOpensAndCancels) {
-    test::WindowStore fakes;
+TEST_F(DeviceSignInTest, TheIssuersCodeShowsCopiesOpensAndCancels) {
     QNetworkAccessManager manager;
-    HttpClient http(fakes.clock, manager);
+    HttpClient http(clock, manager);
     FakeHttpServer issuer;
-    MemorySecretStore secrets;
-    CredentialsStore credentials(secrets);
+    MemorySecretStore keyring;
+    CredentialsStore credentials(keyring);
     CodexAuthClient client(issuer.origin(),
                            deployment::join(issuer.origin(), QStringLiteral("backend-api/usage")),
-                           CodexAuthClient::kClientID, http, fakes.clock, credentials,
-                           Preferences(fakes.directory.filePath(QStringLiteral("client.conf"))));
-    ClientAccount account(client, credentials);
-    UsageStore& store = fakes.make(&account);
-    test::runTask(store.refresh());
-    MacLimitPane pane(store, fakes.clock);
+                           CodexAuthClient::kClientID, http, clock, credentials,
+                           Preferences(directory.filePath(QStringLiteral("client.conf"))));
+    ClientAccount chatGPT(client, credentials);
+    store = std::make_unique<UsageStore>(
+        UsageStore::Services{clock, appServer, authFile, chatGPT, claude, followers, servers, wake,
+                             followers, loginItem, secrets, preferences, standard});
+    test::runTask(store->refresh());
+    MacLimitPane pane(*store, clock);
     pane.show();
     // Polls find the code not confirmed yet (404) until the sign-in is cancelled.
     issuer.enqueue(
@@ -88,7 +91,7 @@ TEST(DeviceSignInTest, TheIssuersCodeShowsCopiesOpensAndCancels) {
               QList<QUrl>{deployment::join(issuer.origin(), QStringLiteral("codex/device"))});
 
     test::button(pane, QStringLiteral("Cancel"))->click();
-    EXPECT_FALSE(store.deviceCode());
+    EXPECT_FALSE(store->deviceCode());
     EXPECT_FALSE(test::shows(pane, QStringLiteral("One-time code QMND-2026")));
     EXPECT_TRUE(test::shows(pane, QStringLiteral("Connect Codex on this computer")));
 }

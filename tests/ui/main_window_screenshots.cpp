@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "ui/main_window.h"
+#include "store/store_fixture.h"
 #include "window_test_support.h"
 
 namespace {
@@ -23,6 +24,14 @@ QPalette darkPalette() {
     return palette;
 }
 
+// The store tests' fakes, outside a test.
+class Scene final : public test::StoreFixture {
+public:
+    void TestBody() override {}
+    UsageStore& make() { return makeStore(); }
+    const Clock& manualClock() const { return clock; }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -35,14 +44,14 @@ int main(int argc, char** argv) {
     const QDir folder(QString::fromLocal8Bit(argv[1]));
     for (const bool dark : {false, true}) {
         QApplication::setPalette(dark ? darkPalette() : QApplication::style()->standardPalette());
-        test::WindowStore fakes;
-        UsageStore& store = fakes.make();
+        Scene scene;
+        UsageStore& store = scene.make();
         store.apply(test::usageWith(AgentProvider::codex(), {{UsageWindow::kFiveHourSeconds, 28},
                                                              {UsageWindow::kWeeklySeconds, 61}}),
                     SessionStatus::localPrimary);
         store.apply(test::usageWith(AgentProvider::claude(), {{UsageWindow::kFiveHourSeconds, 12}}),
                     SessionStatus::localPrimary);
-        MacRootView window(store, fakes.clock);
+        MacRootView window(store, scene.manualClock());
         window.show();
         QApplication::processEvents();
         const QString path = folder.filePath(dark ? QStringLiteral("main-window-dark.png")

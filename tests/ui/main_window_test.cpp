@@ -6,7 +6,8 @@
 #include <QTest>
 #include <functional>
 
-#include "support/run_task.h"
+#include "model/shared_container.h"
+#include "store/store_fixture.h"
 #include "ui/limit_meter_view.h"
 #include "ui/limit_views.h"
 #include "ui/mac_limit_pane.h"
@@ -25,11 +26,21 @@ const AgentUsage kCodexWeekly = test::usageWith(kCodex, {{UsageWindow::kWeeklySe
 const AgentUsage kClaudePair = test::usageWith(
     kClaude, {{UsageWindow::kFiveHourSeconds, 10}, {UsageWindow::kWeeklySeconds, 20}});
 
-void refreshFailingEverywhere(test::WindowStore&, UsageStore& store) {
+class MainWindowTest : public test::StoreFixture {
+protected:
+    // A store that remembers nothing of the one before.
+    UsageStore& freshStore() {
+        store.reset();
+        preferences.remove(SharedContainer::kSnapshotKey);
+        return makeStore();
+    }
+};
+
+void refreshFailingEverywhere(UsageStore& store) {
     test::runTask(store.refresh());
 }
 
-void pendingSignIn(test::WindowStore&, UsageStore& store) {
+void pendingSignIn(UsageStore& store) {
     store.apply(kCodexPair, SessionStatus::localPrimary);
     store.apply(kClaudePair, SessionStatus::localPrimary);
     store.beginSignIn();
@@ -48,12 +59,12 @@ int shownCards(const QWidget& pane) {
 
 // Each row puts the store in one state and looks at one provider's side of the limit pane: the
 // first rule that applies decides what shows.
-TEST(MainWindowTest, LimitPaneShowsTheFirstRuleThatApplies) {
+TEST_F(MainWindowTest, LimitPaneShowsTheFirstRuleThatApplies) {
     const QString signIn = QStringLiteral("Sign in with ChatGPT");
     const QString checkAgain = QStringLiteral("Check Again");
     const struct {
         const char* name;
-        std::function<void(test::WindowStore&, UsageStore&)> arrange;
+        std::function<void(UsageStore&)> arrange;
         AgentProvider provider;
         std::vector<QString> shown;
         std::vector<QString> hidden;
@@ -62,7 +73,7 @@ TEST(MainWindowTest, LimitPaneShowsTheFirstRuleThatApplies) {
         QColor background;  // at the top of the content, or invalid when cards cover it
     } cases[] = {
         {"first launch, Codex",
-         [](auto&, auto&) {},
+         [](auto&) {},
          kCodex,
          {QStringLiteral("Loading Codex limits…"),
           QStringLiteral("Quotamind is reading the signed-in Codex session on this computer.")},
@@ -71,7 +82,7 @@ TEST(MainWindowTest, LimitPaneShowsTheFirstRuleThatApplies) {
          false,
          paneStyle::cardBase()},
         {"first launch, Claude",
-         [](auto&, auto&) {},
+         [](auto&) {},
          kClaude,
          {QStringLiteral("Loading Claude limits…")},
          {},
@@ -100,7 +111,7 @@ TEST(MainWindowTest, LimitPaneShowsTheFirstRuleThatApplies) {
          false,
          paneStyle::signedOutBackground()},
         {"five-hour and weekly windows",
-         [](auto&, UsageStore& store) { store.apply(kCodexPair, SessionStatus::localPrimary); },
+         [](UsageStore& store) { store.apply(kCodexPair, SessionStatus::localPrimary); },
          kCodex,
          {},
          {checkAgain},
@@ -108,7 +119,7 @@ TEST(MainWindowTest, LimitPaneShowsTheFirstRuleThatApplies) {
          false,
          {}},
         {"weekly window only",
-         [](auto&, UsageStore& store) { store.apply(kCodexWeekly, SessionStatus::localPrimary); },
+         [](UsageStore& store) { store.apply(kCodexWeekly, SessionStatus::localPrimary); },
          kCodex,
          {},
          {},
@@ -133,7 +144,7 @@ TEST(MainWindowTest, LimitPaneShowsTheFirstRuleThatApplies) {
          false,
          {}},
         {"error over cards",
-         [](auto&, UsageStore& store) {
+         [](UsageStore& store) {
              store.apply(kCodexPair, SessionStatus::localPrimary);
              store.handleRefreshFailure(QStringLiteral("Codex went away"), kCodex, true);
          },
@@ -146,10 +157,9 @@ TEST(MainWindowTest, LimitPaneShowsTheFirstRuleThatApplies) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        test::WindowStore fakes;
-        UsageStore& store = fakes.make();
-        c.arrange(fakes, store);
-        MacLimitPane pane(store, fakes.clock);
+        UsageStore& store = freshStore();
+        c.arrange(store);
+        MacLimitPane pane(store, clock);
         pane.resize(510, 680);
         pane.show();
         if (c.provider != kCodex) {
@@ -179,21 +189,20 @@ TEST(MainWindowTest, LimitPaneShowsTheFirstRuleThatApplies) {
     }
 }
 
-TEST(MainWindowTest, CheckAgainAndSignInCallTheStore) {
-    test::WindowStore fakes;
-    UsageStore& store = fakes.make();
+TEST_F(MainWindowTest, CheckAgainAndSignInCallTheStore) {
+    UsageStore& store = makeStore();
     test::runTask(store.refresh());
-    MacLimitPane pane(store, fakes.clock);
+    MacLimitPane pane(store, clock);
     pane.show();
-    const int claudeReads = fakes.claude.script.calls;
-    fakes.claude.script.answers = {test::Wait{5}};
+    const int claudeReads = claude.script.calls;
+    claude.script.answers = {test::Wait{5}};
     test::button(pane, QStringLiteral("Check Again"))->click();
     EXPECT_TRUE(store.isRefreshing());
     // The refresh button turns into an activity indicator that takes no clicks.
     EXPECT_FALSE(test::button(pane, QStringLiteral("Refresh"))->isEnabled());
-    fakes.clock.advance(5);
+    clock.advance(5);
     ASSERT_TRUE(test::processEventsUntil([&] { return !store.isRefreshing(); }));
-    EXPECT_EQ(fakes.claude.script.calls, claudeReads + 1);
+    EXPECT_EQ(claude.script.calls, claudeReads + 1);
 
     test::button(pane, QStringLiteral("Sign in with ChatGPT"))->click();
     ASSERT_TRUE(test::processEventsUntil([&] { return store.deviceCode().has_value(); }));
@@ -202,10 +211,9 @@ TEST(MainWindowTest, CheckAgainAndSignInCallTheStore) {
     EXPECT_TRUE(shows(pane, QStringLiteral("Connect Codex on this computer")));
 }
 
-TEST(MainWindowTest, ShowMainWindowReusesTheOpenWindowAndKeysReachTheirActions) {
-    test::WindowStore fakes;
-    UsageStore& store = fakes.make();
-    MainWindowController controller(store, fakes.clock);
+TEST_F(MainWindowTest, ShowMainWindowReusesTheOpenWindowAndKeysReachTheirActions) {
+    UsageStore& store = makeStore();
+    MainWindowController controller(store, clock);
     QSignalSpy settings(&controller, &MainWindowController::settingsRequested);
     controller.showMainWindow();
     QPointer<MacRootView> window = controller.window();
@@ -220,7 +228,7 @@ TEST(MainWindowTest, ShowMainWindowReusesTheOpenWindowAndKeysReachTheirActions) 
     EXPECT_EQ(settings.count(), 1);
     test::button(*window, QStringLiteral("Settings"))->click();
     EXPECT_EQ(settings.count(), 2);
-    fakes.claude.script.answers = {test::Wait{5}};
+    claude.script.answers = {test::Wait{5}};
     QTest::keyClick(window, Qt::Key_R, Qt::ControlModifier);
     EXPECT_TRUE(store.isRefreshing());
 

@@ -3,13 +3,10 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QDesktopServices>
-#include <QTemporaryDir>
 #include <QUrl>
 #include <QWidget>
-#include <memory>
 
-#include "store/store_fakes.h"
-#include "store/usage_store.h"
+#include "model/agent_usage.h"
 
 namespace test {
 
@@ -25,31 +22,6 @@ inline AgentUsage usageWith(const AgentProvider& provider,
     usage.planType = "pro";
     return usage;
 }
-
-// A usage store on the fakes of the store tests and the manual clock, with a temporary shared
-// domain. The account may be replaced before the store is made.
-class WindowStore {
-public:
-    WindowStore() : appServer(clock), authFile(clock), fakeAccount(clock), claude(clock) {}
-
-    UsageStore& make(CodexAccount* account = nullptr) {
-        store = std::make_unique<UsageStore>(
-            UsageStore::Services{clock, appServer, authFile, account ? *account : fakeAccount,
-                                 claude, followers, followers, followers, loginItem,
-                                 Preferences(directory.filePath(QStringLiteral("group.conf")))});
-        return *store;
-    }
-
-    QTemporaryDir directory;
-    ManualClock clock;
-    FakeAppServer appServer;
-    FakeUsageSource authFile;
-    FakeAccount fakeAccount;
-    FakeUsageSource claude;
-    Followers followers;
-    FakeLoginItem loginItem;
-    std::unique_ptr<UsageStore> store;
-};
 
 // The widgets under `root` that `root` shows (visible when it is), of type W, whose name for
 // screen readers is `accessibleName`.
