@@ -189,7 +189,7 @@ TEST_F(MainWindowTest, LimitPaneShowsTheFirstRuleThatApplies) {
     }
 }
 
-TEST_F(MainWindowTest, CheckAgainAndSignInCallTheStore) {
+TEST_F(MainWindowTest, CheckAgainRefreshesWhileTheRefreshButtonWaits) {
     UsageStore& store = makeStore();
     test::runTask(store.refresh());
     MacLimitPane pane(store, clock);
@@ -203,12 +203,6 @@ TEST_F(MainWindowTest, CheckAgainAndSignInCallTheStore) {
     clock.advance(5);
     ASSERT_TRUE(test::processEventsUntil([&] { return !store.isRefreshing(); }));
     EXPECT_EQ(claude.script.calls, claudeReads + 1);
-
-    test::button(pane, QStringLiteral("Sign in with ChatGPT"))->click();
-    ASSERT_TRUE(test::processEventsUntil([&] { return store.deviceCode().has_value(); }));
-    test::button(pane, QStringLiteral("Cancel"))->click();
-    EXPECT_FALSE(store.deviceCode());
-    EXPECT_TRUE(shows(pane, QStringLiteral("Connect Codex on this computer")));
 }
 
 TEST_F(MainWindowTest, ShowMainWindowReusesTheOpenWindowAndKeysReachTheirActions) {
