@@ -90,7 +90,13 @@ TEST_F(DeviceSignInTest, TheIssuersCodeShowsCopiesOpensAndCancels) {
     EXPECT_EQ(browser.opened,
               QList<QUrl>{deployment::join(issuer.origin(), QStringLiteral("codex/device"))});
 
+    // Cancel while the client waits the issuer's interval after its first poll, and let the
+    // sign-in wind down, so nothing of it outlives the test.
+    const auto waitsInterval = [&] { return clock.secondsUntilNextSleep() == 5; };
+    ASSERT_TRUE(test::processEventsUntil(waitsInterval));
     test::button(pane, QStringLiteral("Cancel"))->click();
+    ASSERT_TRUE(test::processEventsUntil([&] { return !waitsInterval(); }));
+    QCoreApplication::processEvents();
     EXPECT_FALSE(store->deviceCode());
     EXPECT_FALSE(test::shows(pane, QStringLiteral("One-time code QMND-2026")));
     EXPECT_TRUE(test::shows(pane, QStringLiteral("Connect Codex on this computer")));
