@@ -24,6 +24,7 @@
 #include "store/shared_services.h"
 #include "store/usage_store.h"
 #include "ui/mac_menu_bar_controller.h"
+#include "ui/main_window.h"
 
 Q_LOGGING_CATEGORY(lcApp, "quotamind.app", QtInfoMsg)
 
@@ -95,21 +96,22 @@ int run(QCoreApplication& application, bool headless) {
                               "No system tray was found. Quotamind keeps running; start "
                               "quotamind again to see the limits."));
         }
-        // The main window and the settings window connect here once they exist.
-        QObject::connect(controller.get(), &MacMenuBarController::mainWindowRequested,
-                         [] { qCInfo(lcApp) << "main window requested"; });
         QObject::connect(controller.get(), &MacMenuBarController::settingsRequested,
                          [] { qCInfo(lcApp) << "settings requested"; });
     }
-    const auto activate = [&controller] {
-        qCInfo(lcApp) << "activation requested";
-        if (controller) {
-            controller->activate();
-        }
-    };
-    QObject::connect(&instance, &SingleInstance::activationRequested, activate);
-    QObject::connect(&LimitNotificationManager::shared(),
-                     &LimitNotificationManager::openMainWindowRequested, activate);
+    // Every way to the main window: the tray's "Open Quotamind" and the popover's empty state,
+    // a notification's default action and a second launch.
+    std::unique_ptr<MainWindowController> mainWindow;
+    if (!headless) {
+        mainWindow = std::make_unique<MainWindowController>(store, SystemClock::shared());
+        QObject::connect(controller.get(), &MacMenuBarController::mainWindowRequested,
+                         mainWindow.get(), &MainWindowController::showMainWindow);
+        QObject::connect(&instance, &SingleInstance::activationRequested, mainWindow.get(),
+                         &MainWindowController::showMainWindow);
+        QObject::connect(&LimitNotificationManager::shared(),
+                         &LimitNotificationManager::openMainWindowRequested, mainWindow.get(),
+                         &MainWindowController::showMainWindow);
+    }
     QTimer::singleShot(0, &store, [&store] { QCoro::Task<> task = startUp(store); });
     qCInfo(lcApp) << "running";
     const int status = application.exec();
@@ -117,6 +119,7 @@ int run(QCoreApplication& application, bool headless) {
     // The views go first, then the store, which ends its loops and the sessions they hold; the
     // children were already ended when the loop quit. A bounded moment lets the sessions finish
     // releasing them.
+    mainWindow.reset();
     controller.reset();
     delete &store;
     QDeadlineTimer drain(kShutdownDrainMilliseconds);

@@ -1,0 +1,185 @@
+#include "mac_limit_pane.h"
+
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QStackedLayout>
+#include <QVBoxLayout>
+
+#include "store/usage_store.h"
+#include "ui/limit_views.h"
+#include "ui/mac_provider_switcher.h"
+#include "ui/pane_style.h"
+
+namespace {
+
+constexpr int kTopBarHeight = 52;
+// Both ends of the top bar: the window manager draws the window buttons in its own title bar.
+constexpr int kTopBarMargin = 14;
+constexpr int kBannerTop = 72;
+constexpr int kBannerSideMargin = 18;
+
+bool holdsUsage(const UsageStore& store, const AgentProvider& provider) {
+    return store.usageSnapshot() && (*store.usageSnapshot())[provider].has_value();
+}
+
+}  // namespace
+
+MacLimitControls::MacLimitControls(UsageStore& store, QWidget* parent)
+    : QWidget(parent),
+      m_store(store),
+      m_refresh(new MacHeaderIconButton(QStringLiteral("arrow.clockwise"), tr("Refresh"),
+                                        tr("Refresh Quotamind"), this)) {
+    auto* settings =
+        new MacHeaderIconButton(QStringLiteral("gearshape"), tr("Settings"), tr("Settings"), this);
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(8);
+    row->addWidget(m_refresh);
+    row->addWidget(settings);
+    connect(m_refresh, &QAbstractButton::clicked, this, &MacLimitControls::refresh);
+    connect(settings, &QAbstractButton::clicked, this, &MacLimitControls::settingsRequested);
+    connect(&store, &UsageStore::isRefreshingChanged, this,
+            [this] { m_refresh->setBusy(m_store.isRefreshing()); });
+    m_refresh->setBusy(store.isRefreshing());
+}
+
+void MacLimitControls::refresh() {
+    if (m_store.isRefreshing()) {
+        return;
+    }
+    // The store reports its own failures; the task runs on after this call returns.
+    QCoro::Task<> refreshing = m_store.refresh();
+}
+
+MacProviderLimitPane::MacProviderLimitPane(UsageStore& store, const Clock& clock, QWidget* parent)
+    : QWidget(parent),
+      m_store(store),
+      m_stack(new QStackedLayout(this)),
+      m_signIn(new DeviceSignInView(this)),
+      m_usage(new AgentUsagePane(clock, {}, this)),
+      m_signedOut(new MacSignedOutLimitView(this)),
+      m_loading(new MacEmptyLimitView(this)) {
+    // In the order of Content.
+    for (QWidget* view :
+         std::initializer_list<QWidget*>{m_signIn, m_usage, m_signedOut, m_loading}) {
+        m_stack->addWidget(view);
+    }
+    connect(m_signIn, &DeviceSignInView::cancelRequested, this, [this] { m_store.cancelSignIn(); });
+    connect(m_signedOut, &MacSignedOutLimitView::signInRequested, this,
+            [this] { m_store.beginSignIn(); });
+    connect(m_signedOut, &MacSignedOutLimitView::checkAgainRequested, this,
+            [this] { QCoro::Task<> refreshing = m_store.refresh(); });
+}
+
+MacProviderLimitPane::Content MacProviderLimitPane::contentFor(const AgentProvider& provider,
+                                                               const UsageStore& store) {
+    if (provider == AgentProvider::codex() && store.deviceCode()) {
+        return Content::deviceSignIn;
+    }
+    if (holdsUsage(store, provider)) {
+        return Content::usage;
+    }
+    if (store.sessionStatus() != SessionStatus::checking && !store.isRefreshing()) {
+        return Content::signedOut;
+    }
+    return Content::loading;
+}
+
+void MacProviderLimitPane::show(const AgentProvider& provider) {
+    const Content content = contentFor(provider, m_store);
+    const QString name = paneStyle::displayName(provider);
+    switch (content) {
+        case Content::deviceSignIn:
+            m_signIn->setCode(*m_store.deviceCode());
+            break;
+        case Content::usage:
+            m_usage->setUsage(*(*m_store.usageSnapshot())[provider]);
+            break;
+        case Content::signedOut:
+            m_signedOut->setContent(provider, m_store.error(provider));
+            break;
+        case Content::loading:
+            m_loading->setContent(
+                tr("Loading %1 limits…").arg(name),
+                tr("Quotamind is reading the signed-in %1 session on this computer.").arg(name),
+                true);
+            break;
+    }
+    m_stack->setCurrentIndex(static_cast<int>(content));
+}
+
+MacLimitPane::MacLimitPane(UsageStore& store, const Clock& clock, QWidget* parent)
+    : QWidget(parent),
+      m_store(store),
+      m_switcher(new MacProviderSwitcher(this)),
+      m_controls(new MacLimitControls(store, this)),
+      m_content(new MacProviderLimitPane(store, clock, this)),
+      m_banner(new ErrorBanner(this)) {
+    auto* topBar = new QHBoxLayout;
+    topBar->setContentsMargins(kTopBarMargin, 0, kTopBarMargin, 0);
+    topBar->setSpacing(12);
+    // The switcher sits in the middle of the bar, the controls at its end; an invisible twin of
+    // the controls' width on the other side keeps the switcher centred.
+    topBar->addSpacing(m_controls->sizeHint().width());
+    topBar->addStretch(1);
+    topBar->addWidget(m_switcher);
+    topBar->addStretch(1);
+    topBar->addWidget(m_controls);
+    auto* topBarBox = new QWidget(this);
+    topBarBox->setFixedHeight(kTopBarHeight);
+    topBarBox->setLayout(topBar);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(topBarBox);
+    column->addWidget(m_content, 1);
+
+    connect(m_switcher, &MacProviderSwitcher::selectionChanged, this,
+            [this](const AgentProvider& provider) {
+                m_selectedProvider = provider;
+                updateContent();
+            });
+    connect(m_controls, &MacLimitControls::settingsRequested, this,
+            &MacLimitPane::settingsRequested);
+    for (auto signal : {&UsageStore::usageSnapshotChanged, &UsageStore::sessionStatusChanged,
+                        &UsageStore::isRefreshingChanged, &UsageStore::errorsChanged,
+                        &UsageStore::deviceCodeChanged}) {
+        connect(&store, signal, this, &MacLimitPane::updateContent);
+    }
+    updateContent();
+}
+
+void MacLimitPane::refresh() {
+    m_controls->refresh();
+}
+
+void MacLimitPane::updateContent() {
+    m_content->show(m_selectedProvider);
+    // Without a usage the signed-out view shows the error instead.
+    const std::optional<QString> error = m_store.error(m_selectedProvider);
+    const bool showsBanner = error && !error->isEmpty() && holdsUsage(m_store, m_selectedProvider);
+    m_banner->setText(error.value_or(QString()));
+    m_banner->setVisible(showsBanner);
+    if (showsBanner) {
+        placeBanner();
+        m_banner->raise();
+    }
+}
+
+void MacLimitPane::placeBanner() {
+    const int available = width() - 2 * kBannerSideMargin;
+    const int bannerWidth = std::min(m_banner->sizeHint().width(), available);
+    const int bannerHeight = m_banner->hasHeightForWidth() ? m_banner->heightForWidth(bannerWidth)
+                                                           : m_banner->sizeHint().height();
+    m_banner->setGeometry((width() - bannerWidth) / 2, kBannerTop, bannerWidth, bannerHeight);
+}
+
+void MacLimitPane::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    placeBanner();
+}
+
+void MacLimitPane::paintEvent(QPaintEvent*) {
+    QPainter(this).fillRect(rect(), paneStyle::cardBase());
+}

@@ -1,0 +1,95 @@
+#pragma once
+
+#include <QWidget>
+
+#include "model/agent_provider.h"
+
+class AgentUsagePane;
+class Clock;
+class DeviceSignInView;
+class ErrorBanner;
+class MacEmptyLimitView;
+class MacHeaderIconButton;
+class MacProviderSwitcher;
+class MacSignedOutLimitView;
+class QStackedLayout;
+class UsageStore;
+
+// The top bar's two round buttons: refresh (an activity indicator and no clicks while the store
+// refreshes) and settings.
+class MacLimitControls final : public QWidget {
+    Q_OBJECT
+
+public:
+    MacLimitControls(UsageStore& store, QWidget* parent = nullptr);
+    Q_DISABLE_COPY_MOVE(MacLimitControls)
+
+    // The user-requested refresh, as the button and Ctrl+R start it; nothing while one runs.
+    void refresh();
+
+Q_SIGNALS:
+    void settingsRequested();
+
+private:
+    UsageStore& m_store;
+    MacHeaderIconButton* m_refresh;
+};
+
+// What the limit pane shows for one provider, by the first rule that applies: the one-time code
+// of a pending ChatGPT sign-in (Codex only), the provider's cards, the signed-out view once
+// nothing is loading any more, else the loading view.
+class MacProviderLimitPane final : public QWidget {
+    Q_OBJECT
+
+public:
+    enum class Content { deviceSignIn, usage, signedOut, loading };
+
+    MacProviderLimitPane(UsageStore& store, const Clock& clock, QWidget* parent = nullptr);
+    Q_DISABLE_COPY_MOVE(MacProviderLimitPane)
+
+    static Content contentFor(const AgentProvider& provider, const UsageStore& store);
+
+    // Shows `provider` as the store stands now.
+    void show(const AgentProvider& provider);
+
+private:
+    UsageStore& m_store;
+    QStackedLayout* m_stack;
+    DeviceSignInView* m_signIn;
+    AgentUsagePane* m_usage;
+    MacSignedOutLimitView* m_signedOut;
+    MacEmptyLimitView* m_loading;
+};
+
+// The left half of the main window: a dark top bar with the agent switcher and the controls,
+// the selected provider's content below it, and the provider's error laid over its cards. Follows
+// every change of the store. The selection starts at Codex each time the pane is created.
+class MacLimitPane final : public QWidget {
+    Q_OBJECT
+
+public:
+    // `store` and `clock` must outlive the pane.
+    MacLimitPane(UsageStore& store, const Clock& clock, QWidget* parent = nullptr);
+    Q_DISABLE_COPY_MOVE(MacLimitPane)
+
+    const AgentProvider& selectedProvider() const { return m_selectedProvider; }
+    void refresh();
+
+Q_SIGNALS:
+    void settingsRequested();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void updateContent();
+    void placeBanner();
+
+    UsageStore& m_store;
+    AgentProvider m_selectedProvider = AgentProvider::codex();
+    MacProviderSwitcher* m_switcher;
+    MacLimitControls* m_controls;
+    MacProviderLimitPane* m_content;
+    ErrorBanner* m_banner;
+};

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+
+class Clock;
+class MacLimitPane;
+class UsageStore;
+
+// The main window: the limit pane and the pairing pane side by side, equal in width. A normal
+// decorated window without a maximise button; dragging its background moves it. Keys: Ctrl+R
+// refreshes, Ctrl+, asks for the settings, Ctrl+W closes the window, Ctrl+Q quits the program.
+class MacRootView final : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr QSize kMinimumSize{860, 560};
+    static constexpr QSize kDefaultSize{1020, 680};
+
+    // `store` and `clock` must outlive the window.
+    MacRootView(UsageStore& store, const Clock& clock, QWidget* parent = nullptr);
+    Q_DISABLE_COPY_MOVE(MacRootView)
+
+    MacLimitPane* limitPane() const { return m_limitPane; }
+
+Q_SIGNALS:
+    void settingsRequested();
+    void quitRequested();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    MacLimitPane* m_limitPane;
+};
+
+// Brings the main window up: creates it on first use and again after it was closed (closing
+// deletes it, and the program stays in the tray), otherwise shows, raises and activates the one
+// that exists. Everything that opens the window connects to showMainWindow(): the tray's "Open
+// Quotamind", a notification's default action and a second launch of the program.
+class MainWindowController final : public QObject {
+    Q_OBJECT
+
+public:
+    // `store` and `clock` must outlive the controller.
+    MainWindowController(UsageStore& store, const Clock& clock, QObject* parent = nullptr);
+    ~MainWindowController() override;
+    Q_DISABLE_COPY_MOVE(MainWindowController)
+
+    // The window while it exists.
+    MacRootView* window() const { return m_window; }
+
+public Q_SLOTS:
+    void showMainWindow();
+
+Q_SIGNALS:
+    // The settings button or Ctrl+, of the window.
+    void settingsRequested();
+
+private:
+    UsageStore& m_store;
+    const Clock& m_clock;
+    QPointer<MacRootView> m_window;
+};

@@ -1,0 +1,297 @@
+#include "pairing_views.h"
+
+#include <qrencode.h>
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadialGradient>
+#include <QStackedLayout>
+#include <QVBoxLayout>
+#include <memory>
+
+#include "store/usage_store.h"
+#include "symbols/symbols.h"
+#include "ui/pane_style.h"
+
+using paneStyle::Type;
+
+namespace {
+
+constexpr int kCodeSize = 224;
+constexpr int kHorizontalMargin = 36;
+constexpr int kVerticalMargin = 28;
+constexpr int kMinimumGap = 22;
+
+QColor secondaryOnLight() {
+    return QColor(0, 0, 0, 128);
+}
+
+// The phone drawn large with a soft glow behind it and a green check badge; decoration only.
+class PhoneIllustration final : public QWidget {
+public:
+    explicit PhoneIllustration(QWidget* parent) : QWidget(parent) { setFixedSize(232, 232); }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QPointF centre = QRectF(rect()).center();
+        const QColor glowColor = QColor::fromRgbF(0.42f, 0.55f, 1.0f);
+        QRadialGradient glow(centre, 116);
+        QColor inner = glowColor;
+        inner.setAlphaF(0.30f);
+        QColor outer = glowColor;
+        outer.setAlphaF(0);
+        glow.setColorAt(8.0 / 116.0, inner);
+        glow.setColorAt(1, outer);
+        painter.fillRect(rect(), glow);
+
+        // The glyph in white, then the gradient kept only where the glyph is.
+        const QRectF phoneBox(centre.x() - 52, centre.y() - 52, 104, 104);
+        const qreal ratio = devicePixelRatioF();
+        QImage phone = Symbols::image(QStringLiteral("iphone.gen3"),
+                                      (phoneBox.size() * ratio).toSize(), ratio, Qt::white);
+        {
+            QPainter tint(&phone);
+            tint.setCompositionMode(QPainter::CompositionMode_SourceIn);
+            QLinearGradient gradient(0, 0, 0, phoneBox.height());
+            gradient.setColorAt(0, QColor::fromRgbF(0.45f, 0.59f, 1.0f));
+            gradient.setColorAt(1, QColor::fromRgbF(0.71f, 0.57f, 1.0f));
+            tint.fillRect(QRectF(QPointF(0, 0), phoneBox.size()), gradient);
+        }
+        painter.drawImage(phoneBox.topLeft(), phone);
+
+        const QRectF badge(phoneBox.right() - 26, phoneBox.bottom() - 30, 34, 34);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Qt::black);
+        painter.drawEllipse(badge);
+        painter.setBrush(paneStyle::green());
+        painter.drawEllipse(badge.adjusted(3, 3, -3, -3));
+        Symbols::paint(painter, QStringLiteral("checkmark.circle.fill"),
+                       badge.adjusted(5, 5, -5, -5), Qt::white);
+    }
+};
+
+}  // namespace
+
+PairingQRCodeView::PairingQRCodeView(QWidget* parent) : QWidget(parent) {
+    setFixedSize(kCodeSize, kCodeSize);
+    setAccessibleName(tr("QR code for pairing an iPhone"));
+}
+
+QImage PairingQRCodeView::render(const QString& value) {
+    const QByteArray bytes = value.toUtf8();
+    if (bytes.isEmpty()) {
+        return {};
+    }
+    const std::unique_ptr<QRcode, decltype(&QRcode_free)> code(
+        QRcode_encodeData(static_cast<int>(bytes.size()),
+                          reinterpret_cast<const unsigned char*>(bytes.constData()), 0,
+                          QR_ECLEVEL_M),
+        &QRcode_free);
+    if (!code) {
+        return {};
+    }
+    const int modules = code->width + 2 * kQuietZoneModules;
+    QImage image(modules * kModulePixels, modules * kModulePixels, QImage::Format_Grayscale8);
+    if (image.isNull()) {
+        return {};
+    }
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    for (int y = 0; y < code->width; ++y) {
+        for (int x = 0; x < code->width; ++x) {
+            // The low bit of each byte is the module's colour: 1 is dark.
+            if (code->data[y * code->width + x] & 1) {
+                painter.fillRect((x + kQuietZoneModules) * kModulePixels,
+                                 (y + kQuietZoneModules) * kModulePixels, kModulePixels,
+                                 kModulePixels, Qt::black);
+            }
+        }
+    }
+    return image;
+}
+
+void PairingQRCodeView::setValue(const QString& value) {
+    if (value == m_value && !m_image.isNull()) {
+        return;
+    }
+    m_value = value;
+    m_image = render(value);
+    update();
+}
+
+void PairingQRCodeView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    if (m_image.isNull()) {
+        painter.setRenderHint(QPainter::Antialiasing);
+        Symbols::paint(painter, QStringLiteral("qrcode"), rect(), secondaryOnLight());
+        return;
+    }
+    // Nearest-neighbour scaling keeps every module a sharp square.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.drawImage(QRectF(rect()), m_image);
+}
+
+QString pairingStateSymbol(const LANConnectionState& state) {
+    switch (state.kind) {
+        case LANConnectionState::Kind::idle:
+            return QStringLiteral("circle.dotted");
+        case LANConnectionState::Kind::advertising:
+            return QStringLiteral("dot.radiowaves.left.and.right");
+        case LANConnectionState::Kind::searching:
+            return QStringLiteral("magnifyingglass");
+        case LANConnectionState::Kind::connecting:
+            return QStringLiteral("arrow.triangle.2.circlepath");
+        case LANConnectionState::Kind::connected:
+            return QStringLiteral("checkmark.circle.fill");
+        case LANConnectionState::Kind::failed:
+            break;
+    }
+    return QStringLiteral("exclamationmark.triangle.fill");
+}
+
+MacPairingQRView::MacPairingQRView(QWidget* parent)
+    : QWidget(parent),
+      m_code(new PairingQRCodeView(this)),
+      m_stateSymbol(new SymbolView({}, 14, Qt::black, this)),
+      m_stateTitle(
+          paneStyle::label({}, paneStyle::font(Type::headline, QFont::Bold), Qt::black, this)) {
+    // The code scans best dark on light, so this view stays light in a dark desktop too.
+    QPalette light;
+    light.setColor(QPalette::Window, Qt::white);
+    light.setColor(QPalette::WindowText, Qt::black);
+    setPalette(light);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(kHorizontalMargin, kVerticalMargin, kHorizontalMargin,
+                               kVerticalMargin);
+    column->setSpacing(0);
+    QLabel* title = paneStyle::label(
+        tr("Connect your iPhone"), paneStyle::font(Type::largeTitle, QFont::Bold), Qt::black, this);
+    QLabel* subtitle =
+        paneStyle::paragraph(tr("Scan once. Your limits stay on the local network."),
+                             paneStyle::font(Type::callout), secondaryOnLight(), 330, this);
+    column->addWidget(title, 0, Qt::AlignHCenter);
+    column->addSpacing(8);
+    column->addWidget(subtitle, 0, Qt::AlignHCenter);
+    column->addSpacing(kMinimumGap);
+    column->addStretch(1);
+    column->addWidget(m_code, 0, Qt::AlignHCenter);
+    column->addSpacing(kMinimumGap);
+    column->addStretch(1);
+    auto* state = new QHBoxLayout;
+    state->setSpacing(6);
+    state->addWidget(m_stateSymbol);
+    state->addWidget(m_stateTitle);
+    column->addLayout(state);
+    column->setAlignment(state, Qt::AlignHCenter);
+    column->addSpacing(9);
+    column->addWidget(
+        paneStyle::paragraph(tr("Open Quotamind on iPhone and tap “Scan QR Code”."),
+                             paneStyle::font(Type::callout), secondaryOnLight(), 330, this),
+        0, Qt::AlignHCenter);
+}
+
+void MacPairingQRView::setContent(const LANPairingPayload& payload,
+                                  const LANConnectionState& state) {
+    m_code->setValue(payload.qrValue());
+    const QColor color =
+        state.kind == LANConnectionState::Kind::connected ? paneStyle::green() : QColor(Qt::black);
+    m_stateSymbol->setSymbol(pairingStateSymbol(state), color);
+    m_stateTitle->setText(state.macTitle());
+    m_stateTitle->setStyleSheet(
+        QStringLiteral("color: %1; background: transparent;").arg(color.name()));
+}
+
+void MacPairingQRView::paintEvent(QPaintEvent*) {
+    QPainter(this).fillRect(rect(), Qt::white);
+}
+
+MacPhoneConnectedView::MacPhoneConnectedView(QWidget* parent)
+    : QWidget(parent),
+      m_model(paneStyle::label({}, paneStyle::font(Type::title, QFont::Bold), paneStyle::white(1),
+                               this)) {
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(kHorizontalMargin, kVerticalMargin, kHorizontalMargin,
+                               kVerticalMargin);
+    column->setSpacing(10);
+    column->setAlignment(Qt::AlignCenter);
+    const auto addCentred = [column](QWidget* widget) {
+        column->addWidget(widget, 0, Qt::AlignHCenter);
+    };
+    addCentred(paneStyle::label(tr("iPhone Connected"),
+                                paneStyle::font(Type::largeTitle, QFont::Bold), paneStyle::white(1),
+                                this));
+    addCentred(paneStyle::paragraph(tr("Limits stream to your iPhone over the local network."),
+                                    paneStyle::font(Type::callout), paneStyle::white(0.6), 340,
+                                    this));
+    addCentred(new PhoneIllustration(this));
+    addCentred(m_model);
+
+    auto* status = new QWidget(this);
+    status->setObjectName(QStringLiteral("status"));
+    status->setStyleSheet(
+        QStringLiteral("#status { background: rgba(255,255,255,20); border-radius: 14px; }"));
+    auto* statusRow = new QHBoxLayout(status);
+    statusRow->setContentsMargins(14, 7, 14, 7);
+    statusRow->setSpacing(6);
+    auto* dot = new QWidget(status);
+    dot->setFixedSize(8, 8);
+    dot->setStyleSheet(
+        QStringLiteral("background: %1; border-radius: 4px;").arg(paneStyle::green().name()));
+    statusRow->addWidget(dot);
+    statusRow->addWidget(paneStyle::label(tr("Connected"),
+                                          paneStyle::font(Type::subheadline, QFont::DemiBold),
+                                          paneStyle::white(1), status));
+    addCentred(status);
+
+    QPushButton* disconnect =
+        paneStyle::button(tr("Disconnect iPhone"), paneStyle::ButtonRole::destructive, this);
+    disconnect->setIcon(Symbols::icon(QStringLiteral("iphone.slash"), QColor(255, 69, 58)));
+    connect(disconnect, &QPushButton::clicked, this, &MacPhoneConnectedView::disconnectRequested);
+    addCentred(disconnect);
+    addCentred(paneStyle::paragraph(tr("This computer forgets the phone and shows a new pairing "
+                                       "code."),
+                                    paneStyle::font(Type::caption), paneStyle::white(0.45), 340,
+                                    this));
+}
+
+void MacPhoneConnectedView::setPhone(const PairedPhoneInfo& phone) {
+    m_model->setText(phone.model);
+}
+
+void MacPhoneConnectedView::paintEvent(QPaintEvent*) {
+    QPainter(this).fillRect(rect(), Qt::black);
+}
+
+MacPairingPane::MacPairingPane(UsageStore& store, QWidget* parent)
+    : QWidget(parent),
+      m_store(store),
+      m_stack(new QStackedLayout(this)),
+      m_qr(new MacPairingQRView(this)),
+      m_phone(new MacPhoneConnectedView(this)) {
+    m_stack->addWidget(m_qr);
+    m_stack->addWidget(m_phone);
+    connect(m_phone, &MacPhoneConnectedView::disconnectRequested, this,
+            [this] { m_store.disconnectPhone(); });
+    for (auto signal : {&UsageStore::pairedPhoneChanged, &UsageStore::pairingPayloadChanged,
+                        &UsageStore::lanConnectionStateChanged}) {
+        connect(&store, signal, this, &MacPairingPane::updateContent);
+    }
+    updateContent();
+}
+
+void MacPairingPane::updateContent() {
+    const std::optional<PairedPhoneInfo>& phone = m_store.pairedPhone();
+    if (phone) {
+        m_phone->setPhone(*phone);
+        m_stack->setCurrentWidget(m_phone);
+        return;
+    }
+    m_qr->setContent(m_store.pairingPayload(), m_store.lanConnectionState());
+    m_stack->setCurrentWidget(m_qr);
+}

@@ -1,0 +1,103 @@
+#include <gtest/gtest.h>
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QNetworkAccessManager>
+
+#include "core/deployment.h"
+#include "fake_http_server.h"
+#include "memory_secret_store.h"
+#include "sources/codex/codex_auth_client.h"
+#include "sources/codex/credentials_store.h"
+#include "store/store_fixture.h"
+#include "ui/mac_limit_pane.h"
+#include "window_test_support.h"
+
+namespace {
+
+// The store's account on the real ChatGPT client, which talks to the loopback issuer.
+class ClientAccount final : public CodexAccount {
+public:
+    ClientAccount(CodexAuthClient& client, CredentialsStore& credentials)
+        : m_client(client), m_credentials(credentials) {}
+
+    QCoro::Task<std::optional<CodexCredentials>> loadCredentials() override {
+        return m_credentials.load();
+    }
+    QCoro::Task<> saveCredentials(CodexCredentials credentials) override {
+        return m_credentials.save(std::move(credentials));
+    }
+    QCoro::Task<> deleteCredentials() override { return m_credentials.deleteCredentials(); }
+    QCoro::Task<CodexDeviceCode> requestDeviceCode(CancellationToken token) override {
+        return m_client.requestDeviceCode(std::move(token));
+    }
+    QCoro::Task<AuthorizationResponse> pollForAuthorization(CodexDeviceCode code,
+                                                            CancellationToken token) override {
+        return m_client.pollForAuthorization(std::move(code), std::move(token));
+    }
+    QCoro::Task<CodexCredentials> exchange(AuthorizationResponse authorization,
+                                           CancellationToken token) override {
+        return m_client.exchange(std::move(authorization), std::move(token));
+    }
+    QCoro::Task<AgentUsage> fetchUsage(CodexCredentials credentials, bool retryAfterRefresh,
+                                       CancellationToken token) override {
+        return m_client.fetchUsage(std::move(credentials), retryAfterRefresh, std::move(token));
+    }
+
+private:
+    CodexAuthClient& m_client;
+    CredentialsStore& m_credentials;
+};
+
+class DeviceSignInTest : public test::StoreFixture {};
+
+}  // namespace
+
+// From "Sign in with ChatGPT" to the code on screen, the clipboard, the sign-in page and back.
+TEST_F(DeviceSignInTest, TheIssuersCodeShowsCopiesOpensAndCancels) {
+    QNetworkAccessManager manager;
+    HttpClient http(clock, manager);
+    FakeHttpServer issuer;
+    MemorySecretStore keyring;
+    CredentialsStore credentials(keyring);
+    CodexAuthClient client(issuer.origin(),
+                           deployment::join(issuer.origin(), QStringLiteral("backend-api/usage")),
+                           CodexAuthClient::kClientID, http, clock, credentials,
+                           Preferences(directory.filePath(QStringLiteral("client.conf"))));
+    ClientAccount chatGPT(client, credentials);
+    store = std::make_unique<UsageStore>(
+        UsageStore::Services{clock, appServer, authFile, chatGPT, claude, followers, servers, wake,
+                             followers, loginItem, secrets, preferences, standard});
+    test::runTask(store->refresh());
+    MacLimitPane pane(*store, clock);
+    pane.show();
+    // Polls find the code not confirmed yet (404) until the sign-in is cancelled.
+    issuer.enqueue(
+        "/api/accounts/deviceauth/usercode",
+        {.body = R"({"device_auth_id":"device-7","user_code":"QMND-2026","interval":5})"});
+
+    test::button(pane, QStringLiteral("Sign in with ChatGPT"))->click();
+    ASSERT_TRUE(test::processEventsUntil(
+        [&] { return test::shows(pane, QStringLiteral("One-time code QMND-2026")); }));
+    EXPECT_TRUE(test::shows(pane, QStringLiteral("Waiting for authorization…")));
+
+    QGuiApplication::clipboard()->setText(QStringLiteral("something older"));
+    test::button(pane, QStringLiteral("Copy Code"))->click();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("QMND-2026"));
+
+    test::UrlRecorder browser(QStringLiteral("http"));
+    test::button(pane, QStringLiteral("Open Sign-In"))->click();
+    EXPECT_EQ(browser.opened,
+              QList<QUrl>{deployment::join(issuer.origin(), QStringLiteral("codex/device"))});
+
+    // Cancel while the client waits the issuer's interval after its first poll, and let the
+    // sign-in wind down, so nothing of it outlives the test.
+    const auto waitsInterval = [&] { return clock.secondsUntilNextSleep() == 5; };
+    ASSERT_TRUE(test::processEventsUntil(waitsInterval));
+    test::button(pane, QStringLiteral("Cancel"))->click();
+    ASSERT_TRUE(test::processEventsUntil([&] { return !waitsInterval(); }));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(store->deviceCode());
+    EXPECT_FALSE(test::shows(pane, QStringLiteral("One-time code QMND-2026")));
+    EXPECT_TRUE(test::shows(pane, QStringLiteral("Connect Codex on this computer")));
+}
