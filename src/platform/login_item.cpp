@@ -7,6 +7,8 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include "platform/desktop_entry.h"
+
 namespace {
 
 // The desktop entry's Exec quoting: the whole path in double quotes, with ", `, $ and \ escaped.
@@ -41,17 +43,16 @@ XdgAutostartLoginItem XdgAutostartLoginItem::forThisProgram() {
 }
 
 QByteArray XdgAutostartLoginItem::entry(const QString& program) {
-    const QString text = QStringLiteral(
-                             "[Desktop Entry]\n"
-                             "Type=Application\n"
-                             "Name=Quotamind\n"
-                             "Comment=Usage limits of Codex and Claude Code\n"
-                             "Exec=%1\n"
-                             "Icon=com.brindlecove.Quotamind\n"
-                             "Terminal=false\n"
-                             "X-GNOME-Autostart-enabled=true\n")
-                             .arg(quotedExec(program));
-    return text.toUtf8();
+    // The installed entry starts `quotamind` from PATH; at login the running program's own path
+    // is the one that is sure to exist.
+    QStringList lines = QString::fromUtf8(kDesktopEntry).split(u'\n', Qt::SkipEmptyParts);
+    for (QString& line : lines) {
+        if (line.startsWith(u"Exec=")) {
+            line = QStringLiteral("Exec=") + quotedExec(program);
+        }
+    }
+    lines << QStringLiteral("X-GNOME-Autostart-enabled=true");
+    return (lines.join(u'\n') + u'\n').toUtf8();
 }
 
 bool XdgAutostartLoginItem::isEnabled() const {

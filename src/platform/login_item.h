@@ -28,7 +28,7 @@ public:
     bool isEnabled() const override;
     void setEnabled(bool enabled) override;
 
-    // The entry's text: a desktop entry of type Application that starts `program`.
+    // The entry's text: the program's installed desktop entry, starting `program`.
     static QByteArray entry(const QString& program);
 
 private:

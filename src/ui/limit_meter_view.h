@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QWidget>
 #include <cstdint>
 #include <optional>
@@ -10,6 +11,17 @@
 class Clock;
 class QTimer;
 class QVariantAnimation;
+
+// The card's colours in one scheme. The base is the same dark colour in both; the main window's
+// top bar uses it too.
+struct LimitMeterColors {
+    QColor base;
+    QColor fill;
+    QColor textOverBase;
+    QColor textOverFill;
+
+    static LimitMeterColors of(ColorScheme scheme);
+};
 
 // How a card is drawn. The callers' configurations: the popover's 160 x 160 pair (5-hour with
 // the agent name, weekly with the plan name) or one 330 x 160 card; the main window's cards
@@ -65,8 +77,8 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    void updateContent(bool animated);
-    void updateSpinner();
+    void updateContent();
+    void updateSpinner(bool visible);
     void updateAccessibleName();
 
     const Clock& m_clock;

@@ -2,9 +2,12 @@
 
 #include <QApplication>
 
-// The main() of test programs that build widgets: a QApplication instead of a QCoreApplication.
-// List this file in the program's sources; the support library's main() is then left out.
+// The main() of test programs that draw widgets: a QApplication, on the offscreen platform
+// unless the environment names another, so they run where there is no display.
 int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

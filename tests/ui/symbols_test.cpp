@@ -1,0 +1,66 @@
+#include "symbols/symbols.h"
+
+#include <gtest/gtest.h>
+
+#include <QPainter>
+
+namespace {
+
+int paintedPixels(const QImage& image) {
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            count += qAlpha(image.pixel(x, y)) > 0 ? 1 : 0;
+        }
+    }
+    return count;
+}
+
+TEST(SymbolsTest, EveryNameTheViewsUseHasAGlyphAndOthersDrawNothing) {
+    const char* used[] = {"terminal.fill",
+                          "sparkles",
+                          "gauge.with.dots.needle.33percent",
+                          "arrow.clockwise",
+                          "gearshape",
+                          "power",
+                          "checkmark.circle.fill",
+                          "iphone.slash",
+                          "terminal",
+                          "qrcode",
+                          "exclamationmark.triangle.fill",
+                          "circle.dotted",
+                          "dot.radiowaves.left.and.right",
+                          "magnifyingglass",
+                          "arrow.triangle.2.circlepath",
+                          "iphone.gen3",
+                          "hourglass",
+                          "icloud.fill",
+                          "rectangle.3.group"};
+    for (const char* name : used) {
+        const QString symbol = QString::fromLatin1(name);
+        EXPECT_TRUE(Symbols::contains(symbol)) << name;
+        EXPECT_GT(paintedPixels(Symbols::image(symbol, {24, 24}, 1.0, Qt::black)), 40) << name;
+    }
+    EXPECT_FALSE(Symbols::contains(u"terminal.fil"));
+    EXPECT_EQ(paintedPixels(Symbols::image(u"terminal.fil", {24, 24}, 1.0, Qt::black)), 0);
+    EXPECT_TRUE(Symbols::icon(u"terminal.fil", Qt::black).isNull());
+}
+
+TEST(SymbolsTest, ImagesAndIconsAreDrawnAtTheirPixelSize) {
+    // At a ratio of 2 the glyph fills 36 device pixels, not 18 scaled up.
+    const QImage image = Symbols::image(u"power", {36, 36}, 2.0, Qt::black);
+    EXPECT_EQ(image.deviceIndependentSize(), QSizeF(18, 18));
+    EXPECT_GT(paintedPixels(image.copy(18, 18, 18, 18)), 20);
+
+    const QPixmap pixmap = Symbols::icon(u"power", Qt::black).pixmap(QSize(64, 64));
+    ASSERT_EQ(pixmap.size(), QSize(64, 64));
+    EXPECT_GT(paintedPixels(pixmap.toImage()), 400);
+}
+
+TEST(SymbolsTest, EachProviderHasItsSymbol) {
+    EXPECT_EQ(Symbols::forProvider(u"codex"), QStringLiteral("terminal.fill"));
+    EXPECT_EQ(Symbols::forProvider(u"claude"), QStringLiteral("sparkles"));
+    EXPECT_EQ(Symbols::forProvider(u"gemini"), QStringLiteral("gauge.with.dots.needle.33percent"));
+}
+
+}  // namespace
