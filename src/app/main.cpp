@@ -1,5 +1,6 @@
 // quotamind: the tray program. `quotamind --headless` runs the store without windows;
-// `quotamind status` prints the stored limits without starting anything.
+// `quotamind status` prints the stored limits without starting anything; `quotamind pairing` shows
+// the phone pairing code.
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -9,6 +10,7 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "app/pairing_command.h"
 #include "app/status_report.h"
 #include "app/unix_signal_quit.h"
 #include "core/timestamp.h"
@@ -120,9 +122,10 @@ int main(int argc, char* argv[]) {
     parser.addPositionalArgument(
         QStringLiteral("command"),
         QCoreApplication::translate("main",
-                                    "Nothing to run the program, or `status` to print "
-                                    "the stored limits."),
-        QStringLiteral("[status]"));
+                                    "Nothing to run the program, `status` to print "
+                                    "the stored limits, or `pairing` to show the phone "
+                                    "pairing code."),
+        QStringLiteral("[status|pairing]"));
     parser.addOptions({
         {QStringLiteral("headless"),
          QCoreApplication::translate("main", "Run without tray icon and windows.")},
@@ -138,6 +141,9 @@ int main(int argc, char* argv[]) {
     const QStringList arguments = parser.positionalArguments();
     if (arguments == QStringList{QStringLiteral("status")}) {
         return showStatus(parser);
+    }
+    if (arguments == QStringList{QStringLiteral("pairing")}) {
+        return PairingCommand::run(Preferences::standard());
     }
     if (!arguments.isEmpty()) {
         print(stderr, QCoreApplication::translate("main", "Unknown command “%1”. See --help.")

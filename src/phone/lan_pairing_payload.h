@@ -1,22 +1,47 @@
 #pragma once
 
 #include <QString>
+#include <optional>
+#include <string_view>
 
+#include "core/json.h"
 #include "core/timestamp.h"
 
 // The pairing code of this computer: the advertised service name and the secret a phone must
-// present.
+// present. Its JSON form is only stored, never sent.
 struct LANPairingPayload {
+    static constexpr std::string_view kServiceNamePrefix = "quotamind-";
+
     QString serviceName;
     QString secret;
+
+    // A new random code: a service name of "quotamind-" and 16 hexadecimal digits, a secret of
+    // 64 hexadecimal digits, all lower case, from random (version 4) UUIDs.
+    static LANPairingPayload makeServerIdentity();
+
+    // The text the QR code shows: quotamind://pair?v=1&service=…&secret=…, or empty when no URL
+    // can be formed.
+    QString qrValue() const;
+    // The code in a QR text of that form (format version 1); nothing for any other text.
+    static std::optional<LANPairingPayload> fromQrValue(const QString& text);
+
+    json::OrderedValue toJson() const;
+    // Both keys are required; throws json::DecodingError.
+    static LANPairingPayload fromJson(const json::Value& value);
 
     bool operator==(const LANPairingPayload&) const = default;
 };
 
 // What this computer remembers of the phone that paired last.
 struct PairedPhoneInfo {
+    // What the phone called itself, or "iPhone" when it sent nothing.
     QString model;
     Timestamp pairedAt;
+
+    // Throws json::EncodingError for a time that is not finite.
+    json::OrderedValue toJson() const;
+    // Both keys are required; throws json::DecodingError.
+    static PairedPhoneInfo fromJson(const json::Value& value);
 
     bool operator==(const PairedPhoneInfo&) const = default;
 };

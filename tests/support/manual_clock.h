@@ -31,6 +31,11 @@ public:
     // Advances exactly to the earliest pending sleep; false when none is pending.
     bool advanceToNextSleep();
 
+    // Moves the clock to `thread`, whose event loop then resumes the sleeps that resume from the
+    // event loop; for code under test that runs on a thread of its own. Call it from the clock's
+    // current thread, and use the clock only on `thread` afterwards.
+    void moveToThread(QThread* thread) { m_context.moveToThread(thread); }
+
     std::size_t pendingSleepCount() const;
     // Seconds from now until the earliest pending sleep falls due.
     std::optional<double> secondsUntilNextSleep() const;

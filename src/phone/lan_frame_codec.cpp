@@ -1,0 +1,59 @@
+#include "lan_frame_codec.h"
+
+#include <QtEndian>
+#include <string_view>
+
+#include "core/json.h"
+#include "phone/lan_pairing_error.h"
+
+namespace LANFrameCodec {
+
+QByteArray frame(const LANMessage& message) {
+    return frameJson(QByteArray::fromStdString(message.encode()));
+}
+
+QByteArray frameJson(const QByteArray& json) {
+    if (static_cast<std::size_t>(json.size()) > kMaxJsonBytes) {
+        throw LANPairingError(LANPairingError::Code::unavailable);
+    }
+    QByteArray bytes(static_cast<qsizetype>(kHeaderBytes), Qt::Uninitialized);
+    qToBigEndian(static_cast<std::uint32_t>(json.size()), bytes.data());
+    bytes.append(json);
+    return bytes;
+}
+
+std::vector<LANMessage> drain(QByteArray& buffer) {
+    std::vector<LANMessage> messages;
+    // Frames are consumed by moving an offset and cut from the buffer once, so that many small
+    // frames in one read cost one copy, not one per frame.
+    qsizetype consumed = 0;
+    auto cut = [&buffer, &consumed] { buffer.remove(0, consumed); };
+    for (;;) {
+        const qsizetype available = buffer.size() - consumed;
+        if (available < static_cast<qsizetype>(kHeaderBytes)) {
+            break;
+        }
+        const auto length = qFromBigEndian<std::uint32_t>(buffer.constData() + consumed);
+        if (length == 0 || length > kMaxJsonBytes) {
+            cut();
+            throw LANPairingError(LANPairingError::Code::invalidCode);
+        }
+        const qsizetype frameBytes = static_cast<qsizetype>(kHeaderBytes) + length;
+        if (available < frameBytes) {
+            break;
+        }
+        const std::string_view json(buffer.constData() + consumed + kHeaderBytes, length);
+        try {
+            messages.push_back(LANMessage::decode(json, kMaxJsonBytes));
+        } catch (const json::DecodingError&) {
+            consumed += frameBytes;
+            cut();
+            throw;
+        }
+        consumed += frameBytes;
+    }
+    cut();
+    return messages;
+}
+
+}  // namespace LANFrameCodec

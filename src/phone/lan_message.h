@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/json.h"
+#include "model/agent_usage.h"
+#include "model/agent_usage_snapshot.h"
+
+// What a message on the phone link is. The raw values cross the wire: never rename them.
+enum class LANMessageKind {
+    pair,         // phone to computer: "secret", optionally "deviceModel"
+    paired,       // computer to phone: admission
+    usage,        // computer to phone: "snapshot"
+    error,        // computer to phone: "message"
+    refresh,      // phone to computer
+    deviceToken,  // phone to computer: "apnsToken", "apnsEnvironment"; accepted and ignored
+};
+
+std::string_view rawValue(LANMessageKind kind);
+std::optional<LANMessageKind> lanMessageKindFromRawValue(std::string_view rawValue);
+
+// One message of the phone link. Field order is the order of the JSON keys; an absent field is
+// left out of the JSON, and a missing or null key reads as absent.
+struct LANMessage {
+    LANMessageKind kind = LANMessageKind::pair;
+    std::optional<QString> secret;
+    std::optional<QString> deviceModel;
+    std::optional<AgentUsageSnapshot> snapshot;
+    // Never filled by this program; read and written for the phone's sake.
+    std::optional<AgentUsage> usage;
+    std::optional<QString> message;
+    std::optional<QString> apnsToken;
+    std::optional<QString> apnsEnvironment;
+
+    // Admission: kind `paired` and nothing else.
+    static LANMessage paired() { return of(LANMessageKind::paired); }
+    static LANMessage usageMessage(AgentUsageSnapshot snapshot);
+    static LANMessage errorMessage(QString text);
+    // A message of `kind` with every other field absent.
+    static LANMessage of(LANMessageKind kind) {
+        LANMessage message;
+        message.kind = kind;
+        return message;
+    }
+
+    // Throws json::EncodingError for a timestamp that is not finite.
+    json::OrderedValue toJson() const;
+    // Unknown keys are ignored; a missing or unknown "kind" fails. Throws json::DecodingError.
+    static LANMessage fromJson(const json::Value& value);
+
+    // Compact JSON text.
+    std::string encode() const;
+    // At most `maxBytes` of JSON text; throws json::DecodingError.
+    static LANMessage decode(std::string_view bytes, std::size_t maxBytes);
+
+    bool operator==(const LANMessage&) const = default;
+};

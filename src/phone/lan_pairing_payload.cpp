@@ -1,0 +1,89 @@
+#include "lan_pairing_payload.h"
+
+#include <QUrl>
+#include <QUrlQuery>
+#include <QUuid>
+
+namespace {
+
+constexpr int kServiceNameDigits = 16;
+const QString kScheme = QStringLiteral("quotamind");
+const QString kHost = QStringLiteral("pair");
+const QString kFormatVersion = QStringLiteral("1");
+
+// A new random UUID in canonical form, lower case, hyphens removed. QUuid takes its bits from
+// the system's secure random source.
+QString randomHexDigits() {
+    return QUuid::createUuid().toString(QUuid::WithoutBraces).remove(QLatin1Char('-')).toLower();
+}
+
+QString toQString(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+}  // namespace
+
+LANPairingPayload LANPairingPayload::makeServerIdentity() {
+    const QString name = QString::fromLatin1(kServiceNamePrefix.data(),
+                                             static_cast<qsizetype>(kServiceNamePrefix.size())) +
+                         randomHexDigits().left(kServiceNameDigits);
+    return {name, randomHexDigits() + randomHexDigits()};
+}
+
+QString LANPairingPayload::qrValue() const {
+    QUrlQuery query;
+    query.addQueryItem(QStringLiteral("v"), kFormatVersion);
+    query.addQueryItem(QStringLiteral("service"), serviceName);
+    query.addQueryItem(QStringLiteral("secret"), secret);
+    QUrl url;
+    url.setScheme(kScheme);
+    url.setHost(kHost);
+    url.setQuery(query);
+    if (!url.isValid()) {
+        return {};
+    }
+    return url.toString(QUrl::FullyEncoded);
+}
+
+std::optional<LANPairingPayload> LANPairingPayload::fromQrValue(const QString& text) {
+    const QUrl url(text.trimmed(), QUrl::StrictMode);
+    if (!url.isValid() || url.scheme() != kScheme || url.host() != kHost) {
+        return std::nullopt;
+    }
+    const QUrlQuery query(url);
+    if (query.queryItemValue(QStringLiteral("v")) != kFormatVersion) {
+        return std::nullopt;
+    }
+    LANPairingPayload payload{query.queryItemValue(QStringLiteral("service"), QUrl::FullyDecoded),
+                              query.queryItemValue(QStringLiteral("secret"), QUrl::FullyDecoded)};
+    if (payload.serviceName.isEmpty() || payload.secret.isEmpty()) {
+        return std::nullopt;
+    }
+    return payload;
+}
+
+json::OrderedValue LANPairingPayload::toJson() const {
+    json::OrderedValue object = json::OrderedValue::object();
+    object["serviceName"] = serviceName.toStdString();
+    object["secret"] = secret.toStdString();
+    return object;
+}
+
+LANPairingPayload LANPairingPayload::fromJson(const json::Value& value) {
+    json::requireObject(value, "pairing code");
+    return {toQString(json::requiredString(value, "serviceName")),
+            toQString(json::requiredString(value, "secret"))};
+}
+
+json::OrderedValue PairedPhoneInfo::toJson() const {
+    json::OrderedValue object = json::OrderedValue::object();
+    object["model"] = model.toStdString();
+    object["pairedAt"] = json::number(pairedAt.secondsSinceReferenceDate());
+    return object;
+}
+
+PairedPhoneInfo PairedPhoneInfo::fromJson(const json::Value& value) {
+    json::requireObject(value, "paired phone");
+    return {toQString(json::requiredString(value, "model")),
+            Timestamp(json::requiredDouble(value, "pairedAt"))};
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class AvahiConnection;
+
+// One DNS-SD service registered with the Avahi daemon in the domain "local.", without TXT
+// record, for as long as the object lives. The registration waits for a daemon that is not
+// running and comes back after a daemon restart; on a name collision it moves to Avahi's
+// alternative name ("name #2"). The object belongs to the thread that made it, which needs an
+// event loop: results of the Avahi thread are posted to it, and stateChanged() is emitted there.
+class DnsSdPublisher final : public QObject {
+    Q_OBJECT
+
+public:
+    enum class State {
+        registering,  // sent to the daemon, not yet confirmed
+        established,  // announced under registeredName()
+        failed,       // not announced; failure() says why (it may still come, see above)
+    };
+
+    DnsSdPublisher(QString name, QString type, quint16 port, QObject* parent = nullptr);
+    ~DnsSdPublisher() override;
+    Q_DISABLE_COPY_MOVE(DnsSdPublisher)
+
+    State state() const { return m_state; }
+    QString failure() const { return m_failure; }
+    // The name announced, which differs from the one asked for after a collision.
+    QString registeredName() const { return m_registeredName; }
+
+Q_SIGNALS:
+    void stateChanged();
+
+private:
+    struct Registration;
+
+    // Called on the Avahi thread: hands a result to this object's thread.
+    void post(State state, QString failure, QString name);
+
+    State m_state = State::registering;
+    QString m_failure;
+    QString m_registeredName;
+    std::unique_ptr<Registration> m_registration;
+    std::unique_ptr<AvahiConnection> m_connection;
+};

@@ -1,0 +1,101 @@
+#include "dnssd_resolver.h"
+
+#include <avahi-client/lookup.h>
+#include <avahi-common/address.h>
+#include <avahi-common/error.h>
+#include <net/if.h>
+
+#include <QByteArray>
+#include <QCoreApplication>
+
+#include "platform/avahi_connection.h"
+
+// What the Avahi thread owns; touched only with the poll lock held.
+struct DnsSdResolver::Lookup {
+    DnsSdResolver* owner = nullptr;
+    QByteArray name;
+    QByteArray type;
+    AvahiServiceResolver* resolver = nullptr;
+    bool done = false;
+
+    void start(AvahiClient* client) {
+        if (done || resolver != nullptr) {
+            return;
+        }
+        resolver = avahi_service_resolver_new(
+            client, AVAHI_IF_UNSPEC, AVAHI_PROTO_UNSPEC, name.constData(), type.constData(),
+            "local", AVAHI_PROTO_UNSPEC, AvahiLookupFlags(0), &resolverCallback, this);
+        if (resolver == nullptr) {
+            fail(AvahiConnection::errorText(avahi_client_errno(client)));
+        }
+    }
+
+    void fail(const QString& failure) {
+        QMetaObject::invokeMethod(
+            owner, [owner = owner, failure] { owner->m_lastFailure = failure; },
+            Qt::QueuedConnection);
+    }
+
+    static void resolverCallback(AvahiServiceResolver* resolver, AvahiIfIndex interface,
+                                 AvahiProtocol, AvahiResolverEvent event, const char*, const char*,
+                                 const char*, const char*, const AvahiAddress* address,
+                                 uint16_t port, AvahiStringList*, AvahiLookupResultFlags,
+                                 void* self) {
+        auto* lookup = static_cast<Lookup*>(self);
+        AvahiClient* client = avahi_service_resolver_get_client(resolver);
+        avahi_service_resolver_free(resolver);
+        lookup->resolver = nullptr;
+        if (event != AVAHI_RESOLVER_FOUND || address == nullptr) {
+            const int error = avahi_client_errno(client);
+            if (error != AVAHI_ERR_TIMEOUT) {
+                lookup->fail(AvahiConnection::errorText(error));
+                return;
+            }
+            lookup->fail(
+                QCoreApplication::translate("DnsSdResolver", "The service was not found."));
+            // Asked again: the service may appear later.
+            lookup->start(client);
+            return;
+        }
+        char text[AVAHI_ADDRESS_STR_MAX] = {};
+        avahi_address_snprint(text, sizeof text, address);
+        QHostAddress host(QString::fromLatin1(text));
+        if (host.protocol() == QAbstractSocket::IPv6Protocol && host.isLinkLocal()) {
+            char interfaceName[IF_NAMESIZE] = {};
+            if (if_indextoname(static_cast<unsigned>(interface), interfaceName) != nullptr) {
+                host.setScopeId(QString::fromLatin1(interfaceName));
+            }
+        }
+        lookup->done = true;
+        QMetaObject::invokeMethod(
+            lookup->owner, [owner = lookup->owner, host, port] { Q_EMIT owner->found(host, port); },
+            Qt::QueuedConnection);
+    }
+};
+
+DnsSdResolver::DnsSdResolver(QString name, QString type, QObject* parent)
+    : QObject(parent), m_lookup(std::make_unique<Lookup>()) {
+    m_lookup->owner = this;
+    m_lookup->name = name.toUtf8();
+    m_lookup->type = type.toUtf8();
+    m_connection = std::make_unique<AvahiConnection>(
+        [lookup = m_lookup.get()](AvahiClient* client, AvahiConnection::Event event,
+                                  const QString& failure) {
+            switch (event) {
+                case AvahiConnection::Event::ready:
+                    lookup->start(client);
+                    return;
+                case AvahiConnection::Event::hostChanging:
+                    return;
+                case AvahiConnection::Event::waiting:
+                case AvahiConnection::Event::failed:
+                    lookup->resolver = nullptr;
+                    lookup->fail(failure);
+                    return;
+            }
+        });
+}
+
+DnsSdResolver::~DnsSdResolver() {
+    m_connection.reset();
+}

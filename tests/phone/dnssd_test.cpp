@@ -1,0 +1,111 @@
+#include <gtest/gtest.h>
+
+#include <QProcess>
+
+#include "lan_test_peer.h"
+#include "support/child_processes.h"
+
+namespace {
+
+using Kind = LANConnectionState::Kind;
+
+const LANPairingPayload kPairing{QStringLiteral("quotamind-0123456789abcdef"),
+                                 QString(64, QLatin1Char('7'))};
+
+QByteArray run(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.start(program, arguments);
+    process.waitForFinished(10000);
+    return process.readAllStandardOutput();
+}
+
+// avahi-browse -p writes some characters of a name as "\" and three decimal digits.
+QString unescape(const QByteArray& name) {
+    QByteArray plain;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        if (name[i] == '\\' && i + 3 < name.size()) {
+            plain.append(static_cast<char>(name.mid(i + 1, 3).toInt()));
+            i += 3;
+        } else {
+            plain.append(name[i]);
+        }
+    }
+    return QString::fromUtf8(plain);
+}
+
+// The resolved `_quotamind._tcp` services as avahi-browse lists them: "name port" lines.
+QStringList announced() {
+    QStringList services;
+    const QByteArray output = run(QStringLiteral("avahi-browse"),
+                                  {QStringLiteral("-rpt"), QStringLiteral("_quotamind._tcp")});
+    for (const QByteArray& line : output.split('\n')) {
+        const QList<QByteArray> fields = line.split(';');
+        if (fields.size() > 8 && fields[0] == "=") {
+            services.append(unescape(fields[3]) + QLatin1Char(' ') + QString::fromUtf8(fields[8]));
+        }
+    }
+    services.sort();
+    return services;
+}
+
+// Not a ChildProcessTest: in its namespace the test is the first process, so the daemons are its
+// children.
+class DnsSdTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (qEnvironmentVariableIsEmpty("QUOTAMIND_TEST_AVAHI_CONFIG")) {
+            GTEST_SKIP() << "needs tests/support/with-avahi, which runs avahi-daemon in a private "
+                            "network namespace as root";
+        }
+    }
+    void startDaemon(bool start) {
+        const QString config = qEnvironmentVariable("QUOTAMIND_TEST_AVAHI_CONFIG");
+        run(QStringLiteral("avahi-daemon"),
+            start ? QStringList{QStringLiteral("--no-drop-root"), QStringLiteral("--no-chroot"),
+                                QStringLiteral("-D"), QStringLiteral("-f"), config}
+                  : QStringList{QStringLiteral("-k")});
+    }
+};
+
+TEST_F(DnsSdTest, ServiceIsAnnouncedFoundByThePhoneRenamedOnCollisionAndWithdrawn) {
+    test::RunningServer running({}, kPairing);
+    const QString entry =
+        QStringLiteral("%1 %2").arg(kPairing.serviceName).arg(running.server.port());
+    ASSERT_TRUE(test::waitUntil([&] { return announced() == QStringList{entry}; }))
+        << announced().join(QLatin1Char(',')).toStdString();
+    // quotamind-phone finds the computer from the QR text alone.
+    QProcess phone;
+    phone.start(QStringLiteral(QUOTAMIND_PHONE),
+                {QStringLiteral("--count"), QStringLiteral("1"), kPairing.qrValue()});
+    ASSERT_TRUE(phone.waitForFinished(15000));
+    EXPECT_EQ(phone.readAllStandardOutput().trimmed(), R"({"kind":"paired"})");
+    {
+        test::RunningServer twin({}, kPairing);
+        const QString renamed =
+            QStringLiteral("%1 #2 %2").arg(kPairing.serviceName).arg(twin.server.port());
+        EXPECT_TRUE(test::waitUntil([&] { return announced().contains(renamed); }))
+            << announced().join(QLatin1Char(',')).toStdString();
+    }
+    running.server.stop();
+    EXPECT_TRUE(test::waitUntil([] { return announced().isEmpty(); }));
+}
+
+TEST_F(DnsSdTest, WithoutTheDaemonPairingIsUnavailableButConnectionsAreTakenUntilItReturns) {
+    startDaemon(false);
+    test::RunningServer running({}, kPairing);
+    ASSERT_TRUE(running.waitForState(Kind::failed));
+    EXPECT_EQ(running.events->states.back().failure,
+              QStringLiteral("The Avahi daemon (avahi-daemon) is not running."));
+    {
+        test::RawPeer phone(running.server.port());
+        phone.pair(kPairing.secret);
+        ASSERT_TRUE(phone.waitForMessages(1));
+        ASSERT_TRUE(running.waitForState(Kind::connected));
+    }
+    ASSERT_TRUE(running.waitForState(Kind::failed));
+    startDaemon(true);
+    ASSERT_TRUE(running.waitForState(Kind::advertising));
+    EXPECT_TRUE(test::waitUntil([] { return announced().size() == 1; }));
+}
+
+}  // namespace

@@ -1,0 +1,257 @@
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QProcess>
+#include <QtEndian>
+
+#include "lan_test_peer.h"
+#include "model/test_usages.h"
+#include "support/child_processes.h"
+#include "support/manual_clock.h"
+
+namespace {
+
+using Kind = LANConnectionState::Kind;
+
+const QString kSecret(64, QLatin1Char('5'));
+
+AgentUsageSnapshot snapshotWith(std::int64_t usedPercent, std::size_t nameBytes = 5) {
+    AgentUsage usage = test::usage("codex", "plus", {test::window(usedPercent, 18000)});
+    usage.agentName = std::string(nameBytes, 'C');
+    return AgentUsageSnapshot({usage});
+}
+
+QByteArray header(std::uint32_t length) {
+    QByteArray bytes(4, Qt::Uninitialized);
+    qToBigEndian(length, bytes.data());
+    return bytes;
+}
+
+QByteArray frameOf(const QByteArray& json) {
+    return header(static_cast<std::uint32_t>(json.size())) + json;
+}
+
+// Runs `action` on the server's thread and waits for it: the manual clock must be used there.
+void onServerThread(LANPairingServer& server, const std::function<void()>& action) {
+    QObject context;
+    context.moveToThread(server.queueThread());
+    QThread* home = QThread::currentThread();
+    QMetaObject::invokeMethod(
+        &context,
+        [&] {
+            action();
+            context.moveToThread(home);
+        },
+        Qt::BlockingQueuedConnection);
+}
+
+TEST(LANPairingServer, FirstFramesAreAnsweredAsDocumented) {
+    test::RunningServer running;
+    test::RawPeer bystander(running.server.port());
+    bystander.pair(kSecret);
+    ASSERT_TRUE(bystander.waitForMessages(1));
+
+    const QString rejected = QStringLiteral("Pairing code was rejected.");
+    const QString invalid = QStringLiteral("Invalid pairing message.");
+    QString nearSecret = kSecret;
+    nearSecret[63] = QLatin1Char('6');
+    struct Row {
+        const char* name;
+        QByteArray bytes;
+        std::optional<QString> error;  // nothing: admitted
+    };
+    const Row rows[] = {
+        {"right secret, no model",
+         frameOf(R"({"kind":"pair","secret":")" + kSecret.toLatin1() + "\"}"),
+         {}},
+        {"wrong last digit",
+         frameOf(R"({"kind":"pair","secret":")" + nearSecret.toLatin1() + "\"}"), rejected},
+        {"no secret", frameOf(R"({"kind":"pair"})"), rejected},
+        {"refresh first", frameOf(R"({"kind":"refresh"})"), rejected},
+        {"length zero", header(0), invalid},
+        {"length 1 MiB + 1", header(LANFrameCodec::kMaxJsonBytes + 1), invalid},
+        {"not JSON", frameOf("{{"), invalid},
+        {"unknown kind", frameOf(R"({"kind":"hello"})"), invalid},
+    };
+    for (const Row& row : rows) {
+        test::RawPeer peer(running.server.port());
+        peer.socket.write(row.bytes);
+        ASSERT_TRUE(peer.waitForMessages(1)) << row.name;
+        if (row.error) {
+            EXPECT_EQ(peer.received[0], LANMessage::errorMessage(*row.error)) << row.name;
+            EXPECT_TRUE(peer.waitForClose()) << row.name;
+        } else {
+            EXPECT_EQ(peer.received[0], LANMessage::paired()) << row.name;
+            EXPECT_FALSE(peer.closed) << row.name;
+        }
+    }
+    ASSERT_TRUE(test::processEventsUntil([&] { return running.events->phones.size() == 2; }));
+    EXPECT_EQ(running.events->phones[1].model, QStringLiteral("iPhone"));
+    // None of it touched the phone that was already there.
+    running.server.publish(snapshotWith(1));
+    ASSERT_TRUE(bystander.waitForMessages(2));
+    EXPECT_EQ(bystander.received[1].kind, LANMessageKind::usage);
+}
+
+TEST(LANPairingServer, PhoneProgramPairsAndReceivesSnapshotsSyncedFromThisComputer) {
+    test::RunningServer running;
+    running.server.publish(snapshotWith(10));
+    QProcess phone;
+    phone.start(
+        QStringLiteral(QUOTAMIND_PHONE),
+        {QStringLiteral("--host"), QStringLiteral("127.0.0.1"), QStringLiteral("--port"),
+         QString::number(running.server.port()), QStringLiteral("--model"),
+         QStringLiteral("iPhone15,2"), QStringLiteral("--refresh"),
+         QStringLiteral("--device-token"), QStringLiteral("t"), QStringLiteral("--count"),
+         QStringLiteral("4"),
+         LANPairingPayload{QStringLiteral("quotamind-0123456789abcdef"), kSecret}.qrValue()});
+    ASSERT_TRUE(running.waitForState(Kind::connected));
+    ASSERT_TRUE(test::processEventsUntil([&] { return running.events->refreshes == 1; }));
+    running.server.publish(snapshotWith(20));
+    ASSERT_TRUE(phone.waitForFinished(10000));
+    EXPECT_EQ(phone.exitCode(), 0) << phone.readAllStandardError().toStdString();
+    const QList<QByteArray> lines = phone.readAllStandardOutput().trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 4);
+    std::vector<LANMessage> messages;
+    for (const QByteArray& line : lines) {
+        messages.push_back(LANMessage::decode(line.toStdString(), 1 << 20));
+    }
+    // paired, the snapshot published before, the answer to the refresh, the new one.
+    EXPECT_EQ(messages[0], LANMessage::paired());
+    EXPECT_EQ(messages[1], LANMessage::usageMessage(snapshotWith(10).syncedFromMac()));
+    EXPECT_EQ(messages[2], messages[1]);
+    EXPECT_EQ(messages[3], LANMessage::usageMessage(snapshotWith(20).syncedFromMac()));
+    EXPECT_EQ(messages[3].snapshot->usages[0].source, UsageSource::syncedFromMac);
+    ASSERT_TRUE(running.waitForState(Kind::advertising));
+    EXPECT_EQ(running.events->phones.at(0).model, QStringLiteral("iPhone15,2"));
+    EXPECT_EQ(running.events->snapshotsSent, 3);
+}
+
+TEST(LANPairingServer, TwoPhonesReconnectsAndRefreshBeforeAnySnapshot) {
+    test::RunningServer running;
+    test::RawPeer first(running.server.port());
+    test::RawPeer second(running.server.port());
+    first.pair(kSecret);
+    second.pair(kSecret);
+    ASSERT_TRUE(first.waitForMessages(1) && second.waitForMessages(1));
+    // Nothing to answer yet, but the refresh is passed on; a device token changes nothing.
+    first.send(LANMessage::of(LANMessageKind::refresh));
+    first.send(LANMessage::of(LANMessageKind::deviceToken));
+    ASSERT_TRUE(test::processEventsUntil([&] { return running.events->refreshes == 1; }));
+    running.server.publish(snapshotWith(1));
+    running.server.publish(snapshotWith(2));
+    for (test::RawPeer* peer : {&first, &second}) {
+        ASSERT_TRUE(peer->waitForMessages(3));
+        EXPECT_EQ(peer->received[1].snapshot, snapshotWith(1).syncedFromMac());
+        EXPECT_EQ(peer->received[2].snapshot, snapshotWith(2).syncedFromMac());
+    }
+    // A phone that comes back must pair again, and then gets the latest snapshot at once.
+    first.socket.abort();
+    test::RawPeer again(running.server.port());
+    again.send(LANMessage::of(LANMessageKind::refresh));
+    ASSERT_TRUE(again.waitForMessages(1));
+    EXPECT_EQ(again.received[0].kind, LANMessageKind::error);
+    test::RawPeer paired(running.server.port());
+    paired.pair(kSecret);
+    ASSERT_TRUE(paired.waitForMessages(2));
+    EXPECT_EQ(paired.received[1].snapshot, snapshotWith(2).syncedFromMac());
+    second.socket.abort();
+    paired.socket.abort();
+    ASSERT_TRUE(running.waitForState(Kind::advertising));
+    running.server.stop();
+    ASSERT_TRUE(running.waitForState(Kind::idle));
+    EXPECT_EQ(running.server.port(), 0);
+}
+
+TEST(LANPairingServer, APeerThatNeverReadsIsDroppedOnceItsQueueIsFull) {
+    LANPairingServer::Bounds bounds;
+    bounds.maxQueuedBytesPerConnection = 256 * 1024;
+    test::RunningServer running(test::localOptions(bounds));
+    // A bare socket with a small receive window that is never read.
+    const int stuck = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int small = 4096;
+    ::setsockopt(stuck, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(running.server.port());
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(stuck, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const QByteArray pair = LANFrameCodec::frame([] {
+        LANMessage message = LANMessage::of(LANMessageKind::pair);
+        message.secret = kSecret;
+        return message;
+    }());
+    ASSERT_EQ(::send(stuck, pair.constData(), pair.size(), 0), pair.size());
+    test::RawPeer reader(running.server.port());
+    reader.pair(kSecret);
+    ASSERT_TRUE(reader.waitForMessages(1));
+    // One at a time, so only the stuck peer's queue grows.
+    constexpr int kSnapshots = 40;
+    for (int i = 0; i < kSnapshots; ++i) {
+        running.server.publish(snapshotWith(i, 64 * 1024));
+        ASSERT_TRUE(reader.waitForMessages(static_cast<std::size_t>(i) + 2));
+    }
+    // The server cut the stuck connection: it reports a reset or the end.
+    pollfd watched{stuck, POLLRDHUP, 0};
+    EXPECT_EQ(::poll(&watched, 1, 10000), 1);
+    EXPECT_NE(watched.revents & (POLLRDHUP | POLLHUP | POLLERR), 0);
+    ::close(stuck);
+}
+
+TEST(LANPairingServer, UnpairedConnectionsAreBoundedInNumberAndTime) {
+    ManualClock clock;
+    LANPairingServer::Bounds bounds;
+    bounds.maxUnpairedConnections = 2;
+    bounds.pairingDeadlineSeconds = 5.0;
+    test::RunningServer running(test::localOptions(bounds, &clock));
+    clock.moveToThread(running.server.queueThread());
+    auto pendingDeadlines = [&] {
+        std::size_t count = 0;
+        onServerThread(running.server, [&] { count = clock.pendingSleepCount(); });
+        return count;
+    };
+    test::RawPeer slow(running.server.port());
+    test::RawPeer idle(running.server.port());
+    ASSERT_TRUE(test::waitUntil([&] { return pendingDeadlines() == 2; }));
+    test::RawPeer third(running.server.port());
+    EXPECT_TRUE(third.waitForClose()) << "a third unpaired connection is refused";
+    // One byte of a frame is no pairing: the deadline still holds.
+    slow.socket.write(header(40).left(1));
+    onServerThread(running.server, [&clock] { clock.advance(4.9); });
+    idle.pair(kSecret);
+    ASSERT_TRUE(idle.waitForMessages(1));
+    onServerThread(running.server, [&clock] { clock.advance(0.2); });
+    EXPECT_TRUE(slow.waitForClose());
+    EXPECT_FALSE(idle.closed) << "a paired phone has no deadline";
+}
+
+TEST(LANPairingServer, TwoHundredPhonesReceiveEverySnapshotInOrder) {
+    LANPairingServer::Bounds bounds;
+    // They all connect at once, before any has paired.
+    bounds.maxUnpairedConnections = 200;
+    test::RunningServer running(test::localOptions(bounds));
+    std::vector<std::unique_ptr<test::RawPeer>> phones;
+    for (int i = 0; i < 200; ++i) {
+        phones.push_back(std::make_unique<test::RawPeer>(running.server.port()));
+        phones.back()->pair(kSecret);
+    }
+    ASSERT_TRUE(test::processEventsUntil([&] { return running.events->phones.size() == 200; }));
+    for (int i = 0; i < 5; ++i) {
+        running.server.publish(snapshotWith(i));
+    }
+    for (const auto& phone : phones) {
+        ASSERT_TRUE(phone->waitForMessages(6));
+        for (int i = 0; i < 5; ++i) {
+            EXPECT_EQ(phone->received[static_cast<std::size_t>(i + 1)]
+                          .snapshot->usages[0]
+                          .windows[0]
+                          .usedPercent,
+                      i);
+        }
+    }
+}
+
+}  // namespace

@@ -1,0 +1,99 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QTcpSocket>
+#include <memory>
+#include <vector>
+
+#include "phone/lan_frame_codec.h"
+#include "phone/lan_pairing_server.h"
+#include "support/run_task.h"
+
+namespace test {
+
+// What the server reported through its callbacks, gathered on the test's thread.
+struct ServerEvents {
+    std::vector<LANConnectionState> states;
+    std::vector<PairedPhoneInfo> phones;
+    int snapshotsSent = 0;
+    int refreshes = 0;
+};
+
+// Options for a server that does not advertise, with `bounds`.
+inline LANPairingServer::Options localOptions(LANPairingServer::Bounds bounds = {},
+                                              Clock* clock = nullptr) {
+    return {clock, false, bounds};
+}
+
+// A started server on loopback whose callbacks are recorded.
+class RunningServer {
+public:
+    explicit RunningServer(
+        LANPairingServer::Options options = localOptions(),
+        LANPairingPayload pairing = {QStringLiteral("quotamind-0123456789abcdef"),
+                                     QString(64, QLatin1Char('5'))})
+        : server(std::move(pairing), options), events(std::make_shared<ServerEvents>()) {
+        // Posted to the test's thread; the events outlive a callback that comes late.
+        auto post = [events = events](auto change) {
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(), [events, change] { change(*events); },
+                Qt::QueuedConnection);
+        };
+        server.setCallbacks({
+            [post](LANConnectionState s) { post([s](ServerEvents& e) { e.states.push_back(s); }); },
+            [post](PairedPhoneInfo p) { post([p](ServerEvents& e) { e.phones.push_back(p); }); },
+            [post](Timestamp) { post([](ServerEvents& e) { ++e.snapshotsSent; }); },
+            [post] { post([](ServerEvents& e) { ++e.refreshes; }); },
+        });
+        server.start();
+        processEventsUntil([this] { return server.port() != 0; });
+    }
+
+    LANConnectionState::Kind lastState() const {
+        return events->states.empty() ? LANConnectionState::Kind::idle : events->states.back().kind;
+    }
+    bool waitForState(LANConnectionState::Kind kind) {
+        return processEventsUntil([&] { return lastState() == kind; });
+    }
+
+    LANPairingServer server;
+    std::shared_ptr<ServerEvents> events;
+};
+
+// A phone made of a bare socket on the test's thread.
+class RawPeer {
+public:
+    explicit RawPeer(quint16 port) {
+        QObject::connect(&socket, &QTcpSocket::readyRead, [this] {
+            buffer.append(socket.readAll());
+            for (LANMessage& message : LANFrameCodec::drain(buffer)) {
+                received.push_back(std::move(message));
+            }
+        });
+        QObject::connect(&socket, &QTcpSocket::disconnected, [this] { closed = true; });
+        QObject::connect(&socket, &QTcpSocket::errorOccurred, [this] { closed = true; });
+        socket.connectToHost(QHostAddress::LocalHost, port);
+    }
+
+    void send(const LANMessage& message) { socket.write(LANFrameCodec::frame(message)); }
+    void pair(const QString& secret) {
+        LANMessage pair = LANMessage::of(LANMessageKind::pair);
+        pair.secret = secret;
+        send(pair);
+    }
+    // Waits until `count` messages came, or the connection closed.
+    bool waitForMessages(std::size_t count) {
+        processEventsUntil([&] { return received.size() >= count || closed; });
+        return received.size() >= count;
+    }
+    bool waitForClose() {
+        return processEventsUntil([&] { return closed; });
+    }
+
+    QTcpSocket socket;
+    QByteArray buffer;
+    std::vector<LANMessage> received;
+    bool closed = false;
+};
+
+}  // namespace test
