@@ -5,6 +5,11 @@
 #include "core/system_clock.h"
 #include "model/shared_container.h"
 #include "notify/limit_notification_manager.h"
+#include "phone/cloud_wake_service.h"
+#include "phone/lan_pairing_server.h"
+#include "platform/fallback_secret_store.h"
+#include "platform/file_secret_store.h"
+#include "platform/secret_service_store.h"
 #include "sources/claude/claude_usage_client.h"
 #include "sources/codex/codex_app_server_client.h"
 #include "sources/codex/codex_auth_file_usage_client.h"
@@ -66,6 +71,25 @@ QCoro::Task<AgentUsage> SharedCodexAccount::fetchUsage(CodexCredentials credenti
 
 namespace {
 
+class LANServerAdapter final : public PairingServer {
+public:
+    explicit LANServerAdapter(const LANPairingPayload& pairing) : m_server(pairing, options()) {}
+
+    void setCallbacks(Callbacks callbacks) override { m_server.setCallbacks(std::move(callbacks)); }
+    void start() override { m_server.start(); }
+    void stop() override { m_server.stop(); }
+    void publish(const AgentUsageSnapshot& snapshot) override { m_server.publish(snapshot); }
+
+private:
+    static LANPairingServer::Options options() {
+        LANPairingServer::Options options;
+        options.clock = &SystemClock::shared();
+        return options;
+    }
+
+    LANPairingServer m_server;
+};
+
 class ManagedNotifications final : public SnapshotNotifications {
 public:
     QCoro::Task<> start(std::optional<AgentUsageSnapshot> snapshot) override {
@@ -78,6 +102,14 @@ public:
 
 }  // namespace
 
+std::unique_ptr<PairingServer> LANPairingServers::make(const LANPairingPayload& pairing) {
+    return std::make_unique<LANServerAdapter>(pairing);
+}
+
+QCoro::Task<> SharedCloudWake::sendWake(LANPairingPayload pairing) {
+    return CloudWakeService::shared().sendWake(std::move(pairing));
+}
+
 SnapshotNotifications& sharedNotifications() {
     static ManagedNotifications notifications;
     return notifications;
@@ -88,13 +120,19 @@ UsageStore& UsageStore::shared() {
     static SharedCodexAuthFile codexAuthFile;
     static SharedCodexAccount account;
     static SharedClaude claude;
-    static NoPhoneLink phone;
+    static LANPairingServers pairingServers;
+    static SharedCloudWake wake;
     static DBusWidgetCenter widgets;
     static XdgAutostartLoginItem loginItem = XdgAutostartLoginItem::forThisProgram();
+    // Only the legacy wake key is removed through it; the account has its own store.
+    static SecretServiceStore secretService;
+    static FileSecretStore secretFile(FileSecretStore::defaultDirectory());
+    static FallbackSecretStore secrets(secretService, secretFile);
     // Parented to the application, so it goes before the event loop's objects do.
-    static UsageStore* store = new UsageStore(
-        Services{SystemClock::shared(), appServer, codexAuthFile, account, claude,
-                 sharedNotifications(), phone, widgets, loginItem, SharedContainer::preferences()},
-        QCoreApplication::instance());
+    static UsageStore* store =
+        new UsageStore(Services{SystemClock::shared(), appServer, codexAuthFile, account, claude,
+                                sharedNotifications(), pairingServers, wake, widgets, loginItem,
+                                secrets, SharedContainer::preferences(), Preferences::standard()},
+                       QCoreApplication::instance());
     return *store;
 }

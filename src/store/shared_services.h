@@ -2,8 +2,7 @@
 
 #include "store/store_services.h"
 
-// The process-wide sources behind the store's narrow interfaces, and the followers that have no
-// implementation yet in this program (the phone link), which do nothing.
+// The process-wide sources and followers behind the store's narrow interfaces.
 class SharedCodexAppServer final : public CodexAppServerSource {
 public:
     QCoro::Task<AgentUsage> fetchUsage(CancellationToken token) override;
@@ -35,11 +34,16 @@ public:
                                        CancellationToken token) override;
 };
 
-class NoPhoneLink final : public PhoneLink {
+// The real pairing server on the local network, advertised by DNS-SD.
+class LANPairingServers final : public PairingServerFactory {
 public:
-    void start(const std::optional<AgentUsageSnapshot>&) override {}
-    void publish(const AgentUsageSnapshot&) override {}
-    void maybeSendWakePush(const AgentUsageSnapshot&) override {}
+    std::unique_ptr<PairingServer> make(const LANPairingPayload& pairing) override;
+};
+
+// Wakes go through the program's cloud wake service, which is inert without a wake container.
+class SharedCloudWake final : public WakeSender {
+public:
+    QCoro::Task<> sendWake(LANPairingPayload pairing) override;
 };
 
 // The program's reset notifications; the store synchronizes them after every change.

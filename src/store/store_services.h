@@ -2,11 +2,14 @@
 
 #include <QCoro/QCoroTask>
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include "core/cancellation_token.h"
 #include "model/agent_usage.h"
 #include "model/agent_usage_snapshot.h"
+#include "phone/lan_pairing_payload.h"
+#include "phone/lan_pairing_server.h"
 #include "sources/codex/codex_auth_client.h"
 #include "sources/codex/codex_credentials.h"
 #include "sources/codex/codex_device_code.h"
@@ -60,13 +63,31 @@ public:
     virtual void synchronize(const AgentUsageSnapshot& snapshot) = 0;
 };
 
-// The phone link follows the store's snapshot: over the local network when the phone is
-// connected, otherwise through a coalesced wake signal.
-class PhoneLink {
+// The pairing server the store owns (LANPairingServer in the program). Its operations return at
+// once and run on the server's own thread; the callbacks are called there too.
+class PairingServer {
 public:
-    virtual ~PhoneLink() = default;
-    // Starts the pairing server; `snapshot` is published at once when there is one.
-    virtual void start(const std::optional<AgentUsageSnapshot>& snapshot) = 0;
+    using Callbacks = LANPairingServer::Callbacks;
+
+    virtual ~PairingServer() = default;
+    // Set before start().
+    virtual void setCallbacks(Callbacks callbacks) = 0;
+    virtual void start() = 0;
+    virtual void stop() = 0;
     virtual void publish(const AgentUsageSnapshot& snapshot) = 0;
-    virtual void maybeSendWakePush(const AgentUsageSnapshot& snapshot) = 0;
+};
+
+// Makes the pairing server for a pairing code: one at first use, and a new one each time the
+// phone is forgotten.
+class PairingServerFactory {
+public:
+    virtual ~PairingServerFactory() = default;
+    virtual std::unique_ptr<PairingServer> make(const LANPairingPayload& pairing) = 0;
+};
+
+// Sends one wake signal to the phone paired with `pairing` (CloudWakeService in the program).
+class WakeSender {
+public:
+    virtual ~WakeSender() = default;
+    virtual QCoro::Task<> sendWake(LANPairingPayload pairing) = 0;
 };

@@ -6,10 +6,13 @@
 #include <limits>
 
 #include "core/error.h"
+#include "core/time_limit.h"
 #include "core/worker.h"
 #include "model/agent_provider.h"
 #include "model/shared_container.h"
+#include "phone/legacy_apns_key_cleanup.h"
 #include "sources/codex/codex_client_error.h"
+#include "store/phone_delivery.h"
 
 Q_LOGGING_CATEGORY(lcStore, "quotamind.store", QtInfoMsg)
 
@@ -35,10 +38,13 @@ UsageStore::UsageStore(Services services, QObject* parent)
     m_usageSnapshot = SharedContainer::loadSnapshot(m_services.sharedPreferences);
     m_sessionStatus = SessionStatus::checking;
     m_launchAtLoginEnabled = m_services.loginItem.isEnabled();
+    loadPhoneLink();
     m_services.widgets.reloadAllKinds();
 }
 
 UsageStore::~UsageStore() {
+    // Joins the server's thread, so no callback can race with the store going away.
+    m_pairingServer.reset();
     m_lifetime.cancel();
 }
 
@@ -70,7 +76,12 @@ QCoro::Task<> UsageStore::start() {
     }
     m_didStart = true;
     const QPointer<UsageStore> self(this);
-    m_services.phone.start(m_usageSnapshot);
+    configurePairingServer();
+    pairingServer().start();
+    if (m_usageSnapshot) {
+        // A phone that connects at once gets the stored data.
+        publishToPhone(*m_usageSnapshot);
+    }
     QCoro::Task<> first = refresh(false, true);
     co_await first;
     if (!self) {
@@ -125,7 +136,7 @@ QCoro::Task<> UsageStore::refresh(bool reportFailure, bool includeCodex) {
 
     if (snapshotIsEmpty()) {
         setSessionStatus(SessionStatus::signedOut);
-        m_services.phone.publish(AgentUsageSnapshot());
+        publishToPhone(AgentUsageSnapshot());
     }
     m_isRefreshing = false;
     Q_EMIT isRefreshingChanged();
@@ -164,8 +175,8 @@ void UsageStore::apply(const AgentUsageSnapshot& snapshot, SessionStatus status)
     SharedContainer::save(snapshot, m_services.sharedPreferences);
     m_services.widgets.reloadAllKinds();
     m_services.notifications.synchronize(snapshot);
-    m_services.phone.publish(snapshot);
-    m_services.phone.maybeSendWakePush(snapshot);
+    publishToPhone(snapshot);
+    maybeSendWakePush(snapshot);
 }
 
 void UsageStore::handleRefreshFailure(const QString& errorText, const AgentProvider& provider,
@@ -335,17 +346,7 @@ QCoro::Task<> UsageStore::liveUpdateLoop(QPointer<UsageStore> store, Cancellatio
         Clock& clock = store->m_services.clock;
         // Updates arrive as queued main-thread jobs that do nothing once the store is gone.
         auto onUpdate = [store](const AgentUsage& usage) {
-            if (!store) {
-                return;
-            }
-            QMetaObject::invokeMethod(
-                store.data(),
-                [store, usage] {
-                    if (store) {
-                        store->handleLiveUpdate(usage);
-                    }
-                },
-                Qt::QueuedConnection);
+            queueOnStore(store, [usage](UsageStore& live) { live.handleLiveUpdate(usage); });
         };
         double delay = retryDelay;
         try {
@@ -383,6 +384,21 @@ void UsageStore::handleLiveUpdate(const AgentUsage& usage) {
 void UsageStore::endLiveConnection() {
     m_isCodexLiveConnected = false;
     schedulePeriodicRefresh();
+}
+
+void UsageStore::queueOnStore(const QPointer<UsageStore>& store,
+                              std::function<void(UsageStore&)> job) {
+    if (!store) {
+        return;
+    }
+    QMetaObject::invokeMethod(
+        store.data(),
+        [store, job = std::move(job)] {
+            if (store) {
+                job(*store);
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 void UsageStore::beginSignIn() {
@@ -503,4 +519,233 @@ bool UsageStore::snapshotIsEmpty() const {
 
 bool UsageStore::holdsUsage(const AgentProvider& provider) const {
     return m_usageSnapshot && (*m_usageSnapshot)[provider].has_value();
+}
+
+void UsageStore::loadPhoneLink() {
+    QCoro::Task<> cleaning =
+        LegacyAPNsKeyCleanup::run(m_services.secrets, m_services.standardPreferences);
+    LANPairingStorage storage = pairingStorage();
+    if (auto stored = storage.load<LANPairingPayload>(LANPairingStorage::kServerIdentityKey)) {
+        m_pairingPayload = std::move(*stored);
+    } else {
+        m_pairingPayload = LANPairingPayload::makeServerIdentity();
+        storage.save(m_pairingPayload, LANPairingStorage::kServerIdentityKey);
+    }
+    m_pairedPhone = storage.load<PairedPhoneInfo>(LANPairingStorage::kPairedPhoneKey);
+    m_lastPhoneDataSentAt =
+        m_services.standardPreferences.date(LANPairingStorage::kLastPhoneDataSentAtKey);
+}
+
+LANPairingStorage UsageStore::pairingStorage() const {
+    return LANPairingStorage(m_services.standardPreferences);
+}
+
+PairingServer& UsageStore::pairingServer() {
+    if (!m_pairingServer) {
+        m_pairingServer = m_services.pairingServers.make(m_pairingPayload);
+    }
+    return *m_pairingServer;
+}
+
+void UsageStore::configurePairingServer() {
+    const QPointer<UsageStore> store(this);
+    const std::uint64_t generation = ++m_pairingServerGeneration;
+    // Called on the server's thread: each event becomes a job on the store's thread, dropped
+    // when it comes from a server that has been replaced since.
+    const auto onStore = [store, generation](std::function<void(UsageStore&)> job) {
+        queueOnStore(store, [generation, job = std::move(job)](UsageStore& current) {
+            if (current.m_pairingServerGeneration == generation) {
+                job(current);
+            }
+        });
+    };
+    PairingServer::Callbacks callbacks;
+    callbacks.onStateChange = [onStore](LANConnectionState state) {
+        onStore([state](UsageStore& current) {
+            current.publishField(current.m_lanConnectionState, state,
+                                 &UsageStore::lanConnectionStateChanged);
+        });
+    };
+    callbacks.onPhonePaired = [onStore](PairedPhoneInfo info) {
+        onStore([info](UsageStore& current) { current.registerPairedPhone(info); });
+    };
+    callbacks.onSnapshotSent = [onStore](Timestamp at) {
+        onStore([at](UsageStore& current) { current.recordPhoneDataSent(at); });
+    };
+    callbacks.onRefreshRequested = [onStore] {
+        onStore([](UsageStore& current) { current.handleRemoteRefreshRequest(); });
+    };
+    pairingServer().setCallbacks(std::move(callbacks));
+}
+
+void UsageStore::publishToPhone(const AgentUsageSnapshot& snapshot) {
+    pairingServer().publish(snapshot);
+}
+
+void UsageStore::registerPairedPhone(const PairedPhoneInfo& info) {
+    // The same phone pairing again keeps the time it first paired.
+    if (m_pairedPhone && m_pairedPhone->model == info.model) {
+        return;
+    }
+    publishField(m_pairedPhone, std::optional(info), &UsageStore::pairedPhoneChanged);
+    pairingStorage().save(info, LANPairingStorage::kPairedPhoneKey);
+}
+
+void UsageStore::recordPhoneDataSent(Timestamp at) {
+    publishField(m_lastPhoneDataSentAt, std::optional(at), &UsageStore::lastPhoneDataSentAtChanged);
+    m_services.standardPreferences.setDate(LANPairingStorage::kLastPhoneDataSentAtKey, at);
+}
+
+void UsageStore::handleRemoteRefreshRequest() {
+    // The server has already answered with its latest snapshot; a changed result reaches the
+    // phone through the normal publish.
+    if (m_lastRefreshStartedAt && m_services.clock.now() - *m_lastRefreshStartedAt <
+                                      PhoneDelivery::kRemoteRefreshSpacingSeconds) {
+        return;
+    }
+    QCoro::Task<> cycle = refresh(false, !m_isCodexLiveConnected);
+}
+
+bool UsageStore::isPhoneConnected() const {
+    return m_lanConnectionState.kind == LANConnectionState::Kind::connected;
+}
+
+void UsageStore::maybeSendWakePush(const AgentUsageSnapshot& snapshot) {
+    if (isPhoneConnected()) {
+        // The phone already has the data.
+        m_pendingWakeSignature.reset();
+        m_wakeCoalescingJob.cancel();
+        return;
+    }
+    QString signature = PhoneDelivery::snapshotSignature(snapshot);
+    if (signature == m_lastPushedSnapshotSignature || signature == m_pendingWakeSignature) {
+        return;
+    }
+    m_pendingWakeSignature = std::move(signature);
+    scheduleWakeFlush(PhoneDelivery::kCoalescingSeconds);
+}
+
+void UsageStore::scheduleWakeFlush(double seconds) {
+    m_wakeCoalescingJob.start(&UsageStore::wakeFlushTimer, seconds);
+}
+
+QCoro::Task<> UsageStore::wakeFlushTimer(QPointer<UsageStore> store, CancellationToken token,
+                                         double seconds) {
+    if (!store) {
+        co_return;
+    }
+    QCoro::Task<> waiting = runAfter(store->m_services.clock, seconds, std::move(token), [store] {
+        if (store) {
+            store->flushPendingWake();
+        }
+    });
+    co_await waiting;
+}
+
+void UsageStore::flushPendingWake() {
+    if (isPhoneConnected()) {
+        m_pendingWakeSignature.reset();
+        return;
+    }
+    // A send in flight keeps the signature and flushes again when it ends.
+    if (m_isSendingWake || !m_pendingWakeSignature) {
+        return;
+    }
+    sendWakePush(false, std::exchange(m_pendingWakeSignature, std::nullopt));
+}
+
+void UsageStore::sendWakePush(bool force, std::optional<QString> signature) {
+    if (!m_pairedPhone) {
+        if (force) {
+            publishField(m_lastPushError, std::optional(tr("Pair an iPhone first.")),
+                         &UsageStore::lastPushErrorChanged);
+        }
+        return;
+    }
+    if (m_isSendingWake) {
+        if (signature) {
+            m_pendingWakeSignature = std::move(signature);
+        }
+        return;
+    }
+    m_isSendingWake = true;
+    m_wakeSendJob.start(&UsageStore::wakeSend, m_pairingPayload, std::move(signature));
+}
+
+QCoro::Task<> UsageStore::wakeSend(QPointer<UsageStore> store, CancellationToken,
+                                   LANPairingPayload pairing, std::optional<QString> signature) {
+    if (!store) {
+        co_return;
+    }
+    WakeSender& sender = store->m_services.wake;
+    std::exception_ptr failure;
+    try {
+        QCoro::Task<> sending = sender.sendWake(std::move(pairing));
+        co_await sending;
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (store) {
+        store->finishWakeSend(signature, failure);
+    }
+}
+
+void UsageStore::finishWakeSend(const std::optional<QString>& signature,
+                                std::exception_ptr failure) {
+    m_isSendingWake = false;
+    if (!failure) {
+        publishField(m_lastPushSentAt, std::optional(m_services.clock.now()),
+                     &UsageStore::lastPushSentAtChanged);
+        publishField(m_lastPushError, std::optional<QString>(), &UsageStore::lastPushErrorChanged);
+        m_consecutiveWakeFailures = 0;
+        if (signature) {
+            m_lastPushedSnapshotSignature = signature;
+        }
+        if (m_pendingWakeSignature) {
+            scheduleWakeFlush(PhoneDelivery::kCoalescingSeconds);
+        }
+        return;
+    }
+    publishField(m_lastPushError, std::optional(describe(failure)),
+                 &UsageStore::lastPushErrorChanged);
+    if (signature && signature != m_lastPushedSnapshotSignature && !isPhoneConnected()) {
+        // The failed signature is retried, in place of any newer one: the wake carries no data.
+        m_pendingWakeSignature = signature;
+        scheduleWakeFlush(PhoneDelivery::wakeRetryDelay(m_consecutiveWakeFailures++));
+    } else if (m_pendingWakeSignature) {
+        // A change that arrived during a send that is not retried (the test button's) would
+        // otherwise wait for the next change.
+        scheduleWakeFlush(PhoneDelivery::kCoalescingSeconds);
+    }
+}
+
+void UsageStore::disconnectPhone() {
+    if (m_pairingServer) {
+        m_pairingServer->stop();
+    }
+    LANPairingPayload identity = LANPairingPayload::makeServerIdentity();
+    LANPairingStorage storage = pairingStorage();
+    storage.save(identity, LANPairingStorage::kServerIdentityKey);
+    storage.remove(LANPairingStorage::kPairedPhoneKey);
+    publishField(m_pairingPayload, std::move(identity), &UsageStore::pairingPayloadChanged);
+    publishField(m_pairedPhone, std::optional<PairedPhoneInfo>(), &UsageStore::pairedPhoneChanged);
+    publishField(m_lanConnectionState, LANConnectionState(),
+                 &UsageStore::lanConnectionStateChanged);
+    publishField(m_lastPhoneDataSentAt, std::optional<Timestamp>(),
+                 &UsageStore::lastPhoneDataSentAtChanged);
+    storage.remove(LANPairingStorage::kLastPhoneDataSentAtKey);
+
+    m_lastPushedSnapshotSignature.reset();
+    m_pendingWakeSignature.reset();
+    m_wakeCoalescingJob.cancel();
+    publishField(m_lastPushSentAt, std::optional<Timestamp>(), &UsageStore::lastPushSentAtChanged);
+    publishField(m_lastPushError, std::optional<QString>(), &UsageStore::lastPushErrorChanged);
+
+    // The old phone's secret no longer matches: it must scan the new code.
+    m_pairingServer = m_services.pairingServers.make(m_pairingPayload);
+    configurePairingServer();
+    m_pairingServer->start();
+    if (m_usageSnapshot) {
+        publishToPhone(*m_usageSnapshot);
+    }
 }

@@ -3,8 +3,11 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <cstdint>
 #include <exception>
+#include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -17,7 +20,9 @@
 #include "model/agent_usage_snapshot.h"
 #include "phone/lan_connection_state.h"
 #include "phone/lan_pairing_payload.h"
+#include "phone/lan_pairing_storage.h"
 #include "platform/login_item.h"
+#include "platform/secret_store.h"
 #include "platform/widget_center.h"
 #include "store/session_status.h"
 #include "store/store_services.h"
@@ -35,6 +40,16 @@ class UsageStore final : public QObject {
     Q_PROPERTY(
         bool launchAtLoginEnabled READ launchAtLoginEnabled NOTIFY launchAtLoginEnabledChanged)
     Q_PROPERTY(QString inlineError READ inlineErrorText NOTIFY errorsChanged)
+    Q_PROPERTY(LANConnectionState lanConnectionState READ lanConnectionState NOTIFY
+                   lanConnectionStateChanged)
+    Q_PROPERTY(LANPairingPayload pairingPayload READ pairingPayload NOTIFY pairingPayloadChanged)
+    Q_PROPERTY(
+        std::optional<PairedPhoneInfo> pairedPhone READ pairedPhone NOTIFY pairedPhoneChanged)
+    Q_PROPERTY(std::optional<Timestamp> lastPhoneDataSentAt READ lastPhoneDataSentAt NOTIFY
+                   lastPhoneDataSentAtChanged)
+    Q_PROPERTY(
+        std::optional<Timestamp> lastPushSentAt READ lastPushSentAt NOTIFY lastPushSentAtChanged)
+    Q_PROPERTY(QString lastPushError READ lastPushErrorText NOTIFY lastPushErrorChanged)
 
 public:
     struct Services {
@@ -44,11 +59,16 @@ public:
         CodexAccount& account;
         AgentUsageSource& claude;
         SnapshotNotifications& notifications;
-        PhoneLink& phone;
+        PairingServerFactory& pairingServers;
+        WakeSender& wake;
         WidgetCenter& widgets;
         LoginItem& loginItem;
+        // The legacy wake key is removed from here.
+        SecretStore& secrets;
         // The app group's domain that holds the shared snapshot.
         Preferences sharedPreferences;
+        // The program's own domain: the pairing code, the paired phone, the last delivery.
+        Preferences standardPreferences;
     };
 
     // A Codex usage and the kind of session it came from.
@@ -79,13 +99,14 @@ public:
     const std::optional<CodexDeviceCode>& deviceCode() const { return m_deviceCode; }
     bool launchAtLoginEnabled() const { return m_launchAtLoginEnabled; }
     bool isCodexLiveConnected() const { return m_isCodexLiveConnected; }
-    // The phone link's state, filled in by the phone link.
+    // The phone link, as the pairing server reports it and as the store delivers to it.
     const LANConnectionState& lanConnectionState() const { return m_lanConnectionState; }
     const LANPairingPayload& pairingPayload() const { return m_pairingPayload; }
     const std::optional<PairedPhoneInfo>& pairedPhone() const { return m_pairedPhone; }
     const std::optional<Timestamp>& lastPhoneDataSentAt() const { return m_lastPhoneDataSentAt; }
     const std::optional<Timestamp>& lastPushSentAt() const { return m_lastPushSentAt; }
     const std::optional<QString>& lastPushError() const { return m_lastPushError; }
+    QString lastPushErrorText() const { return m_lastPushError.value_or(QString()); }
 
     // Once per process: the phone link, the first refresh, live updates, the periodic loop.
     QCoro::Task<> start();
@@ -114,6 +135,17 @@ public:
     void cancelSignIn();
     QCoro::Task<> signOut();
 
+    // Phone delivery. A changed snapshot goes to the pairing server; while the phone is not
+    // connected it also leads to one coalesced wake signal, one second after the last change,
+    // retried with back-off (PhoneDelivery) until it succeeds or the phone connects.
+    void maybeSendWakePush(const AgentUsageSnapshot& snapshot);
+    // Sends one wake for the paired phone. `force` is the user's test button: without a phone it
+    // says so, and its failure is not retried. `signature` is the snapshot's, for an automatic
+    // wake. Only one wake is in flight at a time.
+    void sendWakePush(bool force, std::optional<QString> signature);
+    // Forgets the phone: a new pairing code, a new server started with the current snapshot.
+    void disconnectPhone();
+
     // The user-visible text of a failure; empty for a cancellation.
     static QString describe(std::exception_ptr error);
 
@@ -124,7 +156,12 @@ Q_SIGNALS:
     void errorsChanged();
     void deviceCodeChanged();
     void launchAtLoginEnabledChanged();
-    void phoneStateChanged();
+    void lanConnectionStateChanged();
+    void pairingPayloadChanged();
+    void pairedPhoneChanged();
+    void lastPhoneDataSentAtChanged();
+    void lastPushSentAtChanged();
+    void lastPushErrorChanged();
 
 private:
     void setSessionStatus(SessionStatus status);
@@ -135,10 +172,39 @@ private:
     bool holdsUsage(const AgentProvider& provider) const;
     void handleLiveUpdate(const AgentUsage& usage);
     void endLiveConnection();
+    // Queues `job` on the store's thread; it is dropped if the store is gone by then.
+    static void queueOnStore(const QPointer<UsageStore>& store,
+                             std::function<void(UsageStore&)> job);
+
+    // Sets a published field and notifies its observers when the value changes.
+    template <typename T>
+    void publishField(T& field, T value, void (UsageStore::*changed)()) {
+        if (field != value) {
+            field = std::move(value);
+            Q_EMIT(this->*changed)();
+        }
+    }
+
+    void loadPhoneLink();
+    LANPairingStorage pairingStorage() const;
+    PairingServer& pairingServer();
+    void configurePairingServer();
+    void publishToPhone(const AgentUsageSnapshot& snapshot);
+    void registerPairedPhone(const PairedPhoneInfo& info);
+    void recordPhoneDataSent(Timestamp at);
+    void handleRemoteRefreshRequest();
+    bool isPhoneConnected() const;
+    void scheduleWakeFlush(double seconds);
+    void flushPendingWake();
+    void finishWakeSend(const std::optional<QString>& signature, std::exception_ptr failure);
 
     static QCoro::Task<> periodicLoop(QPointer<UsageStore> store, CancellationToken token);
     static QCoro::Task<> liveUpdateLoop(QPointer<UsageStore> store, CancellationToken token);
     static QCoro::Task<> signInFlow(QPointer<UsageStore> store, CancellationToken token);
+    static QCoro::Task<> wakeFlushTimer(QPointer<UsageStore> store, CancellationToken token,
+                                        double seconds);
+    static QCoro::Task<> wakeSend(QPointer<UsageStore> store, CancellationToken token,
+                                  LANPairingPayload pairing, std::optional<QString> signature);
 
     Services m_services;
     // Cancelled when the store goes away: ends every source call it awaits.
@@ -163,7 +229,19 @@ private:
     bool m_didStart = false;
     std::map<std::string, AdaptiveRefreshPolicy> m_providerRefreshPolicies;
 
+    // Made on first use; replaced when the phone is forgotten. Callbacks of a server that was
+    // replaced meanwhile carry an older generation and are dropped.
+    std::unique_ptr<PairingServer> m_pairingServer;
+    std::uint64_t m_pairingServerGeneration = 0;
+    // The signature whose wake last succeeded, and the one waiting to be sent.
+    std::optional<QString> m_lastPushedSnapshotSignature;
+    std::optional<QString> m_pendingWakeSignature;
+    std::int64_t m_consecutiveWakeFailures = 0;
+    bool m_isSendingWake = false;
+
     Job<UsageStore> m_periodicRefreshJob{this};
     Job<UsageStore> m_codexLiveUpdateJob{this};
     Job<UsageStore> m_signInJob{this};
+    Job<UsageStore> m_wakeCoalescingJob{this};
+    Job<UsageStore> m_wakeSendJob{this};
 };

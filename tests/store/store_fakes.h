@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <variant>
 #include <vector>
@@ -148,25 +149,77 @@ private:
 };
 
 // Records what the store hands on after a change.
-class Followers final : public SnapshotNotifications, public PhoneLink, public WidgetCenter {
+class Followers final : public SnapshotNotifications, public WidgetCenter {
 public:
     QCoro::Task<> start(std::optional<AgentUsageSnapshot>) override { co_return; }
     void synchronize(const AgentUsageSnapshot&) override { ++synchronized; }
-    void start(const std::optional<AgentUsageSnapshot>& snapshot) override {
-        phoneStarted = true;
-        if (snapshot) {
-            published.push_back(*snapshot);
-        }
-    }
-    void publish(const AgentUsageSnapshot& snapshot) override { published.push_back(snapshot); }
-    void maybeSendWakePush(const AgentUsageSnapshot&) override { ++wakes; }
     void reloadTimelines(const QString&) override { ++reloads; }
 
     int synchronized = 0;
-    int wakes = 0;
     int reloads = 0;
-    bool phoneStarted = false;
+};
+
+// What one pairing server was asked; kept after the store drops the server, so a test can still
+// call the callbacks of a server that was replaced.
+struct ServerLog {
+    LANPairingPayload pairing;
+    PairingServer::Callbacks callbacks;
+    int starts = 0;
+    int stops = 0;
     std::vector<AgentUsageSnapshot> published;
+};
+
+class FakePairingServers final : public PairingServerFactory {
+public:
+    std::unique_ptr<PairingServer> make(const LANPairingPayload& pairing) override {
+        made.push_back(std::make_shared<ServerLog>());
+        made.back()->pairing = pairing;
+        return std::make_unique<Server>(made.back());
+    }
+    ServerLog& current() { return *made.back(); }
+
+    std::vector<std::shared_ptr<ServerLog>> made;
+
+private:
+    class Server final : public PairingServer {
+    public:
+        explicit Server(std::shared_ptr<ServerLog> log) : m_log(std::move(log)) {}
+        void setCallbacks(Callbacks callbacks) override { m_log->callbacks = std::move(callbacks); }
+        void start() override { ++m_log->starts; }
+        void stop() override { ++m_log->stops; }
+        void publish(const AgentUsageSnapshot& snapshot) override {
+            m_log->published.push_back(snapshot);
+        }
+
+    private:
+        std::shared_ptr<ServerLog> m_log;
+    };
+};
+
+// Records when each wake was sent; a wake takes `seconds` on the manual clock, then fails with
+// `failure` when one is set.
+class FakeWakeSender final : public WakeSender {
+public:
+    explicit FakeWakeSender(ManualClock& clock) : m_clock(clock) {}
+    QCoro::Task<> sendWake(LANPairingPayload pairing) override {
+        sentAt.push_back(m_clock.now());
+        pairings.push_back(pairing);
+        if (seconds > 0) {
+            QCoro::Task<> sending = m_clock.sleep(seconds, {});
+            co_await sending;
+        }
+        if (failure) {
+            throw PlatformError(*failure);
+        }
+    }
+
+    std::vector<Timestamp> sentAt;
+    std::vector<LANPairingPayload> pairings;
+    double seconds = 0;
+    std::optional<QString> failure;
+
+private:
+    ManualClock& m_clock;
 };
 
 class FakeLoginItem final : public LoginItem {

@@ -2,10 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
-
 #include "model/shared_container.h"
-#include "store_fakes.h"
+#include "store_fixture.h"
 #include "support/run_task.h"
 
 namespace {
@@ -13,53 +11,12 @@ namespace {
 using test::LiveSession;
 using test::Wait;
 
+using test::usage;
+
 const AgentProvider kCodex = AgentProvider::codex();
 const AgentProvider kClaude = AgentProvider::claude();
 
-AgentUsage usage(const std::string& provider, std::int64_t used, double updatedAt = 0) {
-    return AgentUsage{.windows = {{.usedPercent = used,
-                                   .durationSeconds = UsageWindow::kFiveHourSeconds,
-                                   .resetDate = Timestamp(800000000)}},
-                      .provider = {provider},
-                      .agentName = provider == "codex" ? "Codex" : "Claude",
-                      .planType = "plus",
-                      .updatedAt = Timestamp(788918400 + updatedAt),
-                      .source = UsageSource::localDesktop};
-}
-
-class UsageStoreTest : public ::testing::Test {
-protected:
-    UsageStoreTest()
-        : preferences(directory.filePath(QStringLiteral("group.conf"))),
-          appServer(clock),
-          authFile(clock),
-          account(clock),
-          claude(clock) {}
-
-    UsageStore& makeStore() {
-        store = std::make_unique<UsageStore>(
-            UsageStore::Services{clock, appServer, authFile, account, claude, followers, followers,
-                                 followers, loginItem, preferences});
-        return *store;
-    }
-
-    // Runs a store task to its end while the manual clock stands still.
-    void run(QCoro::Task<> task) { test::runTask(std::move(task)); }
-
-    // Lets queued main-thread jobs run.
-    static void settle() { QCoreApplication::processEvents(); }
-
-    QTemporaryDir directory;
-    Preferences preferences;
-    ManualClock clock;
-    test::FakeAppServer appServer;
-    test::FakeUsageSource authFile;
-    test::FakeAccount account;
-    test::FakeUsageSource claude;
-    test::Followers followers;
-    test::FakeLoginItem loginItem;
-    std::unique_ptr<UsageStore> store;
-};
+class UsageStoreTest : public test::StoreFixture {};
 
 TEST_F(UsageStoreTest, ConstructionLoadsTheStoredSnapshotAndReloadsTheWidgets) {
     SharedContainer::save(AgentUsageSnapshot({usage("claude", 10)}), preferences);
@@ -81,7 +38,8 @@ TEST_F(UsageStoreTest, StartRunsOnceAndPublishesTheStoredSnapshotFirst) {
     run(store.start());
     EXPECT_EQ(appServer.script.calls, 1);
     EXPECT_EQ(claude.script.calls, 1);
-    EXPECT_EQ(followers.published.front(), AgentUsageSnapshot({usage("claude", 10)}));
+    EXPECT_EQ(servers.current().starts, 1);
+    EXPECT_EQ(servers.current().published.front(), AgentUsageSnapshot({usage("claude", 10)}));
     EXPECT_EQ(store.sessionStatus(), SessionStatus::localPrimary);
     EXPECT_EQ(appServer.monitorCalls, 1) << "live updates start after the first cycle";
 }
@@ -117,7 +75,7 @@ TEST_F(UsageStoreTest, AnUnchangedUsageOnlyClearsItsAgentsError) {
     store.handleRefreshFailure(QStringLiteral("boom"), kClaude, true);
     store.apply(usage("claude", 10, 3600), SessionStatus::localSecondary);
     EXPECT_EQ(followers.synchronized, saved);
-    EXPECT_EQ(followers.wakes, saved);
+    EXPECT_EQ(servers.current().published.size(), 1u);
     EXPECT_FALSE(store.error(kClaude));
     EXPECT_EQ(SharedContainer::loadSnapshot(preferences)->usages.front().updatedAt,
               usage("claude", 10).updatedAt);
@@ -148,8 +106,8 @@ TEST_F(UsageStoreTest, BothAgentsFailingWithNothingStoredSignsOutAndPublishesEmp
     UsageStore& store = makeStore();
     run(store.refresh(false, true));
     EXPECT_EQ(store.sessionStatus(), SessionStatus::signedOut);
-    ASSERT_FALSE(followers.published.empty());
-    EXPECT_TRUE(followers.published.back().usages.empty());
+    ASSERT_FALSE(servers.current().published.empty());
+    EXPECT_TRUE(servers.current().published.back().usages.empty());
     EXPECT_EQ(store.inlineError(), QStringLiteral("offline")) << "Codex's error comes first";
     store.apply(usage("codex", 1), SessionStatus::localPrimary);
     EXPECT_EQ(store.inlineError(), QStringLiteral("Claude failed."));
@@ -196,6 +154,9 @@ TEST_F(UsageStoreTest, OneWaitFromTheEndOfTheLastCycleAndOnlyClaudeWhileLive) {
     UsageStore& store = makeStore();
     claude.script.answers = {Wait{30}, usage("claude", 10)};
     test::StartedTask<void> starting(store.start());
+    // A connected phone needs no wake, whose timer would come first.
+    servers.current().callbacks.onStateChange({LANConnectionState::Kind::connected, {}});
+    settle();
     clock.advance(30);
     ASSERT_TRUE(starting.waitUntilDone());
     settle();
@@ -217,7 +178,7 @@ TEST_F(UsageStoreTest, LiveSessionsReopenAfterDoublingDelaysAndAfterOneSecondWhe
     appServer.sessions = {{}, {}, {}, {}, {}, {}, {}, {}, LiveSession{{usage("codex", 3)}, 10}, {}};
     UsageStore& store = makeStore();
     store.startCodexLiveUpdates();
-    for (int attempt = 0; attempt < 10; ++attempt) {
+    for (int attempt = 0; attempt < 11; ++attempt) {
         settle();
         clock.advanceToNextSleep();
     }
@@ -225,7 +186,8 @@ TEST_F(UsageStoreTest, LiveSessionsReopenAfterDoublingDelaysAndAfterOneSecondWhe
     for (std::size_t i = 1; i < appServer.monitorStartedAt.size(); ++i) {
         gaps.push_back(appServer.monitorStartedAt[i] - appServer.monitorStartedAt[i - 1]);
     }
-    // Some sleeps belong to the periodic loop; only the gaps between sessions are compared.
+    // Some sleeps belong to the periodic loop or the wake timer; only the gaps between sessions
+    // are compared.
     ASSERT_GE(gaps.size(), 9u);
     EXPECT_EQ(std::vector<double>(gaps.begin(), gaps.begin() + 9),
               (std::vector<double>{1, 2, 4, 8, 16, 32, 60, 60, 10 + 1}));

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <memory>
+#include <string>
+
+#include "memory_secret_store.h"
+#include "store/usage_store.h"
+#include "store_fakes.h"
+#include "support/run_task.h"
+
+namespace test {
+
+// A usage with one five-hour window, `used` percent used.
+inline AgentUsage usage(const std::string& provider, std::int64_t used, double updatedAt = 0) {
+    return AgentUsage{.windows = {{.usedPercent = used,
+                                   .durationSeconds = UsageWindow::kFiveHourSeconds,
+                                   .resetDate = Timestamp(800000000)}},
+                      .provider = {provider},
+                      .agentName = provider == "codex" ? "Codex" : "Claude",
+                      .planType = "plus",
+                      .updatedAt = Timestamp(788918400 + updatedAt),
+                      .source = UsageSource::localDesktop};
+}
+
+// A store on fakes and the manual clock, with its preferences in a folder of its own.
+class StoreFixture : public ::testing::Test {
+protected:
+    StoreFixture()
+        : preferences(directory.filePath(QStringLiteral("group.conf"))),
+          standard(directory.filePath(QStringLiteral("standard.conf"))),
+          appServer(clock),
+          authFile(clock),
+          account(clock),
+          claude(clock),
+          wake(clock) {}
+
+    UsageStore& makeStore() {
+        store = std::make_unique<UsageStore>(
+            UsageStore::Services{clock, appServer, authFile, account, claude, followers, servers,
+                                 wake, followers, loginItem, secrets, preferences, standard});
+        return *store;
+    }
+
+    // Runs a store task to its end while the manual clock stands still.
+    void run(QCoro::Task<> task) { test::runTask(std::move(task)); }
+
+    // Lets queued main-thread jobs run.
+    static void settle() { QCoreApplication::processEvents(); }
+
+    QTemporaryDir directory;
+    Preferences preferences;
+    Preferences standard;
+    ManualClock clock;
+    FakeAppServer appServer;
+    FakeUsageSource authFile;
+    FakeAccount account;
+    FakeUsageSource claude;
+    Followers followers;
+    FakePairingServers servers;
+    FakeWakeSender wake;
+    FakeLoginItem loginItem;
+    MemorySecretStore secrets;
+    std::unique_ptr<UsageStore> store;
+};
+
+}  // namespace test
