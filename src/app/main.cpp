@@ -2,17 +2,21 @@
 // `quotamind status` prints the stored limits without starting anything; `quotamind pairing` shows
 // the phone pairing code.
 
+#include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QLoggingCategory>
+#include <QSystemTrayIcon>
 #include <QTimer>
 #include <cstdio>
+#include <memory>
 
 #include "app/pairing_command.h"
 #include "app/status_report.h"
 #include "app/unix_signal_quit.h"
+#include "core/system_clock.h"
 #include "core/timestamp.h"
 #include "model/shared_container.h"
 #include "notify/limit_notification_manager.h"
@@ -20,6 +24,7 @@
 #include "sources/codex/codex_app_server_session.h"
 #include "store/shared_services.h"
 #include "store/usage_store.h"
+#include "ui/mac_menu_bar_controller.h"
 
 Q_LOGGING_CATEGORY(lcApp, "quotamind.app", QtInfoMsg)
 
@@ -78,26 +83,42 @@ int run(QCoreApplication& application, bool headless) {
         case SingleInstance::Outcome::primary:
             break;
     }
-    if (!headless) {
-        print(stderr, QCoreApplication::translate(
-                          "main",
-                          "The tray icon is not available in this version yet; running "
-                          "without windows. Read the limits with `quotamind status`."));
-    }
-    // The main window answers this once it exists; until then the request is only noted.
-    QObject::connect(&instance, &SingleInstance::activationRequested,
-                     [] { qCInfo(lcApp) << "activation requested"; });
-    QObject::connect(&LimitNotificationManager::shared(),
-                     &LimitNotificationManager::openMainWindowRequested,
-                     [] { qCInfo(lcApp) << "activation requested by a notification"; });
     UnixSignalQuit quitOnSignal;
     UsageStore& store = UsageStore::shared();
+    std::unique_ptr<MacMenuBarController> controller;
+    if (!headless) {
+        controller = std::make_unique<MacMenuBarController>(store, SystemClock::shared(),
+                                                            Preferences::standard());
+        controller->finishLaunching();
+        if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+            print(stderr, QCoreApplication::translate(
+                              "main",
+                              "No system tray was found. Quotamind keeps running; start "
+                              "quotamind again to see the limits."));
+        }
+        // The main window and the settings window connect here once they exist.
+        QObject::connect(controller.get(), &MacMenuBarController::mainWindowRequested,
+                         [] { qCInfo(lcApp) << "main window requested"; });
+        QObject::connect(controller.get(), &MacMenuBarController::settingsRequested,
+                         [] { qCInfo(lcApp) << "settings requested"; });
+    }
+    const auto activate = [&controller] {
+        qCInfo(lcApp) << "activation requested";
+        if (controller) {
+            controller->activate();
+        }
+    };
+    QObject::connect(&instance, &SingleInstance::activationRequested, activate);
+    QObject::connect(&LimitNotificationManager::shared(),
+                     &LimitNotificationManager::openMainWindowRequested, activate);
     QTimer::singleShot(0, &store, [&store] { QCoro::Task<> task = startUp(store); });
     qCInfo(lcApp) << "running";
     const int status = application.exec();
     qCInfo(lcApp) << "stopping";
-    // The store goes first, which ends its loops and the sessions they hold; the children were
-    // already ended when the loop quit. A bounded moment lets the sessions finish releasing them.
+    // The views go first, then the store, which ends its loops and the sessions they hold; the
+    // children were already ended when the loop quit. A bounded moment lets the sessions finish
+    // releasing them.
+    controller.reset();
     delete &store;
     QDeadlineTimer drain(kShutdownDrainMilliseconds);
     while (CodexAppServerSession::liveCount() > 0 && !drain.hasExpired()) {
@@ -106,14 +127,17 @@ int run(QCoreApplication& application, bool headless) {
     return status;
 }
 
+// Whether plain `quotamind` can show its tray icon: it needs a display, and the tray program
+// must not abort where there is none (a server, a remote shell).
+bool hasDisplay() {
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    QCoreApplication application(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("quotamind"));
-    QCoreApplication::setOrganizationName(QStringLiteral("brindlecove"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(QUOTAMIND_VERSION));
-
     QCommandLineParser parser;
     parser.setApplicationDescription(QCoreApplication::translate(
         "main", "Shows how much of their usage limits Codex and Claude Code have left."));
@@ -136,19 +160,50 @@ int main(int argc, char* argv[]) {
                                      "With status: print one JSON object for status "
                                      "bars such as Waybar.")},
     });
-    parser.process(application);
 
-    const QStringList arguments = parser.positionalArguments();
-    if (arguments == QStringList{QStringLiteral("status")}) {
+    // Only the tray program needs a GUI application: the headless store and `status` must run
+    // without a display. A first look at the arguments decides; process() below reports errors.
+    QStringList arguments;
+    for (int index = 0; index < argc; ++index) {
+        arguments.append(QString::fromLocal8Bit(argv[index]));
+    }
+    const bool parsed = parser.parse(arguments);
+    const bool wantsTray =
+        parsed && parser.positionalArguments().isEmpty() &&
+        !parser.isSet(QStringLiteral("headless")) && !parser.isSet(QStringLiteral("help")) &&
+        !parser.isSet(QStringLiteral("help-all")) && !parser.isSet(QStringLiteral("version"));
+    const bool tray = wantsTray && hasDisplay();
+    std::unique_ptr<QCoreApplication> application;
+    if (tray) {
+        auto gui = std::make_unique<QApplication>(argc, argv);
+        // The popover, shown as a window where there is no tray, is not the program's last word.
+        gui->setQuitOnLastWindowClosed(false);
+        application = std::move(gui);
+    } else {
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    QCoreApplication::setApplicationName(QStringLiteral("quotamind"));
+    QCoreApplication::setOrganizationName(QStringLiteral("brindlecove"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUOTAMIND_VERSION));
+    parser.process(*application);
+
+    const QStringList commands = parser.positionalArguments();
+    if (commands == QStringList{QStringLiteral("status")}) {
         return showStatus(parser);
     }
-    if (arguments == QStringList{QStringLiteral("pairing")}) {
+    if (commands == QStringList{QStringLiteral("pairing")}) {
         return PairingCommand::run(Preferences::standard());
     }
-    if (!arguments.isEmpty()) {
+    if (!commands.isEmpty()) {
         print(stderr, QCoreApplication::translate("main", "Unknown command “%1”. See --help.")
-                          .arg(arguments.join(QLatin1Char(' '))));
+                          .arg(commands.join(QLatin1Char(' '))));
         return 2;
     }
-    return run(application, parser.isSet(QStringLiteral("headless")));
+    if (wantsTray && !tray) {
+        print(stderr, QCoreApplication::translate(
+                          "main",
+                          "No display: running without the tray icon. Read the limits with "
+                          "`quotamind status`."));
+    }
+    return run(*application, !tray);
 }

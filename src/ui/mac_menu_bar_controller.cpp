@@ -1,0 +1,228 @@
+#include "mac_menu_bar_controller.h"
+
+#include <QCursor>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QPalette>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+#include "core/clock.h"
+#include "store/usage_store.h"
+#include "ui/menu_bar_icon_preferences.h"
+#include "ui/menu_bar_limit_icon_renderer.h"
+#include "ui/menu_bar_popover_view.h"
+#include "ui/popover_placement.h"
+
+QPointer<MacMenuBarController> MacMenuBarController::s_shared;
+
+MacMenuBarController::MacMenuBarController(UsageStore& store, const Clock& clock,
+                                           Preferences preferences, QObject* parent)
+    : QObject(parent),
+      m_store(store),
+      m_clock(clock),
+      m_preferences(std::move(preferences)),
+      m_popover(std::make_unique<MenuBarPopoverView>(store, clock, kSquareSize, kSquareSpacing)) {
+    connect(m_popover.get(), &MenuBarPopoverView::closed, this,
+            &MacMenuBarController::popoverDidClose);
+    connect(m_popover.get(), &MenuBarPopoverView::refreshRequested, this,
+            &MacMenuBarController::startRefresh);
+    connect(m_popover.get(), &MenuBarPopoverView::openMainWindowRequested, this,
+            &MacMenuBarController::openMainWindow);
+    connect(m_popover.get(), &MenuBarPopoverView::settingsRequested, this,
+            &MacMenuBarController::openSettings);
+    connect(m_popover.get(), &MenuBarPopoverView::quitRequested, qApp, &QCoreApplication::quit,
+            Qt::QueuedConnection);
+    s_shared = this;
+}
+
+MacMenuBarController::~MacMenuBarController() {
+    if (QCoreApplication::instance()) {
+        QCoreApplication::instance()->removeEventFilter(this);
+    }
+}
+
+QPointer<MacMenuBarController> MacMenuBarController::shared() {
+    return s_shared;
+}
+
+void MacMenuBarController::finishLaunching() {
+    if (m_statusItem) {
+        return;
+    }
+    m_menu = std::make_unique<QMenu>();
+    // Some panels only ever show an item's menu, so every action is in it too.
+    m_menu->addAction(tr("Show Limits"), this, &MacMenuBarController::showPopover);
+    m_menu->addAction(tr("Open Quotamind"), this, &MacMenuBarController::openMainWindow);
+    QAction* refresh = m_menu->addAction(tr("Refresh"), this, &MacMenuBarController::startRefresh);
+    m_menu->addAction(tr("Settings…"), this, &MacMenuBarController::openSettings);
+    m_menu->addSeparator();
+    m_menu->addAction(tr("Quit"), qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    connect(&m_store, &UsageStore::isRefreshingChanged, refresh,
+            [this, refresh] { refresh->setEnabled(!m_store.isRefreshing()); });
+
+    m_statusItem = new QSystemTrayIcon(this);
+    m_statusItem->setContextMenu(m_menu.get());
+    connect(m_statusItem, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger) {
+                    statusItemClicked();
+                }
+            });
+
+    connect(&m_store, &UsageStore::usageSnapshotChanged, this,
+            &MacMenuBarController::snapshotDelivered);
+    // The icon is drawn in the palette's text colour, so it follows the desktop's scheme.
+    QCoreApplication::instance()->installEventFilter(this);
+    snapshotDelivered();
+    m_statusItem->show();
+}
+
+void MacMenuBarController::snapshotDelivered() {
+    if (m_drawnSnapshot && *m_drawnSnapshot == m_store.usageSnapshot()) {
+        return;
+    }
+    m_drawnSnapshot = m_store.usageSnapshot();
+    refreshStatusIcon();
+}
+
+bool MacMenuBarController::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == QCoreApplication::instance() &&
+        event->type() == QEvent::ApplicationPaletteChange) {
+        refreshStatusIcon();
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void MacMenuBarController::refreshStatusIcon() {
+    if (!m_statusItem) {
+        return;
+    }
+    const std::optional<AgentUsage> usage =
+        MenuBarIconPreferences::resolvedUsage(m_store.usageSnapshot(), m_preferences);
+    m_statusItem->setIcon(MenuBarLimitIconRenderer::image(
+        usage, QGuiApplication::palette().color(QPalette::WindowText)));
+    // Qt's tray icon has no accessible name of its own; trays read the tool tip aloud.
+    m_statusItem->setToolTip(statusTitle(usage));
+    Q_EMIT statusIconRefreshed();
+}
+
+QString MacMenuBarController::statusTitle(const std::optional<AgentUsage>& usage) {
+    const QString waiting = tr("Quotamind: waiting for limits");
+    if (!usage) {
+        return waiting;
+    }
+    const QString name = QString::fromStdString(usage->agentName);
+    const std::optional<UsageWindow> five = usage->window(UsageWindow::kFiveHourSeconds);
+    const std::optional<UsageWindow> weekly = usage->window(UsageWindow::kWeeklySeconds);
+    if (five && weekly) {
+        return tr("%1: %2% remaining for 5 hours, %3% remaining for the week")
+            .arg(name, QString::number(five->remainingPercent()),
+                 QString::number(weekly->remainingPercent()));
+    }
+    const std::optional<UsageWindow> window = weekly ? weekly : usage->preferredWindow();
+    if (!window) {
+        return waiting;
+    }
+    return tr("%1: %2% remaining for %3")
+        .arg(name, QString::number(window->remainingPercent()),
+             UsageWindow::periodLabel(window->durationSeconds));
+}
+
+void MacMenuBarController::statusItemClicked() {
+    if (!m_statusItem) {
+        return;
+    }
+    if (m_popover->isVisible()) {
+        closePopover();
+        return;
+    }
+    if (m_lastPopoverCloseAt && m_clock.now() - *m_lastPopoverCloseAt <= kReopenGuardSeconds) {
+        return;
+    }
+    showPopover();
+}
+
+bool MacMenuBarController::popoverOpensAsWindow() const {
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland")) ||
+           !QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void MacMenuBarController::popoverWillShow() {
+    const Qt::WindowFlags flags =
+        popoverOpensAsWindow() ? Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+                               : Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint;
+    if (m_popover->windowFlags() != flags) {
+        m_popover->setWindowFlags(flags);
+    }
+}
+
+void MacMenuBarController::showPopover() {
+    if (m_popover->isVisible()) {
+        m_popover->raise();
+        m_popover->activateWindow();
+        return;
+    }
+    popoverWillShow();
+    m_popover->adjustSize();
+    placePopover();
+    m_popover->show();
+    m_popover->raise();
+    m_popover->activateWindow();
+    // The size settles once the layout has run on the shown window; place it again then.
+    QTimer::singleShot(0, this, [this] {
+        if (m_popover->isVisible()) {
+            placePopover();
+        }
+    });
+}
+
+void MacMenuBarController::placePopover() {
+    if (!(m_popover->windowFlags() & Qt::Popup)) {
+        return;  // A window is placed by the window manager.
+    }
+    const QRect iconGeometry = m_statusItem ? m_statusItem->geometry() : QRect();
+    const QRect anchor = iconGeometry.isEmpty() ? QRect(QCursor::pos(), QSize(1, 1)) : iconGeometry;
+    QScreen* screen = QGuiApplication::screenAt(anchor.center());
+    if (!screen) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    if (!screen) {
+        return;
+    }
+    m_popover->move(
+        PopoverPlacement::topLeft(m_popover->size(), anchor, screen->availableGeometry()));
+}
+
+void MacMenuBarController::closePopover() {
+    m_popover->close();
+}
+
+void MacMenuBarController::popoverDidClose() {
+    m_lastPopoverCloseAt = m_clock.now();
+}
+
+void MacMenuBarController::openMainWindow() {
+    closePopover();
+    Q_EMIT mainWindowRequested();
+}
+
+void MacMenuBarController::openSettings() {
+    closePopover();
+    Q_EMIT settingsRequested();
+}
+
+void MacMenuBarController::activate() {
+    if (popoverOpensAsWindow()) {
+        showPopover();
+    } else {
+        openMainWindow();
+    }
+}
+
+void MacMenuBarController::startRefresh() {
+    // The store drops the request when a cycle already runs; the task owns itself.
+    QCoro::Task<> refreshing = m_store.refresh();
+}

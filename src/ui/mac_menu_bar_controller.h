@@ -1,0 +1,107 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <memory>
+#include <optional>
+
+#include "core/preferences.h"
+#include "core/timestamp.h"
+#include "model/agent_usage_snapshot.h"
+
+class Clock;
+class MenuBarPopoverView;
+class QMenu;
+class QSystemTrayIcon;
+class UsageStore;
+
+// The tray program's permanent face: the tray icon (a drawn meter of one agent's remaining
+// allowance, with a tool tip that says the same in words), its menu, and the popover with one
+// meter card row per agent. Created by the program at start-up, on the main thread, after the
+// application object; finishLaunching() then builds the tray icon and follows the store.
+//
+// The popover opens as a popup next to the tray icon when the tray reports where the icon is
+// (XEmbed), next to the pointer otherwise (StatusNotifierItem), always inside the screen that
+// holds that point. Where the program cannot place its windows (Wayland) or no tray exists, it
+// opens as a small regular window instead.
+//
+// The store, the clock and the application must outlive the controller.
+class MacMenuBarController final : public QObject {
+    Q_OBJECT
+
+public:
+    // A click that arrives this soon after the popover closed only closed it: the click on the
+    // tray icon that closes a popup also reaches the icon, and must not reopen it.
+    static constexpr double kReopenGuardSeconds = 0.25;
+    static constexpr int kSquareSize = 160;
+    static constexpr int kSquareSpacing = 10;
+
+    // `preferences` is the program's own per-user domain, which holds the icon's agent.
+    MacMenuBarController(UsageStore& store, const Clock& clock, Preferences preferences,
+                         QObject* parent = nullptr);
+    ~MacMenuBarController() override;
+    Q_DISABLE_COPY_MOVE(MacMenuBarController)
+
+    // The live controller, for views that need it (to close the popover, to open the main
+    // window); null when there is none, which callers must tolerate.
+    static QPointer<MacMenuBarController> shared();
+
+    // Builds the tray icon and its menu and follows the store's snapshot; the icon is drawn at
+    // once. Call once.
+    void finishLaunching();
+
+    // Redraws the icon and resets the tool tip from the store's snapshot. Nothing before launch.
+    // The settings window calls it when the icon's agent changes.
+    void refreshStatusIcon();
+    // The tray icon's primary action: closes an open popover, otherwise opens it unless it
+    // closed no more than kReopenGuardSeconds ago.
+    void statusItemClicked();
+    // Opens the popover (the menu's "Show Limits"), whatever its last close.
+    void showPopover();
+    void closePopover();
+    // Closes the popover and asks for the main window (mainWindowRequested).
+    void openMainWindow();
+    // Closes the popover and asks for the settings window (settingsRequested).
+    void openSettings();
+    // A second launch or a click on a notification: the main window, or the popover as a window
+    // when there is no tray to come back to.
+    void activate();
+
+    // The tool tip for the icon's usage: both windows, one window with its period label, or
+    // "Quotamind: waiting for limits".
+    static QString statusTitle(const std::optional<AgentUsage>& usage);
+
+    QSystemTrayIcon* statusItem() const { return m_statusItem; }
+    MenuBarPopoverView* popover() const { return m_popover.get(); }
+
+Q_SIGNALS:
+    void statusIconRefreshed();
+    // Connected to the main window and the settings window once they exist.
+    void mainWindowRequested();
+    void settingsRequested();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void snapshotDelivered();
+    void popoverWillShow();
+    void popoverDidClose();
+    void placePopover();
+    bool popoverOpensAsWindow() const;
+    void startRefresh();
+
+    UsageStore& m_store;
+    const Clock& m_clock;
+    Preferences m_preferences;
+    std::unique_ptr<MenuBarPopoverView> m_popover;
+    std::unique_ptr<QMenu> m_menu;
+    QSystemTrayIcon* m_statusItem = nullptr;
+    // The last snapshot drawn, so that an unchanged one is not drawn again.
+    std::optional<std::optional<AgentUsageSnapshot>> m_drawnSnapshot;
+    // None until the popover first closes: the distant past.
+    std::optional<Timestamp> m_lastPopoverCloseAt;
+
+    static QPointer<MacMenuBarController> s_shared;
+};
