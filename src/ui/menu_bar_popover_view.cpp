@@ -87,7 +87,7 @@ MenuBarPopoverView::MenuBarPopoverView(UsageStore& store, const Clock& clock, in
     connect(&m_store, &UsageStore::usageSnapshotChanged, this, &MenuBarPopoverView::updateMeters);
     connect(&m_store, &UsageStore::isRefreshingChanged, this,
             &MenuBarPopoverView::updateRefreshing);
-    connect(&m_store, &UsageStore::phoneStateChanged, this, &MenuBarPopoverView::updatePhone);
+    connect(&m_store, &UsageStore::pairedPhoneChanged, this, &MenuBarPopoverView::updatePhone);
     updateMeters();
     updateRefreshing();
     updatePhone();

@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 
 #include "icon_ink.h"
+#include "memory_secret_store.h"
 #include "model/test_usages.h"
 #include "store/store_fakes.h"
 #include "store/usage_store.h"
@@ -121,8 +122,10 @@ class MenuBarControllerTest : public ::testing::Test {
 protected:
     MenuBarControllerTest()
         : m_store(UsageStore::Services{m_clock, m_appServer, m_authFile, m_account, m_claude,
-                                       m_followers, m_followers, m_followers, m_loginItem,
-                                       Preferences(m_folder.filePath(QStringLiteral("g.conf")))}),
+                                       m_followers, m_servers, m_wake, m_followers, m_loginItem,
+                                       m_secrets,
+                                       Preferences(m_folder.filePath(QStringLiteral("g.conf"))),
+                                       Preferences(m_folder.filePath(QStringLiteral("s.conf")))}),
           m_controller(m_store, m_clock, Preferences(m_folder.filePath(QStringLiteral("p.conf")))) {
     }
 
@@ -135,7 +138,10 @@ protected:
     test::FakeUsageSource m_claude{m_clock};
     test::FakeAccount m_account{m_clock};
     test::Followers m_followers;
+    test::FakePairingServers m_servers;
+    test::FakeWakeSender m_wake{m_clock};
     test::FakeLoginItem m_loginItem;
+    MemorySecretStore m_secrets;
     UsageStore m_store;
     MacMenuBarController m_controller;
 };
