@@ -25,6 +25,7 @@
 #include "store/shared_services.h"
 #include "store/usage_store.h"
 #include "ui/mac_menu_bar_controller.h"
+#include "ui/settings_window.h"
 
 Q_LOGGING_CATEGORY(lcApp, "quotamind.app", QtInfoMsg)
 
@@ -96,11 +97,10 @@ int run(QCoreApplication& application, bool headless) {
                               "No system tray was found. Quotamind keeps running; start "
                               "quotamind again to see the limits."));
         }
-        // The main window and the settings window connect here once they exist.
+        // The main window connects here once it exists.
         QObject::connect(controller.get(), &MacMenuBarController::mainWindowRequested,
                          [] { qCInfo(lcApp) << "main window requested"; });
-        QObject::connect(controller.get(), &MacMenuBarController::settingsRequested,
-                         [] { qCInfo(lcApp) << "settings requested"; });
+        QObject::connect(controller.get(), &MacMenuBarController::settingsRequested, &showSettings);
     }
     const auto activate = [&controller] {
         qCInfo(lcApp) << "activation requested";
@@ -119,6 +119,7 @@ int run(QCoreApplication& application, bool headless) {
     // children were already ended when the loop quit. A bounded moment lets the sessions finish
     // releasing them.
     controller.reset();
+    closeSettings();
     delete &store;
     QDeadlineTimer drain(kShutdownDrainMilliseconds);
     while (CodexAppServerSession::liveCount() > 0 && !drain.hasExpired()) {

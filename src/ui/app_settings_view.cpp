@@ -19,6 +19,8 @@
 #include "store/usage_store.h"
 #include "symbols/symbols.h"
 #include "ui/color_scheme.h"
+#include "ui/mac_menu_bar_controller.h"
+#include "ui/menu_bar_icon_preferences.h"
 
 namespace {
 
@@ -285,8 +287,8 @@ AppSettingsView::AppSettingsView(SettingsServices services, QWidget* parent)
     setWindowTitle(QCoreApplication::translate("AppSettingsView", "Quotamind Settings"));
     setAccessibleName(windowTitle());
     setFixedWidth(kWidth);
-    m_iconProvider =
-        m_services.preferences.string(kIconProviderKey).value_or(QStringLiteral("codex"));
+    m_iconProvider = m_services.preferences.string(MenuBarIconPreferences::kProviderKey)
+                         .value_or(QStringLiteral("codex"));
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -300,7 +302,8 @@ AppSettingsView::AppSettingsView(SettingsServices services, QWidget* parent)
     UsageStore* store = &m_services.store;
     LimitNotificationManager* notifications = &m_services.notifications;
     for (auto signal : {&UsageStore::usageSnapshotChanged, &UsageStore::launchAtLoginEnabledChanged,
-                        &UsageStore::phoneStateChanged}) {
+                        &UsageStore::pairedPhoneChanged, &UsageStore::lastPhoneDataSentAtChanged,
+                        &UsageStore::lastPushSentAtChanged, &UsageStore::lastPushErrorChanged}) {
         connect(store, signal, this, &AppSettingsView::scheduleRender);
     }
     connect(store, &UsageStore::sessionStatusChanged, this, &AppSettingsView::reloadCredentials);
@@ -450,7 +453,8 @@ void AppSettingsView::perform(SettingsAction action, const QVariant& value) {
             m_signOutJob.start(&AppSettingsView::signOut);
             break;
         case SettingsAction::sendTestPush:
-            m_testPushJob.start(&AppSettingsView::sendTestPush);
+            // The store runs the wake as its own task and announces how it ended.
+            m_services.store.sendWakePush(true, std::nullopt);
             break;
         case SettingsAction::none:
             break;
@@ -460,12 +464,12 @@ void AppSettingsView::perform(SettingsAction action, const QVariant& value) {
 void AppSettingsView::chooseIconProvider(const QString& provider) {
     // Choosing the entry shown while nothing is stored still stores it: the tray then follows
     // the choice rather than the snapshot's first agent.
-    if (m_services.preferences.string(kIconProviderKey) != provider) {
-        m_services.preferences.setString(kIconProviderKey, provider);
+    if (m_services.preferences.string(MenuBarIconPreferences::kProviderKey) != provider) {
+        m_services.preferences.setString(MenuBarIconPreferences::kProviderKey, provider);
     }
     m_iconProvider = provider;
-    if (m_services.refreshStatusIcon) {
-        m_services.refreshStatusIcon();
+    if (const QPointer<MacMenuBarController> controller = MacMenuBarController::shared()) {
+        controller->refreshStatusIcon();
     }
     scheduleRender();
 }
@@ -518,9 +522,4 @@ QCoro::Task<> AppSettingsView::signOut(QPointer<AppSettingsView> view, Cancellat
     if (view) {
         view->reloadCredentials();
     }
-}
-
-QCoro::Task<> AppSettingsView::sendTestPush(QPointer<AppSettingsView> view, CancellationToken) {
-    Q_UNUSED(view)
-    co_return;
 }

@@ -3,7 +3,6 @@
 #include <QPointer>
 #include <QString>
 #include <QWidget>
-#include <functional>
 #include <vector>
 
 #include "core/job.h"
@@ -24,25 +23,23 @@ struct SettingsServices {
     CodexAccount& account;
     // The program's standard preferences, which hold the tray icon's agent.
     Preferences preferences;
-    // Redraws the tray icon after the agent choice changed; empty when there is no tray icon.
-    std::function<void()> refreshStatusIcon;
 };
 
 // The settings window: a grouped form, 480 pixels wide, whose sections (appSettingsSections)
 // follow the store and the notification manager. It holds one setting of its own, the tray
-// icon's agent (kIconProviderKey); everything else it reads from the store and the manager and
-// changes through them. Every control takes keyboard focus in form order and carries the
-// accessible name of its row; a row's value is its accessible description.
+// icon's agent (MenuBarIconPreferences::kProviderKey), and redraws the live tray icon when it
+// changes; everything else it reads from the store and the manager and changes through them. Every
+// control takes keyboard focus in form order and carries the accessible name of its row; a row's
+// value is its accessible description.
 //
 // Changes are shown in one pass on the next event-loop turn after the store or the manager
-// announces them. Enabling notifications, launch at login, signing out and the test wake run as
-// main-thread tasks; the form shows what they leave behind once they end. The stored
+// announces them. Enabling notifications, launch at login and signing out run as main-thread
+// tasks; the form shows what they leave behind once they end. The stored
 // credentials are loaded when the window is created and whenever the store's session changes.
 class AppSettingsView final : public QWidget {
     Q_OBJECT
 
 public:
-    static inline const QString kIconProviderKey = QStringLiteral("menuBar.iconProvider.v1");
     static constexpr int kWidth = 480;
 
     explicit AppSettingsView(SettingsServices services, QWidget* parent = nullptr);
@@ -76,7 +73,6 @@ private:
     static QCoro::Task<> changeLaunchAtLogin(QPointer<AppSettingsView> view,
                                              CancellationToken token, bool enabled);
     static QCoro::Task<> signOut(QPointer<AppSettingsView> view, CancellationToken token);
-    static QCoro::Task<> sendTestPush(QPointer<AppSettingsView> view, CancellationToken token);
 
     SettingsServices m_services;
     QString m_iconProvider;
@@ -93,5 +89,4 @@ private:
     Job<AppSettingsView> m_notificationsJob{this};
     Job<AppSettingsView> m_launchAtLoginJob{this};
     Job<AppSettingsView> m_signOutJob{this};
-    Job<AppSettingsView> m_testPushJob{this};
 };

@@ -13,11 +13,20 @@ public:
     using Factory = std::function<AppSettingsView*()>;
 
     explicit SettingsWindow(Factory create);
+    // Deletes the open window.
+    ~SettingsWindow();
     Q_DISABLE_COPY_MOVE(SettingsWindow)
 
     AppSettingsView* show();
+    // Deletes the open window at once; the program does this before its store goes away.
+    void close();
 
 private:
     Factory m_create;
     QPointer<AppSettingsView> m_window;
 };
+
+// The program's settings window, on the shared store, notification manager and ChatGPT account:
+// what the tray's "Settings…" and the main window's Ctrl+, call. Main thread only.
+void showSettings();
+void closeSettings();

@@ -12,13 +12,18 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QSystemTrayIcon>
 
+#include "memory_secret_store.h"
 #include "model/shared_container.h"
 #include "notify/limit_notification_manager.h"
+#include "phone/lan_pairing_storage.h"
 #include "store/store_fakes.h"
 #include "store/usage_store.h"
 #include "support/run_task.h"
 #include "support/temporary_config_home.h"
+#include "ui/mac_menu_bar_controller.h"
+#include "ui/menu_bar_icon_preferences.h"
 #include "ui/settings_window.h"
 
 using namespace Qt::StringLiterals;
@@ -86,11 +91,11 @@ protected:
             SharedContainer::save(AgentUsageSnapshot(usages), shared);
         }
         store = std::make_unique<UsageStore>(
-            UsageStore::Services{clock, appServer, authFile, account, claude, followers, followers,
-                                 followers, *loginItem, shared});
+            UsageStore::Services{clock, appServer, authFile, account, claude, followers, servers,
+                                 wake, followers, *loginItem, secrets, shared, preferences});
         notifications = std::make_unique<LimitNotificationManager>(center, clock, preferences);
-        view = std::make_unique<AppSettingsView>(SettingsServices{
-            *store, *notifications, account, preferences, [this] { ++iconRefreshes; }});
+        view = std::make_unique<AppSettingsView>(
+            SettingsServices{*store, *notifications, account, preferences});
         view->show();
         EXPECT_TRUE(test::processEventsUntil([this] { return !view->isLoadingCredentials(); }));
         QCoreApplication::processEvents();
@@ -107,23 +112,28 @@ protected:
     test::FakeAccount account{clock};
     test::FakeUsageSource claude{clock};
     test::Followers followers;
+    test::FakePairingServers servers;
+    test::FakeWakeSender wake{clock};
+    MemorySecretStore secrets;
     FakeCenter center;
-    int iconRefreshes = 0;
     std::unique_ptr<UsageStore> store;
     std::unique_ptr<LimitNotificationManager> notifications;
     std::unique_ptr<AppSettingsView> view;
 };
 
 TEST_F(AppSettingsViewTest, ChoosingAnAgentStoresItAndRedrawsTheTrayIconAtOnce) {
-    AppSettingsView& view = open({usage("claude"), usage("codex")});
+    AppSettingsView& view = open({usage("codex"), usage("claude")});
+    MacMenuBarController tray(*store, clock, preferences);
+    tray.finishLaunching();
     auto* picker = named<QComboBox>(&view, u"Agent"_s);
     ASSERT_TRUE(picker);
-    // Nothing stored: "codex" is shown chosen.
+    // Nothing stored: "codex" is shown chosen, the tray shows the first usage.
     EXPECT_EQ(picker->currentData(), u"codex"_s);
-    QKeyEvent up(QEvent::KeyPress, Qt::Key_Up, Qt::NoModifier);
-    QCoreApplication::sendEvent(picker, &up);
-    EXPECT_EQ(preferences.string(AppSettingsView::kIconProviderKey), u"claude"_s);
-    EXPECT_EQ(iconRefreshes, 1);
+    EXPECT_TRUE(tray.statusItem()->toolTip().startsWith(u"Codex:"_s));
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+    QCoreApplication::sendEvent(picker, &down);
+    EXPECT_EQ(preferences.string(MenuBarIconPreferences::kProviderKey), u"claude"_s);
+    EXPECT_TRUE(tray.statusItem()->toolTip().startsWith(u"Claude:"_s));
 }
 
 TEST_F(AppSettingsViewTest, LaunchAtLoginShowsTheAutostartEntryReadBack) {
@@ -198,6 +208,23 @@ TEST_F(AppSettingsViewTest, SignOutIsOfferedWhileCredentialsAreStored) {
     EXPECT_FALSE(account.stored);
 }
 
+TEST_F(AppSettingsViewTest, TheTestWakeWaitsForAPhoneAndShowsWhenItWasSent) {
+    LANPairingStorage(preferences)
+        .save(PairedPhoneInfo{u"iPhone15,2"_s, Timestamp(700000000)},
+              LANPairingStorage::kPairedPhoneKey);
+    AppSettingsView& view = open();
+    const QWidget* push = named(&view, u"Push to iPhone"_s);
+    EXPECT_FALSE(named(push, u"Last wake signal"_s));
+    auto* send = named<QPushButton>(push, u"Send Test Push"_s);
+    ASSERT_TRUE(send && send->isEnabled());
+    send->click();
+    EXPECT_TRUE(test::processEventsUntil([&] {
+        const QWidget* sent = named(named(&view, u"Push to iPhone"_s), u"Last wake signal"_s);
+        return sent && sent->accessibleDescription() == settingsTimeText(clock.now(), false);
+    }));
+    EXPECT_EQ(wake.sentAt.size(), 1u);
+}
+
 TEST_F(AppSettingsViewTest, TabReachesEveryEnabledControlInFormOrder) {
     account.stored = CodexCredentials{};
     AppSettingsView& view = open({usage("claude"), usage("codex")});
@@ -250,8 +277,7 @@ TEST_F(AppSettingsViewTest, ShowingAgainRaisesTheOpenWindowAndAClosedOneIsBuiltA
     int built = 0;
     SettingsWindow window([&] {
         ++built;
-        return new AppSettingsView(
-            SettingsServices{*store, *notifications, account, preferences, {}});
+        return new AppSettingsView(SettingsServices{*store, *notifications, account, preferences});
     });
     AppSettingsView* first = window.show();
     EXPECT_EQ(window.show(), first);
