@@ -32,6 +32,8 @@ namespace {
 
 using Status = NotificationCenter::AuthorizationStatus;
 
+const PairedPhoneInfo kPhone{u"iPhone15,2"_s, Timestamp(700000000)};
+
 class FakeCenter final : public NotificationCenter {
 public:
     Status status = Status::notDetermined;
@@ -209,9 +211,7 @@ TEST_F(AppSettingsViewTest, SignOutIsOfferedWhileCredentialsAreStored) {
 }
 
 TEST_F(AppSettingsViewTest, TheTestWakeWaitsForAPhoneAndShowsWhenItWasSent) {
-    LANPairingStorage(preferences)
-        .save(PairedPhoneInfo{u"iPhone15,2"_s, Timestamp(700000000)},
-              LANPairingStorage::kPairedPhoneKey);
+    LANPairingStorage(preferences).save(kPhone, LANPairingStorage::kPairedPhoneKey);
     AppSettingsView& view = open();
     const QWidget* push = named(&view, u"Push to iPhone"_s);
     EXPECT_FALSE(named(push, u"Last wake signal"_s));
@@ -241,8 +241,14 @@ TEST_F(AppSettingsViewTest, TabReachesEveryEnabledControlInFormOrder) {
 }
 
 TEST_F(AppSettingsViewTest, FollowsTheLightAndDarkPalettes) {
+    // Everything on: signed in, paired, delivered, alerts allowed.
     account.stored = CodexCredentials{};
-    AppSettingsView& view = open({usage("claude"), usage("codex")});
+    LANPairingStorage(preferences).save(kPhone, LANPairingStorage::kPairedPhoneKey);
+    preferences.setDate(LANPairingStorage::kLastPhoneDataSentAtKey, Timestamp(789318429));
+    preferences.setBool(LimitNotificationManager::kEnabledKey, true);
+    center.status = Status::authorized;
+    AppSettingsView& view = open({usage("codex"), usage("claude")});
+    test::runTask(notifications->refreshAuthorizationStatus());
     const QByteArray screenshots = qgetenv("QUOTAMIND_SCREENSHOT_DIR");
     const QPalette original = QApplication::palette();
     for (const auto& [name, palette, dark] :
@@ -256,13 +262,16 @@ TEST_F(AppSettingsViewTest, FollowsTheLightAndDarkPalettes) {
         QObject::disconnect(counting);
         const QWidget* content = view.findChild<QScrollArea*>()->widget();
         view.resize(AppSettingsView::kWidth, content->sizeHint().height());
+        QCoreApplication::processEvents();
         const QImage image = view.grab().toImage();
         const QWidget* card = named(&view, u"Connection"_s);
         const QColor window = image.pixelColor(4, 4);
         const QColor inCard = image.pixelColor(card->mapTo(&view, QPoint(card->width() - 4, 20)));
         EXPECT_EQ(window.lightness() < 128, dark);
         EXPECT_GT(inCard.lightness(), window.lightness());
-        const QColor text = named(card, u"Not paired"_s)->palette().color(QPalette::WindowText);
+        const QWidget* value = named(card, u"Connected"_s);
+        ASSERT_TRUE(value);
+        const QColor text = value->palette().color(QPalette::WindowText);
         EXPECT_EQ(text.lightness() > 128, dark);
         if (!screenshots.isEmpty()) {
             image.save(QString::fromLocal8Bit(screenshots) + u"/settings-"_s + QLatin1String(name) +
