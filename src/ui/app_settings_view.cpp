@@ -55,7 +55,7 @@ void setTextColor(QWidget* widget, const QColor& color, QPalette::ColorRole role
     widget->setPalette(palette);
 }
 
-// The font `scale` times the size of `base`, for footnotes and captions.
+// `font` at `scale` times its size, for footnotes and captions.
 QFont scaledFont(QFont font, double scale) {
     if (font.pointSizeF() > 0) {
         font.setPointSizeF(font.pointSizeF() * scale);
@@ -65,9 +65,9 @@ QFont scaledFont(QFont font, double scale) {
     return font;
 }
 
-QLabel* wrappingLabel(QWidget* parent) {
+// Texts from outside (error texts, agent and plan names) are never read as markup.
+QLabel* plainLabel(QWidget* parent) {
     auto* label = new QLabel(parent);
-    label->setWordWrap(true);
     label->setTextFormat(Qt::PlainText);
     return label;
 }
@@ -96,11 +96,11 @@ public:
         const SettingsAction action = row.action;
         switch (row.control) {
             case SettingsControl::value: {
-                m_title = new QLabel(this);
+                m_title = plainLabel(this);
                 m_symbol = new QLabel(this);
-                m_value = new QLabel(this);
+                m_value = plainLabel(this);
                 m_value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-                m_caption = new QLabel(this);
+                m_caption = plainLabel(this);
                 m_caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
                 m_caption->setFont(scaledFont(font(), 0.8));
                 auto* values = new QVBoxLayout;
@@ -118,7 +118,8 @@ public:
             case SettingsControl::warning:
                 m_symbol = new QLabel(this);
                 m_symbol->setAlignment(Qt::AlignTop);
-                m_value = wrappingLabel(this);
+                m_value = plainLabel(this);
+                m_value->setWordWrap(true);
                 if (row.control != SettingsControl::label) {
                     m_value->setFont(scaledFont(font(), 0.85));
                 }
@@ -140,7 +141,7 @@ public:
                 layout->addStretch(1);
                 break;
             case SettingsControl::picker:
-                m_title = new QLabel(this);
+                m_title = plainLabel(this);
                 m_picker = new QComboBox(this);
                 m_title->setBuddy(m_picker);
                 QObject::connect(m_picker, &QComboBox::activated, this,
@@ -154,8 +155,6 @@ public:
         }
         apply(row);
     }
-
-    SettingsControl control() const { return m_control; }
 
     void apply(const SettingsRow& row) {
         const QPalette& palette = parentWidget()->palette();
@@ -192,7 +191,6 @@ public:
                 m_toggle->setText(row.title);
                 m_toggle->setAccessibleName(row.title);
                 m_toggle->setChecked(row.on);
-                m_toggle->setEnabled(row.enabled);
                 break;
             case SettingsControl::button:
                 m_button->setText(row.title);
@@ -212,12 +210,16 @@ private:
     void applyPicker(const SettingsRow& row, const QPalette& palette) {
         m_title->setText(row.title);
         m_picker->setAccessibleName(row.title);
-        // Rebuilt without signals, so only the user's choice reaches the handler.
+        // Changed without signals, so only the user's choice reaches the handler; the entries
+        // are kept while they stay the same, so an open list stays open.
         const QSignalBlocker blocker(m_picker);
-        m_picker->clear();
-        for (const SettingsChoice& choice : row.choices) {
-            m_picker->addItem(Symbols::icon(choice.symbol, palette.color(QPalette::ButtonText)),
-                              choice.title, choice.value);
+        if (row.choices != m_choices) {
+            m_choices = row.choices;
+            m_picker->clear();
+            for (const SettingsChoice& choice : m_choices) {
+                m_picker->addItem(Symbols::icon(choice.symbol, palette.color(QPalette::ButtonText)),
+                                  choice.title, choice.value);
+            }
         }
         // A stored agent that is not in the snapshot selects nothing.
         m_picker->setCurrentIndex(m_picker->findData(row.selected));
@@ -231,6 +233,7 @@ private:
     QCheckBox* m_toggle = nullptr;
     QPushButton* m_button = nullptr;
     QComboBox* m_picker = nullptr;
+    std::vector<SettingsChoice> m_choices;
 };
 
 // A section's rounded card; its rows are separated by hairlines.
@@ -273,11 +276,6 @@ bool sameShape(const std::vector<SettingsSection>& left,
                                          return x.control == y.control && x.action == y.action;
                                      });
                       });
-}
-
-QWidget* focusedChild(const QWidget* window) {
-    QWidget* focused = window->focusWidget();
-    return focused && window->isAncestorOf(focused) ? focused : nullptr;
 }
 
 }  // namespace
@@ -350,8 +348,7 @@ void AppSettingsView::scheduleRender() {
 }
 
 void AppSettingsView::render() {
-    m_state = currentState();
-    std::vector<SettingsSection> sections = appSettingsSections(m_state);
+    std::vector<SettingsSection> sections = appSettingsSections(currentState());
     if (m_content && sameShape(sections, m_sections)) {
         std::size_t index = 0;
         for (const SettingsSection& section : sections) {
@@ -367,7 +364,7 @@ void AppSettingsView::render() {
 }
 
 void AppSettingsView::rebuild(const std::vector<SettingsSection>& sections) {
-    const QWidget* focused = focusedChild(this);
+    const QWidget* focused = focusWidget();
     const QString focusedName = focused ? focused->accessibleName() : QString();
 
     auto* content = new QWidget;
@@ -379,7 +376,8 @@ void AppSettingsView::rebuild(const std::vector<SettingsSection>& sections) {
         perform(action, value);
     };
     for (const SettingsSection& section : sections) {
-        auto* heading = new QLabel(section.heading, content);
+        auto* heading = plainLabel(content);
+        heading->setText(section.heading);
         QFont headingFont = heading->font();
         headingFont.setBold(true);
         heading->setFont(headingFont);

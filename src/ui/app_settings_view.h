@@ -27,15 +27,15 @@ struct SettingsServices {
 
 // The settings window: a grouped form, 480 pixels wide, whose sections (appSettingsSections)
 // follow the store and the notification manager. It holds one setting of its own, the tray
-// icon's agent (MenuBarIconPreferences::kProviderKey), and redraws the live tray icon when it
-// changes; everything else it reads from the store and the manager and changes through them. Every
-// control takes keyboard focus in form order and carries the accessible name of its row; a row's
-// value is its accessible description.
+// icon's agent (MenuBarIconPreferences::kProviderKey), and redraws the live tray icon when that
+// changes; everything else it reads from the store and the manager and changes through them.
+// Every control takes keyboard focus in form order and carries its row's accessible name; a
+// row's value is its accessible description.
 //
 // Changes are shown in one pass on the next event-loop turn after the store or the manager
 // announces them. Enabling notifications, launch at login and signing out run as main-thread
-// tasks; the form shows what they leave behind once they end. The stored
-// credentials are loaded when the window is created and whenever the store's session changes.
+// tasks; the form shows what they leave behind once they end. The stored credentials are
+// loaded when the window is created and whenever the store's session changes.
 class AppSettingsView final : public QWidget {
     Q_OBJECT
 
@@ -46,8 +46,6 @@ public:
     ~AppSettingsView() override;
     Q_DISABLE_COPY_MOVE(AppSettingsView)
 
-    // The state the form shows.
-    const SettingsState& state() const { return m_state; }
     // Whether loading the stored credentials is still running.
     bool isLoadingCredentials() const { return m_credentialsJob.isRunning(); }
 
@@ -77,7 +75,6 @@ private:
     SettingsServices m_services;
     QString m_iconProvider;
     bool m_hasStoredCredentials = false;
-    SettingsState m_state;
     std::vector<SettingsSection> m_sections;
     bool m_renderPending = false;
     QScrollArea* m_scrollArea;

@@ -25,8 +25,25 @@ SettingsRow textRow(SettingsControl control, QString text, QString symbol = {}) 
     return {.control = control, .title = std::move(text), .symbol = std::move(symbol)};
 }
 
-SettingsRow warningRow(const QString& text) {
-    return textRow(SettingsControl::warning, text, QStringLiteral("exclamationmark.triangle.fill"));
+SettingsRow toggleRow(QString title, bool on, SettingsAction action) {
+    return {
+        .control = SettingsControl::toggle, .title = std::move(title), .on = on, .action = action};
+}
+
+SettingsRow buttonRow(QString title, SettingsAction action, bool enabled, bool destructive) {
+    return {.control = SettingsControl::button,
+            .title = std::move(title),
+            .enabled = enabled,
+            .destructive = destructive,
+            .action = action};
+}
+
+// An error text, when there is one, as the section's last row.
+void addWarning(SettingsSection& section, const std::optional<QString>& text) {
+    if (text && !text->isEmpty()) {
+        section.rows.push_back(textRow(SettingsControl::warning, *text,
+                                       QStringLiteral("exclamationmark.triangle.fill")));
+    }
 }
 
 const AgentUsage* usageOf(const std::vector<AgentUsage>& usages, const AgentProvider& provider) {
@@ -87,35 +104,26 @@ SettingsSection snapshotsSection(const std::vector<AgentUsage>& usages) {
 SettingsSection notificationsSection(const SettingsState& state) {
     SettingsSection section{
         tr("Notifications"),
-        {{.control = SettingsControl::toggle,
-          .title = tr("Notify When Limits Reset"),
-          .on = state.notificationsEnabled,
-          .action = SettingsAction::setNotifications},
+        {toggleRow(tr("Notify When Limits Reset"), state.notificationsEnabled,
+                   SettingsAction::setNotifications),
          valueRow(tr("Status"), state.notificationStatus, {}, true),
          textRow(SettingsControl::footnote,
                  tr("Quotamind alerts you when each agent’s 5-hour or weekly allowance becomes "
                     "available again. Updated reset times replace older alerts automatically."))}};
-    if (state.notificationError && !state.notificationError->isEmpty()) {
-        section.rows.push_back(warningRow(*state.notificationError));
-    }
+    addWarning(section, state.notificationError);
     return section;
 }
 
-// The section the original names after the Mac: this computer's own switches.
+// This computer's own switches (headed "Mac" on macOS).
 SettingsSection thisComputerSection(const SettingsState& state) {
     SettingsSection section{
         tr("This Computer"),
-        {{.control = SettingsControl::toggle,
-          .title = tr("Launch at Login"),
-          .on = state.launchAtLogin,
-          .action = SettingsAction::setLaunchAtLogin},
+        {toggleRow(tr("Launch at Login"), state.launchAtLogin, SettingsAction::setLaunchAtLogin),
          textRow(SettingsControl::footnote, tr("Keep Quotamind running so your iPhone and widgets "
                                                "can receive fresh local snapshots."))}};
     if (state.hasStoredCredentials) {
-        section.rows.push_back({.control = SettingsControl::button,
-                                .title = tr("Sign Out of Quotamind"),
-                                .destructive = true,
-                                .action = SettingsAction::signOut});
+        section.rows.push_back(
+            buttonRow(tr("Sign Out of Quotamind"), SettingsAction::signOut, true, true));
     }
     return section;
 }
@@ -160,19 +168,15 @@ SettingsSection MacPushSettingsSection::build(const SettingsState& state) {
         section.rows.push_back(valueRow(tr("Last wake signal"),
                                         settingsTimeText(*state.lastPushSentAt, false), {}, true));
     }
-    section.rows.push_back({.control = SettingsControl::button,
-                            .title = tr("Send Test Push"),
-                            .enabled = state.phonePaired,
-                            .action = SettingsAction::sendTestPush});
+    section.rows.push_back(
+        buttonRow(tr("Send Test Push"), SettingsAction::sendTestPush, state.phonePaired, false));
     section.rows.push_back(textRow(
         SettingsControl::footnote,
         tr("No APNs key or manual setup is required. Codex changes are detected through one "
            "persistent session, normally within a few seconds while this computer is active, and "
            "sent immediately to a connected iPhone. When it is disconnected, this computer "
            "requests a credential-free iCloud wake after a one-second coalescing window.")));
-    if (state.lastPushError && !state.lastPushError->isEmpty()) {
-        section.rows.push_back(warningRow(*state.lastPushError));
-    }
+    addWarning(section, state.lastPushError);
     return section;
 }
 

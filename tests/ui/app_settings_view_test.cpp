@@ -37,11 +37,11 @@ const PairedPhoneInfo kPhone{u"iPhone15,2"_s, Timestamp(700000000)};
 class FakeCenter final : public NotificationCenter {
 public:
     Status status = Status::notDetermined;
-    Status answer = Status::authorized;
 
     QCoro::Task<Status> authorizationStatus() override { co_return status; }
+    // The user allows.
     QCoro::Task<> requestAuthorization() override {
-        status = answer;
+        status = Status::authorized;
         co_return;
     }
     void add(NotificationRequest, Completion completion) override { completion(std::nullopt); }
@@ -180,14 +180,16 @@ TEST_F(AppSettingsViewTest, LaunchAtLoginShowsTheAutostartEntryReadBack) {
 }
 
 TEST_F(AppSettingsViewTest, TheNotificationSwitchShowsWhatThePermissionAllows) {
-    for (const auto& [answer, on, status] :
-         {std::tuple{Status::authorized, true, u"On"_s},
+    // Asked for the first time and allowed; refused earlier, which the switch cannot change.
+    for (const auto& [before, on, status] :
+         {std::tuple{Status::notDetermined, true, u"On"_s},
           std::tuple{Status::denied, false, u"Off in System Settings"_s}}) {
         SCOPED_TRACE(status.toStdString());
-        center.status = Status::notDetermined;
-        center.answer = answer;
+        center.status = before;
         preferences.remove(LimitNotificationManager::kEnabledKey);
         AppSettingsView& view = open();
+        test::runTask(notifications->refreshAuthorizationStatus());
+        QCoreApplication::processEvents();
         auto* toggle = named<QCheckBox>(&view, u"Notify When Limits Reset"_s);
         ASSERT_TRUE(toggle);
         toggle->click();
