@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
@@ -429,6 +430,14 @@ void AppSettingsView::changeEvent(QEvent* event) {
         m_sections.clear();
         scheduleRender();
     }
+}
+
+void AppSettingsView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape || event->matches(QKeySequence::Close)) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void AppSettingsView::perform(SettingsAction action, const QVariant& value) {

@@ -55,6 +55,8 @@ Q_SIGNALS:
 
 protected:
     void changeEvent(QEvent* event) override;
+    // Escape and the desktop's close keys (Ctrl+W) close the window.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     SettingsState currentState() const;

@@ -283,7 +283,7 @@ TEST_F(AppSettingsViewTest, FollowsTheLightAndDarkPalettes) {
     QApplication::setPalette(original);
 }
 
-TEST_F(AppSettingsViewTest, ShowingAgainRaisesTheOpenWindowAndAClosedOneIsBuiltAgain) {
+TEST_F(AppSettingsViewTest, ShowingAgainRaisesTheOpenWindowAndEscapeClosesIt) {
     open();
     int built = 0;
     SettingsWindow window([&] {
@@ -292,13 +292,12 @@ TEST_F(AppSettingsViewTest, ShowingAgainRaisesTheOpenWindowAndAClosedOneIsBuiltA
     });
     AppSettingsView* first = window.show();
     EXPECT_EQ(window.show(), first);
-    first->close();
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(named(first, u"Launch at Login"_s), &escape);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     AppSettingsView* second = window.show();
     EXPECT_EQ(built, 2);
     EXPECT_TRUE(second->isVisible());
-    second->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 }  // namespace
