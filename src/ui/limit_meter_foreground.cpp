@@ -4,7 +4,6 @@
 #include <QFontMetricsF>
 #include <QLocale>
 #include <QPainter>
-#include <QPainterPath>
 #include <QtMath>
 #include <algorithm>
 
@@ -134,10 +133,10 @@ void LimitMeterForeground::paint(QPainter& painter, const QRectF& bounds, Timest
         badgeWidth = badge->width + 2 * badgeInset;
     }
     const double symbolSide = std::round(kSubheadline * 1.2);
-    double textRoom = content.width() - kHeaderSpacing - minimumSpacer -
-                      (badge ? kHeaderSpacing + badgeWidth : 0.0) -
-                      (agent ? symbolSide + kAgentSpacing : 0.0) -
-                      (agent && plan ? kHeaderSpacing : 0.0);
+    const double textRoom = content.width() - kHeaderSpacing - minimumSpacer -
+                            (badge ? kHeaderSpacing + badgeWidth : 0.0) -
+                            (agent ? symbolSide + kAgentSpacing : 0.0) -
+                            (agent && plan ? kHeaderSpacing : 0.0);
     fitHeader(agent ? &*agent : nullptr, plan ? &*plan : nullptr, textRoom);
 
     // Everything in the header sits on one baseline.

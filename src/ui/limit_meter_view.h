@@ -57,8 +57,9 @@ public:
     Q_DISABLE_COPY_MOVE(LimitMeterView)
 
     const AgentUsage& usage() const { return m_usage; }
-    // A new remaining percent moves the fill with a spring-like animation while the card is
-    // visible; a hidden card takes the new value at once.
+    // A new remaining percent moves the fill with a spring-like animation from the value shown
+    // while the card is visible; a hidden card takes the new value at once. Keep one view per
+    // card and give it each new usage, so the fill has a value to move from.
     void setUsage(const AgentUsage& usage);
     const LimitMeterOptions& options() const { return m_options; }
     void setOptions(const LimitMeterOptions& options);
