@@ -26,11 +26,9 @@ QString decodeTerminalQrCode(const QStringList& lines, const QTemporaryDir& fold
     const QString path = folder.filePath(QStringLiteral("code.pbm"));
     QFile image(path);
     EXPECT_TRUE(image.open(QIODevice::WriteOnly));
-    image.write(QStringLiteral("P1\n%1 %2\n%3\n")
-                    .arg(lines.value(0).size() * 4)
-                    .arg(rows.size())
-                    .arg(rows.join(QLatin1Char('\n')))
-                    .toLatin1());
+    image.write(
+        QStringLiteral("P1\n%1 %2\n").arg(lines.value(0).size() * 4).arg(rows.size()).toLatin1() +
+        rows.join(QLatin1Char('\n')).toLatin1());
     image.close();
     QProcess zbar;
     zbar.start(QStringLiteral("zbarimg"), {QStringLiteral("--raw"), QStringLiteral("-q"), path});

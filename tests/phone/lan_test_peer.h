@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QTcpSocket>
+#include <QtEndian>
 #include <memory>
 #include <vector>
 
@@ -10,6 +11,16 @@
 #include "support/run_task.h"
 
 namespace test {
+
+// A frame header announcing `length` bytes, and a frame of raw JSON text.
+inline QByteArray frameHeader(std::uint32_t length) {
+    QByteArray bytes(4, Qt::Uninitialized);
+    qToBigEndian(length, bytes.data());
+    return bytes;
+}
+inline QByteArray frameOf(const QByteArray& json) {
+    return frameHeader(static_cast<std::uint32_t>(json.size())) + json;
+}
 
 // What the server reported through its callbacks, gathered on the test's thread.
 struct ServerEvents {
