@@ -69,8 +69,7 @@ struct CloudRecordID {
 
 using CloudValue = std::variant<QString, Timestamp>;
 
-// A record and the keys changed since it was fetched or made, which is what a save with
-// CloudSavePolicy::changedKeys writes.
+// A record and the keys changed since it was fetched or made, which are what a save writes.
 class CloudRecord final {
 public:
     CloudRecord(CloudRecordID id, QString recordType)
@@ -104,13 +103,6 @@ struct CloudZone {
 template <typename ID, typename Item>
 using CloudResults = std::map<ID, std::variant<Item, std::exception_ptr>>;
 
-enum class CloudSavePolicy {
-    // Only the record's changed keys are written; other keys on the server stay.
-    changedKeys,
-    // The record replaces the stored one.
-    allKeys,
-};
-
 // Every call may throw for the request as a whole (no network, a refused account): a
 // CloudError or the platform's error. Per-item failures come back in the results instead.
 class CloudDatabase {
@@ -126,8 +118,8 @@ public:
     // The records with all their keys.
     virtual QCoro::Task<CloudResults<CloudRecordID, CloudRecord>> fetchRecords(
         std::vector<CloudRecordID> ids) = 0;
-    // Saves the records; when `atomically`, within one zone either all are saved or none.
-    // Deletes nothing.
+    // Writes only each record's changed keys (other keys on the server stay), creating records
+    // that do not exist; within one zone either all are saved or none. Deletes nothing.
     virtual QCoro::Task<CloudResults<CloudRecordID, CloudRecord>> saveRecords(
-        std::vector<CloudRecord> records, CloudSavePolicy policy, bool atomically) = 0;
+        std::vector<CloudRecord> records) = 0;
 };

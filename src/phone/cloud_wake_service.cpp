@@ -81,7 +81,7 @@ QCoro::Task<> CloudWakeService::sendWake(LANPairingPayload pairing) {
     record.setValue(kNonceKey, QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
     // Only the two keys are written, so whatever else the phone keeps in the record stays.
     QCoro::Task<CloudResults<CloudRecordID, CloudRecord>> saving =
-        cloud.saveRecords({std::move(record)}, CloudSavePolicy::changedKeys, true);
+        cloud.saveRecords({std::move(record)});
     const CloudResults<CloudRecordID, CloudRecord> saved = co_await saving;
     itemFor(saved, id);
 }

@@ -73,19 +73,13 @@ namespace {
 
 class LANServerAdapter final : public PairingServer {
 public:
-    explicit LANServerAdapter(const LANPairingPayload& pairing) : m_server(pairing, options()) {}
+    LANServerAdapter(const LANPairingPayload& pairing, LANPairingServer::Options options)
+        : m_server(pairing, options) {}
 
     void setCallbacks(Callbacks callbacks) override { m_server.setCallbacks(std::move(callbacks)); }
     void start() override { m_server.start(); }
     void stop() override { m_server.stop(); }
     void publish(const AgentUsageSnapshot& snapshot) override { m_server.publish(snapshot); }
-
-private:
-    static LANPairingServer::Options options() {
-        LANPairingServer::Options options;
-        options.clock = &SystemClock::shared();
-        return options;
-    }
 
     LANPairingServer m_server;
 };
@@ -103,7 +97,9 @@ public:
 }  // namespace
 
 std::unique_ptr<PairingServer> LANPairingServers::make(const LANPairingPayload& pairing) {
-    return std::make_unique<LANServerAdapter>(pairing);
+    auto server = std::make_unique<LANServerAdapter>(pairing, m_options);
+    m_latest = &server->m_server;
+    return server;
 }
 
 QCoro::Task<> SharedCloudWake::sendWake(LANPairingPayload pairing) {

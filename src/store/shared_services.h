@@ -34,10 +34,19 @@ public:
                                        CancellationToken token) override;
 };
 
-// The real pairing server on the local network, advertised by DNS-SD.
+// Real pairing servers on the local network, made with `options` (the program's advertise
+// themselves by DNS-SD).
 class LANPairingServers final : public PairingServerFactory {
 public:
+    explicit LANPairingServers(LANPairingServer::Options options = {}) : m_options(options) {}
     std::unique_ptr<PairingServer> make(const LANPairingPayload& pairing) override;
+
+    // The server made last; valid while its owner keeps it.
+    LANPairingServer* latest() const { return m_latest; }
+
+private:
+    LANPairingServer::Options m_options;
+    LANPairingServer* m_latest = nullptr;
 };
 
 // Wakes go through the program's cloud wake service, which is inert without a wake container.

@@ -32,8 +32,10 @@
 // changed snapshot to the shared container, the widgets, the notifications and the phone.
 //
 // Lives on the main thread, like every task it runs. Its loops (periodic refresh, Codex live
-// updates, sign-in) are Jobs that hold the store weakly; destroying the store cancels them and
-// every source call it is waiting on. The services are not owned and must outlive the store.
+// updates, sign-in, the wake timer and send) are Jobs that hold the store weakly; destroying the
+// store cancels them and every source call it is waiting on. The services are not owned and must
+// outlive the store; the pairing server their factory makes is owned, and destroyed before anything
+// else.
 class UsageStore final : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool isRefreshing READ isRefreshing NOTIFY isRefreshingChanged)

@@ -37,9 +37,9 @@ protected:
           wake(clock) {}
 
     UsageStore& makeStore() {
-        store = std::make_unique<UsageStore>(
-            UsageStore::Services{clock, appServer, authFile, account, claude, followers, servers,
-                                 wake, followers, loginItem, secrets, preferences, standard});
+        store = std::make_unique<UsageStore>(UsageStore::Services{
+            clock, appServer, authFile, account, claude, followers, *serverFactory, wake, followers,
+            loginItem, secrets, preferences, standard});
         return *store;
     }
 
@@ -59,6 +59,8 @@ protected:
     FakeUsageSource claude;
     Followers followers;
     FakePairingServers servers;
+    // The fake servers, unless a test gives real ones.
+    PairingServerFactory* serverFactory = &servers;
     FakeWakeSender wake;
     FakeLoginItem loginItem;
     MemorySecretStore secrets;

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QRegularExpression>
-#include <functional>
 
 #include "memory_cloud_database.h"
 #include "support/manual_clock.h"
@@ -11,10 +10,10 @@
 
 namespace {
 
-const LANPairingPayload kPairing{QStringLiteral("quotamind-0123456789abcdef"),
-                                 QStringLiteral("0123456789abcdef0123456789abcdef")};
+const LANPairingPayload kPairing{QStringLiteral("quotamind-0123456789abcdef"), QStringLiteral("s")};
 const CloudRecordID kLatest{QStringLiteral("latest"),
                             {QStringLiteral("wake-v1-quotamind-0123456789abcdef")}};
+const char* const kAll = "accountStatus fetchZones saveZones fetchRecords saveRecords";
 
 // The text of the error a wake ends with; empty when it succeeds.
 QString outcome(CloudWakeService& service) {
@@ -26,107 +25,81 @@ QString outcome(CloudWakeService& service) {
     return {};
 }
 
-QStringList requests(const char* names) {
-    return QString::fromLatin1(names).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-}
-
 TEST(CloudWakeService, TheFirstWakeMakesZoneAndRecordAndTheNextOnlyTouchesTheRecord) {
     ManualClock clock;
     MemoryCloudDatabase database;
     CloudWakeService service(&database, clock);
     ASSERT_EQ(outcome(service), QString());
-    EXPECT_EQ(database.requests,
-              requests("accountStatus fetchZones saveZones fetchRecords saveRecords"));
-    const CloudRecord first = database.records.at(kLatest);
-    EXPECT_EQ(first.recordType(), QStringLiteral("WakeSignal"));
-    EXPECT_EQ(std::get<Timestamp>(first.values().at(QStringLiteral("updatedAt"))), clock.now());
-    const QString nonce = std::get<QString>(first.values().at(QStringLiteral("nonce")));
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-"
-                                                  "[89AB][0-9A-F]{3}-[0-9A-F]{12}$"))
+    EXPECT_EQ(database.requests, kAll);
+    EXPECT_EQ(database.records.at(kLatest).recordType(), QStringLiteral("WakeSignal"));
+    const auto field = [&](const char* key) {
+        return database.records.at(kLatest).values().at(QString::fromLatin1(key));
+    };
+    const QString nonce = std::get<QString>(field("nonce"));
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9A-F]{8}-([0-9A-F]{4}-){3}[0-9A-F]{12}$"))
                     .match(nonce)
-                    .hasMatch())
-        << nonce.toStdString();
+                    .hasMatch());
 
     database.requests.clear();
     clock.advance(0.25);
     ASSERT_EQ(outcome(service), QString());
-    EXPECT_EQ(database.requests, requests("accountStatus fetchRecords saveRecords"));
-    const CloudRecord second = database.records.at(kLatest);
-    EXPECT_EQ(std::get<Timestamp>(second.values().at(QStringLiteral("updatedAt"))), clock.now());
-    EXPECT_NE(std::get<QString>(second.values().at(QStringLiteral("nonce"))), nonce);
+    EXPECT_EQ(database.requests, "accountStatus fetchRecords saveRecords");
+    EXPECT_EQ(std::get<Timestamp>(field("updatedAt")), clock.now());
+    EXPECT_NE(std::get<QString>(field("nonce")), nonce);
 }
 
 TEST(CloudWakeService, EachFailureIsReportedWhereItHappens) {
-    const QString temporarily =
+    const QString later =
         QStringLiteral("iCloud is temporarily unavailable. Automatic wake-ups will retry later.");
     const QString noResult =
         QStringLiteral("CloudKit did not return a result for the wake channel.");
-    const auto status = [](CloudAccountStatus value) {
-        return [value](MemoryCloudDatabase& database) { database.status = value; };
-    };
-    const auto unanswered = [](const char* request) {
-        return [request](MemoryCloudDatabase& database) {
-            database.unanswered.append(QString::fromLatin1(request));
-        };
-    };
-    const auto failing = [](const char* request, int code) {
-        return [request, code](MemoryCloudDatabase& database) {
-            database.itemFailures.insert_or_assign(QString::fromLatin1(request),
-                                                   CloudError(code, QStringLiteral("cloud says")));
-        };
-    };
+    const QString cloud = QStringLiteral("cloud says");
+    using enum CloudAccountStatus;
+    // `code` 0 leaves the request's items unanswered; the last column lists the requests made.
     const struct {
-        std::function<void(MemoryCloudDatabase&)> arrange;
+        CloudAccountStatus status;
+        const char* request;
+        int code;
         QString text;
-        QStringList requests;
+        const char* requests;
     } rows[] = {
-        {status(CloudAccountStatus::noAccount),
+        {noAccount, "", 0,
          QStringLiteral("Sign in to iCloud on this device to enable automatic iPhone wake-ups."),
-         requests("accountStatus")},
-        {status(CloudAccountStatus::restricted),
-         QStringLiteral("iCloud access is restricted on this device."), requests("accountStatus")},
-        {status(CloudAccountStatus::couldNotDetermine), temporarily, requests("accountStatus")},
-        {status(CloudAccountStatus::temporarilyUnavailable), temporarily,
-         requests("accountStatus")},
-        {status(static_cast<CloudAccountStatus>(7)),
-         QStringLiteral("iCloud is unavailable on this device."), requests("accountStatus")},
-        // A zone fetch without an answer, or with unknownItem, goes on to create the zone.
-        {unanswered("fetchZones"), QString(),
-         requests("accountStatus fetchZones saveZones fetchRecords saveRecords")},
-        {failing("fetchZones", CloudError::kUnknownItem), QString(),
-         requests("accountStatus fetchZones saveZones fetchRecords saveRecords")},
-        {failing("fetchZones", 9), QStringLiteral("cloud says"),
-         requests("accountStatus fetchZones")},
-        {unanswered("saveZones"), noResult, requests("accountStatus fetchZones saveZones")},
-        {failing("saveZones", 9), QStringLiteral("cloud says"),
-         requests("accountStatus fetchZones saveZones")},
-        {unanswered("fetchRecords"), noResult,
-         requests("accountStatus fetchZones saveZones fetchRecords")},
-        {failing("fetchRecords", CloudError::kZoneNotFound), QStringLiteral("cloud says"),
-         requests("accountStatus fetchZones saveZones fetchRecords")},
-        {unanswered("saveRecords"), noResult,
-         requests("accountStatus fetchZones saveZones fetchRecords saveRecords")},
-        {failing("saveRecords", 14), QStringLiteral("cloud says"),
-         requests("accountStatus fetchZones saveZones fetchRecords saveRecords")},
+         "accountStatus"},
+        {restricted, "", 0, QStringLiteral("iCloud access is restricted on this device."),
+         "accountStatus"},
+        {couldNotDetermine, "", 0, later, "accountStatus"},
+        {temporarilyUnavailable, "", 0, later, "accountStatus"},
+        {CloudAccountStatus(7), "", 0, QStringLiteral("iCloud is unavailable on this device."),
+         "accountStatus"},
+        {available, "fetchZones", 0, QString(), kAll},
+        {available, "fetchZones", CloudError::kUnknownItem, QString(), kAll},
+        {available, "fetchZones", 9, cloud, "accountStatus fetchZones"},
+        {available, "saveZones", 0, noResult, "accountStatus fetchZones saveZones"},
+        {available, "fetchRecords", 0, noResult, "accountStatus fetchZones saveZones fetchRecords"},
+        {available, "fetchRecords", CloudError::kZoneNotFound, cloud,
+         "accountStatus fetchZones saveZones fetchRecords"},
+        {available, "saveRecords", 14, cloud, kAll},
     };
     for (const auto& row : rows) {
         ManualClock clock;
         MemoryCloudDatabase database;
-        row.arrange(database);
+        database.status = row.status;
+        if (row.code == 0) {
+            database.unanswered.insert(row.request);
+        } else {
+            database.failing[row.request] = row.code;
+        }
         CloudWakeService service(&database, clock);
-        EXPECT_EQ(outcome(service), row.text) << database.requests.join(u' ').toStdString();
-        EXPECT_EQ(database.requests, row.requests) << row.text.toStdString();
+        EXPECT_EQ(outcome(service), row.text) << row.request << row.code;
+        EXPECT_EQ(database.requests, row.requests) << row.request << row.code;
     }
 }
 
 TEST(CloudWakeService, WithoutAWakeContainerNothingIsTouched) {
-    ManualClock clock;
-    CloudWakeService inert(nullptr, clock);
-    const QString missing = QStringLiteral(
-        "This build is missing its iCloud entitlement. Update the development provisioning "
-        "profile to enable automatic iPhone wake-ups.");
-    EXPECT_EQ(outcome(inert), missing);
-    EXPECT_EQ(outcome(CloudWakeService::shared()), missing);
+    EXPECT_EQ(outcome(CloudWakeService::shared()),
+              QStringLiteral("This build is missing its iCloud entitlement. Update the development "
+                             "provisioning profile to enable automatic iPhone wake-ups."));
 }
 
 }  // namespace

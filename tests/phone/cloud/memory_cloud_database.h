@@ -1,114 +1,93 @@
 #pragma once
 
-#include <QStringList>
 #include <map>
 #include <set>
+#include <string>
 
 #include "phone/cloud_database.h"
 
-// A private cloud database in memory that answers as the real service does: a zone that does
-// not exist is zoneNotFound, a record that does not exist unknownItem, every item gets its own
-// result, and a save with changedKeys writes only those keys. `requests` lists the calls made.
+// A private cloud database in memory that answers as the real service does: a missing zone is
+// zoneNotFound, a missing record unknownItem, each item has its own result, and a save writes
+// only the changed keys. `requests` names the calls made, in order, separated by spaces; a call
+// named in `unanswered` leaves every item out, and one in `failing` fails every item with that
+// code.
 class MemoryCloudDatabase final : public CloudDatabase {
 public:
+    using Zones = CloudResults<CloudZoneID, CloudZone>;
+    using Records = CloudResults<CloudRecordID, CloudRecord>;
+
     CloudAccountStatus status = CloudAccountStatus::available;
     std::set<CloudZoneID> zones;
     std::map<CloudRecordID, CloudRecord> records;
-    QStringList requests;
-    // Requests (by name) whose answer leaves every item out.
-    QStringList unanswered;
-    // Requests (by name) whose every item fails with this error.
-    std::map<QString, CloudError> itemFailures;
+    std::string requests;
+    std::set<std::string> unanswered;
+    std::map<std::string, int> failing;
 
     QCoro::Task<CloudAccountStatus> accountStatus() override {
-        requests.append(QStringLiteral("accountStatus"));
+        requests += requests.empty() ? "accountStatus" : " accountStatus";
         co_return status;
     }
-
-    QCoro::Task<CloudResults<CloudZoneID, CloudZone>> fetchZones(
-        std::vector<CloudZoneID> ids) override {
-        co_return answer<CloudZoneID, CloudZone>(QStringLiteral("fetchZones"), ids, [&](auto& id) {
-            return zones.contains(id) ? Result<CloudZone>(CloudZone{id}) : zoneNotFound();
+    QCoro::Task<Zones> fetchZones(std::vector<CloudZoneID> ids) override {
+        co_return answer<Zones>("fetchZones", ids,
+                                [&](const CloudZoneID& id) -> Zones::mapped_type {
+                                    if (!zones.contains(id)) {
+                                        return error(CloudError::kZoneNotFound);
+                                    }
+                                    return CloudZone{id};
+                                });
+    }
+    QCoro::Task<Zones> saveZones(std::vector<CloudZone> saved) override {
+        co_return answer<Zones>("saveZones", saved, [&](const CloudZone& zone) {
+            zones.insert(zone.id);
+            return Zones::mapped_type(zone);
         });
     }
-
-    QCoro::Task<CloudResults<CloudZoneID, CloudZone>> saveZones(
-        std::vector<CloudZone> saved) override {
-        std::vector<CloudZoneID> ids;
-        for (const CloudZone& zone : saved) {
-            ids.push_back(zone.id);
-        }
-        co_return answer<CloudZoneID, CloudZone>(QStringLiteral("saveZones"), ids, [&](auto& id) {
-            zones.insert(id);
-            return Result<CloudZone>(CloudZone{id});
+    QCoro::Task<Records> fetchRecords(std::vector<CloudRecordID> ids) override {
+        co_return answer<Records>("fetchRecords", ids, [&](const auto& id) -> Records::mapped_type {
+            const auto found = records.find(id);
+            if (!zones.contains(id.zone) || found == records.end()) {
+                return error(zones.contains(id.zone) ? CloudError::kUnknownItem
+                                                     : CloudError::kZoneNotFound);
+            }
+            return found->second;
         });
     }
-
-    QCoro::Task<CloudResults<CloudRecordID, CloudRecord>> fetchRecords(
-        std::vector<CloudRecordID> ids) override {
-        co_return answer<CloudRecordID, CloudRecord>(
-            QStringLiteral("fetchRecords"), ids, [&](auto& id) -> Result<CloudRecord> {
-                if (!zones.contains(id.zone)) {
-                    return zoneNotFound();
-                }
-                const auto found = records.find(id);
-                if (found == records.end()) {
-                    return std::make_exception_ptr(
-                        CloudError(CloudError::kUnknownItem, QStringLiteral("Record not found")));
-                }
-                return found->second;
-            });
-    }
-
-    QCoro::Task<CloudResults<CloudRecordID, CloudRecord>> saveRecords(
-        std::vector<CloudRecord> saved, CloudSavePolicy policy, bool) override {
-        std::vector<CloudRecordID> ids;
-        for (const CloudRecord& record : saved) {
-            ids.push_back(record.id());
-        }
-        co_return answer<CloudRecordID, CloudRecord>(
-            QStringLiteral("saveRecords"), ids, [&](auto& id) -> Result<CloudRecord> {
-                if (!zones.contains(id.zone)) {
-                    return zoneNotFound();
-                }
-                const CloudRecord& record = *std::find_if(
-                    saved.begin(), saved.end(), [&](auto& each) { return each.id() == id; });
-                auto [stored, created] = records.try_emplace(id, record);
-                if (!created && policy == CloudSavePolicy::allKeys) {
-                    stored->second = record;
-                } else if (!created) {
-                    for (const QString& key : record.changedKeys()) {
-                        stored->second.setValue(key, record.values().at(key));
-                    }
-                }
-                stored->second.clearChangedKeys();
-                return stored->second;
-            });
+    QCoro::Task<Records> saveRecords(std::vector<CloudRecord> saved) override {
+        co_return answer<Records>("saveRecords", saved, [&](const auto& record) {
+            if (!zones.contains(record.id().zone)) {
+                return Records::mapped_type(error(CloudError::kZoneNotFound));
+            }
+            CloudRecord& stored = records.try_emplace(record.id(), record).first->second;
+            for (const QString& key : record.changedKeys()) {
+                stored.setValue(key, record.values().at(key));
+            }
+            stored.clearChangedKeys();
+            return Records::mapped_type(stored);
+        });
     }
 
 private:
-    template <typename Item>
-    using Result = std::variant<Item, std::exception_ptr>;
-
-    static std::exception_ptr zoneNotFound() {
-        return std::make_exception_ptr(
-            CloudError(CloudError::kZoneNotFound, QStringLiteral("Zone does not exist")));
+    static std::exception_ptr error(int code) {
+        return std::make_exception_ptr(CloudError(code, QStringLiteral("cloud says")));
+    }
+    static const CloudZoneID& key(const CloudZone& zone) { return zone.id; }
+    static const CloudRecordID& key(const CloudRecord& record) { return record.id(); }
+    template <typename ID>
+    static const ID& key(const ID& id) {
+        return id;
     }
 
-    template <typename ID, typename Item, typename Answer>
-    CloudResults<ID, Item> answer(const QString& request, const std::vector<ID>& ids,
-                                  Answer answerFor) {
-        requests.append(request);
-        CloudResults<ID, Item> results;
-        if (unanswered.contains(request)) {
-            return results;
-        }
-        const auto failure = itemFailures.find(request);
-        for (const ID& id : ids) {
-            results.insert_or_assign(id,
-                                     failure == itemFailures.end()
-                                         ? answerFor(id)
-                                         : Result<Item>(std::make_exception_ptr(failure->second)));
+    template <typename Results, typename Input, typename Answer>
+    Results answer(const std::string& request, const std::vector<Input>& inputs, Answer answerFor) {
+        requests += (requests.empty() ? "" : " ") + request;
+        Results results;
+        const auto failure = failing.find(request);
+        for (const Input& input : inputs) {
+            if (!unanswered.contains(request)) {
+                results.insert_or_assign(key(input), failure == failing.end()
+                                                         ? answerFor(input)
+                                                         : error(failure->second));
+            }
         }
         return results;
     }
