@@ -8,7 +8,6 @@
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QLoggingCategory>
-#include <QSystemTrayIcon>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
@@ -91,7 +90,7 @@ int run(QCoreApplication& application, bool headless) {
         controller = std::make_unique<MacMenuBarController>(store, SystemClock::shared(),
                                                             Preferences::standard());
         controller->finishLaunching();
-        if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        if (!controller->hasTray()) {
             print(stderr, QCoreApplication::translate(
                               "main",
                               "No system tray was found. Quotamind keeps running; start "

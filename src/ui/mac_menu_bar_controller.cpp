@@ -67,6 +67,8 @@ void MacMenuBarController::finishLaunching() {
     m_statusItem->setContextMenu(m_menu.get());
     connect(m_statusItem, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
+                // A tray that started after the program shows itself this way.
+                m_hasTray = true;
                 if (reason == QSystemTrayIcon::Trigger) {
                     statusItemClicked();
                 }
@@ -76,6 +78,8 @@ void MacMenuBarController::finishLaunching() {
             &MacMenuBarController::snapshotDelivered);
     // The icon is drawn in the palette's text colour, so it follows the desktop's scheme.
     QCoreApplication::instance()->installEventFilter(this);
+    // Asked once: with StatusNotifierItem the answer is a call to the watcher over the bus.
+    m_hasTray = QSystemTrayIcon::isSystemTrayAvailable();
     snapshotDelivered();
     m_statusItem->show();
 }
@@ -146,8 +150,7 @@ void MacMenuBarController::statusItemClicked() {
 }
 
 bool MacMenuBarController::popoverOpensAsWindow() const {
-    return QGuiApplication::platformName().startsWith(QLatin1String("wayland")) ||
-           !QSystemTrayIcon::isSystemTrayAvailable();
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland")) || !m_hasTray;
 }
 
 void MacMenuBarController::popoverWillShow() {

@@ -72,6 +72,8 @@ public:
     // "Quotamind: waiting for limits".
     static QString statusTitle(const std::optional<AgentUsage>& usage);
 
+    // Whether a tray showed the icon at launch, or has activated it since.
+    bool hasTray() const { return m_hasTray; }
     QSystemTrayIcon* statusItem() const { return m_statusItem; }
     MenuBarPopoverView* popover() const { return m_popover.get(); }
 
@@ -98,6 +100,7 @@ private:
     std::unique_ptr<MenuBarPopoverView> m_popover;
     std::unique_ptr<QMenu> m_menu;
     QSystemTrayIcon* m_statusItem = nullptr;
+    bool m_hasTray = false;
     // The last snapshot drawn, so that an unchanged one is not drawn again.
     std::optional<std::optional<AgentUsageSnapshot>> m_drawnSnapshot;
     // None until the popover first closes: the distant past.

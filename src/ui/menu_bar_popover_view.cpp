@@ -45,9 +45,10 @@ MenuBarPopoverView::MenuBarPopoverView(UsageStore& store, const Clock& clock, in
     headerRow->setContentsMargins(0, 0, 0, 0);
     headerRow->setSpacing(kHeaderSpacing);
     auto* title = new QLabel(QStringLiteral("Quotamind"), header);
+    // Headline and callout type, one pixel per point as on the cards.
     QFont headline = title->font();
     headline.setWeight(QFont::DemiBold);
-    headline.setPointSizeF(headline.pointSizeF() * 1.1);
+    headline.setPixelSize(13);
     title->setFont(headline);
     auto* settings =
         new MenuBarIconButton(QStringLiteral("gearshape"), tr("Settings"), tr("Settings"), header);
@@ -73,6 +74,9 @@ MenuBarPopoverView::MenuBarPopoverView(UsageStore& store, const Clock& clock, in
     emptyColumn->setSpacing(kEmptyStateSpacing);
     auto* hint = new QLabel(tr("Open Quotamind to connect Codex or Claude."), m_emptyState);
     hint->setForegroundRole(QPalette::PlaceholderText);
+    QFont callout = hint->font();
+    callout.setPixelSize(12);
+    hint->setFont(callout);
     auto* open = new QPushButton(tr("Open Quotamind"), m_emptyState);
     emptyColumn->addWidget(hint);
     emptyColumn->addWidget(open, 0, Qt::AlignLeft);

@@ -69,10 +69,14 @@ protected:
             GTEST_SKIP() << "needs support/with-x-tray (Xvfb, trayer) and xdotool";
         }
         // Stored limits, so the icon shows capsules; no sign-ins to read fresh ones.
+        const double now = Timestamp::now().secondsSinceReferenceDate();
         SharedContainer::save(
-            AgentUsageSnapshot({test::usage("codex", "plus",
-                                            {test::window(40, UsageWindow::kFiveHourSeconds),
-                                             test::window(15, UsageWindow::kWeeklySeconds)})}),
+            AgentUsageSnapshot(
+                {test::usage("codex", "plus",
+                             {test::window(40, UsageWindow::kFiveHourSeconds, now + 7530),
+                              test::window(15, UsageWindow::kWeeklySeconds, now + 284430)}),
+                 test::usage("claude", "max",
+                             {test::window(72, UsageWindow::kWeeklySeconds, now + 99030)})}),
             Preferences(m_home.filePath(
                 QStringLiteral(".config/brindlecove/group.com.brindlecove.Quotamind.conf"))));
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -83,6 +87,10 @@ protected:
                            m_home.filePath(QStringLiteral(".data")));
         environment.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin"));
         environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        // Sanitizer builds only: full stacks, so that the suppressed leak inside Qt is matched.
+        environment.insert(
+            QStringLiteral("LSAN_OPTIONS"),
+            QStringLiteral("fast_unwind_on_malloc=0:suppressions=" LSAN_SUPPRESSIONS));
         m_program.setProcessEnvironment(environment);
     }
     void TearDown() override {
