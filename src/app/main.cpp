@@ -25,6 +25,7 @@
 #include "store/usage_store.h"
 #include "ui/mac_menu_bar_controller.h"
 #include "ui/main_window.h"
+#include "ui/settings_window.h"
 
 Q_LOGGING_CATEGORY(lcApp, "quotamind.app", QtInfoMsg)
 
@@ -96,8 +97,7 @@ int run(QCoreApplication& application, bool headless) {
                               "No system tray was found. Quotamind keeps running; start "
                               "quotamind again to see the limits."));
         }
-        QObject::connect(controller.get(), &MacMenuBarController::settingsRequested,
-                         [] { qCInfo(lcApp) << "settings requested"; });
+        QObject::connect(controller.get(), &MacMenuBarController::settingsRequested, &showSettings);
     }
     // Every way to the main window: the tray's "Open Quotamind" and the popover's empty state,
     // a notification's default action and a second launch.
@@ -111,6 +111,7 @@ int run(QCoreApplication& application, bool headless) {
         QObject::connect(&LimitNotificationManager::shared(),
                          &LimitNotificationManager::openMainWindowRequested, mainWindow.get(),
                          &MainWindowController::showMainWindow);
+        QObject::connect(mainWindow.get(), &MainWindowController::settingsRequested, &showSettings);
     }
     QTimer::singleShot(0, &store, [&store] { QCoro::Task<> task = startUp(store); });
     qCInfo(lcApp) << "running";
@@ -121,6 +122,7 @@ int run(QCoreApplication& application, bool headless) {
     // releasing them.
     mainWindow.reset();
     controller.reset();
+    closeSettings();
     delete &store;
     QDeadlineTimer drain(kShutdownDrainMilliseconds);
     while (CodexAppServerSession::liveCount() > 0 && !drain.hasExpired()) {

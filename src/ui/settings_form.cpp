@@ -1,0 +1,199 @@
+#include "settings_form.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QLocale>
+
+#include "model/agent_provider.h"
+#include "model/usage_source.h"
+#include "symbols/symbols.h"
+
+namespace {
+
+QString tr(const char* text) {
+    return QCoreApplication::translate("AppSettingsView", text);
+}
+
+SettingsRow valueRow(QString title, QString value, QString symbol, bool secondary = false) {
+    return {.title = std::move(title),
+            .value = std::move(value),
+            .symbol = std::move(symbol),
+            .secondary = secondary};
+}
+
+SettingsRow textRow(SettingsControl control, QString text, QString symbol = {}) {
+    return {.control = control, .title = std::move(text), .symbol = std::move(symbol)};
+}
+
+SettingsRow toggleRow(QString title, bool on, SettingsAction action) {
+    return {
+        .control = SettingsControl::toggle, .title = std::move(title), .on = on, .action = action};
+}
+
+SettingsRow buttonRow(QString title, SettingsAction action, bool enabled, bool destructive) {
+    return {.control = SettingsControl::button,
+            .title = std::move(title),
+            .enabled = enabled,
+            .destructive = destructive,
+            .action = action};
+}
+
+// An error text, when there is one, as the section's last row.
+void addWarning(SettingsSection& section, const std::optional<QString>& text) {
+    if (text && !text->isEmpty()) {
+        section.rows.push_back(textRow(SettingsControl::warning, *text,
+                                       QStringLiteral("exclamationmark.triangle.fill")));
+    }
+}
+
+const AgentUsage* usageOf(const std::vector<AgentUsage>& usages, const AgentProvider& provider) {
+    for (const AgentUsage& usage : usages) {
+        if (usage.provider == provider) {
+            return &usage;
+        }
+    }
+    return nullptr;
+}
+
+SettingsSection menuBarIconSection(const std::vector<AgentUsage>& usages, const QString& chosen) {
+    SettingsRow picker{.control = SettingsControl::picker,
+                       .title = tr("Agent"),
+                       .action = SettingsAction::chooseIconProvider,
+                       .selected = chosen};
+    for (const AgentUsage& usage : usages) {
+        const QString raw = QString::fromStdString(usage.provider.rawValue);
+        picker.choices.push_back(
+            {QString::fromStdString(usage.agentName), Symbols::forProvider(raw), raw});
+    }
+    return {tr("Menu Bar Icon"),
+            {std::move(picker),
+             textRow(SettingsControl::footnote,
+                     tr("Choose which agent's remaining allowance is shown in the menu bar."))}};
+}
+
+SettingsSection connectionSection(const std::vector<AgentUsage>& usages, bool phonePaired) {
+    SettingsSection section{tr("Connection"), {}};
+    for (const AgentProvider& provider : AgentProvider::desktopProviders()) {
+        const QString raw = QString::fromStdString(provider.rawValue);
+        const QString name = providerDisplayName(raw);
+        if (const AgentUsage* usage = usageOf(usages, provider)) {
+            section.rows.push_back(valueRow(name, label(usage->source), Symbols::forProvider(raw)));
+        } else {
+            section.rows.push_back(
+                valueRow(name, tr("Not connected"), QStringLiteral("circle.dotted"), true));
+        }
+    }
+    section.rows.push_back(
+        phonePaired
+            ? valueRow(tr("iPhone"), tr("Connected"), QStringLiteral("checkmark.circle.fill"))
+            : valueRow(tr("iPhone"), tr("Not paired"), QStringLiteral("iphone.slash"), true));
+    return section;
+}
+
+SettingsSection snapshotsSection(const std::vector<AgentUsage>& usages) {
+    SettingsSection section{tr("Current snapshots"), {}};
+    for (const AgentUsage& usage : usages) {
+        SettingsRow row = valueRow(QString::fromStdString(usage.agentName),
+                                   usage.displayPlanName().value_or(tr("—")), {});
+        row.caption = settingsTimeText(usage.updatedAt, false);
+        section.rows.push_back(std::move(row));
+    }
+    return section;
+}
+
+SettingsSection notificationsSection(const SettingsState& state) {
+    SettingsSection section{
+        tr("Notifications"),
+        {toggleRow(tr("Notify When Limits Reset"), state.notificationsEnabled,
+                   SettingsAction::setNotifications),
+         valueRow(tr("Status"), state.notificationStatus, {}, true),
+         textRow(SettingsControl::footnote,
+                 tr("Quotamind alerts you when each agent’s 5-hour or weekly allowance becomes "
+                    "available again. Updated reset times replace older alerts automatically."))}};
+    addWarning(section, state.notificationError);
+    return section;
+}
+
+// This computer's own switches (headed "Mac" on macOS).
+SettingsSection thisComputerSection(const SettingsState& state) {
+    SettingsSection section{
+        tr("This Computer"),
+        {toggleRow(tr("Launch at Login"), state.launchAtLogin, SettingsAction::setLaunchAtLogin),
+         textRow(SettingsControl::footnote, tr("Keep Quotamind running so your iPhone and widgets "
+                                               "can receive fresh local snapshots."))}};
+    if (state.hasStoredCredentials) {
+        section.rows.push_back(
+            buttonRow(tr("Sign Out of Quotamind"), SettingsAction::signOut, true, true));
+    }
+    return section;
+}
+
+}  // namespace
+
+std::vector<SettingsSection> appSettingsSections(const SettingsState& state) {
+    static const std::vector<AgentUsage> kNoUsages;
+    const std::vector<AgentUsage>& usages = state.snapshot ? state.snapshot->usages : kNoUsages;
+    std::vector<SettingsSection> sections;
+    if (usages.size() >= 2) {
+        sections.push_back(menuBarIconSection(usages, state.iconProvider));
+    }
+    sections.push_back(connectionSection(usages, state.phonePaired));
+    if (!usages.empty()) {
+        sections.push_back(snapshotsSection(usages));
+    }
+    sections.push_back(notificationsSection(state));
+    sections.push_back(thisComputerSection(state));
+    sections.push_back(MacPushSettingsSection::build(state));
+    sections.push_back({tr("Widget"),
+                        {textRow(SettingsControl::label,
+                                 tr("Use “Quotamind — Custom” to choose an agent and limit."),
+                                 QStringLiteral("rectangle.3.group"))}});
+    return sections;
+}
+
+SettingsSection MacPushSettingsSection::build(const SettingsState& state) {
+    SettingsSection section{tr("Push to iPhone"), {}};
+    section.rows.push_back(state.phonePaired ? valueRow(tr("Status"), tr("Enabled automatically"),
+                                                        QStringLiteral("checkmark.circle.fill"))
+                                             : valueRow(tr("Status"), tr("Waiting for iPhone"),
+                                                        QStringLiteral("hourglass"), true));
+    section.rows.push_back(
+        valueRow(tr("Delivery"), tr("Live changes + iCloud wake"), QStringLiteral("icloud.fill")));
+    section.rows.push_back(valueRow(tr("Last data sent"),
+                                    state.lastPhoneDataSentAt
+                                        ? settingsTimeText(*state.lastPhoneDataSentAt, true)
+                                        : tr("Not sent yet"),
+                                    {}, true));
+    if (state.lastPushSentAt) {
+        section.rows.push_back(valueRow(tr("Last wake signal"),
+                                        settingsTimeText(*state.lastPushSentAt, false), {}, true));
+    }
+    section.rows.push_back(
+        buttonRow(tr("Send Test Push"), SettingsAction::sendTestPush, state.phonePaired, false));
+    section.rows.push_back(textRow(
+        SettingsControl::footnote,
+        tr("No APNs key or manual setup is required. Codex changes are detected through one "
+           "persistent session, normally within a few seconds while this computer is active, and "
+           "sent immediately to a connected iPhone. When it is disconnected, this computer "
+           "requests a credential-free iCloud wake after a one-second coalescing window.")));
+    addWarning(section, state.lastPushError);
+    return section;
+}
+
+QString settingsTimeText(Timestamp instant, bool withSeconds) {
+    // The description fixes English month names and the AM/PM clock, whatever the locale.
+    static const QLocale kEnglish(QLocale::English, QLocale::UnitedStates);
+    return kEnglish.toString(
+        instant.toDateTime().toLocalTime(),
+        withSeconds ? QStringLiteral("MMM d, h:mm:ss AP") : QStringLiteral("MMM d, h:mm AP"));
+}
+
+QString providerDisplayName(const QString& providerRawValue) {
+    if (providerRawValue == u"codex") {
+        return QStringLiteral("Codex");
+    }
+    if (providerRawValue == u"claude") {
+        return QStringLiteral("Claude");
+    }
+    return providerRawValue;
+}

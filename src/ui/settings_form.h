@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+#include <vector>
+
+#include "core/timestamp.h"
+#include "model/agent_usage_snapshot.h"
+
+// What the settings window shows, as plain values: the store's, the notification manager's and
+// the icon preference's current state. The window rebuilds it after every change they announce.
+struct SettingsState {
+    std::optional<AgentUsageSnapshot> snapshot;
+    // The agent chosen for the tray icon; "codex" while nothing is stored.
+    QString iconProvider = QStringLiteral("codex");
+    bool notificationsEnabled = false;
+    QString notificationStatus;
+    std::optional<QString> notificationError;
+    bool launchAtLogin = false;
+    // Stored ChatGPT credentials were found (false while they are loading or cannot be read).
+    bool hasStoredCredentials = false;
+    bool phonePaired = false;
+    std::optional<Timestamp> lastPhoneDataSentAt;
+    std::optional<Timestamp> lastPushSentAt;
+    std::optional<QString> lastPushError;
+};
+
+enum class SettingsControl {
+    value,     // title on the leading side; value, symbol and caption on the trailing side
+    label,     // symbol and text on the leading side
+    footnote,  // small secondary text
+    warning,   // small orange text with a warning symbol
+    toggle,
+    button,
+    picker,
+};
+
+// What a control does when the user changes it.
+enum class SettingsAction {
+    none,
+    chooseIconProvider,
+    setNotifications,
+    setLaunchAtLogin,
+    signOut,
+    sendTestPush,
+};
+
+struct SettingsChoice {
+    QString title{};
+    QString symbol{};
+    QString value{};
+
+    bool operator==(const SettingsChoice&) const = default;
+};
+
+// One row of a section. `title` is the row's title, the toggle's or button's text, or the text of
+// a label, footnote or warning.
+struct SettingsRow {
+    SettingsControl control = SettingsControl::value;
+    QString title{};
+    QString value{};
+    // A second, smaller secondary line under the value.
+    QString caption{};
+    QString symbol{};
+    bool secondary = false;
+    bool on = false;
+    bool enabled = true;
+    bool destructive = false;
+    SettingsAction action = SettingsAction::none;
+    std::vector<SettingsChoice> choices{};
+    QString selected{};
+
+    bool operator==(const SettingsRow&) const = default;
+};
+
+struct SettingsSection {
+    QString heading{};
+    std::vector<SettingsRow> rows{};
+
+    bool operator==(const SettingsSection&) const = default;
+};
+
+// The sections of the settings window, in order, each present only under its condition.
+std::vector<SettingsSection> appSettingsSections(const SettingsState& state);
+
+// "Push to iPhone": how snapshots reach the paired phone and the test wake.
+struct MacPushSettingsSection {
+    static SettingsSection build(const SettingsState& state);
+};
+
+// An instant as the settings window writes it, in English in local time: "Jan 5, 3:07 PM", or
+// "Jan 5, 3:07:09 PM" with seconds.
+QString settingsTimeText(Timestamp instant, bool withSeconds);
+
+// "Codex", "Claude", or the raw value of any other provider.
+QString providerDisplayName(const QString& providerRawValue);

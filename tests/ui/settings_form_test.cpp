@@ -1,0 +1,124 @@
+#include "ui/settings_form.h"
+
+#include <gtest/gtest.h>
+
+#include <QLocale>
+#include <ctime>
+#include <functional>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// 2026-01-05 15:07:09 UTC and 2026-01-06 00:05:00 UTC.
+constexpr Timestamp kAfternoon(789318429);
+constexpr Timestamp kPastMidnight(789350700);
+
+AgentUsage usage(const std::string& provider, std::string plan, UsageSource source) {
+    return {.windows = {},
+            .provider = {provider},
+            .agentName = provider == "codex" ? "Codex" : "Claude",
+            .planType = std::move(plan),
+            .updatedAt = kAfternoon,
+            .source = source};
+}
+
+// The headings, then every row as "heading / title: what it shows".
+QStringList describe(const std::vector<SettingsSection>& sections) {
+    QStringList headings;
+    QStringList rows;
+    for (const SettingsSection& section : sections) {
+        headings << section.heading;
+        for (const SettingsRow& row : section.rows) {
+            QString shown = row.caption.isEmpty() ? row.value : row.value + u" / "_s + row.caption;
+            if (row.control == SettingsControl::toggle) {
+                shown = row.on ? u"on"_s : u"off"_s;
+            } else if (row.control == SettingsControl::button) {
+                shown = row.enabled ? u"enabled"_s : u"disabled"_s;
+            } else if (row.control == SettingsControl::picker) {
+                shown =
+                    row.selected + u" of "_s + row.choices[0].value + u' ' + row.choices[1].value;
+            } else if (row.control != SettingsControl::value) {
+                shown = u"shown"_s;
+            }
+            rows << section.heading + u" / "_s + row.title + u": "_s + shown;
+        }
+    }
+    return QStringList{headings.join(u", "_s)} + rows;
+}
+
+struct Case {
+    const char* name;
+    std::function<void(SettingsState&)> given;
+    const char* headings;
+    std::vector<const char*> shown;
+    std::vector<const char*> absent;
+};
+
+TEST(SettingsFormTest, SectionsAndRowsFollowTheirConditions) {
+    // Dates are written in English whatever the locale, in local time (UTC here).
+    qputenv("TZ", "UTC");
+    tzset();
+    QLocale::setDefault(QLocale(QLocale::German));
+    const std::vector<Case> cases{
+        {"no snapshot, nothing paired, empty error texts",
+         [](SettingsState& state) { state.notificationError = state.lastPushError = QString(); },
+         "Connection, Notifications, This Computer, Push to iPhone, Widget",
+         {"Connection / Codex: Not connected", "Connection / Claude: Not connected",
+          "Connection / iPhone: Not paired", "Push to iPhone / Status: Waiting for iPhone",
+          "Push to iPhone / Last data sent: Not sent yet",
+          "Push to iPhone / Send Test Push: disabled"},
+         {"This Computer / Sign Out of Quotamind", "Push to iPhone / Last wake signal",
+          " / : shown"}},
+        {"two usages, the icon's agent stored",
+         [](SettingsState& state) {
+             state.snapshot =
+                 AgentUsageSnapshot({usage("claude", "pro", UsageSource::localDesktop),
+                                     usage("codex", "unknown", UsageSource::accountSession)});
+             state.iconProvider = QStringLiteral("claude");
+         },
+         "Menu Bar Icon, Connection, Current snapshots, Notifications, This Computer, Push to "
+         "iPhone, Widget",
+         {"Menu Bar Icon / Agent: claude of claude codex",
+          "Connection / Codex: Account session on this computer",
+          "Current snapshots / Codex: — / Jan 5, 3:07 PM"},
+         {}},
+        {"one usage, paired, signed in, sent, with errors",
+         [](SettingsState& state) {
+             state.snapshot =
+                 AgentUsageSnapshot({usage("claude", "max 20X", UsageSource::localDesktop)});
+             state.phonePaired = state.hasStoredCredentials = true;
+             state.lastPhoneDataSentAt = kAfternoon;
+             state.lastPushSentAt = kPastMidnight;
+             state.notificationError = QStringLiteral("No permission");
+             state.lastPushError = QStringLiteral("iCloud is unavailable");
+         },
+         "Connection, Current snapshots, Notifications, This Computer, Push to iPhone, Widget",
+         {"Connection / Claude: Local agent on this computer",
+          "Current snapshots / Claude: Max 20x / Jan 5, 3:07 PM", "Connection / iPhone: Connected",
+          "This Computer / Sign Out of Quotamind: enabled",
+          "Push to iPhone / Status: Enabled automatically",
+          "Push to iPhone / Last data sent: Jan 5, 3:07:09 PM",
+          "Push to iPhone / Last wake signal: Jan 6, 12:05 AM",
+          "Push to iPhone / Send Test Push: enabled", "Notifications / No permission: shown",
+          "Push to iPhone / iCloud is unavailable: shown"},
+         {}},
+    };
+    for (const Case& testCase : cases) {
+        SettingsState state;
+        testCase.given(state);
+        const QStringList described = describe(appSettingsSections(state));
+        const std::string all = described.join(u'\n').toStdString();
+        SCOPED_TRACE(std::string(testCase.name) + "\n" + all);
+        EXPECT_EQ(described.front().toStdString(), testCase.headings);
+        for (const char* row : testCase.shown) {
+            EXPECT_TRUE(described.contains(QString::fromUtf8(row))) << row;
+        }
+        for (const char* row : testCase.absent) {
+            EXPECT_EQ(all.find(row), std::string::npos) << row;
+        }
+    }
+    QLocale::setDefault(QLocale::c());
+}
+
+}  // namespace
