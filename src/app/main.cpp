@@ -100,7 +100,11 @@ int run(QCoreApplication& application, bool headless) {
         QObject::connect(controller.get(), &MacMenuBarController::settingsRequested, &showSettings);
     }
     // Every way to the main window: the tray's "Open Quotamind" and the popover's empty state,
-    // a notification's default action and a second launch.
+    // a notification's default action and a second launch. Without windows they are only logged.
+    const auto logActivation = [] { qCInfo(lcApp) << "activation requested"; };
+    QObject::connect(&instance, &SingleInstance::activationRequested, logActivation);
+    QObject::connect(&LimitNotificationManager::shared(),
+                     &LimitNotificationManager::openMainWindowRequested, logActivation);
     std::unique_ptr<MainWindowController> mainWindow;
     if (!headless) {
         mainWindow = std::make_unique<MainWindowController>(store, SystemClock::shared());
