@@ -122,11 +122,3 @@ void notificationToUpdate(benchmark::State& state) {
 BENCHMARK(notificationToUpdate)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -153,11 +153,3 @@ void idleConnectionMemory(benchmark::State& state) {
 BENCHMARK(idleConnectionMemory)->Arg(400)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

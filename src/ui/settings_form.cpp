@@ -7,6 +7,7 @@
 #include "model/agent_provider.h"
 #include "model/usage_source.h"
 #include "symbols/symbols.h"
+#include "ui/pane_style.h"
 
 namespace {
 
@@ -75,7 +76,7 @@ SettingsSection connectionSection(const std::vector<AgentUsage>& usages, bool ph
     SettingsSection section{tr("Connection"), {}};
     for (const AgentProvider& provider : AgentProvider::desktopProviders()) {
         const QString raw = QString::fromStdString(provider.rawValue);
-        const QString name = providerDisplayName(raw);
+        const QString name = paneStyle::displayName(provider);
         if (const AgentUsage* usage = usageOf(usages, provider)) {
             section.rows.push_back(valueRow(name, label(usage->source), Symbols::forProvider(raw)));
         } else {
@@ -186,14 +187,4 @@ QString settingsTimeText(Timestamp instant, bool withSeconds) {
     return kEnglish.toString(
         instant.toDateTime().toLocalTime(),
         withSeconds ? QStringLiteral("MMM d, h:mm:ss AP") : QStringLiteral("MMM d, h:mm AP"));
-}
-
-QString providerDisplayName(const QString& providerRawValue) {
-    if (providerRawValue == u"codex") {
-        return QStringLiteral("Codex");
-    }
-    if (providerRawValue == u"claude") {
-        return QStringLiteral("Claude");
-    }
-    return providerRawValue;
 }

@@ -91,6 +91,3 @@ struct MacPushSettingsSection {
 // An instant as the settings window writes it, in English in local time: "Jan 5, 3:07 PM", or
 // "Jan 5, 3:07:09 PM" with seconds.
 QString settingsTimeText(Timestamp instant, bool withSeconds);
-
-// "Codex", "Claude", or the raw value of any other provider.
-QString providerDisplayName(const QString& providerRawValue);
