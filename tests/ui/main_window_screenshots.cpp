@@ -7,8 +7,8 @@
 #include <QStyleFactory>
 #include <cstdio>
 
-#include "ui/main_window.h"
 #include "store/store_fixture.h"
+#include "ui/main_window.h"
 #include "window_test_support.h"
 
 namespace {
