@@ -217,14 +217,6 @@ void MacMenuBarController::openSettings() {
     Q_EMIT settingsRequested();
 }
 
-void MacMenuBarController::activate() {
-    if (popoverOpensAsWindow()) {
-        showPopover();
-    } else {
-        openMainWindow();
-    }
-}
-
 void MacMenuBarController::startRefresh() {
     // The store drops the request when a cycle already runs; the task owns itself.
     QCoro::Task<> refreshing = m_store.refresh();

@@ -64,9 +64,6 @@ public:
     void openMainWindow();
     // Closes the popover and asks for the settings window (settingsRequested).
     void openSettings();
-    // A second launch or a click on a notification: the main window, or the popover as a window
-    // when there is no tray to come back to.
-    void activate();
 
     // The tool tip for the icon's usage: both windows, one window with its period label, or
     // "Quotamind: waiting for limits".
