@@ -5,15 +5,16 @@
 #include <cstdint>
 #include <optional>
 
+#include "core/widget_reload.h"
 #include "widget/widget_extension.h"
 
 // The widget kinds and what a user can choose for them. The kind strings are the persistent
 // identifiers of placed widgets and the names the tray program reloads: never change them.
 namespace WidgetKinds {
 
-inline const QString kLegacy = QStringLiteral("QuotamindWidget");
-inline const QString kConfigurable = QStringLiteral("QuotamindConfigurableWidget.v3");
-inline const QString kBothLimits = QStringLiteral("QuotamindBothLimitsWidget.v3");
+inline const QString& kLegacy = WidgetReload::kLegacyKind;
+inline const QString& kConfigurable = WidgetReload::kConfigurableKind;
+inline const QString& kBothLimits = WidgetReload::kBothLimitsKind;
 
 // The three kinds in gallery order.
 QList<WidgetKindInfo> all();

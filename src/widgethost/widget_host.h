@@ -12,6 +12,7 @@
 
 #include "core/cancellation_token.h"
 #include "core/clock.h"
+#include "core/widget_reload.h"
 #include "widget/widget_extension.h"
 #include "widgethost/placed_widgets.h"
 
@@ -30,11 +31,9 @@ class WidgetHost final : public QObject {
     Q_OBJECT
 
 public:
-    static inline const QString kReloadInterface =
-        QStringLiteral("com.brindlecove.Quotamind.WidgetCenter");
-    static inline const QString kReloadPath =
-        QStringLiteral("/com/brindlecove/Quotamind/WidgetCenter");
-    static inline const QString kReloadSignal = QStringLiteral("ReloadTimelines");
+    static inline const QString& kReloadInterface = WidgetReload::kInterface;
+    static inline const QString& kReloadPath = WidgetReload::kPath;
+    static inline const QString& kReloadSignal = WidgetReload::kSignal;
 
     // `extension` and `clock` must outlive the host.
     WidgetHost(const WidgetExtension& extension, Clock& clock, QString settingsFilePath,
