@@ -22,7 +22,10 @@ public:
         m_daemon.start(QStringLiteral("dbus-daemon"),
                        {QStringLiteral("--session"), QStringLiteral("--nofork"),
                         QStringLiteral("--print-address=1")});
-        if (m_daemon.waitForReadyRead(5000)) {
+        // The address may arrive in pieces; only a whole line is the address.
+        while (!m_daemon.canReadLine() && m_daemon.waitForReadyRead(5000)) {
+        }
+        if (m_daemon.canReadLine()) {
             m_address = QString::fromUtf8(m_daemon.readLine().trimmed());
             m_connection = QDBusConnection::connectToBus(m_address, m_name);
         }
