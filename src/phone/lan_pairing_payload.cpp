@@ -31,18 +31,18 @@ LANPairingPayload LANPairingPayload::makeServerIdentity() {
 }
 
 QString LANPairingPayload::qrValue() const {
-    QUrlQuery query;
-    query.addQueryItem(QStringLiteral("v"), kFormatVersion);
-    query.addQueryItem(QStringLiteral("service"), serviceName);
-    query.addQueryItem(QStringLiteral("secret"), secret);
-    QUrl url;
-    url.setScheme(kScheme);
-    url.setHost(kHost);
-    url.setQuery(query);
-    if (!url.isValid()) {
+    // Each value is percent-encoded by hand, '%' included: QUrlQuery would keep a "%41" in a value
+    // as an escape already made and the reader would get "A". Generated codes (lower-case hex
+    // digits and '-') need no escape, so their text is unchanged.
+    if (!serviceName.isValidUtf16() || !secret.isValidUtf16()) {
         return {};
     }
-    return url.toString(QUrl::FullyEncoded);
+    const auto encoded = [](const QString& value) {
+        return QString::fromLatin1(QUrl::toPercentEncoding(value));
+    };
+    return kScheme + QStringLiteral("://") + kHost + QStringLiteral("?v=") + kFormatVersion +
+           QStringLiteral("&service=") + encoded(serviceName) + QStringLiteral("&secret=") +
+           encoded(secret);
 }
 
 std::optional<LANPairingPayload> LANPairingPayload::fromQrValue(const QString& text) {
@@ -75,6 +75,20 @@ LANPairingPayload LANPairingPayload::fromJson(const json::Value& value) {
             toQString(json::requiredString(value, "secret"))};
 }
 
+QString PairedPhoneInfo::modelFrom(const std::optional<QString>& deviceModel) {
+    // Control characters all lie in the Basic Multilingual Plane: one UTF-16 unit each.
+    QString model = deviceModel.value_or(QString());
+    model.removeIf([](QChar c) { return c.category() == QChar::Other_Control; });
+    model = model.trimmed();
+    // Cut after kMaxModelCharacters characters, never inside a surrogate pair.
+    qsizetype end = 0;
+    for (qsizetype count = 0; count < kMaxModelCharacters && end < model.size(); ++count) {
+        end += model.at(end).isHighSurrogate() && end + 1 < model.size() ? 2 : 1;
+    }
+    model = model.left(end).trimmed();
+    return model.isEmpty() ? QStringLiteral("iPhone") : model;
+}
+
 json::OrderedValue PairedPhoneInfo::toJson() const {
     json::OrderedValue object = json::OrderedValue::object();
     object["model"] = model.toStdString();
@@ -84,6 +98,6 @@ json::OrderedValue PairedPhoneInfo::toJson() const {
 
 PairedPhoneInfo PairedPhoneInfo::fromJson(const json::Value& value) {
     json::requireObject(value, "paired phone");
-    return {toQString(json::requiredString(value, "model")),
+    return {modelFrom(toQString(json::requiredString(value, "model"))),
             Timestamp(json::requiredDouble(value, "pairedAt"))};
 }

@@ -34,13 +34,21 @@ struct LANPairingPayload {
 
 // What this computer remembers of the phone that paired last.
 struct PairedPhoneInfo {
+    // The longest model kept: a phone names itself in a few characters, and the record must stay
+    // far below what the preferences read back.
+    static constexpr qsizetype kMaxModelCharacters = 128;
+
     // What the phone called itself, or "iPhone" when it sent nothing.
     QString model;
     Timestamp pairedAt;
 
+    // The model a phone's "deviceModel" stands for: control characters removed, trimmed, and cut
+    // to kMaxModelCharacters characters; "iPhone" when it sent nothing or nothing is left.
+    static QString modelFrom(const std::optional<QString>& deviceModel);
+
     // Throws json::EncodingError for a time that is not finite.
     json::OrderedValue toJson() const;
-    // Both keys are required; throws json::DecodingError.
+    // Both keys are required; throws json::DecodingError. The model is read through modelFrom().
     static PairedPhoneInfo fromJson(const json::Value& value);
 
     bool operator==(const PairedPhoneInfo&) const = default;

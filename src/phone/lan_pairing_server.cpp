@@ -297,8 +297,8 @@ void LANPairingServerEngine::handle(Peer& peer, const LANMessage& message) {
         peer.isPaired = true;
         peer.pairingDeadline.cancel();
         if (m_callbacks.onPhonePaired) {
-            m_callbacks.onPhonePaired(PairedPhoneInfo{
-                message.deviceModel.value_or(QStringLiteral("iPhone")), m_clock.now()});
+            m_callbacks.onPhonePaired(
+                PairedPhoneInfo{PairedPhoneInfo::modelFrom(message.deviceModel), m_clock.now()});
         }
         const QUuid id = peer.id;
         sendMessage(peer, LANMessage::paired());

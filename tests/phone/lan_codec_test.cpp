@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 #include <cmath>
+#include <random>
 
 #include "lan_test_peer.h"
 #include "model/test_usages.h"
@@ -99,11 +100,36 @@ TEST(LANPairingPayload, ServerIdentityAndQrText) {
     EXPECT_NE(identity, LANPairingPayload::makeServerIdentity());
     EXPECT_EQ(identity.qrValue(), QStringLiteral("quotamind://pair?v=1&service=%1&secret=%2")
                                       .arg(identity.serviceName, identity.secret));
-    const LANPairingPayload odd{QStringLiteral("a b&c"), QStringLiteral("x=y%")};
-    EXPECT_EQ(LANPairingPayload::fromQrValue(odd.qrValue()), odd) << odd.qrValue().toStdString();
+    // Any name and secret come back, whatever they hold.
+    const QString pieces[] = {QStringLiteral("%41"), QStringLiteral("%"), QStringLiteral("+ &=#?/"),
+                              QString::fromUtf8("é😀\t\"[]"), QString(1, QChar(0))};
+    std::mt19937 random(12);
+    for (int i = 0; i < 400; ++i) {
+        LANPairingPayload odd;
+        for (QString* text : {&odd.serviceName, &odd.secret}) {
+            for (auto n = 1 + random() % 4; n > 0; --n) {
+                text->append(pieces[random() % std::size(pieces)]);
+            }
+        }
+        ASSERT_EQ(LANPairingPayload::fromQrValue(odd.qrValue()), odd)
+            << odd.qrValue().toStdString();
+    }
     EXPECT_EQ(
         LANPairingPayload::fromQrValue(QStringLiteral("quotamind://pair?v=2&service=a&secret=b")),
         std::nullopt);
+}
+
+TEST(PairedPhoneInfo, ModelIsCleanedAndCutTo128Characters) {
+    const std::pair<std::optional<QString>, QString> rows[] = {
+        {std::nullopt, QStringLiteral("iPhone")},
+        {QStringLiteral(" \t\n\x01 "), QStringLiteral("iPhone")},
+        {QStringLiteral("a\x1b[1mb\x7f\u0085c"), QStringLiteral("a[1mbc")},
+        {QString(200 * 1024, QLatin1Char('x')), QString(128, QLatin1Char('x'))},
+        {QString::fromUtf8("😀").repeated(200), QString::fromUtf8("😀").repeated(128)},
+    };
+    for (const auto& [sent, model] : rows) {
+        EXPECT_EQ(PairedPhoneInfo::modelFrom(sent), model) << sent.value_or(QString()).size();
+    }
 }
 
 class LANPairingStorageTest : public test::TemporaryConfigHome {};
