@@ -66,6 +66,7 @@ void publishToPhones(benchmark::State& state) {
     const int phones = static_cast<int>(state.range(0));
     LANPairingServer::Options options{nullptr, false, {}};
     options.bounds.maxUnpairedConnections = phones;
+    options.bounds.maxUnpairedConnectionsPerAddress = phones;
     LANPairingServer server(kPairing, options);
     server.start();
     processEventsUntil([&] { return server.port() != 0; });
@@ -118,6 +119,7 @@ void idleConnectionMemory(benchmark::State& state) {
     for (auto _ : state) {
         LANPairingServer::Options options{nullptr, false, {}};
         options.bounds.maxUnpairedConnections = connections;
+        options.bounds.maxUnpairedConnectionsPerAddress = connections;
         LANPairingServer server(kPairing, options);
         std::atomic<int> paired = 0;
         server.setCallbacks({{}, [&paired](PairedPhoneInfo) { ++paired; }, {}, {}});

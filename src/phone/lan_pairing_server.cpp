@@ -23,6 +23,9 @@ namespace {
 const QString kServiceType = QStringLiteral("_quotamind._tcp");
 // One receive takes at most this much, as a phone's stack would deliver it.
 constexpr qint64 kReceiveChunkBytes = 65536;
+// Delays before listening is tried again: 1 s, doubling to at most 60 s.
+constexpr double kFirstListenRetrySeconds = 1;
+constexpr double kLongestListenRetrySeconds = 60;
 
 QString rejectedText() {
     return QCoreApplication::translate("LANPairingServer", "Pairing code was rejected.");
@@ -60,6 +63,15 @@ bool equalInConstantTime(const QByteArray& a, const QByteArray& b) {
     return difference == 0;
 }
 
+// The address a connection comes from, an IPv4 address in its own form even when it reached the
+// dual-stack listener as an IPv4-mapped IPv6 address.
+QHostAddress sourceAddress(const QTcpSocket& socket) {
+    const QHostAddress address = socket.peerAddress();
+    bool isIPv4 = false;
+    const quint32 ipv4 = address.toIPv4Address(&isIPv4);
+    return isIPv4 ? QHostAddress(ipv4) : address;
+}
+
 }  // namespace
 
 // The server's state and work, on the server's thread only.
@@ -74,6 +86,7 @@ public:
           m_clock(options.clock != nullptr ? *options.clock : SystemClock::shared()),
           m_advertise(options.advertise),
           m_bounds(options.bounds),
+          m_port(options.port),
           m_onListening(std::move(onListening)) {}
 
     void setCallbacks(LANPairingServer::Callbacks callbacks) { m_callbacks = std::move(callbacks); }
@@ -88,9 +101,17 @@ private:
     struct Peer {
         QUuid id;
         QTcpSocket* socket = nullptr;
+        QHostAddress source;
+        // Order of arrival: the oldest unpaired connection makes room first.
+        std::uint64_t arrival = 0;
         QByteArray buffer;
         bool isPaired = false;
         CancellationToken pairingDeadline;
+        // While it runs, refresh requests are not answered at once; one that came meanwhile is
+        // answered when it ends.
+        CancellationToken refreshSpacing;
+        bool isRefreshSpaced = false;
+        bool isRefreshPending = false;
         // Bytes given to the socket, and bytes the socket has handed to the system.
         qint64 queued = 0;
         qint64 written = 0;
@@ -101,8 +122,12 @@ private:
     enum class Close { now, afterReply };
 
     void accept();
+    void makeRoomFor(const QHostAddress& source);
     void receive(const QUuid& id);
     void handle(Peer& peer, const LANMessage& message);
+    void answerRefresh(Peer& peer);
+    void endRefreshSpacing(const QUuid& id);
+    void listenFailed(const QString& failure);
     void send(Peer& peer, const QByteArray& frame, bool isUsage);
     void sendMessage(Peer& peer, const LANMessage& message);
     void onBytesWritten(const QUuid& id, qint64 bytes);
@@ -114,7 +139,6 @@ private:
     void onAdvertisingChanged();
 
     bool hasPairedPeer() const;
-    int unpairedPeerCount() const;
     LANConnectionState currentState() const;
     void report(const LANConnectionState& state);
 
@@ -123,10 +147,16 @@ private:
     Clock& m_clock;
     const bool m_advertise;
     const LANPairingServer::Bounds m_bounds;
+    const quint16 m_port;
     std::function<void(quint16)> m_onListening;
     LANPairingServer::Callbacks m_callbacks;
 
     QTcpServer* m_listener = nullptr;
+    // Why there is no listener, while start() keeps trying again.
+    std::optional<QString> m_listenFailure;
+    CancellationToken m_listenRetry;
+    double m_listenRetrySeconds = kFirstListenRetrySeconds;
+    std::uint64_t m_arrivals = 0;
     std::unique_ptr<DnsSdPublisher> m_publisher;
     std::optional<QString> m_advertisingFailure;
     std::map<QUuid, std::unique_ptr<Peer>> m_peers;
@@ -141,25 +171,28 @@ void LANPairingServerEngine::start() {
     if (m_listener != nullptr) {
         return;
     }
+    m_listenRetry.cancel();
     auto* listener = new QTcpServer(this);
-    // Every IPv4 and IPv6 interface, on a port the system picks.
-    if (!listener->listen(QHostAddress::Any, 0)) {
+    // Every IPv4 and IPv6 interface, on a port the system picks unless one was given.
+    if (!listener->listen(QHostAddress::Any, m_port)) {
         const QString failure = listener->errorString();
         delete listener;
-        report(LANConnectionState::failed(failure));
+        listenFailed(failure);
         return;
     }
     m_listener = listener;
+    m_listenFailure.reset();
+    m_listenRetrySeconds = kFirstListenRetrySeconds;
     connect(listener, &QTcpServer::newConnection, this, [this] { accept(); });
     connect(listener, &QTcpServer::acceptError, this, [this] {
-        // The listener is given up; a later start() makes a new one.
+        // The listener is given up and made anew later; admitted phones stay.
         const QString failure = m_listener->errorString();
         m_publisher.reset();
         m_listener->close();
         m_listener->deleteLater();
         m_listener = nullptr;
         m_onListening(0);
-        report(LANConnectionState::failed(failure));
+        listenFailed(failure);
     });
     m_advertisingFailure.reset();
     if (m_advertise) {
@@ -172,7 +205,19 @@ void LANPairingServerEngine::start() {
     report(currentState());
 }
 
+void LANPairingServerEngine::listenFailed(const QString& failure) {
+    m_listenFailure = failure;
+    report(currentState());
+    m_listenRetry = CancellationToken();
+    QCoro::Task<> retry =
+        runAfter(m_clock, m_listenRetrySeconds, m_listenRetry, [this] { start(); });
+    m_listenRetrySeconds = std::min(m_listenRetrySeconds * 2, kLongestListenRetrySeconds);
+}
+
 void LANPairingServerEngine::stop() {
+    m_listenRetry.cancel();
+    m_listenFailure.reset();
+    m_listenRetrySeconds = kFirstListenRetrySeconds;
     m_publisher.reset();
     m_advertisingFailure.reset();
     if (m_listener != nullptr) {
@@ -185,6 +230,7 @@ void LANPairingServerEngine::stop() {
     peers.swap(m_peers);
     for (auto& [id, peer] : peers) {
         peer->pairingDeadline.cancel();
+        peer->refreshSpacing.cancel();
         peer->socket->disconnect(this);
         resetAndDelete(peer->socket);
     }
@@ -232,16 +278,16 @@ void LANPairingServerEngine::accept() {
     while (m_listener != nullptr && m_listener->hasPendingConnections()) {
         QTcpSocket* socket = m_listener->nextPendingConnection();
         socket->setParent(this);
-        if (unpairedPeerCount() >= m_bounds.maxUnpairedConnections) {
-            resetAndDelete(socket);
-            continue;
-        }
+        const QHostAddress source = sourceAddress(*socket);
+        makeRoomFor(source);
         setTcpOptions(socket->socketDescriptor());
         socket->setReadBufferSize(kReceiveChunkBytes);
         auto peer = std::make_unique<Peer>();
         const QUuid id = QUuid::createUuid();
         peer->id = id;
         peer->socket = socket;
+        peer->source = source;
+        peer->arrival = ++m_arrivals;
         connect(socket, &QTcpSocket::readyRead, this, [this, id] { receive(id); });
         connect(socket, &QTcpSocket::bytesWritten, this,
                 [this, id](qint64 bytes) { onBytesWritten(id, bytes); });
@@ -255,6 +301,29 @@ void LANPairingServerEngine::accept() {
         // Bytes may have come with the connection.
         if (socket->bytesAvailable() > 0) {
             receive(id);
+        }
+    }
+}
+
+void LANPairingServerEngine::makeRoomFor(const QHostAddress& source) {
+    // First the share of the new connection's address, then all the places: closing the oldest
+    // keeps a host that opens connections without end from keeping a phone out.
+    for (const bool fromSource : {true, false}) {
+        const Peer* oldest = nullptr;
+        int count = 0;
+        for (const auto& [id, peer] : m_peers) {
+            if (peer->isPaired || (fromSource && peer->source != source)) {
+                continue;
+            }
+            ++count;
+            if (oldest == nullptr || peer->arrival < oldest->arrival) {
+                oldest = peer.get();
+            }
+        }
+        const int bound = fromSource ? m_bounds.maxUnpairedConnectionsPerAddress
+                                     : m_bounds.maxUnpairedConnections;
+        if (oldest != nullptr && count >= bound) {
+            remove(oldest->id);
         }
     }
 }
@@ -309,14 +378,39 @@ void LANPairingServerEngine::handle(Peer& peer, const LANMessage& message) {
         return;
     }
     if (message.kind == LANMessageKind::refresh) {
-        if (m_latestSnapshot && !m_latestFrame.isEmpty()) {
-            send(peer, m_latestFrame, true);
-        }
-        if (m_callbacks.onRefreshRequested) {
-            m_callbacks.onRefreshRequested();
+        if (peer.isRefreshSpaced) {
+            peer.isRefreshPending = true;
+        } else {
+            answerRefresh(peer);
         }
     }
     // Every other kind from an admitted phone (deviceToken included) is ignored.
+}
+
+void LANPairingServerEngine::answerRefresh(Peer& peer) {
+    // A phone that asks without end would otherwise cost a frame and a job for the owner each time.
+    peer.isRefreshSpaced = true;
+    const QUuid id = peer.id;
+    QCoro::Task<> spacing = runAfter(m_clock, m_bounds.refreshSpacingSeconds, peer.refreshSpacing,
+                                     [this, id] { endRefreshSpacing(id); });
+    if (m_latestSnapshot && !m_latestFrame.isEmpty()) {
+        send(peer, m_latestFrame, true);
+    }
+    if (m_callbacks.onRefreshRequested) {
+        m_callbacks.onRefreshRequested();
+    }
+}
+
+void LANPairingServerEngine::endRefreshSpacing(const QUuid& id) {
+    const auto found = m_peers.find(id);
+    if (found == m_peers.end()) {
+        return;
+    }
+    Peer& peer = *found->second;
+    peer.isRefreshSpaced = false;
+    if (std::exchange(peer.isRefreshPending, false)) {
+        answerRefresh(peer);
+    }
 }
 
 void LANPairingServerEngine::sendMessage(Peer& peer, const LANMessage& message) {
@@ -373,6 +467,7 @@ void LANPairingServerEngine::remove(const QUuid& id, Close close) {
     std::unique_ptr<Peer> peer = std::move(found->second);
     m_peers.erase(found);
     peer->pairingDeadline.cancel();
+    peer->refreshSpacing.cancel();
     peer->socket->disconnect(this);
     if (close == Close::afterReply) {
         closeAfterReply(peer->socket);
@@ -439,17 +534,12 @@ bool LANPairingServerEngine::hasPairedPeer() const {
     return false;
 }
 
-int LANPairingServerEngine::unpairedPeerCount() const {
-    int count = 0;
-    for (const auto& [id, peer] : m_peers) {
-        count += peer->isPaired ? 0 : 1;
-    }
-    return count;
-}
-
 LANConnectionState LANPairingServerEngine::currentState() const {
     if (hasPairedPeer()) {
         return {LANConnectionState::Kind::connected, {}};
+    }
+    if (m_listenFailure) {
+        return LANConnectionState::failed(*m_listenFailure);
     }
     // Phones find the computer only through DNS-SD: while it cannot advertise, pairing is
     // unavailable even though connections are still taken.

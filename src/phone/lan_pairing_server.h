@@ -39,13 +39,19 @@ public:
 
     // Limits that keep a misbehaving peer from costing more than a phone would.
     struct Bounds {
-        // Connections open at once that have not yet paired; more are closed on arrival.
+        // Connections open at once that have not yet paired, from one source address and in all.
+        // When either is reached, the oldest unpaired connection under that bound is closed to
+        // make room, so that a phone that arrives always gets its chance to pair.
+        int maxUnpairedConnectionsPerAddress = 8;
         int maxUnpairedConnections = 32;
         // A connection that has not paired by then is closed.
         double pairingDeadlineSeconds = 5.0;
         // Bytes queued for one connection that its peer has not taken yet; a send that would go
         // beyond is not made and the connection is closed. At least one largest frame.
         qint64 maxQueuedBytesPerConnection = 4 * 1024 * 1024;
+        // A paired phone's refresh is answered at most once in this many seconds; more requests
+        // within them are answered once, when they end.
+        double refreshSpacingSeconds = 1.0;
     };
 
     struct Options {
@@ -55,6 +61,8 @@ public:
         // Whether to register the service with DNS-SD (the Avahi daemon).
         bool advertise = true;
         Bounds bounds;
+        // The port to listen on; 0 lets the system choose.
+        quint16 port = 0;
     };
 
     explicit LANPairingServer(LANPairingPayload pairing, Options options);
@@ -64,7 +72,8 @@ public:
     // Set before start(); the callbacks are read on the server's thread.
     void setCallbacks(Callbacks callbacks);
 
-    // Starts listening unless it already listens.
+    // Starts listening unless it already listens. While it cannot listen it reports `failed` and
+    // tries again after 1, 2, 4 … at most 60 seconds on its clock, until stop().
     void start();
     // Stops listening and advertising and drops every connection; reports `idle`.
     void stop();

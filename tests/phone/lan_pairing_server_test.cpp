@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <QProcess>
+#include <QTcpServer>
+#include <array>
 
 #include "lan_test_peer.h"
 #include "model/test_usages.h"
@@ -182,12 +184,30 @@ TEST(LANPairingServer, APeerThatNeverReadsIsDroppedOnceItsQueueIsFull) {
     ::close(stuck);
 }
 
-TEST(LANPairingServer, UnpairedConnectionsAreBoundedInNumberAndTime) {
+TEST(LANPairingServer, UnpairedConnectionsMakeRoomOldestFirstSoAPhoneAlwaysGetsIn) {
     ManualClock clock;
-    LANPairingServer::Bounds bounds;
-    bounds.maxUnpairedConnections = 2;
-    bounds.pairingDeadlineSeconds = 5.0;
-    test::RunningServer running(test::localOptions(bounds, &clock));
+    test::RunningServer running(test::localOptions({}, &clock));
+    clock.moveToThread(running.server.queueThread());
+    // Eight from each of four addresses take the 32 places. One more from the first address makes
+    // its oldest go, one from a fifth the oldest of all, the phone from the first the next there.
+    std::vector<std::unique_ptr<test::RawPeer>> peers;
+    for (int i = 0; i < 35; ++i) {
+        const int host = i < 32 ? i / 8 + 1 : std::array{1, 5, 1}[i - 32];
+        peers.push_back(std::make_unique<test::RawPeer>(
+            running.server.port(), QHostAddress(QStringLiteral("127.0.0.%1").arg(host))));
+        // One after the other, so the server takes them in this order.
+        ASSERT_TRUE(test::processEventsUntil(
+            [&] { return peers.back()->socket.state() == QAbstractSocket::ConnectedState; }));
+    }
+    for (std::size_t i = peers.size(); i-- > 0;) {
+        peers[i]->pair(kSecret);
+        EXPECT_EQ(peers[i]->waitForMessages(1) && !peers[i]->closed, i >= 3) << i;
+    }
+}
+
+TEST(LANPairingServer, AConnectionThatHasNotPairedInFiveSecondsIsClosed) {
+    ManualClock clock;
+    test::RunningServer running(test::localOptions({}, &clock));
     clock.moveToThread(running.server.queueThread());
     auto pendingDeadlines = [&] {
         std::size_t count = 0;
@@ -197,8 +217,6 @@ TEST(LANPairingServer, UnpairedConnectionsAreBoundedInNumberAndTime) {
     test::RawPeer slow(running.server.port());
     test::RawPeer idle(running.server.port());
     ASSERT_TRUE(test::waitUntil([&] { return pendingDeadlines() == 2; }));
-    test::RawPeer third(running.server.port());
-    EXPECT_TRUE(third.waitForClose()) << "a third unpaired connection is refused";
     // One byte of a frame is no pairing: the deadline still holds.
     slow.socket.write(frameHeader(40).left(1));
     onServerThread(running.server, [&clock] { clock.advance(4.9); });
@@ -211,8 +229,9 @@ TEST(LANPairingServer, UnpairedConnectionsAreBoundedInNumberAndTime) {
 
 TEST(LANPairingServer, TwoHundredPhonesReceiveEverySnapshotInOrder) {
     LANPairingServer::Bounds bounds;
-    // They all connect at once, before any has paired.
+    // They all connect at once from one address, before any has paired.
     bounds.maxUnpairedConnections = 200;
+    bounds.maxUnpairedConnectionsPerAddress = 200;
     test::RunningServer running(test::localOptions(bounds));
     std::vector<std::unique_ptr<test::RawPeer>> phones;
     for (int i = 0; i < 200; ++i) {
@@ -233,6 +252,49 @@ TEST(LANPairingServer, TwoHundredPhonesReceiveEverySnapshotInOrder) {
                       i);
         }
     }
+}
+
+TEST(LANPairingServer, APairedPhoneRefreshIsAnsweredAtMostOnceASecond) {
+    ManualClock clock;
+    test::RunningServer running(test::localOptions({}, &clock));
+    clock.moveToThread(running.server.queueThread());
+    running.server.publish(snapshotWith(1));
+    test::RawPeer phone(running.server.port());
+    phone.pair(kSecret);
+    phone.socket.write(LANFrameCodec::frame(LANMessage::of(LANMessageKind::refresh)).repeated(50));
+    // paired, the latest snapshot, and the first refresh's answer.
+    ASSERT_TRUE(phone.waitForMessages(3));
+    onServerThread(running.server, [&clock] { clock.advance(2.0); });
+    running.server.publish(snapshotWith(2));
+    ASSERT_TRUE(phone.waitForMessages(5));
+    // One answer between: the other 49 came once, when the first second ended; then nothing.
+    EXPECT_EQ(phone.received[4].snapshot, snapshotWith(2).syncedFromMac());
+    EXPECT_EQ(running.events->refreshes, 2);
+}
+
+TEST(LANPairingServer, WithoutAListenerItIsFailedAndTriesAgainAfterOneToSixtySeconds) {
+    QTcpServer taken;
+    ASSERT_TRUE(taken.listen(QHostAddress::Any));
+    ManualClock clock;
+    LANPairingServer::Options options = test::localOptions({}, &clock);
+    options.port = taken.serverPort();
+    test::RunningServer running(options);
+    clock.moveToThread(running.server.queueThread());
+    std::vector<double> delays;
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        onServerThread(running.server, [&] {
+            delays.push_back(clock.secondsUntilNextSleep().value_or(-1));
+            clock.advanceToNextSleep();
+        });
+    }
+    EXPECT_EQ(delays, (std::vector<double>{1, 2, 4, 8, 16, 32, 60, 60}));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(std::ranges::count(running.events->states, Kind::failed, &LANConnectionState::kind),
+              9);
+    taken.close();
+    onServerThread(running.server, [&clock] { clock.advance(60); });
+    ASSERT_TRUE(running.waitForState(Kind::advertising));
+    EXPECT_EQ(running.server.port(), options.port);
 }
 
 }  // namespace

@@ -57,7 +57,7 @@ public:
             [post] { post([](ServerEvents& e) { ++e.refreshes; }); },
         });
         server.start();
-        processEventsUntil([this] { return server.port() != 0; });
+        processEventsUntil([this] { return !events->states.empty(); });
     }
 
     LANConnectionState::Kind lastState() const {
@@ -71,10 +71,13 @@ public:
     std::shared_ptr<ServerEvents> events;
 };
 
-// A phone made of a bare socket on the test's thread.
+// A phone made of a bare socket on the test's thread, from `source` when one is given.
 class RawPeer {
 public:
-    explicit RawPeer(quint16 port) {
+    explicit RawPeer(quint16 port, const QHostAddress& source = {}) {
+        if (!source.isNull()) {
+            socket.bind(source);
+        }
         QObject::connect(&socket, &QTcpSocket::readyRead, [this] {
             buffer.append(socket.readAll());
             for (LANMessage& message : LANFrameCodec::drain(buffer)) {
