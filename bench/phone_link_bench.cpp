@@ -1,5 +1,6 @@
-// The phone link: frames through the codec, one publish reaching many phones on loopback, and the
-// memory an idle paired connection costs the server.
+// The phone link: frames through the codec, one publish reaching many phones on loopback, the
+// memory an idle paired connection costs the server, and the main thread's time for a paired
+// phone that asks for refreshes without end.
 // Run a release build: build/release/bench/phone_link_bench
 #include <benchmark/benchmark.h>
 #include <netinet/in.h>
@@ -8,14 +9,23 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThreadPool>
+#include <QTimer>
+#include <QtEndian>
 #include <atomic>
 #include <memory>
+#include <thread>
 #include <vector>
 
+#include "core/system_clock.h"
 #include "phone/lan_frame_codec.h"
 #include "phone/lan_pairing_server.h"
+#include "store/shared_services.h"
+#include "store/usage_store.h"
 
 namespace {
 
@@ -153,5 +163,155 @@ void idleConnectionMemory(benchmark::State& state) {
     }
 }
 BENCHMARK(idleConnectionMemory)->Arg(400)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// Sources with nothing to read and followers that do nothing, so the store's only work is the
+// phone's.
+class Nothing final : public CodexAppServerSource,
+                      public AgentUsageSource,
+                      public CodexAccount,
+                      public SnapshotNotifications,
+                      public WakeSender,
+                      public WidgetCenter,
+                      public LoginItem,
+                      public SecretStore {
+public:
+    // Fails every read, inside the task, as a source without data does.
+    [[noreturn]] static void unavailable() { throw std::runtime_error("nothing to read"); }
+
+    QCoro::Task<AgentUsage> fetchUsage(CancellationToken) override {
+        unavailable();
+        co_return {};
+    }
+    QCoro::Task<> monitorUsage(UpdateHandler, CancellationToken) override { co_return; }
+    QCoro::Task<bool> isCodexInstalled() override { co_return false; }
+    QCoro::Task<std::optional<CodexCredentials>> loadCredentials() override { co_return {}; }
+    QCoro::Task<> saveCredentials(CodexCredentials) override { co_return; }
+    QCoro::Task<> deleteCredentials() override { co_return; }
+    QCoro::Task<CodexDeviceCode> requestDeviceCode(CancellationToken) override {
+        unavailable();
+        co_return {};
+    }
+    QCoro::Task<AuthorizationResponse> pollForAuthorization(CodexDeviceCode,
+                                                            CancellationToken) override {
+        unavailable();
+        co_return {};
+    }
+    QCoro::Task<CodexCredentials> exchange(AuthorizationResponse, CancellationToken) override {
+        unavailable();
+        co_return {};
+    }
+    QCoro::Task<AgentUsage> fetchUsage(CodexCredentials, bool, CancellationToken) override {
+        unavailable();
+        co_return {};
+    }
+    QCoro::Task<> start(std::optional<AgentUsageSnapshot>) override { co_return; }
+    void synchronize(const AgentUsageSnapshot&) override {}
+    QCoro::Task<> sendWake(LANPairingPayload) override { co_return; }
+    void reloadTimelines(const QString&) override {}
+    bool isEnabled() const override { return false; }
+    void setEnabled(bool) override {}
+    QCoro::Task<std::optional<QByteArray>> find(QString, std::optional<QString>,
+                                                CancellationToken) override {
+        co_return {};
+    }
+    QCoro::Task<> save(QString, QString, QString, QByteArray, CancellationToken) override {
+        co_return;
+    }
+    QCoro::Task<bool> remove(QString, QString, CancellationToken) override { co_return false; }
+};
+
+// Wall time the main thread spends handling events (file syncs included) while it lives: every
+// event for an object of the main thread is handled inside this filter of the application, timed.
+class BusyTime final : public QObject {
+public:
+    BusyTime() { QCoreApplication::instance()->installEventFilter(this); }
+    ~BusyTime() override { QCoreApplication::instance()->removeEventFilter(this); }
+
+    double milliseconds() const { return static_cast<double>(m_busy) / 1e6; }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        QElapsedTimer handling;
+        handling.start();
+        const bool handled = watched->event(event);
+        m_busy += handling.nsecsElapsed();
+        event->setAccepted(handled);
+        return true;
+    }
+
+private:
+    qint64 m_busy = 0;
+};
+
+// Reads frames from a blocking socket until `count` arrived.
+void readFrames(int fd, int count) {
+    QByteArray buffer;
+    int frames = 0;
+    while (frames < count) {
+        char bytes[65536];
+        const ssize_t size = ::recv(fd, bytes, sizeof bytes, 0);
+        if (size <= 0) {
+            return;
+        }
+        buffer.append(bytes, size);
+        frames += static_cast<int>(LANFrameCodec::drain(buffer).size());
+    }
+}
+
+// The main thread's time while the store and its real pairing server handle 3,000 refresh frames
+// (66 KB) from a paired phone: the first is answered at once, the rest once a second later. The
+// phone is a bare socket on a thread of its own.
+void refreshBurstMainThreadCost(benchmark::State& state) {
+    QTemporaryDir folder;
+    Nothing nothing;
+    LANPairingServers servers(LANPairingServer::Options{nullptr, false, {}});
+    UsageStore store(UsageStore::Services{
+        SystemClock::shared(), nothing, nothing, nothing, nothing, nothing, servers, nothing,
+        nothing, nothing, nothing, Preferences(folder.filePath(QStringLiteral("group.conf"))),
+        Preferences(folder.filePath(QStringLiteral("standard.conf")))});
+    QCoro::Task<> starting = store.start();
+    processEventsUntil(
+        [&] { return servers.latest() != nullptr && servers.latest()->port() != 0; });
+    LANMessage pair = LANMessage::of(LANMessageKind::pair);
+    pair.secret = store.pairingPayload().secret;
+    const QByteArray pairing = LANFrameCodec::frame(pair);
+    const QByteArray burst =
+        LANFrameCodec::frame(LANMessage::of(LANMessageKind::refresh)).repeated(3000);
+    for (auto _ : state) {
+        std::atomic<bool> paired = false;
+        std::atomic<bool> answered = false;
+        std::thread phone([&] {
+            const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+            sockaddr_in address{};
+            address.sin_family = AF_INET;
+            address.sin_port = htons(servers.latest()->port());
+            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+            ::send(fd, pairing.constData(), static_cast<std::size_t>(pairing.size()), 0);
+            readFrames(fd, 2);  // paired, the snapshot
+            paired = true;
+            ::send(fd, burst.constData(), static_cast<std::size_t>(burst.size()), 0);
+            readFrames(fd, 2);  // the first answer, and the one a second later
+            answered = true;
+            ::close(fd);
+        });
+        processEventsUntil([&] { return paired.load(); });
+        const Timestamp burstSent = SystemClock::shared().now();
+        BusyTime busy;
+        // Until the store has heard of the last answer, sleeping between events (a tick wakes the
+        // loop now and then) so that only the work is counted.
+        QTimer tick;
+        tick.start(100);
+        const QDeadlineTimer limit(30000);
+        while (!(answered && store.lastPhoneDataSentAt().value_or(Timestamp(0)) - burstSent >= 1) &&
+               !limit.hasExpired()) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
+        state.counters["main_thread_ms"] = busy.milliseconds();
+        phone.join();
+    }
+    // The last settings write, before its folder goes.
+    QThreadPool::globalInstance()->waitForDone();
+}
+BENCHMARK(refreshBurstMainThreadCost)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -34,7 +34,10 @@ QCoro::Task<std::optional<T>> readKeepingError(QCoro::Task<T> reading, std::exce
 }  // namespace
 
 UsageStore::UsageStore(Services services, QObject* parent)
-    : QObject(parent), m_services(std::move(services)) {
+    : QObject(parent),
+      m_services(std::move(services)),
+      m_deliveryTimeSaver(m_services.clock, m_services.standardPreferences,
+                          LANPairingStorage::kLastPhoneDataSentAtKey) {
     m_usageSnapshot = SharedContainer::loadSnapshot(m_services.sharedPreferences);
     m_sessionStatus = SessionStatus::checking;
     m_launchAtLoginEnabled = m_services.loginItem.isEnabled();
@@ -593,7 +596,7 @@ void UsageStore::registerPairedPhone(const PairedPhoneInfo& info) {
 
 void UsageStore::recordPhoneDataSent(Timestamp at) {
     publishField(m_lastPhoneDataSentAt, std::optional(at), &UsageStore::lastPhoneDataSentAtChanged);
-    m_services.standardPreferences.setDate(LANPairingStorage::kLastPhoneDataSentAtKey, at);
+    m_deliveryTimeSaver.save(at);
 }
 
 void UsageStore::handleRemoteRefreshRequest() {
@@ -733,7 +736,7 @@ void UsageStore::disconnectPhone() {
                  &UsageStore::lanConnectionStateChanged);
     publishField(m_lastPhoneDataSentAt, std::optional<Timestamp>(),
                  &UsageStore::lastPhoneDataSentAtChanged);
-    storage.remove(LANPairingStorage::kLastPhoneDataSentAtKey);
+    m_deliveryTimeSaver.remove();
 
     m_lastPushedSnapshotSignature.reset();
     m_pendingWakeSignature.reset();

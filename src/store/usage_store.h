@@ -24,6 +24,7 @@
 #include "platform/login_item.h"
 #include "platform/secret_store.h"
 #include "platform/widget_center.h"
+#include "store/delivery_time_saver.h"
 #include "store/session_status.h"
 #include "store/store_services.h"
 
@@ -235,6 +236,8 @@ private:
     // replaced meanwhile carry an older generation and are dropped.
     std::unique_ptr<PairingServer> m_pairingServer;
     std::uint64_t m_pairingServerGeneration = 0;
+    // lastPhoneDataSentAt in the preferences, written off the main thread at most once a minute.
+    DeliveryTimeSaver m_deliveryTimeSaver;
     // The signature whose wake last succeeded, and the one waiting to be sent.
     std::optional<QString> m_lastPushedSnapshotSignature;
     std::optional<QString> m_pendingWakeSignature;

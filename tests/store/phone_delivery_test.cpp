@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QThreadPool>
 #include <functional>
 #include <limits>
 
@@ -173,6 +174,7 @@ TEST_F(PhoneDeliveryTest, TheLinkIsLoadedKeptAndForgotten) {
     const PairingServer::Callbacks oldCallbacks = servers.current().callbacks;
 
     store.disconnectPhone();
+    QThreadPool::globalInstance()->waitForDone();
     EXPECT_EQ(servers.made.front()->stops, 1);
     EXPECT_NE(store.pairingPayload(), old);
     EXPECT_EQ(storage.load<LANPairingPayload>(LANPairingStorage::kServerIdentityKey),
@@ -200,6 +202,40 @@ TEST_F(PhoneDeliveryTest, TheLinkIsLoadedKeptAndForgotten) {
     store.maybeSendWakePush(*store.usageSnapshot());
     clock.advance(1);
     EXPECT_EQ(wake.pairings.back(), store.pairingPayload());
+}
+
+TEST_F(PhoneDeliveryTest, APhoneAskingWithoutEndCostsOneSettingsWriteAMinuteAndOneAtTheEnd) {
+    LANPairingServers real(test::localOptions());
+    serverFactory = &real;
+    UsageStore& store = makeStore();
+    run(store.start());
+    ASSERT_TRUE(test::processEventsUntil([&] { return real.latest()->port() != 0; }));
+    test::RawPeer phone(real.latest()->port());
+    std::optional<Timestamp> sent;
+    // Waits for one more delivery to reach the store.
+    const auto delivered = [&] {
+        const std::optional<Timestamp> before = sent;
+        return test::processEventsUntil(
+            [&] { return (sent = store.lastPhoneDataSentAt()).has_value() && sent != before; });
+    };
+    const auto stored = [this] {
+        QThreadPool::globalInstance()->waitForDone();
+        return standard.date(LANPairingStorage::kLastPhoneDataSentAtKey);
+    };
+    phone.pair(store.pairingPayload().secret);
+    ASSERT_TRUE(phone.waitForMessages(2) && delivered());
+    const std::optional<Timestamp> first = sent;
+    phone.socket.write(
+        LANFrameCodec::frame(LANMessage::of(LANMessageKind::refresh)).repeated(3000));
+    ASSERT_TRUE(phone.waitForMessages(3) && delivered());
+    // The first time at once, the latest once the minute has passed, the last at the end.
+    EXPECT_EQ(stored(), first);
+    clock.advance(DeliveryTimeSaver::kSaveSpacingSeconds);
+    EXPECT_EQ(stored(), sent);
+    change(20);
+    ASSERT_TRUE(delivered());
+    this->store.reset();
+    EXPECT_EQ(stored(), sent);
 }
 
 TEST_F(PhoneDeliveryTest, APhoneOnTheLocalNetworkReceivesWhatTheStoreApplies) {
