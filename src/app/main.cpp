@@ -19,6 +19,7 @@
 #include "core/timestamp.h"
 #include "model/shared_container.h"
 #include "notify/limit_notification_manager.h"
+#include "platform/dnssd_publisher.h"
 #include "platform/single_instance.h"
 #include "sources/codex/codex_app_server_session.h"
 #include "store/shared_services.h"
@@ -132,6 +133,10 @@ int run(QCoreApplication& application, bool headless) {
     while (CodexAppServerSession::liveCount() > 0 && !drain.hasExpired()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
+    // The phone link's DNS-SD service is withdrawn in the background; a daemon that does not
+    // answer keeps the program no longer than the same moment (it drops our records anyway once
+    // our bus connection closes).
+    DnsSdPublisher::waitForWithdrawals(drain);
     return status;
 }
 

@@ -9,9 +9,14 @@
 
 #include "platform/avahi_connection.h"
 
-// What the Avahi thread owns; touched only with the poll lock held.
+// What the Avahi thread owns; touched only with the poll lock held. It may outlive the publisher,
+// whose results then go nowhere.
 struct DnsSdPublisher::Registration {
-    DnsSdPublisher* owner = nullptr;
+    explicit Registration(DnsSdPublisher* publisher) : owner(publisher), outbox(publisher) {}
+
+    // Only dereferenced on the publisher's thread, through the outbox.
+    DnsSdPublisher* const owner;
+    AvahiOutbox outbox;
     QByteArray name;
     QByteArray type;
     quint16 port = 0;
@@ -22,8 +27,7 @@ struct DnsSdPublisher::Registration {
         if (group == nullptr) {
             group = avahi_entry_group_new(client, &groupCallback, this);
             if (group == nullptr) {
-                owner->post(State::failed, AvahiConnection::errorText(avahi_client_errno(client)),
-                            {});
+                post(State::failed, AvahiConnection::errorText(avahi_client_errno(client)), {});
                 return;
             }
         }
@@ -41,15 +45,15 @@ struct DnsSdPublisher::Registration {
             if (result >= 0) {
                 break;
             }
-            owner->post(State::failed, AvahiConnection::errorText(result), {});
+            post(State::failed, AvahiConnection::errorText(result), {});
             return;
         }
         const int result = avahi_entry_group_commit(group);
         if (result < 0) {
-            owner->post(State::failed, AvahiConnection::errorText(result), {});
+            post(State::failed, AvahiConnection::errorText(result), {});
             return;
         }
-        owner->post(State::registering, {}, {});
+        post(State::registering, {}, {});
     }
 
     void onConnectionEvent(AvahiClient* client, AvahiConnection::Event event,
@@ -67,9 +71,16 @@ struct DnsSdPublisher::Registration {
             case AvahiConnection::Event::failed:
                 // The group went, or goes, with the client.
                 group = nullptr;
-                owner->post(State::failed, failure, {});
+                post(State::failed, failure, {});
                 return;
         }
+    }
+
+    void post(State state, QString failure, QString registeredName) {
+        outbox.post([owner = owner, state, failure = std::move(failure),
+                     registeredName = std::move(registeredName)] {
+            owner->apply(state, failure, registeredName);
+        });
     }
 
     void renameAfterCollision() {
@@ -82,8 +93,7 @@ struct DnsSdPublisher::Registration {
         auto* registration = static_cast<Registration*>(self);
         switch (state) {
             case AVAHI_ENTRY_GROUP_ESTABLISHED:
-                registration->owner->post(State::established, {},
-                                          QString::fromUtf8(registration->name));
+                registration->post(State::established, {}, QString::fromUtf8(registration->name));
                 return;
             case AVAHI_ENTRY_GROUP_COLLISION:
                 // Another host announced the name meanwhile.
@@ -92,10 +102,10 @@ struct DnsSdPublisher::Registration {
                 registration->commit(avahi_entry_group_get_client(group));
                 return;
             case AVAHI_ENTRY_GROUP_FAILURE:
-                registration->owner->post(State::failed,
-                                          AvahiConnection::errorText(avahi_client_errno(
-                                              avahi_entry_group_get_client(group))),
-                                          {});
+                registration->post(State::failed,
+                                   AvahiConnection::errorText(
+                                       avahi_client_errno(avahi_entry_group_get_client(group))),
+                                   {});
                 return;
             case AVAHI_ENTRY_GROUP_UNCOMMITED:
             case AVAHI_ENTRY_GROUP_REGISTERING:
@@ -105,33 +115,33 @@ struct DnsSdPublisher::Registration {
 };
 
 DnsSdPublisher::DnsSdPublisher(QString name, QString type, quint16 port, QObject* parent)
-    : QObject(parent), m_registration(std::make_unique<Registration>()) {
-    m_registration->owner = this;
+    : QObject(parent), m_registration(std::make_shared<Registration>(this)) {
     m_registration->name = name.toUtf8();
     m_registration->type = type.toUtf8();
     m_registration->port = port;
+    // The handler keeps the registration for as long as the Avahi thread may use it.
     m_connection = std::make_unique<AvahiConnection>(
-        [registration = m_registration.get()](AvahiClient* client, AvahiConnection::Event event,
-                                              const QString& failure) {
+        [registration = m_registration](AvahiClient* client, AvahiConnection::Event event,
+                                        const QString& failure) {
             registration->onConnectionEvent(client, event, failure);
         });
 }
 
 DnsSdPublisher::~DnsSdPublisher() {
-    // Stops the Avahi thread first; freeing the client then withdraws the service.
+    m_registration->outbox.release();
+    // Freeing the client in the background withdraws the service.
     m_connection.reset();
 }
 
-void DnsSdPublisher::post(State state, QString failure, QString name) {
-    QMetaObject::invokeMethod(
-        this,
-        [this, state, failure = std::move(failure), name = std::move(name)] {
-            m_state = state;
-            m_failure = failure;
-            if (!name.isEmpty()) {
-                m_registeredName = name;
-            }
-            Q_EMIT stateChanged();
-        },
-        Qt::QueuedConnection);
+bool DnsSdPublisher::waitForWithdrawals(QDeadlineTimer deadline) {
+    return AvahiConnection::waitForReleases(deadline);
+}
+
+void DnsSdPublisher::apply(State state, const QString& failure, const QString& name) {
+    m_state = state;
+    m_failure = failure;
+    if (!name.isEmpty()) {
+        m_registeredName = name;
+    }
+    Q_EMIT stateChanged();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
 #include <memory>
@@ -22,6 +23,7 @@ public:
     };
 
     DnsSdPublisher(QString name, QString type, quint16 port, QObject* parent = nullptr);
+    // Returns at once; the service is withdrawn in the background, without waiting on the daemon.
     ~DnsSdPublisher() override;
     Q_DISABLE_COPY_MOVE(DnsSdPublisher)
 
@@ -30,18 +32,22 @@ public:
     // The name announced, which differs from the one asked for after a collision.
     QString registeredName() const { return m_registeredName; }
 
+    // Waits until the services of every publisher destroyed so far are withdrawn, or until
+    // `deadline`; tells whether they all are. For the end of the program.
+    static bool waitForWithdrawals(QDeadlineTimer deadline);
+
 Q_SIGNALS:
     void stateChanged();
 
 private:
     struct Registration;
 
-    // Called on the Avahi thread: hands a result to this object's thread.
-    void post(State state, QString failure, QString name);
+    // A result of the Avahi thread, on this object's thread.
+    void apply(State state, const QString& failure, const QString& name);
 
     State m_state = State::registering;
     QString m_failure;
     QString m_registeredName;
-    std::unique_ptr<Registration> m_registration;
+    std::shared_ptr<Registration> m_registration;
     std::unique_ptr<AvahiConnection> m_connection;
 };

@@ -10,9 +10,14 @@
 
 #include "platform/avahi_connection.h"
 
-// What the Avahi thread owns; touched only with the poll lock held.
+// What the Avahi thread owns; touched only with the poll lock held. It may outlive the resolver,
+// whose results then go nowhere.
 struct DnsSdResolver::Lookup {
-    DnsSdResolver* owner = nullptr;
+    explicit Lookup(DnsSdResolver* resolver) : owner(resolver), outbox(resolver) {}
+
+    // Only dereferenced on the resolver's thread, through the outbox.
+    DnsSdResolver* const owner;
+    AvahiOutbox outbox;
     QByteArray name;
     QByteArray type;
     AvahiServiceResolver* resolver = nullptr;
@@ -31,9 +36,7 @@ struct DnsSdResolver::Lookup {
     }
 
     void fail(const QString& failure) {
-        QMetaObject::invokeMethod(
-            owner, [owner = owner, failure] { owner->m_lastFailure = failure; },
-            Qt::QueuedConnection);
+        outbox.post([owner = owner, failure] { owner->m_lastFailure = failure; });
     }
 
     static void resolverCallback(AvahiServiceResolver* resolver, AvahiIfIndex interface,
@@ -67,20 +70,18 @@ struct DnsSdResolver::Lookup {
             }
         }
         lookup->done = true;
-        QMetaObject::invokeMethod(
-            lookup->owner, [owner = lookup->owner, host, port] { Q_EMIT owner->found(host, port); },
-            Qt::QueuedConnection);
+        lookup->outbox.post(
+            [owner = lookup->owner, host, port] { Q_EMIT owner->found(host, port); });
     }
 };
 
 DnsSdResolver::DnsSdResolver(QString name, QString type, QObject* parent)
-    : QObject(parent), m_lookup(std::make_unique<Lookup>()) {
-    m_lookup->owner = this;
+    : QObject(parent), m_lookup(std::make_shared<Lookup>(this)) {
     m_lookup->name = name.toUtf8();
     m_lookup->type = type.toUtf8();
     m_connection = std::make_unique<AvahiConnection>(
-        [lookup = m_lookup.get()](AvahiClient* client, AvahiConnection::Event event,
-                                  const QString& failure) {
+        [lookup = m_lookup](AvahiClient* client, AvahiConnection::Event event,
+                            const QString& failure) {
             switch (event) {
                 case AvahiConnection::Event::ready:
                     lookup->start(client);
@@ -97,5 +98,6 @@ DnsSdResolver::DnsSdResolver(QString name, QString type, QObject* parent)
 }
 
 DnsSdResolver::~DnsSdResolver() {
+    m_lookup->outbox.release();
     m_connection.reset();
 }

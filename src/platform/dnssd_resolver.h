@@ -30,7 +30,7 @@ Q_SIGNALS:
 private:
     struct Lookup;
 
-    std::unique_ptr<Lookup> m_lookup;
+    std::shared_ptr<Lookup> m_lookup;
     std::unique_ptr<AvahiConnection> m_connection;
     QString m_lastFailure;
 };

@@ -4,12 +4,15 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QDBusConnectionInterface>
+#include <QDBusInterface>
 #include <QProcess>
 #include <QTcpServer>
 #include <array>
 
 #include "lan_test_peer.h"
 #include "model/test_usages.h"
+#include "platform/dnssd_publisher.h"
 #include "support/child_processes.h"
 #include "support/manual_clock.h"
 
@@ -295,6 +298,35 @@ TEST(LANPairingServer, WithoutAListenerItIsFailedAndTriesAgainAfterOneToSixtySec
     onServerThread(running.server, [&clock] { clock.advance(60); });
     ASSERT_TRUE(running.waitForState(Kind::advertising));
     EXPECT_EQ(running.server.port(), options.port);
+}
+
+TEST(LANPairingServer, ItsEndNeverWaitsOnTheAvahiDaemon) {
+    // The stand-in holds the client's EntryGroup.Reset unanswered once the service is published.
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", qgetenv("DBUS_SESSION_BUS_ADDRESS"));
+    QProcess daemon;
+    daemon.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(AVAHI_STAND_IN)});
+    const auto isConnected = [](const QString& name) {
+        return QDBusConnection::sessionBus().interface()->isServiceRegistered(name).value();
+    };
+    if (!test::waitUntil([&] { return isConnected(QStringLiteral("org.freedesktop.Avahi")); })) {
+        GTEST_SKIP() << "needs a session bus (with-session-bus), python3-dbus and python3-gi";
+    }
+    QDBusInterface standIn(QStringLiteral("org.freedesktop.Avahi"), QStringLiteral("/"),
+                           QStringLiteral("test.AvahiStandIn"));
+    QStringList held;
+    {
+        test::RunningServer running({nullptr, true, {}});
+        ASSERT_TRUE(test::waitUntil([&] {
+            held = standIn.call(QStringLiteral("HeldCallers")).arguments().value(0).toStringList();
+            return !held.isEmpty();
+        }));
+    }
+    // Gone, though its client is still there waiting for the daemon; the program's end waits no
+    // more.
+    EXPECT_TRUE(isConnected(held.at(0)));
+    EXPECT_FALSE(DnsSdPublisher::waitForWithdrawals(QDeadlineTimer(100)));
+    daemon.kill();
+    EXPECT_TRUE(DnsSdPublisher::waitForWithdrawals(QDeadlineTimer(10000)));
 }
 
 }  // namespace
