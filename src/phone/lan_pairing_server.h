@@ -55,8 +55,9 @@ public:
     };
 
     struct Options {
-        // Wall time for pairedAt and onSnapshotSent, and the pairing deadline. Must outlive the
-        // server; its sleeps are awaited on the server's thread.
+        // Wall time for pairedAt and onSnapshotSent; the pairing deadline, the refresh spacing and
+        // the delays before listening again. Must outlive the server; its sleeps are awaited on
+        // the server's thread.
         Clock* clock = nullptr;
         // Whether to register the service with DNS-SD (the Avahi daemon).
         bool advertise = true;
