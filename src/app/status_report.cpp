@@ -16,10 +16,13 @@ QString agentTitle(const AgentUsage& usage) {
     return plan ? name + QStringLiteral(" · ") + *plan : name;
 }
 
-std::optional<std::int64_t> lowestRemaining(const AgentUsage& usage) {
+// Windows past their reset are left out: their percentage is no longer current.
+std::optional<std::int64_t> lowestRemaining(const AgentUsage& usage, Timestamp now) {
     std::optional<std::int64_t> lowest;
     for (const UsageWindow& window : usage.windows) {
-        lowest = std::min(lowest.value_or(100), window.remainingPercent());
+        if (const std::optional<std::int64_t> remaining = window.currentRemainingPercent(now)) {
+            lowest = std::min(lowest.value_or(100), *remaining);
+        }
     }
     return lowest;
 }
@@ -37,10 +40,17 @@ QString lines(const AgentUsageSnapshot& snapshot, Timestamp now) {
             continue;
         }
         for (const UsageWindow& window : usage.windows) {
-            result << QStringLiteral("%1 · %2 · %3 · %4")
-                          .arg(agentTitle(usage), UsageWindow::periodLabel(window.durationSeconds),
+            const QString title = agentTitle(usage) + QStringLiteral(" · ") +
+                                  UsageWindow::periodLabel(window.durationSeconds);
+            const std::optional<std::int64_t> remaining = window.currentRemainingPercent(now);
+            if (!remaining) {
+                result << title + QStringLiteral(" · ") + UsageWindow::resetCheckingText();
+                continue;
+            }
+            result << QStringLiteral("%1 · %2 · %3")
+                          .arg(title,
                                QCoreApplication::translate("StatusReport", "%1% remaining")
-                                   .arg(window.remainingPercent()),
+                                   .arg(*remaining),
                                window.resetText(now));
         }
     }
@@ -51,7 +61,7 @@ QByteArray waybar(const AgentUsageSnapshot& snapshot, Timestamp now) {
     QStringList parts;
     std::optional<std::int64_t> lowest;
     for (const AgentUsage& usage : snapshot.usages) {
-        if (const std::optional<std::int64_t> remaining = lowestRemaining(usage)) {
+        if (const std::optional<std::int64_t> remaining = lowestRemaining(usage, now)) {
             parts << QStringLiteral("%1 %2%")
                          .arg(QString::fromStdString(usage.agentName))
                          .arg(*remaining);

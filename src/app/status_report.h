@@ -11,13 +11,14 @@
 // table tests every form.
 namespace StatusReport {
 
-// One line per agent and window: "Codex · Plus · 5H · 72% remaining · Resets in 2h 5m".
+// One line per agent and window: "Codex · Plus · 5H · 72% remaining · Resets in 2h 5m", or
+// "Codex · Plus · 5H · Reset · checking…" once the window's reset time has passed.
 QString lines(const AgentUsageSnapshot& snapshot, Timestamp now);
 
 // One JSON object for status bars (Waybar, i3status-rust): "text" with each agent's lowest
 // remaining percent, "tooltip" with the lines, "class" (normal, warning at 25 % or less,
 // critical at 10 % or less, empty when nothing is known) and "percentage", the lowest remaining
-// percent of all.
+// percent of all. Windows past their reset count as not known.
 QByteArray waybar(const AgentUsageSnapshot& snapshot, Timestamp now);
 
 }  // namespace StatusReport

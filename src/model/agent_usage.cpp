@@ -54,40 +54,42 @@ std::vector<UsageActivitySample> AgentUsage::activitySamples() const {
     return samples;
 }
 
+AgentUsage AgentUsage::placeholder(Timestamp now) {
+    return AgentUsage{
+        .windows = {{.usedPercent = 2,
+                     .durationSeconds = UsageWindow::kWeeklySeconds,
+                     .resetDate = now + 597600.0}},
+        .provider = {"preview-agent"},
+        .agentName = QCoreApplication::translate("AgentUsage", "Agent").toStdString(),
+        .planType = "plus",
+        .updatedAt = now,
+        .source = UsageSource::preview,
+    };
+}
+
+AgentUsage AgentUsage::secondaryPlaceholder(Timestamp now) {
+    return AgentUsage{
+        .windows = {{.usedPercent = 24,
+                     .durationSeconds = UsageWindow::kFiveHourSeconds,
+                     .resetDate = now + 12600.0},
+                    {.usedPercent = 41,
+                     .durationSeconds = UsageWindow::kWeeklySeconds,
+                     .resetDate = now + 345600.0}},
+        .provider = {"preview-agent-secondary"},
+        .agentName = QCoreApplication::translate("AgentUsage", "Second Agent").toStdString(),
+        .planType = "pro",
+        .updatedAt = now,
+        .source = UsageSource::preview,
+    };
+}
+
 const AgentUsage& AgentUsage::placeholder() {
-    static const AgentUsage usage = [] {
-        const Timestamp now = Timestamp::now();
-        return AgentUsage{
-            .windows = {{.usedPercent = 2,
-                         .durationSeconds = UsageWindow::kWeeklySeconds,
-                         .resetDate = now + 597600.0}},
-            .provider = {"preview-agent"},
-            .agentName = QCoreApplication::translate("AgentUsage", "Agent").toStdString(),
-            .planType = "plus",
-            .updatedAt = now,
-            .source = UsageSource::preview,
-        };
-    }();
+    static const AgentUsage usage = placeholder(Timestamp::now());
     return usage;
 }
 
 const AgentUsage& AgentUsage::secondaryPlaceholder() {
-    static const AgentUsage usage = [] {
-        const Timestamp now = Timestamp::now();
-        return AgentUsage{
-            .windows = {{.usedPercent = 24,
-                         .durationSeconds = UsageWindow::kFiveHourSeconds,
-                         .resetDate = now + 12600.0},
-                        {.usedPercent = 41,
-                         .durationSeconds = UsageWindow::kWeeklySeconds,
-                         .resetDate = now + 345600.0}},
-            .provider = {"preview-agent-secondary"},
-            .agentName = QCoreApplication::translate("AgentUsage", "Second Agent").toStdString(),
-            .planType = "pro",
-            .updatedAt = now,
-            .source = UsageSource::preview,
-        };
-    }();
+    static const AgentUsage usage = secondaryPlaceholder(Timestamp::now());
     return usage;
 }
 

@@ -32,6 +32,10 @@ struct AgentUsage {
     // Sample data for widget placeholders and previews, made once with the time of first use.
     static const AgentUsage& placeholder();
     static const AgentUsage& secondaryPlaceholder();
+    // The same sample data relative to `now`, for a host that draws previews long after it
+    // started.
+    static AgentUsage placeholder(Timestamp now);
+    static AgentUsage secondaryPlaceholder(Timestamp now);
 
     bool operator==(const AgentUsage&) const = default;
 };

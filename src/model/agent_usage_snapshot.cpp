@@ -50,6 +50,23 @@ const AgentUsageSnapshot& AgentUsageSnapshot::preview() {
     return snapshot;
 }
 
+AgentUsageSnapshot AgentUsageSnapshot::preview(Timestamp now) {
+    return AgentUsageSnapshot(std::vector<AgentUsage>{AgentUsage::placeholder(now),
+                                                      AgentUsage::secondaryPlaceholder(now)});
+}
+
+std::optional<Timestamp> AgentUsageSnapshot::nextReset(Timestamp now) const {
+    std::optional<Timestamp> next;
+    for (const AgentUsage& usage : usages) {
+        for (const UsageWindow& window : usage.windows) {
+            if (!window.isPastReset(now) && (!next || window.resetDate < *next)) {
+                next = window.resetDate;
+            }
+        }
+    }
+    return next;
+}
+
 std::size_t std::hash<AgentUsageSnapshot>::operator()(
     const AgentUsageSnapshot& snapshot) const noexcept {
     std::size_t seed = 0;

@@ -24,6 +24,11 @@ struct AgentUsageSnapshot {
 
     // The two placeholder usages, made once on first use.
     static const AgentUsageSnapshot& preview();
+    // The two placeholder usages relative to `now`.
+    static AgentUsageSnapshot preview(Timestamp now);
+
+    // The earliest reset of any window that is still ahead at `now`; nothing when none is.
+    std::optional<Timestamp> nextReset(Timestamp now) const;
 
     bool operator==(const AgentUsageSnapshot&) const = default;
 };

@@ -30,4 +30,24 @@ void save(const AgentUsageSnapshot& snapshot, Preferences preferences) {
     preferences.setData(kSnapshotKey, QByteArray::fromStdString(bytes));
 }
 
+AgentReadTimes loadReadTimes(const Preferences& preferences) {
+    const auto bytes = preferences.data(kReadTimesKey);
+    if (!bytes) {
+        return {};
+    }
+    try {
+        return AgentReadTimes::decode(std::string_view(bytes->constData(), bytes->size()));
+    } catch (const json::DecodingError&) {
+        return {};
+    }
+}
+
+void saveReadTimes(const AgentReadTimes& times, Preferences preferences) {
+    try {
+        preferences.setData(kReadTimesKey, QByteArray::fromStdString(times.encode()));
+    } catch (const json::EncodingError&) {
+        // A time that is not a number stores nothing; the old times stay.
+    }
+}
+
 }  // namespace SharedContainer

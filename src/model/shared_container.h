@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "core/preferences.h"
+#include "model/agent_read_times.h"
 #include "model/agent_usage_snapshot.h"
 
 // The current snapshot as both programs see it: JSON bytes stored as a data value under
@@ -13,6 +14,8 @@ namespace SharedContainer {
 
 inline const QString kAppGroup = QStringLiteral("group.com.brindlecove.Quotamind");
 inline const QString kSnapshotKey = QStringLiteral("currentAgentUsageSnapshot.v2");
+// Beside the snapshot: each agent's last successful read (AgentReadTimes).
+inline const QString kReadTimesKey = QStringLiteral("agentLastReadAt.v1");
 
 // The app group's domain with its fallback.
 Preferences preferences();
@@ -24,5 +27,11 @@ std::optional<AgentUsageSnapshot> loadSnapshot(
 // ask the widgets to reload.
 void save(const AgentUsageSnapshot& snapshot,
           Preferences preferences = SharedContainer::preferences());
+
+// Nothing when none are stored or what is stored does not decode, so readers then count from the
+// snapshot's own update times.
+AgentReadTimes loadReadTimes(const Preferences& preferences = SharedContainer::preferences());
+void saveReadTimes(const AgentReadTimes& times,
+                   Preferences preferences = SharedContainer::preferences());
 
 }  // namespace SharedContainer

@@ -32,6 +32,21 @@ std::int64_t UsageWindow::remainingPercent() const {
     return 100 - used;
 }
 
+bool UsageWindow::isPastReset(Timestamp now) const {
+    return !(resetDate > now);
+}
+
+std::optional<std::int64_t> UsageWindow::currentRemainingPercent(Timestamp now) const {
+    if (isPastReset(now)) {
+        return std::nullopt;
+    }
+    return remainingPercent();
+}
+
+QString UsageWindow::resetCheckingText() {
+    return tr("Reset · checking…");
+}
+
 QString UsageWindow::resetText(Timestamp now) const {
     const double seconds = resetDate - now;
     if (!(seconds > 0.0)) {  // also catches NaN

@@ -3,6 +3,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "core/timestamp.h"
 
@@ -21,6 +22,15 @@ struct UsageWindow {
     std::int64_t id() const { return durationSeconds; }
     // 100 - usedPercent, clamped to 0...100.
     std::int64_t remainingPercent() const;
+
+    // Whether the reset date has come at `now` (a reset date that is not a number counts as come).
+    // The percentage then belongs to the allowance that was replaced, and until a reading with a
+    // later reset arrives no view shows it as current: they show resetCheckingText() and no fill.
+    bool isPastReset(Timestamp now) const;
+    // The remaining percent to show as current at `now`: nothing once the window is past its reset.
+    std::optional<std::int64_t> currentRemainingPercent(Timestamp now) const;
+    // "Reset · checking…", what views show for a window past its reset.
+    static QString resetCheckingText();
 
     // "Resets in 2h 5m" and the like, relative to `now`. Reset times too far away for the hour
     // count to fit 64 bits are clamped to the largest count.

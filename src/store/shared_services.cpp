@@ -5,7 +5,6 @@
 #include "core/system_clock.h"
 #include "model/shared_container.h"
 #include "notify/limit_notification_manager.h"
-#include "phone/cloud_wake_service.h"
 #include "phone/lan_pairing_server.h"
 #include "platform/fallback_secret_store.h"
 #include "platform/file_secret_store.h"
@@ -102,8 +101,14 @@ std::unique_ptr<PairingServer> LANPairingServers::make(const LANPairingPayload& 
     return server;
 }
 
-QCoro::Task<> SharedCloudWake::sendWake(LANPairingPayload pairing) {
-    return CloudWakeService::shared().sendWake(std::move(pairing));
+QString WakeUnavailableError::localizedDescription() const {
+    return QCoreApplication::translate(
+        "UsageStore", "The phone is updated while it is on the same network as this computer.");
+}
+
+QCoro::Task<> UnavailableWakeSender::sendWake(LANPairingPayload) {
+    throw WakeUnavailableError();
+    co_return;
 }
 
 SnapshotNotifications& sharedNotifications() {
@@ -117,7 +122,7 @@ UsageStore& UsageStore::shared() {
     static SharedCodexAccount account;
     static SharedClaude claude;
     static LANPairingServers pairingServers;
-    static SharedCloudWake wake;
+    static UnavailableWakeSender wake;
     static DBusWidgetCenter widgets;
     static XdgAutostartLoginItem loginItem = XdgAutostartLoginItem::forThisProgram();
     // Only the legacy wake key is removed through it; the account has its own store.

@@ -49,8 +49,10 @@ private:
     LANPairingServer* m_latest = nullptr;
 };
 
-// Wakes go through the program's cloud wake service, which is inert without a wake container.
-class SharedCloudWake final : public WakeSender {
+// The program's wake sender. Waking a phone that is away from the local network needs the wake
+// record in the phone app's own cloud container, which nothing on Linux can write: it answers
+// WakeUnavailableError at once, and the store stops asking.
+class UnavailableWakeSender final : public WakeSender {
 public:
     QCoro::Task<> sendWake(LANPairingPayload pairing) override;
 };

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "core/cancellation_token.h"
+#include "core/error.h"
 #include "model/agent_usage.h"
 #include "model/agent_usage_snapshot.h"
 #include "phone/lan_pairing_payload.h"
@@ -85,9 +86,19 @@ public:
     virtual std::unique_ptr<PairingServer> make(const LANPairingPayload& pairing) = 0;
 };
 
-// Sends one wake signal to the phone paired with `pairing` (CloudWakeService in the program).
+// Sends one wake signal to the phone paired with `pairing`. Throws WakeUnavailableError when
+// this computer has no way to wake the phone at all; any other error is a failed attempt.
 class WakeSender {
 public:
     virtual ~WakeSender() = default;
     virtual QCoro::Task<> sendWake(LANPairingPayload pairing) = 0;
+};
+
+// The wake sender's answer when waking the phone cannot work here (on Linux: the wake record
+// lives in the phone app's own cloud container, which only that app can write). Not a fault:
+// the store stops sending wakes and shows nothing; the phone is updated while it is on the
+// same network.
+class WakeUnavailableError final : public Error {
+public:
+    QString localizedDescription() const override;
 };

@@ -31,11 +31,25 @@ QCoro::Task<std::optional<T>> readKeepingError(QCoro::Task<T> reading, std::exce
     co_return std::nullopt;
 }
 
+bool isWakeUnavailable(std::exception_ptr failure) {
+    if (!failure) {
+        return false;
+    }
+    try {
+        std::rethrow_exception(failure);
+    } catch (const WakeUnavailableError&) {
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
 }  // namespace
 
 UsageStore::UsageStore(Services services, QObject* parent)
     : QObject(parent),
       m_services(std::move(services)),
+      m_lastReads(m_services.sharedPreferences),
       m_deliveryTimeSaver(m_services.clock, m_services.standardPreferences,
                           LANPairingStorage::kLastPhoneDataSentAtKey) {
     m_usageSnapshot = SharedContainer::loadSnapshot(m_services.sharedPreferences);
@@ -85,6 +99,7 @@ QCoro::Task<> UsageStore::start() {
         // A phone that connects at once gets the stored data.
         publishToPhone(*m_usageSnapshot);
     }
+    watchResets();
     QCoro::Task<> first = refresh(false, true);
     co_await first;
     if (!self) {
@@ -105,6 +120,7 @@ QCoro::Task<> UsageStore::refresh(bool reportFailure, bool includeCodex) {
     }
     const QPointer<UsageStore> self(this);
     m_isRefreshing = true;
+    m_isUserRefresh = reportFailure;
     Q_EMIT isRefreshingChanged();
     m_lastRefreshStartedAt = m_services.clock.now();
 
@@ -142,6 +158,7 @@ QCoro::Task<> UsageStore::refresh(bool reportFailure, bool includeCodex) {
         publishToPhone(AgentUsageSnapshot());
     }
     m_isRefreshing = false;
+    m_hasCompletedRefresh = true;
     Q_EMIT isRefreshingChanged();
     schedulePeriodicRefresh();
 }
@@ -157,12 +174,19 @@ void UsageStore::apply(const AgentUsage& usage, SessionStatus status) {
     const bool setsStatus =
         usage.provider == AgentProvider::codex() || !holdsUsage(AgentProvider::codex());
     setProviderError(usage.provider, std::nullopt);
+    const bool savedReadTimes =
+        m_lastReads.record(usage.provider, m_services.clock.now(), !unchanged);
+    Q_EMIT lastReadTimesChanged();
     if (unchanged) {
         // The stored copy keeps the time of the last change; nothing is republished.
         if (setsStatus) {
             setSessionStatus(status);
         }
         updateInlineError();
+        if (savedReadTimes) {
+            // The widgets count their staleness from the times just written.
+            m_services.widgets.reloadAllKinds();
+        }
         return;
     }
     const AgentUsageSnapshot snapshot =
@@ -180,6 +204,9 @@ void UsageStore::apply(const AgentUsageSnapshot& snapshot, SessionStatus status)
     m_services.notifications.synchronize(snapshot);
     publishToPhone(snapshot);
     maybeSendWakePush(snapshot);
+    if (m_didStart) {
+        watchResets();
+    }
 }
 
 void UsageStore::handleRefreshFailure(const QString& errorText, const AgentProvider& provider,
@@ -206,6 +233,37 @@ void UsageStore::updateInlineError() {
     if (line != m_inlineError) {
         m_inlineError = std::move(line);
         Q_EMIT errorsChanged();
+    }
+}
+
+void UsageStore::watchResets() {
+    m_resetWatchJob.start(&UsageStore::resetWatch);
+}
+
+QCoro::Task<> UsageStore::resetWatch(QPointer<UsageStore> store, CancellationToken token) {
+    for (;;) {
+        if (!store || token.isCancelled() || !store->m_usageSnapshot) {
+            co_return;
+        }
+        Clock& clock = store->m_services.clock;
+        const std::optional<Timestamp> reset = store->m_usageSnapshot->nextReset(clock.now());
+        if (!reset) {
+            co_return;
+        }
+        QCoro::Task<> untilReset = clock.sleep(*reset - clock.now(), token);
+        co_await untilReset;
+        if (!store) {
+            co_return;
+        }
+        Q_EMIT store->resetReached();
+        QCoro::Task<> settling = clock.sleep(kRefreshAfterResetSeconds, token);
+        co_await settling;
+        if (!store) {
+            co_return;
+        }
+        // A changed snapshot restarts this watch, which cancels this very task.
+        QCoro::Task<> cycle = store->refresh(false, !store->m_isCodexLiveConnected);
+        co_await cycle;
     }
 }
 
@@ -614,8 +672,8 @@ bool UsageStore::isPhoneConnected() const {
 }
 
 void UsageStore::maybeSendWakePush(const AgentUsageSnapshot& snapshot) {
-    if (isPhoneConnected()) {
-        // The phone already has the data.
+    if (isPhoneConnected() || m_wakeUnavailable) {
+        // The phone already has the data, or cannot be woken from here.
         m_pendingWakeSignature.reset();
         m_wakeCoalescingJob.cancel();
         return;
@@ -665,6 +723,9 @@ void UsageStore::sendWakePush(bool force, std::optional<QString> signature) {
         }
         return;
     }
+    if (m_wakeUnavailable) {
+        return;
+    }
     if (m_isSendingWake) {
         if (signature) {
             m_pendingWakeSignature = std::move(signature);
@@ -696,6 +757,13 @@ QCoro::Task<> UsageStore::wakeSend(QPointer<UsageStore> store, CancellationToken
 void UsageStore::finishWakeSend(const std::optional<QString>& signature,
                                 std::exception_ptr failure) {
     m_isSendingWake = false;
+    if (isWakeUnavailable(failure)) {
+        // Said once: no error to show, nothing to retry, no wake ever again.
+        m_wakeUnavailable = true;
+        m_pendingWakeSignature.reset();
+        m_wakeCoalescingJob.cancel();
+        return;
+    }
     if (!failure) {
         publishField(m_lastPushSentAt, std::optional(m_services.clock.now()),
                      &UsageStore::lastPushSentAtChanged);

@@ -25,6 +25,7 @@
 #include "platform/secret_store.h"
 #include "platform/widget_center.h"
 #include "store/delivery_time_saver.h"
+#include "store/last_read_tracker.h"
 #include "store/session_status.h"
 #include "store/store_services.h"
 
@@ -77,6 +78,8 @@ public:
     // A Codex usage and the kind of session it came from.
     using CodexRead = std::pair<AgentUsage, SessionStatus>;
 
+    // A cycle runs this long after each reset time of the snapshot, for the new allowance.
+    static constexpr double kRefreshAfterResetSeconds = 5;
     // Seconds before the next automatic cycle for an agent the store has not read yet.
     static constexpr double kIntervalWithoutPolicySeconds = 120;
     // Delays before a live Codex session is reopened: 1 s, doubling to at most 60 s.
@@ -95,6 +98,13 @@ public:
     const std::optional<AgentUsageSnapshot>& usageSnapshot() const { return m_usageSnapshot; }
     SessionStatus sessionStatus() const { return m_sessionStatus; }
     bool isRefreshing() const { return m_isRefreshing; }
+    // The running cycle is one the user asked for (a refresh button, a sign-out), which views may
+    // show in place of what they show; background cycles leave the views as they are.
+    bool isUserRefresh() const { return m_isRefreshing && m_isUserRefresh; }
+    // A refresh cycle has ended since the store was made.
+    bool hasCompletedRefresh() const { return m_hasCompletedRefresh; }
+    // Each agent's last successful read; announced by lastReadTimesChanged.
+    const AgentReadTimes& lastReadTimes() const { return m_lastReads.times(); }
     const std::optional<QString>& inlineError() const { return m_inlineError; }
     QString inlineErrorText() const { return m_inlineError.value_or(QString()); }
     const std::map<std::string, QString>& providerErrors() const { return m_providerErrors; }
@@ -125,6 +135,8 @@ public:
     void handleRefreshFailure(const QString& errorText, const AgentProvider& provider,
                               bool reportFailure);
     void updateInlineError();
+    // Restarts the wait for the snapshot's next reset time.
+    void watchResets();
     // Restarts the periodic loop: one wait of automaticRefreshInterval from now, then a cycle.
     void schedulePeriodicRefresh();
     double automaticRefreshInterval(Timestamp now) const;
@@ -140,7 +152,8 @@ public:
 
     // Phone delivery. A changed snapshot goes to the pairing server; while the phone is not
     // connected it also leads to one coalesced wake signal, one second after the last change,
-    // retried with back-off (PhoneDelivery) until it succeeds or the phone connects.
+    // retried with back-off (PhoneDelivery) until it succeeds or the phone connects. Once the
+    // sender answers WakeUnavailableError, no wake is sent again and no error is kept.
     void maybeSendWakePush(const AgentUsageSnapshot& snapshot);
     // Sends one wake for the paired phone. `force` is the user's test button: without a phone it
     // says so, and its failure is not retried. `signature` is the snapshot's, for an automatic
@@ -165,6 +178,10 @@ Q_SIGNALS:
     void lastPhoneDataSentAtChanged();
     void lastPushSentAtChanged();
     void lastPushErrorChanged();
+    void lastReadTimesChanged();
+    // A reset time of the snapshot has come: views stop showing that window's percentage as
+    // current. A cycle follows kRefreshAfterResetSeconds later.
+    void resetReached();
 
 private:
     void setSessionStatus(SessionStatus status);
@@ -202,6 +219,7 @@ private:
     void finishWakeSend(const std::optional<QString>& signature, std::exception_ptr failure);
 
     static QCoro::Task<> periodicLoop(QPointer<UsageStore> store, CancellationToken token);
+    static QCoro::Task<> resetWatch(QPointer<UsageStore> store, CancellationToken token);
     static QCoro::Task<> liveUpdateLoop(QPointer<UsageStore> store, CancellationToken token);
     static QCoro::Task<> signInFlow(QPointer<UsageStore> store, CancellationToken token);
     static QCoro::Task<> wakeFlushTimer(QPointer<UsageStore> store, CancellationToken token,
@@ -212,10 +230,13 @@ private:
     Services m_services;
     // Cancelled when the store goes away: ends every source call it awaits.
     CancellationToken m_lifetime;
+    LastReadTracker m_lastReads;
 
     std::optional<AgentUsageSnapshot> m_usageSnapshot;
     SessionStatus m_sessionStatus = SessionStatus::checking;
     bool m_isRefreshing = false;
+    bool m_isUserRefresh = false;
+    bool m_hasCompletedRefresh = false;
     std::optional<QString> m_inlineError;
     std::map<std::string, QString> m_providerErrors;
     std::optional<CodexDeviceCode> m_deviceCode;
@@ -243,8 +264,11 @@ private:
     std::optional<QString> m_pendingWakeSignature;
     std::int64_t m_consecutiveWakeFailures = 0;
     bool m_isSendingWake = false;
+    // The wake sender said waking cannot work here; no wake is sent again.
+    bool m_wakeUnavailable = false;
 
     Job<UsageStore> m_periodicRefreshJob{this};
+    Job<UsageStore> m_resetWatchJob{this};
     Job<UsageStore> m_codexLiveUpdateJob{this};
     Job<UsageStore> m_signInJob{this};
     Job<UsageStore> m_wakeCoalescingJob{this};

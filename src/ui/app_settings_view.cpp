@@ -302,7 +302,7 @@ AppSettingsView::AppSettingsView(SettingsServices services, QWidget* parent)
     LimitNotificationManager* notifications = &m_services.notifications;
     for (auto signal : {&UsageStore::usageSnapshotChanged, &UsageStore::launchAtLoginEnabledChanged,
                         &UsageStore::pairedPhoneChanged, &UsageStore::lastPhoneDataSentAtChanged,
-                        &UsageStore::lastPushSentAtChanged, &UsageStore::lastPushErrorChanged}) {
+                        &UsageStore::lastReadTimesChanged}) {
         connect(store, signal, this, &AppSettingsView::scheduleRender);
     }
     connect(store, &UsageStore::sessionStatusChanged, this, &AppSettingsView::reloadCredentials);
@@ -321,6 +321,7 @@ SettingsState AppSettingsView::currentState() const {
     const UsageStore& store = m_services.store;
     const LimitNotificationManager& notifications = m_services.notifications;
     return {.snapshot = store.usageSnapshot(),
+            .readTimes = store.lastReadTimes(),
             .iconProvider = m_iconProvider,
             .notificationsEnabled = notifications.isEnabled(),
             .notificationStatus = notifications.statusTitle(),
@@ -328,9 +329,7 @@ SettingsState AppSettingsView::currentState() const {
             .launchAtLogin = store.launchAtLoginEnabled(),
             .hasStoredCredentials = m_hasStoredCredentials,
             .phonePaired = store.pairedPhone().has_value(),
-            .lastPhoneDataSentAt = store.lastPhoneDataSentAt(),
-            .lastPushSentAt = store.lastPushSentAt(),
-            .lastPushError = store.lastPushError()};
+            .lastPhoneDataSentAt = store.lastPhoneDataSentAt()};
 }
 
 void AppSettingsView::scheduleRender() {
@@ -458,10 +457,6 @@ void AppSettingsView::perform(SettingsAction action, const QVariant& value) {
             break;
         case SettingsAction::signOut:
             m_signOutJob.start(&AppSettingsView::signOut);
-            break;
-        case SettingsAction::sendTestPush:
-            // The store runs the wake as its own task and announces how it ended.
-            m_services.store.sendWakePush(true, std::nullopt);
             break;
         case SettingsAction::none:
             break;

@@ -175,9 +175,9 @@ void LimitMeterForeground::paint(QPainter& painter, const QRectF& bounds, Timest
     }
     const double headerBottom = content.top() + ascent + descent;
 
+    constexpr double kSpinnerSide = 32;
     if (!window) {
         // The waiting block, centred in the space under the header; its text may wrap.
-        constexpr double kSpinnerSide = 32;
         const QString waiting = tr("Waiting for limits");
         painter.setFont(styled(kTitle3, QFont::DemiBold));
         painter.setPen(foregroundColor);
@@ -197,12 +197,28 @@ void LimitMeterForeground::paint(QPainter& painter, const QRectF& bounds, Timest
     }
 
     // The reset line at the bottom, computed now so that it is current whenever the card paints.
-    Line reset{window->resetText(now), styled(kHeadline, QFont::DemiBold)};
+    // Past the reset the percentage belongs to the replaced allowance: no number until a reading
+    // of the new one arrives, only the indicator over the line that says so.
+    const bool pastReset = window->isPastReset(now);
+    Line reset{pastReset ? UsageWindow::resetCheckingText() : window->resetText(now),
+               styled(kHeadline, QFont::DemiBold)};
     reset.width = content.width();
+    if (const double natural = reset.naturalWidth(); natural > reset.width) {
+        // Shrinks like the header's names before it is cut, by whole pixels that fit.
+        const double fitting = std::floor(kHeadline * reset.width / natural) / kHeadline;
+        reset.font = styled(kHeadline, QFont::DemiBold, std::max(kHeaderMinimumScale, fitting));
+    }
     const QFontMetricsF resetMetrics = reset.metrics();
     reset.draw(painter, {content.left(), content.bottom() - resetMetrics.descent()},
                foregroundColor);
     const double resetTop = content.bottom() - resetMetrics.height();
+    if (pastReset) {
+        const double middle = (headerBottom + resetTop) / 2;
+        drawSpinner(painter, {content.left() + kSpinnerSide / 2, middle}, kSpinnerSide / 2,
+                    spinnerPhase, foregroundColor);
+        painter.restore();
+        return;
+    }
 
     // The amount block, centred between header and reset line; the number shrinks to fit.
     Line percentSign{tr("%"), styled(kTitle, QFont::Black)};
@@ -247,6 +263,10 @@ QString LimitMeterForeground::accessibleLabel(const AgentUsage& usage,
     const QString agentName = QString::fromStdString(usage.agentName);
     if (!window) {
         return tr("%1 limit is unavailable.").arg(agentName);
+    }
+    if (window->isPastReset(now)) {
+        return tr("%1 %2 limit. Reset, checking the new allowance.")
+            .arg(agentName, UsageWindow::periodLabel(window->durationSeconds));
     }
     return tr("%1 %2 limit. %3 percent remaining. %4.")
         .arg(agentName, UsageWindow::periodLabel(window->durationSeconds),

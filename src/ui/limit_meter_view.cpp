@@ -87,8 +87,8 @@ QSize LimitMeterView::sizeHint() const {
 }
 
 void LimitMeterView::updateContent() {
-    const std::optional<UsageWindow> window = shownWindow();
-    const double target = window ? window->remainingPercent() / 100.0 : 0.0;
+    const std::optional<std::int64_t> remaining = shownRemainingPercent();
+    const double target = remaining ? static_cast<double>(*remaining) / 100.0 : 0.0;
     const double current = m_displayedFraction;
     m_fillAnimation->stop();
     if (isVisible() && target != current) {
@@ -103,8 +103,14 @@ void LimitMeterView::updateContent() {
     update();
 }
 
+std::optional<std::int64_t> LimitMeterView::shownRemainingPercent() const {
+    const std::optional<UsageWindow> window = shownWindow();
+    return window ? window->currentRemainingPercent(m_clock.now()) : std::nullopt;
+}
+
 void LimitMeterView::updateSpinner(bool visible) {
-    if (visible && !shownWindow()) {
+    // Waiting for limits, or for the allowance after a reset.
+    if (visible && !shownRemainingPercent()) {
         m_spinnerTimer->start();
     } else {
         m_spinnerTimer->stop();

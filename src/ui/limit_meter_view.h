@@ -66,6 +66,10 @@ public:
 
     // The window shown, if the usage has it.
     std::optional<UsageWindow> shownWindow() const;
+    // Its remaining percent as current now: nothing without the window or past its reset. The
+    // card recomputes it when it gets a usage (views give it the usage again when the store says
+    // a reset time has come).
+    std::optional<std::int64_t> shownRemainingPercent() const;
     // The fraction of the height the fill covers now, moving while the fill animates.
     double displayedFraction() const { return m_displayedFraction; }
 

@@ -100,7 +100,7 @@ MacSignedOutLimitView::MacSignedOutLimitView(QWidget* parent)
                                          360, this)),
       m_signIn(
           paneStyle::button(tr("Sign in with ChatGPT"), paneStyle::ButtonRole::bordered, this)),
-      m_error(paneStyle::paragraph({}, paneStyle::font(Type::caption), paneStyle::white(0.62), 360,
+      m_error(paneStyle::paragraph({}, paneStyle::font(Type::caption), paneStyle::white(0.62), 380,
                                    this)) {
     QPushButton* checkAgain =
         paneStyle::button(tr("Check Again"), paneStyle::ButtonRole::prominent, this);

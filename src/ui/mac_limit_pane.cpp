@@ -79,7 +79,9 @@ MacProviderLimitPane::Content MacProviderLimitPane::contentFor(const AgentProvid
     if (holdsUsage(store, provider)) {
         return Content::usage;
     }
-    if (store.sessionStatus() != SessionStatus::checking && !store.isRefreshing()) {
+    // Background cycles leave the signed-out view and its buttons in place; only the first
+    // cycle and one the user asked for show that something is being read.
+    if (store.hasCompletedRefresh() && !store.isUserRefresh()) {
         return Content::signedOut;
     }
     return Content::loading;
@@ -144,7 +146,7 @@ MacLimitPane::MacLimitPane(UsageStore& store, const Clock& clock, QWidget* paren
             &MacLimitPane::settingsRequested);
     for (auto signal : {&UsageStore::usageSnapshotChanged, &UsageStore::sessionStatusChanged,
                         &UsageStore::isRefreshingChanged, &UsageStore::errorsChanged,
-                        &UsageStore::deviceCodeChanged}) {
+                        &UsageStore::deviceCodeChanged, &UsageStore::resetReached}) {
         connect(&store, signal, this, &MacLimitPane::updateContent);
     }
     updateContent();

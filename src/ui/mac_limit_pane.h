@@ -36,8 +36,9 @@ private:
 };
 
 // What the limit pane shows for one provider, by the first rule that applies: the one-time code
-// of a pending ChatGPT sign-in (Codex only), the provider's cards, the signed-out view once
-// nothing is loading any more, else the loading view.
+// of a pending ChatGPT sign-in (Codex only), the provider's cards, the loading view before the
+// store's first cycle has ended and while a refresh the user asked for runs, else the
+// signed-out view (which background cycles leave in place).
 class MacProviderLimitPane final : public QWidget {
     Q_OBJECT
 

@@ -76,6 +76,8 @@ void MacMenuBarController::finishLaunching() {
 
     connect(&m_store, &UsageStore::usageSnapshotChanged, this,
             &MacMenuBarController::snapshotDelivered);
+    // The snapshot stays the same when a reset time passes; what the icon says does not.
+    connect(&m_store, &UsageStore::resetReached, this, &MacMenuBarController::refreshStatusIcon);
     // The icon is drawn in the palette's text colour, so it follows the desktop's scheme.
     QCoreApplication::instance()->installEventFilter(this);
     // Asked once: with StatusNotifierItem the answer is a call to the watcher over the bus.
@@ -106,14 +108,15 @@ void MacMenuBarController::refreshStatusIcon() {
     }
     const std::optional<AgentUsage> usage =
         MenuBarIconPreferences::resolvedUsage(m_store.usageSnapshot(), m_preferences);
+    const Timestamp now = m_clock.now();
     m_statusItem->setIcon(MenuBarLimitIconRenderer::image(
-        usage, QGuiApplication::palette().color(QPalette::WindowText)));
+        usage, QGuiApplication::palette().color(QPalette::WindowText), now));
     // Qt's tray icon has no accessible name of its own; trays read the tool tip aloud.
-    m_statusItem->setToolTip(statusTitle(usage));
+    m_statusItem->setToolTip(statusTitle(usage, now));
     Q_EMIT statusIconRefreshed();
 }
 
-QString MacMenuBarController::statusTitle(const std::optional<AgentUsage>& usage) {
+QString MacMenuBarController::statusTitle(const std::optional<AgentUsage>& usage, Timestamp now) {
     const QString waiting = tr("Quotamind: waiting for limits");
     if (!usage) {
         return waiting;
@@ -122,17 +125,26 @@ QString MacMenuBarController::statusTitle(const std::optional<AgentUsage>& usage
     const std::optional<UsageWindow> five = usage->window(UsageWindow::kFiveHourSeconds);
     const std::optional<UsageWindow> weekly = usage->window(UsageWindow::kWeeklySeconds);
     if (five && weekly) {
-        return tr("%1: %2% remaining for 5 hours, %3% remaining for the week")
-            .arg(name, QString::number(five->remainingPercent()),
-                 QString::number(weekly->remainingPercent()));
+        const auto part = [now](const UsageWindow& window, const QString& remaining,
+                                const QString& reset) {
+            const std::optional<std::int64_t> percent = window.currentRemainingPercent(now);
+            return percent ? remaining.arg(*percent) : reset;
+        };
+        return tr("%1: %2, %3")
+            .arg(name,
+                 part(*five, tr("%1% remaining for 5 hours"), tr("5-hour limit reset, checking…")),
+                 part(*weekly, tr("%1% remaining for the week"),
+                      tr("weekly limit reset, checking…")));
     }
     const std::optional<UsageWindow> window = weekly ? weekly : usage->preferredWindow();
     if (!window) {
         return waiting;
     }
-    return tr("%1: %2% remaining for %3")
-        .arg(name, QString::number(window->remainingPercent()),
-             UsageWindow::periodLabel(window->durationSeconds));
+    const QString period = UsageWindow::periodLabel(window->durationSeconds);
+    if (const std::optional<std::int64_t> percent = window->currentRemainingPercent(now)) {
+        return tr("%1: %2% remaining for %3").arg(name, QString::number(*percent), period);
+    }
+    return tr("%1: %2 limit reset, checking…").arg(name, period);
 }
 
 void MacMenuBarController::statusItemClicked() {

@@ -65,9 +65,9 @@ public:
     // Closes the popover and asks for the settings window (settingsRequested).
     void openSettings();
 
-    // The tool tip for the icon's usage: both windows, one window with its period label, or
-    // "Quotamind: waiting for limits".
-    static QString statusTitle(const std::optional<AgentUsage>& usage);
+    // The tool tip for the icon's usage at `now`: both windows, one window with its period label,
+    // or "Quotamind: waiting for limits"; a window past its reset is said to be checked again.
+    static QString statusTitle(const std::optional<AgentUsage>& usage, Timestamp now);
 
     // Whether a tray showed the icon at launch, or has activated it since.
     bool hasTray() const { return m_hasTray; }

@@ -18,8 +18,8 @@ QRectF fromBottomLeft(double x, double y, double width, double height) {
 // Draws the icon at any size when the tray asks for it, rather than scaling one bitmap.
 class LimitIconEngine final : public QIconEngine {
 public:
-    LimitIconEngine(std::optional<AgentUsage> usage, QColor color)
-        : m_usage(std::move(usage)), m_color(color) {}
+    LimitIconEngine(std::optional<AgentUsage> usage, QColor color, Timestamp now)
+        : m_usage(std::move(usage)), m_color(color), m_now(now) {}
 
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode, QIcon::State) override {
         const double side = std::min(rect.width(), rect.height());
@@ -28,7 +28,7 @@ public:
         painter->translate(rect.x() + (rect.width() - side) / 2,
                            rect.y() + (rect.height() - side) / 2);
         painter->scale(side / kSizePoints, side / kSizePoints);
-        draw(*painter, m_usage, m_color);
+        draw(*painter, m_usage, m_color, m_now);
         painter->restore();
     }
 
@@ -48,12 +48,13 @@ public:
                 QSize(32, 32), QSize(48, 48), QSize(64, 64)};
     }
 
-    QIconEngine* clone() const override { return new LimitIconEngine(m_usage, m_color); }
+    QIconEngine* clone() const override { return new LimitIconEngine(m_usage, m_color, m_now); }
     QString key() const override { return QStringLiteral("QuotamindLimitIcon"); }
 
 private:
     std::optional<AgentUsage> m_usage;
     QColor m_color;
+    Timestamp m_now;
 };
 
 QColor withOpacity(QColor color, double opacity) {
@@ -63,18 +64,21 @@ QColor withOpacity(QColor color, double opacity) {
 
 }  // namespace
 
-QIcon image(const std::optional<AgentUsage>& usage, const QColor& color) {
-    return QIcon(new LimitIconEngine(usage, color));
+QIcon image(const std::optional<AgentUsage>& usage, const QColor& color, Timestamp now) {
+    return QIcon(new LimitIconEngine(usage, color, now));
 }
 
-void draw(QPainter& painter, const std::optional<AgentUsage>& usage, const QColor& color) {
+void draw(QPainter& painter, const std::optional<AgentUsage>& usage, const QColor& color,
+          Timestamp now) {
     const std::optional<UsageWindow> five =
         usage ? usage->window(UsageWindow::kFiveHourSeconds) : std::nullopt;
     const std::optional<UsageWindow> weekly =
         usage ? usage->window(UsageWindow::kWeeklySeconds) : std::nullopt;
     if (five && weekly) {
-        drawBar(painter, fromBottomLeft(1.5, 11.5, 15, 3), five->remainingPercent(), color);
-        drawBar(painter, fromBottomLeft(1.5, 3.5, 15, 6), weekly->remainingPercent(), color);
+        drawBar(painter, fromBottomLeft(1.5, 11.5, 15, 3), five->currentRemainingPercent(now),
+                color);
+        drawBar(painter, fromBottomLeft(1.5, 3.5, 15, 6), weekly->currentRemainingPercent(now),
+                color);
         return;
     }
     std::optional<UsageWindow> shown = weekly ? weekly : five;
@@ -82,7 +86,7 @@ void draw(QPainter& painter, const std::optional<AgentUsage>& usage, const QColo
         shown = usage->preferredWindow();
     }
     drawBar(painter, fromBottomLeft(1.5, 5, 15, 8),
-            shown ? std::optional(shown->remainingPercent()) : std::nullopt, color);
+            shown ? shown->currentRemainingPercent(now) : std::nullopt, color);
 }
 
 void drawBar(QPainter& painter, const QRectF& rect, std::optional<std::int64_t> remainingPercent,

@@ -89,6 +89,8 @@ MenuBarPopoverView::MenuBarPopoverView(UsageStore& store, const Clock& clock, in
     connect(m_refreshButton, &QAbstractButton::clicked, this,
             &MenuBarPopoverView::refreshRequested);
     connect(&m_store, &UsageStore::usageSnapshotChanged, this, &MenuBarPopoverView::updateMeters);
+    // A reset time that passes changes what the cards may show as current.
+    connect(&m_store, &UsageStore::resetReached, this, &MenuBarPopoverView::updateMeters);
     connect(&m_store, &UsageStore::isRefreshingChanged, this,
             &MenuBarPopoverView::updateRefreshing);
     connect(&m_store, &UsageStore::pairedPhoneChanged, this, &MenuBarPopoverView::updatePhone);

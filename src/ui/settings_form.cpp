@@ -5,6 +5,7 @@
 #include <QLocale>
 
 #include "model/agent_provider.h"
+#include "model/agent_read_times.h"
 #include "model/usage_source.h"
 #include "symbols/symbols.h"
 #include "ui/pane_style.h"
@@ -66,10 +67,11 @@ SettingsSection menuBarIconSection(const std::vector<AgentUsage>& usages, const 
         picker.choices.push_back(
             {QString::fromStdString(usage.agentName), Symbols::forProvider(raw), raw});
     }
-    return {tr("Menu Bar Icon"),
-            {std::move(picker),
-             textRow(SettingsControl::footnote,
-                     tr("Choose which agent's remaining allowance is shown in the menu bar."))}};
+    return {
+        tr("Tray Icon"),
+        {std::move(picker),
+         textRow(SettingsControl::footnote,
+                 tr("Choose which agent's remaining allowance is shown in the panel's tray."))}};
 }
 
 SettingsSection connectionSection(const std::vector<AgentUsage>& usages, bool phonePaired) {
@@ -91,12 +93,14 @@ SettingsSection connectionSection(const std::vector<AgentUsage>& usages, bool ph
     return section;
 }
 
-SettingsSection snapshotsSection(const std::vector<AgentUsage>& usages) {
+SettingsSection snapshotsSection(const std::vector<AgentUsage>& usages,
+                                 const AgentReadTimes& readTimes) {
     SettingsSection section{tr("Current snapshots"), {}};
     for (const AgentUsage& usage : usages) {
         SettingsRow row = valueRow(QString::fromStdString(usage.agentName),
                                    usage.displayPlanName().value_or(tr("—")), {});
-        row.caption = settingsTimeText(usage.updatedAt, false);
+        // When the agent was last read, not when its limits last changed.
+        row.caption = settingsTimeText(lastReadOf(usage, readTimes[usage.provider]), false);
         section.rows.push_back(std::move(row));
     }
     return section;
@@ -140,7 +144,7 @@ std::vector<SettingsSection> appSettingsSections(const SettingsState& state) {
     }
     sections.push_back(connectionSection(usages, state.phonePaired));
     if (!usages.empty()) {
-        sections.push_back(snapshotsSection(usages));
+        sections.push_back(snapshotsSection(usages, state.readTimes));
     }
     sections.push_back(notificationsSection(state));
     sections.push_back(thisComputerSection(state));
@@ -153,31 +157,26 @@ std::vector<SettingsSection> appSettingsSections(const SettingsState& state) {
 }
 
 SettingsSection MacPushSettingsSection::build(const SettingsState& state) {
-    SettingsSection section{tr("Push to iPhone"), {}};
+    // The phone is reached over the local network only: nothing on Linux can wake it while it is
+    // away, so there is no wake to show, test or report.
+    SettingsSection section{tr("Updates to iPhone"), {}};
     section.rows.push_back(state.phonePaired ? valueRow(tr("Status"), tr("Enabled automatically"),
                                                         QStringLiteral("checkmark.circle.fill"))
                                              : valueRow(tr("Status"), tr("Waiting for iPhone"),
                                                         QStringLiteral("hourglass"), true));
-    section.rows.push_back(
-        valueRow(tr("Delivery"), tr("Live changes + iCloud wake"), QStringLiteral("icloud.fill")));
+    section.rows.push_back(valueRow(tr("Delivery"), tr("Live changes on the same network"),
+                                    QStringLiteral("dot.radiowaves.left.and.right")));
     section.rows.push_back(valueRow(tr("Last data sent"),
                                     state.lastPhoneDataSentAt
                                         ? settingsTimeText(*state.lastPhoneDataSentAt, true)
                                         : tr("Not sent yet"),
                                     {}, true));
-    if (state.lastPushSentAt) {
-        section.rows.push_back(valueRow(tr("Last wake signal"),
-                                        settingsTimeText(*state.lastPushSentAt, false), {}, true));
-    }
-    section.rows.push_back(
-        buttonRow(tr("Send Test Push"), SettingsAction::sendTestPush, state.phonePaired, false));
     section.rows.push_back(textRow(
         SettingsControl::footnote,
-        tr("No APNs key or manual setup is required. Codex changes are detected through one "
-           "persistent session, normally within a few seconds while this computer is active, and "
-           "sent immediately to a connected iPhone. When it is disconnected, this computer "
-           "requests a credential-free iCloud wake after a one-second coalescing window.")));
-    addWarning(section, state.lastPushError);
+        tr("No setup is required. Codex changes are detected through one persistent session, "
+           "normally within a few seconds while this computer is active, and sent immediately to "
+           "the iPhone while it is on the same network as this computer. When it is away, it "
+           "receives the latest limits as soon as it connects again.")));
     return section;
 }
 

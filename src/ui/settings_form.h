@@ -5,12 +5,15 @@
 #include <vector>
 
 #include "core/timestamp.h"
+#include "model/agent_read_times.h"
 #include "model/agent_usage_snapshot.h"
 
 // What the settings window shows, as plain values: the store's, the notification manager's and
 // the icon preference's current state. The window rebuilds it after every change they announce.
 struct SettingsState {
     std::optional<AgentUsageSnapshot> snapshot;
+    // Each agent's last successful read, which "Current snapshots" shows.
+    AgentReadTimes readTimes;
     // The agent chosen for the tray icon; "codex" while nothing is stored.
     QString iconProvider = QStringLiteral("codex");
     bool notificationsEnabled = false;
@@ -21,8 +24,6 @@ struct SettingsState {
     bool hasStoredCredentials = false;
     bool phonePaired = false;
     std::optional<Timestamp> lastPhoneDataSentAt;
-    std::optional<Timestamp> lastPushSentAt;
-    std::optional<QString> lastPushError;
 };
 
 enum class SettingsControl {
@@ -42,7 +43,6 @@ enum class SettingsAction {
     setNotifications,
     setLaunchAtLogin,
     signOut,
-    sendTestPush,
 };
 
 struct SettingsChoice {
@@ -83,7 +83,7 @@ struct SettingsSection {
 // The sections of the settings window, in order, each present only under its condition.
 std::vector<SettingsSection> appSettingsSections(const SettingsState& state);
 
-// "Push to iPhone": how snapshots reach the paired phone and the test wake.
+// "Updates to iPhone": how snapshots reach the paired phone over the local network.
 struct MacPushSettingsSection {
     static SettingsSection build(const SettingsState& state);
 };

@@ -19,6 +19,10 @@ SnapshotLoader sharedContainerLoader() {
     return [] { return SharedContainer::loadSnapshot(); };
 }
 
+ReadTimesLoader sharedContainerReadTimesLoader() {
+    return [] { return SharedContainer::loadReadTimes(); };
+}
+
 std::optional<AgentUsage> chooseUsage(const std::optional<AgentUsageSnapshot>& snapshot,
                                       const std::optional<QString>& agentId) {
     if (!snapshot || snapshot->usages.empty()) {
@@ -36,8 +40,15 @@ LimitEntry LegacyLimitProvider::placeholder(Timestamp now) const {
 
 LimitEntry LegacyLimitProvider::snapshot(const WidgetConfiguration&, bool isPreview,
                                          Timestamp now) const {
-    const auto usage = isPreview ? std::optional(AgentUsage::placeholder()) : firstUsage(load());
-    return {.date = now, .usage = usage, .durationSeconds = std::nullopt};
+    if (isPreview) {
+        return {
+            .date = now, .usage = AgentUsage::placeholder(now), .durationSeconds = std::nullopt};
+    }
+    const auto usage = firstUsage(load());
+    return {.date = now,
+            .usage = usage,
+            .durationSeconds = std::nullopt,
+            .lastReadAt = lastReadAt(usage)};
 }
 
 LimitTimeline LegacyLimitProvider::timeline(const WidgetConfiguration&, Timestamp now) const {
@@ -48,7 +59,8 @@ LimitTimeline LegacyLimitProvider::timeline(const WidgetConfiguration&, Timestam
             resetDurations.push_back(window.durationSeconds);
         }
     }
-    return LimitTimelineBuilder::timeline(usage, std::nullopt, resetDurations, now);
+    return LimitTimelineBuilder::timeline(usage, std::nullopt, resetDurations, now,
+                                          lastReadAt(usage));
 }
 
 LimitEntry ConfigurableLimitProvider::placeholder(Timestamp now) const {
@@ -59,16 +71,18 @@ LimitEntry ConfigurableLimitProvider::placeholder(Timestamp now) const {
 
 LimitEntry ConfigurableLimitProvider::snapshot(const WidgetConfiguration& configuration,
                                                bool isPreview, Timestamp now) const {
+    const auto usage = chooseUsage(loadOrPreview(isPreview, now), configuration.agentId);
     return {.date = now,
-            .usage = chooseUsage(loadOrPreview(isPreview), configuration.agentId),
-            .durationSeconds = durationSeconds(configuredPeriod(configuration))};
+            .usage = usage,
+            .durationSeconds = durationSeconds(configuredPeriod(configuration)),
+            .lastReadAt = isPreview ? std::nullopt : lastReadAt(usage)};
 }
 
 LimitTimeline ConfigurableLimitProvider::timeline(const WidgetConfiguration& configuration,
                                                   Timestamp now) const {
     const std::int64_t duration = durationSeconds(configuredPeriod(configuration));
-    return LimitTimelineBuilder::timeline(chooseUsage(load(), configuration.agentId), duration,
-                                          {duration}, now);
+    const auto usage = chooseUsage(load(), configuration.agentId);
+    return LimitTimelineBuilder::timeline(usage, duration, {duration}, now, lastReadAt(usage));
 }
 
 LimitEntry BothLimitsProvider::placeholder(Timestamp now) const {
@@ -78,15 +92,18 @@ LimitEntry BothLimitsProvider::placeholder(Timestamp now) const {
 
 LimitEntry BothLimitsProvider::snapshot(const WidgetConfiguration& configuration, bool isPreview,
                                         Timestamp now) const {
+    const auto usage = chooseUsage(loadOrPreview(isPreview, now), configuration.agentId);
     return {.date = now,
-            .usage = chooseUsage(loadOrPreview(isPreview), configuration.agentId),
-            .durationSeconds = std::nullopt};
+            .usage = usage,
+            .durationSeconds = std::nullopt,
+            .lastReadAt = isPreview ? std::nullopt : lastReadAt(usage)};
 }
 
 LimitTimeline BothLimitsProvider::timeline(const WidgetConfiguration& configuration,
                                            Timestamp now) const {
-    return LimitTimelineBuilder::timeline(chooseUsage(load(), configuration.agentId), std::nullopt,
-                                          kBothDurations, now);
+    const auto usage = chooseUsage(load(), configuration.agentId);
+    return LimitTimelineBuilder::timeline(usage, std::nullopt, kBothDurations, now,
+                                          lastReadAt(usage));
 }
 
 QList<WidgetAgent> WidgetAgentQuery::entities() const {

@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 
+#include "model/agent_read_times.h"
 #include "model/agent_usage_snapshot.h"
 #include "widget/widget_extension.h"
 
@@ -11,6 +12,9 @@
 // decode. The default reads the shared container.
 using SnapshotLoader = std::function<std::optional<AgentUsageSnapshot>()>;
 SnapshotLoader sharedContainerLoader();
+// Reads each agent's last successful read afresh, from the shared container by default.
+using ReadTimesLoader = std::function<AgentReadTimes()>;
+ReadTimesLoader sharedContainerReadTimesLoader();
 
 // The usage a configured widget shows: the first usage of the chosen agent (never another
 // agent's), or the first usage of all when no agent is chosen.
@@ -18,10 +22,13 @@ std::optional<AgentUsage> chooseUsage(const std::optional<AgentUsageSnapshot>& s
                                       const std::optional<QString>& agentId);
 
 // Builds a kind's entries. Timelines always come from the stored snapshot, never from sample
-// data; snapshots in the gallery's preview use sample data; placeholders read nothing.
+// data; snapshots in the gallery's preview use sample data made relative to the time they are
+// drawn for; placeholders read nothing. Without `readTimes` staleness counts from the usages' own
+// update times.
 class LimitProvider {
 public:
-    explicit LimitProvider(SnapshotLoader loader) : m_loader(std::move(loader)) {}
+    explicit LimitProvider(SnapshotLoader loader, ReadTimesLoader readTimes = {})
+        : m_loader(std::move(loader)), m_readTimes(std::move(readTimes)) {}
     virtual ~LimitProvider() = default;
     Q_DISABLE_COPY_MOVE(LimitProvider)
 
@@ -34,12 +41,17 @@ public:
 protected:
     std::optional<AgentUsageSnapshot> load() const { return m_loader(); }
     // The gallery's previews show sample data; everything else shows what is stored.
-    std::optional<AgentUsageSnapshot> loadOrPreview(bool isPreview) const {
-        return isPreview ? std::optional(AgentUsageSnapshot::preview()) : load();
+    std::optional<AgentUsageSnapshot> loadOrPreview(bool isPreview, Timestamp now) const {
+        return isPreview ? std::optional(AgentUsageSnapshot::preview(now)) : load();
+    }
+    // The stored last read of the agent of `usage`.
+    std::optional<Timestamp> lastReadAt(const std::optional<AgentUsage>& usage) const {
+        return usage && m_readTimes ? m_readTimes()[usage->provider] : std::nullopt;
     }
 
 private:
     SnapshotLoader m_loader;
+    ReadTimesLoader m_readTimes;
 };
 
 // The fixed widget: the first agent's preferred window.

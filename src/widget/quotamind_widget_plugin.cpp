@@ -15,9 +15,9 @@ LimitEntry noUsage(Timestamp now) {
 
 QuotamindWidgetPlugin::QuotamindWidgetPlugin()
     : m_agents(sharedContainerLoader()),
-      m_legacy(sharedContainerLoader()),
-      m_configurable(sharedContainerLoader()),
-      m_bothLimits(sharedContainerLoader()) {}
+      m_legacy(sharedContainerLoader(), sharedContainerReadTimesLoader()),
+      m_configurable(sharedContainerLoader(), sharedContainerReadTimesLoader()),
+      m_bothLimits(sharedContainerLoader(), sharedContainerReadTimesLoader()) {}
 
 const LimitProvider* QuotamindWidgetPlugin::provider(const QString& kind) const {
     if (kind == WidgetKinds::kLegacy) {

@@ -76,6 +76,9 @@ struct LimitEntry {
     std::optional<AgentUsage> usage;
     // The window to show; absent for the usage's preferred window or when the layout shows both.
     std::optional<std::int64_t> durationSeconds;
+    // The tray program's last successful read of the usage's agent, from the shared container;
+    // absent when none is stored. Staleness counts from it (lastReadOf).
+    std::optional<Timestamp> lastReadAt = std::nullopt;
 
     bool operator==(const LimitEntry&) const = default;
 };
@@ -154,5 +157,5 @@ public:
                                         const LimitEntry& entry, Timestamp drawingTime) const = 0;
 };
 
-#define QuotamindWidgetExtension_iid "com.brindlecove.Quotamind.WidgetExtension/1"
+#define QuotamindWidgetExtension_iid "com.brindlecove.Quotamind.WidgetExtension/2"
 Q_DECLARE_INTERFACE(WidgetExtension, QuotamindWidgetExtension_iid)

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "model/agent_read_times.h"
 #include "symbols/symbols.h"
 #include "widget/widget_configuration.h"
 
@@ -179,6 +180,44 @@ private:
     QFont m_signFont;
 };
 
+// What stands where the percentage stands once the window is past its reset: "Reset", in the
+// large title type, with the same size()/draw() as PercentageLabel.
+class ResetLabel final {
+public:
+    ResetLabel() : m_text(tr("Reset")), m_font(font(TextStyle::kLargeTitle, QFont::Bold)) {}
+
+    QSizeF size() const {
+        const QFontMetricsF metrics(m_font);
+        return {metrics.horizontalAdvance(m_text), metrics.ascent() + metrics.descent()};
+    }
+
+    void draw(WidgetCanvas& canvas, QPointF topLeft) const {
+        canvas.text({topLeft.x(), topLeft.y() + QFontMetricsF(m_font).ascent()}, m_text, m_font,
+                    WidgetTone::primary);
+        canvas.accessible(m_text);
+    }
+
+private:
+    QString m_text;
+    QFont m_font;
+};
+
+// The percentage, or "Reset" for a window past its reset at the entry's date.
+template <typename Layout>
+void withAmountLabel(const UsageWindow& window, Timestamp referenceDate, qreal fontSize,
+                     Layout&& layout) {
+    if (const auto percent = window.currentRemainingPercent(referenceDate)) {
+        layout(PercentageLabel(*percent, fontSize));
+    } else {
+        layout(ResetLabel());
+    }
+}
+
+// The line under the bar: the time until the reset, or that the new allowance is being checked.
+QString resetLine(const UsageWindow& window, Timestamp referenceDate) {
+    return window.isPastReset(referenceDate) ? tr("Checking…") : window.resetText(referenceDate);
+}
+
 // A one-line secondary text that shrinks to fit; returns its height.
 qreal secondaryLine(WidgetCanvas& canvas, const QRectF& area, const QString& text,
                     const QFont& base) {
@@ -191,13 +230,13 @@ qreal secondaryLine(WidgetCanvas& canvas, const QRectF& area, const QString& tex
 
 // Plan, Source and Updated in two columns at the right edge of `area`, centred vertically.
 void mediumUsageDetails(WidgetCanvas& canvas, const QRectF& area, const AgentUsage& usage,
-                        Timestamp referenceDate, Timestamp drawingTime) {
+                        Timestamp lastRead, Timestamp referenceDate, Timestamp drawingTime) {
     constexpr qreal kColumnSpacing = 8;
     constexpr qreal kRowSpacing = 3;
     const QList<std::pair<QString, QString>> rows{
         {tr("Plan"), usage.displayPlanName().value_or(QStringLiteral("\u2014"))},
         {tr("Source"), sourceShortLabel(usage.source)},
-        {tr("Updated"), updatedText(usage.updatedAt, referenceDate, drawingTime)},
+        {tr("Updated"), updatedText(lastRead, referenceDate, drawingTime)},
     };
 
     const auto columnWidths = [&rows](const QFont& font) {
@@ -245,48 +284,50 @@ void smallUsageLayout(WidgetCanvas& canvas, const QRectF& area, const QString& a
                       const UsageWindow& window, Timestamp referenceDate) {
     constexpr qreal kSpacing = 7;
     constexpr qreal kBarHeight = 6;
-    const std::int64_t remaining = window.remainingPercent();
     usageHeader(canvas, area, agentName, UsageWindow::periodLabel(window.durationSeconds));
 
     // Below the flexible space, from the bottom up.
-    const QString reset = window.resetText(referenceDate);
+    const QString reset = resetLine(window, referenceDate);
     const qreal resetTop =
         area.bottom() - lineHeight(fitLine(font(TextStyle::kCaption), reset, area.width()).font);
     const qreal barTop = resetTop - kSpacing - kBarHeight;
-    const PercentageLabel percentage(remaining, 50);
-    percentage.draw(canvas, {area.left(), barTop - kSpacing - percentage.size().height()});
+    withAmountLabel(window, referenceDate, 50, [&](const auto& amount) {
+        amount.draw(canvas, {area.left(), barTop - kSpacing - amount.size().height()});
+    });
     drawUsageProgress(canvas, QRectF(area.left(), barTop, area.width(), kBarHeight), agentName,
-                      remaining);
+                      window.currentRemainingPercent(referenceDate));
     secondaryLine(canvas, QRectF(area.left(), resetTop, area.width(), area.bottom() - resetTop),
                   reset, font(TextStyle::kCaption));
 }
 
 void mediumUsageLayout(WidgetCanvas& canvas, const QRectF& area, const AgentUsage& usage,
-                       const UsageWindow& window, Timestamp referenceDate, Timestamp drawingTime) {
+                       const UsageWindow& window, Timestamp lastRead, Timestamp referenceDate,
+                       Timestamp drawingTime) {
     constexpr qreal kSpacing = 6;
     constexpr qreal kRowSpacing = 20;
     constexpr qreal kBarHeight = 7;
     const QString agentName = QString::fromStdString(usage.agentName);
-    const std::int64_t remaining = window.remainingPercent();
     qreal top =
         area.top() +
         usageHeader(canvas, area, agentName, UsageWindow::periodLabel(window.durationSeconds)) +
         kSpacing;
 
-    const PercentageLabel percentage(remaining, 48);
-    const QSizeF percentageSize = percentage.size();
-    percentage.draw(canvas, {area.left(), top});
-    const qreal detailsLeft = area.left() + percentageSize.width() + kRowSpacing;
-    mediumUsageDetails(
-        canvas, QRectF(detailsLeft, top, area.right() - detailsLeft, percentageSize.height()),
-        usage, referenceDate, drawingTime);
-    top += percentageSize.height() + kSpacing;
+    QSizeF amountSize;
+    withAmountLabel(window, referenceDate, 48, [&](const auto& amount) {
+        amountSize = amount.size();
+        amount.draw(canvas, {area.left(), top});
+    });
+    const qreal detailsLeft = area.left() + amountSize.width() + kRowSpacing;
+    mediumUsageDetails(canvas,
+                       QRectF(detailsLeft, top, area.right() - detailsLeft, amountSize.height()),
+                       usage, lastRead, referenceDate, drawingTime);
+    top += amountSize.height() + kSpacing;
 
     drawUsageProgress(canvas, QRectF(area.left(), top, area.width(), kBarHeight), agentName,
-                      remaining);
+                      window.currentRemainingPercent(referenceDate));
     top += kBarHeight + kSpacing;
     secondaryLine(canvas, QRectF(area.left(), top, area.width(), area.bottom() - top),
-                  window.resetText(referenceDate), font(TextStyle::kCallout));
+                  resetLine(window, referenceDate), font(TextStyle::kCallout));
 }
 
 void unavailableUsageWindowLayout(WidgetCanvas& canvas, const QRectF& area,
@@ -352,15 +393,18 @@ void unavailableWidgetView(WidgetCanvas& canvas, const QRectF& area, WidgetFamil
     canvas.accessible(title + QStringLiteral(", ") + caption);
 }
 
-void usageCardContent(WidgetCanvas& canvas, const QRectF& area, const AgentUsage& usage,
-                      bool compact, Timestamp referenceDate,
-                      std::optional<std::int64_t> durationSeconds, Timestamp drawingTime) {
+void usageCardContent(WidgetCanvas& canvas, const QRectF& area, const LimitEntry& entry,
+                      bool compact, std::optional<std::int64_t> durationSeconds,
+                      Timestamp drawingTime) {
+    const AgentUsage& usage = *entry.usage;
+    const Timestamp referenceDate = entry.date;
     const auto window = durationSeconds ? usage.window(*durationSeconds) : usage.preferredWindow();
     const QString agentName = QString::fromStdString(usage.agentName);
     if (window && compact) {
         smallUsageLayout(canvas, area, agentName, *window, referenceDate);
     } else if (window) {
-        mediumUsageLayout(canvas, area, usage, *window, referenceDate, drawingTime);
+        mediumUsageLayout(canvas, area, usage, *window, lastReadOf(usage, entry.lastReadAt),
+                          referenceDate, drawingTime);
     } else if (durationSeconds) {
         unavailableUsageWindowLayout(canvas, area, agentName,
                                      UsageWindow::periodLabel(*durationSeconds), compact);
@@ -453,13 +497,13 @@ QStringList drawWidget(QPainter* painter, const QRectF& rect, WidgetView view, W
     } else if (view == WidgetView::bothLimits) {
         constexpr qreal kSpacing = 20;
         const qreal half = (area.width() - kSpacing) / 2;
-        usageCardContent(canvas, QRectF(area.left(), area.top(), half, area.height()), *entry.usage,
-                         true, entry.date, UsageWindow::kFiveHourSeconds, drawingTime);
+        usageCardContent(canvas, QRectF(area.left(), area.top(), half, area.height()), entry, true,
+                         UsageWindow::kFiveHourSeconds, drawingTime);
         usageCardContent(canvas, QRectF(area.right() - half, area.top(), half, area.height()),
-                         *entry.usage, true, entry.date, UsageWindow::kWeeklySeconds, drawingTime);
+                         entry, true, UsageWindow::kWeeklySeconds, drawingTime);
     } else {
-        usageCardContent(canvas, area, *entry.usage, family == WidgetFamily::small, entry.date,
-                         entry.durationSeconds, drawingTime);
+        usageCardContent(canvas, area, entry, family == WidgetFamily::small, entry.durationSeconds,
+                         drawingTime);
     }
     if (painter) {
         painter->restore();
@@ -468,9 +512,14 @@ QStringList drawWidget(QPainter* painter, const QRectF& rect, WidgetView view, W
 }
 
 void drawUsageProgress(WidgetCanvas& canvas, const QRectF& track, const QString& agentName,
-                       std::int64_t percent) {
-    const std::int64_t clamped = std::clamp<std::int64_t>(percent, 0, 100);
+                       std::optional<std::int64_t> percent) {
     canvas.capsule(track, WidgetTone::quaternary);
+    if (!percent) {
+        canvas.accessible(tr("%1 allowance remaining").arg(agentName) + QStringLiteral(", ") +
+                          tr("being checked"));
+        return;
+    }
+    const std::int64_t clamped = std::clamp<std::int64_t>(*percent, 0, 100);
     if (clamped > 0) {
         const qreal width = std::max(track.height(), track.width() * clamped / 100.0);
         canvas.capsule(QRectF(track.topLeft(), QSizeF(width, track.height())), WidgetTone::primary);
@@ -479,11 +528,11 @@ void drawUsageProgress(WidgetCanvas& canvas, const QRectF& track, const QString&
                       tr("%1 percent").arg(QLocale().toString(static_cast<qint64>(clamped))));
 }
 
-QString updatedText(Timestamp updatedAt, Timestamp referenceDate, Timestamp drawingTime) {
-    if (referenceDate - updatedAt > kStaleAfterSeconds) {
+QString updatedText(Timestamp lastRead, Timestamp referenceDate, Timestamp drawingTime) {
+    if (referenceDate - lastRead > kStaleAfterSeconds) {
         return tr("Stale");
     }
-    return relativeTimeText(drawingTime - updatedAt);
+    return relativeTimeText(drawingTime - lastRead);
 }
 
 QString sourceShortLabel(UsageSource source) {

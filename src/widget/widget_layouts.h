@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <optional>
 
 #include "widget/widget_extension.h"
 
@@ -63,12 +64,12 @@ QStringList drawWidget(QPainter* painter, const QRectF& rect, WidgetView view, W
 
 // The remaining-allowance bar: a quaternary track capsule, and over it a primary capsule as wide
 // as the remaining fraction but never narrower than the bar is high, so a small remainder still
-// shows as a dot. Nothing over the track at 0 %.
+// shows as a dot. Nothing over the track at 0 %, nor without a percent (a window past its reset).
 void drawUsageProgress(WidgetCanvas& canvas, const QRectF& track, const QString& agentName,
-                       std::int64_t percent);
+                       std::optional<std::int64_t> percent);
 
-// The Updated row: "Stale" when the entry's date is more than 30 minutes after the update,
-// otherwise how long before the drawing time the update was ("5 minutes ago").
-QString updatedText(Timestamp updatedAt, Timestamp referenceDate, Timestamp drawingTime);
+// The Updated row: "Stale" when the entry's date is more than 30 minutes after the last read
+// (lastReadOf), otherwise how long before the drawing time that read was ("5 minutes ago").
+QString updatedText(Timestamp lastRead, Timestamp referenceDate, Timestamp drawingTime);
 // The Source row's short label.
 QString sourceShortLabel(UsageSource source);

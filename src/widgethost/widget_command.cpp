@@ -105,6 +105,8 @@ QByteArray timelineJson(const QString& kind, const LimitTimeline& timeline) {
         object["durationSeconds"] = entry.durationSeconds
                                         ? json::OrderedValue(*entry.durationSeconds)
                                         : json::OrderedValue();
+        object["lastReadAt"] = entry.lastReadAt ? json::OrderedValue(isoText(*entry.lastReadAt))
+                                                : json::OrderedValue();
         entries.push_back(std::move(object));
     }
     json::OrderedValue result;

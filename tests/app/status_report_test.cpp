@@ -27,6 +27,9 @@ TEST(StatusReportTest, OneLinePerAgentAndWindow) {
               QStringLiteral("Codex · Plus · 5H · 72% remaining · Resets in 2h 5m\n"
                              "Codex · Plus · 7D · 5% remaining · Resets in 2h 5m\n"
                              "Claude · Waiting for limits"));
+    // Once the reset time has come the old percentage is no longer current.
+    EXPECT_EQ(StatusReport::lines(AgentUsageSnapshot({usage("codex", {28})}), kNow + 7500.0),
+              QStringLiteral("Codex · Plus · 5H · Reset · checking…"));
 }
 
 TEST(StatusReportTest, WaybarClassFollowsTheLowestRemainingPercent) {

@@ -65,3 +65,19 @@ TEST_F(SharedContainerTest, AnotherProcessReadsAndWritesTheSameSnapshot) {
               0);
     EXPECT_EQ(SharedContainer::loadSnapshot(), next);
 }
+
+// The read times beside the snapshot: what is written reads back; anything else reads as none,
+// and freshness then counts from the usage's own update time.
+TEST_F(SharedContainerTest, ReadTimesReadBackOrCountAsNone) {
+    const AgentReadTimes times{{{"codex", Timestamp(788918400.123456789)}, {"x", Timestamp(-0.5)}}};
+    SharedContainer::saveReadTimes(times);
+    EXPECT_EQ(SharedContainer::loadReadTimes(), times);
+    for (const char* stored : {R"({"codex":"soon"})", R"([788918400])", R"({"codex":)"}) {
+        SharedContainer::preferences().setData(SharedContainer::kReadTimesKey, stored);
+        EXPECT_EQ(SharedContainer::loadReadTimes(), AgentReadTimes()) << stored;
+    }
+    const AgentUsage codex = test::usage("codex");  // updated at 788918400.25
+    EXPECT_EQ(lastReadOf(codex, times[codex.provider]), codex.updatedAt);
+    EXPECT_EQ(lastReadOf(codex, codex.updatedAt + 60), codex.updatedAt + 60);
+    EXPECT_EQ(lastReadOf(codex, std::nullopt), codex.updatedAt);
+}

@@ -4,6 +4,8 @@
 
 #include <limits>
 
+#include "model/agent_usage_snapshot.h"
+
 namespace {
 
 QString resetTextIn(double seconds) {
@@ -63,4 +65,26 @@ TEST(UsageWindowTest, RemainingPercentIsClamped) {
     EXPECT_EQ(remaining(42), 58);
     EXPECT_EQ(remaining(130), 0);
     EXPECT_EQ(remaining(std::numeric_limits<std::int64_t>::min()), 100);
+}
+
+// A window past its reset shows no percentage as current; the snapshot's next reset is the
+// earliest one still ahead.
+TEST(UsageWindowTest, PastItsResetNothingIsCurrent) {
+    const Timestamp now(788918400.0);
+    const struct {
+        double resetIn;
+        std::optional<std::int64_t> current;
+    } cases[] = {{0.5, 70},
+                 {0, std::nullopt},
+                 {-3600, std::nullopt},
+                 {std::numeric_limits<double>::quiet_NaN(), std::nullopt}};
+    for (const auto& c : cases) {
+        const UsageWindow window{
+            .usedPercent = 30, .durationSeconds = 18000, .resetDate = now + c.resetIn};
+        EXPECT_EQ(window.currentRemainingPercent(now), c.current) << c.resetIn;
+    }
+    AgentUsage usage;
+    usage.windows = {{30, 18000, now - 1}, {30, 604800, now + 900}, {30, 18000, now + 60}};
+    EXPECT_EQ(AgentUsageSnapshot({usage}).nextReset(now), now + 60);
+    EXPECT_EQ(AgentUsageSnapshot({usage}).nextReset(now + 900), std::nullopt);
 }

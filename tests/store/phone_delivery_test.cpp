@@ -76,6 +76,8 @@ TEST_F(PhoneDeliveryTest, WakesAreCoalescedSerialisedAndRetried) {
     const auto away = [this] { report(Kind::advertising); };
     const auto fail = [this] { wake.failure = kFailed; };
     const auto succeed = [this] { wake.failure.reset(); };
+    UnavailableWakeSender program;
+    const auto unavailable = [this, &program] { wake.delegate = &program; };
     // Each row: until when it runs, the wakes sent by then (seconds from the start), and what
     // happens when.
     const struct {
@@ -108,6 +110,10 @@ TEST_F(PhoneDeliveryTest, WakesAreCoalescedSerialisedAndRetried) {
          {{0, button}},
          QStringLiteral("Pair an iPhone first."),
          false},
+        {"unavailable here: said once, no error, never again",
+         20,
+         {1},
+         {{0, unavailable}, {0, change(10)}, {5, change(11)}, {8, button}}},
         {"button not retried",
          12.5,
          {0, 4, 12},
@@ -118,6 +124,7 @@ TEST_F(PhoneDeliveryTest, WakesAreCoalescedSerialisedAndRetried) {
         wake.sentAt.clear();
         wake.seconds = 0;
         wake.failure.reset();
+        wake.delegate = nullptr;
         preferences.remove(SharedContainer::kSnapshotKey);
         standard.remove(LANPairingStorage::kPairedPhoneKey);
         row.paired ? pairedStore() : makeStore();

@@ -197,7 +197,7 @@ private:
 };
 
 // Records when each wake was sent; a wake takes `seconds` on the manual clock, then fails with
-// `failure` when one is set.
+// `failure` when one is set, or ends as `delegate` does.
 class FakeWakeSender final : public WakeSender {
 public:
     explicit FakeWakeSender(ManualClock& clock) : m_clock(clock) {}
@@ -211,12 +211,17 @@ public:
         if (failure) {
             throw PlatformError(*failure);
         }
+        if (delegate) {
+            co_await delegate->sendWake(std::move(pairing));
+        }
     }
 
     std::vector<Timestamp> sentAt;
     std::vector<LANPairingPayload> pairings;
     double seconds = 0;
     std::optional<QString> failure;
+    // Answers in the end as this sender does (the program's, for one).
+    WakeSender* delegate = nullptr;
 
 private:
     ManualClock& m_clock;

@@ -244,3 +244,50 @@ TEST_F(UsageStoreTest, DestroyingTheStoreMidCycleEndsItsWorkQuietly) {
 }
 
 }  // namespace
+
+// Each agent's last successful read is kept beside the snapshot: with a change at once, otherwise
+// at most every five minutes, and an agent that fails keeps its time.
+TEST_F(UsageStoreTest, LastReadTimesAreWrittenWithChangesAndEveryFiveMinutes) {
+    appServer.script.otherwise = usage("codex", 10);
+    claude.script.otherwise = usage("claude", 10);
+    UsageStore& store = makeStore();
+    const Timestamp start = clock.now();
+    const auto stored = [this] { return SharedContainer::loadReadTimes(preferences); };
+    run(store.refresh(false, true));
+    EXPECT_EQ(stored(), store.lastReadTimes());
+    claude.script.otherwise = QStringLiteral("Claude failed.");
+    const int reloads = followers.reloads;
+    for (const auto& [at, codexStored, reloaded] : {std::tuple{120.0, 0.0, 0}, {300.0, 300.0, 3}}) {
+        clock.setNow(start + at);  // the wall clock alone: no timer fires
+        run(store.refresh(false, true));
+        EXPECT_EQ(store.lastReadTimes()[kCodex], start + at);
+        EXPECT_EQ(stored()[kCodex], start + codexStored);
+        EXPECT_EQ(stored()[kClaude], start);
+        EXPECT_EQ(followers.reloads, reloads + reloaded);
+    }
+}
+
+// A reset time of the snapshot is announced when it comes, and the agents are read five seconds
+// later.
+TEST_F(UsageStoreTest, AResetIsAnnouncedAndReadAgainFiveSecondsLater) {
+    const Timestamp reset = clock.now() + 630;
+    AgentUsage codex = usage("codex", 80);
+    codex.windows.front().resetDate = reset;
+    appServer.script.otherwise = codex;
+    claude.script.otherwise = usage("claude", 10);
+    UsageStore& store = makeStore();
+    run(store.start());
+    int announced = 0;
+    QObject::connect(&store, &UsageStore::resetReached, [&] { ++announced; });
+    clock.advance(reset - clock.now() - 0.5);
+    EXPECT_EQ(announced, 0);
+    clock.advance(0.5);
+    EXPECT_EQ(announced, 1);
+    codex.windows.front() = {
+        .usedPercent = 0, .durationSeconds = 18000, .resetDate = reset + 18000};
+    appServer.script.otherwise = codex;
+    clock.advance(5);
+    settle();
+    EXPECT_EQ((*store.usageSnapshot())[kCodex], codex);
+    EXPECT_EQ(store.lastReadTimes()[kCodex], reset + 5);
+}

@@ -129,7 +129,7 @@ TEST(LimitMeterViewTest, AccessibleLabelSaysWindowRemainderAndReset) {
         {test::usage("codex"), test::window(58, 18000, kNow.secondsSinceReferenceDate() + 7500),
          QStringLiteral("Codex 5H limit. 42 percent remaining. Resets in 2h 5m.")},
         {test::usage("claude"), test::window(130, 604800, kNow.secondsSinceReferenceDate() - 1),
-         QStringLiteral("Claude 7D limit. 0 percent remaining. Resetting now.")},
+         QStringLiteral("Claude 7D limit. Reset, checking the new allowance.")},
         {test::usage("codex"), std::nullopt, QStringLiteral("Codex limit is unavailable.")},
     };
     for (const Case& c : cases) {
@@ -161,11 +161,17 @@ TEST(LimitMeterViewTest, WaitsWithoutTheWindowAndFollowsTheClockOnceItArrives) {
     EXPECT_NE(textPixel(render(card.view).copy(badge), 0, badge.height(), base), base);
     EXPECT_EQ(card.view.accessibleName(),
               QStringLiteral("Codex 5H limit. 80 percent remaining. Resets in 1d 1h."));
-    // The card has no timer of its own: the next paint reads the clock.
+    // The card has no timer of its own: the next paint reads the clock, and once the reset has
+    // come the old percentage is not shown as current.
     card.clock.setNow(Timestamp(reset + 1));
     render(card.view);
     EXPECT_EQ(card.view.accessibleName(),
-              QStringLiteral("Codex 5H limit. 80 percent remaining. Resetting now."));
+              QStringLiteral("Codex 5H limit. Reset, checking the new allowance."));
+    card.view.hide();
+    card.view.setUsage(card.view.usage());  // as the views do when the store says so
+    EXPECT_DOUBLE_EQ(card.view.displayedFraction(), 0.0);
+    card.view.show();
+    EXPECT_TRUE(spinner->isActive());
 }
 
 TEST(LimitMeterViewTest, FillSpringsToANewValueOnlyWhileShown) {

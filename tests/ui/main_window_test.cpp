@@ -110,6 +110,30 @@ TEST_F(MainWindowTest, LimitPaneShowsTheFirstRuleThatApplies) {
          0,
          false,
          paneStyle::signedOutBackground()},
+        {"a background cycle keeps the signed-out view",
+         [this](UsageStore& store) {
+             refreshFailingEverywhere(store);
+             claude.script.answers = {test::Wait{30}};
+             QCoro::Task<> cycle = store.refresh(false, false);
+         },
+         kClaude,
+         {QStringLiteral("Connect Claude on this computer"), checkAgain},
+         {QStringLiteral("Loading Claude limits…")},
+         0,
+         false,
+         paneStyle::signedOutBackground()},
+        {"a refresh the user asked for shows the loading view",
+         [this](UsageStore& store) {
+             refreshFailingEverywhere(store);
+             claude.script.answers = {test::Wait{30}};
+             QCoro::Task<> cycle = store.refresh();
+         },
+         kClaude,
+         {QStringLiteral("Loading Claude limits…")},
+         {checkAgain},
+         0,
+         false,
+         paneStyle::cardBase()},
         {"five-hour and weekly windows",
          [](UsageStore& store) { store.apply(kCodexPair, SessionStatus::localPrimary); },
          kCodex,

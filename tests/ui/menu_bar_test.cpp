@@ -25,6 +25,8 @@ constexpr std::int64_t kFive = UsageWindow::kFiveHourSeconds;
 constexpr std::int64_t kWeek = UsageWindow::kWeeklySeconds;
 const AgentUsage kCodex = usage("codex", "plus", {window(42, kFive), window(20, kWeek)});
 const AgentUsage kClaude = usage("claude", "max", {window(10, kWeek)});
+// The manual clock's start; the test windows reset five hours later.
+constexpr Timestamp kNow(788918400);
 
 TEST(MenuBarIconPreferencesTest, ResolvesTheShownUsage) {
     using Row = std::tuple<std::vector<AgentUsage>, QString, std::optional<std::string>>;
@@ -64,9 +66,11 @@ TEST(MenuBarLimitIconRendererTest, DrawsCapsulesAtEverySize) {
              Row{std::nullopt, {{4, 9, Ink::track}, {14, 9, Ink::track}, {9, 3, Ink::none}}},
              Row{usage("codex", "", {window(130, kWeek)}), {{4, 9, Ink::track}}},
              Row{usage("codex", "", {window(-20, kWeek)}), {{14.5, 9, Ink::fill}}},
+             // Past its reset: no fill until the new allowance is read.
+             Row{usage("codex", "", {window(0, kWeek, 788918400)}), {{4, 9, Ink::track}}},
          }) {
         for (const qreal ratio : {1.0, 2.0}) {
-            const QImage image = MenuBarLimitIconRenderer::image(shown, Qt::black)
+            const QImage image = MenuBarLimitIconRenderer::image(shown, Qt::black, kNow)
                                      .pixmap(QSize(18, 18), ratio)
                                      .toImage();
             ASSERT_EQ(image.width(), int(18 * ratio));
@@ -88,10 +92,14 @@ TEST(MacMenuBarControllerTest, StatusTitleSaysWhatTheIconShows) {
              // Not the 5-hour window: the longest one, when there is no weekly window.
              {usage("codex", "", {window(30, kFive), window(5, 2592000)}),
               QStringLiteral("Codex: 95% remaining for 30D")},
+             {usage("codex", "", {window(30, kFive, 788918400), window(5, kWeek)}),
+              QStringLiteral("Codex: 5-hour limit reset, checking…, 95% remaining for the week")},
+             {usage("codex", "", {window(30, kFive, 788918400)}),
+              QStringLiteral("Codex: 5H limit reset, checking…")},
              {usage("codex"), waiting},
              {std::nullopt, waiting},
          }) {
-        EXPECT_EQ(MacMenuBarController::statusTitle(shown), title);
+        EXPECT_EQ(MacMenuBarController::statusTitle(shown, kNow), title);
     }
 }
 
@@ -157,7 +165,8 @@ TEST_F(MenuBarControllerTest, IconAndPopoverFollowTheStore) {
         m_store.apply(AgentUsageSnapshot({kCodex, kClaude}), SessionStatus::localPrimary);
     }
     EXPECT_EQ(redraws, 3);
-    EXPECT_EQ(m_controller.statusItem()->toolTip(), MacMenuBarController::statusTitle(kCodex));
+    EXPECT_EQ(m_controller.statusItem()->toolTip(),
+              MacMenuBarController::statusTitle(kCodex, kNow));
     QCoreApplication::processEvents();  // the open popover lays out its new rows
     auto rows = m_popover.findChildren<MenuBarAgentMeters*>();
     std::ranges::sort(rows, {}, [](const QWidget* row) { return row->y(); });

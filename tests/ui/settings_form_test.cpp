@@ -62,26 +62,27 @@ TEST(SettingsFormTest, SectionsAndRowsFollowTheirConditions) {
     QLocale::setDefault(QLocale(QLocale::German));
     const std::vector<Case> cases{
         {"no snapshot, nothing paired, empty error texts",
-         [](SettingsState& state) { state.notificationError = state.lastPushError = QString(); },
-         "Connection, Notifications, This Computer, Push to iPhone, Widget",
+         [](SettingsState& state) { state.notificationError = QString(); },
+         "Connection, Notifications, This Computer, Updates to iPhone, Widget",
          {"Connection / Codex: Not connected", "Connection / Claude: Not connected",
-          "Connection / iPhone: Not paired", "Push to iPhone / Status: Waiting for iPhone",
-          "Push to iPhone / Last data sent: Not sent yet",
-          "Push to iPhone / Send Test Push: disabled"},
-         {"This Computer / Sign Out of Quotamind", "Push to iPhone / Last wake signal",
-          " / : shown"}},
+          "Connection / iPhone: Not paired", "Updates to iPhone / Status: Waiting for iPhone",
+          "Updates to iPhone / Last data sent: Not sent yet"},
+         {"This Computer / Sign Out of Quotamind", " / : shown"}},
         {"two usages, the icon's agent stored",
          [](SettingsState& state) {
              state.snapshot =
                  AgentUsageSnapshot({usage("claude", "pro", UsageSource::localDesktop),
                                      usage("codex", "unknown", UsageSource::accountSession)});
              state.iconProvider = QStringLiteral("claude");
+             // Read since its last change; an older read does not count.
+             state.readTimes.times = {{"codex", kPastMidnight}, {"claude", kAfternoon - 60}};
          },
-         "Menu Bar Icon, Connection, Current snapshots, Notifications, This Computer, Push to "
+         "Tray Icon, Connection, Current snapshots, Notifications, This Computer, Updates to "
          "iPhone, Widget",
-         {"Menu Bar Icon / Agent: claude of claude codex",
+         {"Tray Icon / Agent: claude of claude codex",
           "Connection / Codex: Account session on this computer",
-          "Current snapshots / Codex: — / Jan 5, 3:07 PM"},
+          "Current snapshots / Codex: — / Jan 6, 12:05 AM",
+          "Current snapshots / Claude: Pro / Jan 5, 3:07 PM"},
          {}},
         {"one usage, paired, signed in, sent, with errors",
          [](SettingsState& state) {
@@ -89,19 +90,16 @@ TEST(SettingsFormTest, SectionsAndRowsFollowTheirConditions) {
                  AgentUsageSnapshot({usage("claude", "max 20X", UsageSource::localDesktop)});
              state.phonePaired = state.hasStoredCredentials = true;
              state.lastPhoneDataSentAt = kAfternoon;
-             state.lastPushSentAt = kPastMidnight;
              state.notificationError = QStringLiteral("No permission");
-             state.lastPushError = QStringLiteral("iCloud is unavailable");
          },
-         "Connection, Current snapshots, Notifications, This Computer, Push to iPhone, Widget",
+         "Connection, Current snapshots, Notifications, This Computer, Updates to iPhone, Widget",
          {"Connection / Claude: Local agent on this computer",
           "Current snapshots / Claude: Max 20x / Jan 5, 3:07 PM", "Connection / iPhone: Connected",
           "This Computer / Sign Out of Quotamind: enabled",
-          "Push to iPhone / Status: Enabled automatically",
-          "Push to iPhone / Last data sent: Jan 5, 3:07:09 PM",
-          "Push to iPhone / Last wake signal: Jan 6, 12:05 AM",
-          "Push to iPhone / Send Test Push: enabled", "Notifications / No permission: shown",
-          "Push to iPhone / iCloud is unavailable: shown"},
+          "Updates to iPhone / Status: Enabled automatically",
+          "Updates to iPhone / Delivery: Live changes on the same network",
+          "Updates to iPhone / Last data sent: Jan 5, 3:07:09 PM",
+          "Notifications / No permission: shown"},
          {}},
     };
     for (const Case& testCase : cases) {

@@ -49,22 +49,26 @@ TEST(LimitTimelineBuilderTest, EntriesAndReloadDates) {
          codexAt(now, 600, 10800, 345600),
          {kFiveHour, kWeekly},
          {{0, 1201}, 1800}},
-        {"reset in 12 minutes is the reload; stale time after it adds nothing",
+        {"reset in 12 minutes is the reload and an entry; stale time after it adds nothing",
          codexAt(now, 0, 720, 345600),
          {kFiveHour},
-         {{0}, 720}},
+         {{0, 720}, 720}},
         {"stale time before a near reset is kept",
          codexAt(now, 1500, 720, 345600),
          {kFiveHour},
-         {{0, 301}, 720}},
-        {"reset 4 minutes away is ignored",
+         {{0, 301, 720}, 720}},
+        {"reset 4 minutes away is no reload, but an entry",
          codexAt(now, 1700, 240, 345600),
          {kFiveHour},
-         {{0, 101}, 1800}},
+         {{0, 101, 240}, 1800}},
         {"reset exactly 5 minutes away counts",
          codexAt(now, 2400, 300, 345600),
          {kFiveHour},
-         {{0}, 300}},
+         {{0, 300}, 300}},
+        {"a reset already past is neither",
+         codexAt(now, 2400, 0, 345600),
+         {kFiveHour},
+         {{0}, 1800}},
         {"a window not asked for is no reload date",
          codexAt(now, 2400, 720, 345600),
          {kWeekly},
@@ -84,6 +88,11 @@ TEST(LimitTimelineBuilderTest, EntriesAndReloadDates) {
             EXPECT_EQ(entry.durationSeconds, kWeekly);
         }
     }
+    // Data that did not change but was read ten minutes ago turns stale 30 minutes after that read.
+    const LimitTimeline read = LimitTimelineBuilder::timeline(codexAt(now, 2400, 10800, 345600),
+                                                              kWeekly, {kFiveHour}, now, now - 600);
+    EXPECT_EQ(shape(read, now), (Shape{{0, 1201}, 1800}));
+    EXPECT_EQ(read.entries.back().lastReadAt, now - 600);
 }
 
 // What each provider puts in its entries for a configuration, read through the injected loader.
@@ -144,9 +153,10 @@ TEST(LimitProviderTest, PreviewsUseSampleData) {
     const Timestamp now(800000000);
     const SnapshotLoader nothing = [] { return std::optional<AgentUsageSnapshot>(); };
     const WidgetConfiguration secondary{QStringLiteral("preview-agent-secondary"), {}};
+    // Made for the moment drawn, not for when the process started.
     EXPECT_EQ(LegacyLimitProvider(nothing).snapshot({}, true, now).usage,
-              AgentUsage::placeholder());
+              AgentUsage::placeholder(now));
     EXPECT_EQ(BothLimitsProvider(nothing).snapshot(secondary, true, now).usage,
-              AgentUsage::secondaryPlaceholder());
+              AgentUsage::secondaryPlaceholder(now));
     EXPECT_FALSE(BothLimitsProvider(nothing).timeline(secondary, now).entries.front().usage);
 }

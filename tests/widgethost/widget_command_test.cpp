@@ -99,11 +99,11 @@ TEST_F(WidgetCommandTest, TimelinePrintsTheEntriesOfTheStoredSnapshot) {
         R"({"windows":[{"usedPercent":30,"durationSeconds":18000,"resetDate":788929200}],)"
         R"("provider":"codex","agentName":"Codex","planType":"plus","updatedAt":788917800,)"
         R"("source":"localDesktop"})";
-    EXPECT_EQ(output.toStdString(),
-              R"({"kind":"QuotamindConfigurableWidget.v3","entries":[)"
-              R"({"date":"2026-01-01T00:00:00.000Z","usage":)" +
-                  usage + R"(,"durationSeconds":18000},)" +
-                  R"({"date":"2026-01-01T00:20:01.000Z","usage":)" + usage +
-                  R"(,"durationSeconds":18000}],"reloadAfter":"2026-01-01T00:30:00.000Z"})"
-                  "\n");
+    EXPECT_EQ(output.toStdString(), R"({"kind":"QuotamindConfigurableWidget.v3","entries":[)"
+                                    R"({"date":"2026-01-01T00:00:00.000Z","usage":)" +
+                                        usage + R"(,"durationSeconds":18000,"lastReadAt":null},)" +
+                                        R"({"date":"2026-01-01T00:20:01.000Z","usage":)" + usage +
+                                        R"(,"durationSeconds":18000,"lastReadAt":null}],)"
+                                        R"("reloadAfter":"2026-01-01T00:30:00.000Z"})"
+                                        "\n");
 }

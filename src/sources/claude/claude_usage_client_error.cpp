@@ -15,7 +15,8 @@ QString ClaudeUsageClientError::localizedDescription() const {
             return tr("The local Claude Code session could not be read. Run `claude login` again.");
         case Code::keychainAccessDenied:
             return tr(
-                "Allow Quotamind to read “Claude Code-credentials” in Keychain, then refresh.");
+                "Unlock the keyring so Quotamind can read “Claude Code-credentials”, then "
+                "refresh.");
         case Code::expiredCredentials:
             return tr("The Claude Code session has expired. Run `claude login`, then refresh.");
         case Code::unauthorized:

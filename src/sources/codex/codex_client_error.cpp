@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 
+#include "platform/secret_store.h"
+
 CodexClientError CodexClientError::server(std::int64_t httpStatus, QString message) {
     CodexClientError error(Code::server);
     error.m_status = httpStatus;
@@ -15,10 +17,33 @@ CodexClientError CodexClientError::keychain(std::int32_t status) {
     return error;
 }
 
+namespace {
+
+QString tr(const char* text) {
+    return QCoreApplication::translate("CodexClientError", text);
+}
+
+// A plain sentence for each status of the keyring that holds the ChatGPT sign-in.
+QString keyringSentence(std::int64_t status) {
+    switch (status) {
+        case SecretStoreError::notFound:
+            return tr("The ChatGPT sign-in is not in the keyring.");
+        case SecretStoreError::notAvailable:
+            return tr("No keyring is available on this computer to keep the ChatGPT sign-in.");
+        case SecretStoreError::accessDenied:
+            return tr(
+                "The keyring is locked or refused access to the ChatGPT sign-in. Unlock it, "
+                "then try again.");
+        case SecretStoreError::userCanceled:
+            return tr("The keyring was not unlocked, so the ChatGPT sign-in could not be used.");
+        default:
+            return tr("The keyring could not read or store the ChatGPT sign-in. Try again.");
+    }
+}
+
+}  // namespace
+
 QString CodexClientError::localizedDescription() const {
-    auto tr = [](const char* text) {
-        return QCoreApplication::translate("CodexClientError", text);
-    };
     switch (m_code) {
         case Code::server:
             if (!m_message.isEmpty()) {
@@ -26,7 +51,7 @@ QString CodexClientError::localizedDescription() const {
             }
             return tr("OpenAI request failed (HTTP %1).").arg(m_status);
         case Code::keychain:
-            return tr("Keychain error %1.").arg(m_status);
+            return keyringSentence(m_status);
         case Code::notSignedIn:
             return tr("Sign in with ChatGPT to load Codex usage.");
         case Code::invalidResponse:

@@ -14,11 +14,12 @@ public:
     explicit CodexClientError(Code code) : m_code(code) {}
     // A status outside 2xx, with the message the server gave (possibly empty).
     static CodexClientError server(std::int64_t httpStatus, QString message);
-    // A failure of the credentials item, with the keychain status number.
+    // A failure of the credentials item in the keyring, with its SecretStoreError status; the
+    // text is a plain sentence for that status.
     static CodexClientError keychain(std::int32_t status);
 
     Code code() const { return m_code; }
-    // The HTTP status of `server`, the keychain status of `keychain`; 0 otherwise.
+    // The HTTP status of `server`, the keyring status of `keychain`; 0 otherwise.
     std::int64_t status() const { return m_status; }
     // The server's message of `server`; empty otherwise.
     const QString& message() const { return m_message; }
