@@ -431,8 +431,8 @@ QCoro::Task<> UsageStore::signInFlow(QPointer<UsageStore> store, CancellationTok
         QCoro::Task<CodexCredentials> exchanging =
             account.exchange(std::move(authorization), token);
         CodexCredentials credentials = co_await exchanging;
-        // The tokens are spent on the issuer's side once exchanged: keep them even if the user
-        // cancels now.
+        // After Cancel nothing is signed in.
+        token.throwIfCancelled();
         QCoro::Task<> saving = account.saveCredentials(credentials);
         co_await saving;
         token.throwIfCancelled();
@@ -445,11 +445,13 @@ QCoro::Task<> UsageStore::signInFlow(QPointer<UsageStore> store, CancellationTok
         store->apply(usage, SessionStatus::accountSession);
         store->setDeviceCode(std::nullopt);
     } catch (const CancelledError&) {
-        if (store) {
+        if (store && !token.isCancelled()) {
             store->setDeviceCode(std::nullopt);
         }
     } catch (...) {
-        if (store) {
+        // A flow that was cancelled or replaced leaves the code and the errors to the current
+        // one (cancelSignIn() has cleared the code already).
+        if (store && !token.isCancelled()) {
             store->setDeviceCode(std::nullopt);
             store->setProviderError(AgentProvider::codex(), describe(std::current_exception()));
             store->updateInlineError();

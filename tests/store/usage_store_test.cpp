@@ -214,6 +214,19 @@ TEST_F(UsageStoreTest, ASignInCancelledRecordsNothingAndACompletedOneAppliesTheA
     }
 }
 
+TEST_F(UsageStoreTest, ASignInReplacedDuringItsExchangeSavesNothingAndLeavesTheNewOneAlone) {
+    account.exchangeSeconds = 1;
+    UsageStore& store = makeStore();
+    store.beginSignIn();
+    clock.advance(60);
+    store.beginSignIn();
+    clock.advance(1);
+    settle();
+    EXPECT_FALSE(account.stored);
+    EXPECT_TRUE(store.deviceCode());
+    EXPECT_FALSE(store.error(kCodex));
+}
+
 TEST_F(UsageStoreTest, ASignOutWhoseDeleteFailsShowsItAndKeepsTheStatus) {
     UsageStore& store = makeStore();
     store.apply(usage("codex", 10), SessionStatus::accountSession);
