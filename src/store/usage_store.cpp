@@ -348,15 +348,19 @@ QCoro::Task<> UsageStore::liveUpdateLoop(QPointer<UsageStore> store, Cancellatio
         CodexAppServerSource& appServer = store->m_services.appServer;
         Clock& clock = store->m_services.clock;
         // Updates arrive as queued main-thread jobs that do nothing once the store is gone.
-        auto onUpdate = [store](const AgentUsage& usage) {
-            queueOnStore(store, [usage](UsageStore& live) { live.handleLiveUpdate(usage); });
+        const std::uint64_t session = ++store->m_openLiveSession;
+        auto onUpdate = [store, session](const AgentUsage& usage) {
+            queueOnStore(store, [usage, session](UsageStore& live) {
+                live.handleLiveUpdate(usage, session);
+            });
         };
         double delay = retryDelay;
+        bool cancelled = false;
         try {
             QCoro::Task<> monitoring = appServer.monitorUsage(onUpdate, token);
             co_await monitoring;
         } catch (const CancelledError&) {
-            co_return;
+            cancelled = true;
         } catch (...) {
             qCDebug(lcStore) << "live Codex session ended:" << describe(std::current_exception());
             // A cancelled call may also end as connectionClosed or timedOut; the sleep below
@@ -369,14 +373,19 @@ QCoro::Task<> UsageStore::liveUpdateLoop(QPointer<UsageStore> store, Cancellatio
         if (!store) {
             co_return;
         }
+        // Updates of this session still queued are data now, not a sign of a live session.
+        ++store->m_openLiveSession;
+        if (cancelled) {
+            co_return;
+        }
         QCoro::Task<> wait = clock.sleep(delay, token);
         co_await wait;
         retryDelay = std::min(delay * 2, kLongestLiveRetrySeconds);
     }
 }
 
-void UsageStore::handleLiveUpdate(const AgentUsage& usage) {
-    if (!m_isCodexLiveConnected) {
+void UsageStore::handleLiveUpdate(const AgentUsage& usage, std::uint64_t session) {
+    if (!m_isCodexLiveConnected && session == m_openLiveSession) {
         m_isCodexLiveConnected = true;
         // The interval is recomputed without Codex, which now arrives by itself.
         schedulePeriodicRefresh();
@@ -445,12 +454,12 @@ QCoro::Task<> UsageStore::signInFlow(QPointer<UsageStore> store, CancellationTok
         store->apply(usage, SessionStatus::accountSession);
         store->setDeviceCode(std::nullopt);
     } catch (const CancelledError&) {
+        // A flow that was cancelled or replaced leaves the code and the errors to the current
+        // one (cancelSignIn() has cleared the code already).
         if (store && !token.isCancelled()) {
             store->setDeviceCode(std::nullopt);
         }
     } catch (...) {
-        // A flow that was cancelled or replaced leaves the code and the errors to the current
-        // one (cancelSignIn() has cleared the code already).
         if (store && !token.isCancelled()) {
             store->setDeviceCode(std::nullopt);
             store->setProviderError(AgentProvider::codex(), describe(std::current_exception()));
