@@ -86,6 +86,12 @@ int run(QCoreApplication& application, bool headless) {
                   QCoreApplication::translate(
                       "main", "Quotamind is already running; it was asked to show itself."));
             return 0;
+        case SingleInstance::Outcome::activationFailed:
+            print(stderr, QCoreApplication::translate(
+                              "main",
+                              "Quotamind is already running but did not answer when asked to "
+                              "show itself."));
+            return 1;
         case SingleInstance::Outcome::noBus:
             print(stderr,
                   QCoreApplication::translate(
