@@ -17,9 +17,11 @@
 #include "app/unix_signal_quit.h"
 #include "core/system_clock.h"
 #include "core/timestamp.h"
+#include "core/worker.h"
 #include "model/shared_container.h"
 #include "notify/limit_notification_manager.h"
 #include "platform/dnssd_publisher.h"
+#include "platform/file_secret_store.h"
 #include "platform/single_instance.h"
 #include "sources/codex/codex_app_server_session.h"
 #include "store/shared_services.h"
@@ -61,8 +63,15 @@ int showStatus(const QCommandLineParser& parser) {
     return 0;
 }
 
-// The start-up order: the notifications start with the stored snapshot, then the store.
+// The start-up order: files that hold secrets are closed to others (an older copy may have left
+// them open), the notifications start with the stored snapshot, then the store.
 QCoro::Task<> startUp(UsageStore& store) {
+    QCoro::Task<> tightening = runOnWorker([] {
+        // The app group's preferences and their fallback, the program's own.
+        SharedContainer::preferences().restrictToOwner();
+        FileSecretStore(FileSecretStore::defaultDirectory()).restrictToOwner();
+    });
+    co_await tightening;
     QCoro::Task<> notifications = sharedNotifications().start(store.usageSnapshot());
     co_await notifications;
     QCoro::Task<> starting = store.start();
@@ -77,6 +86,12 @@ int run(QCoreApplication& application, bool headless) {
                   QCoreApplication::translate(
                       "main", "Quotamind is already running; it was asked to show itself."));
             return 0;
+        case SingleInstance::Outcome::activationFailed:
+            print(stderr, QCoreApplication::translate(
+                              "main",
+                              "Quotamind is already running but did not answer when asked to "
+                              "show itself."));
+            return 1;
         case SingleInstance::Outcome::noBus:
             print(stderr,
                   QCoreApplication::translate(

@@ -7,6 +7,8 @@
 #include <QVariant>
 #include <cmath>
 
+#include "owner_only.h"
+
 namespace {
 
 QString domainFile(const QString& name) {
@@ -72,6 +74,11 @@ void Preferences::write(const QString& key, const QVariant& value) {
     // fails all the same is lost rather than kept where reads would not find it.
     const QString path = domainPath();
     QDir().mkpath(QFileInfo(path).absolutePath());
+    if (value.isValid()) {
+        owner_only::createOrTighten(path);
+    } else {
+        owner_only::tighten(path);
+    }
     QSettings settings(path, QSettings::IniFormat);
     if (value.isValid()) {
         settings.setValue(key, value);
@@ -140,4 +147,12 @@ void Preferences::setDate(const QString& key, Timestamp value) {
 
 void Preferences::remove(const QString& key) {
     write(key, QVariant());
+}
+
+void Preferences::restrictToOwner() const {
+    for (const QString& path : {m_filePath, m_fallbackFilePath}) {
+        if (!path.isEmpty()) {
+            owner_only::tighten(path);
+        }
+    }
 }

@@ -15,6 +15,10 @@ class QSettings;
 //
 // A domain may have a fallback domain: when its own file cannot be both read and written, the
 // call uses the fallback's file instead, for reads and writes alike. Safe to use from any thread.
+//
+// The files are the user's alone (0600): the program's own domain holds the pairing secret. A
+// write creates its file so and tightens a looser one before QSettings replaces it, which keeps
+// the mode of the file it replaces.
 class Preferences final {
 public:
     // The program's own per-user domain: Quotamind.conf.
@@ -37,6 +41,9 @@ public:
     void setBool(const QString& key, bool value);
     void setDate(const QString& key, Timestamp value);
     void remove(const QString& key);
+    // Tightens the domain's files (its own and its fallback's) that others may open; touches the
+    // disk, so call it on a worker thread.
+    void restrictToOwner() const;
 
     const QString& filePath() const { return m_filePath; }
 

@@ -64,9 +64,11 @@ QCoro::Task<> LimitNotificationManager::start(std::optional<AgentUsageSnapshot> 
     }
     if (m_isEnabled && isAllowed()) {
         synchronize(snapshot);
-    } else if (m_isEnabled) {
+    } else if (m_isEnabled && !isUnavailable()) {
         turnOff();
     } else {
+        // Off, or on with no server yet: the alerts are scheduled once one appears.
+        m_latestSnapshot = std::move(snapshot);
         m_center.removeAllPendingRequests();
     }
 }
@@ -96,13 +98,14 @@ QCoro::Task<bool> LimitNotificationManager::enable(std::optional<AgentUsageSnaps
             co_return false;
         }
     }
-    if (!isAllowed()) {
+    if (!isAllowed() && !isUnavailable()) {
         turnOff();
         co_return false;
     }
+    // Without a server the switch is stored on all the same; the alerts come once one appears.
     setEnabled(true);
     synchronize(snapshot);
-    co_return true;
+    co_return isAllowed();
 }
 
 void LimitNotificationManager::disable() {
@@ -117,18 +120,24 @@ QCoro::Task<> LimitNotificationManager::refreshAuthorizationStatus() {
     if (!self) {
         co_return;
     }
+    const bool waitedForServer = m_hasLoadedAuthorizationStatus && !isAllowed();
     if (status != m_authorizationStatus || !m_hasLoadedAuthorizationStatus) {
         m_authorizationStatus = status;
         m_hasLoadedAuthorizationStatus = true;
         Q_EMIT authorizationStatusChanged();
         Q_EMIT statusTitleChanged();
     }
-    if (m_isEnabled && !isAllowed() && status != AuthorizationStatus::notDetermined) {
+    if (m_isEnabled && !isAllowed() && !isUnavailable() &&
+        status != AuthorizationStatus::notDetermined) {
         turnOff();
+    } else if (m_isEnabled && isAllowed() && waitedForServer) {
+        // A server appeared: the alerts that waited for one.
+        synchronize(m_latestSnapshot);
     }
 }
 
 void LimitNotificationManager::synchronize(const std::optional<AgentUsageSnapshot>& snapshot) {
+    m_latestSnapshot = snapshot;
     if (!m_isEnabled || !isAllowed()) {
         return;
     }
@@ -172,6 +181,10 @@ bool LimitNotificationManager::isAllowed() const {
     return m_authorizationStatus == AuthorizationStatus::authorized ||
            m_authorizationStatus == AuthorizationStatus::provisional ||
            m_authorizationStatus == AuthorizationStatus::ephemeral;
+}
+
+bool LimitNotificationManager::isUnavailable() const {
+    return m_authorizationStatus == AuthorizationStatus::unavailable;
 }
 
 void LimitNotificationManager::setEnabled(bool enabled) {

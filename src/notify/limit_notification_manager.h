@@ -39,14 +39,17 @@ public:
     LimitNotificationManager(NotificationCenter& center, Clock& clock, Preferences preferences,
                              QObject* parent = nullptr);
 
-    // Once at program start, with the stored snapshot: the stored switch counts only while the
-    // permission still allows notifications.
+    // Once at program start, with the stored snapshot: a stored "on" is turned off when the
+    // permission has been refused since. While no server is there (unavailable) the switch is
+    // kept, and the latest snapshot's alerts are scheduled once a server appears.
     QCoro::Task<> start(std::optional<AgentUsageSnapshot> snapshot);
-    // Asks for permission when it was never asked; true when alerts are on afterwards.
+    // Asks for permission when it was never asked; true when alerts are on afterwards. Without a
+    // server the switch is stored on all the same (false is returned).
     QCoro::Task<bool> enable(std::optional<AgentUsageSnapshot> snapshot);
     void disable();
     QCoro::Task<> refreshAuthorizationStatus();
-    // Withdraws every pending alert and schedules the snapshot's; nothing at all while off.
+    // Withdraws every pending alert and schedules the snapshot's; nothing at all while off or
+    // while notifications are not allowed (the snapshot is kept for a server that appears).
     void synchronize(const std::optional<AgentUsageSnapshot>& snapshot);
 
     bool isEnabled() const { return m_isEnabled; }
@@ -66,6 +69,8 @@ Q_SIGNALS:
 
 private:
     bool isAllowed() const;
+    // No server shows notifications right now, which is no refusal: one may appear at any time.
+    bool isUnavailable() const;
     void setEnabled(bool enabled);
     void setLastError(std::optional<QString> error);
     void turnOff();
@@ -77,4 +82,6 @@ private:
     AuthorizationStatus m_authorizationStatus = AuthorizationStatus::notDetermined;
     bool m_hasLoadedAuthorizationStatus = false;
     std::optional<QString> m_lastError;
+    // What synchronize() was last given, for when a server appears.
+    std::optional<AgentUsageSnapshot> m_latestSnapshot;
 };

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QPointer>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -25,9 +26,9 @@ public:
     // Children still registered when the program exits without a quit.
     ~Registry() { endAll(); }
 
-    void track(pid_t pid, bool group) {
+    void track(pid_t pid, bool group, double graceSeconds) {
         std::scoped_lock lock(m_lock);
-        m_children.push_back({pid, group});
+        m_children.push_back({pid, group, graceSeconds});
         QCoreApplication* application = QCoreApplication::instance();
         if (application != nullptr && m_application != application) {
             m_application = application;
@@ -47,24 +48,29 @@ public:
             std::scoped_lock lock(m_lock);
             children.swap(m_children);
         }
+        double grace = 0;
         for (const Child& child : children) {
-            if (child.group) {
-                ::kill(-child.pid, SIGKILL);
+            if (child.graceSeconds > 0) {
+                send(child, SIGTERM);
+                grace = std::max(grace, child.graceSeconds);
             }
-            ::kill(child.pid, SIGKILL);
+        }
+        const auto graceEnd = std::chrono::steady_clock::now() +
+                              std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                  std::chrono::duration<double>(grace));
+        for (Child& child : children) {
+            if (child.graceSeconds > 0) {
+                child.reaped = reap(child.pid, graceEnd);
+            }
+        }
+        // What is left of a group whose leader ended during the grace goes too.
+        for (const Child& child : children) {
+            send(child, SIGKILL);
         }
         const auto deadline = std::chrono::steady_clock::now() + kReapLimit;
         for (const Child& child : children) {
-            for (;;) {
-                const pid_t result = ::waitpid(child.pid, nullptr, WNOHANG);
-                // ECHILD: the owner (QProcess) reaped it first; it has ended either way.
-                if (result == child.pid || (result < 0 && errno != EINTR)) {
-                    break;
-                }
-                if (std::chrono::steady_clock::now() >= deadline) {
-                    break;
-                }
-                std::this_thread::sleep_for(kReapPoll);
+            if (!child.reaped) {
+                reap(child.pid, deadline);
             }
         }
     }
@@ -73,7 +79,35 @@ private:
     struct Child {
         pid_t pid;
         bool group;
+        double graceSeconds;
+        bool reaped = false;
     };
+
+    // A reaped child's id may be another process's already: only its group is signalled then,
+    // which lives on while any of its members does.
+    static void send(const Child& child, int signal) {
+        if (child.group) {
+            ::kill(-child.pid, signal);
+        }
+        if (!child.reaped) {
+            ::kill(child.pid, signal);
+        }
+    }
+
+    // Whether the child has ended and been reaped by `deadline`.
+    static bool reap(pid_t pid, std::chrono::steady_clock::time_point deadline) {
+        for (;;) {
+            const pid_t result = ::waitpid(pid, nullptr, WNOHANG);
+            // ECHILD: the owner (QProcess) reaped it first; it has ended either way.
+            if (result == pid || (result < 0 && errno != EINTR)) {
+                return true;
+            }
+            if (std::chrono::steady_clock::now() >= deadline) {
+                return false;
+            }
+            std::this_thread::sleep_for(kReapPoll);
+        }
+    }
 
     std::mutex m_lock;
     std::vector<Child> m_children;
@@ -96,9 +130,16 @@ void ChildProcessGuard::dieWithParent(pid_t parent) noexcept {
     }
 }
 
-void ChildProcessGuard::track(pid_t pid, bool group) {
+void ChildProcessGuard::track(pid_t pid, bool group, double terminationGraceSeconds) {
     if (pid > 0) {
-        registry().track(pid, group);
+        registry().track(pid, group, terminationGraceSeconds);
+    }
+}
+
+void ChildProcessGuard::signalGroup(pid_t leader, int signal) {
+    if (leader > 0) {
+        ::kill(-leader, signal);
+        ::kill(leader, signal);
     }
 }
 

@@ -11,8 +11,12 @@
 //
 // Quits: the parent registers each child while it runs. When the application is about to quit
 // (QCoreApplication::aboutToQuit), and again when the program exits, every child still
-// registered is killed with SIGKILL and reaped, also one that ignores SIGTERM or whose owner
-// never gets to run again.
+// registered is ended and reaped, also one that ignores SIGTERM or whose owner never gets to run
+// again: a child registered with a grace gets SIGTERM first and that long to end, the others are
+// killed at once, and after the grace everything left gets SIGKILL.
+//
+// A child that leads a process group of its own is ended with its group, so that programs it
+// started (npm's launcher starts the real codex) do not outlive it.
 class ChildProcessGuard final {
 public:
     ChildProcessGuard() = delete;
@@ -21,11 +25,17 @@ public:
     // 127) when `parent` has already gone.
     static void dieWithParent(pid_t parent) noexcept;
 
-    // Registers a running child. With `group`, its process group is killed too (for a child that
-    // leads a group of its own). Connects the quit of the running application, if any.
-    static void track(pid_t pid, bool group = false);
+    // Registers a running child. With `group`, its process group is signalled too (for a child
+    // that leads a group of its own). With a `terminationGraceSeconds`, quitting sends SIGTERM
+    // first and waits that long (at most) for the child to end before SIGKILL. Connects the quit
+    // of the running application, if any.
+    static void track(pid_t pid, bool group = false, double terminationGraceSeconds = 0);
+    // Sends `signal` to a child that leads a process group of its own and to its group (the child
+    // itself too, in case it has not made its group yet). Never with a `leader` below 1.
+    static void signalGroup(pid_t leader, int signal);
     // Forgets a child. Call it when the child has been reaped, before its id can be reused.
     static void untrack(pid_t pid);
-    // Kills every registered child and reaps it, waiting at most about two seconds in all.
+    // Ends every registered child as described above and reaps it, waiting at most the longest
+    // grace and about two seconds more in all.
     static void endAll();
 };

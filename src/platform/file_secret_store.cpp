@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "core/owner_only.h"
 #include "core/worker.h"
 #include "platform/bounded_file.h"
 
@@ -164,6 +165,16 @@ QString FileSecretStore::defaultDirectory() {
 
 QString FileSecretStore::itemPath(const QString& service, const QString& account) const {
     return m_directory + QLatin1Char('/') + itemName(service, account);
+}
+
+void FileSecretStore::restrictToOwner() const {
+    owner_only::tighten(m_directory);
+    const QStringList items =
+        QDir(m_directory)
+            .entryList({QStringLiteral("*.secret")}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& item : items) {
+        owner_only::tighten(m_directory + QLatin1Char('/') + item);
+    }
 }
 
 QCoro::Task<std::optional<QByteArray>> FileSecretStore::find(QString service,

@@ -24,6 +24,9 @@ public:
     const QString& directory() const { return m_directory; }
     // The file that holds the item of `service` and `account`.
     QString itemPath(const QString& service, const QString& account) const;
+    // Closes the folder (0700) and its items (0600) that others may open, as an older copy or a
+    // restored backup may have left them. Blocking: call it on a worker thread.
+    void restrictToOwner() const;
 
     QCoro::Task<std::optional<QByteArray>> find(QString service, std::optional<QString> account,
                                                 CancellationToken cancellation = {}) override;

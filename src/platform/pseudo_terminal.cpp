@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/error.h"
+#include "platform/child_process_guard.h"
 
 namespace {
 
@@ -148,6 +149,8 @@ PseudoTerminal::PseudoTerminal(const Options& options) {
         throw PlatformError(QStringLiteral("Could not start %1: %2")
                                 .arg(options.program, systemMessage(forkError)));
     }
+    // Killed with its session's group, at once, when the program quits before it ended.
+    ChildProcessGuard::track(m_pid, true);
 
     // The pipe closes on a successful exec; otherwise it carries the reason.
     ChildFailure failure{};
@@ -188,18 +191,22 @@ bool PseudoTerminal::isRunning() {
         result = ::waitpid(m_pid, nullptr, WNOHANG);
     } while (result < 0 && errno == EINTR);
     // ECHILD: something else reaped it (SIGCHLD set to be ignored); it has ended either way.
-    m_reaped = result != 0;
+    if (result != 0) {
+        markReaped();
+    }
     return !m_reaped;
 }
 
+void PseudoTerminal::markReaped() {
+    m_reaped = true;
+    ChildProcessGuard::untrack(m_pid);
+}
+
 void PseudoTerminal::signalChild(int signal) const {
-    // Never with a pid of 0 or -1, which would mean whole groups of other processes.
-    if (m_reaped || m_pid <= 0) {
-        return;
-    }
     // The child leads its own process group; helpers it started there go with it.
-    ::kill(-m_pid, signal);
-    ::kill(m_pid, signal);
+    if (!m_reaped) {
+        ChildProcessGuard::signalGroup(m_pid, signal);
+    }
 }
 
 void PseudoTerminal::terminate() {
@@ -213,7 +220,7 @@ void PseudoTerminal::kill() {
     signalChild(SIGKILL);
     while (::waitpid(m_pid, nullptr, 0) < 0 && errno == EINTR) {
     }
-    m_reaped = true;
+    markReaped();
 }
 
 void PseudoTerminal::closeTerminal() {

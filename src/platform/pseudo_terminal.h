@@ -13,7 +13,8 @@
 // The object owns the child: the destructor kills a child that has not been reaped yet (SIGKILL
 // to its process group) and reaps it, so neither a running child nor a zombie outlives the
 // object. The child is also killed when this program dies without destroying the object (it
-// gets SIGKILL when the thread that created it ends), so create it on the main thread. Both
+// gets SIGKILL when the thread that created it ends), so create it on the main thread, and with
+// its group, at once, when the program quits first (ChildProcessGuard). Both
 // sides of the terminal are close-on-exec from the moment they are opened, so no other child
 // inherits them. Use it from one thread.
 class PseudoTerminal final {
@@ -55,6 +56,7 @@ public:
 
 private:
     void signalChild(int signal) const;
+    void markReaped();
 
     int m_master = -1;
     int m_slave = -1;

@@ -4,15 +4,9 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 
-namespace {
-
-constexpr int kActivateTimeoutMilliseconds = 5000;
-
-}  // namespace
-
 SingleInstance::SingleInstance(QObject* parent) : QObject(parent) {}
 
-SingleInstance::Outcome SingleInstance::claim() {
+SingleInstance::Outcome SingleInstance::claim(int activateTimeLimitMilliseconds) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || bus.interface() == nullptr) {
         return Outcome::noBus;
@@ -33,8 +27,9 @@ SingleInstance::Outcome SingleInstance::claim() {
     const QDBusMessage call = QDBusMessage::createMethodCall(
         kServiceName, kObjectPath, QStringLiteral("com.brindlecove.Quotamind.Application"),
         QStringLiteral("Activate"));
-    bus.call(call, QDBus::Block, kActivateTimeoutMilliseconds);
-    return Outcome::activatedRunning;
+    const QDBusMessage answer = bus.call(call, QDBus::Block, activateTimeLimitMilliseconds);
+    return answer.type() == QDBusMessage::ReplyMessage ? Outcome::activatedRunning
+                                                       : Outcome::activationFailed;
 }
 
 void SingleInstance::Activate() {

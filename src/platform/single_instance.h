@@ -13,18 +13,21 @@ class SingleInstance final : public QObject {
 public:
     enum class Outcome {
         primary,           // this process owns the name and answers Activate
-        activatedRunning,  // another process owns it and was asked to show itself
+        activatedRunning,  // another process owns it and showed itself
+        activationFailed,  // another process owns it but refused or did not answer in time
         noBus,             // no session bus: the program runs unguarded
     };
 
     static inline const QString kServiceName = QStringLiteral("com.brindlecove.Quotamind");
     static inline const QString kObjectPath = QStringLiteral("/com/brindlecove/Quotamind");
+    static constexpr int kActivateTimeLimitMilliseconds = 3000;
 
     explicit SingleInstance(QObject* parent = nullptr);
 
-    // Claims the name, or activates its owner. Call once, before the event loop runs; the calls
-    // to the bus are short and bounded by D-Bus's own time-out.
-    Outcome claim();
+    // Claims the name, or activates its owner, waiting at most `activateTimeLimitMilliseconds`
+    // for its answer. Call once, before the event loop runs; the other calls to the bus are short
+    // and bounded by D-Bus's own time-out.
+    Outcome claim(int activateTimeLimitMilliseconds = kActivateTimeLimitMilliseconds);
 
 public Q_SLOTS:
     // Called over the bus by a later launch.

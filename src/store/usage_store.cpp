@@ -406,15 +406,19 @@ QCoro::Task<> UsageStore::liveUpdateLoop(QPointer<UsageStore> store, Cancellatio
         CodexAppServerSource& appServer = store->m_services.appServer;
         Clock& clock = store->m_services.clock;
         // Updates arrive as queued main-thread jobs that do nothing once the store is gone.
-        auto onUpdate = [store](const AgentUsage& usage) {
-            queueOnStore(store, [usage](UsageStore& live) { live.handleLiveUpdate(usage); });
+        const std::uint64_t session = ++store->m_openLiveSession;
+        auto onUpdate = [store, session](const AgentUsage& usage) {
+            queueOnStore(store, [usage, session](UsageStore& live) {
+                live.handleLiveUpdate(usage, session);
+            });
         };
         double delay = retryDelay;
+        bool cancelled = false;
         try {
             QCoro::Task<> monitoring = appServer.monitorUsage(onUpdate, token);
             co_await monitoring;
         } catch (const CancelledError&) {
-            co_return;
+            cancelled = true;
         } catch (...) {
             qCDebug(lcStore) << "live Codex session ended:" << describe(std::current_exception());
             // A cancelled call may also end as connectionClosed or timedOut; the sleep below
@@ -427,14 +431,19 @@ QCoro::Task<> UsageStore::liveUpdateLoop(QPointer<UsageStore> store, Cancellatio
         if (!store) {
             co_return;
         }
+        // Updates of this session still queued are data now, not a sign of a live session.
+        ++store->m_openLiveSession;
+        if (cancelled) {
+            co_return;
+        }
         QCoro::Task<> wait = clock.sleep(delay, token);
         co_await wait;
         retryDelay = std::min(delay * 2, kLongestLiveRetrySeconds);
     }
 }
 
-void UsageStore::handleLiveUpdate(const AgentUsage& usage) {
-    if (!m_isCodexLiveConnected) {
+void UsageStore::handleLiveUpdate(const AgentUsage& usage, std::uint64_t session) {
+    if (!m_isCodexLiveConnected && session == m_openLiveSession) {
         m_isCodexLiveConnected = true;
         // The interval is recomputed without Codex, which now arrives by itself.
         schedulePeriodicRefresh();
@@ -489,8 +498,8 @@ QCoro::Task<> UsageStore::signInFlow(QPointer<UsageStore> store, CancellationTok
         QCoro::Task<CodexCredentials> exchanging =
             account.exchange(std::move(authorization), token);
         CodexCredentials credentials = co_await exchanging;
-        // The tokens are spent on the issuer's side once exchanged: keep them even if the user
-        // cancels now.
+        // After Cancel nothing is signed in.
+        token.throwIfCancelled();
         QCoro::Task<> saving = account.saveCredentials(credentials);
         co_await saving;
         token.throwIfCancelled();
@@ -503,11 +512,13 @@ QCoro::Task<> UsageStore::signInFlow(QPointer<UsageStore> store, CancellationTok
         store->apply(usage, SessionStatus::accountSession);
         store->setDeviceCode(std::nullopt);
     } catch (const CancelledError&) {
-        if (store) {
+        // A flow that was cancelled or replaced leaves the code and the errors to the current
+        // one (cancelSignIn() has cleared the code already).
+        if (store && !token.isCancelled()) {
             store->setDeviceCode(std::nullopt);
         }
     } catch (...) {
-        if (store) {
+        if (store && !token.isCancelled()) {
             store->setDeviceCode(std::nullopt);
             store->setProviderError(AgentProvider::codex(), describe(std::current_exception()));
             store->updateInlineError();

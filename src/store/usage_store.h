@@ -190,7 +190,9 @@ private:
     AdaptiveRefreshPolicy& policy(const AgentProvider& provider);
     bool snapshotIsEmpty() const;
     bool holdsUsage(const AgentProvider& provider) const;
-    void handleLiveUpdate(const AgentUsage& usage);
+    // An update of live session `session`: applied always, but it marks Codex live only while
+    // that session is still the open one.
+    void handleLiveUpdate(const AgentUsage& usage, std::uint64_t session);
     void endLiveConnection();
     // Queues `job` on the store's thread; it is dropped if the store is gone by then.
     static void queueOnStore(const QPointer<UsageStore>& store,
@@ -250,6 +252,9 @@ private:
 
     std::optional<Timestamp> m_lastRefreshStartedAt;
     bool m_isCodexLiveConnected = false;
+    // Numbers the live sessions as they open and close: an update whose number is no longer
+    // this one comes from a session that has ended.
+    std::uint64_t m_openLiveSession = 0;
     bool m_didStart = false;
     std::map<std::string, AdaptiveRefreshPolicy> m_providerRefreshPolicies;
 

@@ -1,6 +1,7 @@
 #include "core/preferences.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
@@ -36,6 +37,22 @@ TEST_F(PreferencesTest, ValuesOfEveryKindRoundTripAndCanBeRemoved) {
     EXPECT_FALSE(reader.date(QStringLiteral("string")).has_value());
     preferences.remove(QStringLiteral("data"));
     EXPECT_FALSE(reader.data(QStringLiteral("data")).has_value());
+}
+
+// Quotamind.conf holds the pairing secret: the user's alone whatever the umask, through QSettings'
+// rewrites, and a looser one is closed at start.
+TEST_F(PreferencesTest, FilesAreTheOwnersAloneAndALooserOneIsTightened) {
+    const mode_t umask = ::umask(0);
+    Preferences preferences = Preferences::standard();
+    preferences.setString(kKey, QStringLiteral("created"));
+    preferences.setString(kKey, QStringLiteral("rewritten"));
+    const QByteArray file = QFile::encodeName(preferences.filePath());
+    struct stat status {};
+    EXPECT_TRUE(::stat(file.constData(), &status) == 0 && (status.st_mode & 0777) == 0600);
+    ::chmod(file.constData(), 0664);
+    preferences.restrictToOwner();
+    EXPECT_TRUE(::stat(file.constData(), &status) == 0 && (status.st_mode & 0777) == 0600);
+    ::umask(umask);
 }
 
 TEST_F(PreferencesTest, AppGroupUsesItsOwnFileOnlyWhenItCanBothReadAndWriteIt) {

@@ -6,7 +6,6 @@
 #include <QTemporaryDir>
 
 #include "core/error.h"
-#include "core/system_clock.h"
 #include "platform/freedesktop_notification_center.h"
 #include "support/manual_clock.h"
 #include "support/notification_bus.h"
@@ -136,18 +135,22 @@ TEST_F(LimitNotificationManagerTest, NoticesALaterServerAndReportsAFailedAdd) {
     EXPECT_EQ(notifications->lastError(), m_center.addError);
 }
 
-TEST(LimitNotificationsEndToEndTest, AnEnabledStartAlertsThroughARealServerAtTheReset) {
+// No server at start is no refusal: the switch stays on, and a server that appears alerts.
+TEST(LimitNotificationsEndToEndTest, AnEnabledStartAlertsThroughAServerThatAppearsLater) {
     if (const QString missing = test::NotificationBus::missing(); !missing.isEmpty()) {
         GTEST_SKIP() << missing.toStdString();
     }
     test::NotificationBus bus;
-    ASSERT_TRUE(bus.startServer());
     FreedesktopNotificationCenter center(bus.connection());
     QTemporaryDir folder;
     Preferences preferences(folder.filePath(QStringLiteral("Quotamind.conf")));
     preferences.setBool(LimitNotificationManager::kEnabledKey, true);
-    LimitNotificationManager notifications(center, SystemClock::shared(), preferences);
-    test::runTask(notifications.start(codexFiveHourAt(Timestamp::now() + 0.5)));
+    // An hour back, so the alert is due as soon as it is scheduled.
+    ManualClock clock(Timestamp::now() - 3600);
+    LimitNotificationManager notifications(center, clock, preferences);
+    test::runTask(notifications.start(codexFiveHourAt(clock.now() + 60)));
+    EXPECT_EQ(preferences.boolean(LimitNotificationManager::kEnabledKey), true);
+    ASSERT_TRUE(bus.startServer());
     ASSERT_TRUE(test::processEventsUntil([&] { return !bus.notifyCalls().isEmpty(); }));
     EXPECT_EQ(bus.notifyCalls().first()[4],
               QStringLiteral("Your 5-hour limit is available again."));

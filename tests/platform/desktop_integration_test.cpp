@@ -2,9 +2,11 @@
 
 #include <QDBusConnection>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include "platform/login_item.h"
+#include "platform/single_instance.h"
 #include "platform/widget_center.h"
 #include "support/run_task.h"
 
@@ -68,6 +70,22 @@ TEST(DBusWidgetCenterTest, BroadcastsOneReloadPerKindOnTheSessionBus) {
     EXPECT_EQ(listener.kinds, (QStringList{QStringLiteral("QuotamindBothLimitsWidget.v3"),
                                            QStringLiteral("QuotamindConfigurableWidget.v3"),
                                            QStringLiteral("QuotamindWidget")}));
+}
+
+// A second launch whose running copy hangs must not report that it showed itself.
+TEST(SingleInstanceTest, AnOwnerThatNeverAnswersFailsTheActivation) {
+    QProcess owner;
+    owner.start(QStringLiteral("/usr/bin/python3"),
+                {QStringLiteral("-c"),
+                 QStringLiteral("import dbus, time; dbus.SessionBus().request_name('%1'); "
+                                "print(flush=True); time.sleep(600)")
+                     .arg(SingleInstance::kServiceName)});
+    if (!owner.waitForReadyRead(10000)) {
+        GTEST_SKIP() << "no session bus, or no python3-dbus to hold the name";
+    }
+    EXPECT_EQ(SingleInstance().claim(100), SingleInstance::Outcome::activationFailed);
+    owner.kill();
+    owner.waitForFinished();
 }
 
 }  // namespace

@@ -52,6 +52,10 @@ TEST_F(FileSecretStoreTest, ItemsAndTheirFolderArePrivate) {
     EXPECT_EQ(QFile::permissions(path()) & kModes, QFile::ReadOwner | QFile::WriteOwner);
     EXPECT_EQ(QFile::permissions(m_store.directory()) & kModes,
               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    // Opened up by an older copy or a restored backup: closed again at start.
+    ::chmod(QFile::encodeName(path()).constData(), 0644);
+    m_store.restrictToOwner();
+    EXPECT_EQ(QFile::permissions(path()) & kModes, QFile::ReadOwner | QFile::WriteOwner);
 }
 
 TEST_F(FileSecretStoreTest, AWriteThatFailsHalfwayLeavesTheOldItemAndNeverRunsOnTheCaller) {

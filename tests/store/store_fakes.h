@@ -134,6 +134,9 @@ public:
         co_return AuthorizationResponse{};
     }
     QCoro::Task<CodexCredentials> exchange(AuthorizationResponse, CancellationToken) override {
+        // An issuer that answers after Cancel: once sent, the code is traded all the same.
+        QCoro::Task<> answering = m_clock.sleep(exchangeSeconds, CancellationToken());
+        co_await answering;
         co_return CodexCredentials{};
     }
     QCoro::Task<AgentUsage> fetchUsage(CodexCredentials, bool, CancellationToken token) override {
@@ -142,6 +145,7 @@ public:
 
     std::optional<CodexCredentials> stored;
     std::optional<QString> deleteFailure;
+    double exchangeSeconds = 0;
     Script usage;
 
 private:

@@ -193,6 +193,15 @@ TEST_F(UsageStoreTest, LiveSessionsReopenAfterDoublingDelaysAndAfterOneSecondWhe
               (std::vector<double>{1, 2, 4, 8, 16, 32, 60, 60, 10 + 1}));
 }
 
+TEST_F(UsageStoreTest, AnUpdateQueuedAsItsSessionEndsIsAppliedButMarksNothingLive) {
+    appServer.sessions = {LiveSession{{usage("codex", 7)}, 0}};
+    UsageStore& store = makeStore();
+    store.startCodexLiveUpdates();
+    settle();
+    EXPECT_EQ(store.usageSnapshot()->operator[](kCodex)->windows.front().usedPercent, 7);
+    EXPECT_FALSE(store.isCodexLiveConnected());
+}
+
 TEST_F(UsageStoreTest, ASignInCancelledRecordsNothingAndACompletedOneAppliesTheAccount) {
     account.usage.otherwise = usage("codex", 40);
     UsageStore& store = makeStore();
@@ -212,6 +221,19 @@ TEST_F(UsageStoreTest, ASignInCancelledRecordsNothingAndACompletedOneAppliesTheA
         EXPECT_TRUE(account.stored);
         EXPECT_EQ(store.sessionStatus(), SessionStatus::accountSession);
     }
+}
+
+TEST_F(UsageStoreTest, ASignInReplacedDuringItsExchangeSavesNothingAndLeavesTheNewOneAlone) {
+    account.exchangeSeconds = 1;
+    UsageStore& store = makeStore();
+    store.beginSignIn();
+    clock.advance(60);
+    store.beginSignIn();
+    clock.advance(1);
+    settle();
+    EXPECT_FALSE(account.stored);
+    EXPECT_TRUE(store.deviceCode());
+    EXPECT_FALSE(store.error(kCodex));
 }
 
 TEST_F(UsageStoreTest, ASignOutWhoseDeleteFailsShowsItAndKeepsTheStatus) {

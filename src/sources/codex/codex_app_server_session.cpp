@@ -1,6 +1,7 @@
 #include "codex_app_server_session.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <QMetaObject>
@@ -35,8 +36,9 @@ constexpr int kDrainChunks = 64;
 
 std::atomic<int> liveSessions{0};
 
-// Asks a child to terminate and releases it once it has exited. A child that ignores the request
-// for the grace period is killed, so no stopped session leaves a process behind.
+// Asks a child and its process group to terminate and releases the child once it has exited. A
+// group that ignores the request for the grace period is killed, so no stopped session leaves a
+// process behind.
 void terminateAndRelease(QProcess* process, Clock& clock) {
     if (process->state() == QProcess::NotRunning) {
         process->deleteLater();
@@ -50,10 +52,11 @@ void terminateAndRelease(QProcess* process, Clock& clock) {
                              process->deleteLater();
                          }
                      });
-    process->terminate();
+    const auto group = static_cast<pid_t>(process->processId());
+    ChildProcessGuard::signalGroup(group, SIGTERM);
     // Runs on by itself; the process is still there whenever the limit passes first.
     QCoro::Task<> grace = runAfter(clock, CodexAppServerSession::kTerminationGraceSeconds, exited,
-                                   [process] { process->kill(); });
+                                   [group] { ChildProcessGuard::signalGroup(group, SIGKILL); });
 }
 
 }  // namespace
@@ -142,10 +145,12 @@ QCoro::Task<> CodexAppServerSession::start() {
     ::fcntl(m_outputFd, F_SETFL, ::fcntl(m_outputFd, F_GETFL) | O_NONBLOCK);
     process->setStandardOutputFile(QProcess::nullDevice());
     const pid_t parent = ::getpid();
-    // Runs in the child between fork and exec: the pipe becomes its stdout, and the child dies
-    // with this program.
+    // Runs in the child between fork and exec: the pipe becomes its stdout, the child leads a
+    // process group of its own, so what it starts (npm's launcher starts the real program) ends
+    // with it, and it dies with this program.
     process->setChildProcessModifier([writeEnd, parent] {
         ::dup2(writeEnd, STDOUT_FILENO);
+        ::setpgid(0, 0);
         ChildProcessGuard::dieWithParent(parent);
     });
     // The child's diagnostics are never interpreted; reading them keeps its pipe from filling.
@@ -165,11 +170,15 @@ QCoro::Task<> CodexAppServerSession::start() {
     ::close(writeEnd);
     if (const qint64 pid = process->processId(); pid > 0) {
         m_childLaunched = true;
-        ChildProcessGuard::track(static_cast<pid_t>(pid));
+        const auto group = static_cast<pid_t>(pid);
+        ChildProcessGuard::track(group, true, kTerminationGraceSeconds);
         QObject::connect(process, &QProcess::stateChanged, process,
-                         [pid, ended = m_childEnded](QProcess::ProcessState state) {
+                         [group, ended = m_childEnded](QProcess::ProcessState state) {
                              if (state == QProcess::NotRunning) {
-                                 ChildProcessGuard::untrack(static_cast<pid_t>(pid));
+                                 // What is left of its group goes with it; the group lives on
+                                 // while any member does, so the signal reaches only them.
+                                 ::kill(-group, SIGKILL);
+                                 ChildProcessGuard::untrack(group);
                                  ended.cancel();
                              }
                          });

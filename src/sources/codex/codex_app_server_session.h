@@ -64,7 +64,10 @@ public:
 
     // Launches the child with the arguments "app-server", "--stdio" and completes once it runs.
     // Throws PlatformError with the platform's text when it cannot be launched or has not started
-    // within kLaunchTimeLimitSeconds. The child is killed when this program quits or dies.
+    // within kLaunchTimeLimitSeconds. The child leads a process group of its own, which ends with
+    // the session and when this program quits (SIGTERM, then SIGKILL after
+    // kTerminationGraceSeconds); the child alone is killed when this program dies. What is left of
+    // the group when the child has ended is killed then.
     QCoro::Task<> start();
 
     // Runs the protocol until it ends. With `stopAfterFirst` it returns the first usage. Without,
@@ -76,8 +79,9 @@ public:
                                                                UpdateHandler onUpdate,
                                                                CancellationToken cancellation);
 
-    // Ends the conversation: the output stream ends, the child's stdin is closed and the child is
-    // asked to terminate; a child still running kTerminationGraceSeconds later is killed.
+    // Ends the conversation: the output stream ends, the child's stdin is closed and the child and
+    // its group are asked to terminate; a group still running kTerminationGraceSeconds later is
+    // killed.
     // Idempotent, and safe from any thread and from inside the session's own callbacks.
     void stop();
 

@@ -204,9 +204,10 @@ QCoro::Task<CodexCredentials> CodexAuthClient::exchange(AuthorizationResponse au
         {QStringLiteral("client_id"), m_clientID},
         {QStringLiteral("code_verifier"), authorization.codeVerifier},
     };
-    // Once sent, the code is spent: the request runs to its end whatever `token` says.
+    // A cancelled sign-in takes nothing: the request is dropped, and tokens that came all the
+    // same are neither returned nor saved.
     auto posting = post(QStringLiteral("oauth/token"), "application/x-www-form-urlencoded",
-                        formBody(fields).value_or(QByteArray()), CancellationToken());
+                        formBody(fields).value_or(QByteArray()), token);
     const HttpResponse response = co_await posting;
     const json::Value body = parseBody(successBody(response));
     json::requireObject(body, "token response");
@@ -215,12 +216,7 @@ QCoro::Task<CodexCredentials> CodexAuthClient::exchange(AuthorizationResponse au
     credentials.accessToken = requiredString(body, "access_token");
     credentials.refreshToken = requiredString(body, "refresh_token");
     credentials.accountID = accountID(credentials.idToken);
-    if (token.isCancelled()) {
-        // The caller will not store these tokens, and the code cannot be traded again.
-        auto saving = m_credentials.save(credentials);
-        co_await saving;
-        throw CancelledError();
-    }
+    token.throwIfCancelled();
     co_return credentials;
 }
 

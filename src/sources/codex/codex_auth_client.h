@@ -70,17 +70,16 @@ public:
     // time, never waiting past that point.
     QCoro::Task<AuthorizationResponse> pollForAuthorization(CodexDeviceCode code,
                                                             CancellationToken token = {});
-    // The exchange and the refresh spend what they send (the authorization code, the refresh
-    // token), so once sent their request is completed whatever `token` says, and the tokens it
-    // brings are saved before a cancellation is honoured: a cancelled caller never leaves the
-    // account with only spent tokens. A store failure is CodexClientError::keychain.
-    //
-    // Trades the authorization for tokens and returns them for the caller to save; when `token`
-    // was cancelled meanwhile, saves them itself, then throws CancelledError.
+    // Trades the authorization for tokens and returns them for the caller to save. A cancelled
+    // sign-in signs nothing in: once `token` is cancelled, the request is dropped and whatever
+    // it brought is thrown away (CancelledError); nothing is saved here.
     QCoro::Task<CodexCredentials> exchange(AuthorizationResponse authorization,
                                            CancellationToken token = {});
     // New tokens merged into `credentials`, saved in the credentials store before they are
-    // returned (or before CancelledError when `token` was cancelled meanwhile).
+    // returned. The refresh spends the refresh token it sends, so once sent its request is
+    // completed whatever `token` says, and the rotated tokens are saved before CancelledError:
+    // a cancelled caller never leaves the account with only a spent token. A store failure is
+    // CodexClientError::keychain.
     QCoro::Task<CodexCredentials> refresh(CodexCredentials credentials,
                                           CancellationToken token = {});
 

@@ -195,8 +195,9 @@ TEST_F(CodexAppServerClientTest, UntrustedInterpreterOnTheSearchPathNeverRuns) {
 }
 
 // The helper program of ChildrenEndWithTheProgram, which runs this test program again: a call
-// whose child ignores SIGTERM, then a quit or a wait to be killed. The fake's entries come under
-// other names, so that only the fake carries them.
+// whose child (or the child's child, behind a launcher) ignores SIGTERM, then a quit, a stop of
+// the call or a wait to be killed. The fake's entries come under other names, so that only the fake
+// carries them.
 TEST(CodexAppServerClientHelper, DISABLED_HoldsACall) {
     const QString how = qEnvironmentVariable("QUOTAMIND_TEST_HELPER");
     if (how.isEmpty()) {
@@ -207,13 +208,19 @@ TEST(CodexAppServerClientHelper, DISABLED_HoldsACall) {
     environment.insert(u"FAKE_CODEX_SCRIPT"_s, qEnvironmentVariable("QUOTAMIND_TEST_SCRIPT"));
     environment.insert(u"FAKE_CODEX_LOG"_s, log);
     ManualClock clock;
+    const QString program = qEnvironmentVariable("QUOTAMIND_TEST_PROGRAM", FakeCodex::program());
     CodexAppServerClient client(
-        clock, [] { return FakeCodex::program(); }, QDir::homePath(), environment);
-    test::StartedTask<AgentUsage> call(client.fetchUsage());
+        clock, [program] { return program; }, QDir::homePath(), environment);
+    CancellationToken stop;
+    test::StartedTask<AgentUsage> call(client.fetchUsage(stop));
     // Once the child has read a line it has set its signal handling.
     ASSERT_TRUE(test::waitUntil([&] { return QFile(log).size() > 0; }));
     if (how == u"quits"_s) {
         QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
+        QCoreApplication::exec();
+    }
+    if (how == u"stops"_s) {
+        stop.cancel();
         QCoreApplication::exec();
     }
     // Still here: after a quit, whatever ended the child, it was not this program's death.
@@ -223,13 +230,20 @@ TEST(CodexAppServerClientHelper, DISABLED_HoldsACall) {
 }
 
 TEST_F(CodexAppServerClientTest, ChildrenEndWithTheProgram) {
-    for (const QString& how : {u"killed"_s, u"quits"_s}) {
+    for (const QString& how : {u"killed"_s, u"quits"_s, u"stops"_s}) {
         SCOPED_TRACE(how.toStdString());
         FakeCodex fake("ignore-sigterm\nexpect initialize\nhang\n");
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(u"QUOTAMIND_TEST_HELPER"_s, how);
         environment.insert(u"QUOTAMIND_TEST_SCRIPT"_s, fake.scriptPath());
         environment.insert(u"QUOTAMIND_TEST_LOG"_s, fake.logPath());
+        // Quitting and stopping also end what the child started, as npm's launcher may start the
+        // real program.
+        if (how != u"killed"_s) {
+            environment.insert(u"QUOTAMIND_TEST_PROGRAM"_s,
+                               test::writeExecutable(fake.folder() + u"/launcher"_s,
+                                                     "#!/bin/sh\n'" FAKE_CODEX_APP_SERVER "'\n"));
+        }
         QProcess helper;
         helper.setProcessEnvironment(environment);
         helper.start(QCoreApplication::applicationFilePath(),
