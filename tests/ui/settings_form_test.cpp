@@ -63,23 +63,26 @@ TEST(SettingsFormTest, SectionsAndRowsFollowTheirConditions) {
     const std::vector<Case> cases{
         {"no snapshot, nothing paired, empty error texts",
          [](SettingsState& state) { state.notificationError = state.lastPushError = QString(); },
-         "Connection, Notifications, This Computer, Push to iPhone, Widget",
-         {"Connection / Codex: Not connected", "Connection / Claude: Not connected",
+         "Menu Bar Icon, Connection, Notifications, This Computer, Push to iPhone, Widget",
+         {"Menu Bar Icon / Appearance: automatic of automatic light",
+          "Connection / Codex: Not connected", "Connection / Claude: Not connected",
           "Connection / iPhone: Not paired", "Push to iPhone / Status: Waiting for iPhone",
           "Push to iPhone / Last data sent: Not sent yet",
           "Push to iPhone / Send Test Push: disabled"},
-         {"This Computer / Sign Out of Quotamind", "Push to iPhone / Last wake signal",
-          " / : shown"}},
+         {"Menu Bar Icon / Agent", "This Computer / Sign Out of Quotamind",
+          "Push to iPhone / Last wake signal", " / : shown"}},
         {"two usages, the icon's agent stored",
          [](SettingsState& state) {
              state.snapshot =
                  AgentUsageSnapshot({usage("claude", "pro", UsageSource::localDesktop),
                                      usage("codex", "unknown", UsageSource::accountSession)});
              state.iconProvider = QStringLiteral("claude");
+             state.iconAppearance = QStringLiteral("dark");
          },
          "Menu Bar Icon, Connection, Current snapshots, Notifications, This Computer, Push to "
          "iPhone, Widget",
          {"Menu Bar Icon / Agent: claude of claude codex",
+          "Menu Bar Icon / Appearance: dark of automatic light",
           "Connection / Codex: Account session on this computer",
           "Current snapshots / Codex: — / Jan 5, 3:07 PM"},
          {}},
@@ -93,7 +96,8 @@ TEST(SettingsFormTest, SectionsAndRowsFollowTheirConditions) {
              state.notificationError = QStringLiteral("No permission");
              state.lastPushError = QStringLiteral("iCloud is unavailable");
          },
-         "Connection, Current snapshots, Notifications, This Computer, Push to iPhone, Widget",
+         "Menu Bar Icon, Connection, Current snapshots, Notifications, This Computer, Push to "
+         "iPhone, Widget",
          {"Connection / Claude: Local agent on this computer",
           "Current snapshots / Claude: Max 20x / Jan 5, 3:07 PM", "Connection / iPhone: Connected",
           "This Computer / Sign Out of Quotamind: enabled",
