@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QDBusVariant>
 #include <QPainter>
 
 #include "model/test_usages.h"
+#include "support/manual_clock.h"
+#include "ui/color_scheme_portal.h"
 #include "ui/menu_bar_limit_icon_renderer.h"
+#include "ui/tray_fallback.h"
 #include "ui/tray_icon_appearance.h"
 
 namespace {
@@ -70,6 +74,54 @@ TEST(TrayIconAppearanceTest, AutomaticFollowsTheTrayThenThePortal) {
              Row{Setting::dark, {}, Drawing::dark},
          }) {
         EXPECT_EQ(drawingFor(setting, hints), drawing) << int(setting);
+    }
+}
+
+TEST(ColorSchemePortalTest, UnwrapsTheValueAndRefusesOthers) {
+    const auto wrap = [](const QVariant& value) {
+        return QVariant::fromValue(QDBusVariant(value));
+    };
+    EXPECT_EQ(ColorSchemePortal::decode(QVariant(1u)), ColorSchemePreference::dark);
+    EXPECT_EQ(ColorSchemePortal::decode(wrap(wrap(2u))), ColorSchemePreference::light);
+    for (const QVariant& other : {wrap(7u), wrap(1), wrap(wrap(wrap(1u)))}) {
+        EXPECT_EQ(ColorSchemePortal::decode(other), ColorSchemePreference::none);
+    }
+}
+
+TEST(TrayFallbackTest, TheWindowShowsUnlessATrayComesInTime) {
+    // Tray and window times (none: never), then notices and quits after closing the window twice.
+    using Row =
+        std::tuple<const char*, bool, bool, std::optional<double>, std::optional<double>, int, int>;
+    for (const auto& [name, inBackground, reachableAgain, trayAfter, windowAfter, notices, quits] :
+         {
+             Row{"by hand, no tray", false, true, {}, 0, 1, 0},
+             Row{"at login, a tray at once", true, true, 0, {}, 0, 0},
+             Row{"at login, a tray after 9 s", true, true, 9, {}, 0, 0},
+             Row{"at login, no tray in time", true, true, 11, 10, 0, 0},
+             Row{"at login, no tray, unreachable", true, false, {}, 10, 0, 2},
+         }) {
+        SCOPED_TRACE(name);
+        ManualClock clock;
+        TrayFallback fallback(clock, inBackground, reachableAgain);
+        std::optional<double> shownAfter;
+        int noticed = 0, quit = 0;
+        QObject::connect(&fallback, &TrayFallback::showWindowRequested,
+                         [&] { shownAfter = clock.monotonicNow(); });
+        QObject::connect(&fallback, &TrayFallback::stillRunningNoticeRequested, [&] { ++noticed; });
+        QObject::connect(&fallback, &TrayFallback::quitRequested, [&] { ++quit; });
+        if (trayAfter == 0) {
+            fallback.trayAppeared();
+        }
+        fallback.start();
+        if (trayAfter > 0) {
+            clock.advance(*trayAfter);
+            fallback.trayAppeared();
+        }
+        clock.advance(60);
+        EXPECT_EQ(shownAfter, windowAfter);
+        fallback.windowClosed();
+        fallback.windowClosed();
+        EXPECT_EQ(std::pair(noticed, quit), std::pair(notices, quits));
     }
 }
 
