@@ -79,8 +79,8 @@ double relativeLuminance(const QColor& color) {
 }
 
 double contrastRatio(const QColor& first, const QColor& second) {
-    const auto [darker, lighter] = std::minmax(relativeLuminance(first), relativeLuminance(second));
-    return (lighter + 0.05) / (darker + 0.05);
+    const double one = relativeLuminance(first), other = relativeLuminance(second);
+    return (std::max(one, other) + 0.05) / (std::min(one, other) + 0.05);
 }
 
 }  // namespace TrayIconAppearance
