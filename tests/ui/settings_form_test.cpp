@@ -77,12 +77,10 @@ TEST(SettingsFormTest, SectionsAndRowsFollowTheirConditions) {
                  AgentUsageSnapshot({usage("claude", "pro", UsageSource::localDesktop),
                                      usage("codex", "unknown", UsageSource::accountSession)});
              state.iconProvider = QStringLiteral("claude");
-             state.iconAppearance = QStringLiteral("dark");
          },
          "Menu Bar Icon, Connection, Current snapshots, Notifications, This Computer, Push to "
          "iPhone, Widget",
          {"Menu Bar Icon / Agent: claude of claude codex",
-          "Menu Bar Icon / Appearance: dark of automatic light",
           "Connection / Codex: Account session on this computer",
           "Current snapshots / Codex: — / Jan 5, 3:07 PM"},
          {}},

@@ -235,7 +235,6 @@ TEST_F(TrayProgramTest, StatusNotifierItemShowsTheToolTipAndTheCapsules) {
         for (const auto& [x, y, ink] : {std::tuple(4.0, 5.0, Ink::fill),
                                         {14, 5, Ink::track},
                                         {3.5, 11.5, Ink::fill},
-                                        {12, 11.5, Ink::track},
                                         {9, 16, Ink::none}}) {
             EXPECT_EQ(test::inkAt(image, x, y), ink) << x << "," << y << " at " << side;
         }
