@@ -1,4 +1,6 @@
-// quotamind: the tray program. `quotamind --headless` runs the store without windows;
+// quotamind: the tray program, which also shows its main window unless started with --background
+// (as the autostart entry does) while a tray exists. `quotamind --headless` runs the store without
+// windows;
 // `quotamind status` prints the stored limits without starting anything; `quotamind pairing` shows
 // the phone pairing code.
 
@@ -8,12 +10,14 @@
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QLoggingCategory>
+#include <QThreadPool>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
 
 #include "app/pairing_command.h"
 #include "app/status_report.h"
+#include "app/tray_program_presence.h"
 #include "app/unix_signal_quit.h"
 #include "core/system_clock.h"
 #include "core/timestamp.h"
@@ -22,6 +26,7 @@
 #include "notify/limit_notification_manager.h"
 #include "platform/dnssd_publisher.h"
 #include "platform/file_secret_store.h"
+#include "platform/login_item.h"
 #include "platform/single_instance.h"
 #include "sources/codex/codex_app_server_session.h"
 #include "store/shared_services.h"
@@ -63,6 +68,19 @@ int showStatus(const QCommandLineParser& parser) {
     return 0;
 }
 
+// An autostart entry written before the background option existed opens the main window at
+// every login: it gains the option, on a worker, as the file may be slow to reach.
+void bringAutostartEntryUpToDate() {
+    QThreadPool::globalInstance()->start(
+        [item = XdgAutostartLoginItem::forThisProgram()]() mutable {
+            try {
+                item.addBackgroundOption();
+            } catch (const PlatformError&) {
+                // It stays as it was; "Launch at Login" writes it afresh when switched.
+            }
+        });
+}
+
 // The start-up order: files that hold secrets are closed to others (an older copy may have left
 // them open), the notifications start with the stored snapshot, then the store.
 QCoro::Task<> startUp(UsageStore& store) {
@@ -78,9 +96,10 @@ QCoro::Task<> startUp(UsageStore& store) {
     co_await starting;
 }
 
-int run(QCoreApplication& application, bool headless) {
+int run(QCoreApplication& application, bool headless, bool inBackground) {
     SingleInstance instance;
-    switch (instance.claim()) {
+    const SingleInstance::Outcome claimed = instance.claim();
+    switch (claimed) {
         case SingleInstance::Outcome::activatedRunning:
             print(stdout,
                   QCoreApplication::translate(
@@ -106,13 +125,6 @@ int run(QCoreApplication& application, bool headless) {
     if (!headless) {
         controller = std::make_unique<MacMenuBarController>(store, SystemClock::shared(),
                                                             Preferences::standard());
-        controller->finishLaunching();
-        if (!controller->hasTray()) {
-            print(stderr, QCoreApplication::translate(
-                              "main",
-                              "No system tray was found. Quotamind keeps running; start "
-                              "quotamind again to see the limits."));
-        }
         QObject::connect(controller.get(), &MacMenuBarController::settingsRequested, &showSettings);
     }
     // Every way to the main window: the tray's "Open Quotamind" and the popover's empty state,
@@ -133,6 +145,13 @@ int run(QCoreApplication& application, bool headless) {
                          &MainWindowController::showMainWindow);
         QObject::connect(mainWindow.get(), &MainWindowController::settingsRequested, &showSettings);
     }
+    std::unique_ptr<TrayProgramPresence> presence;
+    if (!headless) {
+        // A later start reaches this one only through the single-instance name.
+        presence = std::make_unique<TrayProgramPresence>(
+            *controller, *mainWindow, inBackground, claimed == SingleInstance::Outcome::primary);
+        bringAutostartEntryUpToDate();
+    }
     QTimer::singleShot(0, &store, [&store] { QCoro::Task<> task = startUp(store); });
     qCInfo(lcApp) << "running";
     const int status = application.exec();
@@ -140,6 +159,7 @@ int run(QCoreApplication& application, bool headless) {
     // The views go first, then the store, which ends its loops and the sessions they hold; the
     // children were already ended when the loop quit. A bounded moment lets the sessions finish
     // releasing them.
+    presence.reset();
     mainWindow.reset();
     controller.reset();
     closeSettings();
@@ -181,6 +201,10 @@ int main(int argc, char* argv[]) {
     parser.addOptions({
         {QStringLiteral("headless"),
          QCoreApplication::translate("main", "Run without tray icon and windows.")},
+        {XdgAutostartLoginItem::kBackgroundOption,
+         QCoreApplication::translate("main",
+                                     "Start in the tray without showing the window (as at "
+                                     "login); the window still shows when no tray comes.")},
         {QStringLiteral("json"),
          QCoreApplication::translate("main", "With status: print the stored JSON.")},
         {QStringLiteral("waybar"),
@@ -204,7 +228,8 @@ int main(int argc, char* argv[]) {
     std::unique_ptr<QCoreApplication> application;
     if (tray) {
         auto gui = std::make_unique<QApplication>(argc, argv);
-        // The popover, shown as a window where there is no tray, is not the program's last word.
+        // Closing the last window does not end the program: the tray icon, or TrayFallback where
+        // there is none, decides.
         gui->setQuitOnLastWindowClosed(false);
         application = std::move(gui);
     } else {
@@ -233,5 +258,5 @@ int main(int argc, char* argv[]) {
                           "No display: running without the tray icon. Read the limits with "
                           "`quotamind status`."));
     }
-    return run(*application, !tray);
+    return run(*application, !tray, parser.isSet(XdgAutostartLoginItem::kBackgroundOption));
 }

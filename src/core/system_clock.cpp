@@ -76,6 +76,12 @@ Timestamp SystemClock::now() const {
     return Timestamp::now();
 }
 
+double SystemClock::monotonicNow() const {
+    // The clock Qt's timers run on, so a reading and a sleep agree.
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 QCoro::Task<> SystemClock::sleep(double seconds, CancellationToken token) {
     double remaining = (std::isnan(seconds) || seconds < 0.0) ? 0.0 : seconds;
     token.throwIfCancelled();

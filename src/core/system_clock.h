@@ -10,5 +10,6 @@ public:
     static SystemClock& shared();
 
     Timestamp now() const override;
+    double monotonicNow() const override;
     QCoro::Task<> sleep(double seconds, CancellationToken token) override;
 };

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <optional>
 
 #include "platform/desktop_entry.h"
 
@@ -30,6 +31,42 @@ QString describeFailure(const QString& message) {
         .arg(message);
 }
 
+// An entry is a few hundred bytes; anything longer is not ours to interpret.
+constexpr qint64 kLongestEntry = 64 * 1024;
+
+QByteArray backgroundArgument() {
+    return "--" + XdgAutostartLoginItem::kBackgroundOption.toUtf8();
+}
+
+std::optional<QByteArray> readEntry(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    QByteArray content = file.read(kLongestEntry + 1);
+    if (content.size() > kLongestEntry) {
+        return std::nullopt;
+    }
+    return content;
+}
+
+bool switchedOff(const QByteArray& content) {
+    for (const QByteArray& rawLine : content.split('\n')) {
+        const QByteArray line = rawLine.trimmed();
+        if (line == "Hidden=true" || line == "X-GNOME-Autostart-enabled=false") {
+            return true;
+        }
+    }
+    return false;
+}
+
+void writeEntry(const QString& path, const QByteArray& content) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) < 0 || !file.commit()) {
+        throw PlatformError(describeFailure(file.errorString()));
+    }
+}
+
 }  // namespace
 
 XdgAutostartLoginItem::XdgAutostartLoginItem(QString entryPath, QString program)
@@ -48,7 +85,8 @@ QByteArray XdgAutostartLoginItem::entry(const QString& program) {
     QStringList lines = QString::fromUtf8(kDesktopEntry).split(u'\n', Qt::SkipEmptyParts);
     for (QString& line : lines) {
         if (line.startsWith(u"Exec=")) {
-            line = QStringLiteral("Exec=") + quotedExec(program);
+            line = QStringLiteral("Exec=") + quotedExec(program) + u' ' +
+                   QString::fromUtf8(backgroundArgument());
         }
     }
     lines << QStringLiteral("X-GNOME-Autostart-enabled=true");
@@ -56,19 +94,30 @@ QByteArray XdgAutostartLoginItem::entry(const QString& program) {
 }
 
 bool XdgAutostartLoginItem::isEnabled() const {
-    QFile file(m_entryPath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return false;
+    const std::optional<QByteArray> content = readEntry(m_entryPath);
+    return content && !switchedOff(*content);
+}
+
+void XdgAutostartLoginItem::addBackgroundOption() {
+    const std::optional<QByteArray> content = readEntry(m_entryPath);
+    if (!content || switchedOff(*content)) {
+        return;
     }
-    // An entry is a few hundred bytes; anything longer is not ours to interpret.
-    const QByteArray content = file.read(64 * 1024);
-    for (const QByteArray& rawLine : content.split('\n')) {
-        const QByteArray line = rawLine.trimmed();
-        if (line == "Hidden=true" || line == "X-GNOME-Autostart-enabled=false") {
-            return false;
+    QList<QByteArray> lines = content->split('\n');
+    bool inMainGroup = false;
+    bool changed = false;
+    for (QByteArray& line : lines) {
+        if (line.startsWith('[')) {
+            inMainGroup = line.trimmed() == "[Desktop Entry]";
+        } else if (inMainGroup && line.startsWith("Exec=") &&
+                   !line.trimmed().split(' ').contains(backgroundArgument())) {
+            line = line.trimmed() + ' ' + backgroundArgument();
+            changed = true;
         }
     }
-    return true;
+    if (changed) {
+        writeEntry(m_entryPath, lines.join('\n'));
+    }
 }
 
 void XdgAutostartLoginItem::setEnabled(bool enabled) {
@@ -83,8 +132,5 @@ void XdgAutostartLoginItem::setEnabled(bool enabled) {
         throw PlatformError(describeFailure(
             QCoreApplication::translate("LoginItem", "the autostart folder cannot be created")));
     }
-    QSaveFile file(m_entryPath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(entry(m_program)) < 0 || !file.commit()) {
-        throw PlatformError(describeFailure(file.errorString()));
-    }
+    writeEntry(m_entryPath, entry(m_program));
 }

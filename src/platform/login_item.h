@@ -16,9 +16,13 @@ public:
 
 // The XDG autostart entry $XDG_CONFIG_HOME/autostart/com.brindlecove.Quotamind.desktop. Enabling
 // writes the entry atomically (a failed write leaves the old one); disabling removes it. An entry
-// that the desktop marks Hidden or disabled counts as not enabled.
+// that the desktop marks Hidden or disabled counts as not enabled. The entry starts the program
+// with --background, so that at login it stays in the tray.
 class XdgAutostartLoginItem final : public LoginItem {
 public:
+    // The option the entry starts the program with, without its leading dashes.
+    static inline const QString kBackgroundOption = QStringLiteral("background");
+
     // `entryPath` is the desktop entry's file; `program` the absolute path that Exec starts.
     XdgAutostartLoginItem(QString entryPath, QString program);
 
@@ -28,8 +32,15 @@ public:
     bool isEnabled() const override;
     void setEnabled(bool enabled) override;
 
-    // The entry's text: the program's installed desktop entry, starting `program`.
+    // The entry's text: the program's installed desktop entry, starting `program` in the
+    // background.
     static QByteArray entry(const QString& program);
+
+    // Brings an enabled entry written before the background option existed up to date: its
+    // Exec gains the option, everything else stays as it is. An entry the desktop switched off,
+    // or one that has the option, is left alone. Blocks on the file: call it on a worker.
+    // Throws PlatformError when the entry cannot be rewritten.
+    void addBackgroundOption();
 
 private:
     QString m_entryPath;

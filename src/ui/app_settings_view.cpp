@@ -22,6 +22,7 @@
 #include "ui/color_scheme.h"
 #include "ui/mac_menu_bar_controller.h"
 #include "ui/menu_bar_icon_preferences.h"
+#include "ui/tray_icon_appearance.h"
 
 namespace {
 
@@ -218,8 +219,13 @@ private:
             m_choices = row.choices;
             m_picker->clear();
             for (const SettingsChoice& choice : m_choices) {
-                m_picker->addItem(Symbols::icon(choice.symbol, palette.color(QPalette::ButtonText)),
-                                  choice.title, choice.value);
+                if (choice.symbol.isEmpty()) {
+                    m_picker->addItem(choice.title, choice.value);
+                } else {
+                    m_picker->addItem(
+                        Symbols::icon(choice.symbol, palette.color(QPalette::ButtonText)),
+                        choice.title, choice.value);
+                }
             }
         }
         // A stored agent that is not in the snapshot selects nothing.
@@ -323,6 +329,8 @@ SettingsState AppSettingsView::currentState() const {
     return {.snapshot = store.usageSnapshot(),
             .readTimes = store.lastReadTimes(),
             .iconProvider = m_iconProvider,
+            .iconAppearance = TrayIconAppearance::rawValue(
+                TrayIconAppearance::storedSetting(m_services.preferences)),
             .notificationsEnabled = notifications.isEnabled(),
             .notificationStatus = notifications.statusTitle(),
             .notificationError = notifications.lastError(),
@@ -444,6 +452,10 @@ void AppSettingsView::perform(SettingsAction action, const QVariant& value) {
         case SettingsAction::chooseIconProvider:
             chooseIconProvider(value.toString());
             break;
+        case SettingsAction::chooseIconAppearance:
+            m_services.preferences.setString(TrayIconAppearance::kPreferenceKey, value.toString());
+            redrawTrayIcon();
+            break;
         case SettingsAction::setNotifications:
             if (value.toBool()) {
                 m_notificationsJob.start(&AppSettingsView::enableNotifications);
@@ -470,6 +482,10 @@ void AppSettingsView::chooseIconProvider(const QString& provider) {
         m_services.preferences.setString(MenuBarIconPreferences::kProviderKey, provider);
     }
     m_iconProvider = provider;
+    redrawTrayIcon();
+}
+
+void AppSettingsView::redrawTrayIcon() {
     if (const QPointer<MacMenuBarController> controller = MacMenuBarController::shared()) {
         controller->refreshStatusIcon();
     }

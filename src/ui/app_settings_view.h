@@ -26,11 +26,12 @@ struct SettingsServices {
 };
 
 // The settings window: a grouped form, 480 pixels wide, whose sections (appSettingsSections)
-// follow the store and the notification manager. It holds one setting of its own, the tray
-// icon's agent (MenuBarIconPreferences::kProviderKey), and redraws the live tray icon when that
-// changes; everything else it reads from the store and the manager and changes through them.
-// Every control takes keyboard focus in form order and carries its row's accessible name; a
-// row's value is its accessible description.
+// follow the store and the notification manager. It holds two settings of its own, the tray
+// icon's agent (MenuBarIconPreferences::kProviderKey) and its appearance
+// (TrayIconAppearance::kPreferenceKey), and redraws the live tray icon when they change; everything
+// else it reads from the store and the manager and changes through them. Every control takes
+// keyboard focus in form order and carries its row's accessible name; a row's value is its
+// accessible description.
 //
 // Changes are shown in one pass on the next event-loop turn after the store or the manager
 // announces them. Enabling notifications, launch at login and signing out run as main-thread
@@ -65,6 +66,8 @@ private:
     void rebuild(const std::vector<SettingsSection>& sections);
     void perform(SettingsAction action, const QVariant& value);
     void chooseIconProvider(const QString& provider);
+    // After a change of the icon's agent or appearance.
+    void redrawTrayIcon();
     void reloadCredentials();
 
     static QCoro::Task<> loadCredentials(QPointer<AppSettingsView> view, CancellationToken token);

@@ -4,10 +4,8 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QMenu>
-#include <QPalette>
 #include <QScreen>
 #include <QSystemTrayIcon>
-#include <QTimer>
 
 #include "core/clock.h"
 #include "store/usage_store.h"
@@ -27,6 +25,7 @@ MacMenuBarController::MacMenuBarController(UsageStore& store, const Clock& clock
       m_popover(std::make_unique<MenuBarPopoverView>(store, clock, kSquareSize, kSquareSpacing)) {
     connect(m_popover.get(), &MenuBarPopoverView::closed, this,
             &MacMenuBarController::popoverDidClose);
+    m_popover->installEventFilter(this);
     connect(m_popover.get(), &MenuBarPopoverView::refreshRequested, this,
             &MacMenuBarController::startRefresh);
     connect(m_popover.get(), &MenuBarPopoverView::openMainWindowRequested, this,
@@ -38,11 +37,7 @@ MacMenuBarController::MacMenuBarController(UsageStore& store, const Clock& clock
     s_shared = this;
 }
 
-MacMenuBarController::~MacMenuBarController() {
-    if (QCoreApplication::instance()) {
-        QCoreApplication::instance()->removeEventFilter(this);
-    }
-}
+MacMenuBarController::~MacMenuBarController() = default;
 
 QPointer<MacMenuBarController> MacMenuBarController::shared() {
     return s_shared;
@@ -78,8 +73,6 @@ void MacMenuBarController::finishLaunching() {
             &MacMenuBarController::snapshotDelivered);
     // The snapshot stays the same when a reset time passes; what the icon says does not.
     connect(&m_store, &UsageStore::resetReached, this, &MacMenuBarController::refreshStatusIcon);
-    // The icon is drawn in the palette's text colour, so it follows the desktop's scheme.
-    QCoreApplication::instance()->installEventFilter(this);
     // Asked once: with StatusNotifierItem the answer is a call to the watcher over the bus.
     m_hasTray = QSystemTrayIcon::isSystemTrayAvailable();
     snapshotDelivered();
@@ -95,9 +88,10 @@ void MacMenuBarController::snapshotDelivered() {
 }
 
 bool MacMenuBarController::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == QCoreApplication::instance() &&
-        event->type() == QEvent::ApplicationPaletteChange) {
-        refreshStatusIcon();
+    // The popover grows and shrinks with its content (a second agent arriving, the layout
+    // settling once shown): placed again, it never covers its anchor or leaves the screen.
+    if (watched == m_popover.get() && event->type() == QEvent::Resize && m_popover->isVisible()) {
+        placePopover();
     }
     return QObject::eventFilter(watched, event);
 }
@@ -109,11 +103,20 @@ void MacMenuBarController::refreshStatusIcon() {
     const std::optional<AgentUsage> usage =
         MenuBarIconPreferences::resolvedUsage(m_store.usageSnapshot(), m_preferences);
     const Timestamp now = m_clock.now();
-    m_statusItem->setIcon(MenuBarLimitIconRenderer::image(
-        usage, QGuiApplication::palette().color(QPalette::WindowText), now));
+    const TrayIconAppearance::Drawing drawing = TrayIconAppearance::drawingFor(
+        TrayIconAppearance::storedSetting(m_preferences), m_desktopHints);
+    m_statusItem->setIcon(
+        MenuBarLimitIconRenderer::image(usage, TrayIconAppearance::colors(drawing), now));
     // Qt's tray icon has no accessible name of its own; trays read the tool tip aloud.
     m_statusItem->setToolTip(statusTitle(usage, now));
     Q_EMIT statusIconRefreshed();
+}
+
+void MacMenuBarController::setDesktopHints(const TrayIconAppearance::DesktopHints& hints) {
+    if (m_desktopHints != hints) {
+        m_desktopHints = hints;
+        refreshStatusIcon();
+    }
 }
 
 QString MacMenuBarController::statusTitle(const std::optional<AgentUsage>& usage, Timestamp now) {
@@ -155,7 +158,9 @@ void MacMenuBarController::statusItemClicked() {
         closePopover();
         return;
     }
-    if (m_lastPopoverCloseAt && m_clock.now() - *m_lastPopoverCloseAt <= kReopenGuardSeconds) {
+    // Measured on the monotonic clock: setting the wall clock back must not block clicks.
+    if (m_lastPopoverCloseAt &&
+        m_clock.monotonicNow() - *m_lastPopoverCloseAt <= kReopenGuardSeconds) {
         return;
     }
     showPopover();
@@ -181,26 +186,22 @@ void MacMenuBarController::showPopover() {
         return;
     }
     popoverWillShow();
+    // Kept for as long as the popover stays open: the pointer, the anchor under
+    // StatusNotifierItem, moves on.
+    const QRect iconGeometry = m_statusItem ? m_statusItem->geometry() : QRect();
+    m_popoverAnchor = iconGeometry.isEmpty() ? QRect(QCursor::pos(), QSize(1, 1)) : iconGeometry;
     m_popover->adjustSize();
     placePopover();
     m_popover->show();
     m_popover->raise();
     m_popover->activateWindow();
-    // The size settles once the layout has run on the shown window; place it again then.
-    QTimer::singleShot(0, this, [this] {
-        if (m_popover->isVisible()) {
-            placePopover();
-        }
-    });
 }
 
 void MacMenuBarController::placePopover() {
     if (!(m_popover->windowFlags() & Qt::Popup)) {
         return;  // A window is placed by the window manager.
     }
-    const QRect iconGeometry = m_statusItem ? m_statusItem->geometry() : QRect();
-    const QRect anchor = iconGeometry.isEmpty() ? QRect(QCursor::pos(), QSize(1, 1)) : iconGeometry;
-    QScreen* screen = QGuiApplication::screenAt(anchor.center());
+    QScreen* screen = QGuiApplication::screenAt(m_popoverAnchor.center());
     if (!screen) {
         screen = QGuiApplication::primaryScreen();
     }
@@ -208,7 +209,7 @@ void MacMenuBarController::placePopover() {
         return;
     }
     m_popover->move(
-        PopoverPlacement::topLeft(m_popover->size(), anchor, screen->availableGeometry()));
+        PopoverPlacement::topLeft(m_popover->size(), m_popoverAnchor, screen->availableGeometry()));
 }
 
 void MacMenuBarController::closePopover() {
@@ -216,7 +217,7 @@ void MacMenuBarController::closePopover() {
 }
 
 void MacMenuBarController::popoverDidClose() {
-    m_lastPopoverCloseAt = m_clock.now();
+    m_lastPopoverCloseAt = m_clock.monotonicNow();
 }
 
 void MacMenuBarController::openMainWindow() {

@@ -2,13 +2,14 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QRect>
 #include <QString>
 #include <memory>
 #include <optional>
 
 #include "core/preferences.h"
-#include "core/timestamp.h"
 #include "model/agent_usage_snapshot.h"
+#include "ui/tray_icon_appearance.h"
 
 class Clock;
 class MenuBarPopoverView;
@@ -19,7 +20,9 @@ class UsageStore;
 // The tray program's permanent face: the tray icon (a drawn meter of one agent's remaining
 // allowance, with a tool tip that says the same in words), its menu, and the popover with one
 // meter card row per agent. Created by the program at start-up, on the main thread, after the
-// application object; finishLaunching() then builds the tray icon and follows the store.
+// application object; finishLaunching() then builds the tray icon and follows the store. The
+// program calls it once a tray exists (TrayAvailability), because Qt chooses between
+// StatusNotifierItem and XEmbed when the icon is created.
 //
 // The popover opens as a popup next to the tray icon when the tray reports where the icon is
 // (XEmbed), next to the pointer otherwise (StatusNotifierItem), always inside the screen that
@@ -48,12 +51,14 @@ public:
     static QPointer<MacMenuBarController> shared();
 
     // Builds the tray icon and its menu and follows the store's snapshot; the icon is drawn at
-    // once. Call once.
+    // once. Later calls do nothing.
     void finishLaunching();
 
     // Redraws the icon and resets the tool tip from the store's snapshot. Nothing before launch.
-    // The settings window calls it when the icon's agent changes.
+    // The settings window calls it when the icon's agent or appearance changes.
     void refreshStatusIcon();
+    // What the desktop says about its panel, for the Automatic appearance; redraws on a change.
+    void setDesktopHints(const TrayIconAppearance::DesktopHints& hints);
     // The tray icon's primary action: closes an open popover, otherwise opens it unless it
     // closed no more than kReopenGuardSeconds ago.
     void statusItemClicked();
@@ -100,8 +105,11 @@ private:
     bool m_hasTray = false;
     // The last snapshot drawn, so that an unchanged one is not drawn again.
     std::optional<std::optional<AgentUsageSnapshot>> m_drawnSnapshot;
-    // None until the popover first closes: the distant past.
-    std::optional<Timestamp> m_lastPopoverCloseAt;
+    TrayIconAppearance::DesktopHints m_desktopHints;
+    // Where the open popover hangs from, in screen coordinates.
+    QRect m_popoverAnchor;
+    // On the clock's monotonic scale; none until the popover first closes: the distant past.
+    std::optional<double> m_lastPopoverCloseAt;
 
     static QPointer<MacMenuBarController> s_shared;
 };

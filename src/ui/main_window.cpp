@@ -51,7 +51,10 @@ MainWindowController::MainWindowController(UsageStore& store, const Clock& clock
 }
 
 MainWindowController::~MainWindowController() {
-    delete m_window;
+    if (m_window) {
+        disconnect(m_window, nullptr, this, nullptr);
+        delete m_window;
+    }
 }
 
 void MainWindowController::showMainWindow() {
@@ -62,6 +65,7 @@ void MainWindowController::showMainWindow() {
                 &MainWindowController::settingsRequested);
         connect(m_window, &MacRootView::quitRequested, qApp, &QCoreApplication::quit,
                 Qt::QueuedConnection);
+        connect(m_window, &QObject::destroyed, this, &MainWindowController::windowClosed);
     }
     m_window->show();
     m_window->setWindowState((m_window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);

@@ -57,6 +57,8 @@ public Q_SLOTS:
 Q_SIGNALS:
     // The settings button or Ctrl+, of the window.
     void settingsRequested();
+    // The user closed the window (not emitted when the controller itself goes).
+    void windowClosed();
 
 private:
     UsageStore& m_store;

@@ -57,21 +57,37 @@ const AgentUsage* usageOf(const std::vector<AgentUsage>& usages, const AgentProv
     return nullptr;
 }
 
-SettingsSection menuBarIconSection(const std::vector<AgentUsage>& usages, const QString& chosen) {
-    SettingsRow picker{.control = SettingsControl::picker,
-                       .title = tr("Agent"),
-                       .action = SettingsAction::chooseIconProvider,
-                       .selected = chosen};
-    for (const AgentUsage& usage : usages) {
-        const QString raw = QString::fromStdString(usage.provider.rawValue);
-        picker.choices.push_back(
-            {QString::fromStdString(usage.agentName), Symbols::forProvider(raw), raw});
+// The tray icon: its look always, its agent when there are two to choose from.
+SettingsSection menuBarIconSection(const std::vector<AgentUsage>& usages,
+                                   const SettingsState& state) {
+    SettingsSection section{tr("Tray Icon"), {}};
+    if (usages.size() >= 2) {
+        SettingsRow picker{.control = SettingsControl::picker,
+                           .title = tr("Agent"),
+                           .action = SettingsAction::chooseIconProvider,
+                           .selected = state.iconProvider};
+        for (const AgentUsage& usage : usages) {
+            const QString raw = QString::fromStdString(usage.provider.rawValue);
+            picker.choices.push_back(
+                {QString::fromStdString(usage.agentName), Symbols::forProvider(raw), raw});
+        }
+        section.rows.push_back(std::move(picker));
+        section.rows.push_back(
+            textRow(SettingsControl::footnote,
+                    tr("Choose which agent's remaining allowance is shown in the panel's tray.")));
     }
-    return {
-        tr("Tray Icon"),
-        {std::move(picker),
-         textRow(SettingsControl::footnote,
-                 tr("Choose which agent's remaining allowance is shown in the panel's tray."))}};
+    section.rows.push_back({.control = SettingsControl::picker,
+                            .title = tr("Appearance"),
+                            .action = SettingsAction::chooseIconAppearance,
+                            .choices = {{tr("Automatic"), {}, QStringLiteral("automatic")},
+                                        {tr("Light"), {}, QStringLiteral("light")},
+                                        {tr("Dark"), {}, QStringLiteral("dark")}},
+                            .selected = state.iconAppearance});
+    section.rows.push_back(
+        textRow(SettingsControl::footnote,
+                tr("Automatic reads on light and dark panels alike and follows what the desktop "
+                   "says about its panel. Light suits a dark panel, Dark a light one.")));
+    return section;
 }
 
 SettingsSection connectionSection(const std::vector<AgentUsage>& usages, bool phonePaired) {
@@ -139,9 +155,7 @@ std::vector<SettingsSection> appSettingsSections(const SettingsState& state) {
     static const std::vector<AgentUsage> kNoUsages;
     const std::vector<AgentUsage>& usages = state.snapshot ? state.snapshot->usages : kNoUsages;
     std::vector<SettingsSection> sections;
-    if (usages.size() >= 2) {
-        sections.push_back(menuBarIconSection(usages, state.iconProvider));
-    }
+    sections.push_back(menuBarIconSection(usages, state));
     sections.push_back(connectionSection(usages, state.phonePaired));
     if (!usages.empty()) {
         sections.push_back(snapshotsSection(usages, state.readTimes));

@@ -16,6 +16,8 @@ struct SettingsState {
     AgentReadTimes readTimes;
     // The agent chosen for the tray icon; "codex" while nothing is stored.
     QString iconProvider = QStringLiteral("codex");
+    // How the tray icon is drawn: "automatic", "light" or "dark".
+    QString iconAppearance = QStringLiteral("automatic");
     bool notificationsEnabled = false;
     QString notificationStatus;
     std::optional<QString> notificationError;
@@ -40,6 +42,7 @@ enum class SettingsControl {
 enum class SettingsAction {
     none,
     chooseIconProvider,
+    chooseIconAppearance,
     setNotifications,
     setLaunchAtLogin,
     signOut,

@@ -21,7 +21,7 @@ TEST(XdgAutostartLoginItemTest, WritesAQuotedEntryAndReadsTheDesktopsSwitches) {
     EXPECT_TRUE(item.isEnabled());
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(file.readAll().contains("Exec=\"/opt/my apps/\\$quota\\\"mind%%\"\n"));
+    EXPECT_TRUE(file.readAll().contains("Exec=\"/opt/my apps/\\$quota\\\"mind%%\" --background\n"));
     file.close();
 
     for (const QByteArray switchedOff : {"Hidden=true", "X-GNOME-Autostart-enabled=false"}) {
@@ -33,6 +33,25 @@ TEST(XdgAutostartLoginItemTest, WritesAQuotedEntryAndReadsTheDesktopsSwitches) {
     item.setEnabled(false);
     EXPECT_FALSE(QFile::exists(path));
     item.setEnabled(false);
+}
+
+TEST(XdgAutostartLoginItemTest, AnOlderEntryGainsTheBackgroundOption) {
+    const QByteArray actions = "[Desktop Action open]\nExec=quotamind\n";
+    // An empty result: left alone (already up to date, or switched off by the desktop).
+    for (const auto& [before, after] : std::vector<std::pair<QByteArray, QByteArray>>{
+             {"[Desktop Entry]\nExec=\"/usr/bin/quotamind\"\n" + actions,
+              "[Desktop Entry]\nExec=\"/usr/bin/quotamind\" --background\n" + actions},
+             {"[Desktop Entry]\nExec=quotamind --background\n", {}},
+             {"[Desktop Entry]\nExec=quotamind\nHidden=true\n", {}}}) {
+        QTemporaryDir home;
+        QFile file(home.filePath(QStringLiteral("quotamind.desktop")));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(before) > 0);
+        file.close();
+        XdgAutostartLoginItem(file.fileName(), QStringLiteral("/bin/quotamind"))
+            .addBackgroundOption();
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), after.isEmpty() ? before : after);
+    }
 }
 
 TEST(XdgAutostartLoginItemTest, AFolderThatCannotBeMadeIsAPlatformError) {

@@ -23,6 +23,7 @@ public:
     Q_DISABLE_COPY_MOVE(ManualClock)
 
     Timestamp now() const override;
+    double monotonicNow() const override { return m_monotonicNow; }
     QCoro::Task<> sleep(double seconds, CancellationToken token) override;
 
     // Moves the wall clock alone, as when the user sets the time; pending sleeps are unaffected.

@@ -19,6 +19,7 @@
 #include "ui/mac_menu_bar_controller.h"
 #include "ui/menu_bar_icon_preferences.h"
 #include "ui/settings_window.h"
+#include "ui/tray_icon_appearance.h"
 
 using namespace Qt::StringLiterals;
 
@@ -112,6 +113,13 @@ TEST_F(AppSettingsViewTest, ChoosingAnAgentStoresItAndRedrawsTheTrayIconAtOnce) 
     press(picker, Qt::Key_Down);
     EXPECT_EQ(standard.string(MenuBarIconPreferences::kProviderKey), u"claude"_s);
     EXPECT_TRUE(tray.statusItem()->toolTip().startsWith(u"Claude:"_s));
+
+    // The icon's appearance likewise.
+    auto* appearance = named<QComboBox>(&view, u"Appearance"_s);
+    ASSERT_TRUE(appearance);
+    EXPECT_EQ(appearance->currentData(), u"automatic"_s);
+    press(appearance, Qt::Key_End);
+    EXPECT_EQ(standard.string(TrayIconAppearance::kPreferenceKey), u"dark"_s);
 }
 
 TEST_F(AppSettingsViewTest, LaunchAtLoginShowsTheAutostartEntryReadBack) {
@@ -175,8 +183,8 @@ TEST_F(AppSettingsViewTest, EverythingOnTabsInOrderFollowsThePaletteAndSignsOut)
         reached << view.focusWidget()->accessibleName();
     }
     EXPECT_THAT(reached.join(u", "_s).toStdString(),
-                testing::HasSubstr("Agent, Notify When Limits Reset, Launch at Login, Sign Out of "
-                                   "Quotamind, Agent"));
+                testing::HasSubstr("Appearance, Notify When Limits Reset, Launch at Login, Sign "
+                                   "Out of Quotamind, Agent, Appearance"));
 
     const QByteArray screenshots = qgetenv("QUOTAMIND_SCREENSHOT_DIR");
     const QPalette light = QApplication::palette();

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QCursor>
+#include <QGuiApplication>
 #include <QPushButton>
+#include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 
@@ -15,6 +18,7 @@
 #include "ui/menu_bar_limit_icon_renderer.h"
 #include "ui/menu_bar_popover_view.h"
 #include "ui/popover_placement.h"
+#include "ui/tray_icon_appearance.h"
 
 namespace {
 
@@ -27,6 +31,7 @@ const AgentUsage kCodex = usage("codex", "plus", {window(42, kFive), window(20, 
 const AgentUsage kClaude = usage("claude", "max", {window(10, kWeek)});
 // The manual clock's start; the test windows reset five hours later.
 constexpr Timestamp kNow(788918400);
+const auto kDark = TrayIconAppearance::colors(TrayIconAppearance::Drawing::dark);
 
 TEST(MenuBarIconPreferencesTest, ResolvesTheShownUsage) {
     using Row = std::tuple<std::vector<AgentUsage>, QString, std::optional<std::string>>;
@@ -70,7 +75,7 @@ TEST(MenuBarLimitIconRendererTest, DrawsCapsulesAtEverySize) {
              Row{usage("codex", "", {window(0, kWeek, 788918400)}), {{4, 9, Ink::track}}},
          }) {
         for (const qreal ratio : {1.0, 2.0}) {
-            const QImage image = MenuBarLimitIconRenderer::image(shown, Qt::black, kNow)
+            const QImage image = MenuBarLimitIconRenderer::image(shown, kDark, kNow)
                                      .pixmap(QSize(18, 18), ratio)
                                      .toImage();
             ASSERT_EQ(image.width(), int(18 * ratio));
@@ -136,6 +141,27 @@ TEST_F(MenuBarControllerTest, AClickRightAfterTheCloseDoesNotReopen) {
     }
     m_controller.statusItemClicked();
     EXPECT_FALSE(m_popover.isVisible());
+    // The guard measures monotonic time: setting the wall clock back does not block the click.
+    clock.setNow(clock.now() - 3600);
+    clock.advance(0.3);
+    m_controller.statusItemClicked();
+    EXPECT_TRUE(m_popover.isVisible());
+}
+
+TEST_F(MenuBarControllerTest, AGrowingPopoverIsPlacedAgainAboveABottomPanel) {
+    m_store.apply(AgentUsageSnapshot({kCodex}), SessionStatus::localPrimary);
+    m_controller.finishLaunching();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    // A StatusNotifierItem click (no icon geometry) on a panel at the bottom of the screen.
+    const QPoint click(screen.center().x(), screen.bottom() - 4);
+    QCursor::setPos(click);
+    Q_EMIT m_controller.statusItem()->activated(QSystemTrayIcon::Trigger);
+    ASSERT_TRUE(m_popover.isVisible() && (m_popover.windowFlags() & Qt::Popup));
+    const int oneAgent = m_popover.height();
+    m_store.apply(AgentUsageSnapshot({kCodex, kClaude}), SessionStatus::localPrimary);
+    ASSERT_TRUE(test::processEventsUntil([&] { return m_popover.height() > oneAgent; }));
+    EXPECT_LT(m_popover.geometry().bottom(), click.y());
+    EXPECT_TRUE(screen.contains(m_popover.geometry())) << m_popover.y();
 }
 
 TEST_F(MenuBarControllerTest, IconAndPopoverFollowTheStore) {

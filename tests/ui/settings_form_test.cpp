@@ -63,11 +63,12 @@ TEST(SettingsFormTest, SectionsAndRowsFollowTheirConditions) {
     const std::vector<Case> cases{
         {"no snapshot, nothing paired, empty error texts",
          [](SettingsState& state) { state.notificationError = QString(); },
-         "Connection, Notifications, This Computer, Updates to iPhone, Widget",
-         {"Connection / Codex: Not connected", "Connection / Claude: Not connected",
+         "Tray Icon, Connection, Notifications, This Computer, Updates to iPhone, Widget",
+         {"Tray Icon / Appearance: automatic of automatic light",
+          "Connection / Codex: Not connected", "Connection / Claude: Not connected",
           "Connection / iPhone: Not paired", "Updates to iPhone / Status: Waiting for iPhone",
           "Updates to iPhone / Last data sent: Not sent yet"},
-         {"This Computer / Sign Out of Quotamind", " / : shown"}},
+         {"Tray Icon / Agent", "This Computer / Sign Out of Quotamind", " / : shown"}},
         {"two usages, the icon's agent stored",
          [](SettingsState& state) {
              state.snapshot =
@@ -92,7 +93,8 @@ TEST(SettingsFormTest, SectionsAndRowsFollowTheirConditions) {
              state.lastPhoneDataSentAt = kAfternoon;
              state.notificationError = QStringLiteral("No permission");
          },
-         "Connection, Current snapshots, Notifications, This Computer, Updates to iPhone, Widget",
+         "Tray Icon, Connection, Current snapshots, Notifications, This Computer, Updates to "
+         "iPhone, Widget",
          {"Connection / Claude: Local agent on this computer",
           "Current snapshots / Claude: Max 20x / Jan 5, 3:07 PM", "Connection / iPhone: Connected",
           "This Computer / Sign Out of Quotamind: enabled",
