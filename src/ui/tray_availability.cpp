@@ -196,7 +196,11 @@ bool TrayAvailability::nativeEventFilter(const QByteArray& eventType, void* mess
             const auto* manager = reinterpret_cast<const xcb_client_message_event_t*>(event);
             if (manager->type == m_managerAtom && manager->format == 32 &&
                 manager->data.data32[1] == m_trayAtom) {
-                followXEmbedTray(manager->data.data32[2]);
+                // Followed once Qt has handled the message as well: the icon docks only into
+                // a tray Qt already knows of.
+                QMetaObject::invokeMethod(
+                    this, [this, owner = manager->data.data32[2]] { followXEmbedTray(owner); },
+                    Qt::QueuedConnection);
             }
             break;
         }
