@@ -104,7 +104,7 @@ void publishToPhones(benchmark::State& state) {
     processEventsUntil([&] { return complete == phones; });
     const AgentUsageSnapshot snapshot = *messageOfSize(1000).snapshot;
     const qint64 frameBytes =
-        LANFrameCodec::frame(LANMessage::usageMessage(snapshot.syncedFromMac())).size();
+        LANFrameCodec::frame(LANMessage::usageMessage(snapshot.syncedFromDesktop())).size();
     for (auto _ : state) {
         complete = 0;
         expected += frameBytes;
@@ -172,7 +172,7 @@ class Nothing final : public CodexAppServerSource,
                       public SnapshotNotifications,
                       public WakeSender,
                       public WidgetCenter,
-                      public LoginItem,
+                      public Autostart,
                       public SecretStore {
 public:
     // Fails every read, inside the task, as a source without data does.

@@ -41,13 +41,13 @@ private:
 class DecodingError final : public CodingError {
 public:
     using CodingError::CodingError;
-    QString localizedDescription() const override;
+    QString errorString() const override;
 };
 
 class EncodingError final : public CodingError {
 public:
     using CodingError::CodingError;
-    QString localizedDescription() const override;
+    QString errorString() const override;
 };
 
 Value parse(std::string_view text, std::size_t maxBytes = kDefaultMaxBytes);

@@ -101,7 +101,7 @@ std::size_t std::hash<AgentUsage>::operator()(const AgentUsage& usage) const noe
     hashCombine(seed, usage.provider);
     hashCombine(seed, usage.agentName);
     hashCombine(seed, usage.planType);
-    hashCombine(seed, usage.updatedAt.secondsSinceReferenceDate());
+    hashCombine(seed, usage.updatedAt.secondsSince2001());
     hashCombine(seed, usage.source);
     return seed;
 }

@@ -9,7 +9,7 @@ namespace {
 constexpr std::array<std::pair<UsageSource, std::string_view>, 4> kRawValues{{
     {UsageSource::localDesktop, "localDesktop"},
     {UsageSource::accountSession, "accountSession"},
-    {UsageSource::syncedFromMac, "syncedFromMac"},
+    {UsageSource::syncedFromDesktop, "syncedFromMac"},
     {UsageSource::preview, "preview"},
 }};
 
@@ -39,7 +39,7 @@ QString label(UsageSource source) {
             return QCoreApplication::translate("UsageSource", "Local agent on this computer");
         case UsageSource::accountSession:
             return QCoreApplication::translate("UsageSource", "Account session on this computer");
-        case UsageSource::syncedFromMac:
+        case UsageSource::syncedFromDesktop:
             return QCoreApplication::translate("UsageSource", "Synced from computer");
         case UsageSource::preview:
             return QCoreApplication::translate("UsageSource", "Preview");

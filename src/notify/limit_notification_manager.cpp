@@ -82,7 +82,7 @@ QCoro::Task<bool> LimitNotificationManager::enable(std::optional<AgentUsageSnaps
             QCoro::Task<> asking = m_center.requestAuthorization();
             co_await asking;
         } catch (const Error& error) {
-            failure = error.localizedDescription();
+            failure = error.errorString();
         }
         if (!self) {
             co_return false;

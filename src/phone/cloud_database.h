@@ -38,7 +38,7 @@ public:
         : m_code(code), m_description(std::move(description)) {}
 
     int code() const { return m_code; }
-    QString localizedDescription() const override { return m_description; }
+    QString errorString() const override { return m_description; }
 
     // The code of `error` when it is a CloudError; none otherwise.
     static std::optional<int> codeOf(std::exception_ptr error);

@@ -8,7 +8,7 @@ CloudWakeError CloudWakeError::accountUnavailable(CloudAccountStatus status) {
     return error;
 }
 
-QString CloudWakeError::localizedDescription() const {
+QString CloudWakeError::errorString() const {
     switch (m_code) {
         case Code::missingEntitlement:
             return QCoreApplication::translate(

@@ -17,7 +17,7 @@ public:
     // The account's status, for `accountUnavailable`.
     CloudAccountStatus accountStatus() const { return m_accountStatus; }
     // Empty for an account that is available, which is never reported as unavailable.
-    QString localizedDescription() const override;
+    QString errorString() const override;
 
 private:
     Code m_code;

@@ -2,7 +2,7 @@
 
 #include <QCoreApplication>
 
-QString LANConnectionState::macTitle() const {
+QString LANConnectionState::title() const {
     switch (kind) {
         case Kind::idle:
             return QCoreApplication::translate("LANConnectionState", "Starting local pairing…");

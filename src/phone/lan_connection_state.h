@@ -13,7 +13,7 @@ struct LANConnectionState {
     static LANConnectionState failed(QString failure) { return {Kind::failed, std::move(failure)}; }
 
     // The short title the tray and the pairing pane show.
-    QString macTitle() const;
+    QString title() const;
 
     bool operator==(const LANConnectionState&) const = default;
 };

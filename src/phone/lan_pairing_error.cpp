@@ -2,7 +2,7 @@
 
 #include <QCoreApplication>
 
-QString LANPairingError::localizedDescription() const {
+QString LANPairingError::errorString() const {
     switch (m_code) {
         case Code::invalidCode:
             return QCoreApplication::translate("LANPairingError",

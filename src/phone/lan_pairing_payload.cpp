@@ -92,7 +92,7 @@ QString PairedPhoneInfo::modelFrom(const std::optional<QString>& deviceModel) {
 json::OrderedValue PairedPhoneInfo::toJson() const {
     json::OrderedValue object = json::OrderedValue::object();
     object["model"] = model.toStdString();
-    object["pairedAt"] = json::number(pairedAt.secondsSinceReferenceDate());
+    object["pairedAt"] = json::number(pairedAt.secondsSince2001());
     return object;
 }
 

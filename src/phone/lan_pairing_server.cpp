@@ -252,7 +252,7 @@ void LANPairingServerEngine::shutDown() {
 }
 
 void LANPairingServerEngine::publish(const AgentUsageSnapshot& snapshot) {
-    m_latestSnapshot = snapshot.syncedFromMac();
+    m_latestSnapshot = snapshot.syncedFromDesktop();
     try {
         m_latestFrame = LANFrameCodec::frame(LANMessage::usageMessage(*m_latestSnapshot));
     } catch (const Error&) {

@@ -16,7 +16,7 @@ class LANPairingServerEngine;
 // Lets phones on the local network receive this computer's usage snapshots: listens on a port the
 // system chooses (all IPv4 and IPv6 interfaces), advertises `_quotamind._tcp` under the pairing
 // code's service name by DNS-SD, admits a connection once its first message is `pair` with the
-// secret, and sends every published snapshot (marked syncedFromMac) to every admitted phone.
+// secret, and sends every published snapshot (marked syncedFromDesktop) to every admitted phone.
 //
 // All work runs on one thread of the server's own, named "com.brindlecove.Quotamind.lan-server"
 // (the server's serial queue). start(), stop() and publish() may be called from any thread and
@@ -78,7 +78,8 @@ public:
     void start();
     // Stops listening and advertising and drops every connection; reports `idle`.
     void stop();
-    // Keeps the snapshot (marked syncedFromMac) as the latest and sends it to every admitted phone.
+    // Keeps the snapshot (marked syncedFromDesktop) as the latest and sends it to every admitted
+    // phone.
     void publish(const AgentUsageSnapshot& snapshot);
 
     const LANPairingPayload& pairing() const { return m_pairing; }

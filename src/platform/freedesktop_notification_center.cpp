@@ -71,7 +71,7 @@ void FreedesktopNotificationCenter::add(NotificationRequest request, Completion 
         });
     } catch (const PlatformError& error) {
         QMetaObject::invokeMethod(
-            this, [completion, text = error.localizedDescription()] { completion(text); },
+            this, [completion, text = error.errorString()] { completion(text); },
             Qt::QueuedConnection);
     }
 }

@@ -8,7 +8,7 @@
 #include "core/cancellation_token.h"
 #include "core/error.h"
 
-// A failed secret store operation. The status numbers are the keychain's, so every caller maps
+// A failed secret store operation. The status numbers are the keyring's, so every caller maps
 // the same conditions to the same outcome.
 class SecretStoreError final : public Error {
 public:
@@ -24,7 +24,7 @@ public:
         : m_status(status), m_description(std::move(description)) {}
 
     Status status() const { return m_status; }
-    QString localizedDescription() const override { return m_description; }
+    QString errorString() const override { return m_description; }
 
 private:
     Status m_status;

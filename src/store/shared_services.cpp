@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 
 #include "core/system_clock.h"
-#include "model/shared_container.h"
+#include "model/shared_snapshot_store.h"
 #include "notify/limit_notification_manager.h"
 #include "phone/lan_pairing_server.h"
 #include "platform/fallback_secret_store.h"
@@ -101,7 +101,7 @@ std::unique_ptr<PairingServer> LANPairingServers::make(const LANPairingPayload& 
     return server;
 }
 
-QString WakeUnavailableError::localizedDescription() const {
+QString WakeUnavailableError::errorString() const {
     return QCoreApplication::translate(
         "UsageStore", "The phone is updated while it is on the same network as this computer.");
 }
@@ -124,16 +124,16 @@ UsageStore& UsageStore::shared() {
     static LANPairingServers pairingServers;
     static UnavailableWakeSender wake;
     static DBusWidgetCenter widgets;
-    static XdgAutostartLoginItem loginItem = XdgAutostartLoginItem::forThisProgram();
+    static XdgAutostart autostart = XdgAutostart::forThisProgram();
     // Only the legacy wake key is removed through it; the account has its own store.
     static SecretServiceStore secretService;
     static FileSecretStore secretFile(FileSecretStore::defaultDirectory());
     static FallbackSecretStore secrets(secretService, secretFile);
     // Parented to the application, so it goes before the event loop's objects do.
-    static UsageStore* store =
-        new UsageStore(Services{SystemClock::shared(), appServer, codexAuthFile, account, claude,
-                                sharedNotifications(), pairingServers, wake, widgets, loginItem,
-                                secrets, SharedContainer::preferences(), Preferences::standard()},
-                       QCoreApplication::instance());
+    static UsageStore* store = new UsageStore(
+        Services{SystemClock::shared(), appServer, codexAuthFile, account, claude,
+                 sharedNotifications(), pairingServers, wake, widgets, autostart, secrets,
+                 SharedSnapshotStore::preferences(), Preferences::standard()},
+        QCoreApplication::instance());
     return *store;
 }

@@ -100,5 +100,5 @@ public:
 // same network.
 class WakeUnavailableError final : public Error {
 public:
-    QString localizedDescription() const override;
+    QString errorString() const override;
 };

@@ -9,7 +9,7 @@
 #include "core/time_limit.h"
 #include "core/worker.h"
 #include "model/agent_provider.h"
-#include "model/shared_container.h"
+#include "model/shared_snapshot_store.h"
 #include "phone/legacy_apns_key_cleanup.h"
 #include "sources/codex/codex_client_error.h"
 #include "store/phone_delivery.h"
@@ -52,9 +52,9 @@ UsageStore::UsageStore(Services services, QObject* parent)
       m_lastReads(m_services.sharedPreferences),
       m_deliveryTimeSaver(m_services.clock, m_services.standardPreferences,
                           LANPairingStorage::kLastPhoneDataSentAtKey) {
-    m_usageSnapshot = SharedContainer::loadSnapshot(m_services.sharedPreferences);
+    m_usageSnapshot = SharedSnapshotStore::loadSnapshot(m_services.sharedPreferences);
     m_sessionStatus = SessionStatus::checking;
-    m_launchAtLoginEnabled = m_services.loginItem.isEnabled();
+    m_launchAtLoginEnabled = m_services.autostart.isEnabled();
     loadPhoneLink();
     m_services.widgets.reloadAllKinds();
 }
@@ -79,7 +79,7 @@ QString UsageStore::describe(std::exception_ptr error) {
     } catch (const CancelledError&) {
         return {};
     } catch (const Error& known) {
-        return known.localizedDescription();
+        return known.errorString();
     } catch (const std::exception& other) {
         return QString::fromUtf8(other.what());
     } catch (...) {
@@ -199,7 +199,7 @@ void UsageStore::apply(const AgentUsageSnapshot& snapshot, SessionStatus status)
     Q_EMIT usageSnapshotChanged();
     setSessionStatus(status);
     updateInlineError();
-    SharedContainer::save(snapshot, m_services.sharedPreferences);
+    SharedSnapshotStore::save(snapshot, m_services.sharedPreferences);
     m_services.widgets.reloadAllKinds();
     m_services.notifications.synchronize(snapshot);
     publishToPhone(snapshot);
@@ -305,7 +305,7 @@ double UsageStore::automaticRefreshInterval(Timestamp now) const {
 
 QCoro::Task<> UsageStore::setLaunchAtLogin(bool enabled) {
     const QPointer<UsageStore> self(this);
-    LoginItem& item = m_services.loginItem;
+    Autostart& item = m_services.autostart;
     // The autostart entry is a file: written and read back on a worker.
     std::exception_ptr failure;
     bool readBack = false;
@@ -366,7 +366,7 @@ QCoro::Task<UsageStore::CodexRead> UsageStore::fetchAgentUsage() {
         QCoro::Task<std::optional<CodexCredentials>> loading = services.account.loadCredentials();
         stored = co_await loading;
     } catch (...) {
-        // A keychain that cannot be read counts as no account.
+        // A keyring that cannot be read counts as no account.
     }
     lifetime.throwIfCancelled();
     if (!stored) {
@@ -595,7 +595,7 @@ bool UsageStore::holdsUsage(const AgentProvider& provider) const {
 
 void UsageStore::loadPhoneLink() {
     QCoro::Task<> cleaning =
-        LegacyAPNsKeyCleanup::run(m_services.secrets, m_services.standardPreferences);
+        LegacyApnsKeyCleanup::run(m_services.secrets, m_services.standardPreferences);
     LANPairingStorage storage = pairingStorage();
     if (auto stored = storage.load<LANPairingPayload>(LANPairingStorage::kServerIdentityKey)) {
         m_pairingPayload = std::move(*stored);

@@ -21,7 +21,7 @@
 #include "phone/lan_connection_state.h"
 #include "phone/lan_pairing_payload.h"
 #include "phone/lan_pairing_storage.h"
-#include "platform/login_item.h"
+#include "platform/autostart.h"
 #include "platform/secret_store.h"
 #include "platform/widget_center.h"
 #include "store/delivery_time_saver.h"
@@ -66,7 +66,7 @@ public:
         PairingServerFactory& pairingServers;
         WakeSender& wake;
         WidgetCenter& widgets;
-        LoginItem& loginItem;
+        Autostart& autostart;
         // The legacy wake key is removed from here.
         SecretStore& secrets;
         // The app group's domain that holds the shared snapshot.

@@ -20,9 +20,9 @@
 #include "store/usage_store.h"
 #include "symbols/symbols.h"
 #include "ui/color_scheme.h"
-#include "ui/mac_menu_bar_controller.h"
-#include "ui/menu_bar_icon_preferences.h"
+#include "ui/tray_controller.h"
 #include "ui/tray_icon_appearance.h"
+#include "ui/tray_icon_settings.h"
 
 namespace {
 
@@ -292,7 +292,7 @@ AppSettingsView::AppSettingsView(SettingsServices services, QWidget* parent)
     setWindowTitle(QCoreApplication::translate("AppSettingsView", "Quotamind Settings"));
     setAccessibleName(windowTitle());
     setFixedWidth(kWidth);
-    m_iconProvider = m_services.preferences.string(MenuBarIconPreferences::kProviderKey)
+    m_iconProvider = m_services.preferences.string(TrayIconSettings::kProviderKey)
                          .value_or(QStringLiteral("codex"));
 
     auto* layout = new QVBoxLayout(this);
@@ -478,15 +478,15 @@ void AppSettingsView::perform(SettingsAction action, const QVariant& value) {
 void AppSettingsView::chooseIconProvider(const QString& provider) {
     // Choosing the entry shown while nothing is stored still stores it: the tray then follows
     // the choice rather than the snapshot's first agent.
-    if (m_services.preferences.string(MenuBarIconPreferences::kProviderKey) != provider) {
-        m_services.preferences.setString(MenuBarIconPreferences::kProviderKey, provider);
+    if (m_services.preferences.string(TrayIconSettings::kProviderKey) != provider) {
+        m_services.preferences.setString(TrayIconSettings::kProviderKey, provider);
     }
     m_iconProvider = provider;
     redrawTrayIcon();
 }
 
 void AppSettingsView::redrawTrayIcon() {
-    if (const QPointer<MacMenuBarController> controller = MacMenuBarController::shared()) {
+    if (const QPointer<TrayController> controller = TrayController::shared()) {
         controller->refreshStatusIcon();
     }
     scheduleRender();

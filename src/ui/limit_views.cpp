@@ -33,8 +33,8 @@ void addCentred(QVBoxLayout* column, QWidget* widget) {
 
 }  // namespace
 
-MacHeaderIconButton::MacHeaderIconButton(QString symbol, const QString& accessibleName,
-                                         const QString& toolTip, QWidget* parent)
+HeaderIconButton::HeaderIconButton(QString symbol, const QString& accessibleName,
+                                   const QString& toolTip, QWidget* parent)
     : QAbstractButton(parent),
       m_symbol(std::move(symbol)),
       m_indicator(new ActivityIndicator(16, paneStyle::white(1), this)) {
@@ -47,14 +47,14 @@ MacHeaderIconButton::MacHeaderIconButton(QString symbol, const QString& accessib
     m_indicator->hide();
 }
 
-void MacHeaderIconButton::setBusy(bool busy) {
+void HeaderIconButton::setBusy(bool busy) {
     m_busy = busy;
     setEnabled(!busy);
     m_indicator->setVisible(busy);
     update();
 }
 
-void MacHeaderIconButton::paintEvent(QPaintEvent*) {
+void HeaderIconButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF circle = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
@@ -68,7 +68,7 @@ void MacHeaderIconButton::paintEvent(QPaintEvent*) {
     }
 }
 
-MacEmptyLimitView::MacEmptyLimitView(QWidget* parent)
+EmptyLimitView::EmptyLimitView(QWidget* parent)
     : QWidget(parent),
       m_progress(new ActivityIndicator(32, paneStyle::white(1), this)),
       m_symbol(new SymbolView(QStringLiteral("terminal"), 42, paneStyle::white(1), this)),
@@ -83,15 +83,14 @@ MacEmptyLimitView::MacEmptyLimitView(QWidget* parent)
     addCentred(column, m_message);
 }
 
-void MacEmptyLimitView::setContent(const QString& title, const QString& message,
-                                   bool showsProgress) {
+void EmptyLimitView::setContent(const QString& title, const QString& message, bool showsProgress) {
     m_progress->setVisible(showsProgress);
     m_symbol->setVisible(!showsProgress);
     m_title->setText(title);
     m_message->setText(message);
 }
 
-MacSignedOutLimitView::MacSignedOutLimitView(QWidget* parent)
+SignedOutLimitView::SignedOutLimitView(QWidget* parent)
     : QWidget(parent),
       m_symbol(new SymbolView({}, 42, paneStyle::white(1), this)),
       m_title(paneStyle::label({}, paneStyle::font(Type::title2, QFont::Bold), paneStyle::white(1),
@@ -104,8 +103,8 @@ MacSignedOutLimitView::MacSignedOutLimitView(QWidget* parent)
                                    this)) {
     QPushButton* checkAgain =
         paneStyle::button(tr("Check Again"), paneStyle::ButtonRole::prominent, this);
-    connect(checkAgain, &QPushButton::clicked, this, &MacSignedOutLimitView::checkAgainRequested);
-    connect(m_signIn, &QPushButton::clicked, this, &MacSignedOutLimitView::signInRequested);
+    connect(checkAgain, &QPushButton::clicked, this, &SignedOutLimitView::checkAgainRequested);
+    connect(m_signIn, &QPushButton::clicked, this, &SignedOutLimitView::signInRequested);
 
     QVBoxLayout* column = centredColumn(this, 18, 32);
     addCentred(column, m_symbol);
@@ -120,8 +119,8 @@ MacSignedOutLimitView::MacSignedOutLimitView(QWidget* parent)
     addCentred(column, m_error);
 }
 
-void MacSignedOutLimitView::setContent(const AgentProvider& provider,
-                                       const std::optional<QString>& error) {
+void SignedOutLimitView::setContent(const AgentProvider& provider,
+                                    const std::optional<QString>& error) {
     const bool codex = provider == AgentProvider::codex();
     m_symbol->setSymbol(Symbols::forProvider(QString::fromStdString(provider.rawValue)),
                         paneStyle::white(1));
@@ -136,7 +135,7 @@ void MacSignedOutLimitView::setContent(const AgentProvider& provider,
     m_error->setVisible(error.has_value() && !error->isEmpty());
 }
 
-void MacSignedOutLimitView::paintEvent(QPaintEvent*) {
+void SignedOutLimitView::paintEvent(QPaintEvent*) {
     QPainter(this).fillRect(rect(), paneStyle::signedOutBackground());
 }
 

@@ -77,12 +77,12 @@ protected:
 
 }  // namespace
 
-PairingQRCodeView::PairingQRCodeView(QWidget* parent) : QWidget(parent) {
+PairingQrCodeView::PairingQrCodeView(QWidget* parent) : QWidget(parent) {
     setFixedSize(kCodeSize, kCodeSize);
     setAccessibleName(tr("QR code for pairing an iPhone"));
 }
 
-QImage PairingQRCodeView::render(const QString& value) {
+QImage PairingQrCodeView::render(const QString& value) {
     const QByteArray bytes = value.toUtf8();
     if (bytes.isEmpty()) {
         return {};
@@ -115,7 +115,7 @@ QImage PairingQRCodeView::render(const QString& value) {
     return image;
 }
 
-void PairingQRCodeView::setValue(const QString& value) {
+void PairingQrCodeView::setValue(const QString& value) {
     if (value == m_value && !m_image.isNull()) {
         return;
     }
@@ -124,7 +124,7 @@ void PairingQRCodeView::setValue(const QString& value) {
     update();
 }
 
-void PairingQRCodeView::paintEvent(QPaintEvent*) {
+void PairingQrCodeView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     if (m_image.isNull()) {
         painter.setRenderHint(QPainter::Antialiasing);
@@ -154,9 +154,9 @@ QString pairingStateSymbol(const LANConnectionState& state) {
     return QStringLiteral("exclamationmark.triangle.fill");
 }
 
-MacPairingQRView::MacPairingQRView(QWidget* parent)
+PairingQrView::PairingQrView(QWidget* parent)
     : QWidget(parent),
-      m_code(new PairingQRCodeView(this)),
+      m_code(new PairingQrCodeView(this)),
       m_stateSymbol(new SymbolView({}, 14, Qt::black, this)),
       m_stateTitle(
           paneStyle::label({}, paneStyle::font(Type::headline, QFont::Bold), Qt::black, this)) {
@@ -196,22 +196,21 @@ MacPairingQRView::MacPairingQRView(QWidget* parent)
         0, Qt::AlignHCenter);
 }
 
-void MacPairingQRView::setContent(const LANPairingPayload& payload,
-                                  const LANConnectionState& state) {
+void PairingQrView::setContent(const LANPairingPayload& payload, const LANConnectionState& state) {
     m_code->setValue(payload.qrValue());
     const QColor color =
         state.kind == LANConnectionState::Kind::connected ? paneStyle::green() : QColor(Qt::black);
     m_stateSymbol->setSymbol(pairingStateSymbol(state), color);
-    m_stateTitle->setText(state.macTitle());
+    m_stateTitle->setText(state.title());
     m_stateTitle->setStyleSheet(
         QStringLiteral("color: %1; background: transparent;").arg(color.name()));
 }
 
-void MacPairingQRView::paintEvent(QPaintEvent*) {
+void PairingQrView::paintEvent(QPaintEvent*) {
     QPainter(this).fillRect(rect(), Qt::white);
 }
 
-MacPhoneConnectedView::MacPhoneConnectedView(QWidget* parent)
+PhoneConnectedView::PhoneConnectedView(QWidget* parent)
     : QWidget(parent),
       m_model(paneStyle::label({}, paneStyle::font(Type::title, QFont::Bold), paneStyle::white(1),
                                this)) {
@@ -252,7 +251,7 @@ MacPhoneConnectedView::MacPhoneConnectedView(QWidget* parent)
     QPushButton* disconnect =
         paneStyle::button(tr("Disconnect iPhone"), paneStyle::ButtonRole::destructive, this);
     disconnect->setIcon(Symbols::icon(QStringLiteral("iphone.slash"), QColor(255, 69, 58)));
-    connect(disconnect, &QPushButton::clicked, this, &MacPhoneConnectedView::disconnectRequested);
+    connect(disconnect, &QPushButton::clicked, this, &PhoneConnectedView::disconnectRequested);
     addCentred(disconnect);
     addCentred(paneStyle::paragraph(tr("This computer forgets the phone and shows a new pairing "
                                        "code."),
@@ -260,32 +259,32 @@ MacPhoneConnectedView::MacPhoneConnectedView(QWidget* parent)
                                     this));
 }
 
-void MacPhoneConnectedView::setPhone(const PairedPhoneInfo& phone) {
+void PhoneConnectedView::setPhone(const PairedPhoneInfo& phone) {
     m_model->setText(phone.model);
 }
 
-void MacPhoneConnectedView::paintEvent(QPaintEvent*) {
+void PhoneConnectedView::paintEvent(QPaintEvent*) {
     QPainter(this).fillRect(rect(), Qt::black);
 }
 
-MacPairingPane::MacPairingPane(UsageStore& store, QWidget* parent)
+PairingPane::PairingPane(UsageStore& store, QWidget* parent)
     : QWidget(parent),
       m_store(store),
       m_stack(new QStackedLayout(this)),
-      m_qr(new MacPairingQRView(this)),
-      m_phone(new MacPhoneConnectedView(this)) {
+      m_qr(new PairingQrView(this)),
+      m_phone(new PhoneConnectedView(this)) {
     m_stack->addWidget(m_qr);
     m_stack->addWidget(m_phone);
-    connect(m_phone, &MacPhoneConnectedView::disconnectRequested, this,
+    connect(m_phone, &PhoneConnectedView::disconnectRequested, this,
             [this] { m_store.disconnectPhone(); });
     for (auto signal : {&UsageStore::pairedPhoneChanged, &UsageStore::pairingPayloadChanged,
                         &UsageStore::lanConnectionStateChanged}) {
-        connect(&store, signal, this, &MacPairingPane::updateContent);
+        connect(&store, signal, this, &PairingPane::updateContent);
     }
     updateContent();
 }
 
-void MacPairingPane::updateContent() {
+void PairingPane::updateContent() {
     const std::optional<PairedPhoneInfo>& phone = m_store.pairedPhone();
     if (phone) {
         m_phone->setPhone(*phone);

@@ -58,8 +58,7 @@ const AgentUsage* usageOf(const std::vector<AgentUsage>& usages, const AgentProv
 }
 
 // The tray icon: its look always, its agent when there are two to choose from.
-SettingsSection menuBarIconSection(const std::vector<AgentUsage>& usages,
-                                   const SettingsState& state) {
+SettingsSection trayIconSection(const std::vector<AgentUsage>& usages, const SettingsState& state) {
     SettingsSection section{tr("Tray Icon"), {}};
     if (usages.size() >= 2) {
         SettingsRow picker{.control = SettingsControl::picker,
@@ -155,14 +154,14 @@ std::vector<SettingsSection> appSettingsSections(const SettingsState& state) {
     static const std::vector<AgentUsage> kNoUsages;
     const std::vector<AgentUsage>& usages = state.snapshot ? state.snapshot->usages : kNoUsages;
     std::vector<SettingsSection> sections;
-    sections.push_back(menuBarIconSection(usages, state));
+    sections.push_back(trayIconSection(usages, state));
     sections.push_back(connectionSection(usages, state.phonePaired));
     if (!usages.empty()) {
         sections.push_back(snapshotsSection(usages, state.readTimes));
     }
     sections.push_back(notificationsSection(state));
     sections.push_back(thisComputerSection(state));
-    sections.push_back(MacPushSettingsSection::build(state));
+    sections.push_back(PhoneSettingsSection::build(state));
     sections.push_back({tr("Widget"),
                         {textRow(SettingsControl::label,
                                  tr("Use “Quotamind — Custom” to choose an agent and limit."),
@@ -170,7 +169,7 @@ std::vector<SettingsSection> appSettingsSections(const SettingsState& state) {
     return sections;
 }
 
-SettingsSection MacPushSettingsSection::build(const SettingsState& state) {
+SettingsSection PhoneSettingsSection::build(const SettingsState& state) {
     // The phone is reached over the local network only: nothing on Linux can wake it while it is
     // away, so there is no wake to show, test or report.
     SettingsSection section{tr("Updates to iPhone"), {}};

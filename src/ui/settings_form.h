@@ -87,7 +87,7 @@ struct SettingsSection {
 std::vector<SettingsSection> appSettingsSections(const SettingsState& state);
 
 // "Updates to iPhone": how snapshots reach the paired phone over the local network.
-struct MacPushSettingsSection {
+struct PhoneSettingsSection {
     static SettingsSection build(const SettingsState& state);
 };
 

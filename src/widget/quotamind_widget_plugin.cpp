@@ -14,10 +14,10 @@ LimitEntry noUsage(Timestamp now) {
 }  // namespace
 
 QuotamindWidgetPlugin::QuotamindWidgetPlugin()
-    : m_agents(sharedContainerLoader()),
-      m_legacy(sharedContainerLoader(), sharedContainerReadTimesLoader()),
-      m_configurable(sharedContainerLoader(), sharedContainerReadTimesLoader()),
-      m_bothLimits(sharedContainerLoader(), sharedContainerReadTimesLoader()) {}
+    : m_agents(sharedSnapshotLoader()),
+      m_legacy(sharedSnapshotLoader(), sharedReadTimesLoader()),
+      m_configurable(sharedSnapshotLoader(), sharedReadTimesLoader()),
+      m_bothLimits(sharedSnapshotLoader(), sharedReadTimesLoader()) {}
 
 const LimitProvider* QuotamindWidgetPlugin::provider(const QString& kind) const {
     if (kind == WidgetKinds::kLegacy) {

@@ -541,7 +541,7 @@ QString sourceShortLabel(UsageSource source) {
             return tr("This computer");
         case UsageSource::accountSession:
             return tr("Account");
-        case UsageSource::syncedFromMac:
+        case UsageSource::syncedFromDesktop:
             return tr("Computer sync");
         case UsageSource::preview:
             return tr("Preview");

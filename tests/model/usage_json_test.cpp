@@ -26,7 +26,7 @@ TEST(UsageJsonTest, WritesCompactJsonInTheDocumentedKeyOrder) {
 
 TEST(UsageJsonTest, SourceIsOptionalButMustBeKnownWhenPresent) {
     EXPECT_EQ(usage_json::decodeSnapshot(snapshotWith("}")).usages.at(0).source,
-              UsageSource::syncedFromMac);
+              UsageSource::syncedFromDesktop);
     // The raw values are stored and sent as they are; only the labels speak of this computer.
     const std::pair<const char*, const char*> sources[] = {
         {"localDesktop", "Local agent on this computer"},

@@ -116,9 +116,9 @@ TEST(LANPairingServer, PhoneProgramPairsAndReceivesSnapshotsSyncedFromThisComput
     }
     // paired, the snapshot published before, the answer to the refresh, the new one.
     EXPECT_EQ(messages[0], LANMessage::paired());
-    EXPECT_EQ(messages[1], LANMessage::usageMessage(snapshotWith(10).syncedFromMac()));
+    EXPECT_EQ(messages[1], LANMessage::usageMessage(snapshotWith(10).syncedFromDesktop()));
     EXPECT_EQ(messages[2], messages[1]);
-    EXPECT_EQ(messages[3], LANMessage::usageMessage(snapshotWith(20).syncedFromMac()));
+    EXPECT_EQ(messages[3], LANMessage::usageMessage(snapshotWith(20).syncedFromDesktop()));
     ASSERT_TRUE(running.waitForState(Kind::advertising));
     EXPECT_EQ(running.events->phones.at(0).model, QStringLiteral("iPhone15,2"));
     EXPECT_EQ(running.events->snapshotsSent, 3);
@@ -139,15 +139,15 @@ TEST(LANPairingServer, TwoPhonesReconnectsAndRefreshBeforeAnySnapshot) {
     running.server.publish(snapshotWith(2));
     for (test::RawPeer* peer : {&first, &second}) {
         ASSERT_TRUE(peer->waitForMessages(3));
-        EXPECT_EQ(peer->received[1].snapshot, snapshotWith(1).syncedFromMac());
-        EXPECT_EQ(peer->received[2].snapshot, snapshotWith(2).syncedFromMac());
+        EXPECT_EQ(peer->received[1].snapshot, snapshotWith(1).syncedFromDesktop());
+        EXPECT_EQ(peer->received[2].snapshot, snapshotWith(2).syncedFromDesktop());
     }
     // A phone that comes back pairs again, and then gets the latest snapshot at once.
     first.socket.abort();
     test::RawPeer paired(running.server.port());
     paired.pair(kSecret);
     ASSERT_TRUE(paired.waitForMessages(2));
-    EXPECT_EQ(paired.received[1].snapshot, snapshotWith(2).syncedFromMac());
+    EXPECT_EQ(paired.received[1].snapshot, snapshotWith(2).syncedFromDesktop());
     second.socket.abort();
     paired.socket.abort();
     ASSERT_TRUE(running.waitForState(Kind::advertising));
@@ -271,7 +271,7 @@ TEST(LANPairingServer, APairedPhoneRefreshIsAnsweredAtMostOnceASecond) {
     running.server.publish(snapshotWith(2));
     ASSERT_TRUE(phone.waitForMessages(5));
     // One answer between: the other 49 came once, when the first second ended; then nothing.
-    EXPECT_EQ(phone.received[4].snapshot, snapshotWith(2).syncedFromMac());
+    EXPECT_EQ(phone.received[4].snapshot, snapshotWith(2).syncedFromDesktop());
     EXPECT_EQ(running.events->refreshes, 2);
 }
 

@@ -6,7 +6,7 @@
 #include <functional>
 #include <limits>
 
-#include "model/shared_container.h"
+#include "model/shared_snapshot_store.h"
 #include "phone/lan_test_peer.h"
 #include "phone/legacy_apns_key_cleanup.h"
 #include "store/shared_services.h"
@@ -125,7 +125,7 @@ TEST_F(PhoneDeliveryTest, WakesAreCoalescedSerialisedAndRetried) {
         wake.seconds = 0;
         wake.failure.reset();
         wake.delegate = nullptr;
-        preferences.remove(SharedContainer::kSnapshotKey);
+        preferences.remove(SharedSnapshotStore::kSnapshotKey);
         standard.remove(LANPairingStorage::kPairedPhoneKey);
         row.paired ? pairedStore() : makeStore();
         const Timestamp start = clock.now();
@@ -159,12 +159,12 @@ TEST_F(PhoneDeliveryTest, APhoneMayAskForARefreshThirtySecondsAfterTheLastOneSta
 }
 
 TEST_F(PhoneDeliveryTest, TheLinkIsLoadedKeptAndForgotten) {
-    secrets.put(LegacyAPNsKeyCleanup::kKeyService, LegacyAPNsKeyCleanup::kKeyAccount, "key");
-    standard.setString(LegacyAPNsKeyCleanup::kRegistrationKey, QStringLiteral("token"));
+    secrets.put(LegacyApnsKeyCleanup::kKeyService, LegacyApnsKeyCleanup::kKeyAccount, "key");
+    standard.setString(LegacyApnsKeyCleanup::kRegistrationKey, QStringLiteral("token"));
     standard.setDate(LANPairingStorage::kLastPhoneDataSentAtKey, Timestamp(800000000));
     UsageStore& store = pairedStore();
-    EXPECT_FALSE(test::runTask(secrets.find(LegacyAPNsKeyCleanup::kKeyService, std::nullopt)));
-    EXPECT_FALSE(standard.string(LegacyAPNsKeyCleanup::kRegistrationKey));
+    EXPECT_FALSE(test::runTask(secrets.find(LegacyApnsKeyCleanup::kKeyService, std::nullopt)));
+    EXPECT_FALSE(standard.string(LegacyApnsKeyCleanup::kRegistrationKey));
     const LANPairingStorage storage(standard);
     const LANPairingPayload old = store.pairingPayload();
     EXPECT_EQ(storage.load<LANPairingPayload>(LANPairingStorage::kServerIdentityKey), old);
@@ -259,7 +259,7 @@ TEST_F(PhoneDeliveryTest, APhoneOnTheLocalNetworkReceivesWhatTheStoreApplies) {
     pair.deviceModel = QStringLiteral("iPhone15,2");
     phone.send(pair);
     ASSERT_TRUE(phone.waitForMessages(2));
-    EXPECT_EQ(phone.received[1].snapshot, store.usageSnapshot()->syncedFromMac());
+    EXPECT_EQ(phone.received[1].snapshot, store.usageSnapshot()->syncedFromDesktop());
     ASSERT_TRUE(test::processEventsUntil([&] {
         return store.lanConnectionState().kind == Kind::connected && store.lastPhoneDataSentAt();
     }));
@@ -267,7 +267,7 @@ TEST_F(PhoneDeliveryTest, APhoneOnTheLocalNetworkReceivesWhatTheStoreApplies) {
 
     change(20);
     ASSERT_TRUE(phone.waitForMessages(3));
-    EXPECT_EQ(phone.received[2].snapshot, store.usageSnapshot()->syncedFromMac());
+    EXPECT_EQ(phone.received[2].snapshot, store.usageSnapshot()->syncedFromDesktop());
     clock.advance(2);
     EXPECT_TRUE(wake.sentAt.empty()) << "the phone is connected";
 

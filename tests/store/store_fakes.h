@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/error.h"
-#include "platform/login_item.h"
+#include "platform/autostart.h"
 #include "platform/widget_center.h"
 #include "store/store_services.h"
 #include "support/manual_clock.h"
@@ -231,7 +231,7 @@ private:
     ManualClock& m_clock;
 };
 
-class FakeLoginItem final : public LoginItem {
+class FakeAutostart final : public Autostart {
 public:
     bool isEnabled() const override { return enabled; }
     void setEnabled(bool value) override {

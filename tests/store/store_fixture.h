@@ -39,7 +39,7 @@ protected:
     UsageStore& makeStore() {
         store = std::make_unique<UsageStore>(UsageStore::Services{
             clock, appServer, authFile, account, claude, followers, *serverFactory, wake, followers,
-            loginItem, secrets, preferences, standard});
+            autostart, secrets, preferences, standard});
         return *store;
     }
 
@@ -62,7 +62,7 @@ protected:
     // The fake servers, unless a test gives real ones.
     PairingServerFactory* serverFactory = &servers;
     FakeWakeSender wake;
-    FakeLoginItem loginItem;
+    FakeAutostart autostart;
     MemorySecretStore secrets;
     std::unique_ptr<UsageStore> store;
 };

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "model/shared_container.h"
+#include "model/shared_snapshot_store.h"
 #include "store_fixture.h"
 #include "support/run_task.h"
 
@@ -19,8 +19,8 @@ const AgentProvider kClaude = AgentProvider::claude();
 class UsageStoreTest : public test::StoreFixture {};
 
 TEST_F(UsageStoreTest, ConstructionLoadsTheStoredSnapshotAndReloadsTheWidgets) {
-    SharedContainer::save(AgentUsageSnapshot({usage("claude", 10)}), preferences);
-    loginItem.enabled = true;
+    SharedSnapshotStore::save(AgentUsageSnapshot({usage("claude", 10)}), preferences);
+    autostart.enabled = true;
     UsageStore& store = makeStore();
     ASSERT_TRUE(store.usageSnapshot());
     EXPECT_EQ(store.usageSnapshot()->usages.size(), 1u);
@@ -30,7 +30,7 @@ TEST_F(UsageStoreTest, ConstructionLoadsTheStoredSnapshotAndReloadsTheWidgets) {
 }
 
 TEST_F(UsageStoreTest, StartRunsOnceAndPublishesTheStoredSnapshotFirst) {
-    SharedContainer::save(AgentUsageSnapshot({usage("claude", 10)}), preferences);
+    SharedSnapshotStore::save(AgentUsageSnapshot({usage("claude", 10)}), preferences);
     appServer.script.otherwise = usage("codex", 20);
     claude.script.otherwise = usage("claude", 10);
     UsageStore& store = makeStore();
@@ -77,7 +77,7 @@ TEST_F(UsageStoreTest, AnUnchangedUsageOnlyClearsItsAgentsError) {
     EXPECT_EQ(followers.synchronized, saved);
     EXPECT_EQ(servers.current().published.size(), 1u);
     EXPECT_FALSE(store.error(kClaude));
-    EXPECT_EQ(SharedContainer::loadSnapshot(preferences)->usages.front().updatedAt,
+    EXPECT_EQ(SharedSnapshotStore::loadSnapshot(preferences)->usages.front().updatedAt,
               usage("claude", 10).updatedAt);
 }
 
@@ -89,7 +89,7 @@ TEST_F(UsageStoreTest, FailuresAreShownWhenAskedOrWhenNoDataIsShown) {
     };
     for (const Row row :
          {Row{true, false, false}, Row{false, false, true}, Row{true, true, true}}) {
-        preferences.remove(SharedContainer::kSnapshotKey);
+        preferences.remove(SharedSnapshotStore::kSnapshotKey);
         UsageStore& store = makeStore();
         if (row.dataShown) {
             store.apply(usage("claude", 10), SessionStatus::localSecondary);
@@ -122,8 +122,7 @@ TEST_F(UsageStoreTest, TheCodexErrorDependsOnWhereItCouldHaveComeFrom) {
         appServer.installed = installed;
         const QString expected =
             installed ? QStringLiteral("app-server") : QStringLiteral("auth file");
-        EXPECT_EQ(test::errorOf<PlatformError>(store.fetchAgentUsage()).localizedDescription(),
-                  expected);
+        EXPECT_EQ(test::errorOf<PlatformError>(store.fetchAgentUsage()).errorString(), expected);
     }
     account.stored = CodexCredentials{};
     const UsageStore::CodexRead read = test::runTask(store.fetchAgentUsage());
@@ -250,7 +249,7 @@ TEST_F(UsageStoreTest, LaunchAtLoginReadsTheStateBackAndShowsFailures) {
     UsageStore& store = makeStore();
     run(store.setLaunchAtLogin(true));
     EXPECT_TRUE(store.launchAtLoginEnabled());
-    loginItem.failure = QStringLiteral("read-only folder");
+    autostart.failure = QStringLiteral("read-only folder");
     run(store.setLaunchAtLogin(false));
     EXPECT_TRUE(store.launchAtLoginEnabled());
     EXPECT_EQ(store.inlineError(), QStringLiteral("read-only folder"));
@@ -274,7 +273,7 @@ TEST_F(UsageStoreTest, LastReadTimesAreWrittenWithChangesAndEveryFiveMinutes) {
     claude.script.otherwise = usage("claude", 10);
     UsageStore& store = makeStore();
     const Timestamp start = clock.now();
-    const auto stored = [this] { return SharedContainer::loadReadTimes(preferences); };
+    const auto stored = [this] { return SharedSnapshotStore::loadReadTimes(preferences); };
     run(store.refresh(false, true));
     EXPECT_EQ(stored(), store.lastReadTimes());
     claude.script.otherwise = QStringLiteral("Claude failed.");

@@ -10,7 +10,7 @@
 #include "sources/codex/codex_auth_client.h"
 #include "sources/codex/credentials_store.h"
 #include "store/store_fixture.h"
-#include "ui/mac_limit_pane.h"
+#include "ui/limit_pane.h"
 #include "window_test_support.h"
 
 namespace {
@@ -67,9 +67,9 @@ TEST_F(DeviceSignInTest, TheIssuersCodeShowsCopiesOpensAndCancels) {
     ClientAccount chatGPT(client, credentials);
     store = std::make_unique<UsageStore>(
         UsageStore::Services{clock, appServer, authFile, chatGPT, claude, followers, servers, wake,
-                             followers, loginItem, secrets, preferences, standard});
+                             followers, autostart, secrets, preferences, standard});
     test::runTask(store->refresh());
-    MacLimitPane pane(*store, clock);
+    LimitPane pane(*store, clock);
     pane.show();
     // Polls find the code not confirmed yet (404) until the sign-in is cancelled.
     issuer.enqueue(

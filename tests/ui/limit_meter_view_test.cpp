@@ -126,9 +126,9 @@ TEST(LimitMeterViewTest, AccessibleLabelSaysWindowRemainderAndReset) {
         std::optional<UsageWindow> window;
         QString label;
     } cases[] = {
-        {test::usage("codex"), test::window(58, 18000, kNow.secondsSinceReferenceDate() + 7500),
+        {test::usage("codex"), test::window(58, 18000, kNow.secondsSince2001() + 7500),
          QStringLiteral("Codex 5H limit. 42 percent remaining. Resets in 2h 5m.")},
-        {test::usage("claude"), test::window(130, 604800, kNow.secondsSinceReferenceDate() - 1),
+        {test::usage("claude"), test::window(130, 604800, kNow.secondsSince2001() - 1),
          QStringLiteral("Claude 7D limit. Reset, checking the new allowance.")},
         {test::usage("codex"), std::nullopt, QStringLiteral("Codex limit is unavailable.")},
     };
@@ -155,7 +155,7 @@ TEST(LimitMeterViewTest, WaitsWithoutTheWindowAndFollowsTheClockOnceItArrives) {
     card.view.show();
     EXPECT_TRUE(spinner->isActive());
 
-    const double reset = kNow.secondsSinceReferenceDate() + 90000 + 600;
+    const double reset = kNow.secondsSince2001() + 90000 + 600;
     card.view.setUsage(test::usage("codex", "", {test::window(20, 18000, reset)}));
     EXPECT_FALSE(spinner->isActive());
     EXPECT_NE(textPixel(render(card.view).copy(badge), 0, badge.height(), base), base);

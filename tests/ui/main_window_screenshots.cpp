@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
                     SessionStatus::localPrimary);
         store.apply(test::usageWith(AgentProvider::claude(), {{UsageWindow::kFiveHourSeconds, 12}}),
                     SessionStatus::localPrimary);
-        MacRootView window(store, scene.manualClock());
+        RootView window(store, scene.manualClock());
         window.show();
         QApplication::processEvents();
         const QString path = folder.filePath(dark ? QStringLiteral("main-window-dark.png")

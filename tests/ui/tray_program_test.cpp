@@ -12,7 +12,7 @@
 #include <cstdlib>
 
 #include "icon_ink.h"
-#include "model/shared_container.h"
+#include "model/shared_snapshot_store.h"
 #include "model/test_usages.h"
 #include "support/child_processes.h"
 #include "ui/tray_icon_appearance.h"
@@ -114,8 +114,8 @@ protected:
             GTEST_SKIP() << "needs support/with-x-tray (Xvfb, trayer) and xdotool";
         }
         // Stored limits, so the icon shows capsules; no sign-ins to read fresh ones.
-        const double now = Timestamp::now().secondsSinceReferenceDate();
-        SharedContainer::save(
+        const double now = Timestamp::now().secondsSince2001();
+        SharedSnapshotStore::save(
             AgentUsageSnapshot(
                 {test::usage("codex", "plus",
                              {test::window(40, UsageWindow::kFiveHourSeconds, now + 7530),
@@ -197,7 +197,7 @@ TEST_F(TrayProgramTest, XEmbedIconReadsOnThePanelAndOpensThePopoverNextToIt) {
     EXPECT_NEAR(shown->top(), icon->bottom(), 8);
     EXPECT_TRUE(shown->left() <= icon->center().x() && icon->center().x() <= shown->right());
 
-    // How docs/tray-popover.png is made.
+    // How docs/tray-popup.png is made.
     if (const QString path = qEnvironmentVariable("QUOTAMIND_TRAY_SCREENSHOT"); !path.isEmpty()) {
         screenshot().copy(shown->united(*icon).adjusted(-40, 0, 12, 12)).save(path);
     }

@@ -6,9 +6,9 @@
 #include "model/test_usages.h"
 #include "support/manual_clock.h"
 #include "ui/color_scheme_portal.h"
-#include "ui/menu_bar_limit_icon_renderer.h"
 #include "ui/tray_fallback.h"
 #include "ui/tray_icon_appearance.h"
+#include "ui/tray_icon_renderer.h"
 
 namespace {
 
@@ -38,7 +38,7 @@ TEST(TrayIconAppearanceTest, EachDrawingReadsOnEveryPanel) {
             QImage image(side, side, QImage::Format_RGB32);
             image.fill(panel);
             QPainter painter(&image);
-            MenuBarLimitIconRenderer::image(shown, colors(drawing), Timestamp(788918400))
+            TrayIconRenderer::image(shown, colors(drawing), Timestamp(788918400))
                 .paint(&painter, image.rect());
             painter.end();
             const auto at = [&](QPointF point) {

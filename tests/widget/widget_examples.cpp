@@ -13,11 +13,11 @@ const Timestamp kNow = Timestamp::fromUnixSeconds(1767268800);  // 2026-01-01 12
 
 // Codex updated five minutes ago, with its weekly window and, unless left out, its 5-hour one.
 AgentUsage codex(bool fiveHour = true) {
-    AgentUsage usage = test::usage(
-        "codex", "plus", {test::window(58, 604800, (kNow + 280000).secondsSinceReferenceDate())});
+    AgentUsage usage = test::usage("codex", "plus",
+                                   {test::window(58, 604800, (kNow + 280000).secondsSince2001())});
     if (fiveHour) {
         usage.windows.insert(usage.windows.begin(),
-                             test::window(37, 18000, (kNow + 7500).secondsSinceReferenceDate()));
+                             test::window(37, 18000, (kNow + 7500).secondsSince2001()));
     }
     usage.updatedAt = kNow - 300;
     return usage;

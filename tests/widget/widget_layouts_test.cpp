@@ -20,7 +20,7 @@ AgentUsage codex(std::vector<UsageWindow> windows) {
 }
 
 UsageWindow windowResetting(std::int64_t used, std::int64_t duration, double after) {
-    return test::window(used, duration, (kReference + after).secondsSinceReferenceDate());
+    return test::window(used, duration, (kReference + after).secondsSince2001());
 }
 
 QImage render(const QSizeF& size, WidgetView view, WidgetFamily family, const LimitEntry& entry,

@@ -4,7 +4,7 @@
 #include <QPainter>
 #include <QPluginLoader>
 
-#include "model/shared_container.h"
+#include "model/shared_snapshot_store.h"
 #include "model/test_usages.h"
 #include "platform/widget_center.h"
 #include "support/temporary_config_home.h"
@@ -32,7 +32,7 @@ TEST_F(WidgetPluginTest, LoadedPluginReadsTheSharedSnapshot) {
 
     const Timestamp now(788918400.25);
     const AgentUsage claude = test::usage("claude", "max", {test::window(20, 18000)});
-    SharedContainer::save(AgentUsageSnapshot({test::usage("codex"), claude}));
+    SharedSnapshotStore::save(AgentUsageSnapshot({test::usage("codex"), claude}));
     const WidgetConfiguration chosen{QStringLiteral("claude"), QStringLiteral("fiveHour")};
     EXPECT_EQ(extension->agents(),
               (QList<WidgetAgent>{{QStringLiteral("codex"), QStringLiteral("Codex")},
@@ -56,7 +56,7 @@ TEST_F(WidgetPluginTest, LoadedPluginReadsTheSharedSnapshot) {
     painter.end();
     EXPECT_EQ(image.pixel(3, 85), qRgb(255, 255, 255)) << "the card is drawn";
 
-    SharedContainer::save(AgentUsageSnapshot({test::usage("codex")}));
+    SharedSnapshotStore::save(AgentUsageSnapshot({test::usage("codex")}));
     EXPECT_FALSE(
         extension->timeline(WidgetCenter::kConfigurableKind, chosen, now).entries.front().usage);
 }

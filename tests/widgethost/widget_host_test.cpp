@@ -5,7 +5,7 @@
 #include <QProcess>
 #include <QThreadPool>
 
-#include "model/shared_container.h"
+#include "model/shared_snapshot_store.h"
 #include "model/usage_json.h"
 #include "support/manual_clock.h"
 #include "support/run_task.h"
@@ -79,7 +79,7 @@ protected:
 // snapshot, then broadcast the reload of one kind.
 void publishFromAnotherProcess(const AgentUsageSnapshot& snapshot, const QString& kind) {
     QProcess peer;
-    peer.start(QStringLiteral(SHARED_CONTAINER_PEER), {QStringLiteral("save")});
+    peer.start(QStringLiteral(SHARED_SNAPSHOT_STORE_PEER), {QStringLiteral("save")});
     peer.write(QByteArray::fromStdString(usage_json::encodeSnapshot(snapshot)));
     peer.closeWriteChannel();
     ASSERT_TRUE(peer.waitForFinished(10000));
@@ -120,7 +120,7 @@ TEST_F(WidgetHostTest, AReloadSignalForItsKindShowsWhatAnotherProcessStoredWitho
 // earliest change; entries change at their dates, and timelines are asked for at reload dates.
 TEST_F(WidgetHostTest, WakesOnlyAtEntryAndReloadDates) {
     const Timestamp start = m_clock.now();
-    SharedContainer::save(AgentUsageSnapshot(
+    SharedSnapshotStore::save(AgentUsageSnapshot(
         {usage("codex", start - 600, 3 * 3600), usage("claude", start - 1500, 3 * 3600)}));
     WidgetHost& host = startHost();
     followApplied();

@@ -83,7 +83,7 @@ void PhonePeer::onReadyRead() {
     try {
         messages = LANFrameCodec::drain(m_buffer);
     } catch (const Error& error) {
-        printError(error.localizedDescription());
+        printError(error.errorString());
         finish(1);
         return;
     }

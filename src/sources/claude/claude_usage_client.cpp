@@ -50,19 +50,19 @@ QString trimmedLower(const std::string& text) {
 
 }  // namespace
 
-ClaudeUsageClient::ClaudeUsageClient(Clock& clock, HttpClient& http, SecretStore& keychain,
+ClaudeUsageClient::ClaudeUsageClient(Clock& clock, HttpClient& http, SecretStore& secretStore,
                                      ClaudeCLIProbe& probe, QUrl anthropicOrigin, QString homePath)
     : m_clock(clock),
       m_http(http),
-      m_keychain(keychain),
+      m_secretStore(secretStore),
       m_probe(probe),
       m_usageURL(deployment::join(anthropicOrigin, QStringLiteral("api/oauth/usage"))),
       m_homePath(std::move(homePath)) {}
 
 ClaudeUsageClient& ClaudeUsageClient::shared() {
-    static SecretServiceStore keychain;
+    static SecretServiceStore secretStore;
     static ClaudeCLIProbe probe(SystemClock::shared(), ClaudeCLIProbe::Environment::system());
-    static ClaudeUsageClient client(SystemClock::shared(), HttpClient::shared(), keychain, probe,
+    static ClaudeUsageClient client(SystemClock::shared(), HttpClient::shared(), secretStore, probe,
                                     deployment::anthropicAPI(), QDir::homePath());
     return client;
 }
@@ -164,18 +164,18 @@ QCoro::Task<ClaudeCredentials> ClaudeUsageClient::loadCredentials() {
             }
             expiredFileCredentials = std::move(credentials);
         } catch (const ClaudeUsageClientError&) {
-            // An unparsable file is looked past; the keychain may still hold a sign-in.
+            // An unparsable file is looked past; the keyring may still hold a sign-in.
         }
     }
-    QCoro::Task<std::optional<QByteArray>> lookup = keychainCredentialsData();
-    const std::optional<QByteArray> keychainData = co_await lookup;
-    if (!keychainData) {
+    QCoro::Task<std::optional<QByteArray>> lookup = secretStoreCredentialsData();
+    const std::optional<QByteArray> secretStoreData = co_await lookup;
+    if (!secretStoreData) {
         if (expiredFileCredentials) {
             fail(Code::expiredCredentials);
         }
         fail(fileExists ? Code::invalidCredentials : Code::credentialsNotFound);
     }
-    ClaudeCredentials credentials = parseCredentials(*keychainData);
+    ClaudeCredentials credentials = parseCredentials(*secretStoreData);
     if (credentials.expiresAt && *credentials.expiresAt <= m_clock.now()) {
         fail(Code::expiredCredentials);
     }
@@ -212,14 +212,14 @@ ClaudeCredentials ClaudeUsageClient::parseCredentials(QByteArrayView data) {
     }
 }
 
-QCoro::Task<std::optional<QByteArray>> ClaudeUsageClient::keychainCredentialsData() {
+QCoro::Task<std::optional<QByteArray>> ClaudeUsageClient::secretStoreCredentialsData() {
     try {
-        co_return co_await m_keychain.find(kKeychainService, std::nullopt);
+        co_return co_await m_secretStore.find(kSecretService, std::nullopt);
     } catch (const SecretStoreError& error) {
         // Without a secret service there is no item; anything else is a refused read.
         if (error.status() != SecretStoreError::notAvailable &&
             error.status() != SecretStoreError::notFound) {
-            fail(Code::keychainAccessDenied);
+            fail(Code::secretStoreAccessDenied);
         }
     }
     co_return std::nullopt;

@@ -16,7 +16,7 @@ class ClaudeCLIProbe;
 class HttpClient;
 class SecretStore;
 
-// Claude Code's stored sign-in as read from its file or keychain item.
+// Claude Code's stored sign-in as read from its file or keyring item.
 struct ClaudeCredentials {
     // Never empty; white space around it removed.
     QByteArray accessToken;
@@ -32,7 +32,7 @@ struct ClaudeUsageWindowResponse {
 };
 
 // Reads Claude usage with the sign-in Claude Code already stored on this computer: its
-// credentials file first, then its keychain item; one GET to the OAuth usage endpoint; the
+// credentials file first, then its keyring item; one GET to the OAuth usage endpoint; the
 // 5-hour and weekly utilisation become one AgentUsage. An expired or rejected session is renewed
 // once by letting the `claude` program run (ClaudeCLIProbe), then read again.
 //
@@ -46,13 +46,13 @@ public:
     static constexpr double kProbeSettleSeconds = 0.5;
     // Stored sign-ins are small; anything larger is not one.
     static constexpr qint64 kMaxCredentialsBytes = 1024 * 1024;
-    static inline const QString kKeychainService = QStringLiteral("Claude Code-credentials");
+    static inline const QString kSecretService = QStringLiteral("Claude Code-credentials");
     static inline const QString kCredentialsRelativePath =
         QStringLiteral(".claude/.credentials.json");
 
     // None of the collaborators is owned; `homePath` is the user's home folder.
-    ClaudeUsageClient(Clock& clock, HttpClient& http, SecretStore& keychain, ClaudeCLIProbe& probe,
-                      QUrl anthropicOrigin, QString homePath);
+    ClaudeUsageClient(Clock& clock, HttpClient& http, SecretStore& secretStore,
+                      ClaudeCLIProbe& probe, QUrl anthropicOrigin, QString homePath);
     Q_DISABLE_COPY_MOVE(ClaudeUsageClient)
 
     // The process-wide client; create it on the main thread.
@@ -62,12 +62,12 @@ public:
     // refresh and one retry per call.
     QCoro::Task<AgentUsage> fetchUsage(CancellationToken token = {});
     QCoro::Task<AgentUsage> fetchUsageOnce(CancellationToken token);
-    // The credentials file is read on a worker thread, then the keychain is asked if need be.
+    // The credentials file is read on a worker thread, then the keyring is asked if need be.
     QCoro::Task<ClaudeCredentials> loadCredentials();
     // Throws invalidCredentials for anything that is not a usable sign-in.
     static ClaudeCredentials parseCredentials(QByteArrayView data);
-    // Nothing when there is no item (or no keychain at all); keychainAccessDenied otherwise.
-    QCoro::Task<std::optional<QByteArray>> keychainCredentialsData();
+    // Nothing when there is no item (or no keyring at all); secretStoreAccessDenied otherwise.
+    QCoro::Task<std::optional<QByteArray>> secretStoreCredentialsData();
     // Nothing when the window or its utilisation is missing. The percentage is rounded half away
     // from zero and clamped to 0...100; a reset time that does not parse becomes now + length.
     static std::optional<UsageWindow> makeWindow(
@@ -88,7 +88,7 @@ private:
 
     Clock& m_clock;
     HttpClient& m_http;
-    SecretStore& m_keychain;
+    SecretStore& m_secretStore;
     ClaudeCLIProbe& m_probe;
     QUrl m_usageURL;
     QString m_homePath;

@@ -2,7 +2,7 @@
 
 #include <QCoreApplication>
 
-QString ClaudeUsageClientError::localizedDescription() const {
+QString ClaudeUsageClientError::errorString() const {
     auto tr = [](const char* text) {
         return QCoreApplication::translate("ClaudeUsageClientError", text);
     };
@@ -13,7 +13,7 @@ QString ClaudeUsageClientError::localizedDescription() const {
             return tr("Claude Code is not signed in on this computer. Run `claude login`.");
         case Code::invalidCredentials:
             return tr("The local Claude Code session could not be read. Run `claude login` again.");
-        case Code::keychainAccessDenied:
+        case Code::secretStoreAccessDenied:
             return tr(
                 "Unlock the keyring so Quotamind can read “Claude Code-credentials”, then "
                 "refresh.");

@@ -9,7 +9,7 @@ public:
         serverError,
         credentialsNotFound,
         invalidCredentials,
-        keychainAccessDenied,
+        secretStoreAccessDenied,
         expiredCredentials,
         unauthorized,
         rateLimited,
@@ -26,7 +26,7 @@ public:
     Code code() const { return m_code; }
     // The status of a serverError; 0 otherwise.
     int httpStatus() const { return m_httpStatus; }
-    QString localizedDescription() const override;
+    QString errorString() const override;
 
 private:
     Code m_code;

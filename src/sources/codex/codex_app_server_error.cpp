@@ -2,7 +2,7 @@
 
 #include <QCoreApplication>
 
-QString CodexAppServerError::localizedDescription() const {
+QString CodexAppServerError::errorString() const {
     auto tr = [](const char* text) {
         return QCoreApplication::translate("CodexAppServerError", text);
     };

@@ -19,7 +19,7 @@ public:
     explicit CodexAppServerError(Code code) : m_code(code) {}
 
     Code code() const { return m_code; }
-    QString localizedDescription() const override;
+    QString errorString() const override;
 
 private:
     Code m_code;

@@ -8,7 +8,7 @@
 #include "core/deployment.h"
 #include "core/json.h"
 #include "core/system_clock.h"
-#include "model/shared_container.h"
+#include "model/shared_snapshot_store.h"
 
 namespace {
 
@@ -107,7 +107,7 @@ CodexAuthClient& CodexAuthClient::shared() {
         deployment::openAIIssuer(),
         deployment::join(deployment::chatGPTBackend(), QStringLiteral("backend-api/wham/usage")),
         kClientID, HttpClient::shared(), SystemClock::shared(), CredentialsStore::shared(),
-        SharedContainer::preferences());
+        SharedSnapshotStore::preferences());
     return client;
 }
 
@@ -366,9 +366,9 @@ AgentUsage CodexAuthClient::decodeUsage(const QByteArray& data, UsageSource sour
 
 void CodexAuthClient::storeInSharedSnapshot(const AgentUsage& usage) const {
     const std::optional<AgentUsageSnapshot> stored =
-        SharedContainer::loadSnapshot(m_snapshotPreferences);
-    SharedContainer::save(stored ? stored->replacing(usage) : AgentUsageSnapshot({usage}),
-                          m_snapshotPreferences);
+        SharedSnapshotStore::loadSnapshot(m_snapshotPreferences);
+    SharedSnapshotStore::save(stored ? stored->replacing(usage) : AgentUsageSnapshot({usage}),
+                              m_snapshotPreferences);
 }
 
 QCoro::Task<AgentUsage> CodexAuthClient::fetchUsageWithoutRefresh(QString accessToken,

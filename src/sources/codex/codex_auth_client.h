@@ -50,7 +50,7 @@ public:
     static constexpr double kPollingLimitSeconds = 900;
 
     // `issuer` is an origin; `usageURL` the full usage endpoint. `snapshotPreferences` is the
-    // domain that holds the shared snapshot (SharedContainer::preferences() in the program).
+    // domain that holds the shared snapshot (SharedSnapshotStore::preferences() in the program).
     CodexAuthClient(QUrl issuer, QUrl usageURL, QString clientID, HttpClient& http, Clock& clock,
                     CredentialsStore& credentials, Preferences snapshotPreferences);
     Q_DISABLE_COPY_MOVE(CodexAuthClient)
@@ -79,7 +79,7 @@ public:
     // returned. The refresh spends the refresh token it sends, so once sent its request is
     // completed whatever `token` says, and the rotated tokens are saved before CancelledError:
     // a cancelled caller never leaves the account with only a spent token. A store failure is
-    // CodexClientError::keychain.
+    // CodexClientError::secretStore.
     QCoro::Task<CodexCredentials> refresh(CodexCredentials credentials,
                                           CancellationToken token = {});
 

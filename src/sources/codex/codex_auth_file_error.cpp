@@ -2,7 +2,7 @@
 
 #include <QCoreApplication>
 
-QString CodexAuthFileError::localizedDescription() const {
+QString CodexAuthFileError::errorString() const {
     auto tr = [](const char* text) {
         return QCoreApplication::translate("CodexAuthFileError", text);
     };

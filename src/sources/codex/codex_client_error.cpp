@@ -11,8 +11,8 @@ CodexClientError CodexClientError::server(std::int64_t httpStatus, QString messa
     return error;
 }
 
-CodexClientError CodexClientError::keychain(std::int32_t status) {
-    CodexClientError error(Code::keychain);
+CodexClientError CodexClientError::secretStore(std::int32_t status) {
+    CodexClientError error(Code::secretStore);
     error.m_status = status;
     return error;
 }
@@ -43,14 +43,14 @@ QString keyringSentence(std::int64_t status) {
 
 }  // namespace
 
-QString CodexClientError::localizedDescription() const {
+QString CodexClientError::errorString() const {
     switch (m_code) {
         case Code::server:
             if (!m_message.isEmpty()) {
                 return m_message;
             }
             return tr("OpenAI request failed (HTTP %1).").arg(m_status);
-        case Code::keychain:
+        case Code::secretStore:
             return keyringSentence(m_status);
         case Code::notSignedIn:
             return tr("Sign in with ChatGPT to load Codex usage.");

@@ -9,21 +9,28 @@
 // user sees. Texts never contain a token: a server error carries only the server's message.
 class CodexClientError final : public Error {
 public:
-    enum class Code { server, keychain, notSignedIn, invalidResponse, signInExpired, noRateLimit };
+    enum class Code {
+        server,
+        secretStore,
+        notSignedIn,
+        invalidResponse,
+        signInExpired,
+        noRateLimit
+    };
 
     explicit CodexClientError(Code code) : m_code(code) {}
     // A status outside 2xx, with the message the server gave (possibly empty).
     static CodexClientError server(std::int64_t httpStatus, QString message);
     // A failure of the credentials item in the keyring, with its SecretStoreError status; the
     // text is a plain sentence for that status.
-    static CodexClientError keychain(std::int32_t status);
+    static CodexClientError secretStore(std::int32_t status);
 
     Code code() const { return m_code; }
-    // The HTTP status of `server`, the keyring status of `keychain`; 0 otherwise.
+    // The HTTP status of `server`, the keyring status of `secretStore`; 0 otherwise.
     std::int64_t status() const { return m_status; }
     // The server's message of `server`; empty otherwise.
     const QString& message() const { return m_message; }
-    QString localizedDescription() const override;
+    QString errorString() const override;
 
 private:
     Code m_code;

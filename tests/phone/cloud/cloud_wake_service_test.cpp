@@ -20,7 +20,7 @@ QString outcome(CloudWakeService& service) {
     try {
         test::runTask(service.sendWake(kPairing));
     } catch (const Error& error) {
-        return error.localizedDescription();
+        return error.errorString();
     }
     return {};
 }

@@ -65,9 +65,9 @@ protected:
     QNetworkAccessManager m_manager;
     HttpClient m_http{m_clock, m_manager};
     FakeHttpServer m_server;
-    MemorySecretStore m_keychain;
+    MemorySecretStore m_secretStore;
     ClaudeCLIProbe m_probe{m_clock, probeEnvironment(true)};
-    ClaudeUsageClient m_client{m_clock,           m_http,       m_keychain, m_probe,
+    ClaudeUsageClient m_client{m_clock,           m_http,       m_secretStore, m_probe,
                                m_server.origin(), m_home.path()};
 };
 
@@ -77,13 +77,13 @@ TEST_F(ClaudeUsageClientTest, LooksForTheSignInInTheDocumentedOrder) {
     using enum SecretStoreError::Status;
     const QByteArray valid = credentials("chain", 60);
     const QByteArray expiredFile = credentials("file", -1);
-    // The file, the keychain item and failure; the token or error; whether the keychain was asked.
+    // The file, the keyring item and failure; the token or error; whether the keyring was asked.
     const struct {
         const char* name;
-        std::optional<QByteArray> file, keychain;
-        std::optional<SecretStoreError::Status> keychainFails;
+        std::optional<QByteArray> file, secretStore;
+        std::optional<SecretStoreError::Status> secretStoreFails;
         std::variant<QByteArray, Code> expected;
-        bool keychainAsked;
+        bool secretStoreAsked;
     } cases[] = {
         {"file without expiry", credentials(" file\\n"), valid, {}, QByteArray("file"), false},
         {"file expiring now", credentials("file", 0), {}, {}, Code::expiredCredentials, true},
@@ -97,27 +97,28 @@ TEST_F(ClaudeUsageClientTest, LooksForTheSignInInTheDocumentedOrder) {
         {"garbage file", QByteArray("{oops"), {}, {}, Code::invalidCredentials, true},
         {"blank token", credentials(" \\n"), {}, {}, Code::invalidCredentials, true},
         {"nothing anywhere", {}, {}, {}, Code::credentialsNotFound, true},
-        {"denied keychain", {}, {}, accessDenied, Code::keychainAccessDenied, true},
+        {"denied keychain", {}, {}, accessDenied, Code::secretStoreAccessDenied, true},
         {"no keychain service", {}, {}, notAvailable, Code::credentialsNotFound, true},
     };
-    for (const auto& [name, file, keychain, keychainFails, expected, keychainAsked] : cases) {
+    for (const auto& [name, file, secretStore, secretStoreFails, expected, secretStoreAsked] :
+         cases) {
         SCOPED_TRACE(name);
         QFile::remove(credentialsPath());
-        m_keychain = MemorySecretStore();
+        m_secretStore = MemorySecretStore();
         if (file) {
             writeFile(*file);
         }
-        if (keychain) {
-            m_keychain.put(ClaudeUsageClient::kKeychainService, QStringLiteral("x"), *keychain);
+        if (secretStore) {
+            m_secretStore.put(ClaudeUsageClient::kSecretService, QStringLiteral("x"), *secretStore);
         }
-        m_keychain.failWith = keychainFails;
+        m_secretStore.failWith = secretStoreFails;
         if (const auto* token = std::get_if<QByteArray>(&expected)) {
             EXPECT_EQ(test::runTask(m_client.loadCredentials()).accessToken, *token);
         } else {
             EXPECT_EQ(test::errorOf<ClaudeUsageClientError>(m_client.loadCredentials()).code(),
                       std::get<Code>(expected));
         }
-        EXPECT_EQ(m_keychain.calls > 0, keychainAsked);
+        EXPECT_EQ(m_secretStore.calls > 0, secretStoreAsked);
     }
 }
 
@@ -196,14 +197,14 @@ TEST_F(ClaudeUsageClientTest, MapsStatusesAndBodiesToTheirErrors) {
         m_server.enqueue("/api/oauth/usage", {.status = status, .body = body});
         const auto error = test::errorOf<ClaudeUsageClientError>(m_client.fetchUsageOnce({}));
         EXPECT_EQ(error.code(), code) << status << body.constData();
-        EXPECT_FALSE(error.localizedDescription().contains(QStringLiteral("secret-token")));
+        EXPECT_FALSE(error.errorString().contains(QStringLiteral("secret-token")));
     }
 }
 
 // Texts that would name the Mac say "this computer" on Linux.
-TEST(ClaudeUsageClientErrorTest, NoTextNamesTheMac) {
+TEST(ClaudeUsageClientErrorTest, NoTextNamesAnotherComputer) {
     for (int code = 0; code <= static_cast<int>(Code::invalidResponse); ++code) {
-        const QString text = ClaudeUsageClientError(static_cast<Code>(code)).localizedDescription();
+        const QString text = ClaudeUsageClientError(static_cast<Code>(code)).errorString();
         EXPECT_FALSE(text.isEmpty() || text.contains(QStringLiteral("Mac"))) << text.toStdString();
     }
 }
@@ -227,7 +228,8 @@ TEST_F(ClaudeUsageClientTest, ARejectedSessionIsRenewedByClaudeAndReadAgain) {
 // An attempt counts from its start even when no claude program is found.
 TEST_F(ClaudeUsageClientTest, AnExpiredSessionIsRenewedAtMostOncePerMinute) {
     ClaudeCLIProbe probe(m_clock, probeEnvironment(false));
-    ClaudeUsageClient client(m_clock, m_http, m_keychain, probe, m_server.origin(), m_home.path());
+    ClaudeUsageClient client(m_clock, m_http, m_secretStore, probe, m_server.origin(),
+                             m_home.path());
     writeFile(credentials("old", -1));
     for (const double later : {0.0, 59.0, 60.0}) {
         m_clock.setNow(kNow + later);

@@ -79,9 +79,9 @@ TEST(CodexAppServerProtocolTest, ResponsesSucceedOnlyWithAResultAndNoError) {
     EXPECT_THROW(read(R"({"id":2,"result":{}})"), json::DecodingError);
 }
 
-TEST(CodexAppServerErrorTest, EveryErrorHasATextThatNamesThisComputerNotTheMac) {
+TEST(CodexAppServerErrorTest, EveryErrorHasATextThatNamesThisComputer) {
     for (int code = 0; code <= int(Code::noRateLimits); ++code) {
-        const QString text = CodexAppServerError(Code(code)).localizedDescription();
+        const QString text = CodexAppServerError(Code(code)).errorString();
         EXPECT_FALSE(text.isEmpty()) << code;
         EXPECT_FALSE(text.contains(QStringLiteral("Mac"))) << text.toStdString();
     }

@@ -160,7 +160,7 @@ TEST_F(SignInTest, ServerErrorsPreferTheDisplayMessageThenTheDescription) {
     for (const auto& [body, text] : cases) {
         const CodexClientError error = CodexAuthClient::serverError(502, body);
         EXPECT_EQ(error.status(), 502);
-        EXPECT_EQ(error.localizedDescription(), QString::fromUtf8(text)) << body.toStdString();
+        EXPECT_EQ(error.errorString(), QString::fromUtf8(text)) << body.toStdString();
     }
 }
 

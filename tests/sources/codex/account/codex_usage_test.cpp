@@ -3,7 +3,7 @@
 #include <QNetworkDiskCache>
 
 #include "account_test_support.h"
-#include "model/shared_container.h"
+#include "model/shared_snapshot_store.h"
 
 namespace {
 
@@ -141,14 +141,14 @@ TEST_F(UsageTest, SuccessReplacesTheCodexUsageInTheSharedSnapshot) {
         CodexAuthClient::decodeUsage(kUsageBody, UsageSource::accountSession, Timestamp());
     AgentUsage claude = stale;
     claude.provider = AgentProvider::claude();
-    SharedContainer::save(AgentUsageSnapshot({stale, claude}), m_snapshotPreferences);
+    SharedSnapshotStore::save(AgentUsageSnapshot({stale, claude}), m_snapshotPreferences);
     respond(kUsagePath, 200, kUsageBody);
     const AgentUsage fresh = test::runTask(fetch());
-    EXPECT_EQ(SharedContainer::loadSnapshot(m_snapshotPreferences)->usages,
+    EXPECT_EQ(SharedSnapshotStore::loadSnapshot(m_snapshotPreferences)->usages,
               (std::vector<AgentUsage>{claude, fresh}));
 
     respond(kUsagePath, 503, {});
     failureOf<CodexClientError>(fetch());
-    EXPECT_EQ(SharedContainer::loadSnapshot(m_snapshotPreferences)->usages,
+    EXPECT_EQ(SharedSnapshotStore::loadSnapshot(m_snapshotPreferences)->usages,
               (std::vector<AgentUsage>{claude, fresh}));
 }

@@ -47,7 +47,7 @@ TEST(CredentialsStoreTest, AnItemThatIsNotCredentialsFailsToDecode) {
                           std::nullopt}));
 }
 
-TEST(CredentialsStoreTest, StoreFailuresBecomeKeychainErrors) {
+TEST(CredentialsStoreTest, StoreFailuresBecomeSecretStoreErrors) {
     MemorySecretStore secrets;
     CredentialsStore credentials(secrets);
     secrets.failWith = SecretStoreError::accessDenied;
@@ -58,6 +58,6 @@ TEST(CredentialsStoreTest, StoreFailuresBecomeKeychainErrors) {
     };
     for (const auto& operation : operations) {
         EXPECT_EQ(test::errorOf<CodexClientError>(operation()).code(),
-                  CodexClientError::Code::keychain);
+                  CodexClientError::Code::secretStore);
     }
 }
