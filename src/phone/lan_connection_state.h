@@ -3,17 +3,17 @@
 #include <QString>
 
 // The phone link's state as the pairing server reports it.
-struct LANConnectionState {
+struct LanConnectionState {
     enum class Kind { idle, advertising, searching, connecting, connected, failed };
 
     Kind kind = Kind::idle;
     // Only for `failed`: why.
     QString failure;
 
-    static LANConnectionState failed(QString failure) { return {Kind::failed, std::move(failure)}; }
+    static LanConnectionState failed(QString failure) { return {Kind::failed, std::move(failure)}; }
 
     // The short title the tray and the pairing pane show.
     QString title() const;
 
-    bool operator==(const LANConnectionState&) const = default;
+    bool operator==(const LanConnectionState&) const = default;
 };

@@ -27,7 +27,7 @@ QString quotedExec(const QString& program) {
 }
 
 QString describeFailure(const QString& message) {
-    return QCoreApplication::translate("LoginItem", "Launch at login could not be changed: %1")
+    return QCoreApplication::translate("Autostart", "Launch at login could not be changed: %1")
         .arg(message);
 }
 
@@ -130,7 +130,7 @@ void XdgAutostart::setEnabled(bool enabled) {
     }
     if (!QDir().mkpath(QFileInfo(m_entryPath).absolutePath())) {
         throw PlatformError(describeFailure(
-            QCoreApplication::translate("LoginItem", "the autostart folder cannot be created")));
+            QCoreApplication::translate("Autostart", "the autostart folder cannot be created")));
     }
     writeEntry(m_entryPath, entry(m_program));
 }

@@ -70,9 +70,9 @@ QCoro::Task<AgentUsage> SharedCodexAccount::fetchUsage(CodexCredentials credenti
 
 namespace {
 
-class LANServerAdapter final : public PairingServer {
+class LanServerAdapter final : public PairingServer {
 public:
-    LANServerAdapter(const LANPairingPayload& pairing, LANPairingServer::Options options)
+    LanServerAdapter(const LanPairingPayload& pairing, LanPairingServer::Options options)
         : m_server(pairing, options) {}
 
     void setCallbacks(Callbacks callbacks) override { m_server.setCallbacks(std::move(callbacks)); }
@@ -80,7 +80,7 @@ public:
     void stop() override { m_server.stop(); }
     void publish(const AgentUsageSnapshot& snapshot) override { m_server.publish(snapshot); }
 
-    LANPairingServer m_server;
+    LanPairingServer m_server;
 };
 
 class ManagedNotifications final : public SnapshotNotifications {
@@ -95,8 +95,8 @@ public:
 
 }  // namespace
 
-std::unique_ptr<PairingServer> LANPairingServers::make(const LANPairingPayload& pairing) {
-    auto server = std::make_unique<LANServerAdapter>(pairing, m_options);
+std::unique_ptr<PairingServer> LanPairingServers::make(const LanPairingPayload& pairing) {
+    auto server = std::make_unique<LanServerAdapter>(pairing, m_options);
     m_latest = &server->m_server;
     return server;
 }
@@ -106,7 +106,7 @@ QString WakeUnavailableError::errorString() const {
         "UsageStore", "The phone is updated while it is on the same network as this computer.");
 }
 
-QCoro::Task<> UnavailableWakeSender::sendWake(LANPairingPayload) {
+QCoro::Task<> UnavailableWakeSender::sendWake(LanPairingPayload) {
     throw WakeUnavailableError();
     co_return;
 }
@@ -121,7 +121,7 @@ UsageStore& UsageStore::shared() {
     static SharedCodexAuthFile codexAuthFile;
     static SharedCodexAccount account;
     static SharedClaude claude;
-    static LANPairingServers pairingServers;
+    static LanPairingServers pairingServers;
     static UnavailableWakeSender wake;
     static DBusWidgetCenter widgets;
     static XdgAutostart autostart = XdgAutostart::forThisProgram();

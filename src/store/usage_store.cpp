@@ -51,7 +51,7 @@ UsageStore::UsageStore(Services services, QObject* parent)
       m_services(std::move(services)),
       m_lastReads(m_services.sharedPreferences),
       m_deliveryTimeSaver(m_services.clock, m_services.standardPreferences,
-                          LANPairingStorage::kLastPhoneDataSentAtKey) {
+                          LanPairingStorage::kLastPhoneDataSentAtKey) {
     m_usageSnapshot = SharedSnapshotStore::loadSnapshot(m_services.sharedPreferences);
     m_sessionStatus = SessionStatus::checking;
     m_launchAtLoginEnabled = m_services.autostart.isEnabled();
@@ -596,20 +596,20 @@ bool UsageStore::holdsUsage(const AgentProvider& provider) const {
 void UsageStore::loadPhoneLink() {
     QCoro::Task<> cleaning =
         LegacyApnsKeyCleanup::run(m_services.secrets, m_services.standardPreferences);
-    LANPairingStorage storage = pairingStorage();
-    if (auto stored = storage.load<LANPairingPayload>(LANPairingStorage::kServerIdentityKey)) {
+    LanPairingStorage storage = pairingStorage();
+    if (auto stored = storage.load<LanPairingPayload>(LanPairingStorage::kServerIdentityKey)) {
         m_pairingPayload = std::move(*stored);
     } else {
-        m_pairingPayload = LANPairingPayload::makeServerIdentity();
-        storage.save(m_pairingPayload, LANPairingStorage::kServerIdentityKey);
+        m_pairingPayload = LanPairingPayload::makeServerIdentity();
+        storage.save(m_pairingPayload, LanPairingStorage::kServerIdentityKey);
     }
-    m_pairedPhone = storage.load<PairedPhoneInfo>(LANPairingStorage::kPairedPhoneKey);
+    m_pairedPhone = storage.load<PairedPhoneInfo>(LanPairingStorage::kPairedPhoneKey);
     m_lastPhoneDataSentAt =
-        m_services.standardPreferences.date(LANPairingStorage::kLastPhoneDataSentAtKey);
+        m_services.standardPreferences.date(LanPairingStorage::kLastPhoneDataSentAtKey);
 }
 
-LANPairingStorage UsageStore::pairingStorage() const {
-    return LANPairingStorage(m_services.standardPreferences);
+LanPairingStorage UsageStore::pairingStorage() const {
+    return LanPairingStorage(m_services.standardPreferences);
 }
 
 PairingServer& UsageStore::pairingServer() {
@@ -632,7 +632,7 @@ void UsageStore::configurePairingServer() {
         });
     };
     PairingServer::Callbacks callbacks;
-    callbacks.onStateChange = [onStore](LANConnectionState state) {
+    callbacks.onStateChange = [onStore](LanConnectionState state) {
         onStore([state](UsageStore& current) {
             current.publishField(current.m_lanConnectionState, state,
                                  &UsageStore::lanConnectionStateChanged);
@@ -660,7 +660,7 @@ void UsageStore::registerPairedPhone(const PairedPhoneInfo& info) {
         return;
     }
     publishField(m_pairedPhone, std::optional(info), &UsageStore::pairedPhoneChanged);
-    pairingStorage().save(info, LANPairingStorage::kPairedPhoneKey);
+    pairingStorage().save(info, LanPairingStorage::kPairedPhoneKey);
 }
 
 void UsageStore::recordPhoneDataSent(Timestamp at) {
@@ -679,7 +679,7 @@ void UsageStore::handleRemoteRefreshRequest() {
 }
 
 bool UsageStore::isPhoneConnected() const {
-    return m_lanConnectionState.kind == LANConnectionState::Kind::connected;
+    return m_lanConnectionState.kind == LanConnectionState::Kind::connected;
 }
 
 void UsageStore::maybeSendWakePush(const AgentUsageSnapshot& snapshot) {
@@ -748,7 +748,7 @@ void UsageStore::sendWakePush(bool force, std::optional<QString> signature) {
 }
 
 QCoro::Task<> UsageStore::wakeSend(QPointer<UsageStore> store, CancellationToken,
-                                   LANPairingPayload pairing, std::optional<QString> signature) {
+                                   LanPairingPayload pairing, std::optional<QString> signature) {
     if (!store) {
         co_return;
     }
@@ -805,13 +805,13 @@ void UsageStore::disconnectPhone() {
     if (m_pairingServer) {
         m_pairingServer->stop();
     }
-    LANPairingPayload identity = LANPairingPayload::makeServerIdentity();
-    LANPairingStorage storage = pairingStorage();
-    storage.save(identity, LANPairingStorage::kServerIdentityKey);
-    storage.remove(LANPairingStorage::kPairedPhoneKey);
+    LanPairingPayload identity = LanPairingPayload::makeServerIdentity();
+    LanPairingStorage storage = pairingStorage();
+    storage.save(identity, LanPairingStorage::kServerIdentityKey);
+    storage.remove(LanPairingStorage::kPairedPhoneKey);
     publishField(m_pairingPayload, std::move(identity), &UsageStore::pairingPayloadChanged);
     publishField(m_pairedPhone, std::optional<PairedPhoneInfo>(), &UsageStore::pairedPhoneChanged);
-    publishField(m_lanConnectionState, LANConnectionState(),
+    publishField(m_lanConnectionState, LanConnectionState(),
                  &UsageStore::lanConnectionStateChanged);
     publishField(m_lastPhoneDataSentAt, std::optional<Timestamp>(),
                  &UsageStore::lastPhoneDataSentAtChanged);

@@ -163,7 +163,7 @@ DeviceSignInView::DeviceSignInView(QWidget* parent)
         clipboard->setText(m_code.userCode);
     });
     connect(open, &QPushButton::clicked, this,
-            [this] { QDesktopServices::openUrl(m_code.verificationURL); });
+            [this] { QDesktopServices::openUrl(m_code.verificationUrl); });
     connect(cancel, &QPushButton::clicked, this, &DeviceSignInView::cancelRequested);
 
     QVBoxLayout* column = centredColumn(this, 16, 32);

@@ -136,19 +136,19 @@ void PairingQrCodeView::paintEvent(QPaintEvent*) {
     painter.drawImage(QRectF(rect()), m_image);
 }
 
-QString pairingStateSymbol(const LANConnectionState& state) {
+QString pairingStateSymbol(const LanConnectionState& state) {
     switch (state.kind) {
-        case LANConnectionState::Kind::idle:
+        case LanConnectionState::Kind::idle:
             return QStringLiteral("circle.dotted");
-        case LANConnectionState::Kind::advertising:
+        case LanConnectionState::Kind::advertising:
             return QStringLiteral("dot.radiowaves.left.and.right");
-        case LANConnectionState::Kind::searching:
+        case LanConnectionState::Kind::searching:
             return QStringLiteral("magnifyingglass");
-        case LANConnectionState::Kind::connecting:
+        case LanConnectionState::Kind::connecting:
             return QStringLiteral("arrow.triangle.2.circlepath");
-        case LANConnectionState::Kind::connected:
+        case LanConnectionState::Kind::connected:
             return QStringLiteral("checkmark.circle.fill");
-        case LANConnectionState::Kind::failed:
+        case LanConnectionState::Kind::failed:
             break;
     }
     return QStringLiteral("exclamationmark.triangle.fill");
@@ -196,10 +196,10 @@ PairingQrView::PairingQrView(QWidget* parent)
         0, Qt::AlignHCenter);
 }
 
-void PairingQrView::setContent(const LANPairingPayload& payload, const LANConnectionState& state) {
+void PairingQrView::setContent(const LanPairingPayload& payload, const LanConnectionState& state) {
     m_code->setValue(payload.qrValue());
     const QColor color =
-        state.kind == LANConnectionState::Kind::connected ? paneStyle::green() : QColor(Qt::black);
+        state.kind == LanConnectionState::Kind::connected ? paneStyle::green() : QColor(Qt::black);
     m_stateSymbol->setSymbol(pairingStateSymbol(state), color);
     m_stateTitle->setText(state.title());
     m_stateTitle->setStyleSheet(

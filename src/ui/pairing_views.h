@@ -41,7 +41,7 @@ private:
 };
 
 // The symbol of each connection state the pairing view shows next to its title.
-QString pairingStateSymbol(const LANConnectionState& state);
+QString pairingStateSymbol(const LanConnectionState& state);
 
 // The right pane while no phone is paired: title, the QR code and the link's state, always in
 // the light scheme on white.
@@ -52,7 +52,7 @@ public:
     explicit PairingQrView(QWidget* parent = nullptr);
     Q_DISABLE_COPY_MOVE(PairingQrView)
 
-    void setContent(const LANPairingPayload& payload, const LANConnectionState& state);
+    void setContent(const LanPairingPayload& payload, const LanConnectionState& state);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

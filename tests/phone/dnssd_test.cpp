@@ -7,9 +7,9 @@
 
 namespace {
 
-using Kind = LANConnectionState::Kind;
+using Kind = LanConnectionState::Kind;
 
-const LANPairingPayload kPairing{QStringLiteral("quotamind-0123456789abcdef"),
+const LanPairingPayload kPairing{QStringLiteral("quotamind-0123456789abcdef"),
                                  QString(64, QLatin1Char('7'))};
 
 QByteArray run(const QString& program, const QStringList& arguments) {

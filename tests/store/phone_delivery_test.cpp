@@ -15,7 +15,7 @@
 namespace {
 
 using test::usage;
-using Kind = LANConnectionState::Kind;
+using Kind = LanConnectionState::Kind;
 
 const PairedPhoneInfo kPhone{QStringLiteral("iPhone15,2"), Timestamp(700000000)};
 const QString kFailed = QStringLiteral("The wake channel failed.");
@@ -24,7 +24,7 @@ class PhoneDeliveryTest : public test::StoreFixture {
 protected:
     // A started store whose phone paired earlier and is now away from the local network.
     UsageStore& pairedStore() {
-        LANPairingStorage(standard).save(kPhone, LANPairingStorage::kPairedPhoneKey);
+        LanPairingStorage(standard).save(kPhone, LanPairingStorage::kPairedPhoneKey);
         makeStore();
         run(store->start());
         return *store;
@@ -33,7 +33,7 @@ protected:
         store->apply(usage("codex", used), SessionStatus::localPrimary);
     }
     void report(Kind kind) {
-        servers.current().callbacks.onStateChange(LANConnectionState{kind, {}});
+        servers.current().callbacks.onStateChange(LanConnectionState{kind, {}});
         settle();
     }
 };
@@ -126,7 +126,7 @@ TEST_F(PhoneDeliveryTest, WakesAreCoalescedSerialisedAndRetried) {
         wake.failure.reset();
         wake.delegate = nullptr;
         preferences.remove(SharedSnapshotStore::kSnapshotKey);
-        standard.remove(LANPairingStorage::kPairedPhoneKey);
+        standard.remove(LanPairingStorage::kPairedPhoneKey);
         row.paired ? pairedStore() : makeStore();
         const Timestamp start = clock.now();
         for (const auto& [at, happen] : row.steps) {
@@ -161,13 +161,13 @@ TEST_F(PhoneDeliveryTest, APhoneMayAskForARefreshThirtySecondsAfterTheLastOneSta
 TEST_F(PhoneDeliveryTest, TheLinkIsLoadedKeptAndForgotten) {
     secrets.put(LegacyApnsKeyCleanup::kKeyService, LegacyApnsKeyCleanup::kKeyAccount, "key");
     standard.setString(LegacyApnsKeyCleanup::kRegistrationKey, QStringLiteral("token"));
-    standard.setDate(LANPairingStorage::kLastPhoneDataSentAtKey, Timestamp(800000000));
+    standard.setDate(LanPairingStorage::kLastPhoneDataSentAtKey, Timestamp(800000000));
     UsageStore& store = pairedStore();
     EXPECT_FALSE(test::runTask(secrets.find(LegacyApnsKeyCleanup::kKeyService, std::nullopt)));
     EXPECT_FALSE(standard.string(LegacyApnsKeyCleanup::kRegistrationKey));
-    const LANPairingStorage storage(standard);
-    const LANPairingPayload old = store.pairingPayload();
-    EXPECT_EQ(storage.load<LANPairingPayload>(LANPairingStorage::kServerIdentityKey), old);
+    const LanPairingStorage storage(standard);
+    const LanPairingPayload old = store.pairingPayload();
+    EXPECT_EQ(storage.load<LanPairingPayload>(LanPairingStorage::kServerIdentityKey), old);
     EXPECT_EQ(store.pairedPhone(), kPhone);
     EXPECT_EQ(store.lastPhoneDataSentAt(), Timestamp(800000000));
 
@@ -184,11 +184,11 @@ TEST_F(PhoneDeliveryTest, TheLinkIsLoadedKeptAndForgotten) {
     QThreadPool::globalInstance()->waitForDone();
     EXPECT_EQ(servers.made.front()->stops, 1);
     EXPECT_NE(store.pairingPayload(), old);
-    EXPECT_EQ(storage.load<LANPairingPayload>(LANPairingStorage::kServerIdentityKey),
+    EXPECT_EQ(storage.load<LanPairingPayload>(LanPairingStorage::kServerIdentityKey),
               store.pairingPayload());
-    EXPECT_FALSE(store.pairedPhone() || standard.data(LANPairingStorage::kPairedPhoneKey));
+    EXPECT_FALSE(store.pairedPhone() || standard.data(LanPairingStorage::kPairedPhoneKey));
     EXPECT_FALSE(store.lastPhoneDataSentAt() ||
-                 standard.date(LANPairingStorage::kLastPhoneDataSentAtKey));
+                 standard.date(LanPairingStorage::kLastPhoneDataSentAtKey));
     EXPECT_FALSE(store.lastPushSentAt());
     EXPECT_EQ(servers.current().pairing, store.pairingPayload());
     EXPECT_EQ(servers.current().starts, 1);
@@ -196,7 +196,7 @@ TEST_F(PhoneDeliveryTest, TheLinkIsLoadedKeptAndForgotten) {
 
     // The old server's last words do not reach the new link.
     oldCallbacks.onSnapshotSent(Timestamp(800000200));
-    oldCallbacks.onStateChange(LANConnectionState{Kind::connected, {}});
+    oldCallbacks.onStateChange(LanConnectionState{Kind::connected, {}});
     settle();
     EXPECT_FALSE(store.lastPhoneDataSentAt());
     EXPECT_EQ(store.lanConnectionState().kind, Kind::idle);
@@ -205,14 +205,14 @@ TEST_F(PhoneDeliveryTest, TheLinkIsLoadedKeptAndForgotten) {
     const PairedPhoneInfo other{QStringLiteral("iPhone16,1"), Timestamp(800000300)};
     servers.current().callbacks.onPhonePaired(other);
     settle();
-    EXPECT_EQ(storage.load<PairedPhoneInfo>(LANPairingStorage::kPairedPhoneKey), other);
+    EXPECT_EQ(storage.load<PairedPhoneInfo>(LanPairingStorage::kPairedPhoneKey), other);
     store.maybeSendWakePush(*store.usageSnapshot());
     clock.advance(1);
     EXPECT_EQ(wake.pairings.back(), store.pairingPayload());
 }
 
 TEST_F(PhoneDeliveryTest, APhoneAskingWithoutEndCostsOneSettingsWriteAMinuteAndOneAtTheEnd) {
-    LANPairingServers real(test::localOptions());
+    LanPairingServers real(test::localOptions());
     serverFactory = &real;
     UsageStore& store = makeStore();
     run(store.start());
@@ -227,13 +227,13 @@ TEST_F(PhoneDeliveryTest, APhoneAskingWithoutEndCostsOneSettingsWriteAMinuteAndO
     };
     const auto stored = [this] {
         QThreadPool::globalInstance()->waitForDone();
-        return standard.date(LANPairingStorage::kLastPhoneDataSentAtKey);
+        return standard.date(LanPairingStorage::kLastPhoneDataSentAtKey);
     };
     phone.pair(store.pairingPayload().secret);
     ASSERT_TRUE(phone.waitForMessages(2) && delivered());
     const std::optional<Timestamp> first = sent;
     phone.socket.write(
-        LANFrameCodec::frame(LANMessage::of(LANMessageKind::refresh)).repeated(3000));
+        LanFrameCodec::frame(LanMessage::of(LanMessageKind::refresh)).repeated(3000));
     ASSERT_TRUE(phone.waitForMessages(3) && delivered());
     // The first time at once, the latest once the minute has passed, the last at the end.
     EXPECT_EQ(stored(), first);
@@ -246,7 +246,7 @@ TEST_F(PhoneDeliveryTest, APhoneAskingWithoutEndCostsOneSettingsWriteAMinuteAndO
 }
 
 TEST_F(PhoneDeliveryTest, APhoneOnTheLocalNetworkReceivesWhatTheStoreApplies) {
-    LANPairingServers real(test::localOptions());
+    LanPairingServers real(test::localOptions());
     serverFactory = &real;
     claude.script.otherwise = usage("claude", 10);
     UsageStore& store = makeStore();
@@ -254,7 +254,7 @@ TEST_F(PhoneDeliveryTest, APhoneOnTheLocalNetworkReceivesWhatTheStoreApplies) {
     ASSERT_TRUE(test::processEventsUntil([&] { return real.latest()->port() != 0; }));
 
     test::RawPeer phone(real.latest()->port());
-    LANMessage pair = LANMessage::of(LANMessageKind::pair);
+    LanMessage pair = LanMessage::of(LanMessageKind::pair);
     pair.secret = store.pairingPayload().secret;
     pair.deviceModel = QStringLiteral("iPhone15,2");
     phone.send(pair);

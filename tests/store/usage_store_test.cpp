@@ -154,7 +154,7 @@ TEST_F(UsageStoreTest, OneWaitFromTheEndOfTheLastCycleAndOnlyClaudeWhileLive) {
     claude.script.answers = {Wait{30}, usage("claude", 10)};
     test::StartedTask<void> starting(store.start());
     // A connected phone needs no wake, whose timer would come first.
-    servers.current().callbacks.onStateChange({LANConnectionState::Kind::connected, {}});
+    servers.current().callbacks.onStateChange({LanConnectionState::Kind::connected, {}});
     settle();
     clock.advance(30);
     ASSERT_TRUE(starting.waitUntilDone());

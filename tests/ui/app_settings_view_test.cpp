@@ -169,9 +169,9 @@ TEST_F(AppSettingsViewTest, TheNotificationSwitchShowsWhatThePermissionAllows) {
 // Signed in, paired, delivered and alerted: the whole form, then signing out.
 TEST_F(AppSettingsViewTest, EverythingOnTabsInOrderFollowsThePaletteAndSignsOut) {
     account.stored = CodexCredentials{};
-    LANPairingStorage(standard).save(PairedPhoneInfo{u"iPhone15,2"_s, Timestamp(7e8)},
-                                     LANPairingStorage::kPairedPhoneKey);
-    standard.setDate(LANPairingStorage::kLastPhoneDataSentAtKey, Timestamp(789318429));
+    LanPairingStorage(standard).save(PairedPhoneInfo{u"iPhone15,2"_s, Timestamp(7e8)},
+                                     LanPairingStorage::kPairedPhoneKey);
+    standard.setDate(LanPairingStorage::kLastPhoneDataSentAtKey, Timestamp(789318429));
     standard.setBool(LimitNotificationManager::kEnabledKey, true);
     center.status = Status::authorized;
     AppSettingsView& view = open({usage("codex", 30), usage("claude", 60)});

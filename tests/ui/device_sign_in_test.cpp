@@ -62,7 +62,7 @@ TEST_F(DeviceSignInTest, TheIssuersCodeShowsCopiesOpensAndCancels) {
     CredentialsStore credentials(keyring);
     CodexAuthClient client(issuer.origin(),
                            deployment::join(issuer.origin(), QStringLiteral("backend-api/usage")),
-                           CodexAuthClient::kClientID, http, clock, credentials,
+                           CodexAuthClient::kClientId, http, clock, credentials,
                            Preferences(directory.filePath(QStringLiteral("client.conf"))));
     ClientAccount chatGPT(client, credentials);
     store = std::make_unique<UsageStore>(

@@ -45,9 +45,9 @@ TEST_F(PairingPaneTest, APhonePairsWithTheCodeOnScreenAndForgettingItShowsANewOn
     if (QStandardPaths::findExecutable(QStringLiteral("zbarimg")).isEmpty()) {
         GTEST_SKIP() << "zbarimg (Debian zbar-tools) is not installed";
     }
-    LANPairingServer::Options loopbackOnly;
+    LanPairingServer::Options loopbackOnly;
     loopbackOnly.advertise = false;
-    LANPairingServers local(loopbackOnly);
+    LanPairingServers local(loopbackOnly);
     serverFactory = &local;
     UsageStore& store = makeStore();
     run(store.start());

@@ -51,19 +51,19 @@ QString trimmedLower(const std::string& text) {
 }  // namespace
 
 ClaudeUsageClient::ClaudeUsageClient(Clock& clock, HttpClient& http, SecretStore& secretStore,
-                                     ClaudeCLIProbe& probe, QUrl anthropicOrigin, QString homePath)
+                                     ClaudeCliProbe& probe, QUrl anthropicOrigin, QString homePath)
     : m_clock(clock),
       m_http(http),
       m_secretStore(secretStore),
       m_probe(probe),
-      m_usageURL(deployment::join(anthropicOrigin, QStringLiteral("api/oauth/usage"))),
+      m_usageUrl(deployment::join(anthropicOrigin, QStringLiteral("api/oauth/usage"))),
       m_homePath(std::move(homePath)) {}
 
 ClaudeUsageClient& ClaudeUsageClient::shared() {
     static SecretServiceStore secretStore;
-    static ClaudeCLIProbe probe(SystemClock::shared(), ClaudeCLIProbe::Environment::system());
+    static ClaudeCliProbe probe(SystemClock::shared(), ClaudeCliProbe::Environment::system());
     static ClaudeUsageClient client(SystemClock::shared(), HttpClient::shared(), secretStore, probe,
-                                    deployment::anthropicAPI(), QDir::homePath());
+                                    deployment::anthropicApi(), QDir::homePath());
     return client;
 }
 
@@ -77,7 +77,7 @@ QCoro::Task<AgentUsage> ClaudeUsageClient::fetchUsage(CancellationToken token) {
     }
     // Only an expired or rejected session gets here. A renewal that fails ends the call with
     // its own error, so a rejected token can end as expiredCredentials.
-    co_await refreshCredentialsThroughClaudeCLI(token);
+    co_await refreshCredentialsThroughClaudeCli(token);
     co_return co_await fetchUsageOnce(token);
 }
 
@@ -88,7 +88,7 @@ QCoro::Task<AgentUsage> ClaudeUsageClient::fetchUsageOnce(CancellationToken toke
         fail(Code::expiredCredentials);
     }
     HttpRequest request;
-    request.url = m_usageURL;
+    request.url = m_usageUrl;
     request.timeoutSeconds = kRequestTimeoutSeconds;
     request.headers = {
         {"Authorization", "Bearer " + credentials.accessToken},
@@ -269,7 +269,7 @@ std::string ClaudeUsageClient::planLabel(const ClaudeCredentials& credentials) {
     return "Claude";
 }
 
-QCoro::Task<> ClaudeUsageClient::refreshCredentialsThroughClaudeCLI(CancellationToken token) {
+QCoro::Task<> ClaudeUsageClient::refreshCredentialsThroughClaudeCli(CancellationToken token) {
     const Timestamp now = m_clock.now();
     if (m_lastDelegatedRefreshAttempt &&
         now - *m_lastDelegatedRefreshAttempt < kRefreshSpacingSeconds) {

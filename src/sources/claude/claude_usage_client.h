@@ -12,7 +12,7 @@
 #include "model/agent_usage.h"
 #include "sources/claude/claude_usage_client_error.h"
 
-class ClaudeCLIProbe;
+class ClaudeCliProbe;
 class HttpClient;
 class SecretStore;
 
@@ -34,7 +34,7 @@ struct ClaudeUsageWindowResponse {
 // Reads Claude usage with the sign-in Claude Code already stored on this computer: its
 // credentials file first, then its keyring item; one GET to the OAuth usage endpoint; the
 // 5-hour and weekly utilisation become one AgentUsage. An expired or rejected session is renewed
-// once by letting the `claude` program run (ClaudeCLIProbe), then read again.
+// once by letting the `claude` program run (ClaudeCliProbe), then read again.
 //
 // Used on the main thread; operations interleave only at their waits. The sign-in is read afresh
 // on every attempt, and no token ever appears in an error or a log.
@@ -52,7 +52,7 @@ public:
 
     // None of the collaborators is owned; `homePath` is the user's home folder.
     ClaudeUsageClient(Clock& clock, HttpClient& http, SecretStore& secretStore,
-                      ClaudeCLIProbe& probe, QUrl anthropicOrigin, QString homePath);
+                      ClaudeCliProbe& probe, QUrl anthropicOrigin, QString homePath);
     Q_DISABLE_COPY_MOVE(ClaudeUsageClient)
 
     // The process-wide client; create it on the main thread.
@@ -76,12 +76,12 @@ public:
     static std::string planLabel(const ClaudeCredentials& credentials);
     // Lets `claude` renew its stored session, at most once a minute. Throws expiredCredentials
     // for every failure except cancellation.
-    QCoro::Task<> refreshCredentialsThroughClaudeCLI(CancellationToken token);
+    QCoro::Task<> refreshCredentialsThroughClaudeCli(CancellationToken token);
 
     std::optional<Timestamp> lastDelegatedRefreshAttempt() const {
         return m_lastDelegatedRefreshAttempt;
     }
-    const QUrl& usageURL() const { return m_usageURL; }
+    const QUrl& usageUrl() const { return m_usageUrl; }
 
 private:
     AgentUsage makeUsage(const QByteArray& body, const ClaudeCredentials& credentials) const;
@@ -89,8 +89,8 @@ private:
     Clock& m_clock;
     HttpClient& m_http;
     SecretStore& m_secretStore;
-    ClaudeCLIProbe& m_probe;
-    QUrl m_usageURL;
+    ClaudeCliProbe& m_probe;
+    QUrl m_usageUrl;
     QString m_homePath;
     std::optional<Timestamp> m_lastDelegatedRefreshAttempt;
 };

@@ -54,8 +54,8 @@ QCoro::Task<AgentUsage> CodexAuthFileUsageClient::fetchUsage(CancellationToken t
     if (!accessToken || accessToken->isEmpty()) {
         throw CodexAuthFileError(CodexAuthFileError::Code::invalid);
     }
-    const std::optional<QString> accountID = string(*tokens, "account_id", "accountId");
-    auto fetching = m_client.fetchUsageWithoutRefresh(*accessToken, accountID,
+    const std::optional<QString> accountId = string(*tokens, "account_id", "accountId");
+    auto fetching = m_client.fetchUsageWithoutRefresh(*accessToken, accountId,
                                                       UsageSource::localDesktop, token);
     co_return co_await fetching;
 }

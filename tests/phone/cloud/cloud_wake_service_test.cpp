@@ -10,8 +10,8 @@
 
 namespace {
 
-const LANPairingPayload kPairing{QStringLiteral("quotamind-0123456789abcdef"), QStringLiteral("s")};
-const CloudRecordID kLatest{QStringLiteral("latest"),
+const LanPairingPayload kPairing{QStringLiteral("quotamind-0123456789abcdef"), QStringLiteral("s")};
+const CloudRecordId kLatest{QStringLiteral("latest"),
                             {QStringLiteral("wake-v1-quotamind-0123456789abcdef")}};
 const char* const kAll = "accountStatus fetchZones saveZones fetchRecords saveRecords";
 

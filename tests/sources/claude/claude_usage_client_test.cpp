@@ -49,7 +49,7 @@ protected:
     }
 
     // The fake claude stands in for the real one: on "/status" it stores a renewed sign-in.
-    ClaudeCLIProbe::Environment probeEnvironment(bool withClaude) const {
+    ClaudeCliProbe::Environment probeEnvironment(bool withClaude) const {
         auto variables = QProcessEnvironment::systemEnvironment();
         variables.insert(QStringLiteral("CLAUDE_BINARY"),
                          withClaude ? test::fakeClaudeProgram() : QString());
@@ -66,7 +66,7 @@ protected:
     HttpClient m_http{m_clock, m_manager};
     FakeHttpServer m_server;
     MemorySecretStore m_secretStore;
-    ClaudeCLIProbe m_probe{m_clock, probeEnvironment(true)};
+    ClaudeCliProbe m_probe{m_clock, probeEnvironment(true)};
     ClaudeUsageClient m_client{m_clock,           m_http,       m_secretStore, m_probe,
                                m_server.origin(), m_home.path()};
 };
@@ -217,7 +217,7 @@ TEST_F(ClaudeUsageClientTest, ARejectedSessionIsRenewedByClaudeAndReadAgain) {
     // The manual clock moves in steps while the fake claude runs in real time.
     for (int step = 0; step < 1000 && !task.isDone(); ++step) {
         test::processEventsUntil([&] { return task.isDone(); }, std::chrono::milliseconds(10));
-        m_clock.advance(ClaudeCLIProbe::pollIntervalSeconds);
+        m_clock.advance(ClaudeCliProbe::pollIntervalSeconds);
     }
     ASSERT_TRUE(task.isDone());
     EXPECT_EQ(task.get().windows.size(), 2u);
@@ -227,7 +227,7 @@ TEST_F(ClaudeUsageClientTest, ARejectedSessionIsRenewedByClaudeAndReadAgain) {
 
 // An attempt counts from its start even when no claude program is found.
 TEST_F(ClaudeUsageClientTest, AnExpiredSessionIsRenewedAtMostOncePerMinute) {
-    ClaudeCLIProbe probe(m_clock, probeEnvironment(false));
+    ClaudeCliProbe probe(m_clock, probeEnvironment(false));
     ClaudeUsageClient client(m_clock, m_http, m_secretStore, probe, m_server.origin(),
                              m_home.path());
     writeFile(credentials("old", -1));
