@@ -8,16 +8,16 @@
 #include "core/cancellation_token.h"
 #include "core/error.h"
 
-// A failed secret store operation. The status numbers are the keyring's, so every caller maps
-// the same conditions to the same outcome.
+// A failed secret store operation, with the condition every caller tells apart, so that each
+// maps the same condition to the same outcome.
 class SecretStoreError final : public Error {
 public:
-    enum Status : int {
-        notFound = -25300,
-        notAvailable = -25291,  // no secret service to talk to
-        accessDenied = -25293,  // locked, or unlocking was refused
-        userCanceled = -128,    // an unlock prompt was dismissed
-        failed = -25299,        // anything else the service reported
+    enum class Status {
+        NotFound,
+        NotAvailable,  // no secret service to talk to
+        AccessDenied,  // locked, or unlocking was refused
+        Cancelled,     // an unlock prompt was dismissed
+        Failed,        // anything else the service reported
     };
 
     SecretStoreError(Status status, QString description)

@@ -217,8 +217,8 @@ QCoro::Task<std::optional<QByteArray>> ClaudeUsageClient::secretStoreCredentials
         co_return co_await m_secretStore.find(kSecretService, std::nullopt);
     } catch (const SecretStoreError& error) {
         // Without a secret service there is no item; anything else is a refused read.
-        if (error.status() != SecretStoreError::notAvailable &&
-            error.status() != SecretStoreError::notFound) {
+        if (error.status() != SecretStoreError::Status::NotAvailable &&
+            error.status() != SecretStoreError::Status::NotFound) {
             fail(Code::secretStoreAccessDenied);
         }
     }

@@ -2,8 +2,6 @@
 
 #include <QCoreApplication>
 
-#include "platform/secret_store.h"
-
 CodexClientError CodexClientError::server(std::int64_t httpStatus, QString message) {
     CodexClientError error(Code::server);
     error.m_status = httpStatus;
@@ -11,9 +9,9 @@ CodexClientError CodexClientError::server(std::int64_t httpStatus, QString messa
     return error;
 }
 
-CodexClientError CodexClientError::secretStore(std::int32_t status) {
+CodexClientError CodexClientError::secretStore(SecretStoreError::Status status) {
     CodexClientError error(Code::secretStore);
-    error.m_status = status;
+    error.m_secretStoreStatus = status;
     return error;
 }
 
@@ -24,21 +22,22 @@ QString tr(const char* text) {
 }
 
 // A plain sentence for each status of the keyring that holds the ChatGPT sign-in.
-QString keyringSentence(std::int64_t status) {
+QString keyringSentence(SecretStoreError::Status status) {
     switch (status) {
-        case SecretStoreError::notFound:
+        case SecretStoreError::Status::NotFound:
             return tr("The ChatGPT sign-in is not in the keyring.");
-        case SecretStoreError::notAvailable:
+        case SecretStoreError::Status::NotAvailable:
             return tr("No keyring is available on this computer to keep the ChatGPT sign-in.");
-        case SecretStoreError::accessDenied:
+        case SecretStoreError::Status::AccessDenied:
             return tr(
                 "The keyring is locked or refused access to the ChatGPT sign-in. Unlock it, "
                 "then try again.");
-        case SecretStoreError::userCanceled:
+        case SecretStoreError::Status::Cancelled:
             return tr("The keyring was not unlocked, so the ChatGPT sign-in could not be used.");
-        default:
-            return tr("The keyring could not read or store the ChatGPT sign-in. Try again.");
+        case SecretStoreError::Status::Failed:
+            break;
     }
+    return tr("The keyring could not read or store the ChatGPT sign-in. Try again.");
 }
 
 }  // namespace
@@ -51,7 +50,7 @@ QString CodexClientError::errorString() const {
             }
             return tr("OpenAI request failed (HTTP %1).").arg(m_status);
         case Code::secretStore:
-            return keyringSentence(m_status);
+            return keyringSentence(m_secretStoreStatus);
         case Code::notSignedIn:
             return tr("Sign in with ChatGPT to load Codex usage.");
         case Code::invalidResponse:

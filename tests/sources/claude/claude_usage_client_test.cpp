@@ -87,7 +87,7 @@ TEST_F(ClaudeUsageClientTest, LooksForTheSignInInTheDocumentedOrder) {
     } cases[] = {
         {"file without expiry", credentials(" file\\n"), valid, {}, QByteArray("file"), false},
         {"file expiring now", credentials("file", 0), {}, {}, Code::expiredCredentials, true},
-        {"expired file, valid keychain", expiredFile, valid, {}, QByteArray("chain"), true},
+        {"expired file, valid keyring item", expiredFile, valid, {}, QByteArray("chain"), true},
         {"both expired",
          expiredFile,
          credentials("chain", -60),
@@ -97,8 +97,8 @@ TEST_F(ClaudeUsageClientTest, LooksForTheSignInInTheDocumentedOrder) {
         {"garbage file", QByteArray("{oops"), {}, {}, Code::invalidCredentials, true},
         {"blank token", credentials(" \\n"), {}, {}, Code::invalidCredentials, true},
         {"nothing anywhere", {}, {}, {}, Code::credentialsNotFound, true},
-        {"denied keychain", {}, {}, accessDenied, Code::secretStoreAccessDenied, true},
-        {"no keychain service", {}, {}, notAvailable, Code::credentialsNotFound, true},
+        {"denied keyring", {}, {}, AccessDenied, Code::secretStoreAccessDenied, true},
+        {"no keyring service", {}, {}, NotAvailable, Code::credentialsNotFound, true},
     };
     for (const auto& [name, file, secretStore, secretStoreFails, expected, secretStoreAsked] :
          cases) {

@@ -115,7 +115,7 @@ TEST_F(UsageTest, UnauthorizedUsageRefreshesOnceAndFallsBackToCredentialsStoredE
             test::runTask(m_credentials.save(credentials(c.storedBefore)));
         }
         if (c.failureStatus < 0) {
-            m_secrets.failWith = SecretStoreError::accessDenied;
+            m_secrets.failWith = SecretStoreError::Status::AccessDenied;
         }
         auto fetching = m_client.fetchUsage(credentials(kOld), c.retryAfterRefresh);
         if (c.failureStatus == 0) {

@@ -50,7 +50,7 @@ TEST(CredentialsStoreTest, AnItemThatIsNotCredentialsFailsToDecode) {
 TEST(CredentialsStoreTest, StoreFailuresBecomeSecretStoreErrors) {
     MemorySecretStore secrets;
     CredentialsStore credentials(secrets);
-    secrets.failWith = SecretStoreError::accessDenied;
+    secrets.failWith = SecretStoreError::Status::AccessDenied;
     const std::function<QCoro::Task<>()> operations[] = {
         [&]() -> QCoro::Task<> { co_await credentials.load(); },
         [&] { return credentials.save(kFirst); },
