@@ -41,7 +41,7 @@ LanMessage messageOfSize(std::size_t bytes) {
 }
 
 QByteArray pairFrame() {
-    LanMessage pair = LanMessage::of(LanMessageKind::pair);
+    LanMessage pair = LanMessage::of(LanMessageKind::Pair);
     pair.secret = kPairing.secret;
     return LanFrameCodec::frame(pair);
 }
@@ -271,11 +271,11 @@ void refreshBurstMainThreadCost(benchmark::State& state) {
     QCoro::Task<> starting = store.start();
     processEventsUntil(
         [&] { return servers.latest() != nullptr && servers.latest()->port() != 0; });
-    LanMessage pair = LanMessage::of(LanMessageKind::pair);
+    LanMessage pair = LanMessage::of(LanMessageKind::Pair);
     pair.secret = store.pairingPayload().secret;
     const QByteArray pairing = LanFrameCodec::frame(pair);
     const QByteArray burst =
-        LanFrameCodec::frame(LanMessage::of(LanMessageKind::refresh)).repeated(3000);
+        LanFrameCodec::frame(LanMessage::of(LanMessageKind::Refresh)).repeated(3000);
     for (auto _ : state) {
         std::atomic<bool> paired = false;
         std::atomic<bool> answered = false;

@@ -101,23 +101,23 @@ int run(QCoreApplication& application, bool headless, bool inBackground) {
     SingleInstance instance;
     const SingleInstance::Outcome claimed = instance.claim();
     switch (claimed) {
-        case SingleInstance::Outcome::activatedRunning:
+        case SingleInstance::Outcome::ActivatedRunning:
             print(stdout,
                   QCoreApplication::translate(
                       "main", "Quotamind is already running; it was asked to show itself."));
             return 0;
-        case SingleInstance::Outcome::activationFailed:
+        case SingleInstance::Outcome::ActivationFailed:
             print(stderr, QCoreApplication::translate(
                               "main",
                               "Quotamind is already running but did not answer when asked to "
                               "show itself."));
             return 1;
-        case SingleInstance::Outcome::noBus:
+        case SingleInstance::Outcome::NoBus:
             print(stderr,
                   QCoreApplication::translate(
                       "main", "No session bus: running without the single-instance guard."));
             break;
-        case SingleInstance::Outcome::primary:
+        case SingleInstance::Outcome::Primary:
             break;
     }
     UnixSignalQuit quitOnSignal;
@@ -150,7 +150,7 @@ int run(QCoreApplication& application, bool headless, bool inBackground) {
     if (!headless) {
         // A later start reaches this one only through the single-instance name.
         presence = std::make_unique<TrayProgramPresence>(
-            *controller, *mainWindow, inBackground, claimed == SingleInstance::Outcome::primary);
+            *controller, *mainWindow, inBackground, claimed == SingleInstance::Outcome::Primary);
         bringAutostartEntryUpToDate();
     }
     QTimer::singleShot(0, &store, [&store] { QCoro::Task<> task = startUp(store); });

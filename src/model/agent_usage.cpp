@@ -63,7 +63,7 @@ AgentUsage AgentUsage::placeholder(Timestamp now) {
         .agentName = QCoreApplication::translate("AgentUsage", "Agent").toStdString(),
         .planType = "plus",
         .updatedAt = now,
-        .source = UsageSource::preview,
+        .source = UsageSource::Preview,
     };
 }
 
@@ -79,7 +79,7 @@ AgentUsage AgentUsage::secondaryPlaceholder(Timestamp now) {
         .agentName = QCoreApplication::translate("AgentUsage", "Second Agent").toStdString(),
         .planType = "pro",
         .updatedAt = now,
-        .source = UsageSource::preview,
+        .source = UsageSource::Preview,
     };
 }
 

@@ -39,7 +39,7 @@ AgentUsageSnapshot AgentUsageSnapshot::replacing(const AgentUsage& usage) const 
 AgentUsageSnapshot AgentUsageSnapshot::syncedFromDesktop() const {
     std::vector<AgentUsage> synced = usages;
     for (AgentUsage& usage : synced) {
-        usage.source = UsageSource::syncedFromDesktop;
+        usage.source = UsageSource::SyncedFromDesktop;
     }
     return AgentUsageSnapshot(std::move(synced));
 }

@@ -55,7 +55,7 @@ AgentUsage usageFromJson(const json::Value& value) {
     usage.agentName = json::requiredString(value, "agentName");
     usage.planType = json::requiredString(value, "planType");
     usage.updatedAt = Timestamp(json::requiredDouble(value, "updatedAt"));
-    usage.source = UsageSource::syncedFromDesktop;
+    usage.source = UsageSource::SyncedFromDesktop;
     if (const json::Value* source = json::optional(value, "source")) {
         const auto known = usageSourceFromRawValue(json::toString(*source, "\"source\""));
         if (!known) {

@@ -11,7 +11,7 @@
 // Writing gives compact JSON with every key in the documented order ("source" included) and
 // timestamps as seconds since 2001-01-01 that read back bit for bit. Reading accepts keys in any
 // order, ignores unknown keys, and fails as a whole (json::DecodingError) on a missing required
-// key, a wrong type, or an unknown "source"; a usage without "source" counts as syncedFromDesktop.
+// key, a wrong type, or an unknown "source"; a usage without "source" counts as SyncedFromDesktop.
 // A decoded snapshot holds exactly the listed usages, duplicates included.
 namespace usage_json {
 

@@ -19,11 +19,11 @@
 
 // Whether the user's cloud account can be used. The numbers are the cloud service's own.
 enum class CloudAccountStatus : int {
-    couldNotDetermine = 0,
-    available = 1,
-    restricted = 2,
-    noAccount = 3,
-    temporarilyUnavailable = 4,
+    CouldNotDetermine = 0,
+    Available = 1,
+    Restricted = 2,
+    NoAccount = 3,
+    TemporarilyUnavailable = 4,
 };
 
 // A failure the cloud service reported, for a whole request or for one item of it, with the

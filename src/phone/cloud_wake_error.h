@@ -8,7 +8,7 @@
 // Why a wake signal for the phone could not be written, with the sentence the user sees.
 class CloudWakeError final : public Error {
 public:
-    enum class Code { accountUnavailable, missingEntitlement, missingCloudKitResult };
+    enum class Code { AccountUnavailable, MissingEntitlement, MissingCloudKitResult };
 
     explicit CloudWakeError(Code code) : m_code(code) {}
     static CloudWakeError accountUnavailable(CloudAccountStatus status);
@@ -21,5 +21,5 @@ public:
 
 private:
     Code m_code;
-    CloudAccountStatus m_accountStatus = CloudAccountStatus::couldNotDetermine;
+    CloudAccountStatus m_accountStatus = CloudAccountStatus::CouldNotDetermine;
 };

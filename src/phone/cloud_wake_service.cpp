@@ -22,7 +22,7 @@ template <typename ID, typename Item>
 Item itemFor(const CloudResults<ID, Item>& results, const ID& id) {
     const CloudResult<ID, Item>* result = resultFor(results, id);
     if (result == nullptr) {
-        throw CloudWakeError(CloudWakeError::Code::missingCloudKitResult);
+        throw CloudWakeError(CloudWakeError::Code::MissingCloudKitResult);
     }
     if (const auto* error = std::get_if<std::exception_ptr>(result)) {
         std::rethrow_exception(*error);
@@ -60,7 +60,7 @@ CloudZoneId CloudWakeService::wakeZone(const QString& serviceName) {
 
 CloudDatabase& CloudWakeService::database() const {
     if (m_database == nullptr) {
-        throw CloudWakeError(CloudWakeError::Code::missingEntitlement);
+        throw CloudWakeError(CloudWakeError::Code::MissingEntitlement);
     }
     return *m_database;
 }
@@ -90,7 +90,7 @@ QCoro::Task<> CloudWakeService::requireAvailableAccount() {
     CloudDatabase& cloud = database();
     QCoro::Task<CloudAccountStatus> asking = cloud.accountStatus();
     const CloudAccountStatus status = co_await asking;
-    if (status != CloudAccountStatus::available) {
+    if (status != CloudAccountStatus::Available) {
         throw CloudWakeError::accountUnavailable(status);
     }
 }

@@ -4,15 +4,15 @@
 
 QString LanConnectionState::title() const {
     switch (kind) {
-        case Kind::idle:
+        case Kind::Idle:
             return QCoreApplication::translate("LanConnectionState", "Starting local pairing…");
-        case Kind::advertising:
-        case Kind::searching:
-        case Kind::connecting:
+        case Kind::Advertising:
+        case Kind::Searching:
+        case Kind::Connecting:
             return QCoreApplication::translate("LanConnectionState", "Ready to pair");
-        case Kind::connected:
+        case Kind::Connected:
             return QCoreApplication::translate("LanConnectionState", "iPhone connected");
-        case Kind::failed:
+        case Kind::Failed:
             break;
     }
     return QCoreApplication::translate("LanConnectionState", "Local pairing unavailable");

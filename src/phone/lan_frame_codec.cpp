@@ -14,7 +14,7 @@ QByteArray frame(const LanMessage& message) {
 
 QByteArray frameJson(const QByteArray& json) {
     if (static_cast<std::size_t>(json.size()) > kMaxJsonBytes) {
-        throw LanPairingError(LanPairingError::Code::unavailable);
+        throw LanPairingError(LanPairingError::Code::Unavailable);
     }
     QByteArray bytes(static_cast<qsizetype>(kHeaderBytes), Qt::Uninitialized);
     qToBigEndian(static_cast<std::uint32_t>(json.size()), bytes.data());
@@ -36,7 +36,7 @@ std::vector<LanMessage> drain(QByteArray& buffer) {
         const auto length = qFromBigEndian<std::uint32_t>(buffer.constData() + consumed);
         if (length == 0 || length > kMaxJsonBytes) {
             cut();
-            throw LanPairingError(LanPairingError::Code::invalidCode);
+            throw LanPairingError(LanPairingError::Code::InvalidCode);
         }
         const qsizetype frameBytes = static_cast<qsizetype>(kHeaderBytes) + length;
         if (available < frameBytes) {

@@ -8,12 +8,12 @@
 namespace {
 
 constexpr std::array<std::pair<LanMessageKind, std::string_view>, 6> kRawValues{{
-    {LanMessageKind::pair, "pair"},
-    {LanMessageKind::paired, "paired"},
-    {LanMessageKind::usage, "usage"},
-    {LanMessageKind::error, "error"},
-    {LanMessageKind::refresh, "refresh"},
-    {LanMessageKind::deviceToken, "deviceToken"},
+    {LanMessageKind::Pair, "pair"},
+    {LanMessageKind::Paired, "paired"},
+    {LanMessageKind::Usage, "usage"},
+    {LanMessageKind::Error, "error"},
+    {LanMessageKind::Refresh, "refresh"},
+    {LanMessageKind::DeviceToken, "deviceToken"},
 }};
 
 void putString(json::OrderedValue& object, const char* key, const std::optional<QString>& value) {
@@ -89,13 +89,13 @@ LanMessage LanMessage::fromJson(const json::Value& value) {
 }
 
 LanMessage LanMessage::usageMessage(AgentUsageSnapshot snapshot) {
-    LanMessage message = of(LanMessageKind::usage);
+    LanMessage message = of(LanMessageKind::Usage);
     message.snapshot = std::move(snapshot);
     return message;
 }
 
 LanMessage LanMessage::errorMessage(QString text) {
-    LanMessage message = of(LanMessageKind::error);
+    LanMessage message = of(LanMessageKind::Error);
     message.message = std::move(text);
     return message;
 }

@@ -11,12 +11,12 @@
 
 // What a message on the phone link is. The raw values cross the wire: never rename them.
 enum class LanMessageKind {
-    pair,         // phone to computer: "secret", optionally "deviceModel"
-    paired,       // computer to phone: admission
-    usage,        // computer to phone: "snapshot"
-    error,        // computer to phone: "message"
-    refresh,      // phone to computer
-    deviceToken,  // phone to computer: "apnsToken", "apnsEnvironment"; accepted and ignored
+    Pair,         // phone to computer: "secret", optionally "deviceModel"
+    Paired,       // computer to phone: admission
+    Usage,        // computer to phone: "snapshot"
+    Error,        // computer to phone: "message"
+    Refresh,      // phone to computer
+    DeviceToken,  // phone to computer: "apnsToken", "apnsEnvironment"; accepted and ignored
 };
 
 std::string_view rawValue(LanMessageKind kind);
@@ -25,7 +25,7 @@ std::optional<LanMessageKind> lanMessageKindFromRawValue(std::string_view rawVal
 // One message of the phone link. Field order is the order of the JSON keys; an absent field is
 // left out of the JSON, and a missing or null key reads as absent.
 struct LanMessage {
-    LanMessageKind kind = LanMessageKind::pair;
+    LanMessageKind kind = LanMessageKind::Pair;
     std::optional<QString> secret;
     std::optional<QString> deviceModel;
     std::optional<AgentUsageSnapshot> snapshot;
@@ -36,7 +36,7 @@ struct LanMessage {
     std::optional<QString> apnsEnvironment;
 
     // Admission: kind `paired` and nothing else.
-    static LanMessage paired() { return of(LanMessageKind::paired); }
+    static LanMessage paired() { return of(LanMessageKind::Paired); }
     static LanMessage usageMessage(AgentUsageSnapshot snapshot);
     static LanMessage errorMessage(QString text);
     // A message of `kind` with every other field absent.

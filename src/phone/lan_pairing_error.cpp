@@ -4,10 +4,10 @@
 
 QString LanPairingError::errorString() const {
     switch (m_code) {
-        case Code::invalidCode:
+        case Code::InvalidCode:
             return QCoreApplication::translate("LanPairingError",
                                                "This QR code is not an Quotamind pairing code.");
-        case Code::unavailable:
+        case Code::Unavailable:
             return QCoreApplication::translate("LanPairingError",
                                                "Local pairing could not be started.");
     }

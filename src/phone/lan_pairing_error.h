@@ -6,8 +6,8 @@
 class LanPairingError final : public Error {
 public:
     enum class Code {
-        invalidCode,  // an incoming frame announced a length of zero or above the maximum
-        unavailable,  // an outgoing message is larger than a frame may hold
+        InvalidCode,  // an incoming frame announced a length of zero or above the maximum
+        Unavailable,  // an outgoing message is larger than a frame may hold
     };
 
     explicit LanPairingError(Code code) : m_code(code) {}

@@ -119,7 +119,7 @@ private:
         std::deque<qint64> usageEnds;
     };
 
-    enum class Close { now, afterReply };
+    enum class Close { Now, AfterReply };
 
     void accept();
     void makeRoomFor(const QHostAddress& source);
@@ -133,7 +133,7 @@ private:
     void onBytesWritten(const QUuid& id, qint64 bytes);
     // Answers with an error message, then drops the connection.
     void reject(Peer& peer, const QString& text);
-    void remove(const QUuid& id, Close close = Close::now);
+    void remove(const QUuid& id, Close close = Close::Now);
     void closeAfterReply(QTcpSocket* socket);
     void resetAndDelete(QTcpSocket* socket);
     void onAdvertisingChanged();
@@ -358,7 +358,7 @@ void LanPairingServerEngine::receive(const QUuid& id) {
 
 void LanPairingServerEngine::handle(Peer& peer, const LanMessage& message) {
     if (!peer.isPaired) {
-        if (message.kind != LanMessageKind::pair || !message.secret ||
+        if (message.kind != LanMessageKind::Pair || !message.secret ||
             !equalInConstantTime(message.secret->toUtf8(), m_secret)) {
             reject(peer, rejectedText());
             return;
@@ -377,7 +377,7 @@ void LanPairingServerEngine::handle(Peer& peer, const LanMessage& message) {
         report(currentState());
         return;
     }
-    if (message.kind == LanMessageKind::refresh) {
+    if (message.kind == LanMessageKind::Refresh) {
         if (peer.isRefreshSpaced) {
             peer.isRefreshPending = true;
         } else {
@@ -420,7 +420,7 @@ void LanPairingServerEngine::sendMessage(Peer& peer, const LanMessage& message) 
     } catch (const Error&) {
         return;
     }
-    send(peer, frame, message.kind == LanMessageKind::usage);
+    send(peer, frame, message.kind == LanMessageKind::Usage);
 }
 
 void LanPairingServerEngine::send(Peer& peer, const QByteArray& frame, bool isUsage) {
@@ -456,7 +456,7 @@ void LanPairingServerEngine::onBytesWritten(const QUuid& id, qint64 bytes) {
 
 void LanPairingServerEngine::reject(Peer& peer, const QString& text) {
     sendMessage(peer, LanMessage::errorMessage(text));
-    remove(peer.id, Close::afterReply);
+    remove(peer.id, Close::AfterReply);
 }
 
 void LanPairingServerEngine::remove(const QUuid& id, Close close) {
@@ -469,7 +469,7 @@ void LanPairingServerEngine::remove(const QUuid& id, Close close) {
     peer->pairingDeadline.cancel();
     peer->refreshSpacing.cancel();
     peer->socket->disconnect(this);
-    if (close == Close::afterReply) {
+    if (close == Close::AfterReply) {
         closeAfterReply(peer->socket);
     } else {
         resetAndDelete(peer->socket);
@@ -515,7 +515,7 @@ void LanPairingServerEngine::closeAfterReply(QTcpSocket* socket) {
 
 void LanPairingServerEngine::onAdvertisingChanged() {
     std::optional<QString> failure;
-    if (m_publisher && m_publisher->state() == DnsSdPublisher::State::failed) {
+    if (m_publisher && m_publisher->state() == DnsSdPublisher::State::Failed) {
         failure = m_publisher->failure();
     }
     if (failure == m_advertisingFailure) {
@@ -536,7 +536,7 @@ bool LanPairingServerEngine::hasPairedPeer() const {
 
 LanConnectionState LanPairingServerEngine::currentState() const {
     if (hasPairedPeer()) {
-        return {LanConnectionState::Kind::connected, {}};
+        return {LanConnectionState::Kind::Connected, {}};
     }
     if (m_listenFailure) {
         return LanConnectionState::failed(*m_listenFailure);
@@ -546,7 +546,7 @@ LanConnectionState LanPairingServerEngine::currentState() const {
     if (m_advertisingFailure) {
         return LanConnectionState::failed(*m_advertisingFailure);
     }
-    return {LanConnectionState::Kind::advertising, {}};
+    return {LanConnectionState::Kind::Advertising, {}};
 }
 
 void LanPairingServerEngine::report(const LanConnectionState& state) {

@@ -15,7 +15,7 @@ public:
     enum class Status {
         NotFound,
         NotAvailable,  // no secret service to talk to
-        AccessDenied,  // locked, or unlocking was refused
+        AccessDenied,  // locked, Or unlocking was refused
         Cancelled,     // an unlock prompt was dismissed
         Failed,        // anything else the service reported
     };

@@ -53,7 +53,7 @@ UsageStore::UsageStore(Services services, QObject* parent)
       m_deliveryTimeSaver(m_services.clock, m_services.standardPreferences,
                           LanPairingStorage::kLastPhoneDataSentAtKey) {
     m_usageSnapshot = SharedSnapshotStore::loadSnapshot(m_services.sharedPreferences);
-    m_sessionStatus = SessionStatus::checking;
+    m_sessionStatus = SessionStatus::Checking;
     m_launchAtLoginEnabled = m_services.autostart.isEnabled();
     loadPhoneLink();
     m_services.widgets.reloadAllKinds();
@@ -148,13 +148,13 @@ QCoro::Task<> UsageStore::refresh(bool reportFailure, bool includeCodex) {
         co_return;
     }
     if (claude) {
-        apply(*claude, SessionStatus::localSecondary);
+        apply(*claude, SessionStatus::LocalSecondary);
     } else {
         handleRefreshFailure(describe(claudeFailure), AgentProvider::claude(), reportFailure);
     }
 
     if (snapshotIsEmpty()) {
-        setSessionStatus(SessionStatus::signedOut);
+        setSessionStatus(SessionStatus::SignedOut);
         publishToPhone(AgentUsageSnapshot());
     }
     m_isRefreshing = false;
@@ -217,7 +217,7 @@ void UsageStore::handleRefreshFailure(const QString& errorText, const AgentProvi
         setProviderError(provider, errorText);
     }
     if (snapshotIsEmpty()) {
-        setSessionStatus(SessionStatus::signedOut);
+        setSessionStatus(SessionStatus::SignedOut);
     }
     updateInlineError();
 }
@@ -350,7 +350,7 @@ QCoro::Task<UsageStore::CodexRead> UsageStore::fetchAgentUsage() {
     // Only the store's going away cancels a source.
     lifetime.throwIfCancelled();
     if (local) {
-        co_return CodexRead{std::move(*local), SessionStatus::localPrimary};
+        co_return CodexRead{std::move(*local), SessionStatus::LocalPrimary};
     }
     std::exception_ptr authFileError;
     QCoro::Task<std::optional<AgentUsage>> authFile =
@@ -358,7 +358,7 @@ QCoro::Task<UsageStore::CodexRead> UsageStore::fetchAgentUsage() {
     local = co_await authFile;
     lifetime.throwIfCancelled();
     if (local) {
-        co_return CodexRead{std::move(*local), SessionStatus::localPrimary};
+        co_return CodexRead{std::move(*local), SessionStatus::LocalPrimary};
     }
 
     std::optional<CodexCredentials> stored;
@@ -381,12 +381,12 @@ QCoro::Task<UsageStore::CodexRead> UsageStore::fetchAgentUsage() {
     std::optional<CodexCredentials> credentials = co_await reloading;
     lifetime.throwIfCancelled();
     if (!credentials) {
-        throw CodexClientError(CodexClientError::Code::notSignedIn);
+        throw CodexClientError(CodexClientError::Code::NotSignedIn);
     }
     QCoro::Task<AgentUsage> reading =
         services.account.fetchUsage(std::move(*credentials), true, lifetime);
     AgentUsage usage = co_await reading;
-    co_return CodexRead{std::move(usage), SessionStatus::accountSession};
+    co_return CodexRead{std::move(usage), SessionStatus::AccountSession};
 }
 
 void UsageStore::startCodexLiveUpdates() {
@@ -448,7 +448,7 @@ void UsageStore::handleLiveUpdate(const AgentUsage& usage, std::uint64_t session
         // The interval is recomputed without Codex, which now arrives by itself.
         schedulePeriodicRefresh();
     }
-    apply(usage, SessionStatus::localPrimary);
+    apply(usage, SessionStatus::LocalPrimary);
 }
 
 void UsageStore::endLiveConnection() {
@@ -509,7 +509,7 @@ QCoro::Task<> UsageStore::signInFlow(QPointer<UsageStore> store, CancellationTok
         if (!store) {
             co_return;
         }
-        store->apply(usage, SessionStatus::accountSession);
+        store->apply(usage, SessionStatus::AccountSession);
         store->setDeviceCode(std::nullopt);
     } catch (const CancelledError&) {
         // A flow that was cancelled or replaced leaves the code and the errors to the current
@@ -549,7 +549,7 @@ QCoro::Task<> UsageStore::signOut() {
         Q_EMIT errorsChanged();
         co_return;
     }
-    setSessionStatus(SessionStatus::checking);
+    setSessionStatus(SessionStatus::Checking);
     QCoro::Task<> cycle = refresh(true, true);
     co_await cycle;
 }
@@ -679,7 +679,7 @@ void UsageStore::handleRemoteRefreshRequest() {
 }
 
 bool UsageStore::isPhoneConnected() const {
-    return m_lanConnectionState.kind == LanConnectionState::Kind::connected;
+    return m_lanConnectionState.kind == LanConnectionState::Kind::Connected;
 }
 
 void UsageStore::maybeSendWakePush(const AgentUsageSnapshot& snapshot) {

@@ -235,7 +235,7 @@ private:
     LastReadTracker m_lastReads;
 
     std::optional<AgentUsageSnapshot> m_usageSnapshot;
-    SessionStatus m_sessionStatus = SessionStatus::checking;
+    SessionStatus m_sessionStatus = SessionStatus::Checking;
     bool m_isRefreshing = false;
     bool m_isUserRefresh = false;
     bool m_hasCompletedRefresh = false;

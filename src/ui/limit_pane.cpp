@@ -74,33 +74,33 @@ ProviderLimitPane::ProviderLimitPane(UsageStore& store, const Clock& clock, QWid
 ProviderLimitPane::Content ProviderLimitPane::contentFor(const AgentProvider& provider,
                                                          const UsageStore& store) {
     if (provider == AgentProvider::codex() && store.deviceCode()) {
-        return Content::deviceSignIn;
+        return Content::DeviceSignIn;
     }
     if (holdsUsage(store, provider)) {
-        return Content::usage;
+        return Content::Usage;
     }
     // Background cycles leave the signed-out view and its buttons in place; only the first
     // cycle and one the user asked for show that something is being read.
     if (store.hasCompletedRefresh() && !store.isUserRefresh()) {
-        return Content::signedOut;
+        return Content::SignedOut;
     }
-    return Content::loading;
+    return Content::Loading;
 }
 
 void ProviderLimitPane::show(const AgentProvider& provider) {
     const Content content = contentFor(provider, m_store);
     const QString name = paneStyle::displayName(provider);
     switch (content) {
-        case Content::deviceSignIn:
+        case Content::DeviceSignIn:
             m_signIn->setCode(*m_store.deviceCode());
             break;
-        case Content::usage:
+        case Content::Usage:
             m_usage->setUsage(*(*m_store.usageSnapshot())[provider]);
             break;
-        case Content::signedOut:
+        case Content::SignedOut:
             m_signedOut->setContent(provider, m_store.error(provider));
             break;
-        case Content::loading:
+        case Content::Loading:
             m_loading->setContent(
                 tr("Loading %1 limits…").arg(name),
                 tr("Quotamind is reading the signed-in %1 session on this computer.").arg(name),

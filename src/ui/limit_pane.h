@@ -43,7 +43,7 @@ class ProviderLimitPane final : public QWidget {
     Q_OBJECT
 
 public:
-    enum class Content { deviceSignIn, usage, signedOut, loading };
+    enum class Content { DeviceSignIn, Usage, SignedOut, Loading };
 
     ProviderLimitPane(UsageStore& store, const Clock& clock, QWidget* parent = nullptr);
     Q_DISABLE_COPY_MOVE(ProviderLimitPane)

@@ -72,9 +72,9 @@ EmptyLimitView::EmptyLimitView(QWidget* parent)
     : QWidget(parent),
       m_progress(new ActivityIndicator(32, paneStyle::white(1), this)),
       m_symbol(new SymbolView(QStringLiteral("terminal"), 42, paneStyle::white(1), this)),
-      m_title(paneStyle::label({}, paneStyle::font(Type::title2, QFont::Bold), paneStyle::white(1),
+      m_title(paneStyle::label({}, paneStyle::font(Type::Title2, QFont::Bold), paneStyle::white(1),
                                this)),
-      m_message(paneStyle::paragraph({}, paneStyle::font(Type::callout), paneStyle::white(0.65),
+      m_message(paneStyle::paragraph({}, paneStyle::font(Type::Callout), paneStyle::white(0.65),
                                      340, this)) {
     QVBoxLayout* column = centredColumn(this, 12, 32);
     addCentred(column, m_progress);
@@ -93,16 +93,16 @@ void EmptyLimitView::setContent(const QString& title, const QString& message, bo
 SignedOutLimitView::SignedOutLimitView(QWidget* parent)
     : QWidget(parent),
       m_symbol(new SymbolView({}, 42, paneStyle::white(1), this)),
-      m_title(paneStyle::label({}, paneStyle::font(Type::title2, QFont::Bold), paneStyle::white(1),
+      m_title(paneStyle::label({}, paneStyle::font(Type::Title2, QFont::Bold), paneStyle::white(1),
                                this)),
-      m_explanation(paneStyle::paragraph({}, paneStyle::font(Type::callout), paneStyle::white(0.65),
+      m_explanation(paneStyle::paragraph({}, paneStyle::font(Type::Callout), paneStyle::white(0.65),
                                          360, this)),
       m_signIn(
-          paneStyle::button(tr("Sign in with ChatGPT"), paneStyle::ButtonRole::bordered, this)),
-      m_error(paneStyle::paragraph({}, paneStyle::font(Type::caption), paneStyle::white(0.62), 380,
+          paneStyle::button(tr("Sign in with ChatGPT"), paneStyle::ButtonRole::Bordered, this)),
+      m_error(paneStyle::paragraph({}, paneStyle::font(Type::Caption), paneStyle::white(0.62), 380,
                                    this)) {
     QPushButton* checkAgain =
-        paneStyle::button(tr("Check Again"), paneStyle::ButtonRole::prominent, this);
+        paneStyle::button(tr("Check Again"), paneStyle::ButtonRole::Prominent, this);
     connect(checkAgain, &QPushButton::clicked, this, &SignedOutLimitView::checkAgainRequested);
     connect(m_signIn, &QPushButton::clicked, this, &SignedOutLimitView::signInRequested);
 
@@ -141,7 +141,7 @@ void SignedOutLimitView::paintEvent(QPaintEvent*) {
 
 DeviceSignInView::DeviceSignInView(QWidget* parent)
     : QWidget(parent),
-      m_userCode(paneStyle::label({}, paneStyle::font(Type::largeTitle, QFont::Bold),
+      m_userCode(paneStyle::label({}, paneStyle::font(Type::LargeTitle, QFont::Bold),
                                   paneStyle::white(1), this)) {
     QFont monospaced = m_userCode->font();
     monospaced.setFamily(QStringLiteral("monospace"));
@@ -153,10 +153,10 @@ DeviceSignInView::DeviceSignInView(QWidget* parent)
         QStringLiteral("color: white; background: rgba(255,255,255,31); border-radius: 16px;"
                        " padding: 14px 22px;"));
 
-    QPushButton* copy = paneStyle::button(tr("Copy Code"), paneStyle::ButtonRole::bordered, this);
+    QPushButton* copy = paneStyle::button(tr("Copy Code"), paneStyle::ButtonRole::Bordered, this);
     QPushButton* open =
-        paneStyle::button(tr("Open Sign-In"), paneStyle::ButtonRole::prominent, this);
-    QPushButton* cancel = paneStyle::button(tr("Cancel"), paneStyle::ButtonRole::bordered, this);
+        paneStyle::button(tr("Open Sign-In"), paneStyle::ButtonRole::Prominent, this);
+    QPushButton* cancel = paneStyle::button(tr("Cancel"), paneStyle::ButtonRole::Bordered, this);
     connect(copy, &QPushButton::clicked, this, [this] {
         QClipboard* clipboard = QGuiApplication::clipboard();
         clipboard->clear();
@@ -168,11 +168,11 @@ DeviceSignInView::DeviceSignInView(QWidget* parent)
 
     QVBoxLayout* column = centredColumn(this, 16, 32);
     addCentred(column, paneStyle::label(tr("Sign in with ChatGPT"),
-                                        paneStyle::font(Type::title2, QFont::Bold),
+                                        paneStyle::font(Type::Title2, QFont::Bold),
                                         paneStyle::white(1), this));
     addCentred(column, paneStyle::paragraph(
                            tr("Open the sign-in page and enter this one-time code."),
-                           paneStyle::font(Type::callout), paneStyle::white(0.66), 360, this));
+                           paneStyle::font(Type::Callout), paneStyle::white(0.66), 360, this));
     addCentred(column, m_userCode);
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(10);
@@ -185,7 +185,7 @@ DeviceSignInView::DeviceSignInView(QWidget* parent)
     waiting->setSpacing(8);
     waiting->addWidget(new ActivityIndicator(14, paneStyle::white(0.7), this));
     waiting->addWidget(paneStyle::label(tr("Waiting for authorization…"),
-                                        paneStyle::font(Type::callout), paneStyle::white(0.7),
+                                        paneStyle::font(Type::Callout), paneStyle::white(0.7),
                                         this));
     column->addLayout(waiting);
     column->setAlignment(waiting, Qt::AlignHCenter);
@@ -262,7 +262,7 @@ void AgentUsagePane::paintEvent(QPaintEvent*) {
 
 ErrorBanner::ErrorBanner(QWidget* parent)
     : QWidget(parent),
-      m_text(paneStyle::label({}, paneStyle::font(Type::caption), paneStyle::white(1), this)) {
+      m_text(paneStyle::label({}, paneStyle::font(Type::Caption), paneStyle::white(1), this)) {
     m_text->setWordWrap(true);
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(14, 8, 14, 8);

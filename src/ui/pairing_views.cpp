@@ -138,17 +138,17 @@ void PairingQrCodeView::paintEvent(QPaintEvent*) {
 
 QString pairingStateSymbol(const LanConnectionState& state) {
     switch (state.kind) {
-        case LanConnectionState::Kind::idle:
+        case LanConnectionState::Kind::Idle:
             return QStringLiteral("circle.dotted");
-        case LanConnectionState::Kind::advertising:
+        case LanConnectionState::Kind::Advertising:
             return QStringLiteral("dot.radiowaves.left.and.right");
-        case LanConnectionState::Kind::searching:
+        case LanConnectionState::Kind::Searching:
             return QStringLiteral("magnifyingglass");
-        case LanConnectionState::Kind::connecting:
+        case LanConnectionState::Kind::Connecting:
             return QStringLiteral("arrow.triangle.2.circlepath");
-        case LanConnectionState::Kind::connected:
+        case LanConnectionState::Kind::Connected:
             return QStringLiteral("checkmark.circle.fill");
-        case LanConnectionState::Kind::failed:
+        case LanConnectionState::Kind::Failed:
             break;
     }
     return QStringLiteral("exclamationmark.triangle.fill");
@@ -159,7 +159,7 @@ PairingQrView::PairingQrView(QWidget* parent)
       m_code(new PairingQrCodeView(this)),
       m_stateSymbol(new SymbolView({}, 14, Qt::black, this)),
       m_stateTitle(
-          paneStyle::label({}, paneStyle::font(Type::headline, QFont::Bold), Qt::black, this)) {
+          paneStyle::label({}, paneStyle::font(Type::Headline, QFont::Bold), Qt::black, this)) {
     // The code scans best dark on light, so this view stays light in a dark desktop too.
     QPalette light;
     light.setColor(QPalette::Window, Qt::white);
@@ -171,10 +171,10 @@ PairingQrView::PairingQrView(QWidget* parent)
                                kVerticalMargin);
     column->setSpacing(0);
     QLabel* title = paneStyle::label(
-        tr("Connect your iPhone"), paneStyle::font(Type::largeTitle, QFont::Bold), Qt::black, this);
+        tr("Connect your iPhone"), paneStyle::font(Type::LargeTitle, QFont::Bold), Qt::black, this);
     QLabel* subtitle =
         paneStyle::paragraph(tr("Scan once. Your limits stay on the local network."),
-                             paneStyle::font(Type::callout), secondaryOnLight(), 330, this);
+                             paneStyle::font(Type::Callout), secondaryOnLight(), 330, this);
     column->addWidget(title, 0, Qt::AlignHCenter);
     column->addSpacing(8);
     column->addWidget(subtitle, 0, Qt::AlignHCenter);
@@ -192,14 +192,14 @@ PairingQrView::PairingQrView(QWidget* parent)
     column->addSpacing(9);
     column->addWidget(
         paneStyle::paragraph(tr("Open Quotamind on iPhone and tap “Scan QR Code”."),
-                             paneStyle::font(Type::callout), secondaryOnLight(), 330, this),
+                             paneStyle::font(Type::Callout), secondaryOnLight(), 330, this),
         0, Qt::AlignHCenter);
 }
 
 void PairingQrView::setContent(const LanPairingPayload& payload, const LanConnectionState& state) {
     m_code->setValue(payload.qrValue());
     const QColor color =
-        state.kind == LanConnectionState::Kind::connected ? paneStyle::green() : QColor(Qt::black);
+        state.kind == LanConnectionState::Kind::Connected ? paneStyle::green() : QColor(Qt::black);
     m_stateSymbol->setSymbol(pairingStateSymbol(state), color);
     m_stateTitle->setText(state.title());
     m_stateTitle->setStyleSheet(
@@ -212,7 +212,7 @@ void PairingQrView::paintEvent(QPaintEvent*) {
 
 PhoneConnectedView::PhoneConnectedView(QWidget* parent)
     : QWidget(parent),
-      m_model(paneStyle::label({}, paneStyle::font(Type::title, QFont::Bold), paneStyle::white(1),
+      m_model(paneStyle::label({}, paneStyle::font(Type::Title, QFont::Bold), paneStyle::white(1),
                                this)) {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(kHorizontalMargin, kVerticalMargin, kHorizontalMargin,
@@ -223,10 +223,10 @@ PhoneConnectedView::PhoneConnectedView(QWidget* parent)
         column->addWidget(widget, 0, Qt::AlignHCenter);
     };
     addCentred(paneStyle::label(tr("iPhone Connected"),
-                                paneStyle::font(Type::largeTitle, QFont::Bold), paneStyle::white(1),
+                                paneStyle::font(Type::LargeTitle, QFont::Bold), paneStyle::white(1),
                                 this));
     addCentred(paneStyle::paragraph(tr("Limits stream to your iPhone over the local network."),
-                                    paneStyle::font(Type::callout), paneStyle::white(0.6), 340,
+                                    paneStyle::font(Type::Callout), paneStyle::white(0.6), 340,
                                     this));
     addCentred(new PhoneIllustration(this));
     addCentred(m_model);
@@ -244,18 +244,18 @@ PhoneConnectedView::PhoneConnectedView(QWidget* parent)
         QStringLiteral("background: %1; border-radius: 4px;").arg(paneStyle::green().name()));
     statusRow->addWidget(dot);
     statusRow->addWidget(paneStyle::label(tr("Connected"),
-                                          paneStyle::font(Type::subheadline, QFont::DemiBold),
+                                          paneStyle::font(Type::Subheadline, QFont::DemiBold),
                                           paneStyle::white(1), status));
     addCentred(status);
 
     QPushButton* disconnect =
-        paneStyle::button(tr("Disconnect iPhone"), paneStyle::ButtonRole::destructive, this);
+        paneStyle::button(tr("Disconnect iPhone"), paneStyle::ButtonRole::Destructive, this);
     disconnect->setIcon(Symbols::icon(QStringLiteral("iphone.slash"), QColor(255, 69, 58)));
     connect(disconnect, &QPushButton::clicked, this, &PhoneConnectedView::disconnectRequested);
     addCentred(disconnect);
     addCentred(paneStyle::paragraph(tr("This computer forgets the phone and shows a new pairing "
                                        "code."),
-                                    paneStyle::font(Type::caption), paneStyle::white(0.45), 340,
+                                    paneStyle::font(Type::Caption), paneStyle::white(0.45), 340,
                                     this));
 }
 

@@ -28,7 +28,7 @@ public:
         setAutoExclusive(true);
         setFocusPolicy(Qt::StrongFocus);
         setCursor(Qt::PointingHandCursor);
-        setFont(paneStyle::font(paneStyle::Type::headline, QFont::DemiBold));
+        setFont(paneStyle::font(paneStyle::Type::Headline, QFont::DemiBold));
         setFixedHeight(kSegmentHeight);
     }
 

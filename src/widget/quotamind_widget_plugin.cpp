@@ -42,11 +42,11 @@ std::optional<WidgetConfigurationInfo> QuotamindWidgetPlugin::configuration(
         return WidgetConfigurationInfo{.title = LimitWidgetConfigurationIntent::title(),
                                        .agentParameterTitle = agentParameterTitle(),
                                        .periodParameterTitle = periodParameterTitle(),
-                                       .periods = {{rawValue(WidgetLimitPeriod::fiveHour),
-                                                    displayName(WidgetLimitPeriod::fiveHour)},
-                                                   {rawValue(WidgetLimitPeriod::weekly),
-                                                    displayName(WidgetLimitPeriod::weekly)}},
-                                       .defaultPeriod = rawValue(WidgetLimitPeriod::weekly)};
+                                       .periods = {{rawValue(WidgetLimitPeriod::FiveHour),
+                                                    displayName(WidgetLimitPeriod::FiveHour)},
+                                                   {rawValue(WidgetLimitPeriod::Weekly),
+                                                    displayName(WidgetLimitPeriod::Weekly)}},
+                                       .defaultPeriod = rawValue(WidgetLimitPeriod::Weekly)};
     }
     if (kind == WidgetKinds::kBothLimits) {
         return WidgetConfigurationInfo{.title = BothLimitsWidgetConfigurationIntent::title(),

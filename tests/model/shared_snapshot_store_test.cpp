@@ -32,7 +32,7 @@ AgentUsageSnapshot snapshot() {
     AgentUsage claude = test::usage(
         "claude", "max 20x ✓",
         {test::window(100, 18000, 788936400.123456789), test::window(0, 604800, 0.1 + 0.2)});
-    claude.source = UsageSource::accountSession;
+    claude.source = UsageSource::AccountSession;
     return AgentUsageSnapshot({test::usage("codex"), claude});
 }
 

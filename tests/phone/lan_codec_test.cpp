@@ -29,7 +29,7 @@ TEST(LanFrameCodec, DrainTakesCompleteFramesAndKeepsTheRest) {
     const QByteArray refresh = frameOf(R"({"kind":"refresh","secret":null,"x":1})");
     const QByteArray paired = LanFrameCodec::frame(LanMessage::paired());
     EXPECT_EQ(paired, frameOf(R"({"kind":"paired"})"));
-    const LanMessage refreshMessage = LanMessage::of(LanMessageKind::refresh);
+    const LanMessage refreshMessage = LanMessage::of(LanMessageKind::Refresh);
     const QByteArray largest = frameHeader(LanFrameCodec::kMaxJsonBytes) + "{";
     struct Row {
         QByteArray buffer;
@@ -61,7 +61,7 @@ TEST(LanFrameCodec, DrainTakesCompleteFramesAndKeepsTheRest) {
 TEST(LanFrameCodec, RefusesBadLengthsAndMessages) {
     for (QByteArray buffer : {frameHeader(0), frameHeader(LanFrameCodec::kMaxJsonBytes + 1)}) {
         EXPECT_EQ(pairingErrorOf([&] { LanFrameCodec::drain(buffer); }),
-                  LanPairingError::Code::invalidCode);
+                  LanPairingError::Code::InvalidCode);
     }
     for (const char* json : {"{", R"({"kind":"hello"})", R"({"secret":"s"})",
                              R"({"kind":"usage","snapshot":{"usages":7}})"}) {
@@ -74,7 +74,7 @@ TEST(LanFrameCodec, RefusesBadLengthsAndMessages) {
     EXPECT_EQ(pairingErrorOf([&] {
                   LanFrameCodec::frame(LanMessage::usageMessage(AgentUsageSnapshot({huge})));
               }),
-              LanPairingError::Code::unavailable);
+              LanPairingError::Code::Unavailable);
 }
 
 TEST(LanMessage, JsonLeavesAbsentFieldsOutAndRoundTrips) {

@@ -88,7 +88,7 @@ TEST(LanPairingServer, FirstFramesAreAnsweredAsDocumented) {
     // None of it touched the phone that was already there.
     running.server.publish(snapshotWith(1));
     ASSERT_TRUE(bystander.waitForMessages(2));
-    EXPECT_EQ(bystander.received[1].kind, LanMessageKind::usage);
+    EXPECT_EQ(bystander.received[1].kind, LanMessageKind::Usage);
 }
 
 TEST(LanPairingServer, PhoneProgramPairsAndReceivesSnapshotsSyncedFromThisComputer) {
@@ -103,7 +103,7 @@ TEST(LanPairingServer, PhoneProgramPairsAndReceivesSnapshotsSyncedFromThisComput
          QStringLiteral("--device-token"), QStringLiteral("t"), QStringLiteral("--count"),
          QStringLiteral("4"),
          LanPairingPayload{QStringLiteral("quotamind-0123456789abcdef"), kSecret}.qrValue()});
-    ASSERT_TRUE(running.waitForState(Kind::connected));
+    ASSERT_TRUE(running.waitForState(Kind::Connected));
     ASSERT_TRUE(test::processEventsUntil([&] { return running.events->refreshes == 1; }));
     running.server.publish(snapshotWith(20));
     ASSERT_TRUE(phone.waitForFinished(10000));
@@ -119,7 +119,7 @@ TEST(LanPairingServer, PhoneProgramPairsAndReceivesSnapshotsSyncedFromThisComput
     EXPECT_EQ(messages[1], LanMessage::usageMessage(snapshotWith(10).syncedFromDesktop()));
     EXPECT_EQ(messages[2], messages[1]);
     EXPECT_EQ(messages[3], LanMessage::usageMessage(snapshotWith(20).syncedFromDesktop()));
-    ASSERT_TRUE(running.waitForState(Kind::advertising));
+    ASSERT_TRUE(running.waitForState(Kind::Advertising));
     EXPECT_EQ(running.events->phones.at(0).model, QStringLiteral("iPhone15,2"));
     EXPECT_EQ(running.events->snapshotsSent, 3);
 }
@@ -132,8 +132,8 @@ TEST(LanPairingServer, TwoPhonesReconnectsAndRefreshBeforeAnySnapshot) {
     second.pair(kSecret);
     ASSERT_TRUE(first.waitForMessages(1) && second.waitForMessages(1));
     // Nothing to answer yet, but the refresh is passed on; a device token changes nothing.
-    first.send(LanMessage::of(LanMessageKind::refresh));
-    first.send(LanMessage::of(LanMessageKind::deviceToken));
+    first.send(LanMessage::of(LanMessageKind::Refresh));
+    first.send(LanMessage::of(LanMessageKind::DeviceToken));
     ASSERT_TRUE(test::processEventsUntil([&] { return running.events->refreshes == 1; }));
     running.server.publish(snapshotWith(1));
     running.server.publish(snapshotWith(2));
@@ -150,9 +150,9 @@ TEST(LanPairingServer, TwoPhonesReconnectsAndRefreshBeforeAnySnapshot) {
     EXPECT_EQ(paired.received[1].snapshot, snapshotWith(2).syncedFromDesktop());
     second.socket.abort();
     paired.socket.abort();
-    ASSERT_TRUE(running.waitForState(Kind::advertising));
+    ASSERT_TRUE(running.waitForState(Kind::Advertising));
     running.server.stop();
-    ASSERT_TRUE(running.waitForState(Kind::idle));
+    ASSERT_TRUE(running.waitForState(Kind::Idle));
     EXPECT_EQ(running.server.port(), 0);
 }
 
@@ -264,7 +264,7 @@ TEST(LanPairingServer, APairedPhoneRefreshIsAnsweredAtMostOnceASecond) {
     running.server.publish(snapshotWith(1));
     test::RawPeer phone(running.server.port());
     phone.pair(kSecret);
-    phone.socket.write(LanFrameCodec::frame(LanMessage::of(LanMessageKind::refresh)).repeated(50));
+    phone.socket.write(LanFrameCodec::frame(LanMessage::of(LanMessageKind::Refresh)).repeated(50));
     // paired, the latest snapshot, and the first refresh's answer.
     ASSERT_TRUE(phone.waitForMessages(3));
     onServerThread(running.server, [&clock] { clock.advance(2.0); });
@@ -292,11 +292,11 @@ TEST(LanPairingServer, WithoutAListenerItIsFailedAndTriesAgainAfterOneToSixtySec
     }
     EXPECT_EQ(delays, (std::vector<double>{1, 2, 4, 8, 16, 32, 60, 60}));
     QCoreApplication::processEvents();
-    EXPECT_EQ(std::ranges::count(running.events->states, Kind::failed, &LanConnectionState::kind),
+    EXPECT_EQ(std::ranges::count(running.events->states, Kind::Failed, &LanConnectionState::kind),
               9);
     taken.close();
     onServerThread(running.server, [&clock] { clock.advance(60); });
-    ASSERT_TRUE(running.waitForState(Kind::advertising));
+    ASSERT_TRUE(running.waitForState(Kind::Advertising));
     EXPECT_EQ(running.server.port(), options.port);
 }
 

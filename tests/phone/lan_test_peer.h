@@ -61,7 +61,7 @@ public:
     }
 
     LanConnectionState::Kind lastState() const {
-        return events->states.empty() ? LanConnectionState::Kind::idle : events->states.back().kind;
+        return events->states.empty() ? LanConnectionState::Kind::Idle : events->states.back().kind;
     }
     bool waitForState(LanConnectionState::Kind kind) {
         return processEventsUntil([&] { return lastState() == kind; });
@@ -91,7 +91,7 @@ public:
 
     void send(const LanMessage& message) { socket.write(LanFrameCodec::frame(message)); }
     void pair(const QString& secret) {
-        LanMessage pair = LanMessage::of(LanMessageKind::pair);
+        LanMessage pair = LanMessage::of(LanMessageKind::Pair);
         pair.secret = secret;
         send(pair);
     }

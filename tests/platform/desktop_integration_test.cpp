@@ -101,7 +101,7 @@ TEST(SingleInstanceTest, AnOwnerThatNeverAnswersFailsTheActivation) {
     if (!owner.waitForReadyRead(10000)) {
         GTEST_SKIP() << "no session bus, or no python3-dbus to hold the name";
     }
-    EXPECT_EQ(SingleInstance().claim(100), SingleInstance::Outcome::activationFailed);
+    EXPECT_EQ(SingleInstance().claim(100), SingleInstance::Outcome::ActivationFailed);
     owner.kill();
     owner.waitForFinished();
 }

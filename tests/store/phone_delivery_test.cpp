@@ -30,7 +30,7 @@ protected:
         return *store;
     }
     void change(std::int64_t used) {
-        store->apply(usage("codex", used), SessionStatus::localPrimary);
+        store->apply(usage("codex", used), SessionStatus::LocalPrimary);
     }
     void report(Kind kind) {
         servers.current().callbacks.onStateChange(LanConnectionState{kind, {}});
@@ -46,7 +46,7 @@ TEST(SnapshotSignature, CoversEveryWindowAndNothingElse) {
     renamed.agentName = "Codex CLI";
     renamed.planType = "pro";
     renamed.updatedAt = renamed.updatedAt + 3600;
-    renamed.source = UsageSource::accountSession;
+    renamed.source = UsageSource::AccountSession;
     AgentUsage bare = usage("claude", 0);
     bare.windows.clear();
     AgentUsage far = usage("claude", 0);
@@ -72,8 +72,8 @@ TEST_F(PhoneDeliveryTest, WakesAreCoalescedSerialisedAndRetried) {
     };
     const auto same = [this] { store->maybeSendWakePush(*store->usageSnapshot()); };
     const auto button = [this] { store->sendWakePush(true, std::nullopt); };
-    const auto connect = [this] { report(Kind::connected); };
-    const auto away = [this] { report(Kind::advertising); };
+    const auto connect = [this] { report(Kind::Connected); };
+    const auto away = [this] { report(Kind::Advertising); };
     const auto fail = [this] { wake.failure = kFailed; };
     const auto succeed = [this] { wake.failure.reset(); };
     UnavailableWakeSender program;
@@ -196,10 +196,10 @@ TEST_F(PhoneDeliveryTest, TheLinkIsLoadedKeptAndForgotten) {
 
     // The old server's last words do not reach the new link.
     oldCallbacks.onSnapshotSent(Timestamp(800000200));
-    oldCallbacks.onStateChange(LanConnectionState{Kind::connected, {}});
+    oldCallbacks.onStateChange(LanConnectionState{Kind::Connected, {}});
     settle();
     EXPECT_FALSE(store.lastPhoneDataSentAt());
-    EXPECT_EQ(store.lanConnectionState().kind, Kind::idle);
+    EXPECT_EQ(store.lanConnectionState().kind, Kind::Idle);
 
     // Another phone pairs with the new code; the same windows wake it, as nothing was sent to it.
     const PairedPhoneInfo other{QStringLiteral("iPhone16,1"), Timestamp(800000300)};
@@ -233,7 +233,7 @@ TEST_F(PhoneDeliveryTest, APhoneAskingWithoutEndCostsOneSettingsWriteAMinuteAndO
     ASSERT_TRUE(phone.waitForMessages(2) && delivered());
     const std::optional<Timestamp> first = sent;
     phone.socket.write(
-        LanFrameCodec::frame(LanMessage::of(LanMessageKind::refresh)).repeated(3000));
+        LanFrameCodec::frame(LanMessage::of(LanMessageKind::Refresh)).repeated(3000));
     ASSERT_TRUE(phone.waitForMessages(3) && delivered());
     // The first time at once, the latest once the minute has passed, the last at the end.
     EXPECT_EQ(stored(), first);
@@ -254,14 +254,14 @@ TEST_F(PhoneDeliveryTest, APhoneOnTheLocalNetworkReceivesWhatTheStoreApplies) {
     ASSERT_TRUE(test::processEventsUntil([&] { return real.latest()->port() != 0; }));
 
     test::RawPeer phone(real.latest()->port());
-    LanMessage pair = LanMessage::of(LanMessageKind::pair);
+    LanMessage pair = LanMessage::of(LanMessageKind::Pair);
     pair.secret = store.pairingPayload().secret;
     pair.deviceModel = QStringLiteral("iPhone15,2");
     phone.send(pair);
     ASSERT_TRUE(phone.waitForMessages(2));
     EXPECT_EQ(phone.received[1].snapshot, store.usageSnapshot()->syncedFromDesktop());
     ASSERT_TRUE(test::processEventsUntil([&] {
-        return store.lanConnectionState().kind == Kind::connected && store.lastPhoneDataSentAt();
+        return store.lanConnectionState().kind == Kind::Connected && store.lastPhoneDataSentAt();
     }));
     EXPECT_EQ(store.pairedPhone()->model, QStringLiteral("iPhone15,2"));
 
@@ -274,7 +274,7 @@ TEST_F(PhoneDeliveryTest, APhoneOnTheLocalNetworkReceivesWhatTheStoreApplies) {
     // Away from the network, the next change wakes it instead.
     phone.socket.disconnectFromHost();
     ASSERT_TRUE(test::processEventsUntil(
-        [&] { return store.lanConnectionState().kind != Kind::connected; }));
+        [&] { return store.lanConnectionState().kind != Kind::Connected; }));
     change(30);
     clock.advance(1);
     EXPECT_EQ(wake.sentAt.size(), 1u);

@@ -21,7 +21,7 @@ inline AgentUsage usage(const std::string& provider, std::int64_t used, double u
                       .agentName = provider == "codex" ? "Codex" : "Claude",
                       .planType = "plus",
                       .updatedAt = Timestamp(788918400 + updatedAt),
-                      .source = UsageSource::localDesktop};
+                      .source = UsageSource::LocalDesktop};
 }
 
 // A store on fakes and the manual clock, with its preferences in a folder of its own.

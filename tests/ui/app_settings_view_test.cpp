@@ -30,11 +30,11 @@ using test::usage;
 
 class FakeCenter final : public NotificationCenter {
 public:
-    Status status = Status::notDetermined;
+    Status status = Status::NotDetermined;
 
     QCoro::Task<Status> authorizationStatus() override { co_return status; }
     QCoro::Task<> requestAuthorization() override {  // the user allows
-        status = Status::authorized;
+        status = Status::Authorized;
         co_return;
     }
     void add(NotificationRequest, Completion completion) override { completion(std::nullopt); }
@@ -147,8 +147,8 @@ TEST_F(AppSettingsViewTest, LaunchAtLoginShowsTheAutostartEntryReadBack) {
 TEST_F(AppSettingsViewTest, TheNotificationSwitchShowsWhatThePermissionAllows) {
     // Asked for the first time and allowed; refused earlier, which the switch cannot change.
     for (const auto& [before, on, status] :
-         {std::tuple{Status::notDetermined, true, u"On"_s},
-          std::tuple{Status::denied, false, u"Off in System Settings"_s}}) {
+         {std::tuple{Status::NotDetermined, true, u"On"_s},
+          std::tuple{Status::Denied, false, u"Off in System Settings"_s}}) {
         SCOPED_TRACE(status.toStdString());
         center.status = before;
         standard.remove(LimitNotificationManager::kEnabledKey);
@@ -173,7 +173,7 @@ TEST_F(AppSettingsViewTest, EverythingOnTabsInOrderFollowsThePaletteAndSignsOut)
                                      LanPairingStorage::kPairedPhoneKey);
     standard.setDate(LanPairingStorage::kLastPhoneDataSentAtKey, Timestamp(789318429));
     standard.setBool(LimitNotificationManager::kEnabledKey, true);
-    center.status = Status::authorized;
+    center.status = Status::Authorized;
     AppSettingsView& view = open({usage("codex", 30), usage("claude", 60)});
     test::runTask(notifications->refreshAuthorizationStatus());
 

@@ -41,8 +41,8 @@ void refreshFailingEverywhere(UsageStore& store) {
 }
 
 void pendingSignIn(UsageStore& store) {
-    store.apply(kCodexPair, SessionStatus::localPrimary);
-    store.apply(kClaudePair, SessionStatus::localPrimary);
+    store.apply(kCodexPair, SessionStatus::LocalPrimary);
+    store.apply(kClaudePair, SessionStatus::LocalPrimary);
     store.beginSignIn();
     ASSERT_TRUE(test::processEventsUntil([&] { return store.deviceCode().has_value(); }));
 }
@@ -135,7 +135,7 @@ TEST_F(MainWindowTest, LimitPaneShowsTheFirstRuleThatApplies) {
          false,
          paneStyle::cardBase()},
         {"five-hour and weekly windows",
-         [](UsageStore& store) { store.apply(kCodexPair, SessionStatus::localPrimary); },
+         [](UsageStore& store) { store.apply(kCodexPair, SessionStatus::LocalPrimary); },
          kCodex,
          {},
          {checkAgain},
@@ -143,7 +143,7 @@ TEST_F(MainWindowTest, LimitPaneShowsTheFirstRuleThatApplies) {
          false,
          {}},
         {"weekly window only",
-         [](UsageStore& store) { store.apply(kCodexWeekly, SessionStatus::localPrimary); },
+         [](UsageStore& store) { store.apply(kCodexWeekly, SessionStatus::LocalPrimary); },
          kCodex,
          {},
          {},
@@ -169,7 +169,7 @@ TEST_F(MainWindowTest, LimitPaneShowsTheFirstRuleThatApplies) {
          {}},
         {"error over cards",
          [](UsageStore& store) {
-             store.apply(kCodexPair, SessionStatus::localPrimary);
+             store.apply(kCodexPair, SessionStatus::LocalPrimary);
              store.handleRefreshFailure(QStringLiteral("Codex went away"), kCodex, true);
          },
          kCodex,

@@ -32,7 +32,7 @@ const AgentUsage kCodex = usage("codex", "plus", {window(42, kFive), window(20, 
 const AgentUsage kClaude = usage("claude", "max", {window(10, kWeek)});
 // The manual clock's start; the test windows reset five hours later.
 constexpr Timestamp kNow(788918400);
-const auto kDark = TrayIconAppearance::colors(TrayIconAppearance::Drawing::dark);
+const auto kDark = TrayIconAppearance::colors(TrayIconAppearance::Drawing::Dark);
 
 TEST(TrayIconSettingsTest, ResolvesTheShownUsage) {
     using Row = std::tuple<std::vector<AgentUsage>, QString, std::optional<std::string>>;
@@ -59,20 +59,20 @@ TEST(TrayIconRendererTest, DrawsCapsulesAtEverySize) {
     for (const auto& [shown, probes] : {
              // Both windows: a thin 5-hour bar above a thick weekly bar, a gap between them.
              Row{kCodex,
-                 {{4, 5, Ink::fill},
-                  {14, 5, Ink::track},
-                  {9, 7.6, Ink::none},
-                  {10, 11.5, Ink::fill},
-                  {14.5, 11.5, Ink::track},
-                  {9, 16, Ink::none}}},
+                 {{4, 5, Ink::Fill},
+                  {14, 5, Ink::Track},
+                  {9, 7.6, Ink::None},
+                  {10, 11.5, Ink::Fill},
+                  {14.5, 11.5, Ink::Track},
+                  {9, 16, Ink::None}}},
              // One window: one 8-point capsule across the middle.
-             Row{kClaude, {{9, 3, Ink::none}, {9, 7.6, Ink::fill}, {9, 14, Ink::none}}},
-             Row{usage("codex", "", {window(50, kFive)}), {{4, 9, Ink::fill}, {14, 9, Ink::track}}},
-             Row{std::nullopt, {{4, 9, Ink::track}, {14, 9, Ink::track}, {9, 3, Ink::none}}},
-             Row{usage("codex", "", {window(130, kWeek)}), {{4, 9, Ink::track}}},
-             Row{usage("codex", "", {window(-20, kWeek)}), {{14.5, 9, Ink::fill}}},
+             Row{kClaude, {{9, 3, Ink::None}, {9, 7.6, Ink::Fill}, {9, 14, Ink::None}}},
+             Row{usage("codex", "", {window(50, kFive)}), {{4, 9, Ink::Fill}, {14, 9, Ink::Track}}},
+             Row{std::nullopt, {{4, 9, Ink::Track}, {14, 9, Ink::Track}, {9, 3, Ink::None}}},
+             Row{usage("codex", "", {window(130, kWeek)}), {{4, 9, Ink::Track}}},
+             Row{usage("codex", "", {window(-20, kWeek)}), {{14.5, 9, Ink::Fill}}},
              // Past its reset: no fill until the new allowance is read.
-             Row{usage("codex", "", {window(0, kWeek, 788918400)}), {{4, 9, Ink::track}}},
+             Row{usage("codex", "", {window(0, kWeek, 788918400)}), {{4, 9, Ink::Track}}},
          }) {
         for (const qreal ratio : {1.0, 2.0}) {
             const QImage image =
@@ -148,7 +148,7 @@ TEST_F(TrayControllerTest, AClickRightAfterTheCloseDoesNotReopen) {
 }
 
 TEST_F(TrayControllerTest, AGrowingPopupIsPlacedAgainAboveABottomPanel) {
-    m_store.apply(AgentUsageSnapshot({kCodex}), SessionStatus::localPrimary);
+    m_store.apply(AgentUsageSnapshot({kCodex}), SessionStatus::LocalPrimary);
     m_controller.show();
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     // A StatusNotifierItem click (no icon geometry) on a panel at the bottom of the screen.
@@ -157,7 +157,7 @@ TEST_F(TrayControllerTest, AGrowingPopupIsPlacedAgainAboveABottomPanel) {
     Q_EMIT m_controller.trayIcon()->activated(QSystemTrayIcon::Trigger);
     ASSERT_TRUE(m_popup.isVisible() && (m_popup.windowFlags() & Qt::Popup));
     const int oneAgent = m_popup.height();
-    m_store.apply(AgentUsageSnapshot({kCodex, kClaude}), SessionStatus::localPrimary);
+    m_store.apply(AgentUsageSnapshot({kCodex, kClaude}), SessionStatus::LocalPrimary);
     ASSERT_TRUE(test::processEventsUntil([&] { return m_popup.height() > oneAgent; }));
     EXPECT_LT(m_popup.geometry().bottom(), click.y());
     EXPECT_TRUE(screen.contains(m_popup.geometry())) << m_popup.y();
@@ -186,7 +186,7 @@ TEST_F(TrayControllerTest, IconAndPopupFollowTheStore) {
     EXPECT_TRUE(test::processEventsUntil([&] { return !m_store.isRefreshing(); }));
     EXPECT_TRUE(!refresh.isBusy() && refresh.isEnabled());
     for (int time = 0; time < 2; ++time) {
-        m_store.apply(AgentUsageSnapshot({kCodex, kClaude}), SessionStatus::localPrimary);
+        m_store.apply(AgentUsageSnapshot({kCodex, kClaude}), SessionStatus::LocalPrimary);
     }
     EXPECT_EQ(redraws, 3);
     EXPECT_EQ(m_controller.trayIcon()->toolTip(), TrayController::statusTitle(kCodex, kNow));

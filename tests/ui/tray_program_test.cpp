@@ -237,10 +237,10 @@ TEST_F(TrayProgramTest, StatusNotifierItemShowsTheToolTipAndTheCapsules) {
                            qFromBigEndian<quint32>(argb.constData() + 4 * pixel));
         }
         // The thin 5-hour capsule 60 % full above the thick weekly one 30 % full.
-        for (const auto& [x, y, ink] : {std::tuple(4.0, 5.0, Ink::fill),
-                                        {14, 5, Ink::track},
-                                        {3.5, 11.5, Ink::fill},
-                                        {9, 16, Ink::none}}) {
+        for (const auto& [x, y, ink] : {std::tuple(4.0, 5.0, Ink::Fill),
+                                        {14, 5, Ink::Track},
+                                        {3.5, 11.5, Ink::Fill},
+                                        {9, 16, Ink::None}}) {
             EXPECT_EQ(test::inkAt(image, x, y), ink) << x << "," << y << " at " << side;
         }
     }

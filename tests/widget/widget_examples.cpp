@@ -42,13 +42,13 @@ int main(int argc, char** argv) {
         std::optional<AgentUsage> usage;
         std::optional<std::int64_t> duration;
     } examples[] = {
-        {"small", WidgetView::limit, WidgetFamily::small, codex(), UsageWindow::kFiveHourSeconds},
-        {"medium", WidgetView::limit, WidgetFamily::medium, codex(), std::nullopt},
-        {"both-limits", WidgetView::bothLimits, WidgetFamily::medium, codex(), std::nullopt},
-        {"both-limits-weekly-only", WidgetView::bothLimits, WidgetFamily::medium, codex(false),
+        {"small", WidgetView::Limit, WidgetFamily::Small, codex(), UsageWindow::kFiveHourSeconds},
+        {"medium", WidgetView::Limit, WidgetFamily::Medium, codex(), std::nullopt},
+        {"both-limits", WidgetView::BothLimits, WidgetFamily::Medium, codex(), std::nullopt},
+        {"both-limits-weekly-only", WidgetView::BothLimits, WidgetFamily::Medium, codex(false),
          std::nullopt},
-        {"unavailable-small", WidgetView::limit, WidgetFamily::small, std::nullopt, std::nullopt},
-        {"unavailable-medium", WidgetView::limit, WidgetFamily::medium, std::nullopt, std::nullopt},
+        {"unavailable-small", WidgetView::Limit, WidgetFamily::Small, std::nullopt, std::nullopt},
+        {"unavailable-medium", WidgetView::Limit, WidgetFamily::Medium, std::nullopt, std::nullopt},
     };
     constexpr qreal kScale = 2;
     for (const auto& example : examples) {

@@ -43,15 +43,15 @@ TEST_F(WidgetPluginTest, LoadedPluginReadsTheSharedSnapshot) {
         extension->timeline(WidgetCenter::kConfigurableKind, chosen, now).entries.front();
     EXPECT_EQ(entry.usage, claude);
     EXPECT_EQ(
-        extension->accessibleTexts(WidgetCenter::kConfigurableKind, WidgetFamily::small, entry, now)
+        extension->accessibleTexts(WidgetCenter::kConfigurableKind, WidgetFamily::Small, entry, now)
             .front(),
         QStringLiteral("Claude 5H limit"));
 
-    QImage image(extension->familySize(WidgetFamily::small).toSize(),
+    QImage image(extension->familySize(WidgetFamily::Small).toSize(),
                  QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
-    extension->paint(painter, image.rect(), WidgetCenter::kConfigurableKind, WidgetFamily::small,
+    extension->paint(painter, image.rect(), WidgetCenter::kConfigurableKind, WidgetFamily::Small,
                      entry, {}, now);
     painter.end();
     EXPECT_EQ(image.pixel(3, 85), qRgb(255, 255, 255)) << "the card is drawn";

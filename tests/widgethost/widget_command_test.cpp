@@ -87,7 +87,7 @@ TEST_F(WidgetCommandTest, TimelinePrintsTheEntriesOfTheStoredSnapshot) {
         .agentName = "Codex",
         .planType = "plus",
         .updatedAt = at - 600,
-        .source = UsageSource::localDesktop}}));
+        .source = UsageSource::LocalDesktop}}));
     QByteArray output;
     ASSERT_EQ(run({QStringLiteral("timeline"), QStringLiteral("QuotamindConfigurableWidget.v3"),
                    QStringLiteral("--agent"), QStringLiteral("codex"), QStringLiteral("--period"),

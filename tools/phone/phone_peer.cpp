@@ -28,7 +28,7 @@ PhonePeer::PhonePeer(Settings settings, QObject* parent)
     : QObject(parent), m_settings(std::move(settings)) {
     connect(&m_socket, &QTcpSocket::connected, this, [this] {
         m_connectLimit.cancel();
-        LanMessage pair = LanMessage::of(LanMessageKind::pair);
+        LanMessage pair = LanMessage::of(LanMessageKind::Pair);
         pair.secret = m_settings.pairing.secret;
         pair.deviceModel = m_settings.deviceModel;
         send(pair);
@@ -65,7 +65,7 @@ void PhonePeer::runCommand(const QString& line) {
         return;
     }
     if (words[0] == QStringLiteral("refresh")) {
-        send(LanMessage::of(LanMessageKind::refresh));
+        send(LanMessage::of(LanMessageKind::Refresh));
     } else if (words[0] == QStringLiteral("deviceToken") && words.size() >= 2) {
         sendDeviceToken(words[1], words.size() >= 3 ? std::optional(words[2]) : std::nullopt);
     } else if (words[0] == QStringLiteral("quit")) {
@@ -98,13 +98,13 @@ void PhonePeer::onReadyRead() {
 void PhonePeer::onMessage(const LanMessage& message) {
     printLine(stdout, QByteArray::fromStdString(message.encode()));
     ++m_received;
-    if (message.kind == LanMessageKind::paired && !m_admitted) {
+    if (message.kind == LanMessageKind::Paired && !m_admitted) {
         m_admitted = true;
         if (m_settings.apnsToken) {
             sendDeviceToken(*m_settings.apnsToken, m_settings.apnsEnvironment);
         }
         if (m_settings.refreshAfterPairing) {
-            send(LanMessage::of(LanMessageKind::refresh));
+            send(LanMessage::of(LanMessageKind::Refresh));
         }
     }
     if (m_settings.messageLimit > 0 && m_received >= m_settings.messageLimit) {
@@ -113,7 +113,7 @@ void PhonePeer::onMessage(const LanMessage& message) {
 }
 
 void PhonePeer::sendDeviceToken(const QString& token, const std::optional<QString>& environment) {
-    LanMessage message = LanMessage::of(LanMessageKind::deviceToken);
+    LanMessage message = LanMessage::of(LanMessageKind::DeviceToken);
     message.apnsToken = token;
     message.apnsEnvironment = environment;
     send(message);

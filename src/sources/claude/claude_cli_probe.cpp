@@ -23,7 +23,7 @@ constexpr QByteArrayView kEnter = "\r";
 constexpr QByteArrayView kExitCommand = "/exit\r";
 
 ClaudeUsageClientError expiredCredentials() {
-    return ClaudeUsageClientError(ClaudeUsageClientError::Code::expiredCredentials);
+    return ClaudeUsageClientError(ClaudeUsageClientError::Code::ExpiredCredentials);
 }
 
 // Types what the terminal takes now and keeps the rest in `unsent`. A failure changes nothing

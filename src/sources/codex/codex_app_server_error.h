@@ -6,14 +6,14 @@
 class CodexAppServerError final : public Error {
 public:
     enum class Code {
-        codexNotInstalled,
-        untrustedCodexInstallation,
-        launchFailed,
-        timedOut,
-        connectionClosed,
-        protocolViolation,
-        requestFailed,
-        noRateLimits,
+        CodexNotInstalled,
+        UntrustedCodexInstallation,
+        LaunchFailed,
+        TimedOut,
+        ConnectionClosed,
+        ProtocolViolation,
+        RequestFailed,
+        NoRateLimits,
     };
 
     explicit CodexAppServerError(Code code) : m_code(code) {}

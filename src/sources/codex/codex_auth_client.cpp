@@ -115,7 +115,7 @@ QCoro::Task<HttpResponse> CodexAuthClient::send(HttpRequest request, Cancellatio
     auto sending = m_http.send(std::move(request), token);
     HttpResponse response = co_await sending;
     if (response.status == 0) {
-        throw CodexClientError(CodexClientError::Code::invalidResponse);
+        throw CodexClientError(CodexClientError::Code::InvalidResponse);
     }
     co_return response;
 }
@@ -189,7 +189,7 @@ QCoro::Task<CodexAuthClient::AuthorizationResponse> CodexAuthClient::pollForAuth
             .codeVerifier = requiredString(body, "code_verifier"),
         };
     }
-    throw CodexClientError(CodexClientError::Code::signInExpired);
+    throw CodexClientError(CodexClientError::Code::SignInExpired);
 }
 
 QCoro::Task<CodexCredentials> CodexAuthClient::exchange(AuthorizationResponse authorization,
@@ -343,7 +343,7 @@ AgentUsage CodexAuthClient::decodeUsage(const QByteArray& data, UsageSource sour
     usage.planType = json::requiredString(body, "plan_type");
     const json::Value* rateLimit = json::optional(body, "rate_limit");
     if (rateLimit == nullptr) {
-        throw CodexClientError(CodexClientError::Code::noRateLimit);
+        throw CodexClientError(CodexClientError::Code::NoRateLimit);
     }
     for (const char* key : {"primary_window", "secondary_window"}) {
         if (const json::Value* window = json::optional(*rateLimit, key)) {
@@ -355,7 +355,7 @@ AgentUsage CodexAuthClient::decodeUsage(const QByteArray& data, UsageSource sour
                          return left.durationSeconds < right.durationSeconds;
                      });
     if (usage.windows.empty()) {
-        throw CodexClientError(CodexClientError::Code::noRateLimit);
+        throw CodexClientError(CodexClientError::Code::NoRateLimit);
     }
     usage.provider = AgentProvider::codex();
     usage.agentName = "Codex";
@@ -389,7 +389,7 @@ QCoro::Task<AgentUsage> CodexAuthClient::fetchUsage(CodexCredentials credentials
     const HttpResponse response = co_await sending;
     if (response.status != 401 || !retryAfterRefresh) {
         const AgentUsage usage =
-            decodeUsage(successBody(response), UsageSource::accountSession, m_clock.now());
+            decodeUsage(successBody(response), UsageSource::AccountSession, m_clock.now());
         storeInSharedSnapshot(usage);
         co_return usage;
     }

@@ -6,8 +6,8 @@
 class CodexAuthFileError final : public Error {
 public:
     enum class Code {
-        notFound,  // no auth.json where Codex keeps it
-        invalid,   // the file holds no non-empty access token
+        NotFound,  // no auth.json where Codex keeps it
+        Invalid,   // the file holds no non-empty access token
     };
 
     explicit CodexAuthFileError(Code code) : m_code(code) {}

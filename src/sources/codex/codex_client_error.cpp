@@ -3,14 +3,14 @@
 #include <QCoreApplication>
 
 CodexClientError CodexClientError::server(std::int64_t httpStatus, QString message) {
-    CodexClientError error(Code::server);
+    CodexClientError error(Code::Server);
     error.m_status = httpStatus;
     error.m_message = std::move(message);
     return error;
 }
 
 CodexClientError CodexClientError::secretStore(SecretStoreError::Status status) {
-    CodexClientError error(Code::secretStore);
+    CodexClientError error(Code::SecretStore);
     error.m_secretStoreStatus = status;
     return error;
 }
@@ -44,20 +44,20 @@ QString keyringSentence(SecretStoreError::Status status) {
 
 QString CodexClientError::errorString() const {
     switch (m_code) {
-        case Code::server:
+        case Code::Server:
             if (!m_message.isEmpty()) {
                 return m_message;
             }
             return tr("OpenAI request failed (HTTP %1).").arg(m_status);
-        case Code::secretStore:
+        case Code::SecretStore:
             return keyringSentence(m_secretStoreStatus);
-        case Code::notSignedIn:
+        case Code::NotSignedIn:
             return tr("Sign in with ChatGPT to load Codex usage.");
-        case Code::invalidResponse:
+        case Code::InvalidResponse:
             return tr("OpenAI returned an invalid response.");
-        case Code::signInExpired:
+        case Code::SignInExpired:
             return tr("The sign-in code expired. Start again.");
-        case Code::noRateLimit:
+        case Code::NoRateLimit:
             return tr("No Codex rate-limit window is available for this account.");
     }
     return {};

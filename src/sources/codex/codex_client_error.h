@@ -11,12 +11,12 @@
 class CodexClientError final : public Error {
 public:
     enum class Code {
-        server,
-        secretStore,
-        notSignedIn,
-        invalidResponse,
-        signInExpired,
-        noRateLimit
+        Server,
+        SecretStore,
+        NotSignedIn,
+        InvalidResponse,
+        SignInExpired,
+        NoRateLimit
     };
 
     explicit CodexClientError(Code code) : m_code(code) {}

@@ -16,7 +16,7 @@ public:
     using Zones = CloudResults<CloudZoneId, CloudZone>;
     using Records = CloudResults<CloudRecordId, CloudRecord>;
 
-    CloudAccountStatus status = CloudAccountStatus::available;
+    CloudAccountStatus status = CloudAccountStatus::Available;
     std::set<CloudZoneId> zones;
     std::map<CloudRecordId, CloudRecord> records;
     std::string requests;

@@ -102,7 +102,7 @@ TEST(ClaudeCliProbeDescriptorTest, ReadAndWriteTakeWhatIsReadyAtOnceAndFailOnlyW
         EXPECT_EQ(test::errorOf<ClaudeUsageClientError>([&] {
                       ClaudeCliProbe::writeAvailable("/status\r", broken);
                   }).code(),
-                  ClaudeUsageClientError::Code::expiredCredentials);
+                  ClaudeUsageClientError::Code::ExpiredCredentials);
     }
     for (const int descriptor : {full, pipe[0], pipe[1]}) {
         ::close(descriptor);
@@ -240,7 +240,7 @@ TEST_F(ClaudeCliProbeTest, AScratchFolderThatIsALinkIsRefusedBeforeAnythingRuns)
     start();
     ASSERT_TRUE(test::waitUntil([this] { return done(); }, 1s));
     EXPECT_EQ(test::errorOf<ClaudeUsageClientError>([&] { m_task->get(); }).code(),
-              ClaudeUsageClientError::Code::expiredCredentials);
+              ClaudeUsageClientError::Code::ExpiredCredentials);
     EXPECT_FALSE(record().has("pid"));
 }
 

@@ -86,19 +86,19 @@ TEST_F(ClaudeUsageClientTest, LooksForTheSignInInTheDocumentedOrder) {
         bool secretStoreAsked;
     } cases[] = {
         {"file without expiry", credentials(" file\\n"), valid, {}, QByteArray("file"), false},
-        {"file expiring now", credentials("file", 0), {}, {}, Code::expiredCredentials, true},
+        {"file expiring now", credentials("file", 0), {}, {}, Code::ExpiredCredentials, true},
         {"expired file, valid keyring item", expiredFile, valid, {}, QByteArray("chain"), true},
         {"both expired",
          expiredFile,
          credentials("chain", -60),
          {},
-         Code::expiredCredentials,
+         Code::ExpiredCredentials,
          true},
-        {"garbage file", QByteArray("{oops"), {}, {}, Code::invalidCredentials, true},
-        {"blank token", credentials(" \\n"), {}, {}, Code::invalidCredentials, true},
-        {"nothing anywhere", {}, {}, {}, Code::credentialsNotFound, true},
-        {"denied keyring", {}, {}, AccessDenied, Code::secretStoreAccessDenied, true},
-        {"no keyring service", {}, {}, NotAvailable, Code::credentialsNotFound, true},
+        {"garbage file", QByteArray("{oops"), {}, {}, Code::InvalidCredentials, true},
+        {"blank token", credentials(" \\n"), {}, {}, Code::InvalidCredentials, true},
+        {"nothing anywhere", {}, {}, {}, Code::CredentialsNotFound, true},
+        {"denied keyring", {}, {}, AccessDenied, Code::SecretStoreAccessDenied, true},
+        {"no keyring service", {}, {}, NotAvailable, Code::CredentialsNotFound, true},
     };
     for (const auto& [name, file, secretStore, secretStoreFails, expected, secretStoreAsked] :
          cases) {
@@ -181,17 +181,17 @@ TEST_F(ClaudeUsageClientTest, SendsTheDocumentedRequestAndBuildsTheUsage) {
                                  .agentName = "Claude",
                                  .planType = "max 20x",
                                  .updatedAt = kNow,
-                                 .source = UsageSource::localDesktop}));
+                                 .source = UsageSource::LocalDesktop}));
 }
 
 TEST_F(ClaudeUsageClientTest, MapsStatusesAndBodiesToTheirErrors) {
     writeFile(credentials("secret-token", 3600));
     const std::tuple<int, QByteArray, Code> cases[] = {
-        {401, "", Code::unauthorized},
-        {429, "", Code::rateLimited},
-        {403, "", Code::serverError},
-        {200, "<html>", Code::invalidResponse},
-        {200, R"({"five_hour":{"utilization":null},"seven_day":null})", Code::noRateLimits},
+        {401, "", Code::Unauthorized},
+        {429, "", Code::RateLimited},
+        {403, "", Code::ServerError},
+        {200, "<html>", Code::InvalidResponse},
+        {200, R"({"five_hour":{"utilization":null},"seven_day":null})", Code::NoRateLimits},
     };
     for (const auto& [status, body, code] : cases) {
         m_server.enqueue("/api/oauth/usage", {.status = status, .body = body});
@@ -203,7 +203,7 @@ TEST_F(ClaudeUsageClientTest, MapsStatusesAndBodiesToTheirErrors) {
 
 // Texts that would name the Mac say "this computer" on Linux.
 TEST(ClaudeUsageClientErrorTest, NoTextNamesAnotherComputer) {
-    for (int code = 0; code <= static_cast<int>(Code::invalidResponse); ++code) {
+    for (int code = 0; code <= static_cast<int>(Code::InvalidResponse); ++code) {
         const QString text = ClaudeUsageClientError(static_cast<Code>(code)).errorString();
         EXPECT_FALSE(text.isEmpty() || text.contains(QStringLiteral("Mac"))) << text.toStdString();
     }
@@ -234,7 +234,7 @@ TEST_F(ClaudeUsageClientTest, AnExpiredSessionIsRenewedAtMostOncePerMinute) {
     for (const double later : {0.0, 59.0, 60.0}) {
         m_clock.setNow(kNow + later);
         EXPECT_EQ(test::errorOf<ClaudeUsageClientError>(client.fetchUsage()).code(),
-                  Code::expiredCredentials);
+                  Code::ExpiredCredentials);
         EXPECT_EQ(client.lastDelegatedRefreshAttempt(), kNow + (later < 60.0 ? 0.0 : 60.0));
     }
     EXPECT_TRUE(m_server.requests().empty());

@@ -91,7 +91,7 @@ TEST_F(SignInTest, PollingExpiresAfterFifteenMinutesWithoutWaitingPastThem) {
     ASSERT_TRUE(polling.waitUntilDone());
     EXPECT_EQ(requestsTo(kPollPath).size(), 3u);
     EXPECT_EQ(test::errorOf<CodexClientError>([&] { polling.get(); }).code(),
-              CodexClientError::Code::signInExpired);
+              CodexClientError::Code::SignInExpired);
 }
 
 TEST_F(SignInTest, CancellingEndsThePollingDuringItsWait) {

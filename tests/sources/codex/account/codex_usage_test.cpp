@@ -45,14 +45,14 @@ TEST_F(UsageTest, DecodesWindowsShortestFirstClampedAndWithDuplicates) {
     for (const auto& [rateLimit, windows] : cases) {
         SCOPED_TRACE(rateLimit);
         const QByteArray body = QByteArray(R"({"plan_type":"","rate_limit":)") + rateLimit + '}';
-        EXPECT_EQ(CodexAuthClient::decodeUsage(body, UsageSource::accountSession, now).windows,
+        EXPECT_EQ(CodexAuthClient::decodeUsage(body, UsageSource::AccountSession, now).windows,
                   windows);
     }
     EXPECT_EQ(test::errorOf<CodexClientError>([&] {
                   CodexAuthClient::decodeUsage(R"({"plan_type":"plus"})",
-                                               UsageSource::accountSession, now);
+                                               UsageSource::AccountSession, now);
               }).code(),
-              CodexClientError::Code::noRateLimit);
+              CodexClientError::Code::NoRateLimit);
 }
 
 TEST_F(UsageTest, TheRequestCarriesTheTokenAndTheAccountHeaderOnlyWithAnAccountAndSkipsCaches) {
@@ -138,7 +138,7 @@ TEST_F(UsageTest, UnauthorizedUsageRefreshesOnceAndFallsBackToCredentialsStoredE
 // failure keeps what was there.
 TEST_F(UsageTest, SuccessReplacesTheCodexUsageInTheSharedSnapshot) {
     const AgentUsage stale =
-        CodexAuthClient::decodeUsage(kUsageBody, UsageSource::accountSession, Timestamp());
+        CodexAuthClient::decodeUsage(kUsageBody, UsageSource::AccountSession, Timestamp());
     AgentUsage claude = stale;
     claude.provider = AgentProvider::claude();
     SharedSnapshotStore::save(AgentUsageSnapshot({stale, claude}), m_snapshotPreferences);

@@ -58,6 +58,6 @@ TEST(CredentialsStoreTest, StoreFailuresBecomeSecretStoreErrors) {
     };
     for (const auto& operation : operations) {
         EXPECT_EQ(test::errorOf<CodexClientError>(operation()).code(),
-                  CodexClientError::Code::secretStore);
+                  CodexClientError::Code::SecretStore);
     }
 }
