@@ -134,7 +134,7 @@ SettingsSection notificationsSection(const SettingsState& state) {
     return section;
 }
 
-// This computer's own switches (headed "Mac" on macOS).
+// This computer's own switches.
 SettingsSection thisComputerSection(const SettingsState& state) {
     SettingsSection section{
         tr("This Computer"),

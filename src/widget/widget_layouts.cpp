@@ -18,8 +18,8 @@ QString tr(const char* text) {
     return QCoreApplication::translate("QuotamindWidget", text);
 }
 
-// Logical pixel sizes of the named text styles, a little larger than a Mac's so the texts
-// stay readable on a desktop at scale 1.
+// Logical pixel sizes of the named text styles, large enough that the texts stay readable on a
+// desktop at scale 1.
 namespace TextStyle {
 constexpr qreal kCaption = 11;
 constexpr qreal kCallout = 13;

@@ -16,7 +16,7 @@ std::string snapshotWith(const std::string& usageTail) {
 
 }  // namespace
 
-TEST(UsageJsonTest, WritesCompactJsonInTheDocumentedKeyOrder) {
+TEST(UsageJsonTest, WritesCompactJsonInAFixedKeyOrder) {
     AgentUsage usage = test::usage("codex", "plus", {test::window(42, 18000)});
     usage.updatedAt = Timestamp(788918400.0);
     usage.source = UsageSource::AccountSession;

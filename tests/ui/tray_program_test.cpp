@@ -148,7 +148,7 @@ protected:
     QProcess m_program;
 };
 
-TEST_F(TrayProgramTest, XEmbedIconReadsOnThePanelAndOpensThePopoverNextToIt) {
+TEST_F(TrayProgramTest, XEmbedIconReadsOnThePanelAndOpensThePopupNextToIt) {
     const QColor panel =
         QColor::fromString(qEnvironmentVariable("WITH_X_TRAY_TINT")
                                .replace(QStringLiteral("0x"), QStringLiteral("#")));

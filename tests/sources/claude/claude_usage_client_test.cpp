@@ -201,7 +201,7 @@ TEST_F(ClaudeUsageClientTest, MapsStatusesAndBodiesToTheirErrors) {
     }
 }
 
-// Texts that would name the Mac say "this computer" on Linux.
+// Every error has a text, and the texts speak of this computer, not of another kind of one.
 TEST(ClaudeUsageClientErrorTest, NoTextNamesAnotherComputer) {
     for (int code = 0; code <= static_cast<int>(Code::InvalidResponse); ++code) {
         const QString text = ClaudeUsageClientError(static_cast<Code>(code)).errorString();
