@@ -19,7 +19,7 @@
 #include <optional>
 #include <vector>
 
-#include "model/shared_container.h"
+#include "model/shared_snapshot_store.h"
 #include "sources/codex/trusted_codex_binary_locator.h"
 
 namespace {
@@ -123,7 +123,7 @@ int main(int argc, char* argv[]) {
         char events[4096];
         [[maybe_unused]] const ssize_t read = ::read(watch, events, sizeof events);
         const double now = monotonicMilliseconds();
-        const auto snapshot = SharedContainer::loadSnapshot(shared);
+        const auto snapshot = SharedSnapshotStore::loadSnapshot(shared);
         const auto codexUsage = snapshot ? (*snapshot)[AgentProvider::codex()] : std::nullopt;
         if (!codexUsage || codexUsage->windows.empty()) {
             continue;

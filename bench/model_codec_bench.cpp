@@ -20,7 +20,7 @@ AgentUsageSnapshot snapshotOf(int count) {
             .agentName = "Agent " + std::to_string(i),
             .planType = "pro",
             .updatedAt = Timestamp(788918400.987654 + i),
-            .source = UsageSource::localDesktop,
+            .source = UsageSource::LocalDesktop,
         });
     }
     return AgentUsageSnapshot(std::move(usages));

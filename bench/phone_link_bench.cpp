@@ -29,21 +29,21 @@
 
 namespace {
 
-const LANPairingPayload kPairing{QStringLiteral("quotamind-0123456789abcdef"),
+const LanPairingPayload kPairing{QStringLiteral("quotamind-0123456789abcdef"),
                                  QString(64, QLatin1Char('5'))};
 
 // A usage message whose JSON is about `bytes` long.
-LANMessage messageOfSize(std::size_t bytes) {
+LanMessage messageOfSize(std::size_t bytes) {
     AgentUsage usage;
     usage.provider = {"codex"};
     usage.agentName = std::string(bytes > 160 ? bytes - 160 : 1, 'x');
-    return LANMessage::usageMessage(AgentUsageSnapshot({usage}));
+    return LanMessage::usageMessage(AgentUsageSnapshot({usage}));
 }
 
 QByteArray pairFrame() {
-    LANMessage pair = LANMessage::of(LANMessageKind::pair);
+    LanMessage pair = LanMessage::of(LanMessageKind::Pair);
     pair.secret = kPairing.secret;
-    return LANFrameCodec::frame(pair);
+    return LanFrameCodec::frame(pair);
 }
 
 void processEventsUntil(const std::function<bool()>& condition) {
@@ -56,28 +56,28 @@ void processEventsUntil(const std::function<bool()>& condition) {
 // Several reads' worth of frames, drained as the server drains a connection.
 void drainFrames(benchmark::State& state) {
     const QByteArray frame =
-        LANFrameCodec::frame(messageOfSize(static_cast<std::size_t>(state.range(0))));
+        LanFrameCodec::frame(messageOfSize(static_cast<std::size_t>(state.range(0))));
     const int framesPerBuffer = std::max(1, static_cast<int>((4 << 20) / frame.size()));
     const QByteArray all = frame.repeated(framesPerBuffer);
     for (auto _ : state) {
         QByteArray buffer = all;
-        benchmark::DoNotOptimize(LANFrameCodec::drain(buffer));
+        benchmark::DoNotOptimize(LanFrameCodec::drain(buffer));
     }
     state.SetItemsProcessed(state.iterations() * framesPerBuffer);
     state.SetBytesProcessed(state.iterations() * all.size());
 }
 BENCHMARK(drainFrames)
     ->Arg(200)
-    ->Arg(LANFrameCodec::kMaxJsonBytes - 8)
+    ->Arg(LanFrameCodec::kMaxJsonBytes - 8)
     ->Unit(benchmark::kMillisecond);
 
 // From publish() to the moment every one of `phones` paired phones holds the whole frame.
 void publishToPhones(benchmark::State& state) {
     const int phones = static_cast<int>(state.range(0));
-    LANPairingServer::Options options{nullptr, false, {}};
+    LanPairingServer::Options options{nullptr, false, {}};
     options.bounds.maxUnpairedConnections = phones;
     options.bounds.maxUnpairedConnectionsPerAddress = phones;
-    LANPairingServer server(kPairing, options);
+    LanPairingServer server(kPairing, options);
     server.start();
     processEventsUntil([&] { return server.port() != 0; });
     std::vector<std::unique_ptr<QTcpSocket>> sockets;
@@ -99,12 +99,12 @@ void publishToPhones(benchmark::State& state) {
         socket->write(pairFrame());
         sockets.push_back(std::move(socket));
     }
-    const qint64 pairedBytes = LANFrameCodec::frame(LANMessage::paired()).size();
+    const qint64 pairedBytes = LanFrameCodec::frame(LanMessage::paired()).size();
     expected = pairedBytes;
     processEventsUntil([&] { return complete == phones; });
     const AgentUsageSnapshot snapshot = *messageOfSize(1000).snapshot;
     const qint64 frameBytes =
-        LANFrameCodec::frame(LANMessage::usageMessage(snapshot.syncedFromMac())).size();
+        LanFrameCodec::frame(LanMessage::usageMessage(snapshot.syncedFromDesktop())).size();
     for (auto _ : state) {
         complete = 0;
         expected += frameBytes;
@@ -127,10 +127,10 @@ long residentBytes() {
 void idleConnectionMemory(benchmark::State& state) {
     const int connections = static_cast<int>(state.range(0));
     for (auto _ : state) {
-        LANPairingServer::Options options{nullptr, false, {}};
+        LanPairingServer::Options options{nullptr, false, {}};
         options.bounds.maxUnpairedConnections = connections;
         options.bounds.maxUnpairedConnectionsPerAddress = connections;
-        LANPairingServer server(kPairing, options);
+        LanPairingServer server(kPairing, options);
         std::atomic<int> paired = 0;
         server.setCallbacks({{}, [&paired](PairedPhoneInfo) { ++paired; }, {}, {}});
         server.start();
@@ -172,7 +172,7 @@ class Nothing final : public CodexAppServerSource,
                       public SnapshotNotifications,
                       public WakeSender,
                       public WidgetCenter,
-                      public LoginItem,
+                      public Autostart,
                       public SecretStore {
 public:
     // Fails every read, inside the task, as a source without data does.
@@ -206,7 +206,7 @@ public:
     }
     QCoro::Task<> start(std::optional<AgentUsageSnapshot>) override { co_return; }
     void synchronize(const AgentUsageSnapshot&) override {}
-    QCoro::Task<> sendWake(LANPairingPayload) override { co_return; }
+    QCoro::Task<> sendWake(LanPairingPayload) override { co_return; }
     void reloadTimelines(const QString&) override {}
     bool isEnabled() const override { return false; }
     void setEnabled(bool) override {}
@@ -253,7 +253,7 @@ void readFrames(int fd, int count) {
             return;
         }
         buffer.append(bytes, size);
-        frames += static_cast<int>(LANFrameCodec::drain(buffer).size());
+        frames += static_cast<int>(LanFrameCodec::drain(buffer).size());
     }
 }
 
@@ -263,7 +263,7 @@ void readFrames(int fd, int count) {
 void refreshBurstMainThreadCost(benchmark::State& state) {
     QTemporaryDir folder;
     Nothing nothing;
-    LANPairingServers servers(LANPairingServer::Options{nullptr, false, {}});
+    LanPairingServers servers(LanPairingServer::Options{nullptr, false, {}});
     UsageStore store(UsageStore::Services{
         SystemClock::shared(), nothing, nothing, nothing, nothing, nothing, servers, nothing,
         nothing, nothing, nothing, Preferences(folder.filePath(QStringLiteral("group.conf"))),
@@ -271,11 +271,11 @@ void refreshBurstMainThreadCost(benchmark::State& state) {
     QCoro::Task<> starting = store.start();
     processEventsUntil(
         [&] { return servers.latest() != nullptr && servers.latest()->port() != 0; });
-    LANMessage pair = LANMessage::of(LANMessageKind::pair);
+    LanMessage pair = LanMessage::of(LanMessageKind::Pair);
     pair.secret = store.pairingPayload().secret;
-    const QByteArray pairing = LANFrameCodec::frame(pair);
+    const QByteArray pairing = LanFrameCodec::frame(pair);
     const QByteArray burst =
-        LANFrameCodec::frame(LANMessage::of(LANMessageKind::refresh)).repeated(3000);
+        LanFrameCodec::frame(LanMessage::of(LanMessageKind::Refresh)).repeated(3000);
     for (auto _ : state) {
         std::atomic<bool> paired = false;
         std::atomic<bool> answered = false;

@@ -22,18 +22,18 @@
 #include "core/system_clock.h"
 #include "core/timestamp.h"
 #include "core/worker.h"
-#include "model/shared_container.h"
+#include "model/shared_snapshot_store.h"
 #include "notify/limit_notification_manager.h"
+#include "platform/autostart.h"
 #include "platform/dnssd_publisher.h"
 #include "platform/file_secret_store.h"
-#include "platform/login_item.h"
 #include "platform/single_instance.h"
 #include "sources/codex/codex_app_server_session.h"
 #include "store/shared_services.h"
 #include "store/usage_store.h"
-#include "ui/mac_menu_bar_controller.h"
 #include "ui/main_window.h"
 #include "ui/settings_window.h"
+#include "ui/tray_controller.h"
 
 Q_LOGGING_CATEGORY(lcApp, "quotamind.app", QtInfoMsg)
 
@@ -47,8 +47,9 @@ void print(FILE* stream, const QString& text) {
 }
 
 int showStatus(const QCommandLineParser& parser) {
-    const Preferences preferences = SharedContainer::preferences();
-    const std::optional<AgentUsageSnapshot> snapshot = SharedContainer::loadSnapshot(preferences);
+    const Preferences preferences = SharedSnapshotStore::preferences();
+    const std::optional<AgentUsageSnapshot> snapshot =
+        SharedSnapshotStore::loadSnapshot(preferences);
     if (!snapshot || snapshot->usages.empty()) {
         print(stderr,
               QCoreApplication::translate("main",
@@ -58,8 +59,9 @@ int showStatus(const QCommandLineParser& parser) {
     }
     const Timestamp now = Timestamp::now();
     if (parser.isSet(QStringLiteral("json"))) {
-        print(stdout, QString::fromUtf8(
-                          preferences.data(SharedContainer::kSnapshotKey).value_or(QByteArray())));
+        print(stdout,
+              QString::fromUtf8(
+                  preferences.data(SharedSnapshotStore::kSnapshotKey).value_or(QByteArray())));
     } else if (parser.isSet(QStringLiteral("waybar"))) {
         print(stdout, QString::fromUtf8(StatusReport::waybar(*snapshot, now)));
     } else {
@@ -71,14 +73,13 @@ int showStatus(const QCommandLineParser& parser) {
 // An autostart entry written before the background option existed opens the main window at
 // every login: it gains the option, on a worker, as the file may be slow to reach.
 void bringAutostartEntryUpToDate() {
-    QThreadPool::globalInstance()->start(
-        [item = XdgAutostartLoginItem::forThisProgram()]() mutable {
-            try {
-                item.addBackgroundOption();
-            } catch (const PlatformError&) {
-                // It stays as it was; "Launch at Login" writes it afresh when switched.
-            }
-        });
+    QThreadPool::globalInstance()->start([item = XdgAutostart::forThisProgram()]() mutable {
+        try {
+            item.addBackgroundOption();
+        } catch (const PlatformError&) {
+            // It stays as it was; "Launch at Login" writes it afresh when switched.
+        }
+    });
 }
 
 // The start-up order: files that hold secrets are closed to others (an older copy may have left
@@ -86,7 +87,7 @@ void bringAutostartEntryUpToDate() {
 QCoro::Task<> startUp(UsageStore& store) {
     QCoro::Task<> tightening = runOnWorker([] {
         // The app group's preferences and their fallback, the program's own.
-        SharedContainer::preferences().restrictToOwner();
+        SharedSnapshotStore::preferences().restrictToOwner();
         FileSecretStore(FileSecretStore::defaultDirectory()).restrictToOwner();
     });
     co_await tightening;
@@ -100,34 +101,34 @@ int run(QCoreApplication& application, bool headless, bool inBackground) {
     SingleInstance instance;
     const SingleInstance::Outcome claimed = instance.claim();
     switch (claimed) {
-        case SingleInstance::Outcome::activatedRunning:
+        case SingleInstance::Outcome::ActivatedRunning:
             print(stdout,
                   QCoreApplication::translate(
                       "main", "Quotamind is already running; it was asked to show itself."));
             return 0;
-        case SingleInstance::Outcome::activationFailed:
+        case SingleInstance::Outcome::ActivationFailed:
             print(stderr, QCoreApplication::translate(
                               "main",
                               "Quotamind is already running but did not answer when asked to "
                               "show itself."));
             return 1;
-        case SingleInstance::Outcome::noBus:
+        case SingleInstance::Outcome::NoBus:
             print(stderr,
                   QCoreApplication::translate(
                       "main", "No session bus: running without the single-instance guard."));
             break;
-        case SingleInstance::Outcome::primary:
+        case SingleInstance::Outcome::Primary:
             break;
     }
     UnixSignalQuit quitOnSignal;
     UsageStore& store = UsageStore::shared();
-    std::unique_ptr<MacMenuBarController> controller;
+    std::unique_ptr<TrayController> controller;
     if (!headless) {
-        controller = std::make_unique<MacMenuBarController>(store, SystemClock::shared(),
-                                                            Preferences::standard());
-        QObject::connect(controller.get(), &MacMenuBarController::settingsRequested, &showSettings);
+        controller =
+            std::make_unique<TrayController>(store, SystemClock::shared(), Preferences::standard());
+        QObject::connect(controller.get(), &TrayController::settingsRequested, &showSettings);
     }
-    // Every way to the main window: the tray's "Open Quotamind" and the popover's empty state,
+    // Every way to the main window: the tray's "Open Quotamind" and the popup's empty state,
     // a notification's default action and a second launch. Without windows they are only logged.
     const auto logActivation = [] { qCInfo(lcApp) << "activation requested"; };
     QObject::connect(&instance, &SingleInstance::activationRequested, logActivation);
@@ -136,8 +137,8 @@ int run(QCoreApplication& application, bool headless, bool inBackground) {
     std::unique_ptr<MainWindowController> mainWindow;
     if (!headless) {
         mainWindow = std::make_unique<MainWindowController>(store, SystemClock::shared());
-        QObject::connect(controller.get(), &MacMenuBarController::mainWindowRequested,
-                         mainWindow.get(), &MainWindowController::showMainWindow);
+        QObject::connect(controller.get(), &TrayController::mainWindowRequested, mainWindow.get(),
+                         &MainWindowController::showMainWindow);
         QObject::connect(&instance, &SingleInstance::activationRequested, mainWindow.get(),
                          &MainWindowController::showMainWindow);
         QObject::connect(&LimitNotificationManager::shared(),
@@ -149,7 +150,7 @@ int run(QCoreApplication& application, bool headless, bool inBackground) {
     if (!headless) {
         // A later start reaches this one only through the single-instance name.
         presence = std::make_unique<TrayProgramPresence>(
-            *controller, *mainWindow, inBackground, claimed == SingleInstance::Outcome::primary);
+            *controller, *mainWindow, inBackground, claimed == SingleInstance::Outcome::Primary);
         bringAutostartEntryUpToDate();
     }
     QTimer::singleShot(0, &store, [&store] { QCoro::Task<> task = startUp(store); });
@@ -201,7 +202,7 @@ int main(int argc, char* argv[]) {
     parser.addOptions({
         {QStringLiteral("headless"),
          QCoreApplication::translate("main", "Run without tray icon and windows.")},
-        {XdgAutostartLoginItem::kBackgroundOption,
+        {XdgAutostart::kBackgroundOption,
          QCoreApplication::translate("main",
                                      "Start in the tray without showing the window (as at "
                                      "login); the window still shows when no tray comes.")},
@@ -258,5 +259,5 @@ int main(int argc, char* argv[]) {
                           "No display: running without the tray icon. Read the limits with "
                           "`quotamind status`."));
     }
-    return run(*application, !tray, parser.isSet(XdgAutostartLoginItem::kBackgroundOption));
+    return run(*application, !tray, parser.isSet(XdgAutostart::kBackgroundOption));
 }

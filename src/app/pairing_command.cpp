@@ -73,7 +73,7 @@ QString terminalQrCode(const QByteArray& text, bool colours) {
 }
 
 int run(Preferences preferences) {
-    LANPairingStorage storage(std::move(preferences));
+    LanPairingStorage storage(std::move(preferences));
     const QString qrText = storage.serverIdentity().qrValue();
     print(stdout, QCoreApplication::translate(
                       "PairingCommand",

@@ -4,10 +4,10 @@
 #include <QDBusConnection>
 
 #include "core/system_clock.h"
-#include "ui/mac_menu_bar_controller.h"
 #include "ui/main_window.h"
+#include "ui/tray_controller.h"
 
-TrayProgramPresence::TrayProgramPresence(MacMenuBarController& icon, MainWindowController& window,
+TrayProgramPresence::TrayProgramPresence(TrayController& icon, MainWindowController& window,
                                          bool inBackground, bool reachableAgain)
     : m_icon(icon),
       m_trays(QDBusConnection::sessionBus()),
@@ -18,8 +18,7 @@ TrayProgramPresence::TrayProgramPresence(MacMenuBarController& icon, MainWindowC
                      [this] { applyHints(); });
     QObject::connect(&m_portal, &ColorSchemePortal::colorSchemeChanged, &icon,
                      [this] { applyHints(); });
-    QObject::connect(&m_trays, &TrayAvailability::trayAppeared, &icon,
-                     [&icon] { icon.finishLaunching(); });
+    QObject::connect(&m_trays, &TrayAvailability::trayAppeared, &icon, [&icon] { icon.show(); });
     QObject::connect(&m_trays, &TrayAvailability::trayAppeared, &m_fallback,
                      &TrayFallback::trayAppeared);
     QObject::connect(&m_fallback, &TrayFallback::showWindowRequested, &window,

@@ -5,7 +5,7 @@
 #include "ui/tray_availability.h"
 #include "ui/tray_fallback.h"
 
-class MacMenuBarController;
+class TrayController;
 class MainWindowController;
 
 // Where the tray program shows itself: its tray icon once a tray exists (at start or later), the
@@ -16,7 +16,7 @@ class TrayProgramPresence final {
 public:
     // `reachableAgain`: a later start of the program reaches this one (it holds the
     // single-instance name), so closing the window without a tray may leave it running.
-    TrayProgramPresence(MacMenuBarController& icon, MainWindowController& window, bool inBackground,
+    TrayProgramPresence(TrayController& icon, MainWindowController& window, bool inBackground,
                         bool reachableAgain);
     Q_DISABLE_COPY_MOVE(TrayProgramPresence)
 
@@ -24,7 +24,7 @@ private:
     void applyHints();
     void sayStillRunning();
 
-    MacMenuBarController& m_icon;
+    TrayController& m_icon;
     TrayAvailability m_trays;
     ColorSchemePortal m_portal;
     FreedesktopNotificationCenter m_notices;

@@ -23,7 +23,7 @@ std::optional<QString> refusal(const QUrl& url);
 // `path` (relative, no leading slash) below `origin`, whatever path the origin already has.
 QUrl join(const QUrl& origin, const QString& path);
 
-inline QUrl anthropicAPI() {
+inline QUrl anthropicApi() {
     return origin("QUOTAMIND_ANTHROPIC_BASE", QStringLiteral("https://api.anthropic.com"));
 }
 inline QUrl openAIIssuer() {

@@ -3,7 +3,7 @@
 const char* Error::what() const noexcept {
     if (m_what.empty()) {
         try {
-            m_what = localizedDescription().toStdString();
+            m_what = errorString().toStdString();
         } catch (...) {
             return "error";
         }

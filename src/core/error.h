@@ -5,11 +5,11 @@
 #include <string>
 
 // Base of every error that Quotamind shows to the user. Each component derives its own type
-// holding its error enumeration; localizedDescription() is the fixed English sentence, which is
+// holding its error enumeration; errorString() is the fixed English sentence, which is
 // also the translation key. Errors of the platform (network, file, decoding) keep their own text.
 class Error : public std::exception {
 public:
-    virtual QString localizedDescription() const = 0;
+    virtual QString errorString() const = 0;
 
     // The description in UTF-8, for code that only sees std::exception.
     const char* what() const noexcept override;
@@ -22,7 +22,7 @@ private:
 class PlatformError : public Error {
 public:
     explicit PlatformError(QString description) : m_description(std::move(description)) {}
-    QString localizedDescription() const override { return m_description; }
+    QString errorString() const override { return m_description; }
 
 private:
     QString m_description;

@@ -55,12 +55,12 @@ void checkDepth(std::string_view text) {
 
 }  // namespace
 
-QString DecodingError::localizedDescription() const {
+QString DecodingError::errorString() const {
     return QCoreApplication::translate(
         "Error", "The data couldn’t be read because it isn’t in the correct format.");
 }
 
-QString EncodingError::localizedDescription() const {
+QString EncodingError::errorString() const {
     return QCoreApplication::translate("Error",
                                        "The data couldn’t be written because it isn’t valid.");
 }

@@ -15,8 +15,9 @@
 // is a type mismatch. Floating-point fields accept any JSON number. Every failure is a
 // json::DecodingError naming the key path, so one bad value fails the whole document.
 //
-// Writing: ordered_json keeps the documented key order; dump() is compact; number() writes a
-// double so that it reads back bit for bit, with integral values written without a fraction.
+// Writing: ordered_json keeps the keys in the order they were added; dump() is compact; number()
+// writes a double so that it reads back bit for bit, with integral values written without a
+// fraction.
 namespace json {
 
 using Value = nlohmann::json;
@@ -41,13 +42,13 @@ private:
 class DecodingError final : public CodingError {
 public:
     using CodingError::CodingError;
-    QString localizedDescription() const override;
+    QString errorString() const override;
 };
 
 class EncodingError final : public CodingError {
 public:
     using CodingError::CodingError;
-    QString localizedDescription() const override;
+    QString errorString() const override;
 };
 
 Value parse(std::string_view text, std::size_t maxBytes = kDefaultMaxBytes);

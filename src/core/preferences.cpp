@@ -141,8 +141,8 @@ void Preferences::setBool(const QString& key, bool value) {
 
 void Preferences::setDate(const QString& key, Timestamp value) {
     // The shortest text that reads back as the same double.
-    write(key, QVariant(QString::number(value.secondsSinceReferenceDate(), 'g',
-                                        QLocale::FloatingPointShortest)));
+    write(key,
+          QVariant(QString::number(value.secondsSince2001(), 'g', QLocale::FloatingPointShortest)));
 }
 
 void Preferences::remove(const QString& key) {

@@ -13,8 +13,7 @@ public:
     static constexpr double kUnixOffsetSeconds = 978307200.0;
 
     constexpr Timestamp() = default;
-    constexpr explicit Timestamp(double secondsSinceReferenceDate)
-        : m_seconds(secondsSinceReferenceDate) {}
+    constexpr explicit Timestamp(double secondsSince2001) : m_seconds(secondsSince2001) {}
 
     static constexpr Timestamp fromUnixSeconds(double unixSeconds) {
         return Timestamp(unixSeconds - kUnixOffsetSeconds);
@@ -23,7 +22,7 @@ public:
     // The wall-clock time of this computer.
     static Timestamp now();
 
-    constexpr double secondsSinceReferenceDate() const { return m_seconds; }
+    constexpr double secondsSince2001() const { return m_seconds; }
     constexpr double unixSeconds() const { return m_seconds + kUnixOffsetSeconds; }
     // Millisecond precision; instants outside QDateTime's range give an invalid QDateTime.
     QDateTime toDateTime() const;

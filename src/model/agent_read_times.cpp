@@ -13,7 +13,7 @@ std::optional<Timestamp> AgentReadTimes::operator[](const AgentProvider& provide
 std::string AgentReadTimes::encode() const {
     json::OrderedValue object = json::OrderedValue::object();
     for (const auto& [provider, time] : times) {
-        object[provider] = json::number(time.secondsSinceReferenceDate());
+        object[provider] = json::number(time.secondsSince2001());
     }
     return json::dump(object);
 }

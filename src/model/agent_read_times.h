@@ -11,7 +11,7 @@
 // When the tray program last read each agent successfully, by provider raw value. A read that
 // returns the same windows leaves the snapshot (and its updatedAt) alone, so these times are
 // what tells data that did not change from data that was not read. Stored beside the snapshot
-// in the shared container (SharedContainer::loadReadTimes), as a JSON object of timestamps:
+// in the shared container (SharedSnapshotStore::loadReadTimes), as a JSON object of timestamps:
 // {"codex":788918400.5,"claude":788918460}.
 struct AgentReadTimes {
     std::map<std::string, Timestamp> times;

@@ -63,7 +63,7 @@ AgentUsage AgentUsage::placeholder(Timestamp now) {
         .agentName = QCoreApplication::translate("AgentUsage", "Agent").toStdString(),
         .planType = "plus",
         .updatedAt = now,
-        .source = UsageSource::preview,
+        .source = UsageSource::Preview,
     };
 }
 
@@ -79,7 +79,7 @@ AgentUsage AgentUsage::secondaryPlaceholder(Timestamp now) {
         .agentName = QCoreApplication::translate("AgentUsage", "Second Agent").toStdString(),
         .planType = "pro",
         .updatedAt = now,
-        .source = UsageSource::preview,
+        .source = UsageSource::Preview,
     };
 }
 
@@ -101,7 +101,7 @@ std::size_t std::hash<AgentUsage>::operator()(const AgentUsage& usage) const noe
     hashCombine(seed, usage.provider);
     hashCombine(seed, usage.agentName);
     hashCombine(seed, usage.planType);
-    hashCombine(seed, usage.updatedAt.secondsSinceReferenceDate());
+    hashCombine(seed, usage.updatedAt.secondsSince2001());
     hashCombine(seed, usage.source);
     return seed;
 }

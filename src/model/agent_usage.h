@@ -19,7 +19,7 @@ struct AgentUsage {
     // As the source reported it; may be empty or "unknown".
     std::string planType;
     Timestamp updatedAt;
-    UsageSource source = UsageSource::localDesktop;
+    UsageSource source = UsageSource::LocalDesktop;
 
     // The longest window; the first of equally long ones.
     std::optional<UsageWindow> preferredWindow() const;

@@ -36,10 +36,10 @@ AgentUsageSnapshot AgentUsageSnapshot::replacing(const AgentUsage& usage) const 
     return AgentUsageSnapshot(std::move(kept));
 }
 
-AgentUsageSnapshot AgentUsageSnapshot::syncedFromMac() const {
+AgentUsageSnapshot AgentUsageSnapshot::syncedFromDesktop() const {
     std::vector<AgentUsage> synced = usages;
     for (AgentUsage& usage : synced) {
-        usage.source = UsageSource::syncedFromMac;
+        usage.source = UsageSource::SyncedFromDesktop;
     }
     return AgentUsageSnapshot(std::move(synced));
 }

@@ -20,7 +20,7 @@ struct AgentUsageSnapshot {
     // `usage` in place of any usage of its provider, moved to the end of the display order.
     AgentUsageSnapshot replacing(const AgentUsage& usage) const;
     // The same usages, each marked as received over the phone link.
-    AgentUsageSnapshot syncedFromMac() const;
+    AgentUsageSnapshot syncedFromDesktop() const;
 
     // The two placeholder usages, made once on first use.
     static const AgentUsageSnapshot& preview();

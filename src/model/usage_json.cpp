@@ -6,7 +6,7 @@ json::OrderedValue toJson(const UsageWindow& window) {
     json::OrderedValue object = json::OrderedValue::object();
     object["usedPercent"] = window.usedPercent;
     object["durationSeconds"] = window.durationSeconds;
-    object["resetDate"] = json::number(window.resetDate.secondsSinceReferenceDate());
+    object["resetDate"] = json::number(window.resetDate.secondsSince2001());
     return object;
 }
 
@@ -20,7 +20,7 @@ json::OrderedValue toJson(const AgentUsage& usage) {
     object["provider"] = usage.provider.rawValue;
     object["agentName"] = usage.agentName;
     object["planType"] = usage.planType;
-    object["updatedAt"] = json::number(usage.updatedAt.secondsSinceReferenceDate());
+    object["updatedAt"] = json::number(usage.updatedAt.secondsSince2001());
     object["source"] = std::string(rawValue(usage.source));
     return object;
 }
@@ -55,7 +55,7 @@ AgentUsage usageFromJson(const json::Value& value) {
     usage.agentName = json::requiredString(value, "agentName");
     usage.planType = json::requiredString(value, "planType");
     usage.updatedAt = Timestamp(json::requiredDouble(value, "updatedAt"));
-    usage.source = UsageSource::syncedFromMac;
+    usage.source = UsageSource::SyncedFromDesktop;
     if (const json::Value* source = json::optional(value, "source")) {
         const auto known = usageSourceFromRawValue(json::toString(*source, "\"source\""));
         if (!known) {

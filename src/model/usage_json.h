@@ -8,10 +8,10 @@
 
 // The JSON form of the usage records, shared by the stored snapshot and the phone link.
 //
-// Writing gives compact JSON with every key in the documented order ("source" included) and
+// Writing gives compact JSON with the keys in the order of docs/data.md ("source" last) and
 // timestamps as seconds since 2001-01-01 that read back bit for bit. Reading accepts keys in any
 // order, ignores unknown keys, and fails as a whole (json::DecodingError) on a missing required
-// key, a wrong type, or an unknown "source"; a usage without "source" counts as syncedFromMac.
+// key, a wrong type, or an unknown "source"; a usage without "source" counts as SyncedFromDesktop.
 // A decoded snapshot holds exactly the listed usages, duplicates included.
 namespace usage_json {
 

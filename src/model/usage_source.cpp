@@ -7,10 +7,10 @@
 namespace {
 
 constexpr std::array<std::pair<UsageSource, std::string_view>, 4> kRawValues{{
-    {UsageSource::localDesktop, "localDesktop"},
-    {UsageSource::accountSession, "accountSession"},
-    {UsageSource::syncedFromMac, "syncedFromMac"},
-    {UsageSource::preview, "preview"},
+    {UsageSource::LocalDesktop, "localDesktop"},
+    {UsageSource::AccountSession, "accountSession"},
+    {UsageSource::SyncedFromDesktop, "syncedFromMac"},
+    {UsageSource::Preview, "preview"},
 }};
 
 }  // namespace
@@ -35,13 +35,13 @@ std::optional<UsageSource> usageSourceFromRawValue(std::string_view raw) {
 
 QString label(UsageSource source) {
     switch (source) {
-        case UsageSource::localDesktop:
+        case UsageSource::LocalDesktop:
             return QCoreApplication::translate("UsageSource", "Local agent on this computer");
-        case UsageSource::accountSession:
+        case UsageSource::AccountSession:
             return QCoreApplication::translate("UsageSource", "Account session on this computer");
-        case UsageSource::syncedFromMac:
+        case UsageSource::SyncedFromDesktop:
             return QCoreApplication::translate("UsageSource", "Synced from computer");
-        case UsageSource::preview:
+        case UsageSource::Preview:
             return QCoreApplication::translate("UsageSource", "Preview");
     }
     return {};

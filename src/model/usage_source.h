@@ -6,10 +6,11 @@
 
 // Where a usage came from. The raw values are stored and sent to the phone: never rename them.
 enum class UsageSource {
-    localDesktop,    // the agent's own session on this computer
-    accountSession,  // the ChatGPT account signed in inside Quotamind
-    syncedFromMac,   // received over the phone link; also assumed for stored data without a source
-    preview,         // built-in sample data
+    LocalDesktop,       // the agent's own session on this computer
+    AccountSession,     // the ChatGPT account signed in inside Quotamind
+    SyncedFromDesktop,  // received over the phone link; also assumed for stored data without a
+                        // source
+    Preview,            // built-in sample data
 };
 
 std::string_view rawValue(UsageSource source);

@@ -78,6 +78,6 @@ std::size_t std::hash<UsageWindow>::operator()(const UsageWindow& window) const 
     std::size_t seed = 0;
     hashCombine(seed, window.usedPercent);
     hashCombine(seed, window.durationSeconds);
-    hashCombine(seed, window.resetDate.secondsSinceReferenceDate());
+    hashCombine(seed, window.resetDate.secondsSince2001());
     return seed;
 }

@@ -76,13 +76,13 @@ QCoro::Task<> LimitNotificationManager::start(std::optional<AgentUsageSnapshot> 
 QCoro::Task<bool> LimitNotificationManager::enable(std::optional<AgentUsageSnapshot> snapshot) {
     QPointer<LimitNotificationManager> self(this);
     setLastError(std::nullopt);
-    if (m_authorizationStatus == AuthorizationStatus::notDetermined) {
+    if (m_authorizationStatus == AuthorizationStatus::NotDetermined) {
         std::optional<QString> failure;
         try {
             QCoro::Task<> asking = m_center.requestAuthorization();
             co_await asking;
         } catch (const Error& error) {
-            failure = error.localizedDescription();
+            failure = error.errorString();
         }
         if (!self) {
             co_return false;
@@ -128,7 +128,7 @@ QCoro::Task<> LimitNotificationManager::refreshAuthorizationStatus() {
         Q_EMIT statusTitleChanged();
     }
     if (m_isEnabled && !isAllowed() && !isUnavailable() &&
-        status != AuthorizationStatus::notDetermined) {
+        status != AuthorizationStatus::NotDetermined) {
         turnOff();
     } else if (m_isEnabled && isAllowed() && waitedForServer) {
         // A server appeared: the alerts that waited for one.
@@ -168,9 +168,9 @@ QString LimitNotificationManager::statusTitle() const {
         return m_isEnabled ? tr("On") : tr("Off");
     }
     switch (m_authorizationStatus) {
-        case AuthorizationStatus::denied:
+        case AuthorizationStatus::Denied:
             return tr("Off in System Settings");
-        case AuthorizationStatus::notDetermined:
+        case AuthorizationStatus::NotDetermined:
             return tr("Not set up");
         default:
             return tr("Unavailable");
@@ -178,13 +178,13 @@ QString LimitNotificationManager::statusTitle() const {
 }
 
 bool LimitNotificationManager::isAllowed() const {
-    return m_authorizationStatus == AuthorizationStatus::authorized ||
-           m_authorizationStatus == AuthorizationStatus::provisional ||
-           m_authorizationStatus == AuthorizationStatus::ephemeral;
+    return m_authorizationStatus == AuthorizationStatus::Authorized ||
+           m_authorizationStatus == AuthorizationStatus::Provisional ||
+           m_authorizationStatus == AuthorizationStatus::Ephemeral;
 }
 
 bool LimitNotificationManager::isUnavailable() const {
-    return m_authorizationStatus == AuthorizationStatus::unavailable;
+    return m_authorizationStatus == AuthorizationStatus::Unavailable;
 }
 
 void LimitNotificationManager::setEnabled(bool enabled) {

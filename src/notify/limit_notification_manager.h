@@ -79,7 +79,7 @@ private:
     Clock& m_clock;
     Preferences m_preferences;
     bool m_isEnabled;
-    AuthorizationStatus m_authorizationStatus = AuthorizationStatus::notDetermined;
+    AuthorizationStatus m_authorizationStatus = AuthorizationStatus::NotDetermined;
     bool m_hasLoadedAuthorizationStatus = false;
     std::optional<QString> m_lastError;
     // What synchronize() was last given, for when a server appears.

@@ -19,11 +19,11 @@
 
 // Whether the user's cloud account can be used. The numbers are the cloud service's own.
 enum class CloudAccountStatus : int {
-    couldNotDetermine = 0,
-    available = 1,
-    restricted = 2,
-    noAccount = 3,
-    temporarilyUnavailable = 4,
+    CouldNotDetermine = 0,
+    Available = 1,
+    Restricted = 2,
+    NoAccount = 3,
+    TemporarilyUnavailable = 4,
 };
 
 // A failure the cloud service reported, for a whole request or for one item of it, with the
@@ -38,7 +38,7 @@ public:
         : m_code(code), m_description(std::move(description)) {}
 
     int code() const { return m_code; }
-    QString localizedDescription() const override { return m_description; }
+    QString errorString() const override { return m_description; }
 
     // The code of `error` when it is a CloudError; none otherwise.
     static std::optional<int> codeOf(std::exception_ptr error);
@@ -48,23 +48,23 @@ private:
     QString m_description;
 };
 
-struct CloudZoneID {
+struct CloudZoneId {
     // The owner name that stands for the signed-in user.
     static inline const QString kCurrentUser = QStringLiteral("__defaultOwner__");
 
     QString zoneName;
     QString ownerName = kCurrentUser;
 
-    bool operator==(const CloudZoneID&) const = default;
-    std::strong_ordering operator<=>(const CloudZoneID&) const = default;
+    bool operator==(const CloudZoneId&) const = default;
+    std::strong_ordering operator<=>(const CloudZoneId&) const = default;
 };
 
-struct CloudRecordID {
+struct CloudRecordId {
     QString recordName;
-    CloudZoneID zone;
+    CloudZoneId zone;
 
-    bool operator==(const CloudRecordID&) const = default;
-    std::strong_ordering operator<=>(const CloudRecordID&) const = default;
+    bool operator==(const CloudRecordId&) const = default;
+    std::strong_ordering operator<=>(const CloudRecordId&) const = default;
 };
 
 using CloudValue = std::variant<QString, Timestamp>;
@@ -72,10 +72,10 @@ using CloudValue = std::variant<QString, Timestamp>;
 // A record and the keys changed since it was fetched or made, which are what a save writes.
 class CloudRecord final {
 public:
-    CloudRecord(CloudRecordID id, QString recordType)
+    CloudRecord(CloudRecordId id, QString recordType)
         : m_id(std::move(id)), m_recordType(std::move(recordType)) {}
 
-    const CloudRecordID& id() const { return m_id; }
+    const CloudRecordId& id() const { return m_id; }
     const QString& recordType() const { return m_recordType; }
     const std::map<QString, CloudValue>& values() const { return m_values; }
     const std::set<QString>& changedKeys() const { return m_changedKeys; }
@@ -88,14 +88,14 @@ public:
     void clearChangedKeys() { m_changedKeys.clear(); }
 
 private:
-    CloudRecordID m_id;
+    CloudRecordId m_id;
     QString m_recordType;
     std::map<QString, CloudValue> m_values;
     std::set<QString> m_changedKeys;
 };
 
 struct CloudZone {
-    CloudZoneID id;
+    CloudZoneId id;
 };
 
 // What a request answers for each item: the item, or the failure of that item. An item the
@@ -110,16 +110,16 @@ public:
     virtual ~CloudDatabase() = default;
 
     virtual QCoro::Task<CloudAccountStatus> accountStatus() = 0;
-    virtual QCoro::Task<CloudResults<CloudZoneID, CloudZone>> fetchZones(
-        std::vector<CloudZoneID> ids) = 0;
+    virtual QCoro::Task<CloudResults<CloudZoneId, CloudZone>> fetchZones(
+        std::vector<CloudZoneId> ids) = 0;
     // Creates the zones; saving a zone that exists succeeds. Deletes nothing.
-    virtual QCoro::Task<CloudResults<CloudZoneID, CloudZone>> saveZones(
+    virtual QCoro::Task<CloudResults<CloudZoneId, CloudZone>> saveZones(
         std::vector<CloudZone> zones) = 0;
     // The records with all their keys.
-    virtual QCoro::Task<CloudResults<CloudRecordID, CloudRecord>> fetchRecords(
-        std::vector<CloudRecordID> ids) = 0;
+    virtual QCoro::Task<CloudResults<CloudRecordId, CloudRecord>> fetchRecords(
+        std::vector<CloudRecordId> ids) = 0;
     // Writes only each record's changed keys (other keys on the server stay), creating records
     // that do not exist; within one zone either all are saved or none. Deletes nothing.
-    virtual QCoro::Task<CloudResults<CloudRecordID, CloudRecord>> saveRecords(
+    virtual QCoro::Task<CloudResults<CloudRecordId, CloudRecord>> saveRecords(
         std::vector<CloudRecord> records) = 0;
 };

@@ -8,7 +8,7 @@
 // Why a wake signal for the phone could not be written, with the sentence the user sees.
 class CloudWakeError final : public Error {
 public:
-    enum class Code { accountUnavailable, missingEntitlement, missingCloudKitResult };
+    enum class Code { AccountUnavailable, MissingEntitlement, MissingCloudKitResult };
 
     explicit CloudWakeError(Code code) : m_code(code) {}
     static CloudWakeError accountUnavailable(CloudAccountStatus status);
@@ -17,9 +17,9 @@ public:
     // The account's status, for `accountUnavailable`.
     CloudAccountStatus accountStatus() const { return m_accountStatus; }
     // Empty for an account that is available, which is never reported as unavailable.
-    QString localizedDescription() const override;
+    QString errorString() const override;
 
 private:
     Code m_code;
-    CloudAccountStatus m_accountStatus = CloudAccountStatus::couldNotDetermine;
+    CloudAccountStatus m_accountStatus = CloudAccountStatus::CouldNotDetermine;
 };

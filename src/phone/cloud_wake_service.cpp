@@ -22,7 +22,7 @@ template <typename ID, typename Item>
 Item itemFor(const CloudResults<ID, Item>& results, const ID& id) {
     const CloudResult<ID, Item>* result = resultFor(results, id);
     if (result == nullptr) {
-        throw CloudWakeError(CloudWakeError::Code::missingCloudKitResult);
+        throw CloudWakeError(CloudWakeError::Code::MissingCloudKitResult);
     }
     if (const auto* error = std::get_if<std::exception_ptr>(result)) {
         std::rethrow_exception(*error);
@@ -54,35 +54,35 @@ CloudWakeService& CloudWakeService::shared() {
     return service;
 }
 
-CloudZoneID CloudWakeService::wakeZone(const QString& serviceName) {
-    return CloudZoneID{.zoneName = kZonePrefix + serviceName};
+CloudZoneId CloudWakeService::wakeZone(const QString& serviceName) {
+    return CloudZoneId{.zoneName = kZonePrefix + serviceName};
 }
 
 CloudDatabase& CloudWakeService::database() const {
     if (m_database == nullptr) {
-        throw CloudWakeError(CloudWakeError::Code::missingEntitlement);
+        throw CloudWakeError(CloudWakeError::Code::MissingEntitlement);
     }
     return *m_database;
 }
 
-QCoro::Task<> CloudWakeService::sendWake(LANPairingPayload pairing) {
+QCoro::Task<> CloudWakeService::sendWake(LanPairingPayload pairing) {
     CloudDatabase& cloud = database();
     QCoro::Task<> checking = requireAvailableAccount();
     co_await checking;
-    const CloudZoneID zone = wakeZone(pairing.serviceName);
+    const CloudZoneId zone = wakeZone(pairing.serviceName);
     QCoro::Task<> preparing = ensureZone(zone);
     co_await preparing;
 
-    const CloudRecordID id{kRecordName, zone};
+    const CloudRecordId id{kRecordName, zone};
     QCoro::Task<std::optional<CloudRecord>> fetching = existingRecord(id);
     std::optional<CloudRecord> existing = co_await fetching;
     CloudRecord record = existing ? std::move(*existing) : CloudRecord(id, kRecordType);
     record.setValue(kUpdatedAtKey, m_clock.now());
     record.setValue(kNonceKey, QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
     // Only the two keys are written, so whatever else the phone keeps in the record stays.
-    QCoro::Task<CloudResults<CloudRecordID, CloudRecord>> saving =
+    QCoro::Task<CloudResults<CloudRecordId, CloudRecord>> saving =
         cloud.saveRecords({std::move(record)});
-    const CloudResults<CloudRecordID, CloudRecord> saved = co_await saving;
+    const CloudResults<CloudRecordId, CloudRecord> saved = co_await saving;
     itemFor(saved, id);
 }
 
@@ -90,18 +90,18 @@ QCoro::Task<> CloudWakeService::requireAvailableAccount() {
     CloudDatabase& cloud = database();
     QCoro::Task<CloudAccountStatus> asking = cloud.accountStatus();
     const CloudAccountStatus status = co_await asking;
-    if (status != CloudAccountStatus::available) {
+    if (status != CloudAccountStatus::Available) {
         throw CloudWakeError::accountUnavailable(status);
     }
 }
 
-QCoro::Task<> CloudWakeService::ensureZone(CloudZoneID zone) {
+QCoro::Task<> CloudWakeService::ensureZone(CloudZoneId zone) {
     CloudDatabase& cloud = database();
     if (m_preparedZoneNames.contains(zone.zoneName)) {
         co_return;
     }
-    QCoro::Task<CloudResults<CloudZoneID, CloudZone>> fetching = cloud.fetchZones({zone});
-    const CloudResults<CloudZoneID, CloudZone> fetched = co_await fetching;
+    QCoro::Task<CloudResults<CloudZoneId, CloudZone>> fetching = cloud.fetchZones({zone});
+    const CloudResults<CloudZoneId, CloudZone> fetched = co_await fetching;
     const auto* found = resultFor(fetched, zone);
     if (found != nullptr && std::holds_alternative<CloudZone>(*found)) {
         m_preparedZoneNames.insert(zone.zoneName);
@@ -111,16 +111,16 @@ QCoro::Task<> CloudWakeService::ensureZone(CloudZoneID zone) {
         !isMissingItem(*found, {CloudError::kZoneNotFound, CloudError::kUnknownItem})) {
         std::rethrow_exception(std::get<std::exception_ptr>(*found));
     }
-    QCoro::Task<CloudResults<CloudZoneID, CloudZone>> saving = cloud.saveZones({CloudZone{zone}});
-    const CloudResults<CloudZoneID, CloudZone> saved = co_await saving;
+    QCoro::Task<CloudResults<CloudZoneId, CloudZone>> saving = cloud.saveZones({CloudZone{zone}});
+    const CloudResults<CloudZoneId, CloudZone> saved = co_await saving;
     itemFor(saved, zone);
     m_preparedZoneNames.insert(zone.zoneName);
 }
 
-QCoro::Task<std::optional<CloudRecord>> CloudWakeService::existingRecord(CloudRecordID id) {
+QCoro::Task<std::optional<CloudRecord>> CloudWakeService::existingRecord(CloudRecordId id) {
     CloudDatabase& cloud = database();
-    QCoro::Task<CloudResults<CloudRecordID, CloudRecord>> fetching = cloud.fetchRecords({id});
-    const CloudResults<CloudRecordID, CloudRecord> fetched = co_await fetching;
+    QCoro::Task<CloudResults<CloudRecordId, CloudRecord>> fetching = cloud.fetchRecords({id});
+    const CloudResults<CloudRecordId, CloudRecord> fetched = co_await fetching;
     const auto* found = resultFor(fetched, id);
     if (found != nullptr && isMissingItem(*found, {CloudError::kUnknownItem})) {
         co_return std::nullopt;

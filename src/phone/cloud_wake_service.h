@@ -39,17 +39,17 @@ public:
 
     // Writes one wake signal for the phone paired with `pairing` (only its service name is
     // used, never its secret).
-    QCoro::Task<> sendWake(LANPairingPayload pairing);
+    QCoro::Task<> sendWake(LanPairingPayload pairing);
 
     // The steps of sendWake.
     QCoro::Task<> requireAvailableAccount();
     // Makes sure the zone exists, asking the database once per zone and process.
-    QCoro::Task<> ensureZone(CloudZoneID zone);
+    QCoro::Task<> ensureZone(CloudZoneId zone);
     // The stored record, or none when the database has no such item.
-    QCoro::Task<std::optional<CloudRecord>> existingRecord(CloudRecordID id);
+    QCoro::Task<std::optional<CloudRecord>> existingRecord(CloudRecordId id);
 
     // The wake zone of a pairing code's service name, owned by the signed-in user.
-    static CloudZoneID wakeZone(const QString& serviceName);
+    static CloudZoneId wakeZone(const QString& serviceName);
 
 private:
     CloudDatabase& database() const;

@@ -2,18 +2,18 @@
 
 #include <QCoreApplication>
 
-QString LANConnectionState::macTitle() const {
+QString LanConnectionState::title() const {
     switch (kind) {
-        case Kind::idle:
-            return QCoreApplication::translate("LANConnectionState", "Starting local pairing…");
-        case Kind::advertising:
-        case Kind::searching:
-        case Kind::connecting:
-            return QCoreApplication::translate("LANConnectionState", "Ready to pair");
-        case Kind::connected:
-            return QCoreApplication::translate("LANConnectionState", "iPhone connected");
-        case Kind::failed:
+        case Kind::Idle:
+            return QCoreApplication::translate("LanConnectionState", "Starting local pairing…");
+        case Kind::Advertising:
+        case Kind::Searching:
+        case Kind::Connecting:
+            return QCoreApplication::translate("LanConnectionState", "Ready to pair");
+        case Kind::Connected:
+            return QCoreApplication::translate("LanConnectionState", "iPhone connected");
+        case Kind::Failed:
             break;
     }
-    return QCoreApplication::translate("LANConnectionState", "Local pairing unavailable");
+    return QCoreApplication::translate("LanConnectionState", "Local pairing unavailable");
 }

@@ -3,17 +3,17 @@
 #include <QString>
 
 // The phone link's state as the pairing server reports it.
-struct LANConnectionState {
-    enum class Kind { idle, advertising, searching, connecting, connected, failed };
+struct LanConnectionState {
+    enum class Kind { Idle, Advertising, Searching, Connecting, Connected, Failed };
 
-    Kind kind = Kind::idle;
+    Kind kind = Kind::Idle;
     // Only for `failed`: why.
     QString failure;
 
-    static LANConnectionState failed(QString failure) { return {Kind::failed, std::move(failure)}; }
+    static LanConnectionState failed(QString failure) { return {Kind::Failed, std::move(failure)}; }
 
     // The short title the tray and the pairing pane show.
-    QString macTitle() const;
+    QString title() const;
 
-    bool operator==(const LANConnectionState&) const = default;
+    bool operator==(const LanConnectionState&) const = default;
 };

@@ -6,15 +6,15 @@
 #include "core/json.h"
 #include "phone/lan_pairing_error.h"
 
-namespace LANFrameCodec {
+namespace LanFrameCodec {
 
-QByteArray frame(const LANMessage& message) {
+QByteArray frame(const LanMessage& message) {
     return frameJson(QByteArray::fromStdString(message.encode()));
 }
 
 QByteArray frameJson(const QByteArray& json) {
     if (static_cast<std::size_t>(json.size()) > kMaxJsonBytes) {
-        throw LANPairingError(LANPairingError::Code::unavailable);
+        throw LanPairingError(LanPairingError::Code::Unavailable);
     }
     QByteArray bytes(static_cast<qsizetype>(kHeaderBytes), Qt::Uninitialized);
     qToBigEndian(static_cast<std::uint32_t>(json.size()), bytes.data());
@@ -22,8 +22,8 @@ QByteArray frameJson(const QByteArray& json) {
     return bytes;
 }
 
-std::vector<LANMessage> drain(QByteArray& buffer) {
-    std::vector<LANMessage> messages;
+std::vector<LanMessage> drain(QByteArray& buffer) {
+    std::vector<LanMessage> messages;
     // Frames are consumed by moving an offset and cut from the buffer once, so that many small
     // frames in one read cost one copy, not one per frame.
     qsizetype consumed = 0;
@@ -36,7 +36,7 @@ std::vector<LANMessage> drain(QByteArray& buffer) {
         const auto length = qFromBigEndian<std::uint32_t>(buffer.constData() + consumed);
         if (length == 0 || length > kMaxJsonBytes) {
             cut();
-            throw LANPairingError(LANPairingError::Code::invalidCode);
+            throw LanPairingError(LanPairingError::Code::InvalidCode);
         }
         const qsizetype frameBytes = static_cast<qsizetype>(kHeaderBytes) + length;
         if (available < frameBytes) {
@@ -44,7 +44,7 @@ std::vector<LANMessage> drain(QByteArray& buffer) {
         }
         const std::string_view json(buffer.constData() + consumed + kHeaderBytes, length);
         try {
-            messages.push_back(LANMessage::decode(json, kMaxJsonBytes));
+            messages.push_back(LanMessage::decode(json, kMaxJsonBytes));
         } catch (const json::DecodingError&) {
             consumed += frameBytes;
             cut();
@@ -56,4 +56,4 @@ std::vector<LANMessage> drain(QByteArray& buffer) {
     return messages;
 }
 
-}  // namespace LANFrameCodec
+}  // namespace LanFrameCodec

@@ -7,13 +7,13 @@
 
 namespace {
 
-constexpr std::array<std::pair<LANMessageKind, std::string_view>, 6> kRawValues{{
-    {LANMessageKind::pair, "pair"},
-    {LANMessageKind::paired, "paired"},
-    {LANMessageKind::usage, "usage"},
-    {LANMessageKind::error, "error"},
-    {LANMessageKind::refresh, "refresh"},
-    {LANMessageKind::deviceToken, "deviceToken"},
+constexpr std::array<std::pair<LanMessageKind, std::string_view>, 6> kRawValues{{
+    {LanMessageKind::Pair, "pair"},
+    {LanMessageKind::Paired, "paired"},
+    {LanMessageKind::Usage, "usage"},
+    {LanMessageKind::Error, "error"},
+    {LanMessageKind::Refresh, "refresh"},
+    {LanMessageKind::DeviceToken, "deviceToken"},
 }};
 
 void putString(json::OrderedValue& object, const char* key, const std::optional<QString>& value) {
@@ -32,7 +32,7 @@ std::optional<QString> optionalString(const json::Value& object, std::string_vie
 
 }  // namespace
 
-std::string_view rawValue(LANMessageKind kind) {
+std::string_view rawValue(LanMessageKind kind) {
     for (const auto& [candidate, raw] : kRawValues) {
         if (candidate == kind) {
             return raw;
@@ -41,7 +41,7 @@ std::string_view rawValue(LANMessageKind kind) {
     return {};
 }
 
-std::optional<LANMessageKind> lanMessageKindFromRawValue(std::string_view raw) {
+std::optional<LanMessageKind> lanMessageKindFromRawValue(std::string_view raw) {
     for (const auto& [kind, candidate] : kRawValues) {
         if (candidate == raw) {
             return kind;
@@ -50,7 +50,7 @@ std::optional<LANMessageKind> lanMessageKindFromRawValue(std::string_view raw) {
     return std::nullopt;
 }
 
-json::OrderedValue LANMessage::toJson() const {
+json::OrderedValue LanMessage::toJson() const {
     json::OrderedValue object = json::OrderedValue::object();
     object["kind"] = std::string(rawValue(kind));
     putString(object, "secret", secret);
@@ -67,13 +67,13 @@ json::OrderedValue LANMessage::toJson() const {
     return object;
 }
 
-LANMessage LANMessage::fromJson(const json::Value& value) {
+LanMessage LanMessage::fromJson(const json::Value& value) {
     json::requireObject(value, "message");
     const auto kind = lanMessageKindFromRawValue(json::requiredString(value, "kind"));
     if (!kind) {
         throw json::DecodingError("unknown value of \"kind\"");
     }
-    LANMessage message = of(*kind);
+    LanMessage message = of(*kind);
     message.secret = optionalString(value, "secret");
     message.deviceModel = optionalString(value, "deviceModel");
     if (const json::Value* snapshot = json::optional(value, "snapshot")) {
@@ -88,22 +88,22 @@ LANMessage LANMessage::fromJson(const json::Value& value) {
     return message;
 }
 
-LANMessage LANMessage::usageMessage(AgentUsageSnapshot snapshot) {
-    LANMessage message = of(LANMessageKind::usage);
+LanMessage LanMessage::usageMessage(AgentUsageSnapshot snapshot) {
+    LanMessage message = of(LanMessageKind::Usage);
     message.snapshot = std::move(snapshot);
     return message;
 }
 
-LANMessage LANMessage::errorMessage(QString text) {
-    LANMessage message = of(LANMessageKind::error);
+LanMessage LanMessage::errorMessage(QString text) {
+    LanMessage message = of(LanMessageKind::Error);
     message.message = std::move(text);
     return message;
 }
 
-std::string LANMessage::encode() const {
+std::string LanMessage::encode() const {
     return json::dump(toJson());
 }
 
-LANMessage LANMessage::decode(std::string_view bytes, std::size_t maxBytes) {
+LanMessage LanMessage::decode(std::string_view bytes, std::size_t maxBytes) {
     return fromJson(json::parse(bytes, maxBytes));
 }

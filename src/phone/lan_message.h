@@ -10,22 +10,22 @@
 #include "model/agent_usage_snapshot.h"
 
 // What a message on the phone link is. The raw values cross the wire: never rename them.
-enum class LANMessageKind {
-    pair,         // phone to computer: "secret", optionally "deviceModel"
-    paired,       // computer to phone: admission
-    usage,        // computer to phone: "snapshot"
-    error,        // computer to phone: "message"
-    refresh,      // phone to computer
-    deviceToken,  // phone to computer: "apnsToken", "apnsEnvironment"; accepted and ignored
+enum class LanMessageKind {
+    Pair,         // phone to computer: "secret", optionally "deviceModel"
+    Paired,       // computer to phone: admission
+    Usage,        // computer to phone: "snapshot"
+    Error,        // computer to phone: "message"
+    Refresh,      // phone to computer
+    DeviceToken,  // phone to computer: "apnsToken", "apnsEnvironment"; accepted and ignored
 };
 
-std::string_view rawValue(LANMessageKind kind);
-std::optional<LANMessageKind> lanMessageKindFromRawValue(std::string_view rawValue);
+std::string_view rawValue(LanMessageKind kind);
+std::optional<LanMessageKind> lanMessageKindFromRawValue(std::string_view rawValue);
 
 // One message of the phone link. Field order is the order of the JSON keys; an absent field is
 // left out of the JSON, and a missing or null key reads as absent.
-struct LANMessage {
-    LANMessageKind kind = LANMessageKind::pair;
+struct LanMessage {
+    LanMessageKind kind = LanMessageKind::Pair;
     std::optional<QString> secret;
     std::optional<QString> deviceModel;
     std::optional<AgentUsageSnapshot> snapshot;
@@ -36,12 +36,12 @@ struct LANMessage {
     std::optional<QString> apnsEnvironment;
 
     // Admission: kind `paired` and nothing else.
-    static LANMessage paired() { return of(LANMessageKind::paired); }
-    static LANMessage usageMessage(AgentUsageSnapshot snapshot);
-    static LANMessage errorMessage(QString text);
+    static LanMessage paired() { return of(LanMessageKind::Paired); }
+    static LanMessage usageMessage(AgentUsageSnapshot snapshot);
+    static LanMessage errorMessage(QString text);
     // A message of `kind` with every other field absent.
-    static LANMessage of(LANMessageKind kind) {
-        LANMessage message;
+    static LanMessage of(LanMessageKind kind) {
+        LanMessage message;
         message.kind = kind;
         return message;
     }
@@ -49,12 +49,12 @@ struct LANMessage {
     // Throws json::EncodingError for a timestamp that is not finite.
     json::OrderedValue toJson() const;
     // Unknown keys are ignored; a missing or unknown "kind" fails. Throws json::DecodingError.
-    static LANMessage fromJson(const json::Value& value);
+    static LanMessage fromJson(const json::Value& value);
 
     // Compact JSON text.
     std::string encode() const;
     // At most `maxBytes` of JSON text; throws json::DecodingError.
-    static LANMessage decode(std::string_view bytes, std::size_t maxBytes);
+    static LanMessage decode(std::string_view bytes, std::size_t maxBytes);
 
-    bool operator==(const LANMessage&) const = default;
+    bool operator==(const LanMessage&) const = default;
 };

@@ -2,13 +2,13 @@
 
 #include <QCoreApplication>
 
-QString LANPairingError::localizedDescription() const {
+QString LanPairingError::errorString() const {
     switch (m_code) {
-        case Code::invalidCode:
-            return QCoreApplication::translate("LANPairingError",
+        case Code::InvalidCode:
+            return QCoreApplication::translate("LanPairingError",
                                                "This QR code is not an Quotamind pairing code.");
-        case Code::unavailable:
-            return QCoreApplication::translate("LANPairingError",
+        case Code::Unavailable:
+            return QCoreApplication::translate("LanPairingError",
                                                "Local pairing could not be started.");
     }
     return {};

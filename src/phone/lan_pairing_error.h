@@ -3,17 +3,17 @@
 #include "core/error.h"
 
 // Why a frame of the phone link could not be made or read.
-class LANPairingError final : public Error {
+class LanPairingError final : public Error {
 public:
     enum class Code {
-        invalidCode,  // an incoming frame announced a length of zero or above the maximum
-        unavailable,  // an outgoing message is larger than a frame may hold
+        InvalidCode,  // an incoming frame announced a length of zero or above the maximum
+        Unavailable,  // an outgoing message is larger than a frame may hold
     };
 
-    explicit LANPairingError(Code code) : m_code(code) {}
+    explicit LanPairingError(Code code) : m_code(code) {}
 
     Code code() const { return m_code; }
-    QString localizedDescription() const override;
+    QString errorString() const override;
 
 private:
     Code m_code;

@@ -23,14 +23,14 @@ QString toQString(const std::string& text) {
 
 }  // namespace
 
-LANPairingPayload LANPairingPayload::makeServerIdentity() {
+LanPairingPayload LanPairingPayload::makeServerIdentity() {
     const QString name = QString::fromLatin1(kServiceNamePrefix.data(),
                                              static_cast<qsizetype>(kServiceNamePrefix.size())) +
                          randomHexDigits().left(kServiceNameDigits);
     return {name, randomHexDigits() + randomHexDigits()};
 }
 
-QString LANPairingPayload::qrValue() const {
+QString LanPairingPayload::qrValue() const {
     // Each value is percent-encoded by hand, '%' included: QUrlQuery would keep a "%41" in a value
     // as an escape already made and the reader would get "A". Generated codes (lower-case hex
     // digits and '-') need no escape, so their text is unchanged.
@@ -45,7 +45,7 @@ QString LANPairingPayload::qrValue() const {
            encoded(secret);
 }
 
-std::optional<LANPairingPayload> LANPairingPayload::fromQrValue(const QString& text) {
+std::optional<LanPairingPayload> LanPairingPayload::fromQrValue(const QString& text) {
     const QUrl url(text.trimmed(), QUrl::StrictMode);
     if (!url.isValid() || url.scheme() != kScheme || url.host() != kHost) {
         return std::nullopt;
@@ -54,7 +54,7 @@ std::optional<LANPairingPayload> LANPairingPayload::fromQrValue(const QString& t
     if (query.queryItemValue(QStringLiteral("v")) != kFormatVersion) {
         return std::nullopt;
     }
-    LANPairingPayload payload{query.queryItemValue(QStringLiteral("service"), QUrl::FullyDecoded),
+    LanPairingPayload payload{query.queryItemValue(QStringLiteral("service"), QUrl::FullyDecoded),
                               query.queryItemValue(QStringLiteral("secret"), QUrl::FullyDecoded)};
     if (payload.serviceName.isEmpty() || payload.secret.isEmpty()) {
         return std::nullopt;
@@ -62,14 +62,14 @@ std::optional<LANPairingPayload> LANPairingPayload::fromQrValue(const QString& t
     return payload;
 }
 
-json::OrderedValue LANPairingPayload::toJson() const {
+json::OrderedValue LanPairingPayload::toJson() const {
     json::OrderedValue object = json::OrderedValue::object();
     object["serviceName"] = serviceName.toStdString();
     object["secret"] = secret.toStdString();
     return object;
 }
 
-LANPairingPayload LANPairingPayload::fromJson(const json::Value& value) {
+LanPairingPayload LanPairingPayload::fromJson(const json::Value& value) {
     json::requireObject(value, "pairing code");
     return {toQString(json::requiredString(value, "serviceName")),
             toQString(json::requiredString(value, "secret"))};
@@ -92,7 +92,7 @@ QString PairedPhoneInfo::modelFrom(const std::optional<QString>& deviceModel) {
 json::OrderedValue PairedPhoneInfo::toJson() const {
     json::OrderedValue object = json::OrderedValue::object();
     object["model"] = model.toStdString();
-    object["pairedAt"] = json::number(pairedAt.secondsSinceReferenceDate());
+    object["pairedAt"] = json::number(pairedAt.secondsSince2001());
     return object;
 }
 

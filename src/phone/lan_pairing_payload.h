@@ -9,7 +9,7 @@
 
 // The pairing code of this computer: the advertised service name and the secret a phone must
 // present. Its JSON form is only stored, never sent.
-struct LANPairingPayload {
+struct LanPairingPayload {
     static constexpr std::string_view kServiceNamePrefix = "quotamind-";
 
     QString serviceName;
@@ -17,19 +17,19 @@ struct LANPairingPayload {
 
     // A new random code: a service name of "quotamind-" and 16 hexadecimal digits, a secret of
     // 64 hexadecimal digits, all lower case, from random (version 4) UUIDs.
-    static LANPairingPayload makeServerIdentity();
+    static LanPairingPayload makeServerIdentity();
 
     // The text the QR code shows: quotamind://pair?v=1&service=…&secret=…, or empty when no URL
     // can be formed.
     QString qrValue() const;
     // The code in a QR text of that form (format version 1); nothing for any other text.
-    static std::optional<LANPairingPayload> fromQrValue(const QString& text);
+    static std::optional<LanPairingPayload> fromQrValue(const QString& text);
 
     json::OrderedValue toJson() const;
     // Both keys are required; throws json::DecodingError.
-    static LANPairingPayload fromJson(const json::Value& value);
+    static LanPairingPayload fromJson(const json::Value& value);
 
-    bool operator==(const LANPairingPayload&) const = default;
+    bool operator==(const LanPairingPayload&) const = default;
 };
 
 // What this computer remembers of the phone that paired last.

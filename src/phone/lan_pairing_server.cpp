@@ -28,11 +28,11 @@ constexpr double kFirstListenRetrySeconds = 1;
 constexpr double kLongestListenRetrySeconds = 60;
 
 QString rejectedText() {
-    return QCoreApplication::translate("LANPairingServer", "Pairing code was rejected.");
+    return QCoreApplication::translate("LanPairingServer", "Pairing code was rejected.");
 }
 
 QString invalidMessageText() {
-    return QCoreApplication::translate("LANPairingServer", "Invalid pairing message.");
+    return QCoreApplication::translate("LanPairingServer", "Invalid pairing message.");
 }
 
 // Keep-alive finds a phone that vanished from the network (idle 10 s, then 3 probes 5 s apart);
@@ -75,11 +75,11 @@ QHostAddress sourceAddress(const QTcpSocket& socket) {
 }  // namespace
 
 // The server's state and work, on the server's thread only.
-class LANPairingServerEngine final : public QObject {
+class LanPairingServerEngine final : public QObject {
 public:
-    using Options = LANPairingServer::Options;
+    using Options = LanPairingServer::Options;
 
-    LANPairingServerEngine(LANPairingPayload pairing, Options options,
+    LanPairingServerEngine(LanPairingPayload pairing, Options options,
                            std::function<void(quint16)> onListening)
         : m_pairing(std::move(pairing)),
           m_secret(m_pairing.secret.toUtf8()),
@@ -89,7 +89,7 @@ public:
           m_port(options.port),
           m_onListening(std::move(onListening)) {}
 
-    void setCallbacks(LANPairingServer::Callbacks callbacks) { m_callbacks = std::move(callbacks); }
+    void setCallbacks(LanPairingServer::Callbacks callbacks) { m_callbacks = std::move(callbacks); }
 
     void start();
     void stop();
@@ -119,37 +119,37 @@ private:
         std::deque<qint64> usageEnds;
     };
 
-    enum class Close { now, afterReply };
+    enum class Close { Now, AfterReply };
 
     void accept();
     void makeRoomFor(const QHostAddress& source);
     void receive(const QUuid& id);
-    void handle(Peer& peer, const LANMessage& message);
+    void handle(Peer& peer, const LanMessage& message);
     void answerRefresh(Peer& peer);
     void endRefreshSpacing(const QUuid& id);
     void listenFailed(const QString& failure);
     void send(Peer& peer, const QByteArray& frame, bool isUsage);
-    void sendMessage(Peer& peer, const LANMessage& message);
+    void sendMessage(Peer& peer, const LanMessage& message);
     void onBytesWritten(const QUuid& id, qint64 bytes);
     // Answers with an error message, then drops the connection.
     void reject(Peer& peer, const QString& text);
-    void remove(const QUuid& id, Close close = Close::now);
+    void remove(const QUuid& id, Close close = Close::Now);
     void closeAfterReply(QTcpSocket* socket);
     void resetAndDelete(QTcpSocket* socket);
     void onAdvertisingChanged();
 
     bool hasPairedPeer() const;
-    LANConnectionState currentState() const;
-    void report(const LANConnectionState& state);
+    LanConnectionState currentState() const;
+    void report(const LanConnectionState& state);
 
-    const LANPairingPayload m_pairing;
+    const LanPairingPayload m_pairing;
     const QByteArray m_secret;
     Clock& m_clock;
     const bool m_advertise;
-    const LANPairingServer::Bounds m_bounds;
+    const LanPairingServer::Bounds m_bounds;
     const quint16 m_port;
     std::function<void(quint16)> m_onListening;
-    LANPairingServer::Callbacks m_callbacks;
+    LanPairingServer::Callbacks m_callbacks;
 
     QTcpServer* m_listener = nullptr;
     // Why there is no listener, while start() keeps trying again.
@@ -167,7 +167,7 @@ private:
     std::map<QTcpSocket*, CancellationToken> m_closing;
 };
 
-void LANPairingServerEngine::start() {
+void LanPairingServerEngine::start() {
     if (m_listener != nullptr) {
         return;
     }
@@ -205,7 +205,7 @@ void LANPairingServerEngine::start() {
     report(currentState());
 }
 
-void LANPairingServerEngine::listenFailed(const QString& failure) {
+void LanPairingServerEngine::listenFailed(const QString& failure) {
     m_listenFailure = failure;
     report(currentState());
     m_listenRetry = CancellationToken();
@@ -214,7 +214,7 @@ void LANPairingServerEngine::listenFailed(const QString& failure) {
     m_listenRetrySeconds = std::min(m_listenRetrySeconds * 2, kLongestListenRetrySeconds);
 }
 
-void LANPairingServerEngine::stop() {
+void LanPairingServerEngine::stop() {
     m_listenRetry.cancel();
     m_listenFailure.reset();
     m_listenRetrySeconds = kFirstListenRetrySeconds;
@@ -241,20 +241,20 @@ void LANPairingServerEngine::stop() {
         socket->disconnect(this);
         resetAndDelete(socket);
     }
-    report(LANConnectionState{});
+    report(LanConnectionState{});
 }
 
-void LANPairingServerEngine::shutDown() {
+void LanPairingServerEngine::shutDown() {
     stop();
     // Cancelled waits resume from this thread's event loop, which is about to end.
     QCoreApplication::sendPostedEvents();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-void LANPairingServerEngine::publish(const AgentUsageSnapshot& snapshot) {
-    m_latestSnapshot = snapshot.syncedFromMac();
+void LanPairingServerEngine::publish(const AgentUsageSnapshot& snapshot) {
+    m_latestSnapshot = snapshot.syncedFromDesktop();
     try {
-        m_latestFrame = LANFrameCodec::frame(LANMessage::usageMessage(*m_latestSnapshot));
+        m_latestFrame = LanFrameCodec::frame(LanMessage::usageMessage(*m_latestSnapshot));
     } catch (const Error&) {
         // Too large or not encodable: nobody gets it, the connections stay.
         m_latestFrame.clear();
@@ -274,7 +274,7 @@ void LANPairingServerEngine::publish(const AgentUsageSnapshot& snapshot) {
     }
 }
 
-void LANPairingServerEngine::accept() {
+void LanPairingServerEngine::accept() {
     while (m_listener != nullptr && m_listener->hasPendingConnections()) {
         QTcpSocket* socket = m_listener->nextPendingConnection();
         socket->setParent(this);
@@ -305,7 +305,7 @@ void LANPairingServerEngine::accept() {
     }
 }
 
-void LANPairingServerEngine::makeRoomFor(const QHostAddress& source) {
+void LanPairingServerEngine::makeRoomFor(const QHostAddress& source) {
     // First the share of the new connection's address, then all the places: closing the oldest
     // keeps a host that opens connections without end from keeping a phone out.
     for (const bool fromSource : {true, false}) {
@@ -328,7 +328,7 @@ void LANPairingServerEngine::makeRoomFor(const QHostAddress& source) {
     }
 }
 
-void LANPairingServerEngine::receive(const QUuid& id) {
+void LanPairingServerEngine::receive(const QUuid& id) {
     for (;;) {
         const auto found = m_peers.find(id);
         if (found == m_peers.end()) {
@@ -339,14 +339,14 @@ void LANPairingServerEngine::receive(const QUuid& id) {
             return;
         }
         peer.buffer.append(peer.socket->read(kReceiveChunkBytes));
-        std::vector<LANMessage> messages;
+        std::vector<LanMessage> messages;
         try {
-            messages = LANFrameCodec::drain(peer.buffer);
+            messages = LanFrameCodec::drain(peer.buffer);
         } catch (const Error&) {
             reject(peer, invalidMessageText());
             return;
         }
-        for (const LANMessage& message : messages) {
+        for (const LanMessage& message : messages) {
             const auto current = m_peers.find(id);
             if (current == m_peers.end()) {
                 return;
@@ -356,9 +356,9 @@ void LANPairingServerEngine::receive(const QUuid& id) {
     }
 }
 
-void LANPairingServerEngine::handle(Peer& peer, const LANMessage& message) {
+void LanPairingServerEngine::handle(Peer& peer, const LanMessage& message) {
     if (!peer.isPaired) {
-        if (message.kind != LANMessageKind::pair || !message.secret ||
+        if (message.kind != LanMessageKind::Pair || !message.secret ||
             !equalInConstantTime(message.secret->toUtf8(), m_secret)) {
             reject(peer, rejectedText());
             return;
@@ -370,14 +370,14 @@ void LANPairingServerEngine::handle(Peer& peer, const LANMessage& message) {
                 PairedPhoneInfo{PairedPhoneInfo::modelFrom(message.deviceModel), m_clock.now()});
         }
         const QUuid id = peer.id;
-        sendMessage(peer, LANMessage::paired());
+        sendMessage(peer, LanMessage::paired());
         if (m_latestSnapshot && !m_latestFrame.isEmpty() && m_peers.contains(id)) {
             send(peer, m_latestFrame, true);
         }
         report(currentState());
         return;
     }
-    if (message.kind == LANMessageKind::refresh) {
+    if (message.kind == LanMessageKind::Refresh) {
         if (peer.isRefreshSpaced) {
             peer.isRefreshPending = true;
         } else {
@@ -387,7 +387,7 @@ void LANPairingServerEngine::handle(Peer& peer, const LANMessage& message) {
     // Every other kind from an admitted phone (deviceToken included) is ignored.
 }
 
-void LANPairingServerEngine::answerRefresh(Peer& peer) {
+void LanPairingServerEngine::answerRefresh(Peer& peer) {
     // A phone that asks without end would otherwise cost a frame and a job for the owner each time.
     peer.isRefreshSpaced = true;
     const QUuid id = peer.id;
@@ -401,7 +401,7 @@ void LANPairingServerEngine::answerRefresh(Peer& peer) {
     }
 }
 
-void LANPairingServerEngine::endRefreshSpacing(const QUuid& id) {
+void LanPairingServerEngine::endRefreshSpacing(const QUuid& id) {
     const auto found = m_peers.find(id);
     if (found == m_peers.end()) {
         return;
@@ -413,17 +413,17 @@ void LANPairingServerEngine::endRefreshSpacing(const QUuid& id) {
     }
 }
 
-void LANPairingServerEngine::sendMessage(Peer& peer, const LANMessage& message) {
+void LanPairingServerEngine::sendMessage(Peer& peer, const LanMessage& message) {
     QByteArray frame;
     try {
-        frame = LANFrameCodec::frame(message);
+        frame = LanFrameCodec::frame(message);
     } catch (const Error&) {
         return;
     }
-    send(peer, frame, message.kind == LANMessageKind::usage);
+    send(peer, frame, message.kind == LanMessageKind::Usage);
 }
 
-void LANPairingServerEngine::send(Peer& peer, const QByteArray& frame, bool isUsage) {
+void LanPairingServerEngine::send(Peer& peer, const QByteArray& frame, bool isUsage) {
     // A peer that does not read would make the queue grow with every snapshot.
     if (peer.socket->bytesToWrite() + frame.size() > m_bounds.maxQueuedBytesPerConnection) {
         remove(peer.id);
@@ -439,7 +439,7 @@ void LANPairingServerEngine::send(Peer& peer, const QByteArray& frame, bool isUs
     }
 }
 
-void LANPairingServerEngine::onBytesWritten(const QUuid& id, qint64 bytes) {
+void LanPairingServerEngine::onBytesWritten(const QUuid& id, qint64 bytes) {
     const auto found = m_peers.find(id);
     if (found == m_peers.end()) {
         return;
@@ -454,12 +454,12 @@ void LANPairingServerEngine::onBytesWritten(const QUuid& id, qint64 bytes) {
     }
 }
 
-void LANPairingServerEngine::reject(Peer& peer, const QString& text) {
-    sendMessage(peer, LANMessage::errorMessage(text));
-    remove(peer.id, Close::afterReply);
+void LanPairingServerEngine::reject(Peer& peer, const QString& text) {
+    sendMessage(peer, LanMessage::errorMessage(text));
+    remove(peer.id, Close::AfterReply);
 }
 
-void LANPairingServerEngine::remove(const QUuid& id, Close close) {
+void LanPairingServerEngine::remove(const QUuid& id, Close close) {
     const auto found = m_peers.find(id);
     if (found == m_peers.end()) {
         return;
@@ -469,7 +469,7 @@ void LANPairingServerEngine::remove(const QUuid& id, Close close) {
     peer->pairingDeadline.cancel();
     peer->refreshSpacing.cancel();
     peer->socket->disconnect(this);
-    if (close == Close::afterReply) {
+    if (close == Close::AfterReply) {
         closeAfterReply(peer->socket);
     } else {
         resetAndDelete(peer->socket);
@@ -477,7 +477,7 @@ void LANPairingServerEngine::remove(const QUuid& id, Close close) {
     report(currentState());
 }
 
-void LANPairingServerEngine::resetAndDelete(QTcpSocket* socket) {
+void LanPairingServerEngine::resetAndDelete(QTcpSocket* socket) {
     // A reset, not a close: the system would otherwise keep trying to deliver what is queued
     // for a peer that does not read, holding its memory long after the connection is gone.
     if (socket->state() == QAbstractSocket::ConnectedState) {
@@ -489,7 +489,7 @@ void LANPairingServerEngine::resetAndDelete(QTcpSocket* socket) {
     socket->deleteLater();
 }
 
-void LANPairingServerEngine::closeAfterReply(QTcpSocket* socket) {
+void LanPairingServerEngine::closeAfterReply(QTcpSocket* socket) {
     // The reply is not awaited, but it is given the pairing deadline to leave before the
     // connection is cut, so that a peer that does not read cannot keep it open.
     socket->disconnectFromHost();
@@ -513,9 +513,9 @@ void LANPairingServerEngine::closeAfterReply(QTcpSocket* socket) {
     QCoro::Task<> wait = runAfter(m_clock, m_bounds.pairingDeadlineSeconds, limit, finish);
 }
 
-void LANPairingServerEngine::onAdvertisingChanged() {
+void LanPairingServerEngine::onAdvertisingChanged() {
     std::optional<QString> failure;
-    if (m_publisher && m_publisher->state() == DnsSdPublisher::State::failed) {
+    if (m_publisher && m_publisher->state() == DnsSdPublisher::State::Failed) {
         failure = m_publisher->failure();
     }
     if (failure == m_advertisingFailure) {
@@ -525,7 +525,7 @@ void LANPairingServerEngine::onAdvertisingChanged() {
     report(currentState());
 }
 
-bool LANPairingServerEngine::hasPairedPeer() const {
+bool LanPairingServerEngine::hasPairedPeer() const {
     for (const auto& [id, peer] : m_peers) {
         if (peer->isPaired) {
             return true;
@@ -534,31 +534,31 @@ bool LANPairingServerEngine::hasPairedPeer() const {
     return false;
 }
 
-LANConnectionState LANPairingServerEngine::currentState() const {
+LanConnectionState LanPairingServerEngine::currentState() const {
     if (hasPairedPeer()) {
-        return {LANConnectionState::Kind::connected, {}};
+        return {LanConnectionState::Kind::Connected, {}};
     }
     if (m_listenFailure) {
-        return LANConnectionState::failed(*m_listenFailure);
+        return LanConnectionState::failed(*m_listenFailure);
     }
     // Phones find the computer only through DNS-SD: while it cannot advertise, pairing is
     // unavailable even though connections are still taken.
     if (m_advertisingFailure) {
-        return LANConnectionState::failed(*m_advertisingFailure);
+        return LanConnectionState::failed(*m_advertisingFailure);
     }
-    return {LANConnectionState::Kind::advertising, {}};
+    return {LanConnectionState::Kind::Advertising, {}};
 }
 
-void LANPairingServerEngine::report(const LANConnectionState& state) {
+void LanPairingServerEngine::report(const LanConnectionState& state) {
     if (m_callbacks.onStateChange) {
         m_callbacks.onStateChange(state);
     }
 }
 
-LANPairingServer::LANPairingServer(LANPairingPayload pairing, Options options)
+LanPairingServer::LanPairingServer(LanPairingPayload pairing, Options options)
     : m_pairing(pairing), m_thread(std::make_unique<QThread>()) {
     m_thread->setObjectName(QStringLiteral("com.brindlecove.Quotamind.lan-server"));
-    m_engine = new LANPairingServerEngine(std::move(pairing), options, [this](quint16 port) {
+    m_engine = new LanPairingServerEngine(std::move(pairing), options, [this](quint16 port) {
         m_port.store(port);
         if (port != 0) {
             // Dropped with this object if it is gone by then.
@@ -570,8 +570,8 @@ LANPairingServer::LANPairingServer(LANPairingPayload pairing, Options options)
     m_thread->start();
 }
 
-LANPairingServer::~LANPairingServer() {
-    LANPairingServerEngine* engine = m_engine;
+LanPairingServer::~LanPairingServer() {
+    LanPairingServerEngine* engine = m_engine;
     QMetaObject::invokeMethod(
         engine,
         [engine] {
@@ -583,27 +583,27 @@ LANPairingServer::~LANPairingServer() {
     m_thread->wait();
 }
 
-void LANPairingServer::setCallbacks(Callbacks callbacks) {
-    LANPairingServerEngine* engine = m_engine;
+void LanPairingServer::setCallbacks(Callbacks callbacks) {
+    LanPairingServerEngine* engine = m_engine;
     QMetaObject::invokeMethod(
         engine, [engine, callbacks = std::move(callbacks)] { engine->setCallbacks(callbacks); },
         Qt::QueuedConnection);
 }
 
-void LANPairingServer::start() {
-    LANPairingServerEngine* engine = m_engine;
+void LanPairingServer::start() {
+    LanPairingServerEngine* engine = m_engine;
     QMetaObject::invokeMethod(
         engine, [engine] { engine->start(); }, Qt::QueuedConnection);
 }
 
-void LANPairingServer::stop() {
-    LANPairingServerEngine* engine = m_engine;
+void LanPairingServer::stop() {
+    LanPairingServerEngine* engine = m_engine;
     QMetaObject::invokeMethod(
         engine, [engine] { engine->stop(); }, Qt::QueuedConnection);
 }
 
-void LANPairingServer::publish(const AgentUsageSnapshot& snapshot) {
-    LANPairingServerEngine* engine = m_engine;
+void LanPairingServer::publish(const AgentUsageSnapshot& snapshot) {
+    LanPairingServerEngine* engine = m_engine;
     QMetaObject::invokeMethod(
         engine, [engine, snapshot] { engine->publish(snapshot); }, Qt::QueuedConnection);
 }

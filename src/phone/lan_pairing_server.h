@@ -11,12 +11,12 @@
 #include "phone/lan_connection_state.h"
 #include "phone/lan_pairing_payload.h"
 
-class LANPairingServerEngine;
+class LanPairingServerEngine;
 
 // Lets phones on the local network receive this computer's usage snapshots: listens on a port the
 // system chooses (all IPv4 and IPv6 interfaces), advertises `_quotamind._tcp` under the pairing
 // code's service name by DNS-SD, admits a connection once its first message is `pair` with the
-// secret, and sends every published snapshot (marked syncedFromMac) to every admitted phone.
+// secret, and sends every published snapshot (marked syncedFromDesktop) to every admitted phone.
 //
 // All work runs on one thread of the server's own, named "com.brindlecove.Quotamind.lan-server"
 // (the server's serial queue). start(), stop() and publish() may be called from any thread and
@@ -25,12 +25,12 @@ class LANPairingServerEngine;
 //
 // The object itself belongs to the thread that created it; destroying it stops the server and
 // joins its thread.
-class LANPairingServer final : public QObject {
+class LanPairingServer final : public QObject {
     Q_OBJECT
 
 public:
     struct Callbacks {
-        std::function<void(LANConnectionState)> onStateChange;
+        std::function<void(LanConnectionState)> onStateChange;
         std::function<void(PairedPhoneInfo)> onPhonePaired;
         // When a usage message was handed to a phone's connection.
         std::function<void(Timestamp)> onSnapshotSent;
@@ -66,9 +66,9 @@ public:
         quint16 port = 0;
     };
 
-    explicit LANPairingServer(LANPairingPayload pairing, Options options);
-    ~LANPairingServer() override;
-    Q_DISABLE_COPY_MOVE(LANPairingServer)
+    explicit LanPairingServer(LanPairingPayload pairing, Options options);
+    ~LanPairingServer() override;
+    Q_DISABLE_COPY_MOVE(LanPairingServer)
 
     // Set before start(); the callbacks are read on the server's thread.
     void setCallbacks(Callbacks callbacks);
@@ -78,10 +78,11 @@ public:
     void start();
     // Stops listening and advertising and drops every connection; reports `idle`.
     void stop();
-    // Keeps the snapshot (marked syncedFromMac) as the latest and sends it to every admitted phone.
+    // Keeps the snapshot (marked syncedFromDesktop) as the latest and sends it to every admitted
+    // phone.
     void publish(const AgentUsageSnapshot& snapshot);
 
-    const LANPairingPayload& pairing() const { return m_pairing; }
+    const LanPairingPayload& pairing() const { return m_pairing; }
     // The port it listens on, or 0 while it does not listen.
     quint16 port() const { return m_port.load(); }
     // The thread all the server's work runs on.
@@ -92,8 +93,8 @@ Q_SIGNALS:
     void listening(quint16 port);
 
 private:
-    LANPairingPayload m_pairing;
+    LanPairingPayload m_pairing;
     std::unique_ptr<QThread> m_thread;
-    LANPairingServerEngine* m_engine = nullptr;
+    LanPairingServerEngine* m_engine = nullptr;
     std::atomic<quint16> m_port{0};
 };

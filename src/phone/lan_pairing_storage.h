@@ -10,12 +10,12 @@
 #include "phone/lan_pairing_payload.h"
 
 // The phone link's records in the program's standard preferences (not the app group's), as JSON
-// data values. `T` is a record with toJson() and a static fromJson() (LANPairingPayload,
+// data values. `T` is a record with toJson() and a static fromJson() (LanPairingPayload,
 // PairedPhoneInfo). Failures are silent: an absent or unreadable value loads as nothing, and a
 // record that cannot be encoded is not stored.
-class LANPairingStorage final {
+class LanPairingStorage final {
 public:
-    // LANPairingPayload: this computer's pairing code.
+    // LanPairingPayload: this computer's pairing code.
     static inline const QString kServerIdentityKey = QStringLiteral("lanPairing.serverIdentity.v1");
     // PairedPhoneInfo: the phone that paired last.
     static inline const QString kPairedPhoneKey = QStringLiteral("lanPairing.pairedPhone.v1");
@@ -26,7 +26,7 @@ public:
     // Stored records are a few hundred bytes; anything far larger is not ours.
     static constexpr std::size_t kMaxRecordBytes = 64 * 1024;
 
-    explicit LANPairingStorage(Preferences preferences = Preferences::standard())
+    explicit LanPairingStorage(Preferences preferences = Preferences::standard())
         : m_preferences(std::move(preferences)) {}
 
     template <typename T>
@@ -55,11 +55,11 @@ public:
 
     // The stored pairing code of this computer; a new one is made and stored first when there is
     // none (the first start) or it cannot be read.
-    LANPairingPayload serverIdentity() {
-        if (auto stored = load<LANPairingPayload>(kServerIdentityKey)) {
+    LanPairingPayload serverIdentity() {
+        if (auto stored = load<LanPairingPayload>(kServerIdentityKey)) {
             return *stored;
         }
-        const LANPairingPayload identity = LANPairingPayload::makeServerIdentity();
+        const LanPairingPayload identity = LanPairingPayload::makeServerIdentity();
         save(identity, kServerIdentityKey);
         return identity;
     }

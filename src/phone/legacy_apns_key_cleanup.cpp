@@ -1,6 +1,6 @@
 #include "legacy_apns_key_cleanup.h"
 
-namespace LegacyAPNsKeyCleanup {
+namespace LegacyApnsKeyCleanup {
 
 QCoro::Task<> run(SecretStore& secrets, Preferences preferences) {
     // Read first, so the preferences file is only rewritten the one time there is something
@@ -16,4 +16,4 @@ QCoro::Task<> run(SecretStore& secrets, Preferences preferences) {
     }
 }
 
-}  // namespace LegacyAPNsKeyCleanup
+}  // namespace LegacyApnsKeyCleanup

@@ -8,7 +8,7 @@
 
 // Removes what an earlier wake mechanism left behind: its signing key in the secret store and
 // the phone's registration in the program's own preferences. Nothing else uses either.
-namespace LegacyAPNsKeyCleanup {
+namespace LegacyApnsKeyCleanup {
 
 inline const QString kKeyService = QStringLiteral("com.brindlecove.Quotamind.apns-key");
 inline const QString kKeyAccount = QStringLiteral("auth-key");
@@ -19,4 +19,4 @@ inline const QString kRegistrationKey = QStringLiteral("push.phoneRegistration.v
 // Callers may drop the task; `secrets` must outlive it.
 QCoro::Task<> run(SecretStore& secrets, Preferences preferences);
 
-}  // namespace LegacyAPNsKeyCleanup
+}  // namespace LegacyApnsKeyCleanup

@@ -58,7 +58,7 @@ struct AvahiConnection::Client {
         AvahiClient* made = avahi_client_new(avahi_threaded_poll_get(poll), AVAHI_CLIENT_NO_FAIL,
                                              &clientCallback, this, &error);
         if (made == nullptr) {
-            report(nullptr, Event::failed, errorText(error));
+            report(nullptr, Event::Failed, errorText(error));
             return;
         }
         client = made;
@@ -72,14 +72,14 @@ struct AvahiConnection::Client {
         auto* connection = static_cast<Client*>(self);
         switch (state) {
             case AVAHI_CLIENT_S_RUNNING:
-                connection->report(current, Event::ready);
+                connection->report(current, Event::Ready);
                 return;
             case AVAHI_CLIENT_S_REGISTERING:
             case AVAHI_CLIENT_S_COLLISION:
-                connection->report(current, Event::hostChanging);
+                connection->report(current, Event::HostChanging);
                 return;
             case AVAHI_CLIENT_CONNECTING:
-                connection->report(current, Event::waiting, daemonNotRunning());
+                connection->report(current, Event::Waiting, daemonNotRunning());
                 return;
             case AVAHI_CLIENT_FAILURE:
                 break;
@@ -87,13 +87,13 @@ struct AvahiConnection::Client {
         const int error = avahi_client_errno(current);
         if (error == AVAHI_ERR_DISCONNECTED) {
             // The daemon went away: start over with a client that waits for it to come back.
-            connection->report(current, Event::waiting, daemonNotRunning());
+            connection->report(current, Event::Waiting, daemonNotRunning());
             avahi_client_free(current);
             connection->client = nullptr;
             connection->makeClient();
             return;
         }
-        connection->report(current, Event::failed, errorText(error));
+        connection->report(current, Event::Failed, errorText(error));
     }
 };
 
@@ -101,7 +101,7 @@ AvahiConnection::AvahiConnection(Handler onEvent) : m_client(std::make_unique<Cl
     m_client->onEvent = std::move(onEvent);
     m_client->poll = avahi_threaded_poll_new();
     if (m_client->poll == nullptr) {
-        m_client->report(nullptr, Event::failed, errorText(AVAHI_ERR_NO_MEMORY));
+        m_client->report(nullptr, Event::Failed, errorText(AVAHI_ERR_NO_MEMORY));
         return;
     }
     // Made on the poll thread as soon as it runs: making it asks the daemon.

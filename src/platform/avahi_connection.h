@@ -28,10 +28,10 @@
 class AvahiConnection final {
 public:
     enum class Event {
-        ready,         // the daemon runs: make or commit the objects now
-        hostChanging,  // the daemon renames this host: withdraw published records until `ready`
-        waiting,       // no daemon: everything made with the client is gone
-        failed,        // unrecoverable: everything made with the client is gone
+        Ready,         // the daemon runs: make or commit the objects now
+        HostChanging,  // the daemon renames this host: withdraw published records until `ready`
+        Waiting,       // no daemon: everything made with the client is gone
+        Failed,        // unrecoverable: everything made with the client is gone
     };
     // `failure` says why for `waiting` and `failed`.
     using Handler = std::function<void(AvahiClient* client, Event event, const QString& failure)>;

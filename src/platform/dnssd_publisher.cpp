@@ -27,7 +27,7 @@ struct DnsSdPublisher::Registration {
         if (group == nullptr) {
             group = avahi_entry_group_new(client, &groupCallback, this);
             if (group == nullptr) {
-                post(State::failed, AvahiConnection::errorText(avahi_client_errno(client)), {});
+                post(State::Failed, AvahiConnection::errorText(avahi_client_errno(client)), {});
                 return;
             }
         }
@@ -45,33 +45,33 @@ struct DnsSdPublisher::Registration {
             if (result >= 0) {
                 break;
             }
-            post(State::failed, AvahiConnection::errorText(result), {});
+            post(State::Failed, AvahiConnection::errorText(result), {});
             return;
         }
         const int result = avahi_entry_group_commit(group);
         if (result < 0) {
-            post(State::failed, AvahiConnection::errorText(result), {});
+            post(State::Failed, AvahiConnection::errorText(result), {});
             return;
         }
-        post(State::registering, {}, {});
+        post(State::Registering, {}, {});
     }
 
     void onConnectionEvent(AvahiClient* client, AvahiConnection::Event event,
                            const QString& failure) {
         switch (event) {
-            case AvahiConnection::Event::ready:
+            case AvahiConnection::Event::Ready:
                 commit(client);
                 return;
-            case AvahiConnection::Event::hostChanging:
+            case AvahiConnection::Event::HostChanging:
                 if (group != nullptr) {
                     avahi_entry_group_reset(group);
                 }
                 return;
-            case AvahiConnection::Event::waiting:
-            case AvahiConnection::Event::failed:
+            case AvahiConnection::Event::Waiting:
+            case AvahiConnection::Event::Failed:
                 // The group went, or goes, with the client.
                 group = nullptr;
-                post(State::failed, failure, {});
+                post(State::Failed, failure, {});
                 return;
         }
     }
@@ -93,7 +93,7 @@ struct DnsSdPublisher::Registration {
         auto* registration = static_cast<Registration*>(self);
         switch (state) {
             case AVAHI_ENTRY_GROUP_ESTABLISHED:
-                registration->post(State::established, {}, QString::fromUtf8(registration->name));
+                registration->post(State::Established, {}, QString::fromUtf8(registration->name));
                 return;
             case AVAHI_ENTRY_GROUP_COLLISION:
                 // Another host announced the name meanwhile.
@@ -102,7 +102,7 @@ struct DnsSdPublisher::Registration {
                 registration->commit(avahi_entry_group_get_client(group));
                 return;
             case AVAHI_ENTRY_GROUP_FAILURE:
-                registration->post(State::failed,
+                registration->post(State::Failed,
                                    AvahiConnection::errorText(
                                        avahi_client_errno(avahi_entry_group_get_client(group))),
                                    {});

@@ -17,9 +17,9 @@ class DnsSdPublisher final : public QObject {
 
 public:
     enum class State {
-        registering,  // sent to the daemon, not yet confirmed
-        established,  // announced under registeredName()
-        failed,       // not announced; failure() says why (it may still come, see above)
+        Registering,  // sent to the daemon, not yet confirmed
+        Established,  // announced under registeredName()
+        Failed,       // not announced; failure() says why (it may still come, See above)
     };
 
     DnsSdPublisher(QString name, QString type, quint16 port, QObject* parent = nullptr);
@@ -45,7 +45,7 @@ private:
     // A result of the Avahi thread, on this object's thread.
     void apply(State state, const QString& failure, const QString& name);
 
-    State m_state = State::registering;
+    State m_state = State::Registering;
     QString m_failure;
     QString m_registeredName;
     std::shared_ptr<Registration> m_registration;

@@ -83,13 +83,13 @@ DnsSdResolver::DnsSdResolver(QString name, QString type, QObject* parent)
         [lookup = m_lookup](AvahiClient* client, AvahiConnection::Event event,
                             const QString& failure) {
             switch (event) {
-                case AvahiConnection::Event::ready:
+                case AvahiConnection::Event::Ready:
                     lookup->start(client);
                     return;
-                case AvahiConnection::Event::hostChanging:
+                case AvahiConnection::Event::HostChanging:
                     return;
-                case AvahiConnection::Event::waiting:
-                case AvahiConnection::Event::failed:
+                case AvahiConnection::Event::Waiting:
+                case AvahiConnection::Event::Failed:
                     lookup->resolver = nullptr;
                     lookup->fail(failure);
                     return;

@@ -3,7 +3,7 @@
 namespace {
 
 bool isUnavailable(const SecretStoreError& error) {
-    return error.status() == SecretStoreError::notAvailable;
+    return error.status() == SecretStoreError::Status::NotAvailable;
 }
 
 }  // namespace

@@ -4,8 +4,8 @@
 
 // One secret store in front of another: items live in `primary` (the Secret Service) while it is
 // there, and in `fallback` (the file store) whenever `primary` reports
-// SecretStoreError::notAvailable. Other failures of `primary` are passed on as they are: a locked
-// or refused keyring must not send secrets to a file behind the user's back.
+// SecretStoreError::Status::NotAvailable. Other failures of `primary` are passed on as they are: a
+// locked or refused keyring must not send secrets to a file behind the user's back.
 //
 // Only one copy stays alive: an item of a given account that `primary` lacks but `fallback`
 // holds moves into `primary` when it is found; saving to `primary` removes the item from

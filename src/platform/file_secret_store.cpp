@@ -29,7 +29,7 @@ QString itemName(const QString& service, const QString& account) {
 
 [[noreturn]] void fail(const char* action, int error) {
     throw SecretStoreError(
-        SecretStoreError::failed,
+        SecretStoreError::Status::Failed,
         QStringLiteral("The secret file could not be %1: %2.")
             .arg(QLatin1String(action), QString::fromLocal8Bit(strerror(error))));
 }

@@ -11,7 +11,7 @@
 // one, never part of one. Items hold at most kMaxItemBytes.
 //
 // The file work runs on a worker thread, and each operation resumes on the calling thread.
-// Failures are SecretStoreError::failed with the system's reason; the label is not kept.
+// Failures are SecretStoreError::Status::Failed with the system's reason; the label is not kept.
 class FileSecretStore final : public SecretStore {
 public:
     static constexpr qint64 kMaxItemBytes = 1024 * 1024;

@@ -34,17 +34,17 @@ FreedesktopNotificationCenter::FreedesktopNotificationCenter(QDBusConnection bus
 QCoro::Task<NotificationCenter::AuthorizationStatus>
 FreedesktopNotificationCenter::authorizationStatus() {
     if (!m_bus.isConnected()) {
-        co_return AuthorizationStatus::unavailable;
+        co_return AuthorizationStatus::Unavailable;
     }
     QPointer<FreedesktopNotificationCenter> self(this);
     const QDBusPendingCall owner = m_bus.asyncCall(
         busCall(QStringLiteral("NameHasOwner")) << kService, kCallTimeoutMilliseconds);
     const QDBusPendingReply<bool> owned = co_await owner;
     if (owned.isValid() && owned.value()) {
-        co_return AuthorizationStatus::authorized;
+        co_return AuthorizationStatus::Authorized;
     }
     if (!self) {
-        co_return AuthorizationStatus::unavailable;
+        co_return AuthorizationStatus::Unavailable;
     }
     // A server the bus starts on demand (a D-Bus service file) counts as there: at login it may
     // simply not have been needed yet.
@@ -52,9 +52,9 @@ FreedesktopNotificationCenter::authorizationStatus() {
         m_bus.asyncCall(busCall(QStringLiteral("ListActivatableNames")), kCallTimeoutMilliseconds);
     const QDBusPendingReply<QStringList> names = co_await activatable;
     if (names.isValid() && names.value().contains(kService)) {
-        co_return AuthorizationStatus::authorized;
+        co_return AuthorizationStatus::Authorized;
     }
-    co_return AuthorizationStatus::unavailable;
+    co_return AuthorizationStatus::Unavailable;
 }
 
 QCoro::Task<> FreedesktopNotificationCenter::requestAuthorization() {
@@ -71,7 +71,7 @@ void FreedesktopNotificationCenter::add(NotificationRequest request, Completion 
         });
     } catch (const PlatformError& error) {
         QMetaObject::invokeMethod(
-            this, [completion, text = error.localizedDescription()] { completion(text); },
+            this, [completion, text = error.errorString()] { completion(text); },
             Qt::QueuedConnection);
     }
 }

@@ -27,12 +27,12 @@ struct DeleteLater {
 }  // namespace
 
 NetworkError NetworkError::timedOut() {
-    return NetworkError(Code::timedOut,
+    return NetworkError(Code::TimedOut,
                         QCoreApplication::translate("NetworkError", "The request timed out."));
 }
 
 NetworkError NetworkError::responseTooLarge() {
-    return NetworkError(Code::responseTooLarge,
+    return NetworkError(Code::ResponseTooLarge,
                         QCoreApplication::translate("NetworkError", "The response is too large."));
 }
 
@@ -48,7 +48,7 @@ HttpClient& HttpClient::shared() {
 QCoro::Task<HttpResponse> HttpClient::send(HttpRequest request, CancellationToken token) {
     token.throwIfCancelled();
     if (const std::optional<QString> refused = deployment::refusal(request.url)) {
-        throw NetworkError(NetworkError::Code::refusedOrigin, *refused);
+        throw NetworkError(NetworkError::Code::RefusedOrigin, *refused);
     }
     QNetworkRequest networkRequest(request.url);
     // Headers such as Authorization would follow a redirect; only the same origin may see them.
@@ -118,7 +118,7 @@ QCoro::Task<HttpResponse> HttpClient::send(HttpRequest request, CancellationToke
         co_return HttpResponse{status.toInt(), rawReply->readAll()};
     }
     if (rawReply->error() != QNetworkReply::NoError) {
-        throw NetworkError(NetworkError::Code::transport, rawReply->errorString());
+        throw NetworkError(NetworkError::Code::Transport, rawReply->errorString());
     }
     co_return HttpResponse{0, rawReply->readAll()};
 }

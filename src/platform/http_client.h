@@ -34,7 +34,7 @@ struct HttpResponse {
 // request was not sent at all.
 class NetworkError final : public PlatformError {
 public:
-    enum class Code { transport, timedOut, responseTooLarge, refusedOrigin };
+    enum class Code { Transport, TimedOut, ResponseTooLarge, RefusedOrigin };
 
     NetworkError(Code code, QString description)
         : PlatformError(std::move(description)), m_code(code) {}

@@ -29,12 +29,12 @@ public:
     // Only `authorized`, `provisional` and `ephemeral` allow notifications; `unavailable` means
     // there is nothing to show them with.
     enum class AuthorizationStatus {
-        notDetermined,
-        denied,
-        authorized,
-        provisional,
-        ephemeral,
-        unavailable
+        NotDetermined,
+        Denied,
+        Authorized,
+        Provisional,
+        Ephemeral,
+        Unavailable
     };
     Q_ENUM(AuthorizationStatus)
 

@@ -22,7 +22,7 @@ namespace {
 
 // What the child reports through the error pipe when it cannot become the program.
 struct ChildFailure {
-    enum Stage : int { prepareTerminal, enterFolder, execute } stage;
+    enum Stage : int { PrepareTerminal, EnterFolder, Execute } stage;
     int error;
 };
 
@@ -85,20 +85,20 @@ bool openTerminalPair(int& master, int& slave, const winsize& size) {
         ::sigaction(signal, &defaults, nullptr);
     }
     if (::setsid() < 0 || ::ioctl(slave, TIOCSCTTY, 0) < 0) {
-        fail(ChildFailure::prepareTerminal);
+        fail(ChildFailure::PrepareTerminal);
     }
     for (int stream = 0; stream <= 2; ++stream) {
         if (::dup2(slave, stream) < 0) {
-            fail(ChildFailure::prepareTerminal);
+            fail(ChildFailure::PrepareTerminal);
         }
     }
     // Descriptors the parent opened without close-on-exec must not leak into the program.
     ::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
     if (::chdir(folder) < 0) {
-        fail(ChildFailure::enterFolder);
+        fail(ChildFailure::EnterFolder);
     }
     ::execve(program, argv, envp);
-    fail(ChildFailure::execute);
+    fail(ChildFailure::Execute);
     ::_exit(127);
 }
 
@@ -164,13 +164,13 @@ PseudoTerminal::PseudoTerminal(const Options& options) {
         closeTerminal();
         const QString cause = systemMessage(failure.error);
         switch (failure.stage) {
-            case ChildFailure::enterFolder:
+            case ChildFailure::EnterFolder:
                 throw PlatformError(QStringLiteral("Could not enter the folder %1: %2")
                                         .arg(options.workingDirectory, cause));
-            case ChildFailure::prepareTerminal:
+            case ChildFailure::PrepareTerminal:
                 throw PlatformError(QStringLiteral("Could not attach %1 to its terminal: %2")
                                         .arg(options.program, cause));
-            case ChildFailure::execute:
+            case ChildFailure::Execute:
                 break;
         }
         throw PlatformError(QStringLiteral("Could not run %1: %2").arg(options.program, cause));

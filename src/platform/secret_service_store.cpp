@@ -82,29 +82,29 @@ using Status = SecretStoreError::Status;
 // refused or did not answer.
 Status busStatus(const GError* error) {
     if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_PERMISSION_DENIED)) {
-        return SecretStoreError::accessDenied;
+        return Status::AccessDenied;
     }
     if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_TIMED_OUT)) {
-        return SecretStoreError::failed;
+        return Status::Failed;
     }
-    return SecretStoreError::notAvailable;
+    return Status::NotAvailable;
 }
 
 // The bus is there; only a missing Secret Service on it makes the store unavailable.
 Status serviceStatus(const GError* error) {
     if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
-        return SecretStoreError::userCanceled;  // our own cancellation is told apart before
+        return Status::Cancelled;  // our own cancellation is told apart before
     }
     if (g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_SERVICE_UNKNOWN) ||
         g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_NAME_HAS_NO_OWNER)) {
-        return SecretStoreError::notAvailable;
+        return Status::NotAvailable;
     }
     if (g_error_matches(error, SECRET_ERROR, SECRET_ERROR_IS_LOCKED) ||
         g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_ACCESS_DENIED) ||
         g_error_matches(error, G_IO_ERROR, G_IO_ERROR_PERMISSION_DENIED)) {
-        return SecretStoreError::accessDenied;
+        return Status::AccessDenied;
     }
-    return SecretStoreError::failed;
+    return Status::Failed;
 }
 
 // One call's GCancellable: cancelled by the caller's token, or when the time limit passes.
@@ -137,7 +137,7 @@ public:
         }
         if (m_timedOut->load()) {
             throw SecretStoreError(
-                SecretStoreError::failed,
+                SecretStoreError::Status::Failed,
                 QCoreApplication::translate("SecretServiceStore",
                                             "The keyring did not answer in time."));
         }

@@ -10,11 +10,11 @@
 // Calls are libsecret's asynchronous ones, driven by the calling thread's GLib main context (Qt's
 // event loop on Linux), so a call that waits on an unlock prompt holds no thread. On a thread
 // whose event loop is not GLib's, the blocking calls run on a small pool of the store's own.
-// A call ends with CancelledError when its token is cancelled, and with SecretStoreError::failed
-// when it has not ended within kTimeLimitSeconds on `clock`.
+// A call ends with CancelledError when its token is cancelled, and with
+// SecretStoreError::Status::Failed when it has not ended within kTimeLimitSeconds on `clock`.
 //
 // Only a missing session bus, or a bus without a Secret Service, is
-// SecretStoreError::notAvailable; a time-out, a refusal or a locked keyring is not.
+// SecretStoreError::Status::NotAvailable; a time-out, a refusal or a locked keyring is not.
 class SecretServiceStore final : public SecretStore {
 public:
     // Long enough to type a password into an unlock prompt.

@@ -8,23 +8,23 @@
 #include "core/cancellation_token.h"
 #include "core/error.h"
 
-// A failed secret store operation. The status numbers are the keychain's, so every caller maps
-// the same conditions to the same outcome.
+// A failed secret store operation, with the condition every caller tells apart, so that each
+// maps the same condition to the same outcome.
 class SecretStoreError final : public Error {
 public:
-    enum Status : int {
-        notFound = -25300,
-        notAvailable = -25291,  // no secret service to talk to
-        accessDenied = -25293,  // locked, or unlocking was refused
-        userCanceled = -128,    // an unlock prompt was dismissed
-        failed = -25299,        // anything else the service reported
+    enum class Status {
+        NotFound,
+        NotAvailable,  // no secret service to talk to
+        AccessDenied,  // locked, Or unlocking was refused
+        Cancelled,     // an unlock prompt was dismissed
+        Failed,        // anything else the service reported
     };
 
     SecretStoreError(Status status, QString description)
         : m_status(status), m_description(std::move(description)) {}
 
     Status status() const { return m_status; }
-    QString localizedDescription() const override { return m_description; }
+    QString errorString() const override { return m_description; }
 
 private:
     Status m_status;

@@ -12,10 +12,10 @@ class SingleInstance final : public QObject {
 
 public:
     enum class Outcome {
-        primary,           // this process owns the name and answers Activate
-        activatedRunning,  // another process owns it and showed itself
-        activationFailed,  // another process owns it but refused or did not answer in time
-        noBus,             // no session bus: the program runs unguarded
+        Primary,           // this process owns the name and answers Activate
+        ActivatedRunning,  // another process owns it and showed itself
+        ActivationFailed,  // another process owns it but refused or did not answer in time
+        NoBus,             // no session bus: the program runs unguarded
     };
 
     static inline const QString kServiceName = QStringLiteral("com.brindlecove.Quotamind");

@@ -2,11 +2,11 @@
 
 #include <cmath>
 
-#include "model/shared_container.h"
+#include "model/shared_snapshot_store.h"
 
 LastReadTracker::LastReadTracker(Preferences preferences)
     : m_preferences(std::move(preferences)),
-      m_times(SharedContainer::loadReadTimes(m_preferences)) {}
+      m_times(SharedSnapshotStore::loadReadTimes(m_preferences)) {}
 
 bool LastReadTracker::record(const AgentProvider& provider, Timestamp now, bool snapshotChanged) {
     m_times.times[provider.rawValue] = now;
@@ -14,7 +14,7 @@ bool LastReadTracker::record(const AgentProvider& provider, Timestamp now, bool 
     if (!snapshotChanged && !due) {
         return false;
     }
-    SharedContainer::saveReadTimes(m_times, m_preferences);
+    SharedSnapshotStore::saveReadTimes(m_times, m_preferences);
     m_savedAt = now;
     return true;
 }

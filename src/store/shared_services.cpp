@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 
 #include "core/system_clock.h"
-#include "model/shared_container.h"
+#include "model/shared_snapshot_store.h"
 #include "notify/limit_notification_manager.h"
 #include "phone/lan_pairing_server.h"
 #include "platform/fallback_secret_store.h"
@@ -70,9 +70,9 @@ QCoro::Task<AgentUsage> SharedCodexAccount::fetchUsage(CodexCredentials credenti
 
 namespace {
 
-class LANServerAdapter final : public PairingServer {
+class LanServerAdapter final : public PairingServer {
 public:
-    LANServerAdapter(const LANPairingPayload& pairing, LANPairingServer::Options options)
+    LanServerAdapter(const LanPairingPayload& pairing, LanPairingServer::Options options)
         : m_server(pairing, options) {}
 
     void setCallbacks(Callbacks callbacks) override { m_server.setCallbacks(std::move(callbacks)); }
@@ -80,7 +80,7 @@ public:
     void stop() override { m_server.stop(); }
     void publish(const AgentUsageSnapshot& snapshot) override { m_server.publish(snapshot); }
 
-    LANPairingServer m_server;
+    LanPairingServer m_server;
 };
 
 class ManagedNotifications final : public SnapshotNotifications {
@@ -95,18 +95,18 @@ public:
 
 }  // namespace
 
-std::unique_ptr<PairingServer> LANPairingServers::make(const LANPairingPayload& pairing) {
-    auto server = std::make_unique<LANServerAdapter>(pairing, m_options);
+std::unique_ptr<PairingServer> LanPairingServers::make(const LanPairingPayload& pairing) {
+    auto server = std::make_unique<LanServerAdapter>(pairing, m_options);
     m_latest = &server->m_server;
     return server;
 }
 
-QString WakeUnavailableError::localizedDescription() const {
+QString WakeUnavailableError::errorString() const {
     return QCoreApplication::translate(
         "UsageStore", "The phone is updated while it is on the same network as this computer.");
 }
 
-QCoro::Task<> UnavailableWakeSender::sendWake(LANPairingPayload) {
+QCoro::Task<> UnavailableWakeSender::sendWake(LanPairingPayload) {
     throw WakeUnavailableError();
     co_return;
 }
@@ -121,19 +121,19 @@ UsageStore& UsageStore::shared() {
     static SharedCodexAuthFile codexAuthFile;
     static SharedCodexAccount account;
     static SharedClaude claude;
-    static LANPairingServers pairingServers;
+    static LanPairingServers pairingServers;
     static UnavailableWakeSender wake;
     static DBusWidgetCenter widgets;
-    static XdgAutostartLoginItem loginItem = XdgAutostartLoginItem::forThisProgram();
+    static XdgAutostart autostart = XdgAutostart::forThisProgram();
     // Only the legacy wake key is removed through it; the account has its own store.
     static SecretServiceStore secretService;
     static FileSecretStore secretFile(FileSecretStore::defaultDirectory());
     static FallbackSecretStore secrets(secretService, secretFile);
     // Parented to the application, so it goes before the event loop's objects do.
-    static UsageStore* store =
-        new UsageStore(Services{SystemClock::shared(), appServer, codexAuthFile, account, claude,
-                                sharedNotifications(), pairingServers, wake, widgets, loginItem,
-                                secrets, SharedContainer::preferences(), Preferences::standard()},
-                       QCoreApplication::instance());
+    static UsageStore* store = new UsageStore(
+        Services{SystemClock::shared(), appServer, codexAuthFile, account, claude,
+                 sharedNotifications(), pairingServers, wake, widgets, autostart, secrets,
+                 SharedSnapshotStore::preferences(), Preferences::standard()},
+        QCoreApplication::instance());
     return *store;
 }

@@ -36,17 +36,17 @@ public:
 
 // Real pairing servers on the local network, made with `options` (the program's advertise
 // themselves by DNS-SD).
-class LANPairingServers final : public PairingServerFactory {
+class LanPairingServers final : public PairingServerFactory {
 public:
-    explicit LANPairingServers(LANPairingServer::Options options = {}) : m_options(options) {}
-    std::unique_ptr<PairingServer> make(const LANPairingPayload& pairing) override;
+    explicit LanPairingServers(LanPairingServer::Options options = {}) : m_options(options) {}
+    std::unique_ptr<PairingServer> make(const LanPairingPayload& pairing) override;
 
     // The server made last; valid while its owner keeps it.
-    LANPairingServer* latest() const { return m_latest; }
+    LanPairingServer* latest() const { return m_latest; }
 
 private:
-    LANPairingServer::Options m_options;
-    LANPairingServer* m_latest = nullptr;
+    LanPairingServer::Options m_options;
+    LanPairingServer* m_latest = nullptr;
 };
 
 // The program's wake sender. Waking a phone that is away from the local network needs the wake
@@ -54,7 +54,7 @@ private:
 // WakeUnavailableError at once, and the store stops asking.
 class UnavailableWakeSender final : public WakeSender {
 public:
-    QCoro::Task<> sendWake(LANPairingPayload pairing) override;
+    QCoro::Task<> sendWake(LanPairingPayload pairing) override;
 };
 
 // The program's reset notifications; the store synchronizes them after every change.

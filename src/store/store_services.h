@@ -64,11 +64,11 @@ public:
     virtual void synchronize(const AgentUsageSnapshot& snapshot) = 0;
 };
 
-// The pairing server the store owns (LANPairingServer in the program). Its operations return at
+// The pairing server the store owns (LanPairingServer in the program). Its operations return at
 // once and run on the server's own thread; the callbacks are called there too.
 class PairingServer {
 public:
-    using Callbacks = LANPairingServer::Callbacks;
+    using Callbacks = LanPairingServer::Callbacks;
 
     virtual ~PairingServer() = default;
     // Set before start().
@@ -83,7 +83,7 @@ public:
 class PairingServerFactory {
 public:
     virtual ~PairingServerFactory() = default;
-    virtual std::unique_ptr<PairingServer> make(const LANPairingPayload& pairing) = 0;
+    virtual std::unique_ptr<PairingServer> make(const LanPairingPayload& pairing) = 0;
 };
 
 // Sends one wake signal to the phone paired with `pairing`. Throws WakeUnavailableError when
@@ -91,7 +91,7 @@ public:
 class WakeSender {
 public:
     virtual ~WakeSender() = default;
-    virtual QCoro::Task<> sendWake(LANPairingPayload pairing) = 0;
+    virtual QCoro::Task<> sendWake(LanPairingPayload pairing) = 0;
 };
 
 // The wake sender's answer when waking the phone cannot work here (on Linux: the wake record
@@ -100,5 +100,5 @@ public:
 // same network.
 class WakeUnavailableError final : public Error {
 public:
-    QString localizedDescription() const override;
+    QString errorString() const override;
 };

@@ -9,7 +9,7 @@
 #include "core/time_limit.h"
 #include "core/worker.h"
 #include "model/agent_provider.h"
-#include "model/shared_container.h"
+#include "model/shared_snapshot_store.h"
 #include "phone/legacy_apns_key_cleanup.h"
 #include "sources/codex/codex_client_error.h"
 #include "store/phone_delivery.h"
@@ -51,10 +51,10 @@ UsageStore::UsageStore(Services services, QObject* parent)
       m_services(std::move(services)),
       m_lastReads(m_services.sharedPreferences),
       m_deliveryTimeSaver(m_services.clock, m_services.standardPreferences,
-                          LANPairingStorage::kLastPhoneDataSentAtKey) {
-    m_usageSnapshot = SharedContainer::loadSnapshot(m_services.sharedPreferences);
-    m_sessionStatus = SessionStatus::checking;
-    m_launchAtLoginEnabled = m_services.loginItem.isEnabled();
+                          LanPairingStorage::kLastPhoneDataSentAtKey) {
+    m_usageSnapshot = SharedSnapshotStore::loadSnapshot(m_services.sharedPreferences);
+    m_sessionStatus = SessionStatus::Checking;
+    m_launchAtLoginEnabled = m_services.autostart.isEnabled();
     loadPhoneLink();
     m_services.widgets.reloadAllKinds();
 }
@@ -79,7 +79,7 @@ QString UsageStore::describe(std::exception_ptr error) {
     } catch (const CancelledError&) {
         return {};
     } catch (const Error& known) {
-        return known.localizedDescription();
+        return known.errorString();
     } catch (const std::exception& other) {
         return QString::fromUtf8(other.what());
     } catch (...) {
@@ -148,13 +148,13 @@ QCoro::Task<> UsageStore::refresh(bool reportFailure, bool includeCodex) {
         co_return;
     }
     if (claude) {
-        apply(*claude, SessionStatus::localSecondary);
+        apply(*claude, SessionStatus::LocalSecondary);
     } else {
         handleRefreshFailure(describe(claudeFailure), AgentProvider::claude(), reportFailure);
     }
 
     if (snapshotIsEmpty()) {
-        setSessionStatus(SessionStatus::signedOut);
+        setSessionStatus(SessionStatus::SignedOut);
         publishToPhone(AgentUsageSnapshot());
     }
     m_isRefreshing = false;
@@ -199,7 +199,7 @@ void UsageStore::apply(const AgentUsageSnapshot& snapshot, SessionStatus status)
     Q_EMIT usageSnapshotChanged();
     setSessionStatus(status);
     updateInlineError();
-    SharedContainer::save(snapshot, m_services.sharedPreferences);
+    SharedSnapshotStore::save(snapshot, m_services.sharedPreferences);
     m_services.widgets.reloadAllKinds();
     m_services.notifications.synchronize(snapshot);
     publishToPhone(snapshot);
@@ -217,7 +217,7 @@ void UsageStore::handleRefreshFailure(const QString& errorText, const AgentProvi
         setProviderError(provider, errorText);
     }
     if (snapshotIsEmpty()) {
-        setSessionStatus(SessionStatus::signedOut);
+        setSessionStatus(SessionStatus::SignedOut);
     }
     updateInlineError();
 }
@@ -305,7 +305,7 @@ double UsageStore::automaticRefreshInterval(Timestamp now) const {
 
 QCoro::Task<> UsageStore::setLaunchAtLogin(bool enabled) {
     const QPointer<UsageStore> self(this);
-    LoginItem& item = m_services.loginItem;
+    Autostart& item = m_services.autostart;
     // The autostart entry is a file: written and read back on a worker.
     std::exception_ptr failure;
     bool readBack = false;
@@ -350,7 +350,7 @@ QCoro::Task<UsageStore::CodexRead> UsageStore::fetchAgentUsage() {
     // Only the store's going away cancels a source.
     lifetime.throwIfCancelled();
     if (local) {
-        co_return CodexRead{std::move(*local), SessionStatus::localPrimary};
+        co_return CodexRead{std::move(*local), SessionStatus::LocalPrimary};
     }
     std::exception_ptr authFileError;
     QCoro::Task<std::optional<AgentUsage>> authFile =
@@ -358,7 +358,7 @@ QCoro::Task<UsageStore::CodexRead> UsageStore::fetchAgentUsage() {
     local = co_await authFile;
     lifetime.throwIfCancelled();
     if (local) {
-        co_return CodexRead{std::move(*local), SessionStatus::localPrimary};
+        co_return CodexRead{std::move(*local), SessionStatus::LocalPrimary};
     }
 
     std::optional<CodexCredentials> stored;
@@ -366,7 +366,7 @@ QCoro::Task<UsageStore::CodexRead> UsageStore::fetchAgentUsage() {
         QCoro::Task<std::optional<CodexCredentials>> loading = services.account.loadCredentials();
         stored = co_await loading;
     } catch (...) {
-        // A keychain that cannot be read counts as no account.
+        // A keyring that cannot be read counts as no account.
     }
     lifetime.throwIfCancelled();
     if (!stored) {
@@ -381,12 +381,12 @@ QCoro::Task<UsageStore::CodexRead> UsageStore::fetchAgentUsage() {
     std::optional<CodexCredentials> credentials = co_await reloading;
     lifetime.throwIfCancelled();
     if (!credentials) {
-        throw CodexClientError(CodexClientError::Code::notSignedIn);
+        throw CodexClientError(CodexClientError::Code::NotSignedIn);
     }
     QCoro::Task<AgentUsage> reading =
         services.account.fetchUsage(std::move(*credentials), true, lifetime);
     AgentUsage usage = co_await reading;
-    co_return CodexRead{std::move(usage), SessionStatus::accountSession};
+    co_return CodexRead{std::move(usage), SessionStatus::AccountSession};
 }
 
 void UsageStore::startCodexLiveUpdates() {
@@ -448,7 +448,7 @@ void UsageStore::handleLiveUpdate(const AgentUsage& usage, std::uint64_t session
         // The interval is recomputed without Codex, which now arrives by itself.
         schedulePeriodicRefresh();
     }
-    apply(usage, SessionStatus::localPrimary);
+    apply(usage, SessionStatus::LocalPrimary);
 }
 
 void UsageStore::endLiveConnection() {
@@ -509,7 +509,7 @@ QCoro::Task<> UsageStore::signInFlow(QPointer<UsageStore> store, CancellationTok
         if (!store) {
             co_return;
         }
-        store->apply(usage, SessionStatus::accountSession);
+        store->apply(usage, SessionStatus::AccountSession);
         store->setDeviceCode(std::nullopt);
     } catch (const CancelledError&) {
         // A flow that was cancelled or replaced leaves the code and the errors to the current
@@ -549,7 +549,7 @@ QCoro::Task<> UsageStore::signOut() {
         Q_EMIT errorsChanged();
         co_return;
     }
-    setSessionStatus(SessionStatus::checking);
+    setSessionStatus(SessionStatus::Checking);
     QCoro::Task<> cycle = refresh(true, true);
     co_await cycle;
 }
@@ -595,21 +595,21 @@ bool UsageStore::holdsUsage(const AgentProvider& provider) const {
 
 void UsageStore::loadPhoneLink() {
     QCoro::Task<> cleaning =
-        LegacyAPNsKeyCleanup::run(m_services.secrets, m_services.standardPreferences);
-    LANPairingStorage storage = pairingStorage();
-    if (auto stored = storage.load<LANPairingPayload>(LANPairingStorage::kServerIdentityKey)) {
+        LegacyApnsKeyCleanup::run(m_services.secrets, m_services.standardPreferences);
+    LanPairingStorage storage = pairingStorage();
+    if (auto stored = storage.load<LanPairingPayload>(LanPairingStorage::kServerIdentityKey)) {
         m_pairingPayload = std::move(*stored);
     } else {
-        m_pairingPayload = LANPairingPayload::makeServerIdentity();
-        storage.save(m_pairingPayload, LANPairingStorage::kServerIdentityKey);
+        m_pairingPayload = LanPairingPayload::makeServerIdentity();
+        storage.save(m_pairingPayload, LanPairingStorage::kServerIdentityKey);
     }
-    m_pairedPhone = storage.load<PairedPhoneInfo>(LANPairingStorage::kPairedPhoneKey);
+    m_pairedPhone = storage.load<PairedPhoneInfo>(LanPairingStorage::kPairedPhoneKey);
     m_lastPhoneDataSentAt =
-        m_services.standardPreferences.date(LANPairingStorage::kLastPhoneDataSentAtKey);
+        m_services.standardPreferences.date(LanPairingStorage::kLastPhoneDataSentAtKey);
 }
 
-LANPairingStorage UsageStore::pairingStorage() const {
-    return LANPairingStorage(m_services.standardPreferences);
+LanPairingStorage UsageStore::pairingStorage() const {
+    return LanPairingStorage(m_services.standardPreferences);
 }
 
 PairingServer& UsageStore::pairingServer() {
@@ -632,7 +632,7 @@ void UsageStore::configurePairingServer() {
         });
     };
     PairingServer::Callbacks callbacks;
-    callbacks.onStateChange = [onStore](LANConnectionState state) {
+    callbacks.onStateChange = [onStore](LanConnectionState state) {
         onStore([state](UsageStore& current) {
             current.publishField(current.m_lanConnectionState, state,
                                  &UsageStore::lanConnectionStateChanged);
@@ -660,7 +660,7 @@ void UsageStore::registerPairedPhone(const PairedPhoneInfo& info) {
         return;
     }
     publishField(m_pairedPhone, std::optional(info), &UsageStore::pairedPhoneChanged);
-    pairingStorage().save(info, LANPairingStorage::kPairedPhoneKey);
+    pairingStorage().save(info, LanPairingStorage::kPairedPhoneKey);
 }
 
 void UsageStore::recordPhoneDataSent(Timestamp at) {
@@ -679,7 +679,7 @@ void UsageStore::handleRemoteRefreshRequest() {
 }
 
 bool UsageStore::isPhoneConnected() const {
-    return m_lanConnectionState.kind == LANConnectionState::Kind::connected;
+    return m_lanConnectionState.kind == LanConnectionState::Kind::Connected;
 }
 
 void UsageStore::maybeSendWakePush(const AgentUsageSnapshot& snapshot) {
@@ -748,7 +748,7 @@ void UsageStore::sendWakePush(bool force, std::optional<QString> signature) {
 }
 
 QCoro::Task<> UsageStore::wakeSend(QPointer<UsageStore> store, CancellationToken,
-                                   LANPairingPayload pairing, std::optional<QString> signature) {
+                                   LanPairingPayload pairing, std::optional<QString> signature) {
     if (!store) {
         co_return;
     }
@@ -805,13 +805,13 @@ void UsageStore::disconnectPhone() {
     if (m_pairingServer) {
         m_pairingServer->stop();
     }
-    LANPairingPayload identity = LANPairingPayload::makeServerIdentity();
-    LANPairingStorage storage = pairingStorage();
-    storage.save(identity, LANPairingStorage::kServerIdentityKey);
-    storage.remove(LANPairingStorage::kPairedPhoneKey);
+    LanPairingPayload identity = LanPairingPayload::makeServerIdentity();
+    LanPairingStorage storage = pairingStorage();
+    storage.save(identity, LanPairingStorage::kServerIdentityKey);
+    storage.remove(LanPairingStorage::kPairedPhoneKey);
     publishField(m_pairingPayload, std::move(identity), &UsageStore::pairingPayloadChanged);
     publishField(m_pairedPhone, std::optional<PairedPhoneInfo>(), &UsageStore::pairedPhoneChanged);
-    publishField(m_lanConnectionState, LANConnectionState(),
+    publishField(m_lanConnectionState, LanConnectionState(),
                  &UsageStore::lanConnectionStateChanged);
     publishField(m_lastPhoneDataSentAt, std::optional<Timestamp>(),
                  &UsageStore::lastPhoneDataSentAtChanged);

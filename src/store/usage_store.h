@@ -21,7 +21,7 @@
 #include "phone/lan_connection_state.h"
 #include "phone/lan_pairing_payload.h"
 #include "phone/lan_pairing_storage.h"
-#include "platform/login_item.h"
+#include "platform/autostart.h"
 #include "platform/secret_store.h"
 #include "platform/widget_center.h"
 #include "store/delivery_time_saver.h"
@@ -44,9 +44,9 @@ class UsageStore final : public QObject {
     Q_PROPERTY(
         bool launchAtLoginEnabled READ launchAtLoginEnabled NOTIFY launchAtLoginEnabledChanged)
     Q_PROPERTY(QString inlineError READ inlineErrorText NOTIFY errorsChanged)
-    Q_PROPERTY(LANConnectionState lanConnectionState READ lanConnectionState NOTIFY
+    Q_PROPERTY(LanConnectionState lanConnectionState READ lanConnectionState NOTIFY
                    lanConnectionStateChanged)
-    Q_PROPERTY(LANPairingPayload pairingPayload READ pairingPayload NOTIFY pairingPayloadChanged)
+    Q_PROPERTY(LanPairingPayload pairingPayload READ pairingPayload NOTIFY pairingPayloadChanged)
     Q_PROPERTY(
         std::optional<PairedPhoneInfo> pairedPhone READ pairedPhone NOTIFY pairedPhoneChanged)
     Q_PROPERTY(std::optional<Timestamp> lastPhoneDataSentAt READ lastPhoneDataSentAt NOTIFY
@@ -66,7 +66,7 @@ public:
         PairingServerFactory& pairingServers;
         WakeSender& wake;
         WidgetCenter& widgets;
-        LoginItem& loginItem;
+        Autostart& autostart;
         // The legacy wake key is removed from here.
         SecretStore& secrets;
         // The app group's domain that holds the shared snapshot.
@@ -113,8 +113,8 @@ public:
     bool launchAtLoginEnabled() const { return m_launchAtLoginEnabled; }
     bool isCodexLiveConnected() const { return m_isCodexLiveConnected; }
     // The phone link, as the pairing server reports it and as the store delivers to it.
-    const LANConnectionState& lanConnectionState() const { return m_lanConnectionState; }
-    const LANPairingPayload& pairingPayload() const { return m_pairingPayload; }
+    const LanConnectionState& lanConnectionState() const { return m_lanConnectionState; }
+    const LanPairingPayload& pairingPayload() const { return m_pairingPayload; }
     const std::optional<PairedPhoneInfo>& pairedPhone() const { return m_pairedPhone; }
     const std::optional<Timestamp>& lastPhoneDataSentAt() const { return m_lastPhoneDataSentAt; }
     const std::optional<Timestamp>& lastPushSentAt() const { return m_lastPushSentAt; }
@@ -208,7 +208,7 @@ private:
     }
 
     void loadPhoneLink();
-    LANPairingStorage pairingStorage() const;
+    LanPairingStorage pairingStorage() const;
     PairingServer& pairingServer();
     void configurePairingServer();
     void publishToPhone(const AgentUsageSnapshot& snapshot);
@@ -227,7 +227,7 @@ private:
     static QCoro::Task<> wakeFlushTimer(QPointer<UsageStore> store, CancellationToken token,
                                         double seconds);
     static QCoro::Task<> wakeSend(QPointer<UsageStore> store, CancellationToken token,
-                                  LANPairingPayload pairing, std::optional<QString> signature);
+                                  LanPairingPayload pairing, std::optional<QString> signature);
 
     Services m_services;
     // Cancelled when the store goes away: ends every source call it awaits.
@@ -235,7 +235,7 @@ private:
     LastReadTracker m_lastReads;
 
     std::optional<AgentUsageSnapshot> m_usageSnapshot;
-    SessionStatus m_sessionStatus = SessionStatus::checking;
+    SessionStatus m_sessionStatus = SessionStatus::Checking;
     bool m_isRefreshing = false;
     bool m_isUserRefresh = false;
     bool m_hasCompletedRefresh = false;
@@ -243,8 +243,8 @@ private:
     std::map<std::string, QString> m_providerErrors;
     std::optional<CodexDeviceCode> m_deviceCode;
     bool m_launchAtLoginEnabled = false;
-    LANConnectionState m_lanConnectionState;
-    LANPairingPayload m_pairingPayload;
+    LanConnectionState m_lanConnectionState;
+    LanPairingPayload m_pairingPayload;
     std::optional<PairedPhoneInfo> m_pairedPhone;
     std::optional<Timestamp> m_lastPhoneDataSentAt;
     std::optional<Timestamp> m_lastPushSentAt;

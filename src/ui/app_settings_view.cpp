@@ -20,9 +20,9 @@
 #include "store/usage_store.h"
 #include "symbols/symbols.h"
 #include "ui/color_scheme.h"
-#include "ui/mac_menu_bar_controller.h"
-#include "ui/menu_bar_icon_preferences.h"
+#include "ui/tray_controller.h"
 #include "ui/tray_icon_appearance.h"
+#include "ui/tray_icon_settings.h"
 
 namespace {
 
@@ -42,12 +42,12 @@ QColor secondaryColor(const QPalette& palette) {
 }
 
 QColor orangeColor(const QPalette& palette) {
-    return colorSchemeOf(palette) == ColorScheme::dark ? QColor(0xFF, 0x9F, 0x0A)
+    return colorSchemeOf(palette) == ColorScheme::Dark ? QColor(0xFF, 0x9F, 0x0A)
                                                        : QColor(0xE0, 0x7B, 0x00);
 }
 
 QColor destructiveColor(const QPalette& palette) {
-    return colorSchemeOf(palette) == ColorScheme::dark ? QColor(0xFF, 0x45, 0x3A)
+    return colorSchemeOf(palette) == ColorScheme::Dark ? QColor(0xFF, 0x45, 0x3A)
                                                        : QColor(0xD7, 0x26, 0x1C);
 }
 
@@ -97,7 +97,7 @@ public:
         layout->setSpacing(8);
         const SettingsAction action = row.action;
         switch (row.control) {
-            case SettingsControl::value: {
+            case SettingsControl::Value: {
                 m_title = plainLabel(this);
                 m_symbol = new QLabel(this);
                 m_value = plainLabel(this);
@@ -115,26 +115,26 @@ public:
                 layout->addLayout(values);
                 break;
             }
-            case SettingsControl::label:
-            case SettingsControl::footnote:
-            case SettingsControl::warning:
+            case SettingsControl::Label:
+            case SettingsControl::Footnote:
+            case SettingsControl::Warning:
                 m_symbol = new QLabel(this);
                 m_symbol->setAlignment(Qt::AlignTop);
                 m_value = plainLabel(this);
                 m_value->setWordWrap(true);
-                if (row.control != SettingsControl::label) {
+                if (row.control != SettingsControl::Label) {
                     m_value->setFont(scaledFont(font(), 0.85));
                 }
                 layout->addWidget(m_symbol, 0, Qt::AlignTop);
                 layout->addWidget(m_value, 1);
                 break;
-            case SettingsControl::toggle:
+            case SettingsControl::Toggle:
                 m_toggle = new QCheckBox(this);
                 QObject::connect(m_toggle, &QCheckBox::clicked, this,
                                  [onAction, action](bool on) { onAction(action, on); });
                 layout->addWidget(m_toggle);
                 break;
-            case SettingsControl::button:
+            case SettingsControl::Button:
                 m_button = new QPushButton(this);
                 m_button->setAutoDefault(false);
                 QObject::connect(m_button, &QPushButton::clicked, this,
@@ -142,7 +142,7 @@ public:
                 layout->addWidget(m_button);
                 layout->addStretch(1);
                 break;
-            case SettingsControl::picker:
+            case SettingsControl::Picker:
                 m_title = plainLabel(this);
                 m_picker = new QComboBox(this);
                 m_title->setBuddy(m_picker);
@@ -166,7 +166,7 @@ public:
         setAccessibleDescription(row.caption.isEmpty() ? row.value
                                                        : row.value + u'\n' + row.caption);
         switch (m_control) {
-            case SettingsControl::value: {
+            case SettingsControl::Value: {
                 m_title->setText(row.title);
                 m_value->setText(row.value);
                 m_value->setAccessibleName(row.value);
@@ -177,11 +177,11 @@ public:
                 showSymbol(m_symbol, row.symbol, row.secondary ? secondary : primary);
                 break;
             }
-            case SettingsControl::label:
-            case SettingsControl::footnote:
-            case SettingsControl::warning: {
-                const QColor color = m_control == SettingsControl::warning    ? orangeColor(palette)
-                                     : m_control == SettingsControl::footnote ? secondary
+            case SettingsControl::Label:
+            case SettingsControl::Footnote:
+            case SettingsControl::Warning: {
+                const QColor color = m_control == SettingsControl::Warning    ? orangeColor(palette)
+                                     : m_control == SettingsControl::Footnote ? secondary
                                                                               : primary;
                 m_value->setText(row.title);
                 m_value->setAccessibleName(row.title);
@@ -189,12 +189,12 @@ public:
                 showSymbol(m_symbol, row.symbol, color);
                 break;
             }
-            case SettingsControl::toggle:
+            case SettingsControl::Toggle:
                 m_toggle->setText(row.title);
                 m_toggle->setAccessibleName(row.title);
                 m_toggle->setChecked(row.on);
                 break;
-            case SettingsControl::button:
+            case SettingsControl::Button:
                 m_button->setText(row.title);
                 m_button->setAccessibleName(row.title);
                 m_button->setEnabled(row.enabled);
@@ -202,7 +202,7 @@ public:
                     setTextColor(m_button, destructiveColor(palette), QPalette::ButtonText);
                 }
                 break;
-            case SettingsControl::picker:
+            case SettingsControl::Picker:
                 applyPicker(row, palette);
                 break;
         }
@@ -253,7 +253,7 @@ protected:
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         const QColor window = palette().color(QPalette::Window);
-        const bool dark = colorSchemeOf(palette()) == ColorScheme::dark;
+        const bool dark = colorSchemeOf(palette()) == ColorScheme::Dark;
         QColor line = palette().color(QPalette::WindowText);
         line.setAlphaF(0.12);
         QPainterPath shape;
@@ -292,7 +292,7 @@ AppSettingsView::AppSettingsView(SettingsServices services, QWidget* parent)
     setWindowTitle(QCoreApplication::translate("AppSettingsView", "Quotamind Settings"));
     setAccessibleName(windowTitle());
     setFixedWidth(kWidth);
-    m_iconProvider = m_services.preferences.string(MenuBarIconPreferences::kProviderKey)
+    m_iconProvider = m_services.preferences.string(TrayIconSettings::kProviderKey)
                          .value_or(QStringLiteral("codex"));
 
     auto* layout = new QVBoxLayout(this);
@@ -449,14 +449,14 @@ void AppSettingsView::keyPressEvent(QKeyEvent* event) {
 
 void AppSettingsView::perform(SettingsAction action, const QVariant& value) {
     switch (action) {
-        case SettingsAction::chooseIconProvider:
+        case SettingsAction::ChooseIconProvider:
             chooseIconProvider(value.toString());
             break;
-        case SettingsAction::chooseIconAppearance:
+        case SettingsAction::ChooseIconAppearance:
             m_services.preferences.setString(TrayIconAppearance::kPreferenceKey, value.toString());
             redrawTrayIcon();
             break;
-        case SettingsAction::setNotifications:
+        case SettingsAction::SetNotifications:
             if (value.toBool()) {
                 m_notificationsJob.start(&AppSettingsView::enableNotifications);
             } else {
@@ -464,13 +464,13 @@ void AppSettingsView::perform(SettingsAction action, const QVariant& value) {
                 m_services.notifications.disable();
             }
             break;
-        case SettingsAction::setLaunchAtLogin:
+        case SettingsAction::SetLaunchAtLogin:
             m_launchAtLoginJob.start(&AppSettingsView::changeLaunchAtLogin, value.toBool());
             break;
-        case SettingsAction::signOut:
+        case SettingsAction::SignOut:
             m_signOutJob.start(&AppSettingsView::signOut);
             break;
-        case SettingsAction::none:
+        case SettingsAction::None:
             break;
     }
 }
@@ -478,15 +478,15 @@ void AppSettingsView::perform(SettingsAction action, const QVariant& value) {
 void AppSettingsView::chooseIconProvider(const QString& provider) {
     // Choosing the entry shown while nothing is stored still stores it: the tray then follows
     // the choice rather than the snapshot's first agent.
-    if (m_services.preferences.string(MenuBarIconPreferences::kProviderKey) != provider) {
-        m_services.preferences.setString(MenuBarIconPreferences::kProviderKey, provider);
+    if (m_services.preferences.string(TrayIconSettings::kProviderKey) != provider) {
+        m_services.preferences.setString(TrayIconSettings::kProviderKey, provider);
     }
     m_iconProvider = provider;
     redrawTrayIcon();
 }
 
 void AppSettingsView::redrawTrayIcon() {
-    if (const QPointer<MacMenuBarController> controller = MacMenuBarController::shared()) {
+    if (const QPointer<TrayController> controller = TrayController::shared()) {
         controller->refreshStatusIcon();
     }
     scheduleRender();

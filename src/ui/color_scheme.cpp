@@ -3,6 +3,6 @@
 #include <QPalette>
 
 ColorScheme colorSchemeOf(const QPalette& palette) {
-    return palette.color(QPalette::Window).lightness() < 128 ? ColorScheme::dark
-                                                             : ColorScheme::light;
+    return palette.color(QPalette::Window).lightness() < 128 ? ColorScheme::Dark
+                                                             : ColorScheme::Light;
 }

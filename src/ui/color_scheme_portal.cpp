@@ -46,15 +46,15 @@ TrayIconAppearance::ColorSchemePreference ColorSchemePortal::decode(const QVaria
         inner = inner.value<QDBusVariant>().variant();
     }
     if (inner.metaType() != QMetaType::fromType<uint>()) {
-        return ColorSchemePreference::none;
+        return ColorSchemePreference::None;
     }
     switch (inner.toUInt()) {
         case 1:
-            return ColorSchemePreference::dark;
+            return ColorSchemePreference::Dark;
         case 2:
-            return ColorSchemePreference::light;
+            return ColorSchemePreference::Light;
         default:
-            return ColorSchemePreference::none;
+            return ColorSchemePreference::None;
     }
 }
 

@@ -37,5 +37,5 @@ private:
 
     QDBusConnection m_bus;
     TrayIconAppearance::ColorSchemePreference m_colorScheme =
-        TrayIconAppearance::ColorSchemePreference::none;
+        TrayIconAppearance::ColorSchemePreference::None;
 };

@@ -38,7 +38,7 @@ constexpr int kSpinnerStepMilliseconds = 125;
 
 LimitMeterColors LimitMeterColors::of(ColorScheme scheme) {
     const QColor base = QColor::fromRgbF(0.035f, 0.038f, 0.046f);
-    if (scheme == ColorScheme::dark) {
+    if (scheme == ColorScheme::Dark) {
         return {base, QColor::fromRgbF(0.145f, 0.16f, 0.205f), Qt::white, Qt::white};
     }
     return {base, Qt::white, Qt::white, Qt::black};

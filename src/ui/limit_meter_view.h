@@ -23,7 +23,7 @@ struct LimitMeterColors {
     static LimitMeterColors of(ColorScheme scheme);
 };
 
-// How a card is drawn. The callers' configurations: the popover's 160 x 160 pair (5-hour with
+// How a card is drawn. The callers' configurations: the popup's 160 x 160 pair (5-hour with
 // the agent name, weekly with the plan name) or one 330 x 160 card; the main window's cards
 // without chrome (radius 36, padding 22, top inset 16).
 struct LimitMeterOptions {

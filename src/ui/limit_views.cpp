@@ -33,8 +33,8 @@ void addCentred(QVBoxLayout* column, QWidget* widget) {
 
 }  // namespace
 
-MacHeaderIconButton::MacHeaderIconButton(QString symbol, const QString& accessibleName,
-                                         const QString& toolTip, QWidget* parent)
+HeaderIconButton::HeaderIconButton(QString symbol, const QString& accessibleName,
+                                   const QString& toolTip, QWidget* parent)
     : QAbstractButton(parent),
       m_symbol(std::move(symbol)),
       m_indicator(new ActivityIndicator(16, paneStyle::white(1), this)) {
@@ -47,14 +47,14 @@ MacHeaderIconButton::MacHeaderIconButton(QString symbol, const QString& accessib
     m_indicator->hide();
 }
 
-void MacHeaderIconButton::setBusy(bool busy) {
+void HeaderIconButton::setBusy(bool busy) {
     m_busy = busy;
     setEnabled(!busy);
     m_indicator->setVisible(busy);
     update();
 }
 
-void MacHeaderIconButton::paintEvent(QPaintEvent*) {
+void HeaderIconButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF circle = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
@@ -68,13 +68,13 @@ void MacHeaderIconButton::paintEvent(QPaintEvent*) {
     }
 }
 
-MacEmptyLimitView::MacEmptyLimitView(QWidget* parent)
+EmptyLimitView::EmptyLimitView(QWidget* parent)
     : QWidget(parent),
       m_progress(new ActivityIndicator(32, paneStyle::white(1), this)),
       m_symbol(new SymbolView(QStringLiteral("terminal"), 42, paneStyle::white(1), this)),
-      m_title(paneStyle::label({}, paneStyle::font(Type::title2, QFont::Bold), paneStyle::white(1),
+      m_title(paneStyle::label({}, paneStyle::font(Type::Title2, QFont::Bold), paneStyle::white(1),
                                this)),
-      m_message(paneStyle::paragraph({}, paneStyle::font(Type::callout), paneStyle::white(0.65),
+      m_message(paneStyle::paragraph({}, paneStyle::font(Type::Callout), paneStyle::white(0.65),
                                      340, this)) {
     QVBoxLayout* column = centredColumn(this, 12, 32);
     addCentred(column, m_progress);
@@ -83,29 +83,28 @@ MacEmptyLimitView::MacEmptyLimitView(QWidget* parent)
     addCentred(column, m_message);
 }
 
-void MacEmptyLimitView::setContent(const QString& title, const QString& message,
-                                   bool showsProgress) {
+void EmptyLimitView::setContent(const QString& title, const QString& message, bool showsProgress) {
     m_progress->setVisible(showsProgress);
     m_symbol->setVisible(!showsProgress);
     m_title->setText(title);
     m_message->setText(message);
 }
 
-MacSignedOutLimitView::MacSignedOutLimitView(QWidget* parent)
+SignedOutLimitView::SignedOutLimitView(QWidget* parent)
     : QWidget(parent),
       m_symbol(new SymbolView({}, 42, paneStyle::white(1), this)),
-      m_title(paneStyle::label({}, paneStyle::font(Type::title2, QFont::Bold), paneStyle::white(1),
+      m_title(paneStyle::label({}, paneStyle::font(Type::Title2, QFont::Bold), paneStyle::white(1),
                                this)),
-      m_explanation(paneStyle::paragraph({}, paneStyle::font(Type::callout), paneStyle::white(0.65),
+      m_explanation(paneStyle::paragraph({}, paneStyle::font(Type::Callout), paneStyle::white(0.65),
                                          360, this)),
       m_signIn(
-          paneStyle::button(tr("Sign in with ChatGPT"), paneStyle::ButtonRole::bordered, this)),
-      m_error(paneStyle::paragraph({}, paneStyle::font(Type::caption), paneStyle::white(0.62), 380,
+          paneStyle::button(tr("Sign in with ChatGPT"), paneStyle::ButtonRole::Bordered, this)),
+      m_error(paneStyle::paragraph({}, paneStyle::font(Type::Caption), paneStyle::white(0.62), 380,
                                    this)) {
     QPushButton* checkAgain =
-        paneStyle::button(tr("Check Again"), paneStyle::ButtonRole::prominent, this);
-    connect(checkAgain, &QPushButton::clicked, this, &MacSignedOutLimitView::checkAgainRequested);
-    connect(m_signIn, &QPushButton::clicked, this, &MacSignedOutLimitView::signInRequested);
+        paneStyle::button(tr("Check Again"), paneStyle::ButtonRole::Prominent, this);
+    connect(checkAgain, &QPushButton::clicked, this, &SignedOutLimitView::checkAgainRequested);
+    connect(m_signIn, &QPushButton::clicked, this, &SignedOutLimitView::signInRequested);
 
     QVBoxLayout* column = centredColumn(this, 18, 32);
     addCentred(column, m_symbol);
@@ -120,8 +119,8 @@ MacSignedOutLimitView::MacSignedOutLimitView(QWidget* parent)
     addCentred(column, m_error);
 }
 
-void MacSignedOutLimitView::setContent(const AgentProvider& provider,
-                                       const std::optional<QString>& error) {
+void SignedOutLimitView::setContent(const AgentProvider& provider,
+                                    const std::optional<QString>& error) {
     const bool codex = provider == AgentProvider::codex();
     m_symbol->setSymbol(Symbols::forProvider(QString::fromStdString(provider.rawValue)),
                         paneStyle::white(1));
@@ -136,13 +135,13 @@ void MacSignedOutLimitView::setContent(const AgentProvider& provider,
     m_error->setVisible(error.has_value() && !error->isEmpty());
 }
 
-void MacSignedOutLimitView::paintEvent(QPaintEvent*) {
+void SignedOutLimitView::paintEvent(QPaintEvent*) {
     QPainter(this).fillRect(rect(), paneStyle::signedOutBackground());
 }
 
 DeviceSignInView::DeviceSignInView(QWidget* parent)
     : QWidget(parent),
-      m_userCode(paneStyle::label({}, paneStyle::font(Type::largeTitle, QFont::Bold),
+      m_userCode(paneStyle::label({}, paneStyle::font(Type::LargeTitle, QFont::Bold),
                                   paneStyle::white(1), this)) {
     QFont monospaced = m_userCode->font();
     monospaced.setFamily(QStringLiteral("monospace"));
@@ -154,26 +153,26 @@ DeviceSignInView::DeviceSignInView(QWidget* parent)
         QStringLiteral("color: white; background: rgba(255,255,255,31); border-radius: 16px;"
                        " padding: 14px 22px;"));
 
-    QPushButton* copy = paneStyle::button(tr("Copy Code"), paneStyle::ButtonRole::bordered, this);
+    QPushButton* copy = paneStyle::button(tr("Copy Code"), paneStyle::ButtonRole::Bordered, this);
     QPushButton* open =
-        paneStyle::button(tr("Open Sign-In"), paneStyle::ButtonRole::prominent, this);
-    QPushButton* cancel = paneStyle::button(tr("Cancel"), paneStyle::ButtonRole::bordered, this);
+        paneStyle::button(tr("Open Sign-In"), paneStyle::ButtonRole::Prominent, this);
+    QPushButton* cancel = paneStyle::button(tr("Cancel"), paneStyle::ButtonRole::Bordered, this);
     connect(copy, &QPushButton::clicked, this, [this] {
         QClipboard* clipboard = QGuiApplication::clipboard();
         clipboard->clear();
         clipboard->setText(m_code.userCode);
     });
     connect(open, &QPushButton::clicked, this,
-            [this] { QDesktopServices::openUrl(m_code.verificationURL); });
+            [this] { QDesktopServices::openUrl(m_code.verificationUrl); });
     connect(cancel, &QPushButton::clicked, this, &DeviceSignInView::cancelRequested);
 
     QVBoxLayout* column = centredColumn(this, 16, 32);
     addCentred(column, paneStyle::label(tr("Sign in with ChatGPT"),
-                                        paneStyle::font(Type::title2, QFont::Bold),
+                                        paneStyle::font(Type::Title2, QFont::Bold),
                                         paneStyle::white(1), this));
     addCentred(column, paneStyle::paragraph(
                            tr("Open the sign-in page and enter this one-time code."),
-                           paneStyle::font(Type::callout), paneStyle::white(0.66), 360, this));
+                           paneStyle::font(Type::Callout), paneStyle::white(0.66), 360, this));
     addCentred(column, m_userCode);
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(10);
@@ -186,7 +185,7 @@ DeviceSignInView::DeviceSignInView(QWidget* parent)
     waiting->setSpacing(8);
     waiting->addWidget(new ActivityIndicator(14, paneStyle::white(0.7), this));
     waiting->addWidget(paneStyle::label(tr("Waiting for authorization…"),
-                                        paneStyle::font(Type::callout), paneStyle::white(0.7),
+                                        paneStyle::font(Type::Callout), paneStyle::white(0.7),
                                         this));
     column->addLayout(waiting);
     column->setAlignment(waiting, Qt::AlignHCenter);
@@ -263,7 +262,7 @@ void AgentUsagePane::paintEvent(QPaintEvent*) {
 
 ErrorBanner::ErrorBanner(QWidget* parent)
     : QWidget(parent),
-      m_text(paneStyle::label({}, paneStyle::font(Type::caption), paneStyle::white(1), this)) {
+      m_text(paneStyle::label({}, paneStyle::font(Type::Caption), paneStyle::white(1), this)) {
     m_text->setWordWrap(true);
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(14, 8, 14, 8);

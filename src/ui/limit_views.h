@@ -21,13 +21,13 @@ class SymbolView;
 
 // A 30 x 30 circular button of the top bar with one symbol; while busy it shows an activity
 // indicator instead and takes no clicks.
-class MacHeaderIconButton final : public QAbstractButton {
+class HeaderIconButton final : public QAbstractButton {
     Q_OBJECT
 
 public:
-    MacHeaderIconButton(QString symbol, const QString& accessibleName, const QString& toolTip,
-                        QWidget* parent = nullptr);
-    Q_DISABLE_COPY_MOVE(MacHeaderIconButton)
+    HeaderIconButton(QString symbol, const QString& accessibleName, const QString& toolTip,
+                     QWidget* parent = nullptr);
+    Q_DISABLE_COPY_MOVE(HeaderIconButton)
 
     void setBusy(bool busy);
     bool isBusy() const { return m_busy; }
@@ -43,12 +43,12 @@ private:
 };
 
 // The waiting view: a spinner (or the "terminal" symbol), a title and a short message.
-class MacEmptyLimitView final : public QWidget {
+class EmptyLimitView final : public QWidget {
     Q_OBJECT
 
 public:
-    explicit MacEmptyLimitView(QWidget* parent = nullptr);
-    Q_DISABLE_COPY_MOVE(MacEmptyLimitView)
+    explicit EmptyLimitView(QWidget* parent = nullptr);
+    Q_DISABLE_COPY_MOVE(EmptyLimitView)
 
     void setContent(const QString& title, const QString& message, bool showsProgress);
 
@@ -61,12 +61,12 @@ private:
 
 // What a provider without usage shows once nothing is loading any more: how to connect it, a
 // "Check Again" button, "Sign in with ChatGPT" for Codex, and the provider's last error.
-class MacSignedOutLimitView final : public QWidget {
+class SignedOutLimitView final : public QWidget {
     Q_OBJECT
 
 public:
-    explicit MacSignedOutLimitView(QWidget* parent = nullptr);
-    Q_DISABLE_COPY_MOVE(MacSignedOutLimitView)
+    explicit SignedOutLimitView(QWidget* parent = nullptr);
+    Q_DISABLE_COPY_MOVE(SignedOutLimitView)
 
     void setContent(const AgentProvider& provider, const std::optional<QString>& error);
 

@@ -8,13 +8,13 @@
 #include <QShortcut>
 #include <QWindow>
 
-#include "ui/mac_limit_pane.h"
+#include "ui/limit_pane.h"
 #include "ui/pairing_views.h"
 
-MacRootView::MacRootView(UsageStore& store, const Clock& clock, QWidget* parent)
+RootView::RootView(UsageStore& store, const Clock& clock, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      m_limitPane(new MacLimitPane(store, clock, this)) {
+      m_limitPane(new LimitPane(store, clock, this)) {
     setWindowTitle(QStringLiteral("Quotamind"));
     setMinimumSize(kMinimumSize);
     resize(kDefaultSize);
@@ -22,9 +22,9 @@ MacRootView::MacRootView(UsageStore& store, const Clock& clock, QWidget* parent)
     panes->setContentsMargins(0, 0, 0, 0);
     panes->setSpacing(0);
     panes->addWidget(m_limitPane, 1);
-    panes->addWidget(new MacPairingPane(store, this), 1);
+    panes->addWidget(new PairingPane(store, this), 1);
 
-    connect(m_limitPane, &MacLimitPane::settingsRequested, this, &MacRootView::settingsRequested);
+    connect(m_limitPane, &LimitPane::settingsRequested, this, &RootView::settingsRequested);
     const auto shortcut = [this](const QKeySequence& keys, auto action) {
         connect(new QShortcut(keys, this), &QShortcut::activated, this, action);
     };
@@ -34,7 +34,7 @@ MacRootView::MacRootView(UsageStore& store, const Clock& clock, QWidget* parent)
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { Q_EMIT quitRequested(); });
 }
 
-void MacRootView::mousePressEvent(QMouseEvent* event) {
+void RootView::mousePressEvent(QMouseEvent* event) {
     // Presses that no control took arrive here: the background moves the window.
     if (event->button() == Qt::LeftButton && windowHandle() != nullptr &&
         windowHandle()->startSystemMove()) {
@@ -59,11 +59,11 @@ MainWindowController::~MainWindowController() {
 
 void MainWindowController::showMainWindow() {
     if (!m_window) {
-        m_window = new MacRootView(m_store, m_clock);
+        m_window = new RootView(m_store, m_clock);
         m_window->setAttribute(Qt::WA_DeleteOnClose);
-        connect(m_window, &MacRootView::settingsRequested, this,
+        connect(m_window, &RootView::settingsRequested, this,
                 &MainWindowController::settingsRequested);
-        connect(m_window, &MacRootView::quitRequested, qApp, &QCoreApplication::quit,
+        connect(m_window, &RootView::quitRequested, qApp, &QCoreApplication::quit,
                 Qt::QueuedConnection);
         connect(m_window, &QObject::destroyed, this, &MainWindowController::windowClosed);
     }

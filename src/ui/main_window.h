@@ -5,13 +5,13 @@
 #include <QWidget>
 
 class Clock;
-class MacLimitPane;
+class LimitPane;
 class UsageStore;
 
 // The main window: the limit pane and the pairing pane side by side, equal in width. A normal
 // decorated window without a maximise button; dragging its background moves it. Keys: Ctrl+R
 // refreshes, Ctrl+, asks for the settings, Ctrl+W closes the window, Ctrl+Q quits the program.
-class MacRootView final : public QWidget {
+class RootView final : public QWidget {
     Q_OBJECT
 
 public:
@@ -19,10 +19,10 @@ public:
     static constexpr QSize kDefaultSize{1020, 680};
 
     // `store` and `clock` must outlive the window.
-    MacRootView(UsageStore& store, const Clock& clock, QWidget* parent = nullptr);
-    Q_DISABLE_COPY_MOVE(MacRootView)
+    RootView(UsageStore& store, const Clock& clock, QWidget* parent = nullptr);
+    Q_DISABLE_COPY_MOVE(RootView)
 
-    MacLimitPane* limitPane() const { return m_limitPane; }
+    LimitPane* limitPane() const { return m_limitPane; }
 
 Q_SIGNALS:
     void settingsRequested();
@@ -32,7 +32,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
-    MacLimitPane* m_limitPane;
+    LimitPane* m_limitPane;
 };
 
 // Brings the main window up: creates it on first use and again after it was closed (closing
@@ -49,7 +49,7 @@ public:
     Q_DISABLE_COPY_MOVE(MainWindowController)
 
     // The window while it exists.
-    MacRootView* window() const { return m_window; }
+    RootView* window() const { return m_window; }
 
 public Q_SLOTS:
     void showMainWindow();
@@ -63,5 +63,5 @@ Q_SIGNALS:
 private:
     UsageStore& m_store;
     const Clock& m_clock;
-    QPointer<MacRootView> m_window;
+    QPointer<RootView> m_window;
 };

@@ -77,12 +77,12 @@ protected:
 
 }  // namespace
 
-PairingQRCodeView::PairingQRCodeView(QWidget* parent) : QWidget(parent) {
+PairingQrCodeView::PairingQrCodeView(QWidget* parent) : QWidget(parent) {
     setFixedSize(kCodeSize, kCodeSize);
     setAccessibleName(tr("QR code for pairing an iPhone"));
 }
 
-QImage PairingQRCodeView::render(const QString& value) {
+QImage PairingQrCodeView::render(const QString& value) {
     const QByteArray bytes = value.toUtf8();
     if (bytes.isEmpty()) {
         return {};
@@ -115,7 +115,7 @@ QImage PairingQRCodeView::render(const QString& value) {
     return image;
 }
 
-void PairingQRCodeView::setValue(const QString& value) {
+void PairingQrCodeView::setValue(const QString& value) {
     if (value == m_value && !m_image.isNull()) {
         return;
     }
@@ -124,7 +124,7 @@ void PairingQRCodeView::setValue(const QString& value) {
     update();
 }
 
-void PairingQRCodeView::paintEvent(QPaintEvent*) {
+void PairingQrCodeView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     if (m_image.isNull()) {
         painter.setRenderHint(QPainter::Antialiasing);
@@ -136,30 +136,30 @@ void PairingQRCodeView::paintEvent(QPaintEvent*) {
     painter.drawImage(QRectF(rect()), m_image);
 }
 
-QString pairingStateSymbol(const LANConnectionState& state) {
+QString pairingStateSymbol(const LanConnectionState& state) {
     switch (state.kind) {
-        case LANConnectionState::Kind::idle:
+        case LanConnectionState::Kind::Idle:
             return QStringLiteral("circle.dotted");
-        case LANConnectionState::Kind::advertising:
+        case LanConnectionState::Kind::Advertising:
             return QStringLiteral("dot.radiowaves.left.and.right");
-        case LANConnectionState::Kind::searching:
+        case LanConnectionState::Kind::Searching:
             return QStringLiteral("magnifyingglass");
-        case LANConnectionState::Kind::connecting:
+        case LanConnectionState::Kind::Connecting:
             return QStringLiteral("arrow.triangle.2.circlepath");
-        case LANConnectionState::Kind::connected:
+        case LanConnectionState::Kind::Connected:
             return QStringLiteral("checkmark.circle.fill");
-        case LANConnectionState::Kind::failed:
+        case LanConnectionState::Kind::Failed:
             break;
     }
     return QStringLiteral("exclamationmark.triangle.fill");
 }
 
-MacPairingQRView::MacPairingQRView(QWidget* parent)
+PairingQrView::PairingQrView(QWidget* parent)
     : QWidget(parent),
-      m_code(new PairingQRCodeView(this)),
+      m_code(new PairingQrCodeView(this)),
       m_stateSymbol(new SymbolView({}, 14, Qt::black, this)),
       m_stateTitle(
-          paneStyle::label({}, paneStyle::font(Type::headline, QFont::Bold), Qt::black, this)) {
+          paneStyle::label({}, paneStyle::font(Type::Headline, QFont::Bold), Qt::black, this)) {
     // The code scans best dark on light, so this view stays light in a dark desktop too.
     QPalette light;
     light.setColor(QPalette::Window, Qt::white);
@@ -171,10 +171,10 @@ MacPairingQRView::MacPairingQRView(QWidget* parent)
                                kVerticalMargin);
     column->setSpacing(0);
     QLabel* title = paneStyle::label(
-        tr("Connect your iPhone"), paneStyle::font(Type::largeTitle, QFont::Bold), Qt::black, this);
+        tr("Connect your iPhone"), paneStyle::font(Type::LargeTitle, QFont::Bold), Qt::black, this);
     QLabel* subtitle =
         paneStyle::paragraph(tr("Scan once. Your limits stay on the local network."),
-                             paneStyle::font(Type::callout), secondaryOnLight(), 330, this);
+                             paneStyle::font(Type::Callout), secondaryOnLight(), 330, this);
     column->addWidget(title, 0, Qt::AlignHCenter);
     column->addSpacing(8);
     column->addWidget(subtitle, 0, Qt::AlignHCenter);
@@ -192,28 +192,27 @@ MacPairingQRView::MacPairingQRView(QWidget* parent)
     column->addSpacing(9);
     column->addWidget(
         paneStyle::paragraph(tr("Open Quotamind on iPhone and tap “Scan QR Code”."),
-                             paneStyle::font(Type::callout), secondaryOnLight(), 330, this),
+                             paneStyle::font(Type::Callout), secondaryOnLight(), 330, this),
         0, Qt::AlignHCenter);
 }
 
-void MacPairingQRView::setContent(const LANPairingPayload& payload,
-                                  const LANConnectionState& state) {
+void PairingQrView::setContent(const LanPairingPayload& payload, const LanConnectionState& state) {
     m_code->setValue(payload.qrValue());
     const QColor color =
-        state.kind == LANConnectionState::Kind::connected ? paneStyle::green() : QColor(Qt::black);
+        state.kind == LanConnectionState::Kind::Connected ? paneStyle::green() : QColor(Qt::black);
     m_stateSymbol->setSymbol(pairingStateSymbol(state), color);
-    m_stateTitle->setText(state.macTitle());
+    m_stateTitle->setText(state.title());
     m_stateTitle->setStyleSheet(
         QStringLiteral("color: %1; background: transparent;").arg(color.name()));
 }
 
-void MacPairingQRView::paintEvent(QPaintEvent*) {
+void PairingQrView::paintEvent(QPaintEvent*) {
     QPainter(this).fillRect(rect(), Qt::white);
 }
 
-MacPhoneConnectedView::MacPhoneConnectedView(QWidget* parent)
+PhoneConnectedView::PhoneConnectedView(QWidget* parent)
     : QWidget(parent),
-      m_model(paneStyle::label({}, paneStyle::font(Type::title, QFont::Bold), paneStyle::white(1),
+      m_model(paneStyle::label({}, paneStyle::font(Type::Title, QFont::Bold), paneStyle::white(1),
                                this)) {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(kHorizontalMargin, kVerticalMargin, kHorizontalMargin,
@@ -224,10 +223,10 @@ MacPhoneConnectedView::MacPhoneConnectedView(QWidget* parent)
         column->addWidget(widget, 0, Qt::AlignHCenter);
     };
     addCentred(paneStyle::label(tr("iPhone Connected"),
-                                paneStyle::font(Type::largeTitle, QFont::Bold), paneStyle::white(1),
+                                paneStyle::font(Type::LargeTitle, QFont::Bold), paneStyle::white(1),
                                 this));
     addCentred(paneStyle::paragraph(tr("Limits stream to your iPhone over the local network."),
-                                    paneStyle::font(Type::callout), paneStyle::white(0.6), 340,
+                                    paneStyle::font(Type::Callout), paneStyle::white(0.6), 340,
                                     this));
     addCentred(new PhoneIllustration(this));
     addCentred(m_model);
@@ -245,47 +244,47 @@ MacPhoneConnectedView::MacPhoneConnectedView(QWidget* parent)
         QStringLiteral("background: %1; border-radius: 4px;").arg(paneStyle::green().name()));
     statusRow->addWidget(dot);
     statusRow->addWidget(paneStyle::label(tr("Connected"),
-                                          paneStyle::font(Type::subheadline, QFont::DemiBold),
+                                          paneStyle::font(Type::Subheadline, QFont::DemiBold),
                                           paneStyle::white(1), status));
     addCentred(status);
 
     QPushButton* disconnect =
-        paneStyle::button(tr("Disconnect iPhone"), paneStyle::ButtonRole::destructive, this);
+        paneStyle::button(tr("Disconnect iPhone"), paneStyle::ButtonRole::Destructive, this);
     disconnect->setIcon(Symbols::icon(QStringLiteral("iphone.slash"), QColor(255, 69, 58)));
-    connect(disconnect, &QPushButton::clicked, this, &MacPhoneConnectedView::disconnectRequested);
+    connect(disconnect, &QPushButton::clicked, this, &PhoneConnectedView::disconnectRequested);
     addCentred(disconnect);
     addCentred(paneStyle::paragraph(tr("This computer forgets the phone and shows a new pairing "
                                        "code."),
-                                    paneStyle::font(Type::caption), paneStyle::white(0.45), 340,
+                                    paneStyle::font(Type::Caption), paneStyle::white(0.45), 340,
                                     this));
 }
 
-void MacPhoneConnectedView::setPhone(const PairedPhoneInfo& phone) {
+void PhoneConnectedView::setPhone(const PairedPhoneInfo& phone) {
     m_model->setText(phone.model);
 }
 
-void MacPhoneConnectedView::paintEvent(QPaintEvent*) {
+void PhoneConnectedView::paintEvent(QPaintEvent*) {
     QPainter(this).fillRect(rect(), Qt::black);
 }
 
-MacPairingPane::MacPairingPane(UsageStore& store, QWidget* parent)
+PairingPane::PairingPane(UsageStore& store, QWidget* parent)
     : QWidget(parent),
       m_store(store),
       m_stack(new QStackedLayout(this)),
-      m_qr(new MacPairingQRView(this)),
-      m_phone(new MacPhoneConnectedView(this)) {
+      m_qr(new PairingQrView(this)),
+      m_phone(new PhoneConnectedView(this)) {
     m_stack->addWidget(m_qr);
     m_stack->addWidget(m_phone);
-    connect(m_phone, &MacPhoneConnectedView::disconnectRequested, this,
+    connect(m_phone, &PhoneConnectedView::disconnectRequested, this,
             [this] { m_store.disconnectPhone(); });
     for (auto signal : {&UsageStore::pairedPhoneChanged, &UsageStore::pairingPayloadChanged,
                         &UsageStore::lanConnectionStateChanged}) {
-        connect(&store, signal, this, &MacPairingPane::updateContent);
+        connect(&store, signal, this, &PairingPane::updateContent);
     }
     updateContent();
 }
 
-void MacPairingPane::updateContent() {
+void PairingPane::updateContent() {
     const std::optional<PairedPhoneInfo>& phone = m_store.pairedPhone();
     if (phone) {
         m_phone->setPhone(*phone);

@@ -15,7 +15,7 @@ class UsageStore;
 // The pairing code as a QR code: the UTF-8 bytes of the text at error-correction level M,
 // 12 x 12 pixels per module, drawn scaled without smoothing so the modules stay sharp. When the
 // text cannot be encoded (empty, or too long) it shows the "qrcode" symbol instead.
-class PairingQRCodeView final : public QWidget {
+class PairingQrCodeView final : public QWidget {
     Q_OBJECT
 
 public:
@@ -23,8 +23,8 @@ public:
     // White modules around the code, so that it scans on any background.
     static constexpr int kQuietZoneModules = 1;
 
-    explicit PairingQRCodeView(QWidget* parent = nullptr);
-    Q_DISABLE_COPY_MOVE(PairingQRCodeView)
+    explicit PairingQrCodeView(QWidget* parent = nullptr);
+    Q_DISABLE_COPY_MOVE(PairingQrCodeView)
 
     // The code's bitmap, or a null image when `value` cannot be encoded.
     static QImage render(const QString& value);
@@ -41,36 +41,36 @@ private:
 };
 
 // The symbol of each connection state the pairing view shows next to its title.
-QString pairingStateSymbol(const LANConnectionState& state);
+QString pairingStateSymbol(const LanConnectionState& state);
 
 // The right pane while no phone is paired: title, the QR code and the link's state, always in
 // the light scheme on white.
-class MacPairingQRView final : public QWidget {
+class PairingQrView final : public QWidget {
     Q_OBJECT
 
 public:
-    explicit MacPairingQRView(QWidget* parent = nullptr);
-    Q_DISABLE_COPY_MOVE(MacPairingQRView)
+    explicit PairingQrView(QWidget* parent = nullptr);
+    Q_DISABLE_COPY_MOVE(PairingQrView)
 
-    void setContent(const LANPairingPayload& payload, const LANConnectionState& state);
+    void setContent(const LanPairingPayload& payload, const LanConnectionState& state);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    PairingQRCodeView* m_code;
+    PairingQrCodeView* m_code;
     SymbolView* m_stateSymbol;
     QLabel* m_stateTitle;
 };
 
 // The right pane while a phone is paired: its model, a "Connected" capsule and the button that
 // forgets it.
-class MacPhoneConnectedView final : public QWidget {
+class PhoneConnectedView final : public QWidget {
     Q_OBJECT
 
 public:
-    explicit MacPhoneConnectedView(QWidget* parent = nullptr);
-    Q_DISABLE_COPY_MOVE(MacPhoneConnectedView)
+    explicit PhoneConnectedView(QWidget* parent = nullptr);
+    Q_DISABLE_COPY_MOVE(PhoneConnectedView)
 
     void setPhone(const PairedPhoneInfo& phone);
 
@@ -86,19 +86,19 @@ private:
 
 // The right half of the main window: the paired phone when there is one, else the QR view.
 // Follows the store's phone state.
-class MacPairingPane final : public QWidget {
+class PairingPane final : public QWidget {
     Q_OBJECT
 
 public:
     // `store` must outlive the pane.
-    explicit MacPairingPane(UsageStore& store, QWidget* parent = nullptr);
-    Q_DISABLE_COPY_MOVE(MacPairingPane)
+    explicit PairingPane(UsageStore& store, QWidget* parent = nullptr);
+    Q_DISABLE_COPY_MOVE(PairingPane)
 
 private:
     void updateContent();
 
     UsageStore& m_store;
     QStackedLayout* m_stack;
-    MacPairingQRView* m_qr;
-    MacPhoneConnectedView* m_phone;
+    PairingQrView* m_qr;
+    PhoneConnectedView* m_phone;
 };

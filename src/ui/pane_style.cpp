@@ -89,7 +89,7 @@ QPushButton* button(const QString& text, ButtonRole role, QWidget* parent) {
     result->setAccessibleName(text);
     result->setFocusPolicy(Qt::StrongFocus);
     result->setCursor(Qt::PointingHandCursor);
-    result->setFont(font(Type::headline, QFont::DemiBold));
+    result->setFont(font(Type::Headline, QFont::DemiBold));
     result->setStyleSheet(
         QStringLiteral("QPushButton { background: %1; color: %2; border: 1px solid transparent;"
                        " border-radius: 7px; padding: 5px 14px; }"

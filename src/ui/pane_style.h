@@ -24,7 +24,7 @@ QColor green();
 QColor white(double opacity);
 QColor black(double opacity);
 
-enum class Type { largeTitle, title, title2, headline, subheadline, callout, caption };
+enum class Type { LargeTitle, Title, Title2, Headline, Subheadline, Callout, Caption };
 QFont font(Type type, QFont::Weight weight = QFont::Normal);
 
 // "Codex", "Claude", or the raw value of any other provider.
@@ -41,7 +41,7 @@ QLabel* paragraph(const QString& text, const QFont& font, const QColor& color, i
 // ring.
 bool showsKeyboardFocus(const QWidget& widget);
 
-enum class ButtonRole { prominent, bordered, destructive };
+enum class ButtonRole { Prominent, Bordered, Destructive };
 // A push button in the panes' style, reachable with Tab, named for screen readers by its text.
 QPushButton* button(const QString& text, ButtonRole role, QWidget* parent = nullptr);
 

@@ -29,11 +29,11 @@ SettingsRow textRow(SettingsControl control, QString text, QString symbol = {}) 
 
 SettingsRow toggleRow(QString title, bool on, SettingsAction action) {
     return {
-        .control = SettingsControl::toggle, .title = std::move(title), .on = on, .action = action};
+        .control = SettingsControl::Toggle, .title = std::move(title), .on = on, .action = action};
 }
 
 SettingsRow buttonRow(QString title, SettingsAction action, bool enabled, bool destructive) {
-    return {.control = SettingsControl::button,
+    return {.control = SettingsControl::Button,
             .title = std::move(title),
             .enabled = enabled,
             .destructive = destructive,
@@ -43,7 +43,7 @@ SettingsRow buttonRow(QString title, SettingsAction action, bool enabled, bool d
 // An error text, when there is one, as the section's last row.
 void addWarning(SettingsSection& section, const std::optional<QString>& text) {
     if (text && !text->isEmpty()) {
-        section.rows.push_back(textRow(SettingsControl::warning, *text,
+        section.rows.push_back(textRow(SettingsControl::Warning, *text,
                                        QStringLiteral("exclamationmark.triangle.fill")));
     }
 }
@@ -58,13 +58,12 @@ const AgentUsage* usageOf(const std::vector<AgentUsage>& usages, const AgentProv
 }
 
 // The tray icon: its look always, its agent when there are two to choose from.
-SettingsSection menuBarIconSection(const std::vector<AgentUsage>& usages,
-                                   const SettingsState& state) {
+SettingsSection trayIconSection(const std::vector<AgentUsage>& usages, const SettingsState& state) {
     SettingsSection section{tr("Tray Icon"), {}};
     if (usages.size() >= 2) {
-        SettingsRow picker{.control = SettingsControl::picker,
+        SettingsRow picker{.control = SettingsControl::Picker,
                            .title = tr("Agent"),
-                           .action = SettingsAction::chooseIconProvider,
+                           .action = SettingsAction::ChooseIconProvider,
                            .selected = state.iconProvider};
         for (const AgentUsage& usage : usages) {
             const QString raw = QString::fromStdString(usage.provider.rawValue);
@@ -73,18 +72,18 @@ SettingsSection menuBarIconSection(const std::vector<AgentUsage>& usages,
         }
         section.rows.push_back(std::move(picker));
         section.rows.push_back(
-            textRow(SettingsControl::footnote,
+            textRow(SettingsControl::Footnote,
                     tr("Choose which agent's remaining allowance is shown in the panel's tray.")));
     }
-    section.rows.push_back({.control = SettingsControl::picker,
+    section.rows.push_back({.control = SettingsControl::Picker,
                             .title = tr("Appearance"),
-                            .action = SettingsAction::chooseIconAppearance,
+                            .action = SettingsAction::ChooseIconAppearance,
                             .choices = {{tr("Automatic"), {}, QStringLiteral("automatic")},
                                         {tr("Light"), {}, QStringLiteral("light")},
                                         {tr("Dark"), {}, QStringLiteral("dark")}},
                             .selected = state.iconAppearance});
     section.rows.push_back(
-        textRow(SettingsControl::footnote,
+        textRow(SettingsControl::Footnote,
                 tr("Automatic reads on light and dark panels alike and follows what the desktop "
                    "says about its panel. Light suits a dark panel, Dark a light one.")));
     return section;
@@ -126,25 +125,25 @@ SettingsSection notificationsSection(const SettingsState& state) {
     SettingsSection section{
         tr("Notifications"),
         {toggleRow(tr("Notify When Limits Reset"), state.notificationsEnabled,
-                   SettingsAction::setNotifications),
+                   SettingsAction::SetNotifications),
          valueRow(tr("Status"), state.notificationStatus, {}, true),
-         textRow(SettingsControl::footnote,
+         textRow(SettingsControl::Footnote,
                  tr("Quotamind alerts you when each agent’s 5-hour or weekly allowance becomes "
                     "available again. Updated reset times replace older alerts automatically."))}};
     addWarning(section, state.notificationError);
     return section;
 }
 
-// This computer's own switches (headed "Mac" on macOS).
+// This computer's own switches.
 SettingsSection thisComputerSection(const SettingsState& state) {
     SettingsSection section{
         tr("This Computer"),
-        {toggleRow(tr("Launch at Login"), state.launchAtLogin, SettingsAction::setLaunchAtLogin),
-         textRow(SettingsControl::footnote, tr("Keep Quotamind running so your iPhone and widgets "
+        {toggleRow(tr("Launch at Login"), state.launchAtLogin, SettingsAction::SetLaunchAtLogin),
+         textRow(SettingsControl::Footnote, tr("Keep Quotamind running so your iPhone and widgets "
                                                "can receive fresh local snapshots."))}};
     if (state.hasStoredCredentials) {
         section.rows.push_back(
-            buttonRow(tr("Sign Out of Quotamind"), SettingsAction::signOut, true, true));
+            buttonRow(tr("Sign Out of Quotamind"), SettingsAction::SignOut, true, true));
     }
     return section;
 }
@@ -155,22 +154,22 @@ std::vector<SettingsSection> appSettingsSections(const SettingsState& state) {
     static const std::vector<AgentUsage> kNoUsages;
     const std::vector<AgentUsage>& usages = state.snapshot ? state.snapshot->usages : kNoUsages;
     std::vector<SettingsSection> sections;
-    sections.push_back(menuBarIconSection(usages, state));
+    sections.push_back(trayIconSection(usages, state));
     sections.push_back(connectionSection(usages, state.phonePaired));
     if (!usages.empty()) {
         sections.push_back(snapshotsSection(usages, state.readTimes));
     }
     sections.push_back(notificationsSection(state));
     sections.push_back(thisComputerSection(state));
-    sections.push_back(MacPushSettingsSection::build(state));
+    sections.push_back(PhoneSettingsSection::build(state));
     sections.push_back({tr("Widget"),
-                        {textRow(SettingsControl::label,
+                        {textRow(SettingsControl::Label,
                                  tr("Use “Quotamind — Custom” to choose an agent and limit."),
                                  QStringLiteral("rectangle.3.group"))}});
     return sections;
 }
 
-SettingsSection MacPushSettingsSection::build(const SettingsState& state) {
+SettingsSection PhoneSettingsSection::build(const SettingsState& state) {
     // The phone is reached over the local network only: nothing on Linux can wake it while it is
     // away, so there is no wake to show, test or report.
     SettingsSection section{tr("Updates to iPhone"), {}};
@@ -186,7 +185,7 @@ SettingsSection MacPushSettingsSection::build(const SettingsState& state) {
                                         : tr("Not sent yet"),
                                     {}, true));
     section.rows.push_back(textRow(
-        SettingsControl::footnote,
+        SettingsControl::Footnote,
         tr("No setup is required. Codex changes are detected through one persistent session, "
            "normally within a few seconds while this computer is active, and sent immediately to "
            "the iPhone while it is on the same network as this computer. When it is away, it "

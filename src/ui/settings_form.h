@@ -29,23 +29,23 @@ struct SettingsState {
 };
 
 enum class SettingsControl {
-    value,     // title on the leading side; value, symbol and caption on the trailing side
-    label,     // symbol and text on the leading side
-    footnote,  // small secondary text
-    warning,   // small orange text with a warning symbol
-    toggle,
-    button,
-    picker,
+    Value,     // title on the leading side; value, symbol and caption on the trailing side
+    Label,     // symbol and text on the leading side
+    Footnote,  // small secondary text
+    Warning,   // small orange text with a warning symbol
+    Toggle,
+    Button,
+    Picker,
 };
 
 // What a control does when the user changes it.
 enum class SettingsAction {
-    none,
-    chooseIconProvider,
-    chooseIconAppearance,
-    setNotifications,
-    setLaunchAtLogin,
-    signOut,
+    None,
+    ChooseIconProvider,
+    ChooseIconAppearance,
+    SetNotifications,
+    SetLaunchAtLogin,
+    SignOut,
 };
 
 struct SettingsChoice {
@@ -59,7 +59,7 @@ struct SettingsChoice {
 // One row of a section. `title` is the row's title, the toggle's or button's text, or the text of
 // a label, footnote or warning.
 struct SettingsRow {
-    SettingsControl control = SettingsControl::value;
+    SettingsControl control = SettingsControl::Value;
     QString title{};
     QString value{};
     // A second, smaller secondary line under the value.
@@ -69,7 +69,7 @@ struct SettingsRow {
     bool on = false;
     bool enabled = true;
     bool destructive = false;
-    SettingsAction action = SettingsAction::none;
+    SettingsAction action = SettingsAction::None;
     std::vector<SettingsChoice> choices{};
     QString selected{};
 
@@ -87,7 +87,7 @@ struct SettingsSection {
 std::vector<SettingsSection> appSettingsSections(const SettingsState& state);
 
 // "Updates to iPhone": how snapshots reach the paired phone over the local network.
-struct MacPushSettingsSection {
+struct PhoneSettingsSection {
     static SettingsSection build(const SettingsState& state);
 };
 

@@ -10,7 +10,7 @@ namespace TrayIconAppearance {
 
 namespace {
 
-constexpr std::array kSettings{Setting::automatic, Setting::light, Setting::dark};
+constexpr std::array kSettings{Setting::Automatic, Setting::Light, Setting::Dark};
 
 // 123 of 255: a luminance of 0.198, 3:1 or more against black, #2b303b, #dddddd and white alike
 // (#2b303b and #dddddd leave 121 to 125).
@@ -30,11 +30,11 @@ double linear(double channel) {
 
 QString rawValue(Setting setting) {
     switch (setting) {
-        case Setting::light:
+        case Setting::Light:
             return QStringLiteral("light");
-        case Setting::dark:
+        case Setting::Dark:
             return QStringLiteral("dark");
-        case Setting::automatic:
+        case Setting::Automatic:
             break;
     }
     return QStringLiteral("automatic");
@@ -44,13 +44,13 @@ Setting storedSetting(const Preferences& preferences) {
     const std::optional<QString> stored = preferences.string(kPreferenceKey);
     const auto found = std::find_if(kSettings.begin(), kSettings.end(),
                                     [&](Setting setting) { return rawValue(setting) == stored; });
-    return found == kSettings.end() ? Setting::automatic : *found;
+    return found == kSettings.end() ? Setting::Automatic : *found;
 }
 
 Colors colors(Drawing drawing) {
     // The track takes the other drawing's colour, faintly, so that on a panel the drawing does
     // not suit the empty part still differs from the filled one.
-    if (drawing == Drawing::light) {
+    if (drawing == Drawing::Light) {
         return {Qt::white, kEdge, withOpacity(Qt::black, kTrackOpacity)};
     }
     return {Qt::black, kEdge, withOpacity(Qt::white, kTrackOpacity)};
@@ -58,18 +58,18 @@ Colors colors(Drawing drawing) {
 
 Drawing drawingFor(Setting setting, const DesktopHints& hints) {
     switch (setting) {
-        case Setting::light:
-            return Drawing::light;
-        case Setting::dark:
-            return Drawing::dark;
-        case Setting::automatic:
+        case Setting::Light:
+            return Drawing::Light;
+        case Setting::Dark:
+            return Drawing::Dark;
+        case Setting::Automatic:
             break;
     }
     if (hints.trayForeground) {
         // Light text on the panel: a dark panel, which the light drawing suits.
-        return relativeLuminance(*hints.trayForeground) >= 0.5 ? Drawing::light : Drawing::dark;
+        return relativeLuminance(*hints.trayForeground) >= 0.5 ? Drawing::Light : Drawing::Dark;
     }
-    return hints.colorScheme == ColorSchemePreference::light ? Drawing::dark : Drawing::light;
+    return hints.colorScheme == ColorSchemePreference::Light ? Drawing::Dark : Drawing::Light;
 }
 
 double relativeLuminance(const QColor& color) {

@@ -15,8 +15,8 @@ class Preferences;
 namespace TrayIconAppearance {
 
 // The user's choice, stored under kPreferenceKey as "automatic", "light" or "dark".
-enum class Setting { automatic, light, dark };
-enum class Drawing { light, dark };
+enum class Setting { Automatic, Light, Dark };
+enum class Drawing { Light, Dark };
 
 inline const QString kPreferenceKey = QStringLiteral("menuBar.iconAppearance.v1");
 
@@ -37,13 +37,13 @@ Colors colors(Drawing drawing);
 
 // The applications' colour scheme as the desktop portal says it (org.freedesktop.appearance
 // color-scheme: 0, 1, 2). It is not the panel's: GNOME's top bar stays dark under "prefer light".
-enum class ColorSchemePreference { none = 0, dark = 1, light = 2 };
+enum class ColorSchemePreference { None = 0, Dark = 1, Light = 2 };
 
 struct DesktopHints {
     // The foreground colour an XEmbed tray asks its icons to use (_NET_SYSTEM_TRAY_COLORS):
     // light text means a dark panel.
     std::optional<QColor> trayForeground{};
-    ColorSchemePreference colorScheme = ColorSchemePreference::none;
+    ColorSchemePreference colorScheme = ColorSchemePreference::None;
 
     bool operator==(const DesktopHints&) const = default;
 };

@@ -1,6 +1,6 @@
 #include "limit_providers.h"
 
-#include "model/shared_container.h"
+#include "model/shared_snapshot_store.h"
 #include "widget/limit_timeline_builder.h"
 #include "widget/widget_configuration.h"
 
@@ -15,12 +15,12 @@ std::optional<AgentUsage> firstUsage(const std::optional<AgentUsageSnapshot>& sn
 
 }  // namespace
 
-SnapshotLoader sharedContainerLoader() {
-    return [] { return SharedContainer::loadSnapshot(); };
+SnapshotLoader sharedSnapshotLoader() {
+    return [] { return SharedSnapshotStore::loadSnapshot(); };
 }
 
-ReadTimesLoader sharedContainerReadTimesLoader() {
-    return [] { return SharedContainer::loadReadTimes(); };
+ReadTimesLoader sharedReadTimesLoader() {
+    return [] { return SharedSnapshotStore::loadReadTimes(); };
 }
 
 std::optional<AgentUsage> chooseUsage(const std::optional<AgentUsageSnapshot>& snapshot,

@@ -11,10 +11,10 @@
 // Reads the stored snapshot afresh on every call; nothing when none is stored or it does not
 // decode. The default reads the shared container.
 using SnapshotLoader = std::function<std::optional<AgentUsageSnapshot>()>;
-SnapshotLoader sharedContainerLoader();
+SnapshotLoader sharedSnapshotLoader();
 // Reads each agent's last successful read afresh, from the shared container by default.
 using ReadTimesLoader = std::function<AgentReadTimes()>;
-ReadTimesLoader sharedContainerReadTimesLoader();
+ReadTimesLoader sharedReadTimesLoader();
 
 // The usage a configured widget shows: the first usage of the chosen agent (never another
 // agent's), or the first usage of all when no agent is chosen.

@@ -14,10 +14,10 @@ LimitEntry noUsage(Timestamp now) {
 }  // namespace
 
 QuotamindWidgetPlugin::QuotamindWidgetPlugin()
-    : m_agents(sharedContainerLoader()),
-      m_legacy(sharedContainerLoader(), sharedContainerReadTimesLoader()),
-      m_configurable(sharedContainerLoader(), sharedContainerReadTimesLoader()),
-      m_bothLimits(sharedContainerLoader(), sharedContainerReadTimesLoader()) {}
+    : m_agents(sharedSnapshotLoader()),
+      m_legacy(sharedSnapshotLoader(), sharedReadTimesLoader()),
+      m_configurable(sharedSnapshotLoader(), sharedReadTimesLoader()),
+      m_bothLimits(sharedSnapshotLoader(), sharedReadTimesLoader()) {}
 
 const LimitProvider* QuotamindWidgetPlugin::provider(const QString& kind) const {
     if (kind == WidgetKinds::kLegacy) {
@@ -42,11 +42,11 @@ std::optional<WidgetConfigurationInfo> QuotamindWidgetPlugin::configuration(
         return WidgetConfigurationInfo{.title = LimitWidgetConfigurationIntent::title(),
                                        .agentParameterTitle = agentParameterTitle(),
                                        .periodParameterTitle = periodParameterTitle(),
-                                       .periods = {{rawValue(WidgetLimitPeriod::fiveHour),
-                                                    displayName(WidgetLimitPeriod::fiveHour)},
-                                                   {rawValue(WidgetLimitPeriod::weekly),
-                                                    displayName(WidgetLimitPeriod::weekly)}},
-                                       .defaultPeriod = rawValue(WidgetLimitPeriod::weekly)};
+                                       .periods = {{rawValue(WidgetLimitPeriod::FiveHour),
+                                                    displayName(WidgetLimitPeriod::FiveHour)},
+                                                   {rawValue(WidgetLimitPeriod::Weekly),
+                                                    displayName(WidgetLimitPeriod::Weekly)}},
+                                       .defaultPeriod = rawValue(WidgetLimitPeriod::Weekly)};
     }
     if (kind == WidgetKinds::kBothLimits) {
         return WidgetConfigurationInfo{.title = BothLimitsWidgetConfigurationIntent::title(),

@@ -16,31 +16,31 @@ QList<WidgetKindInfo> WidgetKinds::all() {
         {.kind = kLegacy,
          .displayName = tr("Quotamind"),
          .description = tr("See the current agent allowance and reset time."),
-         .families = {WidgetFamily::small, WidgetFamily::medium},
+         .families = {WidgetFamily::Small, WidgetFamily::Medium},
          .removableBackground = true,
-         .configuration = Configuration::none},
+         .configuration = Configuration::None},
         {.kind = kConfigurable,
          .displayName = tr("Quotamind \u2014 Custom"),
          .description = tr("See the selected agent allowance and reset time."),
-         .families = {WidgetFamily::small, WidgetFamily::medium},
+         .families = {WidgetFamily::Small, WidgetFamily::Medium},
          .removableBackground = true,
-         .configuration = Configuration::limit},
+         .configuration = Configuration::Limit},
         {.kind = kBothLimits,
          .displayName = tr("Quotamind \u2014 Both Limits"),
          .description = tr("See the 5-hour and weekly limits side by side."),
-         .families = {WidgetFamily::medium},
+         .families = {WidgetFamily::Medium},
          .removableBackground = true,
-         .configuration = Configuration::bothLimits},
+         .configuration = Configuration::BothLimits},
     };
 }
 
 QString rawValue(WidgetLimitPeriod period) {
-    return period == WidgetLimitPeriod::fiveHour ? QStringLiteral("fiveHour")
+    return period == WidgetLimitPeriod::FiveHour ? QStringLiteral("fiveHour")
                                                  : QStringLiteral("weekly");
 }
 
 std::optional<WidgetLimitPeriod> widgetLimitPeriodFromRawValue(const QString& raw) {
-    for (const auto period : {WidgetLimitPeriod::fiveHour, WidgetLimitPeriod::weekly}) {
+    for (const auto period : {WidgetLimitPeriod::FiveHour, WidgetLimitPeriod::Weekly}) {
         if (rawValue(period) == raw) {
             return period;
         }
@@ -49,18 +49,18 @@ std::optional<WidgetLimitPeriod> widgetLimitPeriodFromRawValue(const QString& ra
 }
 
 QString displayName(WidgetLimitPeriod period) {
-    return period == WidgetLimitPeriod::fiveHour ? tr("5-hour limit") : tr("Weekly limit");
+    return period == WidgetLimitPeriod::FiveHour ? tr("5-hour limit") : tr("Weekly limit");
 }
 
 std::int64_t durationSeconds(WidgetLimitPeriod period) {
-    return period == WidgetLimitPeriod::fiveHour ? UsageWindow::kFiveHourSeconds
+    return period == WidgetLimitPeriod::FiveHour ? UsageWindow::kFiveHourSeconds
                                                  : UsageWindow::kWeeklySeconds;
 }
 
 WidgetLimitPeriod configuredPeriod(const WidgetConfiguration& configuration) {
     const auto period =
         configuration.period ? widgetLimitPeriodFromRawValue(*configuration.period) : std::nullopt;
-    return period.value_or(WidgetLimitPeriod::weekly);
+    return period.value_or(WidgetLimitPeriod::Weekly);
 }
 
 QString agentParameterTitle() {

@@ -22,7 +22,7 @@ QList<WidgetKindInfo> all();
 }  // namespace WidgetKinds
 
 // The limit a configurable widget shows. The raw values are stored by hosts.
-enum class WidgetLimitPeriod { fiveHour, weekly };
+enum class WidgetLimitPeriod { FiveHour, Weekly };
 
 QString rawValue(WidgetLimitPeriod period);
 std::optional<WidgetLimitPeriod> widgetLimitPeriodFromRawValue(const QString& raw);
@@ -36,7 +36,7 @@ WidgetLimitPeriod configuredPeriod(const WidgetConfiguration& configuration);
 struct LimitWidgetConfigurationIntent {
     static QString title();  // "Quotamind"
     std::optional<WidgetAgent> agent;
-    WidgetLimitPeriod period = WidgetLimitPeriod::weekly;
+    WidgetLimitPeriod period = WidgetLimitPeriod::Weekly;
 
     // "Show Weekly limit for Codex"; an unset agent reads as its parameter title.
     QString summary() const;

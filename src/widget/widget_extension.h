@@ -23,18 +23,18 @@ class QPainter;
 // snapshot(), timeline(), agents() and configurationSummary() read the stored snapshot (one small
 // preference file) afresh, so a host that must not wait on the disk calls them from a worker.
 
-enum class WidgetFamily { small, medium };
+enum class WidgetFamily { Small, Medium };
 
 // "small" / "medium", the names hosts use on their command lines and in their preferences.
 inline QString widgetFamilyName(WidgetFamily family) {
-    return family == WidgetFamily::small ? QStringLiteral("small") : QStringLiteral("medium");
+    return family == WidgetFamily::Small ? QStringLiteral("small") : QStringLiteral("medium");
 }
 inline std::optional<WidgetFamily> widgetFamilyFromName(const QString& name) {
     if (name == QLatin1String("small")) {
-        return WidgetFamily::small;
+        return WidgetFamily::Small;
     }
     if (name == QLatin1String("medium")) {
-        return WidgetFamily::medium;
+        return WidgetFamily::Medium;
     }
     return std::nullopt;
 }
@@ -42,9 +42,9 @@ inline std::optional<WidgetFamily> widgetFamilyFromName(const QString& name) {
 // One widget kind as the gallery lists it.
 struct WidgetKindInfo {
     enum class Configuration {
-        none,        // nothing to choose
-        limit,       // an agent and a limit period
-        bothLimits,  // an agent
+        None,        // nothing to choose
+        Limit,       // an agent and a limit period
+        BothLimits,  // an agent
     };
 
     // The persistent identifier of placed widgets, e.g. "QuotamindConfigurableWidget.v3".
@@ -54,7 +54,7 @@ struct WidgetKindInfo {
     QList<WidgetFamily> families;
     // The host may leave out the card background (WidgetRenderOptions::showsBackground).
     bool removableBackground = true;
-    Configuration configuration = Configuration::none;
+    Configuration configuration = Configuration::None;
 };
 
 // A placed widget's choices. Unset values take the defaults: the first agent of the stored

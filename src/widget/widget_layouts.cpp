@@ -18,8 +18,8 @@ QString tr(const char* text) {
     return QCoreApplication::translate("QuotamindWidget", text);
 }
 
-// Logical pixel sizes of the named text styles, a little larger than a Mac's so the texts
-// stay readable on a desktop at scale 1.
+// Logical pixel sizes of the named text styles, large enough that the texts stay readable on a
+// desktop at scale 1.
 namespace TextStyle {
 constexpr qreal kCaption = 11;
 constexpr qreal kCallout = 13;
@@ -136,12 +136,12 @@ qreal usageHeader(WidgetCanvas& canvas, const QRectF& area, const QString& agent
 
     const QRectF capsuleRect(area.right() - capsule.width(), area.top() + baseline - capsuleAscent,
                              capsule.width(), capsule.height());
-    canvas.capsule(capsuleRect, WidgetTone::quaternary);
+    canvas.capsule(capsuleRect, WidgetTone::Quaternary);
     canvas.text({capsuleRect.left() + kCapsuleInsetX, area.top() + baseline}, period, periodFont,
-                WidgetTone::primary);
+                WidgetTone::Primary);
     const QString name = nameMetrics.elidedText(agentName, Qt::ElideRight,
                                                 area.width() - capsule.width() - kSpacing);
-    canvas.text({area.left(), area.top() + baseline}, name, nameFont, WidgetTone::primary);
+    canvas.text({area.left(), area.top() + baseline}, name, nameFont, WidgetTone::Primary);
     canvas.accessible(tr("%1 %2 limit").arg(agentName, period));
     return height;
 }
@@ -166,9 +166,9 @@ public:
         const QFontMetricsF number(m_numberFont);
         const qreal baseline =
             topLeft.y() + std::max(number.ascent(), QFontMetricsF(m_signFont).ascent());
-        canvas.text({topLeft.x(), baseline}, m_number, m_numberFont, WidgetTone::primary);
+        canvas.text({topLeft.x(), baseline}, m_number, m_numberFont, WidgetTone::Primary);
         canvas.text({topLeft.x() + number.horizontalAdvance(m_number) + kSpacing, baseline}, m_sign,
-                    m_signFont, WidgetTone::secondary);
+                    m_signFont, WidgetTone::Secondary);
         canvas.accessible(tr("%1 percent remaining").arg(m_number));
     }
 
@@ -193,7 +193,7 @@ public:
 
     void draw(WidgetCanvas& canvas, QPointF topLeft) const {
         canvas.text({topLeft.x(), topLeft.y() + QFontMetricsF(m_font).ascent()}, m_text, m_font,
-                    WidgetTone::primary);
+                    WidgetTone::Primary);
         canvas.accessible(m_text);
     }
 
@@ -223,7 +223,7 @@ qreal secondaryLine(WidgetCanvas& canvas, const QRectF& area, const QString& tex
                     const QFont& base) {
     const FittedLine line = fitLine(base, text, area.width());
     canvas.text({area.left(), area.top() + QFontMetricsF(line.font).ascent()}, line.text, line.font,
-                WidgetTone::secondary);
+                WidgetTone::Secondary);
     canvas.accessible(text);
     return lineHeight(line.font);
 }
@@ -267,11 +267,11 @@ void mediumUsageDetails(WidgetCanvas& canvas, const QRectF& area, const AgentUsa
     QStringList combined;
     for (const auto& [label, value] : rows) {
         const qreal baseline = top + metrics.ascent();
-        canvas.text({left, baseline}, label, rowFont, WidgetTone::tertiary);
+        canvas.text({left, baseline}, label, rowFont, WidgetTone::Tertiary);
         const qreal valueLeft = left + labelWidth + kColumnSpacing;
         canvas.text({valueLeft, baseline},
                     metrics.elidedText(value, Qt::ElideRight, area.right() - valueLeft), rowFont,
-                    WidgetTone::secondary);
+                    WidgetTone::Secondary);
         combined << label << value;
         top += metrics.height() + kRowSpacing;
     }
@@ -349,9 +349,9 @@ void unavailableUsageWindowLayout(WidgetCanvas& canvas, const QRectF& area,
     const qreal titleTop = sentenceTop - kSpacing - lineHeight(titleFont);
 
     silent.text({area.left(), titleTop + QFontMetricsF(titleFont).ascent()}, title, titleFont,
-                WidgetTone::primary);
+                WidgetTone::Primary);
     silent.wrappedText(QRectF(area.left(), sentenceTop, area.width(), sentenceHeight), sentence,
-                       sentenceFont, WidgetTone::secondary);
+                       sentenceFont, WidgetTone::Secondary);
     canvas.accessible(tr("%1 %2 limit is not available").arg(agentName, period));
 }
 
@@ -360,17 +360,17 @@ void unavailableWidgetView(WidgetCanvas& canvas, const QRectF& area, WidgetFamil
     const QFont titleFont = font(TextStyle::kHeadline, QFont::Bold);
     const QFont captionFont = font(TextStyle::kCaption);
     QString caption;
-    if (family == WidgetFamily::small) {
+    if (family == WidgetFamily::Small) {
         constexpr qreal kSpacing = 8;
         caption = tr("Connect your computer to show usage");
         const qreal glyph = TextStyle::kTitle2 * 1.2;
-        canvas.gauge(QRectF(area.left(), area.top(), glyph, glyph), WidgetTone::secondary);
+        canvas.gauge(QRectF(area.left(), area.top(), glyph, glyph), WidgetTone::Secondary);
         qreal top = area.top() + glyph + kSpacing;
         canvas.text({area.left(), top + QFontMetricsF(titleFont).ascent()}, title, titleFont,
-                    WidgetTone::primary);
+                    WidgetTone::Primary);
         top += lineHeight(titleFont) + kSpacing;
         canvas.wrappedText(QRectF(area.left(), top, area.width(), area.bottom() - top), caption,
-                           captionFont, WidgetTone::secondary);
+                           captionFont, WidgetTone::Secondary);
     } else {
         constexpr qreal kRowSpacing = 16;
         constexpr qreal kSpacing = 4;
@@ -382,13 +382,13 @@ void unavailableWidgetView(WidgetCanvas& canvas, const QRectF& area, WidgetFamil
         const qreal textHeight = lineHeight(titleFont) + kSpacing + captionHeight;
         const qreal rowHeight = std::max(glyph, textHeight);
         canvas.gauge(QRectF(area.left(), area.top() + (rowHeight - glyph) / 2, glyph, glyph),
-                     WidgetTone::secondary);
+                     WidgetTone::Secondary);
         const qreal top = area.top() + (rowHeight - textHeight) / 2;
         canvas.text({textLeft, top + QFontMetricsF(titleFont).ascent()}, title, titleFont,
-                    WidgetTone::primary);
+                    WidgetTone::Primary);
         canvas.wrappedText(
             QRectF(textLeft, top + lineHeight(titleFont) + kSpacing, textWidth, captionHeight),
-            caption, captionFont, WidgetTone::secondary);
+            caption, captionFont, WidgetTone::Secondary);
     }
     canvas.accessible(title + QStringLiteral(", ") + caption);
 }
@@ -471,11 +471,11 @@ void WidgetCanvas::roundedBackground(const QRectF& rect, qreal radius) {
 // ---- Public entry points -------------------------------------------------------------------
 
 WidgetView widgetView(const QString& kind) {
-    return kind == WidgetKinds::kBothLimits ? WidgetView::bothLimits : WidgetView::limit;
+    return kind == WidgetKinds::kBothLimits ? WidgetView::BothLimits : WidgetView::Limit;
 }
 
 QSizeF widgetFamilySize(WidgetFamily family) {
-    return family == WidgetFamily::small ? QSizeF(170, 170) : QSizeF(364, 170);
+    return family == WidgetFamily::Small ? QSizeF(170, 170) : QSizeF(364, 170);
 }
 
 QStringList drawWidget(QPainter* painter, const QRectF& rect, WidgetView view, WidgetFamily family,
@@ -493,8 +493,8 @@ QStringList drawWidget(QPainter* painter, const QRectF& rect, WidgetView view, W
     const QRectF area = rect.adjusted(kContentInset, kContentInset, -kContentInset, -kContentInset);
     if (!entry.usage) {
         unavailableWidgetView(canvas, area,
-                              view == WidgetView::bothLimits ? WidgetFamily::medium : family);
-    } else if (view == WidgetView::bothLimits) {
+                              view == WidgetView::BothLimits ? WidgetFamily::Medium : family);
+    } else if (view == WidgetView::BothLimits) {
         constexpr qreal kSpacing = 20;
         const qreal half = (area.width() - kSpacing) / 2;
         usageCardContent(canvas, QRectF(area.left(), area.top(), half, area.height()), entry, true,
@@ -502,7 +502,7 @@ QStringList drawWidget(QPainter* painter, const QRectF& rect, WidgetView view, W
         usageCardContent(canvas, QRectF(area.right() - half, area.top(), half, area.height()),
                          entry, true, UsageWindow::kWeeklySeconds, drawingTime);
     } else {
-        usageCardContent(canvas, area, entry, family == WidgetFamily::small, entry.durationSeconds,
+        usageCardContent(canvas, area, entry, family == WidgetFamily::Small, entry.durationSeconds,
                          drawingTime);
     }
     if (painter) {
@@ -513,7 +513,7 @@ QStringList drawWidget(QPainter* painter, const QRectF& rect, WidgetView view, W
 
 void drawUsageProgress(WidgetCanvas& canvas, const QRectF& track, const QString& agentName,
                        std::optional<std::int64_t> percent) {
-    canvas.capsule(track, WidgetTone::quaternary);
+    canvas.capsule(track, WidgetTone::Quaternary);
     if (!percent) {
         canvas.accessible(tr("%1 allowance remaining").arg(agentName) + QStringLiteral(", ") +
                           tr("being checked"));
@@ -522,7 +522,7 @@ void drawUsageProgress(WidgetCanvas& canvas, const QRectF& track, const QString&
     const std::int64_t clamped = std::clamp<std::int64_t>(*percent, 0, 100);
     if (clamped > 0) {
         const qreal width = std::max(track.height(), track.width() * clamped / 100.0);
-        canvas.capsule(QRectF(track.topLeft(), QSizeF(width, track.height())), WidgetTone::primary);
+        canvas.capsule(QRectF(track.topLeft(), QSizeF(width, track.height())), WidgetTone::Primary);
     }
     canvas.accessible(tr("%1 allowance remaining").arg(agentName) + QStringLiteral(", ") +
                       tr("%1 percent").arg(QLocale().toString(static_cast<qint64>(clamped))));
@@ -537,13 +537,13 @@ QString updatedText(Timestamp lastRead, Timestamp referenceDate, Timestamp drawi
 
 QString sourceShortLabel(UsageSource source) {
     switch (source) {
-        case UsageSource::localDesktop:
+        case UsageSource::LocalDesktop:
             return tr("This computer");
-        case UsageSource::accountSession:
+        case UsageSource::AccountSession:
             return tr("Account");
-        case UsageSource::syncedFromMac:
+        case UsageSource::SyncedFromDesktop:
             return tr("Computer sync");
-        case UsageSource::preview:
+        case UsageSource::Preview:
             return tr("Preview");
     }
     return {};

@@ -13,7 +13,7 @@ class QFont;
 class QPainter;
 
 // The four styles of widget content, each the text colour at an opacity.
-enum class WidgetTone { primary, secondary, tertiary, quaternary };
+enum class WidgetTone { Primary, Secondary, Tertiary, Quaternary };
 
 struct WidgetStyle {
     QColor text;
@@ -49,7 +49,7 @@ private:
 };
 
 // Which view a kind's entries use.
-enum class WidgetView { limit, bothLimits };
+enum class WidgetView { Limit, BothLimits };
 WidgetView widgetView(const QString& kind);
 
 // The logical size hosts give a family.

@@ -9,7 +9,7 @@
 // A widget the user put on the desktop.
 struct PlacedWidget {
     QString kind;
-    WidgetFamily family = WidgetFamily::small;
+    WidgetFamily family = WidgetFamily::Small;
     WidgetConfiguration configuration;
     // Top-left corner of its window in desktop coordinates.
     QPoint position;

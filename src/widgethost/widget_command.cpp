@@ -51,17 +51,17 @@ std::variant<Request, QString> parse(const QStringList& arguments) {
     const QStringList positional = parser.positionalArguments();
     Request request;
     request.command =
-        positional.value(0) == kRender ? Request::Command::render : Request::Command::timeline;
-    const qsizetype expected = request.command == Request::Command::render ? 4 : 2;
+        positional.value(0) == kRender ? Request::Command::Render : Request::Command::Timeline;
+    const qsizetype expected = request.command == Request::Command::Render ? 4 : 2;
     if (positional.size() != expected) {
-        return request.command == Request::Command::render
+        return request.command == Request::Command::Render
                    ? tr("Usage: render KIND FAMILY [--agent ID] [--period fiveHour|weekly] "
                         "[--at ISO8601] [--scale N] [--dark] OUTPUT.png")
                    : tr("Usage: timeline KIND [--agent ID] [--period fiveHour|weekly] "
                         "[--at ISO8601]");
     }
     request.kind = positional[1];
-    if (request.command == Request::Command::render) {
+    if (request.command == Request::Command::Render) {
         const std::optional<WidgetFamily> family = widgetFamilyFromName(positional[2]);
         if (!family) {
             return tr("The family must be small or medium.");
@@ -132,7 +132,7 @@ int run(const WidgetExtension& extension, const Request& request, Timestamp now)
     }
     const Timestamp at = request.at.value_or(now);
     const LimitTimeline timeline = extension.timeline(request.kind, request.configuration, at);
-    if (request.command == Request::Command::timeline) {
+    if (request.command == Request::Command::Timeline) {
         const QByteArray output = timelineJson(request.kind, timeline) + '\n';
         std::fwrite(output.constData(), 1, static_cast<std::size_t>(output.size()), stdout);
         return std::fflush(stdout) == 0 ? 0 : 1;

@@ -16,11 +16,11 @@
 namespace WidgetCommand {
 
 struct Request {
-    enum class Command { render, timeline };
+    enum class Command { Render, Timeline };
 
-    Command command = Command::render;
+    Command command = Command::Render;
     QString kind;
-    WidgetFamily family = WidgetFamily::small;
+    WidgetFamily family = WidgetFamily::Small;
     WidgetConfiguration configuration;
     // Default: now.
     std::optional<Timestamp> at;

@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "fake_http_server.h"
-#include "model/shared_container.h"
+#include "model/shared_snapshot_store.h"
 #include "sources/codex/trusted_codex_binary_locator.h"
 #include "support/child_processes.h"
 
@@ -87,7 +87,7 @@ TEST(HeadlessProgramTest, StoresBothAgentsFollowsLiveUpdatesIsSingleAndLeavesNoC
     const Preferences shared(
         home.filePath(QStringLiteral(".config/brindlecove/group.com.brindlecove.Quotamind.conf")));
     const auto codexUsed = [&]() -> std::int64_t {
-        const auto snapshot = SharedContainer::loadSnapshot(shared);
+        const auto snapshot = SharedSnapshotStore::loadSnapshot(shared);
         if (!snapshot || !(*snapshot)[AgentProvider::claude()]) {
             return -1;
         }
@@ -104,7 +104,7 @@ TEST(HeadlessProgramTest, StoresBothAgentsFollowsLiveUpdatesIsSingleAndLeavesNoC
                  {QStringLiteral("status"), QStringLiteral("--json")});
     ASSERT_TRUE(status.waitForFinished());
     EXPECT_EQ(status.exitCode(), 0);
-    EXPECT_EQ(SharedContainer::loadSnapshot(shared)->usages.size(), 2u);
+    EXPECT_EQ(SharedSnapshotStore::loadSnapshot(shared)->usages.size(), 2u);
     EXPECT_TRUE(status.readAllStandardOutput().contains("\"usedPercent\":55"));
 
     if (!bus.isEmpty()) {

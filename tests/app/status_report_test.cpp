@@ -12,7 +12,7 @@ AgentUsage usage(const std::string& provider, std::vector<std::int64_t> used) {
                       .agentName = provider == "codex" ? "Codex" : "Claude",
                       .planType = provider == "codex" ? "plus" : "",
                       .updatedAt = kNow,
-                      .source = UsageSource::localDesktop};
+                      .source = UsageSource::LocalDesktop};
     const std::int64_t durations[] = {UsageWindow::kFiveHourSeconds, UsageWindow::kWeeklySeconds};
     for (std::size_t i = 0; i < used.size(); ++i) {
         result.windows.push_back(

@@ -28,7 +28,7 @@ TEST(AgentUsageSnapshotTest, OnePerProviderAndReplacingMovesItToTheEnd) {
     // Lookup finds the first of duplicates.
     EXPECT_EQ(duplicated[AgentProvider::codex()]->planType, "a");
     EXPECT_FALSE(duplicated[AgentProvider{"gemini"}].has_value());
-    EXPECT_EQ(duplicated.syncedFromMac().usages.back().source, UsageSource::syncedFromMac);
+    EXPECT_EQ(duplicated.syncedFromDesktop().usages.back().source, UsageSource::SyncedFromDesktop);
 }
 
 TEST(AgentUsageTest, PreferredWindowIsTheLongestAndTheFirstOfEquals) {

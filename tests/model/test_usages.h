@@ -11,7 +11,7 @@ inline AgentUsage usage(const std::string& provider, const std::string& plan = "
                       .agentName = provider == "codex" ? "Codex" : "Claude",
                       .planType = plan,
                       .updatedAt = Timestamp(788918400.25),
-                      .source = UsageSource::localDesktop};
+                      .source = UsageSource::LocalDesktop};
 }
 
 inline UsageWindow window(std::int64_t used, std::int64_t duration, double reset = 788936400.5) {

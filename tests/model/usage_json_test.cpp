@@ -16,17 +16,17 @@ std::string snapshotWith(const std::string& usageTail) {
 
 }  // namespace
 
-TEST(UsageJsonTest, WritesCompactJsonInTheDocumentedKeyOrder) {
+TEST(UsageJsonTest, WritesCompactJsonInAFixedKeyOrder) {
     AgentUsage usage = test::usage("codex", "plus", {test::window(42, 18000)});
     usage.updatedAt = Timestamp(788918400.0);
-    usage.source = UsageSource::accountSession;
+    usage.source = UsageSource::AccountSession;
     EXPECT_EQ(usage_json::encodeSnapshot(AgentUsageSnapshot({usage})),
               snapshotWith(R"(,"source":"accountSession"})"));
 }
 
 TEST(UsageJsonTest, SourceIsOptionalButMustBeKnownWhenPresent) {
     EXPECT_EQ(usage_json::decodeSnapshot(snapshotWith("}")).usages.at(0).source,
-              UsageSource::syncedFromMac);
+              UsageSource::SyncedFromDesktop);
     // The raw values are stored and sent as they are; only the labels speak of this computer.
     const std::pair<const char*, const char*> sources[] = {
         {"localDesktop", "Local agent on this computer"},

@@ -17,7 +17,7 @@ using Status = NotificationCenter::AuthorizationStatus;
 
 class FakeCenter final : public NotificationCenter {
 public:
-    Status status = Status::authorized;
+    Status status = Status::Authorized;
     // The status after asking the user; nothing when asking fails.
     std::optional<Status> answer;
     std::optional<QString> addError;
@@ -72,7 +72,7 @@ protected:
 
 TEST_F(LimitNotificationManagerTest,
        EverySnapshotReplacesTheAlertsOfFutureFiveHourAndWeeklyWindows) {
-    auto notifications = manager(true, Status::authorized);
+    auto notifications = manager(true, Status::Authorized);
     test::runTask(notifications->start(std::nullopt));
     notifications->synchronize(AgentUsageSnapshot({
         usage(AgentProvider::codex(), "Codex",
@@ -92,15 +92,15 @@ TEST_F(LimitNotificationManagerTest,
 
 TEST_F(LimitNotificationManagerTest, TheSwitchCountsOnlyWhileNotificationsAreAllowed) {
     // Any status but authorized takes the same way: a permission revoked since the last run.
-    for (const Status status : {Status::authorized, Status::denied}) {
-        const bool on = status == Status::authorized;
+    for (const Status status : {Status::Authorized, Status::Denied}) {
+        const bool on = status == Status::Authorized;
         auto notifications = manager(true, status);
         test::runTask(notifications->start(codexFiveHourAt(m_now + 1)));
         EXPECT_EQ(stored(), on);
         EXPECT_EQ(m_center.pending.keys(), on ? QStringList{kCodexFiveHour} : QStringList{});
     }
     // Off: a snapshot leaves the pending requests alone.
-    auto notifications = manager(false, Status::authorized);
+    auto notifications = manager(false, Status::Authorized);
     notifications->synchronize(codexFiveHourAt(m_now + 1));
     EXPECT_EQ(m_center.pending.keys(), QStringList{kStale});
 }
@@ -111,12 +111,12 @@ TEST_F(LimitNotificationManagerTest, EnableAsksWhenNeverAskedAndFollowsTheAnswer
         QStringList pending;
         std::optional<QString> error;
     };
-    for (const Case& c : {Case{Status::authorized, {kCodexFiveHour}, std::nullopt},
-                          Case{Status::denied, {}, std::nullopt},
+    for (const Case& c : {Case{Status::Authorized, {kCodexFiveHour}, std::nullopt},
+                          Case{Status::Denied, {}, std::nullopt},
                           Case{std::nullopt, {kStale}, QStringLiteral("No answer")}}) {
-        const bool on = c.answer == Status::authorized;
+        const bool on = c.answer == Status::Authorized;
         m_center.answer = c.answer;
-        auto notifications = manager(false, Status::notDetermined);
+        auto notifications = manager(false, Status::NotDetermined);
         EXPECT_EQ(test::runTask(notifications->enable(codexFiveHourAt(m_now + 1))), on);
         EXPECT_EQ(stored(), on);
         EXPECT_EQ(m_center.pending.keys(), c.pending);
@@ -125,9 +125,9 @@ TEST_F(LimitNotificationManagerTest, EnableAsksWhenNeverAskedAndFollowsTheAnswer
 }
 
 TEST_F(LimitNotificationManagerTest, NoticesALaterServerAndReportsAFailedAdd) {
-    auto notifications = manager(false, Status::unavailable);
+    auto notifications = manager(false, Status::Unavailable);
     test::runTask(notifications->start(std::nullopt));
-    m_center.status = Status::authorized;
+    m_center.status = Status::Authorized;
     Q_EMIT m_center.authorizationMayHaveChanged();
     EXPECT_EQ(notifications->statusTitle(), QStringLiteral("Off"));
     m_center.addError = QStringLiteral("The server is full");

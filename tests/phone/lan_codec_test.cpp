@@ -16,88 +16,88 @@ using test::frameHeader;
 using test::frameOf;
 
 template <typename Call>
-std::optional<LANPairingError::Code> pairingErrorOf(Call call) {
+std::optional<LanPairingError::Code> pairingErrorOf(Call call) {
     try {
         call();
-    } catch (const LANPairingError& error) {
+    } catch (const LanPairingError& error) {
         return error.code();
     }
     return std::nullopt;
 }
 
-TEST(LANFrameCodec, DrainTakesCompleteFramesAndKeepsTheRest) {
+TEST(LanFrameCodec, DrainTakesCompleteFramesAndKeepsTheRest) {
     const QByteArray refresh = frameOf(R"({"kind":"refresh","secret":null,"x":1})");
-    const QByteArray paired = LANFrameCodec::frame(LANMessage::paired());
+    const QByteArray paired = LanFrameCodec::frame(LanMessage::paired());
     EXPECT_EQ(paired, frameOf(R"({"kind":"paired"})"));
-    const LANMessage refreshMessage = LANMessage::of(LANMessageKind::refresh);
-    const QByteArray largest = frameHeader(LANFrameCodec::kMaxJsonBytes) + "{";
+    const LanMessage refreshMessage = LanMessage::of(LanMessageKind::Refresh);
+    const QByteArray largest = frameHeader(LanFrameCodec::kMaxJsonBytes) + "{";
     struct Row {
         QByteArray buffer;
-        std::vector<LANMessage> expected;
+        std::vector<LanMessage> expected;
         QByteArray rest;
     };
     const Row rows[] = {
         {paired.left(3), {}, paired.left(3)},
         {refresh + paired + refresh.left(7),
-         {refreshMessage, LANMessage::paired()},
+         {refreshMessage, LanMessage::paired()},
          refresh.left(7)},
         {largest, {}, largest},
     };
     for (const Row& row : rows) {
         QByteArray buffer = row.buffer;
-        EXPECT_EQ(LANFrameCodec::drain(buffer), row.expected) << row.buffer.toStdString();
+        EXPECT_EQ(LanFrameCodec::drain(buffer), row.expected) << row.buffer.toStdString();
         EXPECT_EQ(buffer, row.rest);
     }
     // Split anywhere, a frame comes out whole once its last byte is there.
     QByteArray split;
-    std::vector<LANMessage> out;
+    std::vector<LanMessage> out;
     for (const char byte : paired) {
         split.append(byte);
-        std::ranges::move(LANFrameCodec::drain(split), std::back_inserter(out));
+        std::ranges::move(LanFrameCodec::drain(split), std::back_inserter(out));
     }
-    EXPECT_EQ(out, std::vector<LANMessage>{LANMessage::paired()});
+    EXPECT_EQ(out, std::vector<LanMessage>{LanMessage::paired()});
 }
 
-TEST(LANFrameCodec, RefusesBadLengthsAndMessages) {
-    for (QByteArray buffer : {frameHeader(0), frameHeader(LANFrameCodec::kMaxJsonBytes + 1)}) {
-        EXPECT_EQ(pairingErrorOf([&] { LANFrameCodec::drain(buffer); }),
-                  LANPairingError::Code::invalidCode);
+TEST(LanFrameCodec, RefusesBadLengthsAndMessages) {
+    for (QByteArray buffer : {frameHeader(0), frameHeader(LanFrameCodec::kMaxJsonBytes + 1)}) {
+        EXPECT_EQ(pairingErrorOf([&] { LanFrameCodec::drain(buffer); }),
+                  LanPairingError::Code::InvalidCode);
     }
     for (const char* json : {"{", R"({"kind":"hello"})", R"({"secret":"s"})",
                              R"({"kind":"usage","snapshot":{"usages":7}})"}) {
         QByteArray buffer = frameOf(R"({"kind":"refresh"})") + frameOf(json) + "rest";
-        EXPECT_THROW(LANFrameCodec::drain(buffer), json::DecodingError) << json;
+        EXPECT_THROW(LanFrameCodec::drain(buffer), json::DecodingError) << json;
         EXPECT_EQ(buffer, "rest") << "the bad frame and those before it are gone: " << json;
     }
     AgentUsage huge = test::usage("codex");
-    huge.agentName = std::string(LANFrameCodec::kMaxJsonBytes, 'x');
+    huge.agentName = std::string(LanFrameCodec::kMaxJsonBytes, 'x');
     EXPECT_EQ(pairingErrorOf([&] {
-                  LANFrameCodec::frame(LANMessage::usageMessage(AgentUsageSnapshot({huge})));
+                  LanFrameCodec::frame(LanMessage::usageMessage(AgentUsageSnapshot({huge})));
               }),
-              LANPairingError::Code::unavailable);
+              LanPairingError::Code::Unavailable);
 }
 
-TEST(LANMessage, JsonLeavesAbsentFieldsOutAndRoundTrips) {
-    LANMessage full = LANMessage::usageMessage(AgentUsageSnapshot({test::usage("claude")}));
+TEST(LanMessage, JsonLeavesAbsentFieldsOutAndRoundTrips) {
+    LanMessage full = LanMessage::usageMessage(AgentUsageSnapshot({test::usage("claude")}));
     full.secret = QStringLiteral("s");
     full.deviceModel = QStringLiteral("iPhone15,2");
     full.usage = test::usage("codex", "pro", {test::window(42, 18000)});
     full.message = QStringLiteral("m");
     full.apnsToken = QStringLiteral("t");
     full.apnsEnvironment = QStringLiteral("production");
-    EXPECT_EQ(LANMessage::decode(full.encode(), 1 << 20), full);
-    EXPECT_EQ(LANMessage::errorMessage(QStringLiteral("no")).encode(),
+    EXPECT_EQ(LanMessage::decode(full.encode(), 1 << 20), full);
+    EXPECT_EQ(LanMessage::errorMessage(QStringLiteral("no")).encode(),
               R"({"kind":"error","message":"no"})");
 }
 
-TEST(LANPairingPayload, ServerIdentityAndQrText) {
-    const LANPairingPayload identity = LANPairingPayload::makeServerIdentity();
+TEST(LanPairingPayload, ServerIdentityAndQrText) {
+    const LanPairingPayload identity = LanPairingPayload::makeServerIdentity();
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^quotamind-[0-9a-f]{16}$"))
                     .match(identity.serviceName)
                     .hasMatch());
     EXPECT_TRUE(
         QRegularExpression(QStringLiteral("^[0-9a-f]{64}$")).match(identity.secret).hasMatch());
-    EXPECT_NE(identity, LANPairingPayload::makeServerIdentity());
+    EXPECT_NE(identity, LanPairingPayload::makeServerIdentity());
     EXPECT_EQ(identity.qrValue(), QStringLiteral("quotamind://pair?v=1&service=%1&secret=%2")
                                       .arg(identity.serviceName, identity.secret));
     // Any name and secret come back, whatever they hold.
@@ -105,17 +105,17 @@ TEST(LANPairingPayload, ServerIdentityAndQrText) {
                               QString::fromUtf8("é😀\t\"[]"), QString(1, QChar(0))};
     std::mt19937 random(12);
     for (int i = 0; i < 400; ++i) {
-        LANPairingPayload odd;
+        LanPairingPayload odd;
         for (QString* text : {&odd.serviceName, &odd.secret}) {
             for (auto n = 1 + random() % 4; n > 0; --n) {
                 text->append(pieces[random() % std::size(pieces)]);
             }
         }
-        ASSERT_EQ(LANPairingPayload::fromQrValue(odd.qrValue()), odd)
+        ASSERT_EQ(LanPairingPayload::fromQrValue(odd.qrValue()), odd)
             << odd.qrValue().toStdString();
     }
     EXPECT_EQ(
-        LANPairingPayload::fromQrValue(QStringLiteral("quotamind://pair?v=2&service=a&secret=b")),
+        LanPairingPayload::fromQrValue(QStringLiteral("quotamind://pair?v=2&service=a&secret=b")),
         std::nullopt);
 }
 
@@ -132,19 +132,19 @@ TEST(PairedPhoneInfo, ModelIsCleanedAndCutTo128Characters) {
     }
 }
 
-class LANPairingStorageTest : public test::TemporaryConfigHome {};
+class LanPairingStorageTest : public test::TemporaryConfigHome {};
 
-TEST_F(LANPairingStorageTest, LoadsWhatItSavedAndNothingElse) {
-    LANPairingStorage storage;
+TEST_F(LanPairingStorageTest, LoadsWhatItSavedAndNothingElse) {
+    LanPairingStorage storage;
     const PairedPhoneInfo phone{QStringLiteral("iPhone"), Timestamp(788918400.5)};
-    storage.save(phone, LANPairingStorage::kPairedPhoneKey);
+    storage.save(phone, LanPairingStorage::kPairedPhoneKey);
     storage.save(PairedPhoneInfo{QStringLiteral("x"), Timestamp(std::nan(""))},
-                 LANPairingStorage::kPairedPhoneKey);
-    EXPECT_EQ(storage.load<PairedPhoneInfo>(LANPairingStorage::kPairedPhoneKey), phone)
+                 LanPairingStorage::kPairedPhoneKey);
+    EXPECT_EQ(storage.load<PairedPhoneInfo>(LanPairingStorage::kPairedPhoneKey), phone)
         << "a record that cannot be encoded is not stored";
-    Preferences::standard().setData(LANPairingStorage::kServerIdentityKey, R"({"serviceName":1})");
-    EXPECT_EQ(storage.load<LANPairingPayload>(LANPairingStorage::kServerIdentityKey), std::nullopt);
-    const LANPairingPayload made = storage.serverIdentity();
+    Preferences::standard().setData(LanPairingStorage::kServerIdentityKey, R"({"serviceName":1})");
+    EXPECT_EQ(storage.load<LanPairingPayload>(LanPairingStorage::kServerIdentityKey), std::nullopt);
+    const LanPairingPayload made = storage.serverIdentity();
     EXPECT_EQ(storage.serverIdentity(), made) << "made once, then kept";
 }
 

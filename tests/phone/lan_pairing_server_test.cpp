@@ -18,7 +18,7 @@
 
 namespace {
 
-using Kind = LANConnectionState::Kind;
+using Kind = LanConnectionState::Kind;
 
 const QString kSecret(64, QLatin1Char('5'));
 
@@ -32,7 +32,7 @@ using test::frameHeader;
 using test::frameOf;
 
 // Runs `action` on the server's thread and waits for it: the manual clock must be used there.
-void onServerThread(LANPairingServer& server, const std::function<void()>& action) {
+void onServerThread(LanPairingServer& server, const std::function<void()>& action) {
     QObject context;
     context.moveToThread(server.queueThread());
     QThread* home = QThread::currentThread();
@@ -45,7 +45,7 @@ void onServerThread(LANPairingServer& server, const std::function<void()>& actio
         Qt::BlockingQueuedConnection);
 }
 
-TEST(LANPairingServer, FirstFramesAreAnsweredAsDocumented) {
+TEST(LanPairingServer, FirstFramesAreAnsweredAsDocumented) {
     test::RunningServer running;
     test::RawPeer bystander(running.server.port());
     bystander.pair(kSecret);
@@ -68,7 +68,7 @@ TEST(LANPairingServer, FirstFramesAreAnsweredAsDocumented) {
          frameOf(R"({"kind":"pair","secret":")" + nearSecret.toLatin1() + "\"}"), rejected},
         {"refresh first", frameOf(R"({"kind":"refresh"})"), rejected},
         {"length zero", frameHeader(0), invalid},
-        {"length 1 MiB + 1", frameHeader(LANFrameCodec::kMaxJsonBytes + 1), invalid},
+        {"length 1 MiB + 1", frameHeader(LanFrameCodec::kMaxJsonBytes + 1), invalid},
         {"not JSON", frameOf("{{"), invalid},
     };
     for (const Row& row : rows) {
@@ -76,10 +76,10 @@ TEST(LANPairingServer, FirstFramesAreAnsweredAsDocumented) {
         peer.socket.write(row.bytes);
         ASSERT_TRUE(peer.waitForMessages(1)) << row.name;
         if (row.error) {
-            EXPECT_EQ(peer.received[0], LANMessage::errorMessage(*row.error)) << row.name;
+            EXPECT_EQ(peer.received[0], LanMessage::errorMessage(*row.error)) << row.name;
             EXPECT_TRUE(peer.waitForClose()) << row.name;
         } else {
-            EXPECT_EQ(peer.received[0], LANMessage::paired()) << row.name;
+            EXPECT_EQ(peer.received[0], LanMessage::paired()) << row.name;
             EXPECT_FALSE(peer.closed) << row.name;
         }
     }
@@ -88,10 +88,10 @@ TEST(LANPairingServer, FirstFramesAreAnsweredAsDocumented) {
     // None of it touched the phone that was already there.
     running.server.publish(snapshotWith(1));
     ASSERT_TRUE(bystander.waitForMessages(2));
-    EXPECT_EQ(bystander.received[1].kind, LANMessageKind::usage);
+    EXPECT_EQ(bystander.received[1].kind, LanMessageKind::Usage);
 }
 
-TEST(LANPairingServer, PhoneProgramPairsAndReceivesSnapshotsSyncedFromThisComputer) {
+TEST(LanPairingServer, PhoneProgramPairsAndReceivesSnapshotsSyncedFromThisComputer) {
     test::RunningServer running;
     running.server.publish(snapshotWith(10));
     QProcess phone;
@@ -102,29 +102,29 @@ TEST(LANPairingServer, PhoneProgramPairsAndReceivesSnapshotsSyncedFromThisComput
          QStringLiteral("iPhone15,2"), QStringLiteral("--refresh"),
          QStringLiteral("--device-token"), QStringLiteral("t"), QStringLiteral("--count"),
          QStringLiteral("4"),
-         LANPairingPayload{QStringLiteral("quotamind-0123456789abcdef"), kSecret}.qrValue()});
-    ASSERT_TRUE(running.waitForState(Kind::connected));
+         LanPairingPayload{QStringLiteral("quotamind-0123456789abcdef"), kSecret}.qrValue()});
+    ASSERT_TRUE(running.waitForState(Kind::Connected));
     ASSERT_TRUE(test::processEventsUntil([&] { return running.events->refreshes == 1; }));
     running.server.publish(snapshotWith(20));
     ASSERT_TRUE(phone.waitForFinished(10000));
     EXPECT_EQ(phone.exitCode(), 0) << phone.readAllStandardError().toStdString();
     const QList<QByteArray> lines = phone.readAllStandardOutput().trimmed().split('\n');
     ASSERT_EQ(lines.size(), 4);
-    std::vector<LANMessage> messages;
+    std::vector<LanMessage> messages;
     for (const QByteArray& line : lines) {
-        messages.push_back(LANMessage::decode(line.toStdString(), 1 << 20));
+        messages.push_back(LanMessage::decode(line.toStdString(), 1 << 20));
     }
     // paired, the snapshot published before, the answer to the refresh, the new one.
-    EXPECT_EQ(messages[0], LANMessage::paired());
-    EXPECT_EQ(messages[1], LANMessage::usageMessage(snapshotWith(10).syncedFromMac()));
+    EXPECT_EQ(messages[0], LanMessage::paired());
+    EXPECT_EQ(messages[1], LanMessage::usageMessage(snapshotWith(10).syncedFromDesktop()));
     EXPECT_EQ(messages[2], messages[1]);
-    EXPECT_EQ(messages[3], LANMessage::usageMessage(snapshotWith(20).syncedFromMac()));
-    ASSERT_TRUE(running.waitForState(Kind::advertising));
+    EXPECT_EQ(messages[3], LanMessage::usageMessage(snapshotWith(20).syncedFromDesktop()));
+    ASSERT_TRUE(running.waitForState(Kind::Advertising));
     EXPECT_EQ(running.events->phones.at(0).model, QStringLiteral("iPhone15,2"));
     EXPECT_EQ(running.events->snapshotsSent, 3);
 }
 
-TEST(LANPairingServer, TwoPhonesReconnectsAndRefreshBeforeAnySnapshot) {
+TEST(LanPairingServer, TwoPhonesReconnectsAndRefreshBeforeAnySnapshot) {
     test::RunningServer running;
     test::RawPeer first(running.server.port());
     test::RawPeer second(running.server.port());
@@ -132,32 +132,32 @@ TEST(LANPairingServer, TwoPhonesReconnectsAndRefreshBeforeAnySnapshot) {
     second.pair(kSecret);
     ASSERT_TRUE(first.waitForMessages(1) && second.waitForMessages(1));
     // Nothing to answer yet, but the refresh is passed on; a device token changes nothing.
-    first.send(LANMessage::of(LANMessageKind::refresh));
-    first.send(LANMessage::of(LANMessageKind::deviceToken));
+    first.send(LanMessage::of(LanMessageKind::Refresh));
+    first.send(LanMessage::of(LanMessageKind::DeviceToken));
     ASSERT_TRUE(test::processEventsUntil([&] { return running.events->refreshes == 1; }));
     running.server.publish(snapshotWith(1));
     running.server.publish(snapshotWith(2));
     for (test::RawPeer* peer : {&first, &second}) {
         ASSERT_TRUE(peer->waitForMessages(3));
-        EXPECT_EQ(peer->received[1].snapshot, snapshotWith(1).syncedFromMac());
-        EXPECT_EQ(peer->received[2].snapshot, snapshotWith(2).syncedFromMac());
+        EXPECT_EQ(peer->received[1].snapshot, snapshotWith(1).syncedFromDesktop());
+        EXPECT_EQ(peer->received[2].snapshot, snapshotWith(2).syncedFromDesktop());
     }
     // A phone that comes back pairs again, and then gets the latest snapshot at once.
     first.socket.abort();
     test::RawPeer paired(running.server.port());
     paired.pair(kSecret);
     ASSERT_TRUE(paired.waitForMessages(2));
-    EXPECT_EQ(paired.received[1].snapshot, snapshotWith(2).syncedFromMac());
+    EXPECT_EQ(paired.received[1].snapshot, snapshotWith(2).syncedFromDesktop());
     second.socket.abort();
     paired.socket.abort();
-    ASSERT_TRUE(running.waitForState(Kind::advertising));
+    ASSERT_TRUE(running.waitForState(Kind::Advertising));
     running.server.stop();
-    ASSERT_TRUE(running.waitForState(Kind::idle));
+    ASSERT_TRUE(running.waitForState(Kind::Idle));
     EXPECT_EQ(running.server.port(), 0);
 }
 
-TEST(LANPairingServer, APeerThatNeverReadsIsDroppedOnceItsQueueIsFull) {
-    LANPairingServer::Bounds bounds;
+TEST(LanPairingServer, APeerThatNeverReadsIsDroppedOnceItsQueueIsFull) {
+    LanPairingServer::Bounds bounds;
     bounds.maxQueuedBytesPerConnection = 256 * 1024;
     test::RunningServer running(test::localOptions(bounds));
     // A bare socket with a small receive window that is never read.
@@ -187,7 +187,7 @@ TEST(LANPairingServer, APeerThatNeverReadsIsDroppedOnceItsQueueIsFull) {
     ::close(stuck);
 }
 
-TEST(LANPairingServer, UnpairedConnectionsMakeRoomOldestFirstSoAPhoneAlwaysGetsIn) {
+TEST(LanPairingServer, UnpairedConnectionsMakeRoomOldestFirstSoAPhoneAlwaysGetsIn) {
     ManualClock clock;
     test::RunningServer running(test::localOptions({}, &clock));
     clock.moveToThread(running.server.queueThread());
@@ -208,7 +208,7 @@ TEST(LANPairingServer, UnpairedConnectionsMakeRoomOldestFirstSoAPhoneAlwaysGetsI
     }
 }
 
-TEST(LANPairingServer, AConnectionThatHasNotPairedInFiveSecondsIsClosed) {
+TEST(LanPairingServer, AConnectionThatHasNotPairedInFiveSecondsIsClosed) {
     ManualClock clock;
     test::RunningServer running(test::localOptions({}, &clock));
     clock.moveToThread(running.server.queueThread());
@@ -230,8 +230,8 @@ TEST(LANPairingServer, AConnectionThatHasNotPairedInFiveSecondsIsClosed) {
     EXPECT_FALSE(idle.closed) << "a paired phone has no deadline";
 }
 
-TEST(LANPairingServer, TwoHundredPhonesReceiveEverySnapshotInOrder) {
-    LANPairingServer::Bounds bounds;
+TEST(LanPairingServer, TwoHundredPhonesReceiveEverySnapshotInOrder) {
+    LanPairingServer::Bounds bounds;
     // They all connect at once from one address, before any has paired.
     bounds.maxUnpairedConnections = 200;
     bounds.maxUnpairedConnectionsPerAddress = 200;
@@ -257,29 +257,29 @@ TEST(LANPairingServer, TwoHundredPhonesReceiveEverySnapshotInOrder) {
     }
 }
 
-TEST(LANPairingServer, APairedPhoneRefreshIsAnsweredAtMostOnceASecond) {
+TEST(LanPairingServer, APairedPhoneRefreshIsAnsweredAtMostOnceASecond) {
     ManualClock clock;
     test::RunningServer running(test::localOptions({}, &clock));
     clock.moveToThread(running.server.queueThread());
     running.server.publish(snapshotWith(1));
     test::RawPeer phone(running.server.port());
     phone.pair(kSecret);
-    phone.socket.write(LANFrameCodec::frame(LANMessage::of(LANMessageKind::refresh)).repeated(50));
+    phone.socket.write(LanFrameCodec::frame(LanMessage::of(LanMessageKind::Refresh)).repeated(50));
     // paired, the latest snapshot, and the first refresh's answer.
     ASSERT_TRUE(phone.waitForMessages(3));
     onServerThread(running.server, [&clock] { clock.advance(2.0); });
     running.server.publish(snapshotWith(2));
     ASSERT_TRUE(phone.waitForMessages(5));
     // One answer between: the other 49 came once, when the first second ended; then nothing.
-    EXPECT_EQ(phone.received[4].snapshot, snapshotWith(2).syncedFromMac());
+    EXPECT_EQ(phone.received[4].snapshot, snapshotWith(2).syncedFromDesktop());
     EXPECT_EQ(running.events->refreshes, 2);
 }
 
-TEST(LANPairingServer, WithoutAListenerItIsFailedAndTriesAgainAfterOneToSixtySeconds) {
+TEST(LanPairingServer, WithoutAListenerItIsFailedAndTriesAgainAfterOneToSixtySeconds) {
     QTcpServer taken;
     ASSERT_TRUE(taken.listen(QHostAddress::Any));
     ManualClock clock;
-    LANPairingServer::Options options = test::localOptions({}, &clock);
+    LanPairingServer::Options options = test::localOptions({}, &clock);
     options.port = taken.serverPort();
     test::RunningServer running(options);
     clock.moveToThread(running.server.queueThread());
@@ -292,15 +292,15 @@ TEST(LANPairingServer, WithoutAListenerItIsFailedAndTriesAgainAfterOneToSixtySec
     }
     EXPECT_EQ(delays, (std::vector<double>{1, 2, 4, 8, 16, 32, 60, 60}));
     QCoreApplication::processEvents();
-    EXPECT_EQ(std::ranges::count(running.events->states, Kind::failed, &LANConnectionState::kind),
+    EXPECT_EQ(std::ranges::count(running.events->states, Kind::Failed, &LanConnectionState::kind),
               9);
     taken.close();
     onServerThread(running.server, [&clock] { clock.advance(60); });
-    ASSERT_TRUE(running.waitForState(Kind::advertising));
+    ASSERT_TRUE(running.waitForState(Kind::Advertising));
     EXPECT_EQ(running.server.port(), options.port);
 }
 
-TEST(LANPairingServer, ItsEndNeverWaitsOnTheAvahiDaemon) {
+TEST(LanPairingServer, ItsEndNeverWaitsOnTheAvahiDaemon) {
     // The stand-in holds the client's EntryGroup.Reset unanswered once the service is published.
     qputenv("DBUS_SYSTEM_BUS_ADDRESS", qgetenv("DBUS_SESSION_BUS_ADDRESS"));
     QProcess daemon;

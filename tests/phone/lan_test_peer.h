@@ -24,14 +24,14 @@ inline QByteArray frameOf(const QByteArray& json) {
 
 // What the server reported through its callbacks, gathered on the test's thread.
 struct ServerEvents {
-    std::vector<LANConnectionState> states;
+    std::vector<LanConnectionState> states;
     std::vector<PairedPhoneInfo> phones;
     int snapshotsSent = 0;
     int refreshes = 0;
 };
 
 // Options for a server that does not advertise, with `bounds`.
-inline LANPairingServer::Options localOptions(LANPairingServer::Bounds bounds = {},
+inline LanPairingServer::Options localOptions(LanPairingServer::Bounds bounds = {},
                                               Clock* clock = nullptr) {
     return {clock, false, bounds};
 }
@@ -40,8 +40,8 @@ inline LANPairingServer::Options localOptions(LANPairingServer::Bounds bounds = 
 class RunningServer {
 public:
     explicit RunningServer(
-        LANPairingServer::Options options = localOptions(),
-        LANPairingPayload pairing = {QStringLiteral("quotamind-0123456789abcdef"),
+        LanPairingServer::Options options = localOptions(),
+        LanPairingPayload pairing = {QStringLiteral("quotamind-0123456789abcdef"),
                                      QString(64, QLatin1Char('5'))})
         : server(std::move(pairing), options), events(std::make_shared<ServerEvents>()) {
         // Posted to the test's thread; the events outlive a callback that comes late.
@@ -51,7 +51,7 @@ public:
                 Qt::QueuedConnection);
         };
         server.setCallbacks({
-            [post](LANConnectionState s) { post([s](ServerEvents& e) { e.states.push_back(s); }); },
+            [post](LanConnectionState s) { post([s](ServerEvents& e) { e.states.push_back(s); }); },
             [post](PairedPhoneInfo p) { post([p](ServerEvents& e) { e.phones.push_back(p); }); },
             [post](Timestamp) { post([](ServerEvents& e) { ++e.snapshotsSent; }); },
             [post] { post([](ServerEvents& e) { ++e.refreshes; }); },
@@ -60,14 +60,14 @@ public:
         processEventsUntil([this] { return !events->states.empty(); });
     }
 
-    LANConnectionState::Kind lastState() const {
-        return events->states.empty() ? LANConnectionState::Kind::idle : events->states.back().kind;
+    LanConnectionState::Kind lastState() const {
+        return events->states.empty() ? LanConnectionState::Kind::Idle : events->states.back().kind;
     }
-    bool waitForState(LANConnectionState::Kind kind) {
+    bool waitForState(LanConnectionState::Kind kind) {
         return processEventsUntil([&] { return lastState() == kind; });
     }
 
-    LANPairingServer server;
+    LanPairingServer server;
     std::shared_ptr<ServerEvents> events;
 };
 
@@ -80,7 +80,7 @@ public:
         }
         QObject::connect(&socket, &QTcpSocket::readyRead, [this] {
             buffer.append(socket.readAll());
-            for (LANMessage& message : LANFrameCodec::drain(buffer)) {
+            for (LanMessage& message : LanFrameCodec::drain(buffer)) {
                 received.push_back(std::move(message));
             }
         });
@@ -89,9 +89,9 @@ public:
         socket.connectToHost(QHostAddress::LocalHost, port);
     }
 
-    void send(const LANMessage& message) { socket.write(LANFrameCodec::frame(message)); }
+    void send(const LanMessage& message) { socket.write(LanFrameCodec::frame(message)); }
     void pair(const QString& secret) {
-        LANMessage pair = LANMessage::of(LANMessageKind::pair);
+        LanMessage pair = LanMessage::of(LanMessageKind::Pair);
         pair.secret = secret;
         send(pair);
     }
@@ -106,7 +106,7 @@ public:
 
     QTcpSocket socket;
     QByteArray buffer;
-    std::vector<LANMessage> received;
+    std::vector<LanMessage> received;
     bool closed = false;
 };
 

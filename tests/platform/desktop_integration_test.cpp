@@ -5,17 +5,17 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include "platform/login_item.h"
+#include "platform/autostart.h"
 #include "platform/single_instance.h"
 #include "platform/widget_center.h"
 #include "support/run_task.h"
 
 namespace {
 
-TEST(XdgAutostartLoginItemTest, WritesAQuotedEntryAndReadsTheDesktopsSwitches) {
+TEST(XdgAutostartTest, WritesAQuotedEntryAndReadsTheDesktopsSwitches) {
     QTemporaryDir home;
     const QString path = home.filePath(QStringLiteral("autostart/quotamind.desktop"));
-    XdgAutostartLoginItem item(path, QStringLiteral("/opt/my apps/$quota\"mind%"));
+    XdgAutostart item(path, QStringLiteral("/opt/my apps/$quota\"mind%"));
     EXPECT_FALSE(item.isEnabled());
     item.setEnabled(true);
     EXPECT_TRUE(item.isEnabled());
@@ -35,7 +35,7 @@ TEST(XdgAutostartLoginItemTest, WritesAQuotedEntryAndReadsTheDesktopsSwitches) {
     item.setEnabled(false);
 }
 
-TEST(XdgAutostartLoginItemTest, AnOlderEntryGainsTheBackgroundOption) {
+TEST(XdgAutostartTest, AnOlderEntryGainsTheBackgroundOption) {
     const QByteArray actions = "[Desktop Action open]\nExec=quotamind\n";
     // An empty result: left alone (already up to date, or switched off by the desktop).
     for (const auto& [before, after] : std::vector<std::pair<QByteArray, QByteArray>>{
@@ -47,19 +47,18 @@ TEST(XdgAutostartLoginItemTest, AnOlderEntryGainsTheBackgroundOption) {
         QFile file(home.filePath(QStringLiteral("quotamind.desktop")));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(before) > 0);
         file.close();
-        XdgAutostartLoginItem(file.fileName(), QStringLiteral("/bin/quotamind"))
-            .addBackgroundOption();
+        XdgAutostart(file.fileName(), QStringLiteral("/bin/quotamind")).addBackgroundOption();
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         EXPECT_EQ(file.readAll(), after.isEmpty() ? before : after);
     }
 }
 
-TEST(XdgAutostartLoginItemTest, AFolderThatCannotBeMadeIsAPlatformError) {
+TEST(XdgAutostartTest, AFolderThatCannotBeMadeIsAPlatformError) {
     QTemporaryDir home;
     QFile blocker(home.filePath(QStringLiteral("autostart")));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    XdgAutostartLoginItem item(home.filePath(QStringLiteral("autostart/quotamind.desktop")),
-                               QStringLiteral("/usr/bin/quotamind"));
+    XdgAutostart item(home.filePath(QStringLiteral("autostart/quotamind.desktop")),
+                      QStringLiteral("/usr/bin/quotamind"));
     EXPECT_THROW(item.setEnabled(true), PlatformError);
     EXPECT_FALSE(item.isEnabled());
 }
@@ -102,7 +101,7 @@ TEST(SingleInstanceTest, AnOwnerThatNeverAnswersFailsTheActivation) {
     if (!owner.waitForReadyRead(10000)) {
         GTEST_SKIP() << "no session bus, or no python3-dbus to hold the name";
     }
-    EXPECT_EQ(SingleInstance().claim(100), SingleInstance::Outcome::activationFailed);
+    EXPECT_EQ(SingleInstance().claim(100), SingleInstance::Outcome::ActivationFailed);
     owner.kill();
     owner.waitForFinished();
 }

@@ -47,7 +47,7 @@ TEST_F(HttpClientTest, AHangingRequestEndsAtItsTimeLimitOrWhenCancelled) {
     m_clock.advance(0.05);
     ASSERT_TRUE(timed.waitUntilDone());
     EXPECT_EQ(test::errorOf<NetworkError>([&] { timed.get(); }).code(),
-              NetworkError::Code::timedOut);
+              NetworkError::Code::TimedOut);
 }
 
 TEST_F(HttpClientTest, FailsOnOversizedBodiesRefusedConnectionsAndClearTextOrigins) {
@@ -58,13 +58,13 @@ TEST_F(HttpClientTest, FailsOnOversizedBodiesRefusedConnectionsAndClearTextOrigi
         big.streamed = streamed;
         m_server.enqueue("/big", big);
         EXPECT_EQ(test::errorOf<NetworkError>(m_client.send(request("/big"), {})).code(),
-                  NetworkError::Code::responseTooLarge);
+                  NetworkError::Code::ResponseTooLarge);
     }
 
     HttpRequest refused;
     refused.url = FakeHttpServer().origin();  // closed again at once
     EXPECT_EQ(test::errorOf<NetworkError>(m_client.send(refused, {})).code(),
-              NetworkError::Code::transport);
+              NetworkError::Code::Transport);
 
     // Plain http to a host off this computer: refused, not sent there nor to the default.
     qputenv("QUOTAMIND_TEST_ORIGIN", "http://example.com");
@@ -74,7 +74,7 @@ TEST_F(HttpClientTest, FailsOnOversizedBodiesRefusedConnectionsAndClearTextOrigi
                          QStringLiteral("any"));
     qunsetenv("QUOTAMIND_TEST_ORIGIN");
     EXPECT_EQ(test::errorOf<NetworkError>(m_client.send(unsafe, {})).code(),
-              NetworkError::Code::refusedOrigin);
+              NetworkError::Code::RefusedOrigin);
     EXPECT_EQ(m_server.requests().size(), 2u) << "sent to the default origin";
 }
 

@@ -42,7 +42,7 @@ TEST(WallClockSchedulerTest, RunsThousandsOfPastInstantsFromTheEventLoopAndKeeps
 
 TEST(FreedesktopNotificationCenterTest, WithoutABusIsUnavailableAndReportsEveryDelivery) {
     FreedesktopNotificationCenter center(QDBusConnection(QStringLiteral("no bus")));
-    EXPECT_EQ(test::runTask(center.authorizationStatus()), Status::unavailable);
+    EXPECT_EQ(test::runTask(center.authorizationStatus()), Status::Unavailable);
     Outcomes outcomes;
     center.add(request(QStringLiteral("a"), -1), outcomes.record());
     ASSERT_TRUE(outcomes.waitFor(1));
@@ -55,13 +55,13 @@ TEST(NotificationServerTest, NoticesALaterServerDeliversOnceInTheLatestFormAndRe
     }
     test::NotificationBus bus;
     FreedesktopNotificationCenter center(bus.connection());
-    EXPECT_EQ(test::runTask(center.authorizationStatus()), Status::unavailable);
+    EXPECT_EQ(test::runTask(center.authorizationStatus()), Status::Unavailable);
     bool looked = false;
     QObject::connect(&center, &NotificationCenter::authorizationMayHaveChanged,
                      [&looked] { looked = true; });
     ASSERT_TRUE(bus.startServer());
     EXPECT_TRUE(test::processEventsUntil([&] { return looked; }));
-    EXPECT_EQ(test::runTask(center.authorizationStatus()), Status::authorized);
+    EXPECT_EQ(test::runTask(center.authorizationStatus()), Status::Authorized);
 
     Outcomes outcomes;
     center.add(request(QStringLiteral("withdrawn"), 0.2), outcomes.record());

@@ -56,7 +56,8 @@ TEST(SecretServiceFailureTest, OnlyAMissingBusOrServiceIsNotAvailable) {
     FallbackSecretStore store(keyring, file);
 
     qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + QFile::encodeName(folder.path()) + "/none");
-    EXPECT_EQ(statusOf(keyring.find(kService, std::nullopt)), SecretStoreError::notAvailable);
+    EXPECT_EQ(statusOf(keyring.find(kService, std::nullopt)),
+              SecretStoreError::Status::NotAvailable);
 
     QProcess daemon;
     daemon.start(QStringLiteral("dbus-daemon"),
@@ -74,7 +75,7 @@ TEST(SecretServiceFailureTest, OnlyAMissingBusOrServiceIsNotAvailable) {
     GDBusConnection* session = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
     ASSERT_NE(session, nullptr);
     g_dbus_connection_set_exit_on_close(session, FALSE);
-    EXPECT_EQ(statusOf(keyring.find(kService, kAccount)), SecretStoreError::notAvailable);
+    EXPECT_EQ(statusOf(keyring.find(kService, kAccount)), SecretStoreError::Status::NotAvailable);
 
     GDBusConnection* owner = g_dbus_connection_new_for_address_sync(
         qgetenv("DBUS_SESSION_BUS_ADDRESS").constData(),
@@ -93,9 +94,9 @@ TEST(SecretServiceFailureTest, OnlyAMissingBusOrServiceIsNotAvailable) {
     } cases[] = {
         // G_IO_ERROR_TIMED_OUT, by the name GDBus gives an error without a D-Bus name.
         {"org.gtk.GDBus.UnmappedGError.Quark._g_2dio_2derror_2dquark.Code24",
-         SecretStoreError::failed},
-        {"org.freedesktop.DBus.Error.AccessDenied", SecretStoreError::accessDenied},
-        {"org.freedesktop.Secret.Error.IsLocked", SecretStoreError::accessDenied},
+         SecretStoreError::Status::Failed},
+        {"org.freedesktop.DBus.Error.AccessDenied", SecretStoreError::Status::AccessDenied},
+        {"org.freedesktop.Secret.Error.IsLocked", SecretStoreError::Status::AccessDenied},
     };
     for (const auto& c : cases) {
         s_reply = c.reply;
@@ -117,7 +118,7 @@ TEST(SecretServiceFailureTest, OnlyAMissingBusOrServiceIsNotAvailable) {
     EXPECT_FALSE(timedOut.isDone());
     clock.advance(SecretServiceStore::kTimeLimitSeconds);
     ASSERT_TRUE(timedOut.waitUntilDone());
-    EXPECT_EQ(statusOf([&] { timedOut.get(); }), SecretStoreError::failed);
+    EXPECT_EQ(statusOf([&] { timedOut.get(); }), SecretStoreError::Status::Failed);
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files).size(), 0) << "a secret went to the file";
 
     g_dbus_connection_close_sync(owner, nullptr, nullptr);

@@ -68,7 +68,7 @@ TEST_F(FileSecretStoreTest, AWriteThatFailsHalfwayLeavesTheOldItemAndNeverRunsOn
     rlimit small = previous;
     small.rlim_cur = 64;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    EXPECT_EQ(statusOf(save(QByteArray(4096, 'x'))), SecretStoreError::failed);
+    EXPECT_EQ(statusOf(save(QByteArray(4096, 'x'))), SecretStoreError::Status::Failed);
     ::setrlimit(RLIMIT_FSIZE, &previous);
     std::signal(SIGXFSZ, previousHandler);
     EXPECT_NE(s_writer.load(), 0);
@@ -84,10 +84,10 @@ TEST_F(FileSecretStoreTest, AccountsStayApartAndUnusableItemsFail) {
     EXPECT_EQ(find(QStringLiteral("a.b/c")), QByteArray("for a.b/c"));
     EXPECT_TRUE(find(std::nullopt).has_value());
     EXPECT_EQ(statusOf(save(QByteArray(FileSecretStore::kMaxItemBytes + 1, 'x'))),
-              SecretStoreError::failed);
+              SecretStoreError::Status::Failed);
     // A folder in the item's place.
     ASSERT_TRUE(QDir().mkpath(path()));
-    EXPECT_EQ(statusOf(m_store.find(kService, kAccount)), SecretStoreError::failed);
+    EXPECT_EQ(statusOf(m_store.find(kService, kAccount)), SecretStoreError::Status::Failed);
 }
 
 TEST(ReadRegularFileTest, OnlyARegularFileWithinTheLimitIsRead) {
@@ -116,14 +116,15 @@ TEST(FallbackSecretStoreTest, TheFileHoldsItemsOnlyWhileNoKeyringRuns) {
     FallbackSecretStore store(keyring, file);
     // Every failure but a missing keyring (refused, locked, timed out: one branch) is reported,
     // and the file is untouched.
-    keyring.failWith = SecretStoreError::failed;
-    EXPECT_EQ(statusOf(store.save(kService, kAccount, kService, "x")), SecretStoreError::failed);
-    EXPECT_EQ(statusOf(store.find(kService, kAccount)), SecretStoreError::failed);
-    EXPECT_EQ(statusOf(store.remove(kService, kAccount)), SecretStoreError::failed);
+    keyring.failWith = SecretStoreError::Status::Failed;
+    EXPECT_EQ(statusOf(store.save(kService, kAccount, kService, "x")),
+              SecretStoreError::Status::Failed);
+    EXPECT_EQ(statusOf(store.find(kService, kAccount)), SecretStoreError::Status::Failed);
+    EXPECT_EQ(statusOf(store.remove(kService, kAccount)), SecretStoreError::Status::Failed);
     EXPECT_EQ(file.calls, 0);
 
     // Without a keyring the file keeps the item, which moves into the keyring once one runs.
-    keyring.failWith = SecretStoreError::notAvailable;
+    keyring.failWith = SecretStoreError::Status::NotAvailable;
     test::runTask(store.save(kService, kAccount, kService, "offline"));
     keyring.failWith.reset();
     EXPECT_EQ(test::runTask(store.find(kService, kAccount)), QByteArray("offline"));
@@ -136,6 +137,6 @@ TEST(FallbackSecretStoreTest, TheFileHoldsItemsOnlyWhileNoKeyringRuns) {
     EXPECT_FALSE(test::runTask(file.find(kService, kAccount)).has_value());
     file.put(kService, kAccount, "stale");
     EXPECT_TRUE(test::runTask(store.remove(kService, kAccount)));
-    keyring.failWith = SecretStoreError::notAvailable;
+    keyring.failWith = SecretStoreError::Status::NotAvailable;
     EXPECT_FALSE(test::runTask(store.find(kService, kAccount)).has_value());
 }

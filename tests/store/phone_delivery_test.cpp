@@ -6,7 +6,7 @@
 #include <functional>
 #include <limits>
 
-#include "model/shared_container.h"
+#include "model/shared_snapshot_store.h"
 #include "phone/lan_test_peer.h"
 #include "phone/legacy_apns_key_cleanup.h"
 #include "store/shared_services.h"
@@ -15,7 +15,7 @@
 namespace {
 
 using test::usage;
-using Kind = LANConnectionState::Kind;
+using Kind = LanConnectionState::Kind;
 
 const PairedPhoneInfo kPhone{QStringLiteral("iPhone15,2"), Timestamp(700000000)};
 const QString kFailed = QStringLiteral("The wake channel failed.");
@@ -24,16 +24,16 @@ class PhoneDeliveryTest : public test::StoreFixture {
 protected:
     // A started store whose phone paired earlier and is now away from the local network.
     UsageStore& pairedStore() {
-        LANPairingStorage(standard).save(kPhone, LANPairingStorage::kPairedPhoneKey);
+        LanPairingStorage(standard).save(kPhone, LanPairingStorage::kPairedPhoneKey);
         makeStore();
         run(store->start());
         return *store;
     }
     void change(std::int64_t used) {
-        store->apply(usage("codex", used), SessionStatus::localPrimary);
+        store->apply(usage("codex", used), SessionStatus::LocalPrimary);
     }
     void report(Kind kind) {
-        servers.current().callbacks.onStateChange(LANConnectionState{kind, {}});
+        servers.current().callbacks.onStateChange(LanConnectionState{kind, {}});
         settle();
     }
 };
@@ -46,7 +46,7 @@ TEST(SnapshotSignature, CoversEveryWindowAndNothingElse) {
     renamed.agentName = "Codex CLI";
     renamed.planType = "pro";
     renamed.updatedAt = renamed.updatedAt + 3600;
-    renamed.source = UsageSource::accountSession;
+    renamed.source = UsageSource::AccountSession;
     AgentUsage bare = usage("claude", 0);
     bare.windows.clear();
     AgentUsage far = usage("claude", 0);
@@ -72,8 +72,8 @@ TEST_F(PhoneDeliveryTest, WakesAreCoalescedSerialisedAndRetried) {
     };
     const auto same = [this] { store->maybeSendWakePush(*store->usageSnapshot()); };
     const auto button = [this] { store->sendWakePush(true, std::nullopt); };
-    const auto connect = [this] { report(Kind::connected); };
-    const auto away = [this] { report(Kind::advertising); };
+    const auto connect = [this] { report(Kind::Connected); };
+    const auto away = [this] { report(Kind::Advertising); };
     const auto fail = [this] { wake.failure = kFailed; };
     const auto succeed = [this] { wake.failure.reset(); };
     UnavailableWakeSender program;
@@ -125,8 +125,8 @@ TEST_F(PhoneDeliveryTest, WakesAreCoalescedSerialisedAndRetried) {
         wake.seconds = 0;
         wake.failure.reset();
         wake.delegate = nullptr;
-        preferences.remove(SharedContainer::kSnapshotKey);
-        standard.remove(LANPairingStorage::kPairedPhoneKey);
+        preferences.remove(SharedSnapshotStore::kSnapshotKey);
+        standard.remove(LanPairingStorage::kPairedPhoneKey);
         row.paired ? pairedStore() : makeStore();
         const Timestamp start = clock.now();
         for (const auto& [at, happen] : row.steps) {
@@ -159,15 +159,15 @@ TEST_F(PhoneDeliveryTest, APhoneMayAskForARefreshThirtySecondsAfterTheLastOneSta
 }
 
 TEST_F(PhoneDeliveryTest, TheLinkIsLoadedKeptAndForgotten) {
-    secrets.put(LegacyAPNsKeyCleanup::kKeyService, LegacyAPNsKeyCleanup::kKeyAccount, "key");
-    standard.setString(LegacyAPNsKeyCleanup::kRegistrationKey, QStringLiteral("token"));
-    standard.setDate(LANPairingStorage::kLastPhoneDataSentAtKey, Timestamp(800000000));
+    secrets.put(LegacyApnsKeyCleanup::kKeyService, LegacyApnsKeyCleanup::kKeyAccount, "key");
+    standard.setString(LegacyApnsKeyCleanup::kRegistrationKey, QStringLiteral("token"));
+    standard.setDate(LanPairingStorage::kLastPhoneDataSentAtKey, Timestamp(800000000));
     UsageStore& store = pairedStore();
-    EXPECT_FALSE(test::runTask(secrets.find(LegacyAPNsKeyCleanup::kKeyService, std::nullopt)));
-    EXPECT_FALSE(standard.string(LegacyAPNsKeyCleanup::kRegistrationKey));
-    const LANPairingStorage storage(standard);
-    const LANPairingPayload old = store.pairingPayload();
-    EXPECT_EQ(storage.load<LANPairingPayload>(LANPairingStorage::kServerIdentityKey), old);
+    EXPECT_FALSE(test::runTask(secrets.find(LegacyApnsKeyCleanup::kKeyService, std::nullopt)));
+    EXPECT_FALSE(standard.string(LegacyApnsKeyCleanup::kRegistrationKey));
+    const LanPairingStorage storage(standard);
+    const LanPairingPayload old = store.pairingPayload();
+    EXPECT_EQ(storage.load<LanPairingPayload>(LanPairingStorage::kServerIdentityKey), old);
     EXPECT_EQ(store.pairedPhone(), kPhone);
     EXPECT_EQ(store.lastPhoneDataSentAt(), Timestamp(800000000));
 
@@ -184,11 +184,11 @@ TEST_F(PhoneDeliveryTest, TheLinkIsLoadedKeptAndForgotten) {
     QThreadPool::globalInstance()->waitForDone();
     EXPECT_EQ(servers.made.front()->stops, 1);
     EXPECT_NE(store.pairingPayload(), old);
-    EXPECT_EQ(storage.load<LANPairingPayload>(LANPairingStorage::kServerIdentityKey),
+    EXPECT_EQ(storage.load<LanPairingPayload>(LanPairingStorage::kServerIdentityKey),
               store.pairingPayload());
-    EXPECT_FALSE(store.pairedPhone() || standard.data(LANPairingStorage::kPairedPhoneKey));
+    EXPECT_FALSE(store.pairedPhone() || standard.data(LanPairingStorage::kPairedPhoneKey));
     EXPECT_FALSE(store.lastPhoneDataSentAt() ||
-                 standard.date(LANPairingStorage::kLastPhoneDataSentAtKey));
+                 standard.date(LanPairingStorage::kLastPhoneDataSentAtKey));
     EXPECT_FALSE(store.lastPushSentAt());
     EXPECT_EQ(servers.current().pairing, store.pairingPayload());
     EXPECT_EQ(servers.current().starts, 1);
@@ -196,23 +196,23 @@ TEST_F(PhoneDeliveryTest, TheLinkIsLoadedKeptAndForgotten) {
 
     // The old server's last words do not reach the new link.
     oldCallbacks.onSnapshotSent(Timestamp(800000200));
-    oldCallbacks.onStateChange(LANConnectionState{Kind::connected, {}});
+    oldCallbacks.onStateChange(LanConnectionState{Kind::Connected, {}});
     settle();
     EXPECT_FALSE(store.lastPhoneDataSentAt());
-    EXPECT_EQ(store.lanConnectionState().kind, Kind::idle);
+    EXPECT_EQ(store.lanConnectionState().kind, Kind::Idle);
 
     // Another phone pairs with the new code; the same windows wake it, as nothing was sent to it.
     const PairedPhoneInfo other{QStringLiteral("iPhone16,1"), Timestamp(800000300)};
     servers.current().callbacks.onPhonePaired(other);
     settle();
-    EXPECT_EQ(storage.load<PairedPhoneInfo>(LANPairingStorage::kPairedPhoneKey), other);
+    EXPECT_EQ(storage.load<PairedPhoneInfo>(LanPairingStorage::kPairedPhoneKey), other);
     store.maybeSendWakePush(*store.usageSnapshot());
     clock.advance(1);
     EXPECT_EQ(wake.pairings.back(), store.pairingPayload());
 }
 
 TEST_F(PhoneDeliveryTest, APhoneAskingWithoutEndCostsOneSettingsWriteAMinuteAndOneAtTheEnd) {
-    LANPairingServers real(test::localOptions());
+    LanPairingServers real(test::localOptions());
     serverFactory = &real;
     UsageStore& store = makeStore();
     run(store.start());
@@ -227,13 +227,13 @@ TEST_F(PhoneDeliveryTest, APhoneAskingWithoutEndCostsOneSettingsWriteAMinuteAndO
     };
     const auto stored = [this] {
         QThreadPool::globalInstance()->waitForDone();
-        return standard.date(LANPairingStorage::kLastPhoneDataSentAtKey);
+        return standard.date(LanPairingStorage::kLastPhoneDataSentAtKey);
     };
     phone.pair(store.pairingPayload().secret);
     ASSERT_TRUE(phone.waitForMessages(2) && delivered());
     const std::optional<Timestamp> first = sent;
     phone.socket.write(
-        LANFrameCodec::frame(LANMessage::of(LANMessageKind::refresh)).repeated(3000));
+        LanFrameCodec::frame(LanMessage::of(LanMessageKind::Refresh)).repeated(3000));
     ASSERT_TRUE(phone.waitForMessages(3) && delivered());
     // The first time at once, the latest once the minute has passed, the last at the end.
     EXPECT_EQ(stored(), first);
@@ -246,7 +246,7 @@ TEST_F(PhoneDeliveryTest, APhoneAskingWithoutEndCostsOneSettingsWriteAMinuteAndO
 }
 
 TEST_F(PhoneDeliveryTest, APhoneOnTheLocalNetworkReceivesWhatTheStoreApplies) {
-    LANPairingServers real(test::localOptions());
+    LanPairingServers real(test::localOptions());
     serverFactory = &real;
     claude.script.otherwise = usage("claude", 10);
     UsageStore& store = makeStore();
@@ -254,27 +254,27 @@ TEST_F(PhoneDeliveryTest, APhoneOnTheLocalNetworkReceivesWhatTheStoreApplies) {
     ASSERT_TRUE(test::processEventsUntil([&] { return real.latest()->port() != 0; }));
 
     test::RawPeer phone(real.latest()->port());
-    LANMessage pair = LANMessage::of(LANMessageKind::pair);
+    LanMessage pair = LanMessage::of(LanMessageKind::Pair);
     pair.secret = store.pairingPayload().secret;
     pair.deviceModel = QStringLiteral("iPhone15,2");
     phone.send(pair);
     ASSERT_TRUE(phone.waitForMessages(2));
-    EXPECT_EQ(phone.received[1].snapshot, store.usageSnapshot()->syncedFromMac());
+    EXPECT_EQ(phone.received[1].snapshot, store.usageSnapshot()->syncedFromDesktop());
     ASSERT_TRUE(test::processEventsUntil([&] {
-        return store.lanConnectionState().kind == Kind::connected && store.lastPhoneDataSentAt();
+        return store.lanConnectionState().kind == Kind::Connected && store.lastPhoneDataSentAt();
     }));
     EXPECT_EQ(store.pairedPhone()->model, QStringLiteral("iPhone15,2"));
 
     change(20);
     ASSERT_TRUE(phone.waitForMessages(3));
-    EXPECT_EQ(phone.received[2].snapshot, store.usageSnapshot()->syncedFromMac());
+    EXPECT_EQ(phone.received[2].snapshot, store.usageSnapshot()->syncedFromDesktop());
     clock.advance(2);
     EXPECT_TRUE(wake.sentAt.empty()) << "the phone is connected";
 
     // Away from the network, the next change wakes it instead.
     phone.socket.disconnectFromHost();
     ASSERT_TRUE(test::processEventsUntil(
-        [&] { return store.lanConnectionState().kind != Kind::connected; }));
+        [&] { return store.lanConnectionState().kind != Kind::Connected; }));
     change(30);
     clock.advance(1);
     EXPECT_EQ(wake.sentAt.size(), 1u);

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/error.h"
-#include "platform/login_item.h"
+#include "platform/autostart.h"
 #include "platform/widget_center.h"
 #include "store/store_services.h"
 #include "support/manual_clock.h"
@@ -166,7 +166,7 @@ public:
 // What one pairing server was asked; kept after the store drops the server, so a test can still
 // call the callbacks of a server that was replaced.
 struct ServerLog {
-    LANPairingPayload pairing;
+    LanPairingPayload pairing;
     PairingServer::Callbacks callbacks;
     int starts = 0;
     int stops = 0;
@@ -175,7 +175,7 @@ struct ServerLog {
 
 class FakePairingServers final : public PairingServerFactory {
 public:
-    std::unique_ptr<PairingServer> make(const LANPairingPayload& pairing) override {
+    std::unique_ptr<PairingServer> make(const LanPairingPayload& pairing) override {
         made.push_back(std::make_shared<ServerLog>());
         made.back()->pairing = pairing;
         return std::make_unique<Server>(made.back());
@@ -205,7 +205,7 @@ private:
 class FakeWakeSender final : public WakeSender {
 public:
     explicit FakeWakeSender(ManualClock& clock) : m_clock(clock) {}
-    QCoro::Task<> sendWake(LANPairingPayload pairing) override {
+    QCoro::Task<> sendWake(LanPairingPayload pairing) override {
         sentAt.push_back(m_clock.now());
         pairings.push_back(pairing);
         if (seconds > 0) {
@@ -221,7 +221,7 @@ public:
     }
 
     std::vector<Timestamp> sentAt;
-    std::vector<LANPairingPayload> pairings;
+    std::vector<LanPairingPayload> pairings;
     double seconds = 0;
     std::optional<QString> failure;
     // Answers in the end as this sender does (the program's, for one).
@@ -231,7 +231,7 @@ private:
     ManualClock& m_clock;
 };
 
-class FakeLoginItem final : public LoginItem {
+class FakeAutostart final : public Autostart {
 public:
     bool isEnabled() const override { return enabled; }
     void setEnabled(bool value) override {

@@ -21,7 +21,7 @@ inline AgentUsage usage(const std::string& provider, std::int64_t used, double u
                       .agentName = provider == "codex" ? "Codex" : "Claude",
                       .planType = "plus",
                       .updatedAt = Timestamp(788918400 + updatedAt),
-                      .source = UsageSource::localDesktop};
+                      .source = UsageSource::LocalDesktop};
 }
 
 // A store on fakes and the manual clock, with its preferences in a folder of its own.
@@ -39,7 +39,7 @@ protected:
     UsageStore& makeStore() {
         store = std::make_unique<UsageStore>(UsageStore::Services{
             clock, appServer, authFile, account, claude, followers, *serverFactory, wake, followers,
-            loginItem, secrets, preferences, standard});
+            autostart, secrets, preferences, standard});
         return *store;
     }
 
@@ -62,7 +62,7 @@ protected:
     // The fake servers, unless a test gives real ones.
     PairingServerFactory* serverFactory = &servers;
     FakeWakeSender wake;
-    FakeLoginItem loginItem;
+    FakeAutostart autostart;
     MemorySecretStore secrets;
     std::unique_ptr<UsageStore> store;
 };

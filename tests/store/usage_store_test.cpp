@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "model/shared_container.h"
+#include "model/shared_snapshot_store.h"
 #include "store_fixture.h"
 #include "support/run_task.h"
 
@@ -19,18 +19,18 @@ const AgentProvider kClaude = AgentProvider::claude();
 class UsageStoreTest : public test::StoreFixture {};
 
 TEST_F(UsageStoreTest, ConstructionLoadsTheStoredSnapshotAndReloadsTheWidgets) {
-    SharedContainer::save(AgentUsageSnapshot({usage("claude", 10)}), preferences);
-    loginItem.enabled = true;
+    SharedSnapshotStore::save(AgentUsageSnapshot({usage("claude", 10)}), preferences);
+    autostart.enabled = true;
     UsageStore& store = makeStore();
     ASSERT_TRUE(store.usageSnapshot());
     EXPECT_EQ(store.usageSnapshot()->usages.size(), 1u);
-    EXPECT_EQ(store.sessionStatus(), SessionStatus::checking);
+    EXPECT_EQ(store.sessionStatus(), SessionStatus::Checking);
     EXPECT_TRUE(store.launchAtLoginEnabled());
     EXPECT_EQ(followers.reloads, 3);
 }
 
 TEST_F(UsageStoreTest, StartRunsOnceAndPublishesTheStoredSnapshotFirst) {
-    SharedContainer::save(AgentUsageSnapshot({usage("claude", 10)}), preferences);
+    SharedSnapshotStore::save(AgentUsageSnapshot({usage("claude", 10)}), preferences);
     appServer.script.otherwise = usage("codex", 20);
     claude.script.otherwise = usage("claude", 10);
     UsageStore& store = makeStore();
@@ -40,7 +40,7 @@ TEST_F(UsageStoreTest, StartRunsOnceAndPublishesTheStoredSnapshotFirst) {
     EXPECT_EQ(claude.script.calls, 1);
     EXPECT_EQ(servers.current().starts, 1);
     EXPECT_EQ(servers.current().published.front(), AgentUsageSnapshot({usage("claude", 10)}));
-    EXPECT_EQ(store.sessionStatus(), SessionStatus::localPrimary);
+    EXPECT_EQ(store.sessionStatus(), SessionStatus::LocalPrimary);
     EXPECT_EQ(appServer.monitorCalls, 1) << "live updates start after the first cycle";
 }
 
@@ -59,25 +59,25 @@ TEST_F(UsageStoreTest, ARefreshDuringARefreshIsDropped) {
 
 TEST_F(UsageStoreTest, StatusFollowsTheAgentThatWasApplied) {
     UsageStore& store = makeStore();
-    store.apply(usage("claude", 10), SessionStatus::localSecondary);
-    EXPECT_EQ(store.sessionStatus(), SessionStatus::localSecondary);
-    store.apply(usage("codex", 10), SessionStatus::accountSession);
-    EXPECT_EQ(store.sessionStatus(), SessionStatus::accountSession);
-    store.apply(usage("claude", 30), SessionStatus::localSecondary);
-    EXPECT_EQ(store.sessionStatus(), SessionStatus::accountSession)
+    store.apply(usage("claude", 10), SessionStatus::LocalSecondary);
+    EXPECT_EQ(store.sessionStatus(), SessionStatus::LocalSecondary);
+    store.apply(usage("codex", 10), SessionStatus::AccountSession);
+    EXPECT_EQ(store.sessionStatus(), SessionStatus::AccountSession);
+    store.apply(usage("claude", 30), SessionStatus::LocalSecondary);
+    EXPECT_EQ(store.sessionStatus(), SessionStatus::AccountSession)
         << "Claude leaves the status alone while Codex usage is shown";
 }
 
 TEST_F(UsageStoreTest, AnUnchangedUsageOnlyClearsItsAgentsError) {
     UsageStore& store = makeStore();
-    store.apply(usage("claude", 10), SessionStatus::localSecondary);
+    store.apply(usage("claude", 10), SessionStatus::LocalSecondary);
     const int saved = followers.synchronized;
     store.handleRefreshFailure(QStringLiteral("boom"), kClaude, true);
-    store.apply(usage("claude", 10, 3600), SessionStatus::localSecondary);
+    store.apply(usage("claude", 10, 3600), SessionStatus::LocalSecondary);
     EXPECT_EQ(followers.synchronized, saved);
     EXPECT_EQ(servers.current().published.size(), 1u);
     EXPECT_FALSE(store.error(kClaude));
-    EXPECT_EQ(SharedContainer::loadSnapshot(preferences)->usages.front().updatedAt,
+    EXPECT_EQ(SharedSnapshotStore::loadSnapshot(preferences)->usages.front().updatedAt,
               usage("claude", 10).updatedAt);
 }
 
@@ -89,10 +89,10 @@ TEST_F(UsageStoreTest, FailuresAreShownWhenAskedOrWhenNoDataIsShown) {
     };
     for (const Row row :
          {Row{true, false, false}, Row{false, false, true}, Row{true, true, true}}) {
-        preferences.remove(SharedContainer::kSnapshotKey);
+        preferences.remove(SharedSnapshotStore::kSnapshotKey);
         UsageStore& store = makeStore();
         if (row.dataShown) {
-            store.apply(usage("claude", 10), SessionStatus::localSecondary);
+            store.apply(usage("claude", 10), SessionStatus::LocalSecondary);
         }
         store.handleRefreshFailure(QStringLiteral("Claude failed."), kClaude, row.reportFailure);
         EXPECT_EQ(store.error(kClaude).has_value(), row.recorded)
@@ -105,11 +105,11 @@ TEST_F(UsageStoreTest, BothAgentsFailingWithNothingStoredSignsOutAndPublishesEmp
     claude.script.otherwise = QStringLiteral("Claude failed.");
     UsageStore& store = makeStore();
     run(store.refresh(false, true));
-    EXPECT_EQ(store.sessionStatus(), SessionStatus::signedOut);
+    EXPECT_EQ(store.sessionStatus(), SessionStatus::SignedOut);
     ASSERT_FALSE(servers.current().published.empty());
     EXPECT_TRUE(servers.current().published.back().usages.empty());
     EXPECT_EQ(store.inlineError(), QStringLiteral("offline")) << "Codex's error comes first";
-    store.apply(usage("codex", 1), SessionStatus::localPrimary);
+    store.apply(usage("codex", 1), SessionStatus::LocalPrimary);
     EXPECT_EQ(store.inlineError(), QStringLiteral("Claude failed."));
 }
 
@@ -122,25 +122,24 @@ TEST_F(UsageStoreTest, TheCodexErrorDependsOnWhereItCouldHaveComeFrom) {
         appServer.installed = installed;
         const QString expected =
             installed ? QStringLiteral("app-server") : QStringLiteral("auth file");
-        EXPECT_EQ(test::errorOf<PlatformError>(store.fetchAgentUsage()).localizedDescription(),
-                  expected);
+        EXPECT_EQ(test::errorOf<PlatformError>(store.fetchAgentUsage()).errorString(), expected);
     }
     account.stored = CodexCredentials{};
     const UsageStore::CodexRead read = test::runTask(store.fetchAgentUsage());
-    EXPECT_EQ(read.second, SessionStatus::accountSession);
+    EXPECT_EQ(read.second, SessionStatus::AccountSession);
 }
 
 TEST_F(UsageStoreTest, TheIntervalIsTheSmallestAmongThePolledAgents) {
     UsageStore& store = makeStore();
     EXPECT_EQ(store.automaticRefreshInterval(clock.now()), 120);
     // Recent activity, then four failures: 60 s doubled four times, capped.
-    store.apply(usage("claude", 10), SessionStatus::localSecondary);
-    store.apply(usage("claude", 20), SessionStatus::localSecondary);
+    store.apply(usage("claude", 10), SessionStatus::LocalSecondary);
+    store.apply(usage("claude", 20), SessionStatus::LocalSecondary);
     for (int failure = 0; failure < 4; ++failure) {
         store.handleRefreshFailure(QStringLiteral("x"), kClaude, false);
     }
     EXPECT_EQ(store.automaticRefreshInterval(clock.now()), 120) << "Codex has no policy yet";
-    store.apply(usage("codex", 10), SessionStatus::localPrimary);
+    store.apply(usage("codex", 10), SessionStatus::LocalPrimary);
     for (int failure = 0; failure < 8; ++failure) {
         store.handleRefreshFailure(QStringLiteral("x"), kCodex, false);
     }
@@ -155,7 +154,7 @@ TEST_F(UsageStoreTest, OneWaitFromTheEndOfTheLastCycleAndOnlyClaudeWhileLive) {
     claude.script.answers = {Wait{30}, usage("claude", 10)};
     test::StartedTask<void> starting(store.start());
     // A connected phone needs no wake, whose timer would come first.
-    servers.current().callbacks.onStateChange({LANConnectionState::Kind::connected, {}});
+    servers.current().callbacks.onStateChange({LanConnectionState::Kind::Connected, {}});
     settle();
     clock.advance(30);
     ASSERT_TRUE(starting.waitUntilDone());
@@ -219,7 +218,7 @@ TEST_F(UsageStoreTest, ASignInCancelledRecordsNothingAndACompletedOneAppliesTheA
         clock.advance(60);
         ASSERT_TRUE(test::processEventsUntil([&] { return !store.deviceCode(); }));
         EXPECT_TRUE(account.stored);
-        EXPECT_EQ(store.sessionStatus(), SessionStatus::accountSession);
+        EXPECT_EQ(store.sessionStatus(), SessionStatus::AccountSession);
     }
 }
 
@@ -238,19 +237,19 @@ TEST_F(UsageStoreTest, ASignInReplacedDuringItsExchangeSavesNothingAndLeavesTheN
 
 TEST_F(UsageStoreTest, ASignOutWhoseDeleteFailsShowsItAndKeepsTheStatus) {
     UsageStore& store = makeStore();
-    store.apply(usage("codex", 10), SessionStatus::accountSession);
+    store.apply(usage("codex", 10), SessionStatus::AccountSession);
     account.stored = CodexCredentials{};
     account.deleteFailure = QStringLiteral("The keyring refused.");
     run(store.signOut());
     EXPECT_EQ(store.inlineError(), QStringLiteral("The keyring refused."));
-    EXPECT_EQ(store.sessionStatus(), SessionStatus::accountSession);
+    EXPECT_EQ(store.sessionStatus(), SessionStatus::AccountSession);
 }
 
 TEST_F(UsageStoreTest, LaunchAtLoginReadsTheStateBackAndShowsFailures) {
     UsageStore& store = makeStore();
     run(store.setLaunchAtLogin(true));
     EXPECT_TRUE(store.launchAtLoginEnabled());
-    loginItem.failure = QStringLiteral("read-only folder");
+    autostart.failure = QStringLiteral("read-only folder");
     run(store.setLaunchAtLogin(false));
     EXPECT_TRUE(store.launchAtLoginEnabled());
     EXPECT_EQ(store.inlineError(), QStringLiteral("read-only folder"));
@@ -274,7 +273,7 @@ TEST_F(UsageStoreTest, LastReadTimesAreWrittenWithChangesAndEveryFiveMinutes) {
     claude.script.otherwise = usage("claude", 10);
     UsageStore& store = makeStore();
     const Timestamp start = clock.now();
-    const auto stored = [this] { return SharedContainer::loadReadTimes(preferences); };
+    const auto stored = [this] { return SharedSnapshotStore::loadReadTimes(preferences); };
     run(store.refresh(false, true));
     EXPECT_EQ(stored(), store.lastReadTimes());
     claude.script.otherwise = QStringLiteral("Claude failed.");

@@ -15,7 +15,7 @@ inline bool secretServiceMissing(SecretStore& store) {
     try {
         runTask(store.find(QStringLiteral("probe"), std::nullopt));
     } catch (const SecretStoreError& error) {
-        return error.status() == SecretStoreError::notAvailable;
+        return error.status() == SecretStoreError::Status::NotAvailable;
     }
     return false;
 }

@@ -12,14 +12,14 @@
 #include <QScrollArea>
 #include <QSystemTrayIcon>
 
-#include "model/shared_container.h"
+#include "model/shared_snapshot_store.h"
 #include "notify/limit_notification_manager.h"
 #include "phone/lan_pairing_storage.h"
 #include "store/store_fixture.h"
-#include "ui/mac_menu_bar_controller.h"
-#include "ui/menu_bar_icon_preferences.h"
 #include "ui/settings_window.h"
+#include "ui/tray_controller.h"
 #include "ui/tray_icon_appearance.h"
+#include "ui/tray_icon_settings.h"
 
 using namespace Qt::StringLiterals;
 
@@ -30,11 +30,11 @@ using test::usage;
 
 class FakeCenter final : public NotificationCenter {
 public:
-    Status status = Status::notDetermined;
+    Status status = Status::NotDetermined;
 
     QCoro::Task<Status> authorizationStatus() override { co_return status; }
     QCoro::Task<> requestAuthorization() override {  // the user allows
-        status = Status::authorized;
+        status = Status::Authorized;
         co_return;
     }
     void add(NotificationRequest, Completion completion) override { completion(std::nullopt); }
@@ -75,9 +75,9 @@ protected:
         window.close();
         store.reset();
         if (!usages.empty()) {
-            SharedContainer::save(AgentUsageSnapshot(usages), preferences);
+            SharedSnapshotStore::save(AgentUsageSnapshot(usages), preferences);
         }
-        autostart.emplace(XdgAutostartLoginItem::forThisProgram());
+        autostart.emplace(XdgAutostart::forThisProgram());
         store = std::make_unique<UsageStore>(
             UsageStore::Services{clock, appServer, authFile, account, claude, followers, servers,
                                  wake, followers, *autostart, secrets, preferences, standard});
@@ -88,7 +88,7 @@ protected:
         return view;
     }
 
-    std::optional<XdgAutostartLoginItem> autostart;
+    std::optional<XdgAutostart> autostart;
     FakeCenter center;
     std::unique_ptr<LimitNotificationManager> notifications;
     int built = 0;
@@ -103,16 +103,16 @@ private:
 
 TEST_F(AppSettingsViewTest, ChoosingAnAgentStoresItAndRedrawsTheTrayIconAtOnce) {
     AppSettingsView& view = open({usage("codex", 30), usage("claude", 60)});
-    MacMenuBarController tray(*store, clock, standard);
-    tray.finishLaunching();
+    TrayController tray(*store, clock, standard);
+    tray.show();
     auto* picker = named<QComboBox>(&view, u"Agent"_s);
     ASSERT_TRUE(picker);
     // Nothing stored: "codex" is shown chosen, the tray shows the first usage.
     EXPECT_EQ(picker->currentData(), u"codex"_s);
-    EXPECT_TRUE(tray.statusItem()->toolTip().startsWith(u"Codex:"_s));
+    EXPECT_TRUE(tray.trayIcon()->toolTip().startsWith(u"Codex:"_s));
     press(picker, Qt::Key_Down);
-    EXPECT_EQ(standard.string(MenuBarIconPreferences::kProviderKey), u"claude"_s);
-    EXPECT_TRUE(tray.statusItem()->toolTip().startsWith(u"Claude:"_s));
+    EXPECT_EQ(standard.string(TrayIconSettings::kProviderKey), u"claude"_s);
+    EXPECT_TRUE(tray.trayIcon()->toolTip().startsWith(u"Claude:"_s));
 
     // The icon's appearance likewise.
     auto* appearance = named<QComboBox>(&view, u"Appearance"_s);
@@ -147,8 +147,8 @@ TEST_F(AppSettingsViewTest, LaunchAtLoginShowsTheAutostartEntryReadBack) {
 TEST_F(AppSettingsViewTest, TheNotificationSwitchShowsWhatThePermissionAllows) {
     // Asked for the first time and allowed; refused earlier, which the switch cannot change.
     for (const auto& [before, on, status] :
-         {std::tuple{Status::notDetermined, true, u"On"_s},
-          std::tuple{Status::denied, false, u"Off in System Settings"_s}}) {
+         {std::tuple{Status::NotDetermined, true, u"On"_s},
+          std::tuple{Status::Denied, false, u"Off in System Settings"_s}}) {
         SCOPED_TRACE(status.toStdString());
         center.status = before;
         standard.remove(LimitNotificationManager::kEnabledKey);
@@ -169,11 +169,11 @@ TEST_F(AppSettingsViewTest, TheNotificationSwitchShowsWhatThePermissionAllows) {
 // Signed in, paired, delivered and alerted: the whole form, then signing out.
 TEST_F(AppSettingsViewTest, EverythingOnTabsInOrderFollowsThePaletteAndSignsOut) {
     account.stored = CodexCredentials{};
-    LANPairingStorage(standard).save(PairedPhoneInfo{u"iPhone15,2"_s, Timestamp(7e8)},
-                                     LANPairingStorage::kPairedPhoneKey);
-    standard.setDate(LANPairingStorage::kLastPhoneDataSentAtKey, Timestamp(789318429));
+    LanPairingStorage(standard).save(PairedPhoneInfo{u"iPhone15,2"_s, Timestamp(7e8)},
+                                     LanPairingStorage::kPairedPhoneKey);
+    standard.setDate(LanPairingStorage::kLastPhoneDataSentAtKey, Timestamp(789318429));
     standard.setBool(LimitNotificationManager::kEnabledKey, true);
-    center.status = Status::authorized;
+    center.status = Status::Authorized;
     AppSettingsView& view = open({usage("codex", 30), usage("claude", 60)});
     test::runTask(notifications->refreshAuthorizationStatus());
 

@@ -10,7 +10,7 @@
 #include "sources/codex/codex_auth_client.h"
 #include "sources/codex/credentials_store.h"
 #include "store/store_fixture.h"
-#include "ui/mac_limit_pane.h"
+#include "ui/limit_pane.h"
 #include "window_test_support.h"
 
 namespace {
@@ -62,14 +62,14 @@ TEST_F(DeviceSignInTest, TheIssuersCodeShowsCopiesOpensAndCancels) {
     CredentialsStore credentials(keyring);
     CodexAuthClient client(issuer.origin(),
                            deployment::join(issuer.origin(), QStringLiteral("backend-api/usage")),
-                           CodexAuthClient::kClientID, http, clock, credentials,
+                           CodexAuthClient::kClientId, http, clock, credentials,
                            Preferences(directory.filePath(QStringLiteral("client.conf"))));
     ClientAccount chatGPT(client, credentials);
     store = std::make_unique<UsageStore>(
         UsageStore::Services{clock, appServer, authFile, chatGPT, claude, followers, servers, wake,
-                             followers, loginItem, secrets, preferences, standard});
+                             followers, autostart, secrets, preferences, standard});
     test::runTask(store->refresh());
-    MacLimitPane pane(*store, clock);
+    LimitPane pane(*store, clock);
     pane.show();
     // Polls find the code not confirmed yet (404) until the sign-in is cancelled.
     issuer.enqueue(

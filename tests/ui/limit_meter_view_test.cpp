@@ -19,7 +19,7 @@ class DesktopScheme {
 public:
     explicit DesktopScheme(ColorScheme scheme) : m_saved(QApplication::palette()) {
         QPalette palette = m_saved;
-        const bool dark = scheme == ColorScheme::dark;
+        const bool dark = scheme == ColorScheme::Dark;
         palette.setColor(QPalette::Window, dark ? QColor(30, 30, 30) : QColor(240, 240, 240));
         palette.setColor(QPalette::WindowText, dark ? Qt::white : Qt::black);
         QApplication::setPalette(palette);
@@ -85,10 +85,10 @@ TEST(LimitMeterViewTest, FillRisesFromTheBottomWithTheRemainingPercent) {
         std::optional<std::int64_t> duration;
         int rows;
     } cases[] = {
-        {ColorScheme::light, 0, 18000, 160}, {ColorScheme::light, 50, 18000, 80},
-        {ColorScheme::dark, 50, 18000, 80},  {ColorScheme::light, 100, 18000, 0},
-        {ColorScheme::light, 130, 18000, 0}, {ColorScheme::light, 75, std::nullopt, 40},
-        {ColorScheme::light, 0, 3600, 0},
+        {ColorScheme::Light, 0, 18000, 160}, {ColorScheme::Light, 50, 18000, 80},
+        {ColorScheme::Dark, 50, 18000, 80},  {ColorScheme::Light, 100, 18000, 0},
+        {ColorScheme::Light, 130, 18000, 0}, {ColorScheme::Light, 75, std::nullopt, 40},
+        {ColorScheme::Light, 0, 3600, 0},
     };
     for (const Case& c : cases) {
         DesktopScheme scheme(c.scheme);
@@ -107,8 +107,8 @@ TEST(LimitMeterViewTest, TextContrastsWithWhatLiesBehindIt) {
         ColorScheme scheme;
         QColor header;
         QColor resetLine;
-    } cases[] = {{ColorScheme::light, Qt::white, Qt::black},
-                 {ColorScheme::dark, Qt::white, Qt::white}};
+    } cases[] = {{ColorScheme::Light, Qt::white, Qt::black},
+                 {ColorScheme::Dark, Qt::white, Qt::white}};
     for (const Case& c : cases) {
         DesktopScheme scheme(c.scheme);
         // Half full: the header lies over the base, the reset line over the fill.
@@ -126,9 +126,9 @@ TEST(LimitMeterViewTest, AccessibleLabelSaysWindowRemainderAndReset) {
         std::optional<UsageWindow> window;
         QString label;
     } cases[] = {
-        {test::usage("codex"), test::window(58, 18000, kNow.secondsSinceReferenceDate() + 7500),
+        {test::usage("codex"), test::window(58, 18000, kNow.secondsSince2001() + 7500),
          QStringLiteral("Codex 5H limit. 42 percent remaining. Resets in 2h 5m.")},
-        {test::usage("claude"), test::window(130, 604800, kNow.secondsSinceReferenceDate() - 1),
+        {test::usage("claude"), test::window(130, 604800, kNow.secondsSince2001() - 1),
          QStringLiteral("Claude 7D limit. Reset, checking the new allowance.")},
         {test::usage("codex"), std::nullopt, QStringLiteral("Codex limit is unavailable.")},
     };
@@ -141,13 +141,13 @@ TEST(LimitMeterViewTest, AccessibleLabelSaysWindowRemainderAndReset) {
 }
 
 TEST(LimitMeterViewTest, WaitsWithoutTheWindowAndFollowsTheClockOnceItArrives) {
-    DesktopScheme scheme(ColorScheme::dark);
+    DesktopScheme scheme(ColorScheme::Dark);
     // No plan name, so nothing but the badge is drawn at the header's end.
     Card card(test::usage("codex", "", {test::window(10, 604800)}));
     auto* spinner = card.view.findChild<QTimer*>();
     ASSERT_NE(spinner, nullptr);
     const QRect badge(110, 10, 40, 30);
-    const QRgb base = LimitMeterColors::of(ColorScheme::dark).base.rgb();
+    const QRgb base = LimitMeterColors::of(ColorScheme::Dark).base.rgb();
 
     EXPECT_EQ(card.view.accessibleName(), QStringLiteral("Codex limit is unavailable."));
     EXPECT_EQ(textPixel(render(card.view).copy(badge), 0, badge.height(), base), base);
@@ -155,7 +155,7 @@ TEST(LimitMeterViewTest, WaitsWithoutTheWindowAndFollowsTheClockOnceItArrives) {
     card.view.show();
     EXPECT_TRUE(spinner->isActive());
 
-    const double reset = kNow.secondsSinceReferenceDate() + 90000 + 600;
+    const double reset = kNow.secondsSince2001() + 90000 + 600;
     card.view.setUsage(test::usage("codex", "", {test::window(20, 18000, reset)}));
     EXPECT_FALSE(spinner->isActive());
     EXPECT_NE(textPixel(render(card.view).copy(badge), 0, badge.height(), base), base);

@@ -48,10 +48,10 @@ int main(int argc, char** argv) {
         UsageStore& store = scene.make();
         store.apply(test::usageWith(AgentProvider::codex(), {{UsageWindow::kFiveHourSeconds, 28},
                                                              {UsageWindow::kWeeklySeconds, 61}}),
-                    SessionStatus::localPrimary);
+                    SessionStatus::LocalPrimary);
         store.apply(test::usageWith(AgentProvider::claude(), {{UsageWindow::kFiveHourSeconds, 12}}),
-                    SessionStatus::localPrimary);
-        MacRootView window(store, scene.manualClock());
+                    SessionStatus::LocalPrimary);
+        RootView window(store, scene.manualClock());
         window.show();
         QApplication::processEvents();
         const QString path = folder.filePath(dark ? QStringLiteral("main-window-dark.png")

@@ -6,11 +6,11 @@
 #include <QTest>
 #include <functional>
 
-#include "model/shared_container.h"
+#include "model/shared_snapshot_store.h"
 #include "store/store_fixture.h"
 #include "ui/limit_meter_view.h"
+#include "ui/limit_pane.h"
 #include "ui/limit_views.h"
-#include "ui/mac_limit_pane.h"
 #include "ui/pane_style.h"
 #include "window_test_support.h"
 
@@ -31,7 +31,7 @@ protected:
     // A store that remembers nothing of the one before.
     UsageStore& freshStore() {
         store.reset();
-        preferences.remove(SharedContainer::kSnapshotKey);
+        preferences.remove(SharedSnapshotStore::kSnapshotKey);
         return makeStore();
     }
 };
@@ -41,8 +41,8 @@ void refreshFailingEverywhere(UsageStore& store) {
 }
 
 void pendingSignIn(UsageStore& store) {
-    store.apply(kCodexPair, SessionStatus::localPrimary);
-    store.apply(kClaudePair, SessionStatus::localPrimary);
+    store.apply(kCodexPair, SessionStatus::LocalPrimary);
+    store.apply(kClaudePair, SessionStatus::LocalPrimary);
     store.beginSignIn();
     ASSERT_TRUE(test::processEventsUntil([&] { return store.deviceCode().has_value(); }));
 }
@@ -135,7 +135,7 @@ TEST_F(MainWindowTest, LimitPaneShowsTheFirstRuleThatApplies) {
          false,
          paneStyle::cardBase()},
         {"five-hour and weekly windows",
-         [](UsageStore& store) { store.apply(kCodexPair, SessionStatus::localPrimary); },
+         [](UsageStore& store) { store.apply(kCodexPair, SessionStatus::LocalPrimary); },
          kCodex,
          {},
          {checkAgain},
@@ -143,7 +143,7 @@ TEST_F(MainWindowTest, LimitPaneShowsTheFirstRuleThatApplies) {
          false,
          {}},
         {"weekly window only",
-         [](UsageStore& store) { store.apply(kCodexWeekly, SessionStatus::localPrimary); },
+         [](UsageStore& store) { store.apply(kCodexWeekly, SessionStatus::LocalPrimary); },
          kCodex,
          {},
          {},
@@ -169,7 +169,7 @@ TEST_F(MainWindowTest, LimitPaneShowsTheFirstRuleThatApplies) {
          {}},
         {"error over cards",
          [](UsageStore& store) {
-             store.apply(kCodexPair, SessionStatus::localPrimary);
+             store.apply(kCodexPair, SessionStatus::LocalPrimary);
              store.handleRefreshFailure(QStringLiteral("Codex went away"), kCodex, true);
          },
          kCodex,
@@ -183,7 +183,7 @@ TEST_F(MainWindowTest, LimitPaneShowsTheFirstRuleThatApplies) {
         SCOPED_TRACE(c.name);
         UsageStore& store = freshStore();
         c.arrange(store);
-        MacLimitPane pane(store, clock);
+        LimitPane pane(store, clock);
         pane.resize(510, 680);
         pane.show();
         if (c.provider != kCodex) {
@@ -216,7 +216,7 @@ TEST_F(MainWindowTest, LimitPaneShowsTheFirstRuleThatApplies) {
 TEST_F(MainWindowTest, CheckAgainRefreshesWhileTheRefreshButtonWaits) {
     UsageStore& store = makeStore();
     test::runTask(store.refresh());
-    MacLimitPane pane(store, clock);
+    LimitPane pane(store, clock);
     pane.show();
     const int claudeReads = claude.script.calls;
     claude.script.answers = {test::Wait{5}};
@@ -234,11 +234,11 @@ TEST_F(MainWindowTest, ShowMainWindowReusesTheOpenWindowAndKeysReachTheirActions
     MainWindowController controller(store, clock);
     QSignalSpy settings(&controller, &MainWindowController::settingsRequested);
     controller.showMainWindow();
-    QPointer<MacRootView> window = controller.window();
+    QPointer<RootView> window = controller.window();
     ASSERT_TRUE(window);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Quotamind"));
-    EXPECT_EQ(window->size(), MacRootView::kDefaultSize);
+    EXPECT_EQ(window->size(), RootView::kDefaultSize);
     controller.showMainWindow();
     EXPECT_EQ(controller.window(), window);
 

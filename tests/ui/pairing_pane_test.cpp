@@ -28,7 +28,7 @@ std::optional<QString> decode(const QImage& image) {
 
 // The code as the pane shows it, scaled to its 224 pixels, with a little of the white around it.
 QImage codeOnScreen(QWidget& pane) {
-    const auto* code = pane.findChild<PairingQRCodeView*>();
+    const auto* code = pane.findChild<PairingQrCodeView*>();
     return code == nullptr ? QImage()
                            : pane.grab(QRect(code->mapTo(&pane, QPoint(-16, -16)),
                                              code->size() + QSize(32, 32)))
@@ -45,14 +45,14 @@ TEST_F(PairingPaneTest, APhonePairsWithTheCodeOnScreenAndForgettingItShowsANewOn
     if (QStandardPaths::findExecutable(QStringLiteral("zbarimg")).isEmpty()) {
         GTEST_SKIP() << "zbarimg (Debian zbar-tools) is not installed";
     }
-    LANPairingServer::Options loopbackOnly;
+    LanPairingServer::Options loopbackOnly;
     loopbackOnly.advertise = false;
-    LANPairingServers local(loopbackOnly);
+    LanPairingServers local(loopbackOnly);
     serverFactory = &local;
     UsageStore& store = makeStore();
     run(store.start());
     ASSERT_TRUE(test::processEventsUntil([&] { return local.latest()->port() != 0; }));
-    MacPairingPane pane(store);
+    PairingPane pane(store);
     pane.resize(510, 680);
     pane.show();
     const std::optional<QString> code = decode(codeOnScreen(pane));
@@ -81,9 +81,9 @@ TEST_F(PairingPaneTest, APhonePairsWithTheCodeOnScreenAndForgettingItShowsANewOn
 }
 
 TEST_F(PairingPaneTest, ModulesAreTwelvePixelSquaresInsideAOneModuleQuietZone) {
-    const QImage image = PairingQRCodeView::render(QStringLiteral("quotamind://pair?v=1"));
+    const QImage image = PairingQrCodeView::render(QStringLiteral("quotamind://pair?v=1"));
     ASSERT_FALSE(image.isNull());
-    const int module = PairingQRCodeView::kModulePixels;
+    const int module = PairingQrCodeView::kModulePixels;
     EXPECT_EQ(image.width() % module, 0);
     // The top row of the top-left finder pattern: seven dark modules between light ones.
     const int row = module + module / 2;
@@ -95,7 +95,7 @@ TEST_F(PairingPaneTest, ModulesAreTwelvePixelSquaresInsideAOneModuleQuietZone) {
 }
 
 TEST_F(PairingPaneTest, TextsThatCannotBeEncodedGiveNoImage) {
-    EXPECT_TRUE(PairingQRCodeView::render(QString()).isNull());
+    EXPECT_TRUE(PairingQrCodeView::render(QString()).isNull());
     // Past the capacity of the largest code at level M.
-    EXPECT_TRUE(PairingQRCodeView::render(QString(2400, QLatin1Char('x'))).isNull());
+    EXPECT_TRUE(PairingQrCodeView::render(QString(2400, QLatin1Char('x'))).isNull());
 }

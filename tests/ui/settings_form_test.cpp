@@ -31,14 +31,14 @@ QStringList describe(const std::vector<SettingsSection>& sections) {
         headings << section.heading;
         for (const SettingsRow& row : section.rows) {
             QString shown = row.caption.isEmpty() ? row.value : row.value + u" / "_s + row.caption;
-            if (row.control == SettingsControl::toggle) {
+            if (row.control == SettingsControl::Toggle) {
                 shown = row.on ? u"on"_s : u"off"_s;
-            } else if (row.control == SettingsControl::button) {
+            } else if (row.control == SettingsControl::Button) {
                 shown = row.enabled ? u"enabled"_s : u"disabled"_s;
-            } else if (row.control == SettingsControl::picker) {
+            } else if (row.control == SettingsControl::Picker) {
                 shown =
                     row.selected + u" of "_s + row.choices[0].value + u' ' + row.choices[1].value;
-            } else if (row.control != SettingsControl::value) {
+            } else if (row.control != SettingsControl::Value) {
                 shown = u"shown"_s;
             }
             rows << section.heading + u" / "_s + row.title + u": "_s + shown;
@@ -72,8 +72,8 @@ TEST(SettingsFormTest, SectionsAndRowsFollowTheirConditions) {
         {"two usages, the icon's agent stored",
          [](SettingsState& state) {
              state.snapshot =
-                 AgentUsageSnapshot({usage("claude", "pro", UsageSource::localDesktop),
-                                     usage("codex", "unknown", UsageSource::accountSession)});
+                 AgentUsageSnapshot({usage("claude", "pro", UsageSource::LocalDesktop),
+                                     usage("codex", "unknown", UsageSource::AccountSession)});
              state.iconProvider = QStringLiteral("claude");
              // Read since its last change; an older read does not count.
              state.readTimes.times = {{"codex", kPastMidnight}, {"claude", kAfternoon - 60}};
@@ -88,7 +88,7 @@ TEST(SettingsFormTest, SectionsAndRowsFollowTheirConditions) {
         {"one usage, paired, signed in, sent, with errors",
          [](SettingsState& state) {
              state.snapshot =
-                 AgentUsageSnapshot({usage("claude", "max 20X", UsageSource::localDesktop)});
+                 AgentUsageSnapshot({usage("claude", "max 20X", UsageSource::LocalDesktop)});
              state.phonePaired = state.hasStoredCredentials = true;
              state.lastPhoneDataSentAt = kAfternoon;
              state.notificationError = QStringLiteral("No permission");

@@ -12,7 +12,7 @@
 #include <cstdlib>
 
 #include "icon_ink.h"
-#include "model/shared_container.h"
+#include "model/shared_snapshot_store.h"
 #include "model/test_usages.h"
 #include "support/child_processes.h"
 #include "ui/tray_icon_appearance.h"
@@ -114,8 +114,8 @@ protected:
             GTEST_SKIP() << "needs support/with-x-tray (Xvfb, trayer) and xdotool";
         }
         // Stored limits, so the icon shows capsules; no sign-ins to read fresh ones.
-        const double now = Timestamp::now().secondsSinceReferenceDate();
-        SharedContainer::save(
+        const double now = Timestamp::now().secondsSince2001();
+        SharedSnapshotStore::save(
             AgentUsageSnapshot(
                 {test::usage("codex", "plus",
                              {test::window(40, UsageWindow::kFiveHourSeconds, now + 7530),
@@ -148,7 +148,7 @@ protected:
     QProcess m_program;
 };
 
-TEST_F(TrayProgramTest, XEmbedIconReadsOnThePanelAndOpensThePopoverNextToIt) {
+TEST_F(TrayProgramTest, XEmbedIconReadsOnThePanelAndOpensThePopupNextToIt) {
     const QColor panel =
         QColor::fromString(qEnvironmentVariable("WITH_X_TRAY_TINT")
                                .replace(QStringLiteral("0x"), QStringLiteral("#")));
@@ -197,7 +197,7 @@ TEST_F(TrayProgramTest, XEmbedIconReadsOnThePanelAndOpensThePopoverNextToIt) {
     EXPECT_NEAR(shown->top(), icon->bottom(), 8);
     EXPECT_TRUE(shown->left() <= icon->center().x() && icon->center().x() <= shown->right());
 
-    // How docs/tray-popover.png is made.
+    // How docs/tray-popup.png is made.
     if (const QString path = qEnvironmentVariable("QUOTAMIND_TRAY_SCREENSHOT"); !path.isEmpty()) {
         screenshot().copy(shown->united(*icon).adjusted(-40, 0, 12, 12)).save(path);
     }
@@ -237,10 +237,10 @@ TEST_F(TrayProgramTest, StatusNotifierItemShowsTheToolTipAndTheCapsules) {
                            qFromBigEndian<quint32>(argb.constData() + 4 * pixel));
         }
         // The thin 5-hour capsule 60 % full above the thick weekly one 30 % full.
-        for (const auto& [x, y, ink] : {std::tuple(4.0, 5.0, Ink::fill),
-                                        {14, 5, Ink::track},
-                                        {3.5, 11.5, Ink::fill},
-                                        {9, 16, Ink::none}}) {
+        for (const auto& [x, y, ink] : {std::tuple(4.0, 5.0, Ink::Fill),
+                                        {14, 5, Ink::Track},
+                                        {3.5, 11.5, Ink::Fill},
+                                        {9, 16, Ink::None}}) {
             EXPECT_EQ(test::inkAt(image, x, y), ink) << x << "," << y << " at " << side;
         }
     }

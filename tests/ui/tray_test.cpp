@@ -6,9 +6,9 @@
 #include "model/test_usages.h"
 #include "support/manual_clock.h"
 #include "ui/color_scheme_portal.h"
-#include "ui/menu_bar_limit_icon_renderer.h"
 #include "ui/tray_fallback.h"
 #include "ui/tray_icon_appearance.h"
+#include "ui/tray_icon_renderer.h"
 
 namespace {
 
@@ -24,21 +24,21 @@ TEST(TrayIconAppearanceTest, EachDrawingReadsOnEveryPanel) {
     for (const QRgb panel : {0x000000u, 0x1d1d1du, 0x2b303bu, 0xddddddu, 0xffffffu}) {
         // The drawing a tray of this colour gets by saying its text colour.
         const Drawing suited =
-            drawingFor(Setting::automatic,
+            drawingFor(Setting::Automatic,
                        {.trayForeground = relativeLuminance(panel) < 0.5 ? Qt::white : Qt::black});
         // Sizes panels ask for, whole and fractional multiples of 18.
-        for (const auto& [drawing, side] : {std::pair(Drawing::light, 16),
-                                            {Drawing::light, 18},
-                                            {Drawing::light, 22},
-                                            {Drawing::light, 36},
-                                            {Drawing::dark, 16},
-                                            {Drawing::dark, 18},
-                                            {Drawing::dark, 22},
-                                            {Drawing::dark, 36}}) {
+        for (const auto& [drawing, side] : {std::pair(Drawing::Light, 16),
+                                            {Drawing::Light, 18},
+                                            {Drawing::Light, 22},
+                                            {Drawing::Light, 36},
+                                            {Drawing::Dark, 16},
+                                            {Drawing::Dark, 18},
+                                            {Drawing::Dark, 22},
+                                            {Drawing::Dark, 36}}) {
             QImage image(side, side, QImage::Format_RGB32);
             image.fill(panel);
             QPainter painter(&image);
-            MenuBarLimitIconRenderer::image(shown, colors(drawing), Timestamp(788918400))
+            TrayIconRenderer::image(shown, colors(drawing), Timestamp(788918400))
                 .paint(&painter, image.rect());
             painter.end();
             const auto at = [&](QPointF point) {
@@ -59,20 +59,20 @@ TEST(TrayIconAppearanceTest, EachDrawingReadsOnEveryPanel) {
 
 TEST(TrayIconAppearanceTest, AutomaticFollowsTheTrayThenThePortal) {
     const QColor lightText(0xee, 0xee, 0xee), darkText(0x20, 0x20, 0x20);
-    constexpr auto light = ColorSchemePreference::light, dark = ColorSchemePreference::dark;
+    constexpr auto light = ColorSchemePreference::Light, dark = ColorSchemePreference::Dark;
     using Row = std::tuple<Setting, DesktopHints, Drawing>;
     for (const auto& [setting, hints, drawing] : {
-             Row{Setting::automatic, {}, Drawing::light},
-             Row{Setting::automatic, {.colorScheme = light}, Drawing::dark},
-             Row{Setting::automatic, {.colorScheme = dark}, Drawing::light},
-             Row{Setting::automatic,
+             Row{Setting::Automatic, {}, Drawing::Light},
+             Row{Setting::Automatic, {.colorScheme = light}, Drawing::Dark},
+             Row{Setting::Automatic, {.colorScheme = dark}, Drawing::Light},
+             Row{Setting::Automatic,
                  {.trayForeground = darkText, .colorScheme = dark},
-                 Drawing::dark},
-             Row{Setting::automatic,
+                 Drawing::Dark},
+             Row{Setting::Automatic,
                  {.trayForeground = lightText, .colorScheme = light},
-                 Drawing::light},
-             Row{Setting::light, {.trayForeground = darkText}, Drawing::light},
-             Row{Setting::dark, {}, Drawing::dark},
+                 Drawing::Light},
+             Row{Setting::Light, {.trayForeground = darkText}, Drawing::Light},
+             Row{Setting::Dark, {}, Drawing::Dark},
          }) {
         EXPECT_EQ(drawingFor(setting, hints), drawing) << int(setting);
     }
@@ -82,10 +82,10 @@ TEST(ColorSchemePortalTest, UnwrapsTheValueAndRefusesOthers) {
     const auto wrap = [](const QVariant& value) {
         return QVariant::fromValue(QDBusVariant(value));
     };
-    EXPECT_EQ(ColorSchemePortal::decode(QVariant(1u)), ColorSchemePreference::dark);
-    EXPECT_EQ(ColorSchemePortal::decode(wrap(wrap(2u))), ColorSchemePreference::light);
+    EXPECT_EQ(ColorSchemePortal::decode(QVariant(1u)), ColorSchemePreference::Dark);
+    EXPECT_EQ(ColorSchemePortal::decode(wrap(wrap(2u))), ColorSchemePreference::Light);
     for (const QVariant& other : {wrap(7u), wrap(1), wrap(wrap(wrap(1u)))}) {
-        EXPECT_EQ(ColorSchemePortal::decode(other), ColorSchemePreference::none);
+        EXPECT_EQ(ColorSchemePortal::decode(other), ColorSchemePreference::None);
     }
 }
 

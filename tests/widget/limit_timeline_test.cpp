@@ -14,8 +14,8 @@ constexpr std::int64_t kWeekly = UsageWindow::kWeeklySeconds;
 AgentUsage codexAt(Timestamp now, double age, double fiveHourReset, double weeklyReset) {
     AgentUsage usage = test::usage("codex");
     usage.updatedAt = now - age;
-    usage.windows = {test::window(30, kFiveHour, (now + fiveHourReset).secondsSinceReferenceDate()),
-                     test::window(60, kWeekly, (now + weeklyReset).secondsSinceReferenceDate())};
+    usage.windows = {test::window(30, kFiveHour, (now + fiveHourReset).secondsSince2001()),
+                     test::window(60, kWeekly, (now + weeklyReset).secondsSince2001())};
     return usage;
 }
 

@@ -13,11 +13,11 @@ const Timestamp kNow = Timestamp::fromUnixSeconds(1767268800);  // 2026-01-01 12
 
 // Codex updated five minutes ago, with its weekly window and, unless left out, its 5-hour one.
 AgentUsage codex(bool fiveHour = true) {
-    AgentUsage usage = test::usage(
-        "codex", "plus", {test::window(58, 604800, (kNow + 280000).secondsSinceReferenceDate())});
+    AgentUsage usage = test::usage("codex", "plus",
+                                   {test::window(58, 604800, (kNow + 280000).secondsSince2001())});
     if (fiveHour) {
         usage.windows.insert(usage.windows.begin(),
-                             test::window(37, 18000, (kNow + 7500).secondsSinceReferenceDate()));
+                             test::window(37, 18000, (kNow + 7500).secondsSince2001()));
     }
     usage.updatedAt = kNow - 300;
     return usage;
@@ -42,13 +42,13 @@ int main(int argc, char** argv) {
         std::optional<AgentUsage> usage;
         std::optional<std::int64_t> duration;
     } examples[] = {
-        {"small", WidgetView::limit, WidgetFamily::small, codex(), UsageWindow::kFiveHourSeconds},
-        {"medium", WidgetView::limit, WidgetFamily::medium, codex(), std::nullopt},
-        {"both-limits", WidgetView::bothLimits, WidgetFamily::medium, codex(), std::nullopt},
-        {"both-limits-weekly-only", WidgetView::bothLimits, WidgetFamily::medium, codex(false),
+        {"small", WidgetView::Limit, WidgetFamily::Small, codex(), UsageWindow::kFiveHourSeconds},
+        {"medium", WidgetView::Limit, WidgetFamily::Medium, codex(), std::nullopt},
+        {"both-limits", WidgetView::BothLimits, WidgetFamily::Medium, codex(), std::nullopt},
+        {"both-limits-weekly-only", WidgetView::BothLimits, WidgetFamily::Medium, codex(false),
          std::nullopt},
-        {"unavailable-small", WidgetView::limit, WidgetFamily::small, std::nullopt, std::nullopt},
-        {"unavailable-medium", WidgetView::limit, WidgetFamily::medium, std::nullopt, std::nullopt},
+        {"unavailable-small", WidgetView::Limit, WidgetFamily::Small, std::nullopt, std::nullopt},
+        {"unavailable-medium", WidgetView::Limit, WidgetFamily::Medium, std::nullopt, std::nullopt},
     };
     constexpr qreal kScale = 2;
     for (const auto& example : examples) {

@@ -20,7 +20,7 @@ AgentUsage codex(std::vector<UsageWindow> windows) {
 }
 
 UsageWindow windowResetting(std::int64_t used, std::int64_t duration, double after) {
-    return test::window(used, duration, (kReference + after).secondsSinceReferenceDate());
+    return test::window(used, duration, (kReference + after).secondsSince2001());
 }
 
 QImage render(const QSizeF& size, WidgetView view, WidgetFamily family, const LimitEntry& entry,
@@ -32,12 +32,12 @@ QImage render(const QSizeF& size, WidgetView view, WidgetFamily family, const Li
     return image;
 }
 
-enum class Paint { background, track, fill };
+enum class Paint { Background, Track, Fill };
 
 // Light style over white: the fill is black, the track a light grey.
 Paint paintAt(const QImage& image, int x, int y) {
     const int gray = qGray(image.pixel(x, y));
-    return gray < 60 ? Paint::fill : gray < 240 ? Paint::track : Paint::background;
+    return gray < 60 ? Paint::Fill : gray < 240 ? Paint::Track : Paint::Background;
 }
 
 // Whether some row between x0 and x1 is covered from end to end, as only a bar track is.
@@ -45,7 +45,7 @@ bool hasBarRow(const QImage& image, int x0, int x1) {
     for (int y = 0; y < image.height(); ++y) {
         bool covered = true;
         for (int x = x0; x < x1 && covered; ++x) {
-            covered = paintAt(image, x, y) != Paint::background;
+            covered = paintAt(image, x, y) != Paint::Background;
         }
         if (covered) {
             return true;
@@ -62,9 +62,9 @@ TEST(UsageProgressTest, FillWidthAtChosenPixels) {
         std::int64_t percent;
         std::vector<std::pair<int, Paint>> pixels;
     } rows[] = {
-        {1, {{3, Paint::fill}, {8, Paint::track}}},
-        {0, {{3, Paint::track}, {96, Paint::track}}},
-        {50, {{47, Paint::fill}, {53, Paint::track}}},
+        {1, {{3, Paint::Fill}, {8, Paint::Track}}},
+        {0, {{3, Paint::Track}, {96, Paint::Track}}},
+        {50, {{47, Paint::Fill}, {53, Paint::Track}}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.percent);
@@ -115,36 +115,36 @@ TEST(WidgetLayoutsTest, ComposedAccessibleTexts) {
         QStringList expected;
     } rows[] = {
         {"small without usage",
-         WidgetView::limit,
-         WidgetFamily::small,
+         WidgetView::Limit,
+         WidgetFamily::Small,
          entry(std::nullopt, std::nullopt),
          {QStringLiteral("Open Quotamind, Connect your computer to show usage")}},
         {"both limits without usage: the medium state",
-         WidgetView::bothLimits,
-         WidgetFamily::small,
+         WidgetView::BothLimits,
+         WidgetFamily::Small,
          entry(std::nullopt, std::nullopt),
          {QStringLiteral("Open Quotamind, Connect or sync usage from your computer.")}},
         {"weekly period, 5-hour window only",
-         WidgetView::limit,
-         WidgetFamily::medium,
+         WidgetView::Limit,
+         WidgetFamily::Medium,
          entry(fiveHourOnly, 604800),
          {QStringLiteral("Codex 7D limit is not available")}},
         {"usage without windows draws nothing",
-         WidgetView::limit,
-         WidgetFamily::small,
+         WidgetView::Limit,
+         WidgetFamily::Small,
          entry(codex({}), std::nullopt),
          {}},
         {"medium card with the stale row",
-         WidgetView::limit,
-         WidgetFamily::medium,
+         WidgetView::Limit,
+         WidgetFamily::Medium,
          entry(fiveHourOnly, std::nullopt),
          {QStringLiteral("Codex 5H limit"), QStringLiteral("58 percent remaining"),
           QStringLiteral("Plan, Plus, Source, This computer, Updated, Stale"),
           QStringLiteral("Codex allowance remaining, 58 percent"),
           QStringLiteral("Resets in 2h 5m")}},
         {"past its reset, read a minute ago",
-         WidgetView::limit,
-         WidgetFamily::medium,
+         WidgetView::Limit,
+         WidgetFamily::Medium,
          {.date = kReference,
           .usage = codex({windowResetting(42, 18000, 0)}),
           .durationSeconds = std::nullopt,
@@ -153,8 +153,8 @@ TEST(WidgetLayoutsTest, ComposedAccessibleTexts) {
           QStringLiteral("Plan, Plus, Source, This computer, Updated, 1 minute ago"),
           QStringLiteral("Codex allowance remaining, being checked"), QStringLiteral("Checking…")}},
         {"both limits, weekly only: left unavailable, right card",
-         WidgetView::bothLimits,
-         WidgetFamily::medium,
+         WidgetView::BothLimits,
+         WidgetFamily::Medium,
          entry(weeklyOnly, std::nullopt),
          {QStringLiteral("Codex 5H limit is not available"), QStringLiteral("Codex 7D limit"),
           QStringLiteral("90 percent remaining"),
@@ -172,7 +172,7 @@ TEST(WidgetLayoutsTest, ComposedAccessibleTexts) {
 TEST(WidgetLayoutsTest, PercentInTheLocaleDigits) {
     QLocale::setDefault(QLocale(QLocale::Arabic, QLocale::Egypt));
     const QStringList texts = drawWidget(
-        nullptr, QRectF(0, 0, 170, 170), WidgetView::limit, WidgetFamily::small,
+        nullptr, QRectF(0, 0, 170, 170), WidgetView::Limit, WidgetFamily::Small,
         {kReference, codex({windowResetting(42, 18000, 60)}), std::nullopt}, {}, kReference);
     QLocale::setDefault(QLocale::c());
     EXPECT_TRUE(texts.contains(QStringLiteral("\u0665\u0668 percent remaining")))
@@ -182,7 +182,7 @@ TEST(WidgetLayoutsTest, PercentInTheLocaleDigits) {
 // Only the right half of a both-limits widget for a weekly-only usage draws a bar.
 TEST(WidgetLayoutsTest, BothLimitsHalvesAtChosenPixels) {
     const QImage image =
-        render({364, 170}, WidgetView::bothLimits, WidgetFamily::medium,
+        render({364, 170}, WidgetView::BothLimits, WidgetFamily::Medium,
                {kReference, codex({windowResetting(10, 604800, 259200)}), std::nullopt});
     EXPECT_FALSE(hasBarRow(image, 20, 168));
     EXPECT_TRUE(hasBarRow(image, 196, 344));
@@ -199,7 +199,7 @@ TEST(WidgetLayoutsTest, RemovableBackgroundAndAppearance) {
         {{.dark = true, .showsBackground = false}, qRgba(0, 0, 0, 0)},
     };
     for (const auto& row : rows) {
-        const QImage image = render({170, 170}, WidgetView::limit, WidgetFamily::small,
+        const QImage image = render({170, 170}, WidgetView::Limit, WidgetFamily::Small,
                                     {kReference, std::nullopt, std::nullopt}, row.options);
         EXPECT_EQ(image.pixel(3, 85), row.edge);
         EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0);  // the rounded corner

@@ -4,7 +4,7 @@
 #include <QPainter>
 #include <QPluginLoader>
 
-#include "model/shared_container.h"
+#include "model/shared_snapshot_store.h"
 #include "model/test_usages.h"
 #include "platform/widget_center.h"
 #include "support/temporary_config_home.h"
@@ -32,7 +32,7 @@ TEST_F(WidgetPluginTest, LoadedPluginReadsTheSharedSnapshot) {
 
     const Timestamp now(788918400.25);
     const AgentUsage claude = test::usage("claude", "max", {test::window(20, 18000)});
-    SharedContainer::save(AgentUsageSnapshot({test::usage("codex"), claude}));
+    SharedSnapshotStore::save(AgentUsageSnapshot({test::usage("codex"), claude}));
     const WidgetConfiguration chosen{QStringLiteral("claude"), QStringLiteral("fiveHour")};
     EXPECT_EQ(extension->agents(),
               (QList<WidgetAgent>{{QStringLiteral("codex"), QStringLiteral("Codex")},
@@ -43,20 +43,20 @@ TEST_F(WidgetPluginTest, LoadedPluginReadsTheSharedSnapshot) {
         extension->timeline(WidgetCenter::kConfigurableKind, chosen, now).entries.front();
     EXPECT_EQ(entry.usage, claude);
     EXPECT_EQ(
-        extension->accessibleTexts(WidgetCenter::kConfigurableKind, WidgetFamily::small, entry, now)
+        extension->accessibleTexts(WidgetCenter::kConfigurableKind, WidgetFamily::Small, entry, now)
             .front(),
         QStringLiteral("Claude 5H limit"));
 
-    QImage image(extension->familySize(WidgetFamily::small).toSize(),
+    QImage image(extension->familySize(WidgetFamily::Small).toSize(),
                  QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
-    extension->paint(painter, image.rect(), WidgetCenter::kConfigurableKind, WidgetFamily::small,
+    extension->paint(painter, image.rect(), WidgetCenter::kConfigurableKind, WidgetFamily::Small,
                      entry, {}, now);
     painter.end();
     EXPECT_EQ(image.pixel(3, 85), qRgb(255, 255, 255)) << "the card is drawn";
 
-    SharedContainer::save(AgentUsageSnapshot({test::usage("codex")}));
+    SharedSnapshotStore::save(AgentUsageSnapshot({test::usage("codex")}));
     EXPECT_FALSE(
         extension->timeline(WidgetCenter::kConfigurableKind, chosen, now).entries.front().usage);
 }

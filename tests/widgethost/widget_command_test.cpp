@@ -5,7 +5,7 @@
 #include <QImage>
 #include <QProcess>
 
-#include "model/shared_container.h"
+#include "model/shared_snapshot_store.h"
 #include "support/temporary_config_home.h"
 
 namespace {
@@ -81,13 +81,13 @@ TEST_F(WidgetCommandTest, RenderWritesAnImageOfTheFamilySizeAtTheScale) {
 // entry at --at, the stale one 20 minutes and 1 second later, and the reload after 30 minutes.
 TEST_F(WidgetCommandTest, TimelinePrintsTheEntriesOfTheStoredSnapshot) {
     const Timestamp at(788918400.0);
-    SharedContainer::save(AgentUsageSnapshot({AgentUsage{
+    SharedSnapshotStore::save(AgentUsageSnapshot({AgentUsage{
         .windows = {{.usedPercent = 30, .durationSeconds = 18000, .resetDate = at + 10800}},
         .provider = {"codex"},
         .agentName = "Codex",
         .planType = "plus",
         .updatedAt = at - 600,
-        .source = UsageSource::localDesktop}}));
+        .source = UsageSource::LocalDesktop}}));
     QByteArray output;
     ASSERT_EQ(run({QStringLiteral("timeline"), QStringLiteral("QuotamindConfigurableWidget.v3"),
                    QStringLiteral("--agent"), QStringLiteral("codex"), QStringLiteral("--period"),

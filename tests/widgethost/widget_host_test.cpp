@@ -5,7 +5,7 @@
 #include <QProcess>
 #include <QThreadPool>
 
-#include "model/shared_container.h"
+#include "model/shared_snapshot_store.h"
 #include "model/usage_json.h"
 #include "support/manual_clock.h"
 #include "support/run_task.h"
@@ -29,7 +29,7 @@ AgentUsage usage(const std::string& provider, Timestamp updatedAt, double fiveHo
         .agentName = provider == "codex" ? "Codex" : "Claude",
         .planType = "plus",
         .updatedAt = updatedAt,
-        .source = UsageSource::localDesktop};
+        .source = UsageSource::LocalDesktop};
 }
 
 // The host on the plugin as the program loads it, with its preferences in a temporary folder.
@@ -79,7 +79,7 @@ protected:
 // snapshot, then broadcast the reload of one kind.
 void publishFromAnotherProcess(const AgentUsageSnapshot& snapshot, const QString& kind) {
     QProcess peer;
-    peer.start(QStringLiteral(SHARED_CONTAINER_PEER), {QStringLiteral("save")});
+    peer.start(QStringLiteral(SHARED_SNAPSHOT_STORE_PEER), {QStringLiteral("save")});
     peer.write(QByteArray::fromStdString(usage_json::encodeSnapshot(snapshot)));
     peer.closeWriteChannel();
     ASSERT_TRUE(peer.waitForFinished(10000));
@@ -103,8 +103,8 @@ TEST_F(WidgetHostTest, AReloadSignalForItsKindShowsWhatAnotherProcessStoredWitho
     WidgetHost& host = startHost();
     followApplied();
     ASSERT_TRUE(host.listen(QDBusConnection::sessionBus(), QDBusConnection(QString())));
-    place(kLegacy, WidgetFamily::small, {});
-    place(kBothLimits, WidgetFamily::medium, {});
+    place(kLegacy, WidgetFamily::Small, {});
+    place(kBothLimits, WidgetFamily::Medium, {});
     ASSERT_FALSE(shown(0)->usage.has_value());
 
     const AgentUsage codex = usage("codex", m_clock.now(), 3 * 3600);
@@ -120,12 +120,12 @@ TEST_F(WidgetHostTest, AReloadSignalForItsKindShowsWhatAnotherProcessStoredWitho
 // earliest change; entries change at their dates, and timelines are asked for at reload dates.
 TEST_F(WidgetHostTest, WakesOnlyAtEntryAndReloadDates) {
     const Timestamp start = m_clock.now();
-    SharedContainer::save(AgentUsageSnapshot(
+    SharedSnapshotStore::save(AgentUsageSnapshot(
         {usage("codex", start - 600, 3 * 3600), usage("claude", start - 1500, 3 * 3600)}));
     WidgetHost& host = startHost();
     followApplied();
-    place(kLegacy, WidgetFamily::small, {});
-    place(kConfigurable, WidgetFamily::medium,
+    place(kLegacy, WidgetFamily::Small, {});
+    place(kConfigurable, WidgetFamily::Medium,
           {.agentId = QStringLiteral("claude"), .period = QStringLiteral("fiveHour")});
     ASSERT_EQ(m_clock.pendingSleepCount(), 1u);
     EXPECT_EQ(m_clock.secondsUntilNextSleep(), 301.0) << "claude turns stale first";
@@ -151,16 +151,16 @@ TEST_F(WidgetHostTest, WakesOnlyAtEntryAndReloadDates) {
 TEST_F(WidgetHostTest, PlacedWidgetsComeBackAfterARestart) {
     startHost();
     followApplied();
-    place(kLegacy, WidgetFamily::small, {}, QPoint(10, 20));
+    place(kLegacy, WidgetFamily::Small, {}, QPoint(10, 20));
     const WidgetConfiguration chosen{.agentId = QStringLiteral("claude"),
                                      .period = QStringLiteral("fiveHour")};
-    place(kConfigurable, WidgetFamily::medium, chosen, QPoint(200, 40));
+    place(kConfigurable, WidgetFamily::Medium, chosen, QPoint(200, 40));
     // Dragged by the user.
     m_host->window(0)->move(QPoint(30, 60));
     const QList<PlacedWidget> expected = {
-        {.kind = kLegacy, .family = WidgetFamily::small, .configuration = {}, .position = {30, 60}},
+        {.kind = kLegacy, .family = WidgetFamily::Small, .configuration = {}, .position = {30, 60}},
         {.kind = kConfigurable,
-         .family = WidgetFamily::medium,
+         .family = WidgetFamily::Medium,
          .configuration = chosen,
          .position = {200, 40}},
     };

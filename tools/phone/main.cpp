@@ -106,7 +106,7 @@ int main(int argc, char* argv[]) {
     PhonePeer::Settings settings;
     const QStringList positional = parser.positionalArguments();
     if (positional.size() == 1) {
-        const auto pairing = LANPairingPayload::fromQrValue(positional[0]);
+        const auto pairing = LanPairingPayload::fromQrValue(positional[0]);
         if (!pairing) {
             return fail(tr("That is not a Quotamind pairing code."));
         }

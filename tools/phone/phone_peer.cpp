@@ -28,7 +28,7 @@ PhonePeer::PhonePeer(Settings settings, QObject* parent)
     : QObject(parent), m_settings(std::move(settings)) {
     connect(&m_socket, &QTcpSocket::connected, this, [this] {
         m_connectLimit.cancel();
-        LANMessage pair = LANMessage::of(LANMessageKind::pair);
+        LanMessage pair = LanMessage::of(LanMessageKind::Pair);
         pair.secret = m_settings.pairing.secret;
         pair.deviceModel = m_settings.deviceModel;
         send(pair);
@@ -65,7 +65,7 @@ void PhonePeer::runCommand(const QString& line) {
         return;
     }
     if (words[0] == QStringLiteral("refresh")) {
-        send(LANMessage::of(LANMessageKind::refresh));
+        send(LanMessage::of(LanMessageKind::Refresh));
     } else if (words[0] == QStringLiteral("deviceToken") && words.size() >= 2) {
         sendDeviceToken(words[1], words.size() >= 3 ? std::optional(words[2]) : std::nullopt);
     } else if (words[0] == QStringLiteral("quit")) {
@@ -79,15 +79,15 @@ void PhonePeer::runCommand(const QString& line) {
 
 void PhonePeer::onReadyRead() {
     m_buffer.append(m_socket.readAll());
-    std::vector<LANMessage> messages;
+    std::vector<LanMessage> messages;
     try {
-        messages = LANFrameCodec::drain(m_buffer);
+        messages = LanFrameCodec::drain(m_buffer);
     } catch (const Error& error) {
-        printError(error.localizedDescription());
+        printError(error.errorString());
         finish(1);
         return;
     }
-    for (const LANMessage& message : messages) {
+    for (const LanMessage& message : messages) {
         if (m_finished) {
             return;
         }
@@ -95,16 +95,16 @@ void PhonePeer::onReadyRead() {
     }
 }
 
-void PhonePeer::onMessage(const LANMessage& message) {
+void PhonePeer::onMessage(const LanMessage& message) {
     printLine(stdout, QByteArray::fromStdString(message.encode()));
     ++m_received;
-    if (message.kind == LANMessageKind::paired && !m_admitted) {
+    if (message.kind == LanMessageKind::Paired && !m_admitted) {
         m_admitted = true;
         if (m_settings.apnsToken) {
             sendDeviceToken(*m_settings.apnsToken, m_settings.apnsEnvironment);
         }
         if (m_settings.refreshAfterPairing) {
-            send(LANMessage::of(LANMessageKind::refresh));
+            send(LanMessage::of(LanMessageKind::Refresh));
         }
     }
     if (m_settings.messageLimit > 0 && m_received >= m_settings.messageLimit) {
@@ -113,18 +113,18 @@ void PhonePeer::onMessage(const LANMessage& message) {
 }
 
 void PhonePeer::sendDeviceToken(const QString& token, const std::optional<QString>& environment) {
-    LANMessage message = LANMessage::of(LANMessageKind::deviceToken);
+    LanMessage message = LanMessage::of(LanMessageKind::DeviceToken);
     message.apnsToken = token;
     message.apnsEnvironment = environment;
     send(message);
 }
 
-void PhonePeer::send(const LANMessage& message) {
+void PhonePeer::send(const LanMessage& message) {
     if (m_socket.state() != QAbstractSocket::ConnectedState) {
         printError(tr("Not connected."));
         return;
     }
-    m_socket.write(LANFrameCodec::frame(message));
+    m_socket.write(LanFrameCodec::frame(message));
 }
 
 void PhonePeer::finish(int status) {

@@ -18,7 +18,7 @@ class PhonePeer final : public QObject {
 
 public:
     struct Settings {
-        LANPairingPayload pairing;
+        LanPairingPayload pairing;
         std::optional<QString> deviceModel;
         // Sent once admitted.
         bool refreshAfterPairing = false;
@@ -41,8 +41,8 @@ Q_SIGNALS:
 
 private:
     void onReadyRead();
-    void onMessage(const LANMessage& message);
-    void send(const LANMessage& message);
+    void onMessage(const LanMessage& message);
+    void send(const LanMessage& message);
     void sendDeviceToken(const QString& token, const std::optional<QString>& environment);
     void finish(int status);
 

@@ -23,14 +23,14 @@ constexpr QByteArrayView kEnter = "\r";
 constexpr QByteArrayView kExitCommand = "/exit\r";
 
 ClaudeUsageClientError expiredCredentials() {
-    return ClaudeUsageClientError(ClaudeUsageClientError::Code::expiredCredentials);
+    return ClaudeUsageClientError(ClaudeUsageClientError::Code::ExpiredCredentials);
 }
 
 // Types what the terminal takes now and keeps the rest in `unsent`. A failure changes nothing
 // (the child may have gone away meanwhile), so what is left is dropped.
 void typeIgnoringFailure(QByteArray& unsent, int descriptor) {
     try {
-        unsent.remove(0, ClaudeCLIProbe::writeAvailable(unsent, descriptor));
+        unsent.remove(0, ClaudeCliProbe::writeAvailable(unsent, descriptor));
     } catch (const ClaudeUsageClientError&) {
         unsent.clear();
     }
@@ -38,7 +38,7 @@ void typeIgnoringFailure(QByteArray& unsent, int descriptor) {
 
 }  // namespace
 
-ClaudeCLIProbe::Environment ClaudeCLIProbe::Environment::system() {
+ClaudeCliProbe::Environment ClaudeCliProbe::Environment::system() {
     Environment environment;
     environment.homePath = QDir::homePath();
     environment.processEnvironment = QProcessEnvironment::systemEnvironment();
@@ -46,10 +46,10 @@ ClaudeCLIProbe::Environment ClaudeCLIProbe::Environment::system() {
     return environment;
 }
 
-ClaudeCLIProbe::ClaudeCLIProbe(Clock& clock, Environment environment)
+ClaudeCliProbe::ClaudeCliProbe(Clock& clock, Environment environment)
     : m_clock(clock), m_environment(std::move(environment)) {}
 
-std::optional<QString> ClaudeCLIProbe::resolveClaudeBinary() const {
+std::optional<QString> ClaudeCliProbe::resolveClaudeBinary() const {
     QStringList candidates;
     const QString override = QStringLiteral("CLAUDE_BINARY");
     if (m_environment.processEnvironment.contains(override)) {
@@ -67,11 +67,11 @@ std::optional<QString> ClaudeCLIProbe::resolveClaudeBinary() const {
     return std::nullopt;
 }
 
-QString ClaudeCLIProbe::scratchFolderPath() const {
+QString ClaudeCliProbe::scratchFolderPath() const {
     return QDir(m_environment.temporaryPath).filePath(QStringLiteral("Quotamind-Claude-Probe"));
 }
 
-QProcessEnvironment ClaudeCLIProbe::childEnvironment() const {
+QProcessEnvironment ClaudeCliProbe::childEnvironment() const {
     QProcessEnvironment environment = m_environment.processEnvironment;
     environment.insert(QStringLiteral("DISABLE_AUTOUPDATER"), QStringLiteral("1"));
     environment.insert(
@@ -89,7 +89,7 @@ QProcessEnvironment ClaudeCLIProbe::childEnvironment() const {
     return environment;
 }
 
-QString ClaudeCLIProbe::prepareScratchFolder() const {
+QString ClaudeCliProbe::prepareScratchFolder() const {
     // The temporary folder is usually shared with other users, and the probe tells `claude` to
     // trust the files in this folder: use it only when it is a real folder of ours that nobody
     // else can write to.
@@ -108,7 +108,7 @@ QString ClaudeCLIProbe::prepareScratchFolder() const {
     return path;
 }
 
-QCoro::Task<> ClaudeCLIProbe::touchClaudeAuthPath(QString binary, double timeoutSeconds,
+QCoro::Task<> ClaudeCliProbe::touchClaudeAuthPath(QString binary, double timeoutSeconds,
                                                   CancellationToken token) {
     token.throwIfCancelled();
     PseudoTerminal::Options options;
@@ -142,7 +142,7 @@ QCoro::Task<> ClaudeCLIProbe::touchClaudeAuthPath(QString binary, double timeout
     }
 }
 
-QCoro::Task<> ClaudeCLIProbe::converse(PseudoTerminal& terminal, double timeoutSeconds,
+QCoro::Task<> ClaudeCliProbe::converse(PseudoTerminal& terminal, double timeoutSeconds,
                                        CancellationToken token) {
     QCoro::Task<> launch = m_clock.sleep(launchWaitSeconds, token);
     co_await launch;
@@ -172,7 +172,7 @@ QCoro::Task<> ClaudeCLIProbe::converse(PseudoTerminal& terminal, double timeoutS
     }
 }
 
-QCoro::Task<> ClaudeCLIProbe::cleanUp(PseudoTerminal& terminal) {
+QCoro::Task<> ClaudeCliProbe::cleanUp(PseudoTerminal& terminal) {
     if (terminal.isRunning()) {
         QByteArray exitCommand = kExitCommand.toByteArray();
         typeIgnoringFailure(exitCommand, terminal.masterDescriptor());
@@ -216,7 +216,7 @@ ClaudeProbeConversation::Step ClaudeProbeConversation::poll(QByteArrayView outpu
     return step;
 }
 
-QByteArray ClaudeCLIProbe::readAvailable(int descriptor, qsizetype limit) {
+QByteArray ClaudeCliProbe::readAvailable(int descriptor, qsizetype limit) {
     QByteArray bytes;
     char chunk[readChunkBytes];
     while (bytes.size() < limit) {
@@ -233,7 +233,7 @@ QByteArray ClaudeCLIProbe::readAvailable(int descriptor, qsizetype limit) {
     return bytes;
 }
 
-qsizetype ClaudeCLIProbe::writeAvailable(QByteArrayView bytes, int descriptor) {
+qsizetype ClaudeCliProbe::writeAvailable(QByteArrayView bytes, int descriptor) {
     qsizetype written = 0;
     while (written < bytes.size()) {
         const ssize_t count = ::write(descriptor, bytes.data() + written,

@@ -49,7 +49,7 @@ private:
 //
 // All waiting goes through the Clock and nothing blocks the thread; the probe must outlive the
 // tasks it returns.
-class ClaudeCLIProbe final {
+class ClaudeCliProbe final {
 public:
     // Where the probe looks and what the child inherits. Production uses system().
     struct Environment {
@@ -76,8 +76,8 @@ public:
     static constexpr unsigned short terminalRows = 50;
     static constexpr unsigned short terminalColumns = 160;
 
-    ClaudeCLIProbe(Clock& clock, Environment environment);
-    Q_DISABLE_COPY_MOVE(ClaudeCLIProbe)
+    ClaudeCliProbe(Clock& clock, Environment environment);
+    Q_DISABLE_COPY_MOVE(ClaudeCliProbe)
 
     // The first executable regular file among: "CLAUDE_BINARY" of the environment,
     // ~/.local/bin/claude, ~/.claude/local/claude, then systemBinaryPaths; nothing otherwise.

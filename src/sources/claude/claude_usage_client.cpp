@@ -50,20 +50,20 @@ QString trimmedLower(const std::string& text) {
 
 }  // namespace
 
-ClaudeUsageClient::ClaudeUsageClient(Clock& clock, HttpClient& http, SecretStore& keychain,
-                                     ClaudeCLIProbe& probe, QUrl anthropicOrigin, QString homePath)
+ClaudeUsageClient::ClaudeUsageClient(Clock& clock, HttpClient& http, SecretStore& secretStore,
+                                     ClaudeCliProbe& probe, QUrl anthropicOrigin, QString homePath)
     : m_clock(clock),
       m_http(http),
-      m_keychain(keychain),
+      m_secretStore(secretStore),
       m_probe(probe),
-      m_usageURL(deployment::join(anthropicOrigin, QStringLiteral("api/oauth/usage"))),
+      m_usageUrl(deployment::join(anthropicOrigin, QStringLiteral("api/oauth/usage"))),
       m_homePath(std::move(homePath)) {}
 
 ClaudeUsageClient& ClaudeUsageClient::shared() {
-    static SecretServiceStore keychain;
-    static ClaudeCLIProbe probe(SystemClock::shared(), ClaudeCLIProbe::Environment::system());
-    static ClaudeUsageClient client(SystemClock::shared(), HttpClient::shared(), keychain, probe,
-                                    deployment::anthropicAPI(), QDir::homePath());
+    static SecretServiceStore secretStore;
+    static ClaudeCliProbe probe(SystemClock::shared(), ClaudeCliProbe::Environment::system());
+    static ClaudeUsageClient client(SystemClock::shared(), HttpClient::shared(), secretStore, probe,
+                                    deployment::anthropicApi(), QDir::homePath());
     return client;
 }
 
@@ -71,13 +71,13 @@ QCoro::Task<AgentUsage> ClaudeUsageClient::fetchUsage(CancellationToken token) {
     try {
         co_return co_await fetchUsageOnce(token);
     } catch (const ClaudeUsageClientError& error) {
-        if (error.code() != Code::expiredCredentials && error.code() != Code::unauthorized) {
+        if (error.code() != Code::ExpiredCredentials && error.code() != Code::Unauthorized) {
             throw;
         }
     }
     // Only an expired or rejected session gets here. A renewal that fails ends the call with
     // its own error, so a rejected token can end as expiredCredentials.
-    co_await refreshCredentialsThroughClaudeCLI(token);
+    co_await refreshCredentialsThroughClaudeCli(token);
     co_return co_await fetchUsageOnce(token);
 }
 
@@ -85,10 +85,10 @@ QCoro::Task<AgentUsage> ClaudeUsageClient::fetchUsageOnce(CancellationToken toke
     const ClaudeCredentials credentials = co_await loadCredentials();
     token.throwIfCancelled();
     if (credentials.expiresAt && *credentials.expiresAt <= m_clock.now()) {
-        fail(Code::expiredCredentials);
+        fail(Code::ExpiredCredentials);
     }
     HttpRequest request;
-    request.url = m_usageURL;
+    request.url = m_usageUrl;
     request.timeoutSeconds = kRequestTimeoutSeconds;
     request.headers = {
         {"Authorization", "Bearer " + credentials.accessToken},
@@ -102,11 +102,11 @@ QCoro::Task<AgentUsage> ClaudeUsageClient::fetchUsageOnce(CancellationToken toke
         case 200:
             co_return makeUsage(response.body, credentials);
         case 0:
-            fail(Code::invalidResponse);
+            fail(Code::InvalidResponse);
         case 401:
-            fail(Code::unauthorized);
+            fail(Code::Unauthorized);
         case 429:
-            fail(Code::rateLimited);
+            fail(Code::RateLimited);
         default:
             throw ClaudeUsageClientError::serverError(response.status);
     }
@@ -122,7 +122,7 @@ AgentUsage ClaudeUsageClient::makeUsage(const QByteArray& body,
         fiveHour = windowResponse(document, "five_hour");
         sevenDay = windowResponse(document, "seven_day");
     } catch (const json::DecodingError&) {
-        fail(Code::invalidResponse);
+        fail(Code::InvalidResponse);
     }
     const Timestamp now = m_clock.now();
     AgentUsage usage{.windows = {},
@@ -130,7 +130,7 @@ AgentUsage ClaudeUsageClient::makeUsage(const QByteArray& body,
                      .agentName = "Claude",
                      .planType = planLabel(credentials),
                      .updatedAt = now,
-                     .source = UsageSource::localDesktop};
+                     .source = UsageSource::LocalDesktop};
     for (const auto& window : {makeWindow(fiveHour, UsageWindow::kFiveHourSeconds, now),
                                makeWindow(sevenDay, UsageWindow::kWeeklySeconds, now)}) {
         if (window) {
@@ -138,7 +138,7 @@ AgentUsage ClaudeUsageClient::makeUsage(const QByteArray& body,
         }
     }
     if (usage.windows.empty()) {
-        fail(Code::noRateLimits);
+        fail(Code::NoRateLimits);
     }
     return usage;
 }
@@ -164,20 +164,20 @@ QCoro::Task<ClaudeCredentials> ClaudeUsageClient::loadCredentials() {
             }
             expiredFileCredentials = std::move(credentials);
         } catch (const ClaudeUsageClientError&) {
-            // An unparsable file is looked past; the keychain may still hold a sign-in.
+            // An unparsable file is looked past; the keyring may still hold a sign-in.
         }
     }
-    QCoro::Task<std::optional<QByteArray>> lookup = keychainCredentialsData();
-    const std::optional<QByteArray> keychainData = co_await lookup;
-    if (!keychainData) {
+    QCoro::Task<std::optional<QByteArray>> lookup = secretStoreCredentialsData();
+    const std::optional<QByteArray> secretStoreData = co_await lookup;
+    if (!secretStoreData) {
         if (expiredFileCredentials) {
-            fail(Code::expiredCredentials);
+            fail(Code::ExpiredCredentials);
         }
-        fail(fileExists ? Code::invalidCredentials : Code::credentialsNotFound);
+        fail(fileExists ? Code::InvalidCredentials : Code::CredentialsNotFound);
     }
-    ClaudeCredentials credentials = parseCredentials(*keychainData);
+    ClaudeCredentials credentials = parseCredentials(*secretStoreData);
     if (credentials.expiresAt && *credentials.expiresAt <= m_clock.now()) {
-        fail(Code::expiredCredentials);
+        fail(Code::ExpiredCredentials);
     }
     co_return credentials;
 }
@@ -189,7 +189,7 @@ ClaudeCredentials ClaudeUsageClient::parseCredentials(QByteArrayView data) {
         const json::Value* oauth =
             json::optional(json::requireObject(root, "credentials"), "claudeAiOauth");
         if (oauth == nullptr) {
-            fail(Code::invalidCredentials);
+            fail(Code::InvalidCredentials);
         }
         json::requireObject(*oauth, "claudeAiOauth");
         const auto token = optionalString(*oauth, "accessToken");
@@ -201,25 +201,25 @@ ClaudeCredentials ClaudeUsageClient::parseCredentials(QByteArrayView data) {
             .subscriptionType = optionalString(*oauth, "subscriptionType"),
         };
         if (credentials.accessToken.isEmpty()) {
-            fail(Code::invalidCredentials);
+            fail(Code::InvalidCredentials);
         }
         if (expiresAtMilliseconds) {
             credentials.expiresAt = Timestamp::fromUnixSeconds(*expiresAtMilliseconds / 1000.0);
         }
         return credentials;
     } catch (const json::DecodingError&) {
-        fail(Code::invalidCredentials);
+        fail(Code::InvalidCredentials);
     }
 }
 
-QCoro::Task<std::optional<QByteArray>> ClaudeUsageClient::keychainCredentialsData() {
+QCoro::Task<std::optional<QByteArray>> ClaudeUsageClient::secretStoreCredentialsData() {
     try {
-        co_return co_await m_keychain.find(kKeychainService, std::nullopt);
+        co_return co_await m_secretStore.find(kSecretService, std::nullopt);
     } catch (const SecretStoreError& error) {
         // Without a secret service there is no item; anything else is a refused read.
-        if (error.status() != SecretStoreError::notAvailable &&
-            error.status() != SecretStoreError::notFound) {
-            fail(Code::keychainAccessDenied);
+        if (error.status() != SecretStoreError::Status::NotAvailable &&
+            error.status() != SecretStoreError::Status::NotFound) {
+            fail(Code::SecretStoreAccessDenied);
         }
     }
     co_return std::nullopt;
@@ -269,11 +269,11 @@ std::string ClaudeUsageClient::planLabel(const ClaudeCredentials& credentials) {
     return "Claude";
 }
 
-QCoro::Task<> ClaudeUsageClient::refreshCredentialsThroughClaudeCLI(CancellationToken token) {
+QCoro::Task<> ClaudeUsageClient::refreshCredentialsThroughClaudeCli(CancellationToken token) {
     const Timestamp now = m_clock.now();
     if (m_lastDelegatedRefreshAttempt &&
         now - *m_lastDelegatedRefreshAttempt < kRefreshSpacingSeconds) {
-        fail(Code::expiredCredentials);
+        fail(Code::ExpiredCredentials);
     }
     // Stamped before anything can fail, so a failed attempt also holds off the next one.
     m_lastDelegatedRefreshAttempt = now;
@@ -281,7 +281,7 @@ QCoro::Task<> ClaudeUsageClient::refreshCredentialsThroughClaudeCLI(Cancellation
         runOnWorker([&probe = m_probe] { return probe.resolveClaudeBinary(); });
     const std::optional<QString> binary = co_await locating;
     if (!binary) {
-        fail(Code::expiredCredentials);
+        fail(Code::ExpiredCredentials);
     }
     // Cancellation is not an Error and goes through; so does running out of memory.
     bool failed = false;
@@ -292,7 +292,7 @@ QCoro::Task<> ClaudeUsageClient::refreshCredentialsThroughClaudeCLI(Cancellation
         failed = true;
     }
     if (failed) {
-        fail(Code::expiredCredentials);
+        fail(Code::ExpiredCredentials);
     }
     QCoro::Task<> settling = m_clock.sleep(kProbeSettleSeconds, token);
     co_await settling;

@@ -6,27 +6,27 @@
 class ClaudeUsageClientError final : public Error {
 public:
     enum class Code {
-        serverError,
-        credentialsNotFound,
-        invalidCredentials,
-        keychainAccessDenied,
-        expiredCredentials,
-        unauthorized,
-        rateLimited,
-        noRateLimits,
-        invalidResponse,
+        ServerError,
+        CredentialsNotFound,
+        InvalidCredentials,
+        SecretStoreAccessDenied,
+        ExpiredCredentials,
+        Unauthorized,
+        RateLimited,
+        NoRateLimits,
+        InvalidResponse,
     };
 
     explicit ClaudeUsageClientError(Code code, int httpStatus = 0)
         : m_code(code), m_httpStatus(httpStatus) {}
     static ClaudeUsageClientError serverError(int httpStatus) {
-        return ClaudeUsageClientError(Code::serverError, httpStatus);
+        return ClaudeUsageClientError(Code::ServerError, httpStatus);
     }
 
     Code code() const { return m_code; }
     // The status of a serverError; 0 otherwise.
     int httpStatus() const { return m_httpStatus; }
-    QString localizedDescription() const override;
+    QString errorString() const override;
 
 private:
     Code m_code;

@@ -102,7 +102,7 @@ QCoro::Task<std::shared_ptr<CodexAppServerSession>> CodexAppServerClient::startS
         QCoro::Task<> ending = session->waitForChildToEnd();
         co_await ending;
         cancellation.throwIfCancelled();
-        throw CodexAppServerError(CodexAppServerError::Code::launchFailed);
+        throw CodexAppServerError(CodexAppServerError::Code::LaunchFailed);
     }
     co_return session;
 }
@@ -140,13 +140,13 @@ QCoro::Task<AgentUsage> CodexAppServerClient::fetchUsage(CancellationToken cance
     QCoro::Task<> ending = session->waitForChildToEnd();
     co_await ending;
     if (expired) {
-        throw CodexAppServerError(CodexAppServerError::Code::timedOut);
+        throw CodexAppServerError(CodexAppServerError::Code::TimedOut);
     }
     if (error) {
         std::rethrow_exception(error);
     }
     if (!usage) {
-        throw CodexAppServerError(CodexAppServerError::Code::connectionClosed);
+        throw CodexAppServerError(CodexAppServerError::Code::ConnectionClosed);
     }
     co_return std::move(*usage);
 }
@@ -187,7 +187,7 @@ QCoro::Task<> CodexAppServerClient::monitorUsage(UpdateHandler onUpdate,
     co_await ending;
     if (error) {
         if (!cancelled && !session->didReceiveUsageSnapshot()) {
-            throw CodexAppServerError(CodexAppServerError::Code::timedOut);
+            throw CodexAppServerError(CodexAppServerError::Code::TimedOut);
         }
         std::rethrow_exception(error);
     }

@@ -6,20 +6,20 @@
 class CodexAppServerError final : public Error {
 public:
     enum class Code {
-        codexNotInstalled,
-        untrustedCodexInstallation,
-        launchFailed,
-        timedOut,
-        connectionClosed,
-        protocolViolation,
-        requestFailed,
-        noRateLimits,
+        CodexNotInstalled,
+        UntrustedCodexInstallation,
+        LaunchFailed,
+        TimedOut,
+        ConnectionClosed,
+        ProtocolViolation,
+        RequestFailed,
+        NoRateLimits,
     };
 
     explicit CodexAppServerError(Code code) : m_code(code) {}
 
     Code code() const { return m_code; }
-    QString localizedDescription() const override;
+    QString errorString() const override;
 
 private:
     Code m_code;

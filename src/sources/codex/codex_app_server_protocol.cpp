@@ -194,7 +194,7 @@ AgentUsage makeUsage(const RateLimitSnapshot& snapshot, Timestamp now) {
         });
     }
     if (windows.empty()) {
-        throw CodexAppServerError(CodexAppServerError::Code::noRateLimits);
+        throw CodexAppServerError(CodexAppServerError::Code::NoRateLimits);
     }
     std::stable_sort(windows.begin(), windows.end(), [](const auto& a, const auto& b) {
         return a.durationSeconds < b.durationSeconds;
@@ -205,7 +205,7 @@ AgentUsage makeUsage(const RateLimitSnapshot& snapshot, Timestamp now) {
         "Codex",
         snapshot.planType.value_or("unknown"),
         now,
-        UsageSource::localDesktop,
+        UsageSource::LocalDesktop,
     };
 }
 

@@ -214,7 +214,7 @@ QCoro::Task<std::optional<AgentUsage>> CodexAppServerSession::receiveUsageUpdate
             LineAwaiter next = nextLine(cancellation);
             std::optional<QByteArray> line = co_await next;
             if (!line) {
-                fail(CodexAppServerError::Code::connectionClosed);
+                fail(CodexAppServerError::Code::ConnectionClosed);
             }
             cancellation.throwIfCancelled();
             std::optional<RateLimitSnapshot> snapshot = handleLine(*line, initialized, latest);
@@ -243,7 +243,7 @@ QCoro::Task<std::optional<AgentUsage>> CodexAppServerSession::receiveUsageUpdate
         throw;
     } catch (...) {
         cancelPollingTask();
-        fail(CodexAppServerError::Code::connectionClosed);
+        fail(CodexAppServerError::Code::ConnectionClosed);
     }
 }
 
@@ -252,7 +252,7 @@ std::optional<RateLimitSnapshot> CodexAppServerSession::handleLine(
     using Code = CodexAppServerError::Code;
     if (line.isEmpty() ||
         static_cast<std::size_t>(line.size()) > codex_app_server::kMaximumMessageSize) {
-        fail(Code::protocolViolation);
+        fail(Code::ProtocolViolation);
     }
     json::Value message;
     codex_app_server::MessageHeader header;
@@ -261,7 +261,7 @@ std::optional<RateLimitSnapshot> CodexAppServerSession::handleLine(
                               codex_app_server::kMaximumMessageSize);
         header = codex_app_server::decodeHeader(message);
     } catch (const json::DecodingError&) {
-        fail(Code::protocolViolation);
+        fail(Code::ProtocolViolation);
     }
 
     if (header.id == codex_app_server::kInitializeRequestId) {
@@ -269,7 +269,7 @@ std::optional<RateLimitSnapshot> CodexAppServerSession::handleLine(
             return std::nullopt;
         }
         if (!codex_app_server::decodeInitializeResponse(message).succeeded) {
-            fail(Code::requestFailed);
+            fail(Code::RequestFailed);
         }
         send(codex_app_server::encodeInitializedNotification());
         sendRateLimitsRequestIfIdle();
@@ -280,7 +280,7 @@ std::optional<RateLimitSnapshot> CodexAppServerSession::handleLine(
     if (header.id && *header.id >= codex_app_server::kFirstRateLimitsRequestId) {
         // Any such id answers the one read in flight; ids are not matched.
         if (!initialized) {
-            fail(Code::protocolViolation);
+            fail(Code::ProtocolViolation);
         }
         codex_app_server::RateLimitsResponse response =
             codex_app_server::decodeRateLimitsResponse(message);
@@ -293,7 +293,7 @@ std::optional<RateLimitSnapshot> CodexAppServerSession::handleLine(
             // A live session keeps going on its last snapshot; the policy backs off.
             return std::nullopt;
         }
-        fail(Code::requestFailed);
+        fail(Code::RequestFailed);
     }
 
     // Notifications, and ids of 0 or less, which no request of ours uses.
@@ -306,7 +306,7 @@ std::optional<RateLimitSnapshot> CodexAppServerSession::handleLine(
 
 void CodexAppServerSession::send(const std::string& message) {
     if (message.size() > codex_app_server::kMaximumMessageSize) {
-        fail(CodexAppServerError::Code::protocolViolation);
+        fail(CodexAppServerError::Code::ProtocolViolation);
     }
     QByteArray bytes;
     bytes.reserve(static_cast<qsizetype>(message.size()) + 1);
@@ -314,7 +314,7 @@ void CodexAppServerSession::send(const std::string& message) {
     bytes.append('\n');
     if (!m_process || m_process->state() != QProcess::Running ||
         m_process->write(bytes) != bytes.size()) {
-        fail(CodexAppServerError::Code::connectionClosed);
+        fail(CodexAppServerError::Code::ConnectionClosed);
     }
 }
 
@@ -457,7 +457,7 @@ void CodexAppServerSession::startStalledReadWatchdog() {
 
 CodexAppServerSession::Read CodexAppServerSession::readStandardOutput() {
     if (m_outputFd < 0) {
-        return Read::ended;
+        return Read::Ended;
     }
     QByteArray chunk(kReadChunkBytes, Qt::Uninitialized);
     ssize_t count = 0;
@@ -465,21 +465,21 @@ CodexAppServerSession::Read CodexAppServerSession::readStandardOutput() {
         count = ::read(m_outputFd, chunk.data(), kReadChunkBytes);
     } while (count < 0 && errno == EINTR);
     if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-        return Read::nothingYet;
+        return Read::NothingYet;
     }
     if (count <= 0) {
         closeStandardOutput();
         finishOutput();
-        return Read::ended;
+        return Read::Ended;
     }
     chunk.truncate(count);
     pushLines(m_lineBuffer.appendAndDrainLines(chunk));
-    return Read::data;
+    return Read::Data;
 }
 
 void CodexAppServerSession::drainStandardOutput() {
     for (int chunk = 0; chunk < kDrainChunks; ++chunk) {
-        if (readStandardOutput() != Read::data) {
+        if (readStandardOutput() != Read::Data) {
             break;
         }
     }

@@ -127,7 +127,7 @@ private:
                               CancellationToken token);
 
     // The output stream: complete lines in arrival order, and whether it has ended.
-    enum class Read { data, nothingYet, ended };
+    enum class Read { Data, NothingYet, Ended };
     // Reads at most one chunk.
     Read readStandardOutput();
     void drainStandardOutput();

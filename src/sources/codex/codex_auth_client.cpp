@@ -8,12 +8,12 @@
 #include "core/deployment.h"
 #include "core/json.h"
 #include "core/system_clock.h"
-#include "model/shared_container.h"
+#include "model/shared_snapshot_store.h"
 
 namespace {
 
 constexpr std::uint64_t kFallbackIntervalSeconds = 5;
-const QByteArray kJSON = "application/json";
+const QByteArray kJson = "application/json";
 
 json::Value parseBody(const QByteArray& data) {
     return json::parse(std::string_view(data.constData(), static_cast<std::size_t>(data.size())));
@@ -91,12 +91,12 @@ UsageWindow usageWindow(const json::Value& window) {
 
 }  // namespace
 
-CodexAuthClient::CodexAuthClient(QUrl issuer, QUrl usageURL, QString clientID, HttpClient& http,
+CodexAuthClient::CodexAuthClient(QUrl issuer, QUrl usageUrl, QString clientId, HttpClient& http,
                                  Clock& clock, CredentialsStore& credentials,
                                  Preferences snapshotPreferences)
     : m_issuer(std::move(issuer)),
-      m_usageURL(std::move(usageURL)),
-      m_clientID(std::move(clientID)),
+      m_usageUrl(std::move(usageUrl)),
+      m_clientId(std::move(clientId)),
       m_http(http),
       m_clock(clock),
       m_credentials(credentials),
@@ -106,8 +106,8 @@ CodexAuthClient& CodexAuthClient::shared() {
     static CodexAuthClient client(
         deployment::openAIIssuer(),
         deployment::join(deployment::chatGPTBackend(), QStringLiteral("backend-api/wham/usage")),
-        kClientID, HttpClient::shared(), SystemClock::shared(), CredentialsStore::shared(),
-        SharedContainer::preferences());
+        kClientId, HttpClient::shared(), SystemClock::shared(), CredentialsStore::shared(),
+        SharedSnapshotStore::preferences());
     return client;
 }
 
@@ -115,7 +115,7 @@ QCoro::Task<HttpResponse> CodexAuthClient::send(HttpRequest request, Cancellatio
     auto sending = m_http.send(std::move(request), token);
     HttpResponse response = co_await sending;
     if (response.status == 0) {
-        throw CodexClientError(CodexClientError::Code::invalidResponse);
+        throw CodexClientError(CodexClientError::Code::InvalidResponse);
     }
     co_return response;
 }
@@ -141,16 +141,16 @@ QByteArray CodexAuthClient::successBody(const HttpResponse& response) {
 
 QCoro::Task<CodexDeviceCode> CodexAuthClient::requestDeviceCode(CancellationToken token) {
     json::OrderedValue request = json::OrderedValue::object();
-    request["client_id"] = m_clientID.toStdString();
+    request["client_id"] = m_clientId.toStdString();
     auto posting =
-        post(QStringLiteral("api/accounts/deviceauth/usercode"), kJSON, encode(request), token);
+        post(QStringLiteral("api/accounts/deviceauth/usercode"), kJson, encode(request), token);
     const HttpResponse response = co_await posting;
     const json::Value body = parseBody(successBody(response));
     json::requireObject(body, "user code response");
 
     CodexDeviceCode code;
-    code.verificationURL = deployment::join(m_issuer, QStringLiteral("codex/device"));
-    code.deviceAuthID = requiredString(body, "device_auth_id");
+    code.verificationUrl = deployment::join(m_issuer, QStringLiteral("codex/device"));
+    code.deviceAuthId = requiredString(body, "device_auth_id");
     if (std::optional<QString> userCode = optionalString(body, "user_code")) {
         code.userCode = std::move(*userCode);
     } else {
@@ -164,14 +164,14 @@ QCoro::Task<CodexAuthClient::AuthorizationResponse> CodexAuthClient::pollForAuth
     CodexDeviceCode code, CancellationToken token) {
     const Timestamp deadline = m_clock.now() + kPollingLimitSeconds;
     json::OrderedValue request = json::OrderedValue::object();
-    request["device_auth_id"] = code.deviceAuthID.toStdString();
+    request["device_auth_id"] = code.deviceAuthId.toStdString();
     request["user_code"] = code.userCode.toStdString();
     const QByteArray requestBody = encode(request);
 
     while (m_clock.now() < deadline) {
         token.throwIfCancelled();
         auto posting =
-            post(QStringLiteral("api/accounts/deviceauth/token"), kJSON, requestBody, token);
+            post(QStringLiteral("api/accounts/deviceauth/token"), kJson, requestBody, token);
         const HttpResponse response = co_await posting;
         if (response.status == 403 || response.status == 404) {
             // Not confirmed yet. A huge interval must not outlast the sign-in itself.
@@ -189,7 +189,7 @@ QCoro::Task<CodexAuthClient::AuthorizationResponse> CodexAuthClient::pollForAuth
             .codeVerifier = requiredString(body, "code_verifier"),
         };
     }
-    throw CodexClientError(CodexClientError::Code::signInExpired);
+    throw CodexClientError(CodexClientError::Code::SignInExpired);
 }
 
 QCoro::Task<CodexCredentials> CodexAuthClient::exchange(AuthorizationResponse authorization,
@@ -201,7 +201,7 @@ QCoro::Task<CodexCredentials> CodexAuthClient::exchange(AuthorizationResponse au
         {QStringLiteral("redirect_uri"),
          deployment::join(m_issuer, QStringLiteral("deviceauth/callback"))
              .toString(QUrl::FullyEncoded)},
-        {QStringLiteral("client_id"), m_clientID},
+        {QStringLiteral("client_id"), m_clientId},
         {QStringLiteral("code_verifier"), authorization.codeVerifier},
     };
     // A cancelled sign-in takes nothing: the request is dropped, and tokens that came all the
@@ -215,7 +215,7 @@ QCoro::Task<CodexCredentials> CodexAuthClient::exchange(AuthorizationResponse au
     credentials.idToken = requiredString(body, "id_token");
     credentials.accessToken = requiredString(body, "access_token");
     credentials.refreshToken = requiredString(body, "refresh_token");
-    credentials.accountID = accountID(credentials.idToken);
+    credentials.accountId = accountId(credentials.idToken);
     token.throwIfCancelled();
     co_return credentials;
 }
@@ -224,12 +224,12 @@ QCoro::Task<CodexCredentials> CodexAuthClient::refresh(CodexCredentials credenti
                                                        CancellationToken token) {
     token.throwIfCancelled();
     json::OrderedValue request = json::OrderedValue::object();
-    request["client_id"] = m_clientID.toStdString();
+    request["client_id"] = m_clientId.toStdString();
     request["grant_type"] = "refresh_token";
     request["refresh_token"] = credentials.refreshToken.toStdString();
     // Once sent, the refresh token is spent: the request runs to its end and its tokens are
     // saved whatever `token` says, so a cancellation never leaves only a dead token stored.
-    auto posting = post(QStringLiteral("oauth/token"), kJSON, encode(request), CancellationToken());
+    auto posting = post(QStringLiteral("oauth/token"), kJson, encode(request), CancellationToken());
     const HttpResponse response = co_await posting;
     const json::Value body = parseBody(successBody(response));
     json::requireObject(body, "refresh response");
@@ -241,8 +241,8 @@ QCoro::Task<CodexCredentials> CodexAuthClient::refresh(CodexCredentials credenti
     CodexCredentials refreshed = credentials;
     if (idToken) {
         refreshed.idToken = *idToken;
-        if (std::optional<QString> account = accountID(*idToken)) {
-            refreshed.accountID = std::move(account);
+        if (std::optional<QString> account = accountId(*idToken)) {
+            refreshed.accountId = std::move(account);
         }
     }
     if (accessToken) {
@@ -257,7 +257,7 @@ QCoro::Task<CodexCredentials> CodexAuthClient::refresh(CodexCredentials credenti
     co_return refreshed;
 }
 
-std::optional<QString> CodexAuthClient::accountID(const QString& idToken) {
+std::optional<QString> CodexAuthClient::accountId(const QString& idToken) {
     const QStringList pieces = idToken.split(QLatin1Char('.'), Qt::SkipEmptyParts);
     if (pieces.size() != 3) {
         return std::nullopt;
@@ -322,14 +322,14 @@ CodexClientError CodexAuthClient::serverError(int status, const QByteArray& data
 }
 
 HttpRequest CodexAuthClient::makeUsageRequest(const QString& accessToken,
-                                              const std::optional<QString>& accountID) const {
+                                              const std::optional<QString>& accountId) const {
     HttpRequest request;
     request.method = "GET";
-    request.url = m_usageURL;
+    request.url = m_usageUrl;
     request.headers = {{"Authorization", "Bearer " + accessToken.toUtf8()},
                        {"User-Agent", "Quotamind/1.0"}};
-    if (accountID && !accountID->isEmpty()) {
-        request.headers.append({"ChatGPT-Account-Id", accountID->toUtf8()});
+    if (accountId && !accountId->isEmpty()) {
+        request.headers.append({"ChatGPT-Account-Id", accountId->toUtf8()});
     }
     request.timeoutSeconds = kUsageTimeoutSeconds;
     request.ignoreCaches = true;
@@ -343,7 +343,7 @@ AgentUsage CodexAuthClient::decodeUsage(const QByteArray& data, UsageSource sour
     usage.planType = json::requiredString(body, "plan_type");
     const json::Value* rateLimit = json::optional(body, "rate_limit");
     if (rateLimit == nullptr) {
-        throw CodexClientError(CodexClientError::Code::noRateLimit);
+        throw CodexClientError(CodexClientError::Code::NoRateLimit);
     }
     for (const char* key : {"primary_window", "secondary_window"}) {
         if (const json::Value* window = json::optional(*rateLimit, key)) {
@@ -355,7 +355,7 @@ AgentUsage CodexAuthClient::decodeUsage(const QByteArray& data, UsageSource sour
                          return left.durationSeconds < right.durationSeconds;
                      });
     if (usage.windows.empty()) {
-        throw CodexClientError(CodexClientError::Code::noRateLimit);
+        throw CodexClientError(CodexClientError::Code::NoRateLimit);
     }
     usage.provider = AgentProvider::codex();
     usage.agentName = "Codex";
@@ -366,16 +366,16 @@ AgentUsage CodexAuthClient::decodeUsage(const QByteArray& data, UsageSource sour
 
 void CodexAuthClient::storeInSharedSnapshot(const AgentUsage& usage) const {
     const std::optional<AgentUsageSnapshot> stored =
-        SharedContainer::loadSnapshot(m_snapshotPreferences);
-    SharedContainer::save(stored ? stored->replacing(usage) : AgentUsageSnapshot({usage}),
-                          m_snapshotPreferences);
+        SharedSnapshotStore::loadSnapshot(m_snapshotPreferences);
+    SharedSnapshotStore::save(stored ? stored->replacing(usage) : AgentUsageSnapshot({usage}),
+                              m_snapshotPreferences);
 }
 
 QCoro::Task<AgentUsage> CodexAuthClient::fetchUsageWithoutRefresh(QString accessToken,
-                                                                  std::optional<QString> accountID,
+                                                                  std::optional<QString> accountId,
                                                                   UsageSource source,
                                                                   CancellationToken token) {
-    auto sending = send(makeUsageRequest(accessToken, accountID), token);
+    auto sending = send(makeUsageRequest(accessToken, accountId), token);
     const HttpResponse response = co_await sending;
     const AgentUsage usage = decodeUsage(successBody(response), source, m_clock.now());
     storeInSharedSnapshot(usage);
@@ -385,11 +385,11 @@ QCoro::Task<AgentUsage> CodexAuthClient::fetchUsageWithoutRefresh(QString access
 QCoro::Task<AgentUsage> CodexAuthClient::fetchUsage(CodexCredentials credentials,
                                                     bool retryAfterRefresh,
                                                     CancellationToken token) {
-    auto sending = send(makeUsageRequest(credentials.accessToken, credentials.accountID), token);
+    auto sending = send(makeUsageRequest(credentials.accessToken, credentials.accountId), token);
     const HttpResponse response = co_await sending;
     if (response.status != 401 || !retryAfterRefresh) {
         const AgentUsage usage =
-            decodeUsage(successBody(response), UsageSource::accountSession, m_clock.now());
+            decodeUsage(successBody(response), UsageSource::AccountSession, m_clock.now());
         storeInSharedSnapshot(usage);
         co_return usage;
     }

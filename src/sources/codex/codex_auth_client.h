@@ -43,15 +43,15 @@ public:
 
     using FormFields = QList<std::pair<QString, QString>>;
 
-    static inline const QString kClientID = QStringLiteral("app_Rk4vTq9WnZ2cXs7pLm3hJdYb");
+    static inline const QString kClientId = QStringLiteral("app_Rk4vTq9WnZ2cXs7pLm3hJdYb");
     static constexpr double kSignInTimeoutSeconds = 60;
     static constexpr double kUsageTimeoutSeconds = 15;
     // How long one device code is polled before the sign-in expires.
     static constexpr double kPollingLimitSeconds = 900;
 
-    // `issuer` is an origin; `usageURL` the full usage endpoint. `snapshotPreferences` is the
-    // domain that holds the shared snapshot (SharedContainer::preferences() in the program).
-    CodexAuthClient(QUrl issuer, QUrl usageURL, QString clientID, HttpClient& http, Clock& clock,
+    // `issuer` is an origin; `usageUrl` the full usage endpoint. `snapshotPreferences` is the
+    // domain that holds the shared snapshot (SharedSnapshotStore::preferences() in the program).
+    CodexAuthClient(QUrl issuer, QUrl usageUrl, QString clientId, HttpClient& http, Clock& clock,
                     CredentialsStore& credentials, Preferences snapshotPreferences);
     Q_DISABLE_COPY_MOVE(CodexAuthClient)
 
@@ -60,8 +60,8 @@ public:
     static CodexAuthClient& shared();
 
     const QUrl& issuer() const { return m_issuer; }
-    const QUrl& usageURL() const { return m_usageURL; }
-    const QString& clientID() const { return m_clientID; }
+    const QUrl& usageUrl() const { return m_usageUrl; }
+    const QString& clientId() const { return m_clientId; }
 
     // Asks the issuer for a one-time user code.
     QCoro::Task<CodexDeviceCode> requestDeviceCode(CancellationToken token = {});
@@ -79,7 +79,7 @@ public:
     // returned. The refresh spends the refresh token it sends, so once sent its request is
     // completed whatever `token` says, and the rotated tokens are saved before CancelledError:
     // a cancelled caller never leaves the account with only a spent token. A store failure is
-    // CodexClientError::keychain.
+    // CodexClientError::secretStore.
     QCoro::Task<CodexCredentials> refresh(CodexCredentials credentials,
                                           CancellationToken token = {});
 
@@ -90,12 +90,12 @@ public:
                                        CancellationToken token = {});
     // One usage request with a token this program does not own: no refresh on 401.
     QCoro::Task<AgentUsage> fetchUsageWithoutRefresh(QString accessToken,
-                                                     std::optional<QString> accountID,
+                                                     std::optional<QString> accountId,
                                                      UsageSource source,
                                                      CancellationToken token = {});
 
     HttpRequest makeUsageRequest(const QString& accessToken,
-                                 const std::optional<QString>& accountID) const;
+                                 const std::optional<QString>& accountId) const;
     // The usage in a 2xx usage body, windows shortest first, updated at `now`. Pure: the callers
     // store the result in the shared snapshot. Throws json::DecodingError, or
     // CodexClientError::noRateLimit without windows.
@@ -103,7 +103,7 @@ public:
 
     // The ChatGPT account identifier in an identity token's payload, read without checking the
     // signature; none when the token cannot be read.
-    static std::optional<QString> accountID(const QString& idToken);
+    static std::optional<QString> accountId(const QString& idToken);
     // application/x-www-form-urlencoded fields in the given order; none for no fields.
     static std::optional<QByteArray> formBody(const FormFields& fields);
     // The error for a status outside 2xx, with the best message from the error body.
@@ -119,8 +119,8 @@ private:
     void storeInSharedSnapshot(const AgentUsage& usage) const;
 
     QUrl m_issuer;
-    QUrl m_usageURL;
-    QString m_clientID;
+    QUrl m_usageUrl;
+    QString m_clientId;
     HttpClient& m_http;
     Clock& m_clock;
     CredentialsStore& m_credentials;

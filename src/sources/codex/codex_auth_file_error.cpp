@@ -2,16 +2,16 @@
 
 #include <QCoreApplication>
 
-QString CodexAuthFileError::localizedDescription() const {
+QString CodexAuthFileError::errorString() const {
     auto tr = [](const char* text) {
         return QCoreApplication::translate("CodexAuthFileError", text);
     };
     switch (m_code) {
-        case Code::notFound:
+        case Code::NotFound:
             return tr(
                 "Codex is not signed in on this computer. Open Codex or run `codex login "
                 "--device-auth`.");
-        case Code::invalid:
+        case Code::Invalid:
             return tr("The local Codex session could not be read. Sign in to Codex again.");
     }
     return {};

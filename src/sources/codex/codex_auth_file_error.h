@@ -6,14 +6,14 @@
 class CodexAuthFileError final : public Error {
 public:
     enum class Code {
-        notFound,  // no auth.json where Codex keeps it
-        invalid,   // the file holds no non-empty access token
+        NotFound,  // no auth.json where Codex keeps it
+        Invalid,   // the file holds no non-empty access token
     };
 
     explicit CodexAuthFileError(Code code) : m_code(code) {}
 
     Code code() const { return m_code; }
-    QString localizedDescription() const override;
+    QString errorString() const override;
 
 private:
     Code m_code;

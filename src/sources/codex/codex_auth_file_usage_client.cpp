@@ -42,20 +42,20 @@ QCoro::Task<AgentUsage> CodexAuthFileUsageClient::fetchUsage(CancellationToken t
     const std::optional<QByteArray> data = co_await reading;
     token.throwIfCancelled();
     if (!data) {
-        throw CodexAuthFileError(CodexAuthFileError::Code::notFound);
+        throw CodexAuthFileError(CodexAuthFileError::Code::NotFound);
     }
     const json::Value file =
         json::parse(std::string_view(data->constData(), static_cast<std::size_t>(data->size())));
     const auto tokens = file.is_object() ? file.find("tokens") : file.end();
     if (!file.is_object() || tokens == file.end() || !tokens->is_object()) {
-        throw CodexAuthFileError(CodexAuthFileError::Code::invalid);
+        throw CodexAuthFileError(CodexAuthFileError::Code::Invalid);
     }
     const std::optional<QString> accessToken = string(*tokens, "access_token", "accessToken");
     if (!accessToken || accessToken->isEmpty()) {
-        throw CodexAuthFileError(CodexAuthFileError::Code::invalid);
+        throw CodexAuthFileError(CodexAuthFileError::Code::Invalid);
     }
-    const std::optional<QString> accountID = string(*tokens, "account_id", "accountId");
-    auto fetching = m_client.fetchUsageWithoutRefresh(*accessToken, accountID,
-                                                      UsageSource::localDesktop, token);
+    const std::optional<QString> accountId = string(*tokens, "account_id", "accountId");
+    auto fetching = m_client.fetchUsageWithoutRefresh(*accessToken, accountId,
+                                                      UsageSource::LocalDesktop, token);
     co_return co_await fetching;
 }

@@ -2,18 +2,16 @@
 
 #include <QCoreApplication>
 
-#include "platform/secret_store.h"
-
 CodexClientError CodexClientError::server(std::int64_t httpStatus, QString message) {
-    CodexClientError error(Code::server);
+    CodexClientError error(Code::Server);
     error.m_status = httpStatus;
     error.m_message = std::move(message);
     return error;
 }
 
-CodexClientError CodexClientError::keychain(std::int32_t status) {
-    CodexClientError error(Code::keychain);
-    error.m_status = status;
+CodexClientError CodexClientError::secretStore(SecretStoreError::Status status) {
+    CodexClientError error(Code::SecretStore);
+    error.m_secretStoreStatus = status;
     return error;
 }
 
@@ -24,41 +22,42 @@ QString tr(const char* text) {
 }
 
 // A plain sentence for each status of the keyring that holds the ChatGPT sign-in.
-QString keyringSentence(std::int64_t status) {
+QString keyringSentence(SecretStoreError::Status status) {
     switch (status) {
-        case SecretStoreError::notFound:
+        case SecretStoreError::Status::NotFound:
             return tr("The ChatGPT sign-in is not in the keyring.");
-        case SecretStoreError::notAvailable:
+        case SecretStoreError::Status::NotAvailable:
             return tr("No keyring is available on this computer to keep the ChatGPT sign-in.");
-        case SecretStoreError::accessDenied:
+        case SecretStoreError::Status::AccessDenied:
             return tr(
                 "The keyring is locked or refused access to the ChatGPT sign-in. Unlock it, "
                 "then try again.");
-        case SecretStoreError::userCanceled:
+        case SecretStoreError::Status::Cancelled:
             return tr("The keyring was not unlocked, so the ChatGPT sign-in could not be used.");
-        default:
-            return tr("The keyring could not read or store the ChatGPT sign-in. Try again.");
+        case SecretStoreError::Status::Failed:
+            break;
     }
+    return tr("The keyring could not read or store the ChatGPT sign-in. Try again.");
 }
 
 }  // namespace
 
-QString CodexClientError::localizedDescription() const {
+QString CodexClientError::errorString() const {
     switch (m_code) {
-        case Code::server:
+        case Code::Server:
             if (!m_message.isEmpty()) {
                 return m_message;
             }
             return tr("OpenAI request failed (HTTP %1).").arg(m_status);
-        case Code::keychain:
-            return keyringSentence(m_status);
-        case Code::notSignedIn:
+        case Code::SecretStore:
+            return keyringSentence(m_secretStoreStatus);
+        case Code::NotSignedIn:
             return tr("Sign in with ChatGPT to load Codex usage.");
-        case Code::invalidResponse:
+        case Code::InvalidResponse:
             return tr("OpenAI returned an invalid response.");
-        case Code::signInExpired:
+        case Code::SignInExpired:
             return tr("The sign-in code expired. Start again.");
-        case Code::noRateLimit:
+        case Code::NoRateLimit:
             return tr("No Codex rate-limit window is available for this account.");
     }
     return {};

@@ -15,8 +15,8 @@ QByteArray CodexCredentials::encoded() const {
     object["idToken"] = idToken.toStdString();
     object["accessToken"] = accessToken.toStdString();
     object["refreshToken"] = refreshToken.toStdString();
-    if (accountID) {
-        object["accountID"] = accountID->toStdString();
+    if (accountId) {
+        object["accountID"] = accountId->toStdString();
     }
     return QByteArray::fromStdString(json::dump(object));
 }
@@ -30,7 +30,7 @@ CodexCredentials CodexCredentials::decode(const QByteArray& data) {
     credentials.accessToken = requiredString(object, "accessToken");
     credentials.refreshToken = requiredString(object, "refreshToken");
     if (const json::Value* account = json::optional(object, "accountID")) {
-        credentials.accountID = QString::fromStdString(json::toString(*account, "\"accountID\""));
+        credentials.accountId = QString::fromStdString(json::toString(*account, "\"accountID\""));
     }
     return credentials;
 }

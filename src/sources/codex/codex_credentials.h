@@ -12,7 +12,7 @@ struct CodexCredentials {
     QString accessToken;
     QString refreshToken;
     // The ChatGPT account identifier read from the identity token, when it could be read.
-    std::optional<QString> accountID;
+    std::optional<QString> accountId;
 
     QByteArray encoded() const;
     // Throws json::DecodingError when `data` is not the stored form.

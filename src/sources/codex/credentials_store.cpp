@@ -27,7 +27,7 @@ QCoro::Task<std::optional<CodexCredentials>> CredentialsStore::load() {
         auto finding = m_store.find(kService, kAccount);
         data = co_await finding;
     } catch (const SecretStoreError& error) {
-        throw CodexClientError::keychain(error.status());
+        throw CodexClientError::secretStore(error.status());
     }
     if (!data) {
         co_return std::nullopt;
@@ -41,7 +41,7 @@ QCoro::Task<> CredentialsStore::save(CodexCredentials credentials) {
         auto saving = m_store.save(kService, kAccount, kLabel, data);
         co_await saving;
     } catch (const SecretStoreError& error) {
-        throw CodexClientError::keychain(error.status());
+        throw CodexClientError::secretStore(error.status());
     }
 }
 
@@ -50,6 +50,6 @@ QCoro::Task<> CredentialsStore::deleteCredentials() {
         auto removing = m_store.remove(kService, kAccount);
         co_await removing;
     } catch (const SecretStoreError& error) {
-        throw CodexClientError::keychain(error.status());
+        throw CodexClientError::secretStore(error.status());
     }
 }

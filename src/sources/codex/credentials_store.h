@@ -9,7 +9,7 @@
 
 // The one stored item of the ChatGPT account: service "com.brindlecove.Quotamind.credentials",
 // account "chatgpt", holding the JSON form of CodexCredentials. The item stays on this computer.
-// The store is not owned. Failures of the store are CodexClientError::keychain with its status
+// The store is not owned. Failures of the store are CodexClientError::secretStore with its status
 // number; an item that does not decode is the json::DecodingError.
 class CredentialsStore final {
 public:

@@ -74,8 +74,8 @@ QString TrustedCodexBinaryLocator::locate() const {
         }
     }
     throw CodexAppServerError(foundInstallation
-                                  ? CodexAppServerError::Code::untrustedCodexInstallation
-                                  : CodexAppServerError::Code::codexNotInstalled);
+                                  ? CodexAppServerError::Code::UntrustedCodexInstallation
+                                  : CodexAppServerError::Code::CodexNotInstalled);
 }
 
 bool TrustedCodexBinaryLocator::verifyCode(const QString& path,

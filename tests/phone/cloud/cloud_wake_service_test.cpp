@@ -10,8 +10,8 @@
 
 namespace {
 
-const LANPairingPayload kPairing{QStringLiteral("quotamind-0123456789abcdef"), QStringLiteral("s")};
-const CloudRecordID kLatest{QStringLiteral("latest"),
+const LanPairingPayload kPairing{QStringLiteral("quotamind-0123456789abcdef"), QStringLiteral("s")};
+const CloudRecordId kLatest{QStringLiteral("latest"),
                             {QStringLiteral("wake-v1-quotamind-0123456789abcdef")}};
 const char* const kAll = "accountStatus fetchZones saveZones fetchRecords saveRecords";
 
@@ -20,7 +20,7 @@ QString outcome(CloudWakeService& service) {
     try {
         test::runTask(service.sendWake(kPairing));
     } catch (const Error& error) {
-        return error.localizedDescription();
+        return error.errorString();
     }
     return {};
 }
@@ -63,23 +63,23 @@ TEST(CloudWakeService, EachFailureIsReportedWhereItHappens) {
         QString text;
         const char* requests;
     } rows[] = {
-        {noAccount, "", 0,
+        {NoAccount, "", 0,
          QStringLiteral("Sign in to iCloud on this device to enable automatic iPhone wake-ups."),
          "accountStatus"},
-        {restricted, "", 0, QStringLiteral("iCloud access is restricted on this device."),
+        {Restricted, "", 0, QStringLiteral("iCloud access is restricted on this device."),
          "accountStatus"},
-        {couldNotDetermine, "", 0, later, "accountStatus"},
-        {temporarilyUnavailable, "", 0, later, "accountStatus"},
+        {CouldNotDetermine, "", 0, later, "accountStatus"},
+        {TemporarilyUnavailable, "", 0, later, "accountStatus"},
         {CloudAccountStatus(7), "", 0, QStringLiteral("iCloud is unavailable on this device."),
          "accountStatus"},
-        {available, "fetchZones", 0, QString(), kAll},
-        {available, "fetchZones", CloudError::kUnknownItem, QString(), kAll},
-        {available, "fetchZones", 9, cloud, "accountStatus fetchZones"},
-        {available, "saveZones", 0, noResult, "accountStatus fetchZones saveZones"},
-        {available, "fetchRecords", 0, noResult, "accountStatus fetchZones saveZones fetchRecords"},
-        {available, "fetchRecords", CloudError::kZoneNotFound, cloud,
+        {Available, "fetchZones", 0, QString(), kAll},
+        {Available, "fetchZones", CloudError::kUnknownItem, QString(), kAll},
+        {Available, "fetchZones", 9, cloud, "accountStatus fetchZones"},
+        {Available, "saveZones", 0, noResult, "accountStatus fetchZones saveZones"},
+        {Available, "fetchRecords", 0, noResult, "accountStatus fetchZones saveZones fetchRecords"},
+        {Available, "fetchRecords", CloudError::kZoneNotFound, cloud,
          "accountStatus fetchZones saveZones fetchRecords"},
-        {available, "saveRecords", 14, cloud, kAll},
+        {Available, "saveRecords", 14, cloud, kAll},
     };
     for (const auto& row : rows) {
         ManualClock clock;

@@ -13,12 +13,12 @@
 // code.
 class MemoryCloudDatabase final : public CloudDatabase {
 public:
-    using Zones = CloudResults<CloudZoneID, CloudZone>;
-    using Records = CloudResults<CloudRecordID, CloudRecord>;
+    using Zones = CloudResults<CloudZoneId, CloudZone>;
+    using Records = CloudResults<CloudRecordId, CloudRecord>;
 
-    CloudAccountStatus status = CloudAccountStatus::available;
-    std::set<CloudZoneID> zones;
-    std::map<CloudRecordID, CloudRecord> records;
+    CloudAccountStatus status = CloudAccountStatus::Available;
+    std::set<CloudZoneId> zones;
+    std::map<CloudRecordId, CloudRecord> records;
     std::string requests;
     std::set<std::string> unanswered;
     std::map<std::string, int> failing;
@@ -27,9 +27,9 @@ public:
         requests += requests.empty() ? "accountStatus" : " accountStatus";
         co_return status;
     }
-    QCoro::Task<Zones> fetchZones(std::vector<CloudZoneID> ids) override {
+    QCoro::Task<Zones> fetchZones(std::vector<CloudZoneId> ids) override {
         co_return answer<Zones>("fetchZones", ids,
-                                [&](const CloudZoneID& id) -> Zones::mapped_type {
+                                [&](const CloudZoneId& id) -> Zones::mapped_type {
                                     if (!zones.contains(id)) {
                                         return error(CloudError::kZoneNotFound);
                                     }
@@ -42,7 +42,7 @@ public:
             return Zones::mapped_type(zone);
         });
     }
-    QCoro::Task<Records> fetchRecords(std::vector<CloudRecordID> ids) override {
+    QCoro::Task<Records> fetchRecords(std::vector<CloudRecordId> ids) override {
         co_return answer<Records>("fetchRecords", ids, [&](const auto& id) -> Records::mapped_type {
             const auto found = records.find(id);
             if (!zones.contains(id.zone) || found == records.end()) {
@@ -70,8 +70,8 @@ private:
     static std::exception_ptr error(int code) {
         return std::make_exception_ptr(CloudError(code, QStringLiteral("cloud says")));
     }
-    static const CloudZoneID& key(const CloudZone& zone) { return zone.id; }
-    static const CloudRecordID& key(const CloudRecord& record) { return record.id(); }
+    static const CloudZoneId& key(const CloudZone& zone) { return zone.id; }
+    static const CloudRecordId& key(const CloudRecord& record) { return record.id(); }
     template <typename ID>
     static const ID& key(const ID& id) {
         return id;

@@ -16,7 +16,7 @@ using namespace std::chrono_literals;
 // The real program, signed out and without a network, with a home that records a finished first
 // run and trusts the scratch folder, so it keeps running: the probe must end it by the deadline
 // and leave nothing behind.
-TEST(ClaudeCLIProbePeerTest, TheRealClaudeEndsByTheDeadlineAndLeavesNoProcess) {
+TEST(ClaudeCliProbePeerTest, TheRealClaudeEndsByTheDeadlineAndLeavesNoProcess) {
     const std::optional<QString> claude = test::peerProgram(QStringLiteral("claude"));
     if (!claude) {
         GTEST_SKIP() << "the real claude program is not installed in the build tree; "
@@ -24,7 +24,7 @@ TEST(ClaudeCLIProbePeerTest, TheRealClaudeEndsByTheDeadlineAndLeavesNoProcess) {
     }
     QTemporaryDir folder;
     const QString home = QFileInfo(folder.path()).canonicalFilePath() + QStringLiteral("/home");
-    ClaudeCLIProbe::Environment environment{
+    ClaudeCliProbe::Environment environment{
         .homePath = home,
         .processEnvironment = QProcessEnvironment::systemEnvironment(),
         .temporaryPath = QFileInfo(folder.path()).canonicalFilePath() + QStringLiteral("/tmp")};
@@ -33,7 +33,7 @@ TEST(ClaudeCLIProbePeerTest, TheRealClaudeEndsByTheDeadlineAndLeavesNoProcess) {
                              "CLAUDE_CONFIG_DIR"}) {
         environment.processEnvironment.remove(QString::fromLatin1(name));
     }
-    ClaudeCLIProbe probe(SystemClock::shared(), environment);
+    ClaudeCliProbe probe(SystemClock::shared(), environment);
     const QString scratch = probe.scratchFolderPath();
     QFile settings(home + QStringLiteral("/.claude.json"));
     ASSERT_TRUE(QDir().mkpath(home) && settings.open(QIODevice::WriteOnly));

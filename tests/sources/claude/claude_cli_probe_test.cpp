@@ -71,14 +71,14 @@ TEST(ResolveClaudeBinaryTest, TakesTheFirstExecutableFileInOrderAsAnAbsolutePath
                                O_CREAT | O_WRONLY | O_CLOEXEC, kind == 'x' ? 0700 : 0600));
             }
         }
-        ClaudeCLIProbe::Environment environment{
+        ClaudeCliProbe::Environment environment{
             folder.filePath(QStringLiteral("home")), {}, {}, paths.mid(3)};
         if (override != '-') {
             environment.processEnvironment.insert(QStringLiteral("CLAUDE_BINARY"),
                                                   override == 'a' ? paths[0] : names[0]);
         }
         ManualClock clock;
-        const auto found = ClaudeCLIProbe(clock, environment).resolveClaudeBinary();
+        const auto found = ClaudeCliProbe(clock, environment).resolveClaudeBinary();
         QDir::setCurrent(startFolder);
         EXPECT_EQ(found, winner < 0 ? std::nullopt : std::optional(paths[winner]));
     }
@@ -86,23 +86,23 @@ TEST(ResolveClaudeBinaryTest, TakesTheFirstExecutableFileInOrderAsAnAbsolutePath
 
 // A terminal that takes nothing now is no failure and no wait: the probe types the rest later.
 // Reading takes what is ready, up to its limit.
-TEST(ClaudeCLIProbeDescriptorTest, ReadAndWriteTakeWhatIsReadyAtOnceAndFailOnlyWhenBroken) {
+TEST(ClaudeCliProbeDescriptorTest, ReadAndWriteTakeWhatIsReadyAtOnceAndFailOnlyWhenBroken) {
     int pipe[2];
     ASSERT_EQ(::pipe2(pipe, O_CLOEXEC | O_NONBLOCK), 0);
-    const qsizetype capacity = ClaudeCLIProbe::writeAvailable(QByteArray(1 << 20, 'x'), pipe[1]);
+    const qsizetype capacity = ClaudeCliProbe::writeAvailable(QByteArray(1 << 20, 'x'), pipe[1]);
     EXPECT_GT(capacity, 0);
     EXPECT_LT(capacity, 1 << 20);
-    EXPECT_EQ(ClaudeCLIProbe::writeAvailable("/status\r", pipe[1]), 0);
-    EXPECT_EQ(ClaudeCLIProbe::readAvailable(pipe[0], 10000), QByteArray(10000, 'x'));
-    EXPECT_EQ(ClaudeCLIProbe::readAvailable(pipe[0]).size(), capacity - 10000);
-    EXPECT_EQ(ClaudeCLIProbe::readAvailable(pipe[0]), QByteArray());
+    EXPECT_EQ(ClaudeCliProbe::writeAvailable("/status\r", pipe[1]), 0);
+    EXPECT_EQ(ClaudeCliProbe::readAvailable(pipe[0], 10000), QByteArray(10000, 'x'));
+    EXPECT_EQ(ClaudeCliProbe::readAvailable(pipe[0]).size(), capacity - 10000);
+    EXPECT_EQ(ClaudeCliProbe::readAvailable(pipe[0]), QByteArray());
 
     const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
     for (const int broken : {full, pipe[0]}) {
         EXPECT_EQ(test::errorOf<ClaudeUsageClientError>([&] {
-                      ClaudeCLIProbe::writeAvailable("/status\r", broken);
+                      ClaudeCliProbe::writeAvailable("/status\r", broken);
                   }).code(),
-                  ClaudeUsageClientError::Code::expiredCredentials);
+                  ClaudeUsageClientError::Code::ExpiredCredentials);
     }
     for (const int descriptor : {full, pipe[0], pipe[1]}) {
         ::close(descriptor);
@@ -111,11 +111,11 @@ TEST(ClaudeCLIProbeDescriptorTest, ReadAndWriteTakeWhatIsReadyAtOnceAndFailOnlyW
 
 using namespace std::chrono_literals;
 
-constexpr double kPoll = ClaudeCLIProbe::pollIntervalSeconds;
+constexpr double kPoll = ClaudeCliProbe::pollIntervalSeconds;
 
 // Runs touchClaudeAuthPath against the fake `claude` on a manual clock. The real child runs in
 // real time, so the tests wait (with bounds) for what it records before moving the clock on.
-class ClaudeCLIProbeTest : public ::testing::Test {
+class ClaudeCliProbeTest : public ::testing::Test {
 protected:
     void TearDown() override {
         if (m_task && !m_task->isDone()) {
@@ -130,7 +130,7 @@ protected:
     test::FakeClaudeRecord record() const { return test::FakeClaudeRecord::read(path("record")); }
 
     void start(std::initializer_list<const char*> settings = {}) {
-        ClaudeCLIProbe::Environment environment{
+        ClaudeCliProbe::Environment environment{
             path("home"), QProcessEnvironment::systemEnvironment(), path("tmp"), {}};
         environment.processEnvironment.insert(QStringLiteral("FAKE_CLAUDE_RECORD"), path("record"));
         for (const char* setting : settings) {
@@ -162,12 +162,12 @@ protected:
     QTemporaryDir m_folder;
     CancellationToken m_token;
     // Declared before the clock, so a probe still running at the end is ended by the clock first.
-    std::optional<ClaudeCLIProbe> m_probe;
+    std::optional<ClaudeCliProbe> m_probe;
     ManualClock m_clock;
     std::optional<test::StartedTask<void>> m_task;
 };
 
-TEST_F(ClaudeCLIProbeTest, ChildRunsInAPrivateFolderWithTheCleanedEnvironment) {
+TEST_F(ClaudeCliProbeTest, ChildRunsInAPrivateFolderWithTheCleanedEnvironment) {
     // Left over with loose permissions: reused, but made private first.
     ASSERT_TRUE(QDir().mkpath(scratchPath()));
     ASSERT_EQ(::chmod(QFile::encodeName(scratchPath()).constData(), 0777), 0);
@@ -177,7 +177,7 @@ TEST_F(ClaudeCLIProbeTest, ChildRunsInAPrivateFolderWithTheCleanedEnvironment) {
     ASSERT_TRUE(test::waitUntil([this] { return test::processHasEnded(record().pid()); }));
     EXPECT_FALSE(done());
     // An early end is no failure: the probe ends at its first poll after the launch wait.
-    advance(ClaudeCLIProbe::launchWaitSeconds);
+    advance(ClaudeCliProbe::launchWaitSeconds);
     ASSERT_TRUE(done());
     EXPECT_NO_THROW(m_task->get());
 
@@ -197,11 +197,11 @@ TEST_F(ClaudeCLIProbeTest, ChildRunsInAPrivateFolderWithTheCleanedEnvironment) {
 
 // What the probe types reaches the child; the wall clock set back an hour does not extend the
 // deadline; a child that ignores "/exit" and SIGTERM is killed after the grace.
-TEST_F(ClaudeCLIProbeTest, AChildThatNeverEndsIsAnsweredThenEndedAfterTheDeadlineAndGrace) {
+TEST_F(ClaudeCliProbeTest, AChildThatNeverEndsIsAnsweredThenEndedAfterTheDeadlineAndGrace) {
     start({"FAKE_CLAUDE_SIGTERM=ignore",
            "FAKE_CLAUDE_SCREEN=Do you trust the files in this folder?"});
     ASSERT_TRUE(waitForRecord("ready"));
-    advance(ClaudeCLIProbe::launchWaitSeconds);
+    advance(ClaudeCliProbe::launchWaitSeconds);
     m_clock.setNow(m_clock.now() - 3600.0);
     for (int poll = 0; poll < 3; ++poll) {
         advance(kPoll);
@@ -213,7 +213,7 @@ TEST_F(ClaudeCLIProbeTest, AChildThatNeverEndsIsAnsweredThenEndedAfterTheDeadlin
     advance(0.2);
     ASSERT_TRUE(waitForRecord("signal", "TERM"));
     EXPECT_TRUE(record().input().endsWith("\r/exit\r"));
-    advance(ClaudeCLIProbe::terminationGraceSeconds - 0.2);
+    advance(ClaudeCliProbe::terminationGraceSeconds - 0.2);
     EXPECT_FALSE(done() || test::processHasEnded(record().pid()));
     advance(0.4);
     ASSERT_TRUE(done());
@@ -221,7 +221,7 @@ TEST_F(ClaudeCLIProbeTest, AChildThatNeverEndsIsAnsweredThenEndedAfterTheDeadlin
     EXPECT_TRUE(test::processIsGone(record().pid()));
 }
 
-TEST_F(ClaudeCLIProbeTest, CancellationInTheLaunchWaitEndsTheChildAndStaysACancellation) {
+TEST_F(ClaudeCliProbeTest, CancellationInTheLaunchWaitEndsTheChildAndStaysACancellation) {
     start();
     ASSERT_TRUE(waitForRecord("ready"));
     advance(1.0);
@@ -234,13 +234,13 @@ TEST_F(ClaudeCLIProbeTest, CancellationInTheLaunchWaitEndsTheChildAndStaysACance
 }
 
 // The temporary folder is shared; a scratch folder that is a link to elsewhere is not used.
-TEST_F(ClaudeCLIProbeTest, AScratchFolderThatIsALinkIsRefusedBeforeAnythingRuns) {
+TEST_F(ClaudeCliProbeTest, AScratchFolderThatIsALinkIsRefusedBeforeAnythingRuns) {
     ASSERT_TRUE(QDir().mkpath(path("tmp")));
     ASSERT_TRUE(QFile::link(m_folder.path(), scratchPath()));
     start();
     ASSERT_TRUE(test::waitUntil([this] { return done(); }, 1s));
     EXPECT_EQ(test::errorOf<ClaudeUsageClientError>([&] { m_task->get(); }).code(),
-              ClaudeUsageClientError::Code::expiredCredentials);
+              ClaudeUsageClientError::Code::ExpiredCredentials);
     EXPECT_FALSE(record().has("pid"));
 }
 

@@ -49,7 +49,7 @@ protected:
     }
 
     // The fake claude stands in for the real one: on "/status" it stores a renewed sign-in.
-    ClaudeCLIProbe::Environment probeEnvironment(bool withClaude) const {
+    ClaudeCliProbe::Environment probeEnvironment(bool withClaude) const {
         auto variables = QProcessEnvironment::systemEnvironment();
         variables.insert(QStringLiteral("CLAUDE_BINARY"),
                          withClaude ? test::fakeClaudeProgram() : QString());
@@ -65,9 +65,9 @@ protected:
     QNetworkAccessManager m_manager;
     HttpClient m_http{m_clock, m_manager};
     FakeHttpServer m_server;
-    MemorySecretStore m_keychain;
-    ClaudeCLIProbe m_probe{m_clock, probeEnvironment(true)};
-    ClaudeUsageClient m_client{m_clock,           m_http,       m_keychain, m_probe,
+    MemorySecretStore m_secretStore;
+    ClaudeCliProbe m_probe{m_clock, probeEnvironment(true)};
+    ClaudeUsageClient m_client{m_clock,           m_http,       m_secretStore, m_probe,
                                m_server.origin(), m_home.path()};
 };
 
@@ -77,47 +77,48 @@ TEST_F(ClaudeUsageClientTest, LooksForTheSignInInTheDocumentedOrder) {
     using enum SecretStoreError::Status;
     const QByteArray valid = credentials("chain", 60);
     const QByteArray expiredFile = credentials("file", -1);
-    // The file, the keychain item and failure; the token or error; whether the keychain was asked.
+    // The file, the keyring item and failure; the token or error; whether the keyring was asked.
     const struct {
         const char* name;
-        std::optional<QByteArray> file, keychain;
-        std::optional<SecretStoreError::Status> keychainFails;
+        std::optional<QByteArray> file, secretStore;
+        std::optional<SecretStoreError::Status> secretStoreFails;
         std::variant<QByteArray, Code> expected;
-        bool keychainAsked;
+        bool secretStoreAsked;
     } cases[] = {
         {"file without expiry", credentials(" file\\n"), valid, {}, QByteArray("file"), false},
-        {"file expiring now", credentials("file", 0), {}, {}, Code::expiredCredentials, true},
-        {"expired file, valid keychain", expiredFile, valid, {}, QByteArray("chain"), true},
+        {"file expiring now", credentials("file", 0), {}, {}, Code::ExpiredCredentials, true},
+        {"expired file, valid keyring item", expiredFile, valid, {}, QByteArray("chain"), true},
         {"both expired",
          expiredFile,
          credentials("chain", -60),
          {},
-         Code::expiredCredentials,
+         Code::ExpiredCredentials,
          true},
-        {"garbage file", QByteArray("{oops"), {}, {}, Code::invalidCredentials, true},
-        {"blank token", credentials(" \\n"), {}, {}, Code::invalidCredentials, true},
-        {"nothing anywhere", {}, {}, {}, Code::credentialsNotFound, true},
-        {"denied keychain", {}, {}, accessDenied, Code::keychainAccessDenied, true},
-        {"no keychain service", {}, {}, notAvailable, Code::credentialsNotFound, true},
+        {"garbage file", QByteArray("{oops"), {}, {}, Code::InvalidCredentials, true},
+        {"blank token", credentials(" \\n"), {}, {}, Code::InvalidCredentials, true},
+        {"nothing anywhere", {}, {}, {}, Code::CredentialsNotFound, true},
+        {"denied keyring", {}, {}, AccessDenied, Code::SecretStoreAccessDenied, true},
+        {"no keyring service", {}, {}, NotAvailable, Code::CredentialsNotFound, true},
     };
-    for (const auto& [name, file, keychain, keychainFails, expected, keychainAsked] : cases) {
+    for (const auto& [name, file, secretStore, secretStoreFails, expected, secretStoreAsked] :
+         cases) {
         SCOPED_TRACE(name);
         QFile::remove(credentialsPath());
-        m_keychain = MemorySecretStore();
+        m_secretStore = MemorySecretStore();
         if (file) {
             writeFile(*file);
         }
-        if (keychain) {
-            m_keychain.put(ClaudeUsageClient::kKeychainService, QStringLiteral("x"), *keychain);
+        if (secretStore) {
+            m_secretStore.put(ClaudeUsageClient::kSecretService, QStringLiteral("x"), *secretStore);
         }
-        m_keychain.failWith = keychainFails;
+        m_secretStore.failWith = secretStoreFails;
         if (const auto* token = std::get_if<QByteArray>(&expected)) {
             EXPECT_EQ(test::runTask(m_client.loadCredentials()).accessToken, *token);
         } else {
             EXPECT_EQ(test::errorOf<ClaudeUsageClientError>(m_client.loadCredentials()).code(),
                       std::get<Code>(expected));
         }
-        EXPECT_EQ(m_keychain.calls > 0, keychainAsked);
+        EXPECT_EQ(m_secretStore.calls > 0, secretStoreAsked);
     }
 }
 
@@ -180,30 +181,30 @@ TEST_F(ClaudeUsageClientTest, SendsTheDocumentedRequestAndBuildsTheUsage) {
                                  .agentName = "Claude",
                                  .planType = "max 20x",
                                  .updatedAt = kNow,
-                                 .source = UsageSource::localDesktop}));
+                                 .source = UsageSource::LocalDesktop}));
 }
 
 TEST_F(ClaudeUsageClientTest, MapsStatusesAndBodiesToTheirErrors) {
     writeFile(credentials("secret-token", 3600));
     const std::tuple<int, QByteArray, Code> cases[] = {
-        {401, "", Code::unauthorized},
-        {429, "", Code::rateLimited},
-        {403, "", Code::serverError},
-        {200, "<html>", Code::invalidResponse},
-        {200, R"({"five_hour":{"utilization":null},"seven_day":null})", Code::noRateLimits},
+        {401, "", Code::Unauthorized},
+        {429, "", Code::RateLimited},
+        {403, "", Code::ServerError},
+        {200, "<html>", Code::InvalidResponse},
+        {200, R"({"five_hour":{"utilization":null},"seven_day":null})", Code::NoRateLimits},
     };
     for (const auto& [status, body, code] : cases) {
         m_server.enqueue("/api/oauth/usage", {.status = status, .body = body});
         const auto error = test::errorOf<ClaudeUsageClientError>(m_client.fetchUsageOnce({}));
         EXPECT_EQ(error.code(), code) << status << body.constData();
-        EXPECT_FALSE(error.localizedDescription().contains(QStringLiteral("secret-token")));
+        EXPECT_FALSE(error.errorString().contains(QStringLiteral("secret-token")));
     }
 }
 
-// Texts that would name the Mac say "this computer" on Linux.
-TEST(ClaudeUsageClientErrorTest, NoTextNamesTheMac) {
-    for (int code = 0; code <= static_cast<int>(Code::invalidResponse); ++code) {
-        const QString text = ClaudeUsageClientError(static_cast<Code>(code)).localizedDescription();
+// Every error has a text, and the texts speak of this computer, not of another kind of one.
+TEST(ClaudeUsageClientErrorTest, NoTextNamesAnotherComputer) {
+    for (int code = 0; code <= static_cast<int>(Code::InvalidResponse); ++code) {
+        const QString text = ClaudeUsageClientError(static_cast<Code>(code)).errorString();
         EXPECT_FALSE(text.isEmpty() || text.contains(QStringLiteral("Mac"))) << text.toStdString();
     }
 }
@@ -216,7 +217,7 @@ TEST_F(ClaudeUsageClientTest, ARejectedSessionIsRenewedByClaudeAndReadAgain) {
     // The manual clock moves in steps while the fake claude runs in real time.
     for (int step = 0; step < 1000 && !task.isDone(); ++step) {
         test::processEventsUntil([&] { return task.isDone(); }, std::chrono::milliseconds(10));
-        m_clock.advance(ClaudeCLIProbe::pollIntervalSeconds);
+        m_clock.advance(ClaudeCliProbe::pollIntervalSeconds);
     }
     ASSERT_TRUE(task.isDone());
     EXPECT_EQ(task.get().windows.size(), 2u);
@@ -226,13 +227,14 @@ TEST_F(ClaudeUsageClientTest, ARejectedSessionIsRenewedByClaudeAndReadAgain) {
 
 // An attempt counts from its start even when no claude program is found.
 TEST_F(ClaudeUsageClientTest, AnExpiredSessionIsRenewedAtMostOncePerMinute) {
-    ClaudeCLIProbe probe(m_clock, probeEnvironment(false));
-    ClaudeUsageClient client(m_clock, m_http, m_keychain, probe, m_server.origin(), m_home.path());
+    ClaudeCliProbe probe(m_clock, probeEnvironment(false));
+    ClaudeUsageClient client(m_clock, m_http, m_secretStore, probe, m_server.origin(),
+                             m_home.path());
     writeFile(credentials("old", -1));
     for (const double later : {0.0, 59.0, 60.0}) {
         m_clock.setNow(kNow + later);
         EXPECT_EQ(test::errorOf<ClaudeUsageClientError>(client.fetchUsage()).code(),
-                  Code::expiredCredentials);
+                  Code::ExpiredCredentials);
         EXPECT_EQ(client.lastDelegatedRefreshAttempt(), kNow + (later < 60.0 ? 0.0 : 60.0));
     }
     EXPECT_TRUE(m_server.requests().empty());

@@ -64,7 +64,7 @@ QCoro::Task<AgentUsage> runCall(CodexAppServerClient& client, bool live,
 }
 
 struct Step {
-    enum Kind { lines, updates, advance, cancel } kind;
+    enum Kind { Lines, Updates, Advance, Cancel } kind;
     double value = 0;
 };
 
@@ -82,25 +82,25 @@ struct CallCase {
 TEST_F(CodexAppServerClientTest, CallsEndAsTheClientSaysAndLeaveNothingBehind) {
     const std::string handshake = test::handshake();
     const std::string answered = handshake + test::rateLimitsResult(42);
-    const std::vector<Step> twentySeconds = {{Step::lines, 3}, {Step::advance, 20}};
+    const std::vector<Step> twentySeconds = {{Step::Lines, 3}, {Step::Advance, 20}};
     // Two usages, the second a partial update, then the child leaves.
     const std::string twoUsages = handshake + test::rateLimitsResult(10) +
                                   R"(send {"method":"account/rateLimits/updated","params":)"
                                   R"({"rateLimits":{"primary":{"usedPercent":11}}}})"
                                   "\nexit 0\n";
     // Past the first-usage limit the monitor goes on; cancelled with a polled read in flight.
-    const std::vector<Step> cancelledPolling = {{Step::updates, 1},
-                                                {Step::advance, 20},
-                                                {Step::advance, 100},
-                                                {Step::lines, 4},
-                                                {Step::cancel}};
+    const std::vector<Step> cancelledPolling = {{Step::Updates, 1},
+                                                {Step::Advance, 20},
+                                                {Step::Advance, 100},
+                                                {Step::Lines, 4},
+                                                {Step::Cancel}};
     const std::vector<CallCase> cases = {
         {"fetchReturnsTheFirstUsage", false, answered + "hang\n", {}},
-        {"monitorErrorIsATimeOut", true, handshake + test::kReadError, {}, Code::timedOut},
-        {"fetchTimesOut", false, handshake, twentySeconds, Code::timedOut},
-        {"monitorStopsAChildWithoutUsage", true, handshake, twentySeconds, Code::timedOut},
-        {"monitorReportsEachUsage", true, twoUsages, {}, Code::connectionClosed, {10, 11}},
-        {"fetchCancelled", false, handshake, {{Step::lines, 3}, {Step::cancel}}},
+        {"monitorErrorIsATimeOut", true, handshake + test::kReadError, {}, Code::TimedOut},
+        {"fetchTimesOut", false, handshake, twentySeconds, Code::TimedOut},
+        {"monitorStopsAChildWithoutUsage", true, handshake, twentySeconds, Code::TimedOut},
+        {"monitorReportsEachUsage", true, twoUsages, {}, Code::ConnectionClosed, {10, 11}},
+        {"fetchCancelled", false, handshake, {{Step::Lines, 3}, {Step::Cancel}}},
         {"monitorCancelled", true, answered + test::kRead, cancelledPolling, std::nullopt, {42}},
     };
     for (const CallCase& test : cases) {
@@ -113,11 +113,11 @@ TEST_F(CodexAppServerClientTest, CallsEndAsTheClientSaysAndLeaveNothingBehind) {
         const auto left = std::make_shared<Leftovers>(99, 99, 99);
         Call<AgentUsage> call(runCall(client, test.live, cancellation, clock, updates, left));
         for (const Step& step : test.steps) {
-            if (step.kind == Step::lines) {
+            if (step.kind == Step::Lines) {
                 ASSERT_TRUE(fake.receivesLines(qsizetype(step.value)));
-            } else if (step.kind == Step::updates) {
+            } else if (step.kind == Step::Updates) {
                 ASSERT_TRUE(test::processEventsUntil([&] { return !updates->empty(); }));
-            } else if (step.kind == Step::advance) {
+            } else if (step.kind == Step::Advance) {
                 clock.advance(step.value - 0.1);
                 EXPECT_FALSE(call.isDone()) << "before " << step.value << " s";
                 clock.advance(0.1);
@@ -127,7 +127,7 @@ TEST_F(CodexAppServerClientTest, CallsEndAsTheClientSaysAndLeaveNothingBehind) {
             }
         }
         if (cancellation.isCancelled()) {
-            EXPECT_TRUE(call.wasCancelled() || call.error() == Code::connectionClosed);
+            EXPECT_TRUE(call.wasCancelled() || call.error() == Code::ConnectionClosed);
         } else if (test.error) {
             EXPECT_EQ(call.error(), test.error);
         } else {
@@ -143,7 +143,7 @@ TEST_F(CodexAppServerClientTest, FailuresBeforeTheChildRuns) {
     FakeCodex fake(test::handshake());
     ManualClock clock;
     CodexAppServerClient notExecutable = clientFor(fake, clock, fake.scriptPath());
-    EXPECT_EQ(Call<void>(notExecutable.monitorUsage({})).error(), Code::launchFailed);
+    EXPECT_EQ(Call<void>(notExecutable.monitorUsage({})).error(), Code::LaunchFailed);
     CodexAppServerClient client = clientFor(fake, clock);
     CancellationToken cancellation;
     cancellation.cancel();
@@ -160,7 +160,7 @@ TEST_F(CodexAppServerClientTest, IsCodexInstalledAsksTheLocatorOffTheMainThread)
             [&onMainThread, found]() -> QString {
                 onMainThread = QThread::currentThread() == QCoreApplication::instance()->thread();
                 if (!found) {
-                    throw CodexAppServerError(Code::untrustedCodexInstallation);
+                    throw CodexAppServerError(Code::UntrustedCodexInstallation);
                 }
                 return u"/usr/local/bin/codex"_s;
             },

@@ -47,7 +47,7 @@ TEST(CodexAppServerProtocolTest, MakeUsageKeepsUsableWindowsShortestFirst) {
             EXPECT_EQ(test::errorOf<CodexAppServerError>([&] {
                           codex_app_server::makeUsage(snapshot, kNow);
                       }).code(),
-                      Code::noRateLimits);
+                      Code::NoRateLimits);
         } else {
             EXPECT_EQ(codex_app_server::makeUsage(snapshot, kNow).windows, windows);
         }
@@ -79,9 +79,9 @@ TEST(CodexAppServerProtocolTest, ResponsesSucceedOnlyWithAResultAndNoError) {
     EXPECT_THROW(read(R"({"id":2,"result":{}})"), json::DecodingError);
 }
 
-TEST(CodexAppServerErrorTest, EveryErrorHasATextThatNamesThisComputerNotTheMac) {
-    for (int code = 0; code <= int(Code::noRateLimits); ++code) {
-        const QString text = CodexAppServerError(Code(code)).localizedDescription();
+TEST(CodexAppServerErrorTest, EveryErrorHasATextThatNamesThisComputer) {
+    for (int code = 0; code <= int(Code::NoRateLimits); ++code) {
+        const QString text = CodexAppServerError(Code(code)).errorString();
         EXPECT_FALSE(text.isEmpty()) << code;
         EXPECT_FALSE(text.contains(QStringLiteral("Mac"))) << text.toStdString();
     }

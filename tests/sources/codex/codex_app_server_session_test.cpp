@@ -49,7 +49,7 @@ TEST_F(CodexAppServerSessionTest, OneShotLoopEndsAsTheProtocolSays) {
     // Each case: a script and the error it ends with; nothing for a usage 42 % used.
     const std::vector<std::pair<std::string, std::optional<Code>>> cases = {
         {recorded("codex-app-server-signed-in.jsonl"), {}},
-        {recorded("codex-app-server-signed-out.jsonl"), Code::requestFailed},
+        {recorded("codex-app-server-signed-out.jsonl"), Code::RequestFailed},
         // Empty lines, CR LF ends, unknown messages, a second initialize response, a response
         // with an id below 1, then a notification with id 0.
         {"expect initialize\nsend $NL$NL{\"method\":\"other\"}$CR$NL{}\nsend " +
@@ -60,15 +60,15 @@ TEST_F(CodexAppServerSessionTest, OneShotLoopEndsAsTheProtocolSays) {
              "send {\"id\":0," +
              kNotification.substr(1) + "\n",
          {}},
-        {test::handshake() + "pad-line 1048577\n", Code::protocolViolation},
-        {"expect initialize\nsend {\"id\":1,\n", Code::protocolViolation},
+        {test::handshake() + "pad-line 1048577\n", Code::ProtocolViolation},
+        {"expect initialize\nsend {\"id\":1,\n", Code::ProtocolViolation},
         {"expect initialize\nsend {\"id\":2,\"result\":{\"rateLimits\":{}}}\n",
-         Code::protocolViolation},
-        {"expect initialize\nsend {\"id\":1,\"error\":{\"code\":-32600}}\n", Code::requestFailed},
+         Code::ProtocolViolation},
+        {"expect initialize\nsend {\"id\":1,\"error\":{\"code\":-32600}}\n", Code::RequestFailed},
         {test::handshake() + "send {\"id\":2,\"result\":{\"rateLimits\":7}}\n",
-         Code::connectionClosed},
+         Code::ConnectionClosed},
         // Output closed while the child keeps running.
-        {"expect initialize\nclose-stdout\n", Code::connectionClosed},
+        {"expect initialize\nclose-stdout\n", Code::ConnectionClosed},
     };
     for (const auto& [script, error] : cases) {
         SCOPED_TRACE(script.substr(0, 120));
@@ -101,7 +101,7 @@ TEST_F(CodexAppServerSessionTest, ChildGetsItsArgumentsFolderAndEnvironment) {
     test::runTask(session->start());
     // The loop ends once the child has gone, its report written.
     EXPECT_EQ(Loop(session->receiveUsageUpdates(true, {}, CancellationToken())).error(),
-              Code::connectionClosed);
+              Code::ConnectionClosed);
     session->stop();
     QFile written(report);
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
@@ -146,16 +146,16 @@ TEST_F(CodexAppServerSessionTest, LivePollingFollowsThePolicyUntilAPolledReadSta
     clock.advance(19.5);
     EXPECT_FALSE(session->hasStopped());
     clock.advance(0.5);
-    EXPECT_EQ(loop.error(), Code::connectionClosed);
+    EXPECT_EQ(loop.error(), Code::ConnectionClosed);
     EXPECT_EQ(*usages, 2u);
 }
 
 TEST_F(CodexAppServerSessionTest, StopOrCancelFromTheUpdateHandlerEndsTheLoop) {
-    enum How { stop, stopFromAThread, cancel };
-    for (const How how : {stop, stopFromAThread, cancel}) {
+    enum How { Stop, StopFromAThread, Cancel };
+    for (const How how : {Stop, StopFromAThread, Cancel}) {
         // A cancel is noticed before the next of two lines that arrive together.
         FakeCodex fake(test::handshake() +
-                       (how == cancel ? "send " + kNotification + "$NL" + kNotification + "\n"
+                       (how == Cancel ? "send " + kNotification + "$NL" + kNotification + "\n"
                                       : test::rateLimitsResult(10)));
         ManualClock clock;
         const auto session = startSession(fake, clock);
@@ -165,9 +165,9 @@ TEST_F(CodexAppServerSessionTest, StopOrCancelFromTheUpdateHandlerEndsTheLoop) {
         auto onUpdate = [weak, how, cancellation, &updates](const AgentUsage&) {
             ++updates;
             const auto target = weak.lock();
-            if (how == cancel) {
+            if (how == Cancel) {
                 cancellation.cancel();
-            } else if (how == stopFromAThread) {
+            } else if (how == StopFromAThread) {
                 std::thread([target] { target->stop(); }).join();
             } else {
                 target->stop();
@@ -175,7 +175,7 @@ TEST_F(CodexAppServerSessionTest, StopOrCancelFromTheUpdateHandlerEndsTheLoop) {
             }
         };
         Loop loop(session->receiveUsageUpdates(false, onUpdate, cancellation));
-        EXPECT_TRUE(how == cancel ? loop.wasCancelled() : loop.error() == Code::connectionClosed);
+        EXPECT_TRUE(how == Cancel ? loop.wasCancelled() : loop.error() == Code::ConnectionClosed);
         EXPECT_EQ(updates, 1) << how;
         session->stop();
     }

@@ -36,7 +36,7 @@ TEST_F(CodexPeerTest, SignedOutCallsFailAndLeaveNoProcess) {
     EXPECT_EQ(test::errorOf<CodexAppServerError>([&] {
                   test::runTask(codex.fetchUsage(), std::chrono::seconds(60));
               }).code(),
-              Code::requestFailed);
+              Code::RequestFailed);
     // Every process the test started carries this entry, the real program's own children too.
     EXPECT_TRUE(test::processesEnd("CODEX_HOME=" + codexHome.path().toUtf8()));
 }

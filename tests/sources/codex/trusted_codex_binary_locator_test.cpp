@@ -82,7 +82,7 @@ TEST(TrustedCodexBinaryLocatorTest, LocateTakesTheFirstTrustedCandidateExamining
               real);
     EXPECT_EQ(checks, 2);
 
-    EXPECT_EQ(failure(shared), Code::untrustedCodexInstallation);
+    EXPECT_EQ(failure(shared), Code::UntrustedCodexInstallation);
     EXPECT_EQ(checks, 1);
 
     // A file that is not executable, a folder named codex, a dangling link: no installation.
@@ -92,7 +92,7 @@ TEST(TrustedCodexBinaryLocatorTest, LocateTakesTheFirstTrustedCandidateExamining
     ASSERT_TRUE(QFile::link(u"/nonexistent"_s, QDir(dangling).filePath(u"codex"_s)));
     EXPECT_EQ(
         failure(root.folder(u"plain"_s) + u':' + root.folder(u"directory"_s) + u':' + dangling),
-        Code::codexNotInstalled);
+        Code::CodexNotInstalled);
     EXPECT_EQ(checks, 0);
 }
 

@@ -80,7 +80,7 @@ protected:
     CodexAuthClient m_client{
         m_server.origin(),
         deployment::join(m_server.origin(), QStringLiteral("backend-api/wham/usage")),
-        CodexAuthClient::kClientID,
+        CodexAuthClient::kClientId,
         m_http,
         m_clock,
         m_credentials,

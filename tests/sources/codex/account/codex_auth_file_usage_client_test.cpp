@@ -60,11 +60,11 @@ TEST_F(AuthFileTest, TheTokenIsReadFromSnakeOrCamelCaseKeys) {
         writeAuthFile(QByteArray(R"({"OPENAI_API_KEY":null,"tokens":)") + c.tokens + '}');
         if (c.bearer == nullptr) {
             EXPECT_EQ(failureOf<CodexAuthFileError>(m_fileClient.fetchUsage()).code(),
-                      CodexAuthFileError::Code::invalid);
+                      CodexAuthFileError::Code::Invalid);
             continue;
         }
         respond(kUsagePath, 200, kUsageBody);
-        EXPECT_EQ(test::runTask(m_fileClient.fetchUsage()).source, UsageSource::localDesktop);
+        EXPECT_EQ(test::runTask(m_fileClient.fetchUsage()).source, UsageSource::LocalDesktop);
         const auto request = m_server.requests().back();
         EXPECT_EQ(request.header("Authorization"), QByteArray("Bearer ") + c.bearer);
         EXPECT_EQ(request.header("ChatGPT-Account-Id"), QByteArray(c.account));
@@ -75,7 +75,7 @@ TEST_F(AuthFileTest, MissingOrUnreadableFilesFailWithTheirOwnErrors) {
     test::StartedTask<AgentUsage> missing(m_fileClient.fetchUsage());
     ASSERT_TRUE(missing.waitUntilDone());
     EXPECT_EQ(test::errorOf<CodexAuthFileError>([&] { missing.get(); }).code(),
-              CodexAuthFileError::Code::notFound);
+              CodexAuthFileError::Code::NotFound);
     writeAuthFile(R"({"tokens":{"access_token":"file-access-secret")");
     failureOf<json::DecodingError>(m_fileClient.fetchUsage());
     EXPECT_TRUE(m_server.requests().empty());

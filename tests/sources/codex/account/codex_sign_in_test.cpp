@@ -91,7 +91,7 @@ TEST_F(SignInTest, PollingExpiresAfterFifteenMinutesWithoutWaitingPastThem) {
     ASSERT_TRUE(polling.waitUntilDone());
     EXPECT_EQ(requestsTo(kPollPath).size(), 3u);
     EXPECT_EQ(test::errorOf<CodexClientError>([&] { polling.get(); }).code(),
-              CodexClientError::Code::signInExpired);
+              CodexClientError::Code::SignInExpired);
 }
 
 TEST_F(SignInTest, CancellingEndsThePollingDuringItsWait) {
@@ -160,7 +160,7 @@ TEST_F(SignInTest, ServerErrorsPreferTheDisplayMessageThenTheDescription) {
     for (const auto& [body, text] : cases) {
         const CodexClientError error = CodexAuthClient::serverError(502, body);
         EXPECT_EQ(error.status(), 502);
-        EXPECT_EQ(error.localizedDescription(), QString::fromUtf8(text)) << body.toStdString();
+        EXPECT_EQ(error.errorString(), QString::fromUtf8(text)) << body.toStdString();
     }
 }
 
@@ -179,7 +179,7 @@ TEST_F(SignInTest, AccountIdentifierComesOnlyFromAWellFormedIdentityToken) {
         {test::identityToken(R"({"chatgpt_account_id":"acct"})"), std::nullopt},
     };
     for (const auto& [token, account] : cases) {
-        EXPECT_EQ(CodexAuthClient::accountID(token), account) << token.toStdString();
+        EXPECT_EQ(CodexAuthClient::accountId(token), account) << token.toStdString();
     }
 }
 
@@ -191,9 +191,9 @@ TEST_F(SignInTest, RefreshMergesWhatTheIssuerSendsAndSavesIt) {
                                QStringLiteral("refresh-secret"), QStringLiteral("old-acct")};
     const std::pair<QString, CodexCredentials> cases[] = {
         {QStringLiteral(R"({"access_token":"new-access-secret"})"),
-         {oldId, QStringLiteral("new-access-secret"), old.refreshToken, old.accountID}},
+         {oldId, QStringLiteral("new-access-secret"), old.refreshToken, old.accountId}},
         {QStringLiteral(R"({"id_token":"%1"})").arg(idWithoutClaim),
-         {idWithoutClaim, old.accessToken, old.refreshToken, old.accountID}},
+         {idWithoutClaim, old.accessToken, old.refreshToken, old.accountId}},
         {QStringLiteral(R"({"id_token":"%1","access_token":"a2","refresh_token":"r2"})").arg(newId),
          {newId, QStringLiteral("a2"), QStringLiteral("r2"), QStringLiteral("new-acct")}},
     };

@@ -3,7 +3,7 @@
 #include <QNetworkDiskCache>
 
 #include "account_test_support.h"
-#include "model/shared_container.h"
+#include "model/shared_snapshot_store.h"
 
 namespace {
 
@@ -45,14 +45,14 @@ TEST_F(UsageTest, DecodesWindowsShortestFirstClampedAndWithDuplicates) {
     for (const auto& [rateLimit, windows] : cases) {
         SCOPED_TRACE(rateLimit);
         const QByteArray body = QByteArray(R"({"plan_type":"","rate_limit":)") + rateLimit + '}';
-        EXPECT_EQ(CodexAuthClient::decodeUsage(body, UsageSource::accountSession, now).windows,
+        EXPECT_EQ(CodexAuthClient::decodeUsage(body, UsageSource::AccountSession, now).windows,
                   windows);
     }
     EXPECT_EQ(test::errorOf<CodexClientError>([&] {
                   CodexAuthClient::decodeUsage(R"({"plan_type":"plus"})",
-                                               UsageSource::accountSession, now);
+                                               UsageSource::AccountSession, now);
               }).code(),
-              CodexClientError::Code::noRateLimit);
+              CodexClientError::Code::NoRateLimit);
 }
 
 TEST_F(UsageTest, TheRequestCarriesTheTokenAndTheAccountHeaderOnlyWithAnAccountAndSkipsCaches) {
@@ -115,7 +115,7 @@ TEST_F(UsageTest, UnauthorizedUsageRefreshesOnceAndFallsBackToCredentialsStoredE
             test::runTask(m_credentials.save(credentials(c.storedBefore)));
         }
         if (c.failureStatus < 0) {
-            m_secrets.failWith = SecretStoreError::accessDenied;
+            m_secrets.failWith = SecretStoreError::Status::AccessDenied;
         }
         auto fetching = m_client.fetchUsage(credentials(kOld), c.retryAfterRefresh);
         if (c.failureStatus == 0) {
@@ -138,17 +138,17 @@ TEST_F(UsageTest, UnauthorizedUsageRefreshesOnceAndFallsBackToCredentialsStoredE
 // failure keeps what was there.
 TEST_F(UsageTest, SuccessReplacesTheCodexUsageInTheSharedSnapshot) {
     const AgentUsage stale =
-        CodexAuthClient::decodeUsage(kUsageBody, UsageSource::accountSession, Timestamp());
+        CodexAuthClient::decodeUsage(kUsageBody, UsageSource::AccountSession, Timestamp());
     AgentUsage claude = stale;
     claude.provider = AgentProvider::claude();
-    SharedContainer::save(AgentUsageSnapshot({stale, claude}), m_snapshotPreferences);
+    SharedSnapshotStore::save(AgentUsageSnapshot({stale, claude}), m_snapshotPreferences);
     respond(kUsagePath, 200, kUsageBody);
     const AgentUsage fresh = test::runTask(fetch());
-    EXPECT_EQ(SharedContainer::loadSnapshot(m_snapshotPreferences)->usages,
+    EXPECT_EQ(SharedSnapshotStore::loadSnapshot(m_snapshotPreferences)->usages,
               (std::vector<AgentUsage>{claude, fresh}));
 
     respond(kUsagePath, 503, {});
     failureOf<CodexClientError>(fetch());
-    EXPECT_EQ(SharedContainer::loadSnapshot(m_snapshotPreferences)->usages,
+    EXPECT_EQ(SharedSnapshotStore::loadSnapshot(m_snapshotPreferences)->usages,
               (std::vector<AgentUsage>{claude, fresh}));
 }

@@ -47,10 +47,10 @@ TEST(CredentialsStoreTest, AnItemThatIsNotCredentialsFailsToDecode) {
                           std::nullopt}));
 }
 
-TEST(CredentialsStoreTest, StoreFailuresBecomeKeychainErrors) {
+TEST(CredentialsStoreTest, StoreFailuresBecomeSecretStoreErrors) {
     MemorySecretStore secrets;
     CredentialsStore credentials(secrets);
-    secrets.failWith = SecretStoreError::accessDenied;
+    secrets.failWith = SecretStoreError::Status::AccessDenied;
     const std::function<QCoro::Task<>()> operations[] = {
         [&]() -> QCoro::Task<> { co_await credentials.load(); },
         [&] { return credentials.save(kFirst); },
@@ -58,6 +58,6 @@ TEST(CredentialsStoreTest, StoreFailuresBecomeKeychainErrors) {
     };
     for (const auto& operation : operations) {
         EXPECT_EQ(test::errorOf<CodexClientError>(operation()).code(),
-                  CodexClientError::Code::keychain);
+                  CodexClientError::Code::SecretStore);
     }
 }

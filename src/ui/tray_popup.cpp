@@ -1,4 +1,4 @@
-#include "menu_bar_popover_view.h"
+#include "tray_popup.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -7,8 +7,8 @@
 #include <QVBoxLayout>
 
 #include "store/usage_store.h"
-#include "ui/menu_bar_agent_meters.h"
-#include "ui/menu_bar_icon_button.h"
+#include "ui/tray_agent_meters.h"
+#include "ui/tray_popup_button.h"
 
 namespace {
 
@@ -18,16 +18,16 @@ constexpr int kEmptyStateMargin = 6;
 
 }  // namespace
 
-MenuBarPopoverView::MenuBarPopoverView(UsageStore& store, const Clock& clock, int squareSize,
-                                       int squareSpacing, QWidget* parent)
+TrayPopup::TrayPopup(UsageStore& store, const Clock& clock, int squareSize, int squareSpacing,
+                     QWidget* parent)
     : QWidget(parent),
       m_store(store),
       m_clock(clock),
       m_squareSize(squareSize),
       m_squareSpacing(squareSpacing),
-      m_syncStatus(new MenuBarSyncStatusIcon(this)),
-      m_refreshButton(new MenuBarIconButton(QStringLiteral("arrow.clockwise"),
-                                            tr("Refresh Quotamind"), tr("Refresh"), this)),
+      m_syncStatus(new SyncStatusIcon(this)),
+      m_refreshButton(new TrayPopupButton(QStringLiteral("arrow.clockwise"),
+                                          tr("Refresh Quotamind"), tr("Refresh"), this)),
       m_metersColumn(new QVBoxLayout),
       m_emptyState(new QWidget(this)) {
     setWindowTitle(QStringLiteral("Quotamind"));
@@ -36,7 +36,7 @@ MenuBarPopoverView::MenuBarPopoverView(UsageStore& store, const Clock& clock, in
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
     column->setSpacing(kRowSpacing);
-    // The popover takes exactly the size its content asks for.
+    // The popup takes exactly the size its content asks for.
     column->setSizeConstraint(QLayout::SetFixedSize);
 
     auto* header = new QWidget(this);
@@ -51,9 +51,9 @@ MenuBarPopoverView::MenuBarPopoverView(UsageStore& store, const Clock& clock, in
     headline.setPixelSize(13);
     title->setFont(headline);
     auto* settings =
-        new MenuBarIconButton(QStringLiteral("gearshape"), tr("Settings"), tr("Settings"), header);
+        new TrayPopupButton(QStringLiteral("gearshape"), tr("Settings"), tr("Settings"), header);
     auto* quit =
-        new MenuBarIconButton(QStringLiteral("power"), tr("Quit Quotamind"), tr("Quit"), header);
+        new TrayPopupButton(QStringLiteral("power"), tr("Quit Quotamind"), tr("Quit"), header);
     m_syncStatus->setParent(header);
     m_refreshButton->setParent(header);
     headerRow->addWidget(title);
@@ -83,38 +83,36 @@ MenuBarPopoverView::MenuBarPopoverView(UsageStore& store, const Clock& clock, in
     m_emptyState->setFixedWidth(contentWidth);
     column->addWidget(m_emptyState);
 
-    connect(open, &QPushButton::clicked, this, &MenuBarPopoverView::openMainWindowRequested);
-    connect(settings, &QAbstractButton::clicked, this, &MenuBarPopoverView::settingsRequested);
-    connect(quit, &QAbstractButton::clicked, this, &MenuBarPopoverView::quitRequested);
-    connect(m_refreshButton, &QAbstractButton::clicked, this,
-            &MenuBarPopoverView::refreshRequested);
-    connect(&m_store, &UsageStore::usageSnapshotChanged, this, &MenuBarPopoverView::updateMeters);
+    connect(open, &QPushButton::clicked, this, &TrayPopup::openMainWindowRequested);
+    connect(settings, &QAbstractButton::clicked, this, &TrayPopup::settingsRequested);
+    connect(quit, &QAbstractButton::clicked, this, &TrayPopup::quitRequested);
+    connect(m_refreshButton, &QAbstractButton::clicked, this, &TrayPopup::refreshRequested);
+    connect(&m_store, &UsageStore::usageSnapshotChanged, this, &TrayPopup::updateMeters);
     // A reset time that passes changes what the cards may show as current.
-    connect(&m_store, &UsageStore::resetReached, this, &MenuBarPopoverView::updateMeters);
-    connect(&m_store, &UsageStore::isRefreshingChanged, this,
-            &MenuBarPopoverView::updateRefreshing);
-    connect(&m_store, &UsageStore::pairedPhoneChanged, this, &MenuBarPopoverView::updatePhone);
+    connect(&m_store, &UsageStore::resetReached, this, &TrayPopup::updateMeters);
+    connect(&m_store, &UsageStore::isRefreshingChanged, this, &TrayPopup::updateRefreshing);
+    connect(&m_store, &UsageStore::pairedPhoneChanged, this, &TrayPopup::updatePhone);
     updateMeters();
     updateRefreshing();
     updatePhone();
 }
 
-MenuBarPopoverView::~MenuBarPopoverView() = default;
+TrayPopup::~TrayPopup() = default;
 
-void MenuBarPopoverView::updateMeters() {
+void TrayPopup::updateMeters() {
     const std::optional<AgentUsageSnapshot>& snapshot = m_store.usageSnapshot();
-    std::map<std::string, MenuBarAgentMeters*> previous;
+    std::map<std::string, TrayAgentMeters*> previous;
     previous.swap(m_meters);
     if (snapshot) {
         for (const AgentUsage& usage : snapshot->usages) {
             const std::string& provider = usage.provider.rawValue;
-            MenuBarAgentMeters* meters = nullptr;
+            TrayAgentMeters* meters = nullptr;
             if (auto found = previous.find(provider); found != previous.end()) {
                 meters = found->second;
                 previous.erase(found);
                 m_metersColumn->removeWidget(meters);
             } else {
-                meters = new MenuBarAgentMeters(m_clock, m_squareSize, m_squareSpacing, this);
+                meters = new TrayAgentMeters(m_clock, m_squareSize, m_squareSpacing, this);
             }
             meters->setUsage(usage);
             // Re-added in snapshot order.
@@ -128,17 +126,17 @@ void MenuBarPopoverView::updateMeters() {
     m_emptyState->setVisible(m_meters.empty());
 }
 
-void MenuBarPopoverView::updateRefreshing() {
+void TrayPopup::updateRefreshing() {
     const bool refreshing = m_store.isRefreshing();
     m_refreshButton->setBusy(refreshing);
     m_refreshButton->setEnabled(!refreshing);
 }
 
-void MenuBarPopoverView::updatePhone() {
+void TrayPopup::updatePhone() {
     m_syncStatus->setPhonePaired(m_store.pairedPhone().has_value());
 }
 
-void MenuBarPopoverView::paintEvent(QPaintEvent*) {
+void TrayPopup::paintEvent(QPaintEvent*) {
     // A popup has no frame of its own: a hairline keeps it apart from what lies beneath.
     QPainter painter(this);
     painter.fillRect(rect(), palette().color(QPalette::Window));
@@ -148,7 +146,7 @@ void MenuBarPopoverView::paintEvent(QPaintEvent*) {
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
-void MenuBarPopoverView::hideEvent(QHideEvent* event) {
+void TrayPopup::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
     Q_EMIT closed();
 }

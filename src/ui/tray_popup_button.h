@@ -6,18 +6,18 @@
 
 class QTimer;
 
-// A round 26 × 26 header button of the popover: a symbol on a faint circle (7 % fill, 8 %
+// A round 26 × 26 header button of the popup: a symbol on a faint circle (7 % fill, 8 %
 // outline in the text colour). While busy it shows a turning activity indicator instead, and
 // the caller disables it.
-class MenuBarIconButton final : public QAbstractButton {
+class TrayPopupButton final : public QAbstractButton {
     Q_OBJECT
 
 public:
     static constexpr int kSide = 26;
 
-    MenuBarIconButton(QString symbol, const QString& toolTip, const QString& accessibleName,
-                      QWidget* parent = nullptr);
-    Q_DISABLE_COPY_MOVE(MenuBarIconButton)
+    TrayPopupButton(QString symbol, const QString& toolTip, const QString& accessibleName,
+                    QWidget* parent = nullptr);
+    Q_DISABLE_COPY_MOVE(TrayPopupButton)
 
     bool isBusy() const { return m_busy; }
     void setBusy(bool busy);
@@ -40,17 +40,17 @@ private:
 
 // Whether a phone is paired: a check mark in the text colour, or a crossed-out phone in the
 // secondary colour, with the matching tool tip and accessible name.
-class MenuBarSyncStatusIcon final : public QWidget {
+class SyncStatusIcon final : public QWidget {
     Q_OBJECT
 
 public:
-    explicit MenuBarSyncStatusIcon(QWidget* parent = nullptr);
-    Q_DISABLE_COPY_MOVE(MenuBarSyncStatusIcon)
+    explicit SyncStatusIcon(QWidget* parent = nullptr);
+    Q_DISABLE_COPY_MOVE(SyncStatusIcon)
 
     bool isPhonePaired() const { return m_paired; }
     void setPhonePaired(bool paired);
 
-    QSize sizeHint() const override { return {MenuBarIconButton::kSide, MenuBarIconButton::kSide}; }
+    QSize sizeHint() const override { return {TrayPopupButton::kSide, TrayPopupButton::kSide}; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -1,6 +1,6 @@
-#include "menu_bar_icon_preferences.h"
+#include "tray_icon_settings.h"
 
-namespace MenuBarIconPreferences {
+namespace TrayIconSettings {
 
 std::optional<AgentUsage> resolvedUsage(const std::optional<AgentUsageSnapshot>& snapshot,
                                         const Preferences& preferences) {
@@ -19,4 +19,4 @@ std::optional<AgentUsage> resolvedUsage(const std::optional<AgentUsageSnapshot>&
     return snapshot->usages.front();
 }
 
-}  // namespace MenuBarIconPreferences
+}  // namespace TrayIconSettings

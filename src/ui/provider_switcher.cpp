@@ -1,4 +1,4 @@
-#include "mac_provider_switcher.h"
+#include "provider_switcher.h"
 
 #include <QEasingCurve>
 #include <QHBoxLayout>
@@ -28,7 +28,7 @@ public:
         setAutoExclusive(true);
         setFocusPolicy(Qt::StrongFocus);
         setCursor(Qt::PointingHandCursor);
-        setFont(paneStyle::font(paneStyle::Type::headline, QFont::DemiBold));
+        setFont(paneStyle::font(paneStyle::Type::Headline, QFont::DemiBold));
         setFixedHeight(kSegmentHeight);
     }
 
@@ -62,7 +62,7 @@ private:
 
 }  // namespace
 
-MacProviderSwitcher::MacProviderSwitcher(QWidget* parent)
+ProviderSwitcher::ProviderSwitcher(QWidget* parent)
     : QWidget(parent), m_glide(new QVariantAnimation(this)) {
     setAccessibleName(tr("Agent"));
     auto* row = new QHBoxLayout(this);
@@ -86,7 +86,7 @@ MacProviderSwitcher::MacProviderSwitcher(QWidget* parent)
     });
 }
 
-void MacProviderSwitcher::setSelection(const AgentProvider& provider) {
+void ProviderSwitcher::setSelection(const AgentProvider& provider) {
     if (provider == m_selection) {
         return;
     }
@@ -106,7 +106,7 @@ void MacProviderSwitcher::setSelection(const AgentProvider& provider) {
     Q_EMIT selectionChanged(provider);
 }
 
-QRectF MacProviderSwitcher::segmentRect(const AgentProvider& provider) const {
+QRectF ProviderSwitcher::segmentRect(const AgentProvider& provider) const {
     for (const auto& [segmentProvider, button] : m_segments) {
         if (segmentProvider == provider) {
             return QRectF(button->geometry());
@@ -115,13 +115,13 @@ QRectF MacProviderSwitcher::segmentRect(const AgentProvider& provider) const {
     return {};
 }
 
-void MacProviderSwitcher::resizeEvent(QResizeEvent* event) {
+void ProviderSwitcher::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     m_glide->stop();
     m_indicator = segmentRect(m_selection);
 }
 
-void MacProviderSwitcher::paintEvent(QPaintEvent*) {
+void ProviderSwitcher::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF outline = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);

@@ -10,7 +10,7 @@
 // The current snapshot as both programs see it: JSON bytes stored as a data value under
 // "currentAgentUsageSnapshot.v2" in the app group's shared preferences (or, when those cannot
 // be opened, in the program's own). The tray program writes it; the widgets read it.
-namespace SharedContainer {
+namespace SharedSnapshotStore {
 
 inline const QString kAppGroup = QStringLiteral("group.com.brindlecove.Quotamind");
 inline const QString kSnapshotKey = QStringLiteral("currentAgentUsageSnapshot.v2");
@@ -22,16 +22,16 @@ Preferences preferences();
 
 // Nothing when no snapshot is stored or what is stored does not decode; errors are not reported.
 std::optional<AgentUsageSnapshot> loadSnapshot(
-    const Preferences& preferences = SharedContainer::preferences());
+    const Preferences& preferences = SharedSnapshotStore::preferences());
 // Replaces the stored snapshot whole; a snapshot that cannot be encoded stores nothing. Does not
 // ask the widgets to reload.
 void save(const AgentUsageSnapshot& snapshot,
-          Preferences preferences = SharedContainer::preferences());
+          Preferences preferences = SharedSnapshotStore::preferences());
 
 // Nothing when none are stored or what is stored does not decode, so readers then count from the
 // snapshot's own update times.
-AgentReadTimes loadReadTimes(const Preferences& preferences = SharedContainer::preferences());
+AgentReadTimes loadReadTimes(const Preferences& preferences = SharedSnapshotStore::preferences());
 void saveReadTimes(const AgentReadTimes& times,
-                   Preferences preferences = SharedContainer::preferences());
+                   Preferences preferences = SharedSnapshotStore::preferences());
 
-}  // namespace SharedContainer
+}  // namespace SharedSnapshotStore

@@ -8,21 +8,21 @@ class AgentUsagePane;
 class Clock;
 class DeviceSignInView;
 class ErrorBanner;
-class MacEmptyLimitView;
-class MacHeaderIconButton;
-class MacProviderSwitcher;
-class MacSignedOutLimitView;
+class EmptyLimitView;
+class HeaderIconButton;
+class ProviderSwitcher;
+class SignedOutLimitView;
 class QStackedLayout;
 class UsageStore;
 
 // The top bar's two round buttons: refresh (an activity indicator and no clicks while the store
 // refreshes) and settings.
-class MacLimitControls final : public QWidget {
+class LimitControls final : public QWidget {
     Q_OBJECT
 
 public:
-    MacLimitControls(UsageStore& store, QWidget* parent = nullptr);
-    Q_DISABLE_COPY_MOVE(MacLimitControls)
+    LimitControls(UsageStore& store, QWidget* parent = nullptr);
+    Q_DISABLE_COPY_MOVE(LimitControls)
 
     // The user-requested refresh, as the button and Ctrl+R start it; nothing while one runs.
     void refresh();
@@ -32,21 +32,21 @@ Q_SIGNALS:
 
 private:
     UsageStore& m_store;
-    MacHeaderIconButton* m_refresh;
+    HeaderIconButton* m_refresh;
 };
 
 // What the limit pane shows for one provider, by the first rule that applies: the one-time code
 // of a pending ChatGPT sign-in (Codex only), the provider's cards, the loading view before the
 // store's first cycle has ended and while a refresh the user asked for runs, else the
 // signed-out view (which background cycles leave in place).
-class MacProviderLimitPane final : public QWidget {
+class ProviderLimitPane final : public QWidget {
     Q_OBJECT
 
 public:
-    enum class Content { deviceSignIn, usage, signedOut, loading };
+    enum class Content { DeviceSignIn, Usage, SignedOut, Loading };
 
-    MacProviderLimitPane(UsageStore& store, const Clock& clock, QWidget* parent = nullptr);
-    Q_DISABLE_COPY_MOVE(MacProviderLimitPane)
+    ProviderLimitPane(UsageStore& store, const Clock& clock, QWidget* parent = nullptr);
+    Q_DISABLE_COPY_MOVE(ProviderLimitPane)
 
     static Content contentFor(const AgentProvider& provider, const UsageStore& store);
 
@@ -58,20 +58,20 @@ private:
     QStackedLayout* m_stack;
     DeviceSignInView* m_signIn;
     AgentUsagePane* m_usage;
-    MacSignedOutLimitView* m_signedOut;
-    MacEmptyLimitView* m_loading;
+    SignedOutLimitView* m_signedOut;
+    EmptyLimitView* m_loading;
 };
 
 // The left half of the main window: a dark top bar with the agent switcher and the controls,
 // the selected provider's content below it, and the provider's error laid over its cards. Follows
 // every change of the store. The selection starts at Codex each time the pane is created.
-class MacLimitPane final : public QWidget {
+class LimitPane final : public QWidget {
     Q_OBJECT
 
 public:
     // `store` and `clock` must outlive the pane.
-    MacLimitPane(UsageStore& store, const Clock& clock, QWidget* parent = nullptr);
-    Q_DISABLE_COPY_MOVE(MacLimitPane)
+    LimitPane(UsageStore& store, const Clock& clock, QWidget* parent = nullptr);
+    Q_DISABLE_COPY_MOVE(LimitPane)
 
     const AgentProvider& selectedProvider() const { return m_selectedProvider; }
     void refresh();
@@ -89,8 +89,8 @@ private:
 
     UsageStore& m_store;
     AgentProvider m_selectedProvider = AgentProvider::codex();
-    MacProviderSwitcher* m_switcher;
-    MacLimitControls* m_controls;
-    MacProviderLimitPane* m_content;
+    ProviderSwitcher* m_switcher;
+    LimitControls* m_controls;
+    ProviderLimitPane* m_content;
     ErrorBanner* m_banner;
 };

@@ -12,7 +12,7 @@ class QPainter;
 
 // The tray icon: one agent's remaining allowance as one or two horizontal capsules on an
 // 18 × 18-point square, in the colours of one of TrayIconAppearance's drawings.
-namespace MenuBarLimitIconRenderer {
+namespace TrayIconRenderer {
 
 inline constexpr double kSizePoints = 18;
 
@@ -32,4 +32,4 @@ void draw(QPainter& painter, const std::optional<AgentUsage>& usage,
 void drawBar(QPainter& painter, const QRectF& rect, std::optional<std::int64_t> remainingPercent,
              const TrayIconAppearance::Colors& colors);
 
-}  // namespace MenuBarLimitIconRenderer
+}  // namespace TrayIconRenderer

@@ -1,4 +1,4 @@
-#include "menu_bar_agent_meters.h"
+#include "tray_agent_meters.h"
 
 #include <QHBoxLayout>
 
@@ -25,19 +25,18 @@ LimitMeterOptions cardOptions(std::optional<std::int64_t> durationSeconds, bool 
 
 }  // namespace
 
-MenuBarAgentMeters::MenuBarAgentMeters(const Clock& clock, int squareSize, int spacing,
-                                       QWidget* parent)
+TrayAgentMeters::TrayAgentMeters(const Clock& clock, int squareSize, int spacing, QWidget* parent)
     : QWidget(parent), m_clock(clock), m_squareSize(squareSize), m_spacing(spacing) {
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(m_spacing);
 }
 
-bool MenuBarAgentMeters::showsPair(const AgentUsage& usage) {
+bool TrayAgentMeters::showsPair(const AgentUsage& usage) {
     return usage.window(UsageWindow::kFiveHourSeconds) && usage.window(UsageWindow::kWeeklySeconds);
 }
 
-void MenuBarAgentMeters::setUsage(const AgentUsage& usage) {
+void TrayAgentMeters::setUsage(const AgentUsage& usage) {
     const bool pair = showsPair(usage);
     const bool reshaped = m_cards.empty() || pair != showsPair(m_usage);
     m_usage = usage;

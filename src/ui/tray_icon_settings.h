@@ -8,7 +8,7 @@
 
 // Which agent the tray icon shows: the settings window stores a provider's raw value ("codex",
 // "claude") in the program's own per-user preferences; no value means no choice.
-namespace MenuBarIconPreferences {
+namespace TrayIconSettings {
 
 inline const QString kProviderKey = QStringLiteral("menuBar.iconProvider.v1");
 
@@ -18,4 +18,4 @@ inline const QString kProviderKey = QStringLiteral("menuBar.iconProvider.v1");
 std::optional<AgentUsage> resolvedUsage(const std::optional<AgentUsageSnapshot>& snapshot,
                                         const Preferences& preferences);
 
-}  // namespace MenuBarIconPreferences
+}  // namespace TrayIconSettings

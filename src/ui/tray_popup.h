@@ -5,23 +5,23 @@
 #include <string>
 
 class Clock;
-class MenuBarAgentMeters;
-class MenuBarIconButton;
-class MenuBarSyncStatusIcon;
+class TrayAgentMeters;
+class TrayPopupButton;
+class SyncStatusIcon;
 class QLabel;
 class QPushButton;
 class QVBoxLayout;
 class UsageStore;
 
-// The popover's content: a header (title, phone status, refresh, settings, quit) and one
-// MenuBarAgentMeters per usage of the store's snapshot, in snapshot order, or the empty state
+// The popup's content: a header (title, phone status, refresh, settings, quit) and one
+// TrayAgentMeters per usage of the store's snapshot, in snapshot order, or the empty state
 // with its "Open Quotamind" button. It follows the store by itself; what its buttons do
 // (refresh, open windows, quit) it asks for through its signals. It is a top-level widget: the
 // controller chooses whether it opens as a popup or as a window and where.
 //
 // 2 × squareSize + squareSpacing wide plus a 14-point margin on every side; its height follows
 // its content.
-class MenuBarPopoverView final : public QWidget {
+class TrayPopup final : public QWidget {
     Q_OBJECT
 
 public:
@@ -29,12 +29,12 @@ public:
     static constexpr int kRowSpacing = 12;
 
     // `store` and `clock` must outlive the view.
-    MenuBarPopoverView(UsageStore& store, const Clock& clock, int squareSize, int squareSpacing,
-                       QWidget* parent = nullptr);
-    ~MenuBarPopoverView() override;
-    Q_DISABLE_COPY_MOVE(MenuBarPopoverView)
+    TrayPopup(UsageStore& store, const Clock& clock, int squareSize, int squareSpacing,
+              QWidget* parent = nullptr);
+    ~TrayPopup() override;
+    Q_DISABLE_COPY_MOVE(TrayPopup)
 
-    MenuBarIconButton* refreshButton() const { return m_refreshButton; }
+    TrayPopupButton* refreshButton() const { return m_refreshButton; }
 
 Q_SIGNALS:
     // A user-requested refresh of the store (a full cycle that reports failures).
@@ -42,7 +42,7 @@ Q_SIGNALS:
     void openMainWindowRequested();
     void settingsRequested();
     void quitRequested();
-    // The popover was hidden, by the controller or by a click elsewhere.
+    // The popup was hidden, by the controller or by a click elsewhere.
     void closed();
 
 protected:
@@ -58,9 +58,9 @@ private:
     const Clock& m_clock;
     int m_squareSize;
     int m_squareSpacing;
-    MenuBarSyncStatusIcon* m_syncStatus;
-    MenuBarIconButton* m_refreshButton;
+    SyncStatusIcon* m_syncStatus;
+    TrayPopupButton* m_refreshButton;
     QVBoxLayout* m_metersColumn;
     QWidget* m_emptyState;
-    std::map<std::string, MenuBarAgentMeters*> m_meters;
+    std::map<std::string, TrayAgentMeters*> m_meters;
 };

@@ -12,62 +12,62 @@
 #include "ui/tray_icon_appearance.h"
 
 class Clock;
-class MenuBarPopoverView;
+class TrayPopup;
 class QMenu;
 class QSystemTrayIcon;
 class UsageStore;
 
 // The tray program's permanent face: the tray icon (a drawn meter of one agent's remaining
-// allowance, with a tool tip that says the same in words), its menu, and the popover with one
+// allowance, with a tool tip that says the same in words), its menu, and the popup with one
 // meter card row per agent. Created by the program at start-up, on the main thread, after the
-// application object; finishLaunching() then builds the tray icon and follows the store. The
+// application object; show() then builds the tray icon and follows the store. The
 // program calls it once a tray exists (TrayAvailability), because Qt chooses between
 // StatusNotifierItem and XEmbed when the icon is created.
 //
-// The popover opens as a popup next to the tray icon when the tray reports where the icon is
+// The popup opens as a popup next to the tray icon when the tray reports where the icon is
 // (XEmbed), next to the pointer otherwise (StatusNotifierItem), always inside the screen that
 // holds that point. Where the program cannot place its windows (Wayland) or no tray exists, it
 // opens as a small regular window instead.
 //
 // The store, the clock and the application must outlive the controller.
-class MacMenuBarController final : public QObject {
+class TrayController final : public QObject {
     Q_OBJECT
 
 public:
-    // A click that arrives this soon after the popover closed only closed it: the click on the
+    // A click that arrives this soon after the popup closed only closed it: the click on the
     // tray icon that closes a popup also reaches the icon, and must not reopen it.
     static constexpr double kReopenGuardSeconds = 0.25;
     static constexpr int kSquareSize = 160;
     static constexpr int kSquareSpacing = 10;
 
     // `preferences` is the program's own per-user domain, which holds the icon's agent.
-    MacMenuBarController(UsageStore& store, const Clock& clock, Preferences preferences,
-                         QObject* parent = nullptr);
-    ~MacMenuBarController() override;
-    Q_DISABLE_COPY_MOVE(MacMenuBarController)
+    TrayController(UsageStore& store, const Clock& clock, Preferences preferences,
+                   QObject* parent = nullptr);
+    ~TrayController() override;
+    Q_DISABLE_COPY_MOVE(TrayController)
 
-    // The live controller, for views that need it (to close the popover, to open the main
+    // The live controller, for views that need it (to close the popup, to open the main
     // window); null when there is none, which callers must tolerate.
-    static QPointer<MacMenuBarController> shared();
+    static QPointer<TrayController> shared();
 
     // Builds the tray icon and its menu and follows the store's snapshot; the icon is drawn at
     // once. Later calls do nothing.
-    void finishLaunching();
+    void show();
 
     // Redraws the icon and resets the tool tip from the store's snapshot. Nothing before launch.
     // The settings window calls it when the icon's agent or appearance changes.
     void refreshStatusIcon();
     // What the desktop says about its panel, for the Automatic appearance; redraws on a change.
     void setDesktopHints(const TrayIconAppearance::DesktopHints& hints);
-    // The tray icon's primary action: closes an open popover, otherwise opens it unless it
+    // The tray icon's primary action: closes an open popup, otherwise opens it unless it
     // closed no more than kReopenGuardSeconds ago.
-    void statusItemClicked();
-    // Opens the popover (the menu's "Show Limits"), whatever its last close.
-    void showPopover();
-    void closePopover();
-    // Closes the popover and asks for the main window (mainWindowRequested).
+    void trayIconClicked();
+    // Opens the popup (the menu's "Show Limits"), whatever its last close.
+    void showPopup();
+    void closePopup();
+    // Closes the popup and asks for the main window (mainWindowRequested).
     void openMainWindow();
-    // Closes the popover and asks for the settings window (settingsRequested).
+    // Closes the popup and asks for the settings window (settingsRequested).
     void openSettings();
 
     // The tool tip for the icon's usage at `now`: both windows, one window with its period label,
@@ -76,8 +76,8 @@ public:
 
     // Whether a tray showed the icon at launch, or has activated it since.
     bool hasTray() const { return m_hasTray; }
-    QSystemTrayIcon* statusItem() const { return m_statusItem; }
-    MenuBarPopoverView* popover() const { return m_popover.get(); }
+    QSystemTrayIcon* trayIcon() const { return m_trayIcon; }
+    TrayPopup* popup() const { return m_popup.get(); }
 
 Q_SIGNALS:
     void statusIconRefreshed();
@@ -90,26 +90,26 @@ protected:
 
 private:
     void snapshotDelivered();
-    void popoverWillShow();
-    void popoverDidClose();
-    void placePopover();
-    bool popoverOpensAsWindow() const;
+    void aboutToShowPopup();
+    void popupClosed();
+    void placePopup();
+    bool popupOpensAsWindow() const;
     void startRefresh();
 
     UsageStore& m_store;
     const Clock& m_clock;
     Preferences m_preferences;
-    std::unique_ptr<MenuBarPopoverView> m_popover;
+    std::unique_ptr<TrayPopup> m_popup;
     std::unique_ptr<QMenu> m_menu;
-    QSystemTrayIcon* m_statusItem = nullptr;
+    QSystemTrayIcon* m_trayIcon = nullptr;
     bool m_hasTray = false;
     // The last snapshot drawn, so that an unchanged one is not drawn again.
     std::optional<std::optional<AgentUsageSnapshot>> m_drawnSnapshot;
     TrayIconAppearance::DesktopHints m_desktopHints;
-    // Where the open popover hangs from, in screen coordinates.
-    QRect m_popoverAnchor;
-    // On the clock's monotonic scale; none until the popover first closes: the distant past.
-    std::optional<double> m_lastPopoverCloseAt;
+    // Where the open popup hangs from, in screen coordinates.
+    QRect m_popupAnchor;
+    // On the clock's monotonic scale; none until the popup first closes: the distant past.
+    std::optional<double> m_lastPopupCloseAt;
 
-    static QPointer<MacMenuBarController> s_shared;
+    static QPointer<TrayController> s_shared;
 };

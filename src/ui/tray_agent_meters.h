@@ -8,16 +8,16 @@
 class Clock;
 class LimitMeterView;
 
-// One agent in the popover: a 5-hour and a weekly card side by side (squareSize × squareSize
+// One agent in the popup: a 5-hour and a weekly card side by side (squareSize × squareSize
 // each, `spacing` apart) when the usage has both windows, otherwise one card as wide as the two
 // showing the usage's longest window.
-class MenuBarAgentMeters final : public QWidget {
+class TrayAgentMeters final : public QWidget {
     Q_OBJECT
 
 public:
     // `clock` must outlive the widget.
-    MenuBarAgentMeters(const Clock& clock, int squareSize, int spacing, QWidget* parent = nullptr);
-    Q_DISABLE_COPY_MOVE(MenuBarAgentMeters)
+    TrayAgentMeters(const Clock& clock, int squareSize, int spacing, QWidget* parent = nullptr);
+    Q_DISABLE_COPY_MOVE(TrayAgentMeters)
 
     const AgentUsage& usage() const { return m_usage; }
     void setUsage(const AgentUsage& usage);

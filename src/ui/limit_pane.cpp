@@ -1,4 +1,4 @@
-#include "mac_limit_pane.h"
+#include "limit_pane.h"
 
 #include <QHBoxLayout>
 #include <QPainter>
@@ -7,8 +7,8 @@
 
 #include "store/usage_store.h"
 #include "ui/limit_views.h"
-#include "ui/mac_provider_switcher.h"
 #include "ui/pane_style.h"
+#include "ui/provider_switcher.h"
 
 namespace {
 
@@ -24,26 +24,26 @@ bool holdsUsage(const UsageStore& store, const AgentProvider& provider) {
 
 }  // namespace
 
-MacLimitControls::MacLimitControls(UsageStore& store, QWidget* parent)
+LimitControls::LimitControls(UsageStore& store, QWidget* parent)
     : QWidget(parent),
       m_store(store),
-      m_refresh(new MacHeaderIconButton(QStringLiteral("arrow.clockwise"), tr("Refresh"),
-                                        tr("Refresh Quotamind"), this)) {
+      m_refresh(new HeaderIconButton(QStringLiteral("arrow.clockwise"), tr("Refresh"),
+                                     tr("Refresh Quotamind"), this)) {
     auto* settings =
-        new MacHeaderIconButton(QStringLiteral("gearshape"), tr("Settings"), tr("Settings"), this);
+        new HeaderIconButton(QStringLiteral("gearshape"), tr("Settings"), tr("Settings"), this);
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(8);
     row->addWidget(m_refresh);
     row->addWidget(settings);
-    connect(m_refresh, &QAbstractButton::clicked, this, &MacLimitControls::refresh);
-    connect(settings, &QAbstractButton::clicked, this, &MacLimitControls::settingsRequested);
+    connect(m_refresh, &QAbstractButton::clicked, this, &LimitControls::refresh);
+    connect(settings, &QAbstractButton::clicked, this, &LimitControls::settingsRequested);
     connect(&store, &UsageStore::isRefreshingChanged, this,
             [this] { m_refresh->setBusy(m_store.isRefreshing()); });
     m_refresh->setBusy(store.isRefreshing());
 }
 
-void MacLimitControls::refresh() {
+void LimitControls::refresh() {
     if (m_store.isRefreshing()) {
         return;
     }
@@ -51,56 +51,56 @@ void MacLimitControls::refresh() {
     QCoro::Task<> refreshing = m_store.refresh();
 }
 
-MacProviderLimitPane::MacProviderLimitPane(UsageStore& store, const Clock& clock, QWidget* parent)
+ProviderLimitPane::ProviderLimitPane(UsageStore& store, const Clock& clock, QWidget* parent)
     : QWidget(parent),
       m_store(store),
       m_stack(new QStackedLayout(this)),
       m_signIn(new DeviceSignInView(this)),
       m_usage(new AgentUsagePane(clock, {}, this)),
-      m_signedOut(new MacSignedOutLimitView(this)),
-      m_loading(new MacEmptyLimitView(this)) {
+      m_signedOut(new SignedOutLimitView(this)),
+      m_loading(new EmptyLimitView(this)) {
     // In the order of Content.
     for (QWidget* view :
          std::initializer_list<QWidget*>{m_signIn, m_usage, m_signedOut, m_loading}) {
         m_stack->addWidget(view);
     }
     connect(m_signIn, &DeviceSignInView::cancelRequested, this, [this] { m_store.cancelSignIn(); });
-    connect(m_signedOut, &MacSignedOutLimitView::signInRequested, this,
+    connect(m_signedOut, &SignedOutLimitView::signInRequested, this,
             [this] { m_store.beginSignIn(); });
-    connect(m_signedOut, &MacSignedOutLimitView::checkAgainRequested, this,
+    connect(m_signedOut, &SignedOutLimitView::checkAgainRequested, this,
             [this] { QCoro::Task<> refreshing = m_store.refresh(); });
 }
 
-MacProviderLimitPane::Content MacProviderLimitPane::contentFor(const AgentProvider& provider,
-                                                               const UsageStore& store) {
+ProviderLimitPane::Content ProviderLimitPane::contentFor(const AgentProvider& provider,
+                                                         const UsageStore& store) {
     if (provider == AgentProvider::codex() && store.deviceCode()) {
-        return Content::deviceSignIn;
+        return Content::DeviceSignIn;
     }
     if (holdsUsage(store, provider)) {
-        return Content::usage;
+        return Content::Usage;
     }
     // Background cycles leave the signed-out view and its buttons in place; only the first
     // cycle and one the user asked for show that something is being read.
     if (store.hasCompletedRefresh() && !store.isUserRefresh()) {
-        return Content::signedOut;
+        return Content::SignedOut;
     }
-    return Content::loading;
+    return Content::Loading;
 }
 
-void MacProviderLimitPane::show(const AgentProvider& provider) {
+void ProviderLimitPane::show(const AgentProvider& provider) {
     const Content content = contentFor(provider, m_store);
     const QString name = paneStyle::displayName(provider);
     switch (content) {
-        case Content::deviceSignIn:
+        case Content::DeviceSignIn:
             m_signIn->setCode(*m_store.deviceCode());
             break;
-        case Content::usage:
+        case Content::Usage:
             m_usage->setUsage(*(*m_store.usageSnapshot())[provider]);
             break;
-        case Content::signedOut:
+        case Content::SignedOut:
             m_signedOut->setContent(provider, m_store.error(provider));
             break;
-        case Content::loading:
+        case Content::Loading:
             m_loading->setContent(
                 tr("Loading %1 limits…").arg(name),
                 tr("Quotamind is reading the signed-in %1 session on this computer.").arg(name),
@@ -110,12 +110,12 @@ void MacProviderLimitPane::show(const AgentProvider& provider) {
     m_stack->setCurrentIndex(static_cast<int>(content));
 }
 
-MacLimitPane::MacLimitPane(UsageStore& store, const Clock& clock, QWidget* parent)
+LimitPane::LimitPane(UsageStore& store, const Clock& clock, QWidget* parent)
     : QWidget(parent),
       m_store(store),
-      m_switcher(new MacProviderSwitcher(this)),
-      m_controls(new MacLimitControls(store, this)),
-      m_content(new MacProviderLimitPane(store, clock, this)),
+      m_switcher(new ProviderSwitcher(this)),
+      m_controls(new LimitControls(store, this)),
+      m_content(new ProviderLimitPane(store, clock, this)),
       m_banner(new ErrorBanner(this)) {
     auto* topBar = new QHBoxLayout;
     topBar->setContentsMargins(kTopBarMargin, 0, kTopBarMargin, 0);
@@ -137,26 +137,25 @@ MacLimitPane::MacLimitPane(UsageStore& store, const Clock& clock, QWidget* paren
     column->addWidget(topBarBox);
     column->addWidget(m_content, 1);
 
-    connect(m_switcher, &MacProviderSwitcher::selectionChanged, this,
+    connect(m_switcher, &ProviderSwitcher::selectionChanged, this,
             [this](const AgentProvider& provider) {
                 m_selectedProvider = provider;
                 updateContent();
             });
-    connect(m_controls, &MacLimitControls::settingsRequested, this,
-            &MacLimitPane::settingsRequested);
+    connect(m_controls, &LimitControls::settingsRequested, this, &LimitPane::settingsRequested);
     for (auto signal : {&UsageStore::usageSnapshotChanged, &UsageStore::sessionStatusChanged,
                         &UsageStore::isRefreshingChanged, &UsageStore::errorsChanged,
                         &UsageStore::deviceCodeChanged, &UsageStore::resetReached}) {
-        connect(&store, signal, this, &MacLimitPane::updateContent);
+        connect(&store, signal, this, &LimitPane::updateContent);
     }
     updateContent();
 }
 
-void MacLimitPane::refresh() {
+void LimitPane::refresh() {
     m_controls->refresh();
 }
 
-void MacLimitPane::updateContent() {
+void LimitPane::updateContent() {
     m_content->show(m_selectedProvider);
     // Without a usage the signed-out view shows the error instead.
     const std::optional<QString> error = m_store.error(m_selectedProvider);
@@ -169,7 +168,7 @@ void MacLimitPane::updateContent() {
     }
 }
 
-void MacLimitPane::placeBanner() {
+void LimitPane::placeBanner() {
     const int available = width() - 2 * kBannerSideMargin;
     const int bannerWidth = std::min(m_banner->sizeHint().width(), available);
     const int bannerHeight = m_banner->hasHeightForWidth() ? m_banner->heightForWidth(bannerWidth)
@@ -177,11 +176,11 @@ void MacLimitPane::placeBanner() {
     m_banner->setGeometry((width() - bannerWidth) / 2, kBannerTop, bannerWidth, bannerHeight);
 }
 
-void MacLimitPane::resizeEvent(QResizeEvent* event) {
+void LimitPane::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     placeBanner();
 }
 
-void MacLimitPane::paintEvent(QPaintEvent*) {
+void LimitPane::paintEvent(QPaintEvent*) {
     QPainter(this).fillRect(rect(), paneStyle::cardBase());
 }

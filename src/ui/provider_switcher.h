@@ -13,12 +13,12 @@ class QVariantAnimation;
 // Claude. A translucent indicator capsule marks the selected segment and glides to the next one
 // when the selection changes. For screen readers the control is one container named "Agent" whose
 // segments are checkable buttons; the selected one is checked.
-class MacProviderSwitcher final : public QWidget {
+class ProviderSwitcher final : public QWidget {
     Q_OBJECT
 
 public:
-    explicit MacProviderSwitcher(QWidget* parent = nullptr);
-    Q_DISABLE_COPY_MOVE(MacProviderSwitcher)
+    explicit ProviderSwitcher(QWidget* parent = nullptr);
+    Q_DISABLE_COPY_MOVE(ProviderSwitcher)
 
     const AgentProvider& selection() const { return m_selection; }
     // Moves the indicator (animated while the control is shown); emits selectionChanged when the

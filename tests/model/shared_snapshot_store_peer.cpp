@@ -5,13 +5,13 @@
 #include <iterator>
 #include <string>
 
-#include "model/shared_container.h"
+#include "model/shared_snapshot_store.h"
 #include "model/usage_json.h"
 
 int main(int argc, char** argv) {
     const QCoreApplication application(argc, argv);
     if (QCoreApplication::arguments().value(1) == QStringLiteral("load")) {
-        const auto snapshot = SharedContainer::loadSnapshot();
+        const auto snapshot = SharedSnapshotStore::loadSnapshot();
         if (!snapshot) {
             return 3;
         }
@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     // Input that does not decode ends the program with the decoding error.
-    SharedContainer::save(usage_json::decodeSnapshot(
+    SharedSnapshotStore::save(usage_json::decodeSnapshot(
         std::string(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>())));
     return 0;
 }

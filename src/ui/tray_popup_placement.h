@@ -4,15 +4,15 @@
 #include <QRect>
 #include <QSize>
 
-// Where the popover opens. The anchor is the tray icon's rectangle when the tray reports one
+// Where the popup opens. The anchor is the tray icon's rectangle when the tray reports one
 // (XEmbed) or a 1 × 1 rectangle at the pointer (StatusNotifierItem, whose activation carries no
-// position). The popover hangs below the anchor, horizontally centred on it, or sits above it
+// position). The popup hangs below the anchor, horizontally centred on it, or sits above it
 // when there is no room below (a panel at the bottom of the screen), and is then moved as little
 // as needed to lie inside `available`, the free area of the screen that holds the anchor.
-namespace PopoverPlacement {
+namespace TrayPopupPlacement {
 
 inline constexpr int kGap = 4;
 
-QPoint topLeft(QSize popover, QRect anchor, QRect available);
+QPoint topLeft(QSize popup, QRect anchor, QRect available);
 
-}  // namespace PopoverPlacement
+}  // namespace TrayPopupPlacement

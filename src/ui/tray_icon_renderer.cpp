@@ -1,4 +1,4 @@
-#include "menu_bar_limit_icon_renderer.h"
+#include "tray_icon_renderer.h"
 
 #include <QIconEngine>
 #include <QPainter>
@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace MenuBarLimitIconRenderer {
+namespace TrayIconRenderer {
 
 namespace {
 
@@ -149,4 +149,4 @@ void drawBar(QPainter& painter, const QRectF& rect, std::optional<std::int64_t> 
     painter.restore();
 }
 
-}  // namespace MenuBarLimitIconRenderer
+}  // namespace TrayIconRenderer

@@ -1,4 +1,4 @@
-#include "menu_bar_icon_button.h"
+#include "tray_popup_button.h"
 
 #include <QPainter>
 #include <QTimer>
@@ -24,8 +24,8 @@ QColor withOpacity(QColor color, double opacity) {
 
 }  // namespace
 
-MenuBarIconButton::MenuBarIconButton(QString symbol, const QString& toolTip,
-                                     const QString& accessibleName, QWidget* parent)
+TrayPopupButton::TrayPopupButton(QString symbol, const QString& toolTip,
+                                 const QString& accessibleName, QWidget* parent)
     : QAbstractButton(parent), m_symbol(std::move(symbol)), m_spinnerTimer(new QTimer(this)) {
     setFixedSize(kSide, kSide);
     setCursor(Qt::PointingHandCursor);
@@ -38,7 +38,7 @@ MenuBarIconButton::MenuBarIconButton(QString symbol, const QString& toolTip,
     });
 }
 
-void MenuBarIconButton::setBusy(bool busy) {
+void TrayPopupButton::setBusy(bool busy) {
     if (busy == m_busy) {
         return;
     }
@@ -47,7 +47,7 @@ void MenuBarIconButton::setBusy(bool busy) {
     update();
 }
 
-void MenuBarIconButton::updateSpinner() {
+void TrayPopupButton::updateSpinner() {
     // The indicator turns only while someone can see it.
     if (m_busy && isVisible()) {
         m_spinnerTimer->start();
@@ -56,17 +56,17 @@ void MenuBarIconButton::updateSpinner() {
     }
 }
 
-void MenuBarIconButton::showEvent(QShowEvent* event) {
+void TrayPopupButton::showEvent(QShowEvent* event) {
     QAbstractButton::showEvent(event);
     updateSpinner();
 }
 
-void MenuBarIconButton::hideEvent(QHideEvent* event) {
+void TrayPopupButton::hideEvent(QHideEvent* event) {
     QAbstractButton::hideEvent(event);
     updateSpinner();
 }
 
-void MenuBarIconButton::paintEvent(QPaintEvent*) {
+void TrayPopupButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QColor text = palette().color(QPalette::WindowText);
@@ -90,12 +90,12 @@ void MenuBarIconButton::paintEvent(QPaintEvent*) {
                    isEnabled() ? text : withOpacity(text, 0.4));
 }
 
-MenuBarSyncStatusIcon::MenuBarSyncStatusIcon(QWidget* parent) : QWidget(parent) {
-    setFixedSize(MenuBarIconButton::kSide, MenuBarIconButton::kSide);
+SyncStatusIcon::SyncStatusIcon(QWidget* parent) : QWidget(parent) {
+    setFixedSize(TrayPopupButton::kSide, TrayPopupButton::kSide);
     setPhonePaired(false);
 }
 
-void MenuBarSyncStatusIcon::setPhonePaired(bool paired) {
+void SyncStatusIcon::setPhonePaired(bool paired) {
     m_paired = paired;
     const QString text = paired ? tr("iPhone connected") : tr("iPhone not paired");
     setToolTip(text);
@@ -103,7 +103,7 @@ void MenuBarSyncStatusIcon::setPhonePaired(bool paired) {
     update();
 }
 
-void MenuBarSyncStatusIcon::paintEvent(QPaintEvent*) {
+void SyncStatusIcon::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QColor color = m_paired ? palette().color(QPalette::WindowText)

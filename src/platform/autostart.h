@@ -5,9 +5,9 @@
 #include "core/error.h"
 
 // Whether the tray program starts when the user logs in.
-class LoginItem {
+class Autostart {
 public:
-    virtual ~LoginItem() = default;
+    virtual ~Autostart() = default;
 
     virtual bool isEnabled() const = 0;
     // Throws PlatformError with the system's reason when the setting cannot be changed.
@@ -18,16 +18,16 @@ public:
 // writes the entry atomically (a failed write leaves the old one); disabling removes it. An entry
 // that the desktop marks Hidden or disabled counts as not enabled. The entry starts the program
 // with --background, so that at login it stays in the tray.
-class XdgAutostartLoginItem final : public LoginItem {
+class XdgAutostart final : public Autostart {
 public:
     // The option the entry starts the program with, without its leading dashes.
     static inline const QString kBackgroundOption = QStringLiteral("background");
 
     // `entryPath` is the desktop entry's file; `program` the absolute path that Exec starts.
-    XdgAutostartLoginItem(QString entryPath, QString program);
+    XdgAutostart(QString entryPath, QString program);
 
     // The entry in the user's autostart folder, starting this running program.
-    static XdgAutostartLoginItem forThisProgram();
+    static XdgAutostart forThisProgram();
 
     bool isEnabled() const override;
     void setEnabled(bool enabled) override;

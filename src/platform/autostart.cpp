@@ -1,4 +1,4 @@
-#include "login_item.h"
+#include "autostart.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -27,7 +27,7 @@ QString quotedExec(const QString& program) {
 }
 
 QString describeFailure(const QString& message) {
-    return QCoreApplication::translate("LoginItem", "Launch at login could not be changed: %1")
+    return QCoreApplication::translate("Autostart", "Launch at login could not be changed: %1")
         .arg(message);
 }
 
@@ -35,7 +35,7 @@ QString describeFailure(const QString& message) {
 constexpr qint64 kLongestEntry = 64 * 1024;
 
 QByteArray backgroundArgument() {
-    return "--" + XdgAutostartLoginItem::kBackgroundOption.toUtf8();
+    return "--" + XdgAutostart::kBackgroundOption.toUtf8();
 }
 
 std::optional<QByteArray> readEntry(const QString& path) {
@@ -69,17 +69,17 @@ void writeEntry(const QString& path, const QByteArray& content) {
 
 }  // namespace
 
-XdgAutostartLoginItem::XdgAutostartLoginItem(QString entryPath, QString program)
+XdgAutostart::XdgAutostart(QString entryPath, QString program)
     : m_entryPath(std::move(entryPath)), m_program(std::move(program)) {}
 
-XdgAutostartLoginItem XdgAutostartLoginItem::forThisProgram() {
+XdgAutostart XdgAutostart::forThisProgram() {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
                            QStringLiteral("/autostart");
-    return XdgAutostartLoginItem(folder + QStringLiteral("/com.brindlecove.Quotamind.desktop"),
-                                 QCoreApplication::applicationFilePath());
+    return XdgAutostart(folder + QStringLiteral("/com.brindlecove.Quotamind.desktop"),
+                        QCoreApplication::applicationFilePath());
 }
 
-QByteArray XdgAutostartLoginItem::entry(const QString& program) {
+QByteArray XdgAutostart::entry(const QString& program) {
     // The installed entry starts `quotamind` from PATH; at login the running program's own path
     // is the one that is sure to exist.
     QStringList lines = QString::fromUtf8(kDesktopEntry).split(u'\n', Qt::SkipEmptyParts);
@@ -93,12 +93,12 @@ QByteArray XdgAutostartLoginItem::entry(const QString& program) {
     return (lines.join(u'\n') + u'\n').toUtf8();
 }
 
-bool XdgAutostartLoginItem::isEnabled() const {
+bool XdgAutostart::isEnabled() const {
     const std::optional<QByteArray> content = readEntry(m_entryPath);
     return content && !switchedOff(*content);
 }
 
-void XdgAutostartLoginItem::addBackgroundOption() {
+void XdgAutostart::addBackgroundOption() {
     const std::optional<QByteArray> content = readEntry(m_entryPath);
     if (!content || switchedOff(*content)) {
         return;
@@ -120,7 +120,7 @@ void XdgAutostartLoginItem::addBackgroundOption() {
     }
 }
 
-void XdgAutostartLoginItem::setEnabled(bool enabled) {
+void XdgAutostart::setEnabled(bool enabled) {
     if (!enabled) {
         QFile file(m_entryPath);
         if (file.exists() && !file.remove()) {
@@ -130,7 +130,7 @@ void XdgAutostartLoginItem::setEnabled(bool enabled) {
     }
     if (!QDir().mkpath(QFileInfo(m_entryPath).absolutePath())) {
         throw PlatformError(describeFailure(
-            QCoreApplication::translate("LoginItem", "the autostart folder cannot be created")));
+            QCoreApplication::translate("Autostart", "the autostart folder cannot be created")));
     }
     writeEntry(m_entryPath, entry(m_program));
 }

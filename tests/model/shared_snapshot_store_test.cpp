@@ -1,4 +1,4 @@
-#include "model/shared_container.h"
+#include "model/shared_snapshot_store.h"
 
 #include <gtest/gtest.h>
 
@@ -10,13 +10,13 @@
 
 namespace {
 
-class SharedContainerTest : public test::TemporaryConfigHome {
+class SharedSnapshotStoreTest : public test::TemporaryConfigHome {
 protected:
     // Runs the peer program with the same configuration folder; returns its exit code.
     // (A peer that does not finish in time is killed when `peer` goes.)
     int runPeer(const QString& command, const QByteArray& input, QByteArray* output = nullptr) {
         QProcess peer;
-        peer.start(QStringLiteral(SHARED_CONTAINER_PEER), {command});
+        peer.start(QStringLiteral(SHARED_SNAPSHOT_STORE_PEER), {command});
         peer.write(input);
         peer.closeWriteChannel();
         const bool finished = peer.waitForFinished(30000);
@@ -32,29 +32,29 @@ AgentUsageSnapshot snapshot() {
     AgentUsage claude = test::usage(
         "claude", "max 20x ✓",
         {test::window(100, 18000, 788936400.123456789), test::window(0, 604800, 0.1 + 0.2)});
-    claude.source = UsageSource::accountSession;
+    claude.source = UsageSource::AccountSession;
     return AgentUsageSnapshot({test::usage("codex"), claude});
 }
 
 }  // namespace
 
-TEST_F(SharedContainerTest, OnlyADecodableSnapshotIsReadAndOnlyAnEncodableOneIsSaved) {
-    EXPECT_FALSE(SharedContainer::loadSnapshot().has_value());
+TEST_F(SharedSnapshotStoreTest, OnlyADecodableSnapshotIsReadAndOnlyAnEncodableOneIsSaved) {
+    EXPECT_FALSE(SharedSnapshotStore::loadSnapshot().has_value());
     const std::string valid = usage_json::encodeSnapshot(snapshot());
-    SharedContainer::preferences().setData(
-        SharedContainer::kSnapshotKey,
+    SharedSnapshotStore::preferences().setData(
+        SharedSnapshotStore::kSnapshotKey,
         QByteArray::fromStdString(valid.substr(0, valid.size() / 2)));
-    EXPECT_FALSE(SharedContainer::loadSnapshot().has_value());
-    SharedContainer::save(snapshot());
+    EXPECT_FALSE(SharedSnapshotStore::loadSnapshot().has_value());
+    SharedSnapshotStore::save(snapshot());
     AgentUsage bad = test::usage("codex");
     bad.updatedAt = Timestamp(std::numeric_limits<double>::quiet_NaN());
-    SharedContainer::save(AgentUsageSnapshot({bad}));
-    EXPECT_EQ(SharedContainer::loadSnapshot(), snapshot());
+    SharedSnapshotStore::save(AgentUsageSnapshot({bad}));
+    EXPECT_EQ(SharedSnapshotStore::loadSnapshot(), snapshot());
 }
 
 // The widget host is another process: each reads exactly what the other saved.
-TEST_F(SharedContainerTest, AnotherProcessReadsAndWritesTheSameSnapshot) {
-    SharedContainer::save(snapshot());
+TEST_F(SharedSnapshotStoreTest, AnotherProcessReadsAndWritesTheSameSnapshot) {
+    SharedSnapshotStore::save(snapshot());
     QByteArray printed;
     ASSERT_EQ(runPeer(QStringLiteral("load"), {}, &printed), 0);
     EXPECT_EQ(usage_json::decodeSnapshot(printed.toStdString()), snapshot());
@@ -63,18 +63,18 @@ TEST_F(SharedContainerTest, AnotherProcessReadsAndWritesTheSameSnapshot) {
     ASSERT_EQ(runPeer(QStringLiteral("save"),
                       QByteArray::fromStdString(usage_json::encodeSnapshot(next))),
               0);
-    EXPECT_EQ(SharedContainer::loadSnapshot(), next);
+    EXPECT_EQ(SharedSnapshotStore::loadSnapshot(), next);
 }
 
 // The read times beside the snapshot: what is written reads back; anything else reads as none,
 // and freshness then counts from the usage's own update time.
-TEST_F(SharedContainerTest, ReadTimesReadBackOrCountAsNone) {
+TEST_F(SharedSnapshotStoreTest, ReadTimesReadBackOrCountAsNone) {
     const AgentReadTimes times{{{"codex", Timestamp(788918400.123456789)}, {"x", Timestamp(-0.5)}}};
-    SharedContainer::saveReadTimes(times);
-    EXPECT_EQ(SharedContainer::loadReadTimes(), times);
+    SharedSnapshotStore::saveReadTimes(times);
+    EXPECT_EQ(SharedSnapshotStore::loadReadTimes(), times);
     for (const char* stored : {R"({"codex":"soon"})", R"([788918400])", R"({"codex":)"}) {
-        SharedContainer::preferences().setData(SharedContainer::kReadTimesKey, stored);
-        EXPECT_EQ(SharedContainer::loadReadTimes(), AgentReadTimes()) << stored;
+        SharedSnapshotStore::preferences().setData(SharedSnapshotStore::kReadTimesKey, stored);
+        EXPECT_EQ(SharedSnapshotStore::loadReadTimes(), AgentReadTimes()) << stored;
     }
     const AgentUsage codex = test::usage("codex");  // updated at 788918400.25
     EXPECT_EQ(lastReadOf(codex, times[codex.provider]), codex.updatedAt);

@@ -1,8 +1,8 @@
-#include "shared_container.h"
+#include "shared_snapshot_store.h"
 
 #include "model/usage_json.h"
 
-namespace SharedContainer {
+namespace SharedSnapshotStore {
 
 Preferences preferences() {
     return Preferences::appGroup(kAppGroup);
@@ -50,4 +50,4 @@ void saveReadTimes(const AgentReadTimes& times, Preferences preferences) {
     }
 }
 
-}  // namespace SharedContainer
+}  // namespace SharedSnapshotStore
