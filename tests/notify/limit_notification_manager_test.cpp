@@ -5,7 +5,7 @@
 #include <QMap>
 #include <QTemporaryDir>
 
-#include "core/error.h"
+#include "fake_notification_center.h"
 #include "platform/freedesktop_notification_center.h"
 #include "support/manual_clock.h"
 #include "support/notification_bus.h"
@@ -15,28 +15,7 @@ namespace {
 
 using Status = NotificationCenter::AuthorizationStatus;
 
-class FakeCenter final : public NotificationCenter {
-public:
-    Status status = Status::Authorized;
-    // The status after asking the user; nothing when asking fails.
-    std::optional<Status> answer;
-    std::optional<QString> addError;
-    QMap<QString, NotificationRequest> pending;
-
-    QCoro::Task<Status> authorizationStatus() override { co_return status; }
-    QCoro::Task<> requestAuthorization() override {
-        if (!answer) {
-            throw PlatformError(QStringLiteral("No answer"));
-        }
-        status = *answer;
-        co_return;
-    }
-    void add(NotificationRequest request, Completion completion) override {
-        pending.insert(request.identifier, request);
-        completion(addError);
-    }
-    void removeAllPendingRequests() override { pending.clear(); }
-};
+using FakeCenter = test::FakeNotificationCenter;
 
 AgentUsage usage(AgentProvider provider, std::string name, std::vector<UsageWindow> windows) {
     AgentUsage usage;

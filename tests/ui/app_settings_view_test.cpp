@@ -12,6 +12,7 @@
 #include <QScrollArea>
 #include <QSystemTrayIcon>
 
+#include "fake_notification_center.h"
 #include "model/shared_snapshot_store.h"
 #include "notify/limit_notification_manager.h"
 #include "phone/lan_pairing_storage.h"
@@ -28,18 +29,7 @@ namespace {
 using Status = NotificationCenter::AuthorizationStatus;
 using test::usage;
 
-class FakeCenter final : public NotificationCenter {
-public:
-    Status status = Status::NotDetermined;
-
-    QCoro::Task<Status> authorizationStatus() override { co_return status; }
-    QCoro::Task<> requestAuthorization() override {  // the user allows
-        status = Status::Authorized;
-        co_return;
-    }
-    void add(NotificationRequest, Completion completion) override { completion(std::nullopt); }
-    void removeAllPendingRequests() override {}
-};
+using FakeCenter = test::FakeNotificationCenter;
 
 // The visible widget of that accessible name under `root`; nullptr when there is none.
 template <class Widget = QWidget>
