@@ -16,10 +16,3 @@ struct AgentProvider {
     const std::string& id() const { return rawValue; }
     bool operator==(const AgentProvider&) const = default;
 };
-
-template <>
-struct std::hash<AgentProvider> {
-    std::size_t operator()(const AgentProvider& provider) const noexcept {
-        return std::hash<std::string>{}(provider.rawValue);
-    }
-};

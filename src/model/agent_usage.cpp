@@ -4,8 +4,6 @@
 #include <QStringList>
 #include <algorithm>
 
-#include "core/hash.h"
-
 std::optional<UsageWindow> AgentUsage::preferredWindow() const {
     if (windows.empty()) {
         return std::nullopt;
@@ -91,17 +89,4 @@ const AgentUsage& AgentUsage::placeholder() {
 const AgentUsage& AgentUsage::secondaryPlaceholder() {
     static const AgentUsage usage = secondaryPlaceholder(Timestamp::now());
     return usage;
-}
-
-std::size_t std::hash<AgentUsage>::operator()(const AgentUsage& usage) const noexcept {
-    std::size_t seed = 0;
-    for (const UsageWindow& window : usage.windows) {
-        hashCombine(seed, window);
-    }
-    hashCombine(seed, usage.provider);
-    hashCombine(seed, usage.agentName);
-    hashCombine(seed, usage.planType);
-    hashCombine(seed, usage.updatedAt.secondsSince2001());
-    hashCombine(seed, usage.source);
-    return seed;
 }

@@ -39,8 +39,3 @@ struct AgentUsage {
 
     bool operator==(const AgentUsage&) const = default;
 };
-
-template <>
-struct std::hash<AgentUsage> {
-    std::size_t operator()(const AgentUsage& usage) const noexcept;
-};

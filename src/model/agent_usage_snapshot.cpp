@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "core/hash.h"
-
 AgentUsageSnapshot::AgentUsageSnapshot(std::vector<AgentUsage> input) {
     for (AgentUsage& usage : input) {
         const auto existing =
@@ -65,13 +63,4 @@ std::optional<Timestamp> AgentUsageSnapshot::nextReset(Timestamp now) const {
         }
     }
     return next;
-}
-
-std::size_t std::hash<AgentUsageSnapshot>::operator()(
-    const AgentUsageSnapshot& snapshot) const noexcept {
-    std::size_t seed = 0;
-    for (const AgentUsage& usage : snapshot.usages) {
-        hashCombine(seed, usage);
-    }
-    return seed;
 }

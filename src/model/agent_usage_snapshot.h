@@ -32,8 +32,3 @@ struct AgentUsageSnapshot {
 
     bool operator==(const AgentUsageSnapshot&) const = default;
 };
-
-template <>
-struct std::hash<AgentUsageSnapshot> {
-    std::size_t operator()(const AgentUsageSnapshot& snapshot) const noexcept;
-};

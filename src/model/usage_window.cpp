@@ -5,8 +5,6 @@
 #include <cmath>
 #include <limits>
 
-#include "core/hash.h"
-
 namespace {
 
 constexpr std::int64_t kSecondsPerDay = 86400;
@@ -72,12 +70,4 @@ QString UsageWindow::periodLabel(std::int64_t seconds) {
     }
     const std::int64_t minutes = seconds < 60 ? 1 : seconds / 60;
     return tr("%1M").arg(minutes);
-}
-
-std::size_t std::hash<UsageWindow>::operator()(const UsageWindow& window) const noexcept {
-    std::size_t seed = 0;
-    hashCombine(seed, window.usedPercent);
-    hashCombine(seed, window.durationSeconds);
-    hashCombine(seed, window.resetDate.secondsSince2001());
-    return seed;
 }

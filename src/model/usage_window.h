@@ -40,8 +40,3 @@ struct UsageWindow {
 
     bool operator==(const UsageWindow&) const = default;
 };
-
-template <>
-struct std::hash<UsageWindow> {
-    std::size_t operator()(const UsageWindow& window) const noexcept;
-};
