@@ -18,7 +18,7 @@ namespace TrayIconAppearance {
 enum class Setting { Automatic, Light, Dark };
 enum class Drawing { Light, Dark };
 
-inline const QString kPreferenceKey = QStringLiteral("menuBar.iconAppearance.v1");
+inline const QString kPreferenceKey = QStringLiteral("trayIcon.appearance.v1");
 
 QString rawValue(Setting setting);
 // The stored choice; automatic when there is none or it is not one of the three values.
