@@ -80,14 +80,6 @@ ManualClock::~ManualClock() {
     }
 }
 
-Timestamp ManualClock::now() const {
-    return m_wallNow;
-}
-
-void ManualClock::setNow(Timestamp now) {
-    m_wallNow = now;
-}
-
 QCoro::Task<> ManualClock::sleep(double seconds, CancellationToken token) {
     const double duration = (std::isnan(seconds) || seconds < 0.0) ? 0.0 : seconds;
     token.throwIfCancelled();
@@ -152,15 +144,8 @@ void ManualClock::advance(double seconds) {
 
 bool ManualClock::advanceToNextSleep() {
     const auto seconds = secondsUntilNextSleep();
-    if (!seconds) {
-        return false;
-    }
-    advance(*seconds);
-    return true;
-}
-
-std::size_t ManualClock::pendingSleepCount() const {
-    return m_sleepers.size();
+    advance(seconds.value_or(0.0));
+    return seconds.has_value();
 }
 
 std::optional<double> ManualClock::secondsUntilNextSleep() const {
