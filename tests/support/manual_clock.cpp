@@ -123,14 +123,10 @@ void ManualClock::advance(double seconds) {
         m_wallNow = m_wallNow + (monotonic - m_monotonicNow);
         m_monotonicNow = monotonic;
     };
-    auto isEarlier = [](const auto& a, const auto& b) {
-        return a->deadline < b->deadline ||
-               (a->deadline == b->deadline && a->sequence < b->sequence);
-    };
     // Resumed coroutines may start new sleeps that fall due before the target: pick the earliest
     // one afresh each time.
     for (;;) {
-        auto next = std::min_element(m_sleepers.begin(), m_sleepers.end(), isEarlier);
+        auto next = earliest();
         if (next == m_sleepers.end() || (*next)->deadline > target) {
             break;
         }
@@ -152,8 +148,13 @@ std::optional<double> ManualClock::secondsUntilNextSleep() const {
     if (m_sleepers.empty()) {
         return std::nullopt;
     }
-    const auto earliest =
-        std::min_element(m_sleepers.begin(), m_sleepers.end(),
-                         [](const auto& a, const auto& b) { return a->deadline < b->deadline; });
-    return (*earliest)->deadline - m_monotonicNow;
+    return (*earliest())->deadline - m_monotonicNow;
+}
+
+// The sleep that falls due first, the first started among equals.
+std::vector<std::shared_ptr<ManualClock::Sleeper>>::const_iterator ManualClock::earliest() const {
+    return std::min_element(m_sleepers.begin(), m_sleepers.end(), [](const auto& a, const auto& b) {
+        return a->deadline < b->deadline ||
+               (a->deadline == b->deadline && a->sequence < b->sequence);
+    });
 }

@@ -50,6 +50,7 @@ private:
     void resumeSoon(const std::shared_ptr<Sleeper>& sleeper);
     void resumeReady();
     void remove(const Sleeper* sleeper);
+    std::vector<std::shared_ptr<Sleeper>>::const_iterator earliest() const;
 
     Timestamp m_wallNow;
     double m_monotonicNow = 0.0;
