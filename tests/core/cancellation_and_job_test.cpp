@@ -1,10 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <QObject>
-#include <memory>
 #include <stdexcept>
-#include <string>
-#include <vector>
 
 #include "core/error.h"
 #include "core/job.h"
@@ -14,9 +10,7 @@
 TEST(CancellationTokenTest, CallbacksRunOnceAndLateOrNestedRegistrationsRunAtOnce) {
     CancellationToken token;
     const CancellationToken copy = token;
-    int first = 0;
-    int removed = 0;
-    int nested = 0;
+    int first = 0, removed = 0, nested = 0, late = 0;
     token.onCancel([&] {
         ++first;
         token.onCancel([&] { ++nested; });  // must not deadlock
@@ -24,10 +18,7 @@ TEST(CancellationTokenTest, CallbacksRunOnceAndLateOrNestedRegistrationsRunAtOnc
     token.removeCallback(token.onCancel([&] { ++removed; }));
     copy.cancel();
     copy.cancel();
-    EXPECT_EQ(first, 1);
-    EXPECT_EQ(nested, 1);
-    EXPECT_EQ(removed, 0);
-    int late = 0;
+    EXPECT_EQ(std::tuple(first, nested, removed), std::tuple(1, 1, 0));
     token.onCancel([&] { ++late; });
     EXPECT_EQ(late, 1);
     EXPECT_THROW(token.throwIfCancelled(), CancelledError);
@@ -59,7 +50,7 @@ QCoro::Task<> tick(QPointer<QObject> owner, CancellationToken token, ManualClock
 TEST(JobTest, StartingAnotherJobCancelsThePreviousOne) {
     ManualClock clock;
     QObject owner;
-    const auto events = std::make_shared<std::vector<std::string>>();
+    const auto events = std::make_shared<Events::element_type>();
     Job<QObject> job(&owner);
     job.start(tick, &clock, events, "first");
     clock.advance(10);
@@ -73,7 +64,7 @@ TEST(JobTest, StartingAnotherJobCancelsThePreviousOne) {
 TEST(JobTest, OwnerOrJobDestructionCancelsTheRunningTask) {
     ManualClock clock;
     auto owner = std::make_unique<QObject>();
-    const auto events = std::make_shared<std::vector<std::string>>();
+    const auto events = std::make_shared<Events::element_type>();
     Job<QObject> job(owner.get());
     {
         Job<QObject> scoped(owner.get());

@@ -3,10 +3,8 @@
 #include <gtest/gtest.h>
 
 TEST(DeploymentTest, OverridesAreHttpsOrLoopbackHttpAndARefusedOneNeverFallsBack) {
-    const struct {
-        const char* value;
-        const char* joined;  // nullptr: refused
-    } cases[] = {
+    // An override and the URL it gives; nullptr: refused.
+    const std::pair<const char*, const char*> cases[] = {
         {"", "https://default.example/api/usage"},
         {"https://staging.example/prefix", "https://staging.example/prefix/api/usage"},
         {"http://127.0.0.1:8080", "http://127.0.0.1:8080/api/usage"},
@@ -18,21 +16,20 @@ TEST(DeploymentTest, OverridesAreHttpsOrLoopbackHttpAndARefusedOneNeverFallsBack
         {"ftp://127.0.0.1", nullptr},
         {"not a url", nullptr},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.value);
-        qputenv("QUOTAMIND_TEST_ORIGIN", c.value);
+    for (const auto& [value, joined] : cases) {
+        qputenv("QUOTAMIND_TEST_ORIGIN", value);
         const QUrl url = deployment::join(
             deployment::origin("QUOTAMIND_TEST_ORIGIN", QStringLiteral("https://default.example")),
             QStringLiteral("api/usage"));
         const std::optional<QString> refusal = deployment::refusal(url);
-        if (c.joined != nullptr) {
-            EXPECT_EQ(url, QUrl(QString::fromLatin1(c.joined)));
-            EXPECT_FALSE(refusal.has_value());
-            continue;
+        if (joined != nullptr) {
+            EXPECT_EQ(url, QUrl(QString::fromLatin1(joined))) << value;
+            EXPECT_FALSE(refusal.has_value()) << value;
+        } else {
+            ASSERT_TRUE(refusal.has_value()) << value;
+            EXPECT_TRUE(refusal->startsWith(QStringLiteral("QUOTAMIND_TEST_ORIGIN "))) << value;
+            EXPECT_FALSE(refusal->contains(QStringLiteral("hunter2")));
         }
-        ASSERT_TRUE(refusal.has_value());
-        EXPECT_TRUE(refusal->startsWith(QStringLiteral("QUOTAMIND_TEST_ORIGIN ")));
-        EXPECT_FALSE(refusal->contains(QStringLiteral("hunter2")));
     }
     qunsetenv("QUOTAMIND_TEST_ORIGIN");
 }

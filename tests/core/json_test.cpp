@@ -4,17 +4,8 @@
 
 #include <bit>
 #include <limits>
-#include <utility>
 
 #include "support/run_task.h"
-
-namespace {
-
-json::Value parseOne(const std::string& number) {
-    return json::parse("{\"n\":" + number + "}");
-}
-
-}  // namespace
 
 TEST(JsonTest, NullCountsAsMissing) {
     const json::Value object = json::parse(R"({"present":1,"empty":null})");
@@ -27,17 +18,15 @@ TEST(JsonTest, NullCountsAsMissing) {
 }
 
 TEST(JsonTest, IntegersAreExactAndWithinSigned64Bits) {
-    const std::pair<const char*, std::int64_t> good[] = {
-        {"9223372036854775807", std::numeric_limits<std::int64_t>::max()},
-        {"-9223372036854775808.0", std::numeric_limits<std::int64_t>::min()},
-        {"1e3", 1000},
+    const auto read = [](const std::string& n) {
+        return json::requiredInt64(json::parse("{\"n\":" + n + "}"), "n");
     };
-    for (const auto& [text, expected] : good) {
-        EXPECT_EQ(json::requiredInt64(parseOne(text), "n"), expected) << text;
-    }
+    EXPECT_EQ(read("9223372036854775807"), std::numeric_limits<std::int64_t>::max());
+    EXPECT_EQ(read("-9223372036854775808.0"), std::numeric_limits<std::int64_t>::min());
+    EXPECT_EQ(read("1e3"), 1000);
     for (const char* bad : {"9223372036854775808", "9223372036854775808.0", "-1e19", "12.5",
                             "\"12\"", "true", "1e400"}) {
-        EXPECT_THROW(json::requiredInt64(parseOne(bad), "n"), json::DecodingError) << bad;
+        EXPECT_THROW(read(bad), json::DecodingError) << bad;
     }
 }
 
@@ -58,33 +47,26 @@ TEST(JsonTest, RefusesMalformedOversizedAndDeeplyNestedDocuments) {
         EXPECT_THROW(json::parse(bad), json::DecodingError) << bad;
     }
     EXPECT_THROW(json::parse(std::string(20, ' ') + "{}", 16), json::DecodingError);
-    const std::string deep =
-        std::string(json::kMaxDepth + 1, '[') + std::string(json::kMaxDepth + 1, ']');
-    EXPECT_THROW(json::parse(deep), json::DecodingError);
-    const std::string shallow =
-        std::string(json::kMaxDepth, '[') + std::string(json::kMaxDepth, ']');
-    EXPECT_NO_THROW(json::parse(shallow));
+    const auto nested = [](std::size_t depth) {
+        return std::string(depth, '[') + std::string(depth, ']');
+    };
+    EXPECT_THROW(json::parse(nested(json::kMaxDepth + 1)), json::DecodingError);
+    EXPECT_NO_THROW(json::parse(nested(json::kMaxDepth)));
     // Brackets in a string, after an escaped quote, are text.
     EXPECT_NO_THROW(json::parse("[\"\\\"" + std::string(100, '[') + "\"]"));
 }
 
-TEST(JsonTest, DoublesReadBackBitForBit) {
-    const double values[] = {-0.0, 0.1 + 0.2, std::numeric_limits<double>::denorm_min(),
-                             std::numeric_limits<double>::lowest(), 0x1p53 + 2.0};
-    for (const double value : values) {
-        json::OrderedValue document = json::OrderedValue::object();
-        document["n"] = json::number(value);
-        const double read = json::requiredDouble(json::parse(json::dump(document)), "n");
-        EXPECT_EQ(std::bit_cast<std::uint64_t>(read), std::bit_cast<std::uint64_t>(value))
-            << json::dump(document);
-    }
-}
-
-TEST(JsonTest, WritesCompactlyInInsertionOrderWithIntegralNumbersBare) {
+TEST(JsonTest, WritesCompactlyInOrderAndDoublesReadBackBitForBit) {
     json::OrderedValue document = json::OrderedValue::object();
     document["zeta"] = json::number(788918400.0);
     document["alpha"] = json::number(0.5);
     document["mid"] = json::number(-0.0);
     EXPECT_EQ(json::dump(document), R"({"zeta":788918400,"alpha":0.5,"mid":-0.0})");
     EXPECT_THROW(json::number(std::numeric_limits<double>::quiet_NaN()), json::EncodingError);
+    for (const double value : {-0.0, 0.1 + 0.2, std::numeric_limits<double>::denorm_min(),
+                               std::numeric_limits<double>::lowest(), 0x1p53 + 2.0}) {
+        document["n"] = json::number(value);
+        const double read = json::requiredDouble(json::parse(json::dump(document)), "n");
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(read), std::bit_cast<std::uint64_t>(value)) << value;
+    }
 }

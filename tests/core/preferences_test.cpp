@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 
 #include <QDir>
-#include <QFile>
 #include <numeric>
 
 #include "support/temporary_config_home.h"
@@ -17,7 +16,7 @@ const QString kKey = QStringLiteral("some.key.v1");
 
 }  // namespace
 
-TEST_F(PreferencesTest, ValuesOfEveryKindRoundTripAndCanBeRemoved) {
+TEST_F(PreferencesTest, ValuesOfEveryKindRoundTripThroughTheFileAndCanBeRemoved) {
     Preferences preferences = Preferences::standard();
     QByteArray binary(256, 0);
     std::iota(binary.begin(), binary.end(), 0);
@@ -27,7 +26,6 @@ TEST_F(PreferencesTest, ValuesOfEveryKindRoundTripAndCanBeRemoved) {
     preferences.setString(QStringLiteral("string"), text);
     preferences.setBool(QStringLiteral("bool"), false);
     preferences.setDate(QStringLiteral("date"), date);
-
     // A fresh instance reads from the file, as another process would.
     const Preferences reader = Preferences::standard();
     EXPECT_EQ(reader.data(QStringLiteral("data")), binary);
@@ -47,28 +45,30 @@ TEST_F(PreferencesTest, FilesAreTheOwnersAloneAndALooserOneIsTightened) {
     preferences.setString(kKey, QStringLiteral("created"));
     preferences.setString(kKey, QStringLiteral("rewritten"));
     const QByteArray file = QFile::encodeName(preferences.filePath());
-    struct stat status {};
-    EXPECT_TRUE(::stat(file.constData(), &status) == 0 && (status.st_mode & 0777) == 0600);
+    const auto mode = [&] {
+        struct stat status {};
+        return ::stat(file.constData(), &status) == 0 ? status.st_mode & 0777 : 0;
+    };
+    EXPECT_EQ(mode(), 0600u);
     ::chmod(file.constData(), 0664);
     preferences.restrictToOwner();
-    EXPECT_TRUE(::stat(file.constData(), &status) == 0 && (status.st_mode & 0777) == 0600);
+    EXPECT_EQ(mode(), 0600u);
     ::umask(umask);
 }
 
 TEST_F(PreferencesTest, AppGroupUsesItsOwnFileOnlyWhenItCanBothReadAndWriteIt) {
     Preferences::appGroup(QStringLiteral("group.x")).setString(kKey, QStringLiteral("shared"));
     EXPECT_FALSE(Preferences::standard().string(kKey).has_value());
-
     // A read-only group file (by its mode, which root would ignore) and a folder in its place:
     // reads and writes both go to the standard file, so a stale shared value never hides a new one.
     const QString readOnly = path(QStringLiteral("brindlecove/group.x.conf"));
     ASSERT_TRUE(QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ReadGroup));
     ASSERT_TRUE(QDir().mkpath(path(QStringLiteral("brindlecove/group.y.conf"))));
-    for (const char* group : {"group.x", "group.y"}) {
-        Preferences blocked = Preferences::appGroup(QString::fromUtf8(group));
-        blocked.setString(kKey, QString::fromUtf8(group));
-        EXPECT_EQ(blocked.string(kKey), QString::fromUtf8(group));
-        EXPECT_EQ(Preferences::standard().string(kKey), QString::fromUtf8(group));
+    for (const QString& group : {QStringLiteral("group.x"), QStringLiteral("group.y")}) {
+        Preferences blocked = Preferences::appGroup(group);
+        blocked.setString(kKey, group);
+        EXPECT_EQ(blocked.string(kKey), group);
+        EXPECT_EQ(Preferences::standard().string(kKey), group);
     }
     EXPECT_EQ(Preferences(readOnly).string(kKey), QStringLiteral("shared"));
 }

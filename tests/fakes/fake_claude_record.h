@@ -2,11 +2,8 @@
 
 #include <sys/types.h>
 
-#include <QByteArray>
 #include <QFile>
-#include <QList>
 #include <QMap>
-#include <QString>
 
 namespace test {
 
@@ -21,11 +18,10 @@ public:
     static FakeClaudeRecord read(const QString& path) {
         FakeClaudeRecord record;
         QFile file(path);
-        if (file.open(QIODevice::ReadOnly)) {
-            for (const QByteArray& entry : file.readAll().split('\0')) {
-                record.m_entries[entry.left(entry.indexOf(' '))].append(
-                    entry.mid(entry.indexOf(' ') + 1));
-            }
+        const QByteArray entries = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        for (const QByteArray& entry : entries.split('\0')) {
+            record.m_entries[entry.left(entry.indexOf(' '))].append(
+                entry.mid(entry.indexOf(' ') + 1));
         }
         return record;
     }

@@ -1,13 +1,5 @@
 #include "fake_http_server.h"
 
-#include <QTcpSocket>
-#include <optional>
-#include <utility>
-
-QByteArray FakeHttpServer::Request::header(const QByteArray& name) const {
-    return sentHeader(name).value_or(QByteArray());
-}
-
 std::optional<QByteArray> FakeHttpServer::Request::sentHeader(const QByteArray& name) const {
     for (const auto& [key, value] : headers) {
         if (key.compare(name, Qt::CaseInsensitive) == 0) {
@@ -99,20 +91,14 @@ std::optional<FakeHttpServer::Request> FakeHttpServer::takeRequest(QByteArray& b
     Request request;
     request.method = requestLine.value(0);
     request.path = requestLine.value(1);
-    qsizetype contentLength = 0;
     for (qsizetype i = 1; i < lines.size(); ++i) {
-        const QByteArray line = lines[i].trimmed();
-        const qsizetype colon = line.indexOf(':');
-        if (colon <= 0) {
-            continue;
-        }
-        const QByteArray name = line.left(colon).trimmed();
-        const QByteArray value = line.mid(colon + 1).trimmed();
-        request.headers.append({name, value});
-        if (name.compare("Content-Length", Qt::CaseInsensitive) == 0) {
-            contentLength = value.toLongLong();
+        const qsizetype colon = lines[i].indexOf(':');
+        if (colon > 0) {
+            request.headers.append(
+                {lines[i].left(colon).trimmed(), lines[i].mid(colon + 1).trimmed()});
         }
     }
+    const qsizetype contentLength = request.header("Content-Length").toLongLong();
     const qsizetype bodyStart = headerEnd + 4;
     if (buffer.size() - bodyStart < contentLength) {
         return std::nullopt;

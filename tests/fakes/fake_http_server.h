@@ -1,18 +1,10 @@
 #pragma once
 
-#include <QByteArray>
 #include <QHash>
-#include <QHostAddress>
-#include <QList>
-#include <QObject>
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QUrl>
 #include <deque>
-#include <optional>
-#include <utility>
-#include <vector>
 
 #include "platform/http_client.h"
 
@@ -31,11 +23,12 @@ public:
         Headers headers;
         QByteArray body;
 
-        // The first header of this name (compared without case), or a null QByteArray.
-        QByteArray header(const QByteArray& name) const;
-        // The same, but none when the request did not carry the header, so that a header sent
-        // with an empty value is told apart from a missing one.
+        // The first header of this name (compared without case); none when not sent, so that a
+        // header sent with an empty value is told apart from a missing one.
         std::optional<QByteArray> sentHeader(const QByteArray& name) const;
+        QByteArray header(const QByteArray& name) const {
+            return sentHeader(name).value_or(QByteArray());
+        }
     };
 
     struct Response {
@@ -53,7 +46,7 @@ public:
     // Listens on `address`, a loopback one; another 127.x address is another origin.
     explicit FakeHttpServer(const QHostAddress& address = QHostAddress(QHostAddress::LocalHost));
 
-    // The server's base URL, "http://ADDRESS:PORT".
+    // "http://ADDRESS:PORT".
     QUrl origin() const;
     void enqueue(const QByteArray& path, Response response);
     const std::vector<Request>& requests() const { return m_requests; }
@@ -64,7 +57,6 @@ private:
     void serve(QTcpSocket* socket);
     // A complete request at the start of `buffer`, removed from it; nothing while incomplete.
     static std::optional<Request> takeRequest(QByteArray& buffer);
-
     static QByteArray answer(const Response& response);
 
     QTcpServer m_server;

@@ -13,11 +13,15 @@ namespace {
 
 class HttpClientTest : public ::testing::Test {
 protected:
-    HttpRequest request(const char* path) {
+    HttpRequest request(const char* path, QUrl origin = {}) {
         HttpRequest request;
-        request.url = m_server.origin().resolved(QUrl(QString::fromLatin1(path)));
+        request.url = deployment::join(origin.isEmpty() ? m_server.origin() : origin,
+                                       QString::fromLatin1(path));
         request.timeoutSeconds = 30;
         return request;
+    }
+    NetworkError::Code failure(const HttpRequest& request) {
+        return test::errorOf<NetworkError>(m_client.send(request, {})).code();
     }
 
     ManualClock m_clock;
@@ -31,13 +35,13 @@ protected:
 // Two requests the server never answers: one ends exactly at its time limit, the other as soon
 // as it is cancelled.
 TEST_F(HttpClientTest, AHangingRequestEndsAtItsTimeLimitOrWhenCancelled) {
-    const FakeHttpServer::Response silence{
-        .status = 0, .body = {}, .headers = {}, .neverAnswer = true};
+    FakeHttpServer::Response silence{.status = 0, .body = {}};
+    silence.neverAnswer = true;
     m_server.enqueue("/hang", silence);
     m_server.enqueue("/hang", silence);
     CancellationToken token;
-    test::StartedTask<HttpResponse> timed(m_client.send(request("/hang"), {}));
-    test::StartedTask<HttpResponse> cancelled(m_client.send(request("/hang"), token));
+    test::StartedTask<HttpResponse> timed(m_client.send(request("hang"), {}));
+    test::StartedTask<HttpResponse> cancelled(m_client.send(request("hang"), token));
     ASSERT_TRUE(test::processEventsUntil([&] { return m_server.requests().size() == 2; }));
     token.cancel();
     ASSERT_TRUE(cancelled.waitUntilDone());
@@ -57,24 +61,15 @@ TEST_F(HttpClientTest, FailsOnOversizedBodiesRefusedConnectionsAndClearTextOrigi
                                      .body = QByteArray(HttpClient::kMaxBodyBytes + 1, 'x')};
         big.streamed = streamed;
         m_server.enqueue("/big", big);
-        EXPECT_EQ(test::errorOf<NetworkError>(m_client.send(request("/big"), {})).code(),
-                  NetworkError::Code::ResponseTooLarge);
+        EXPECT_EQ(failure(request("big")), NetworkError::Code::ResponseTooLarge);
     }
-
-    HttpRequest refused;
-    refused.url = FakeHttpServer().origin();  // closed again at once
-    EXPECT_EQ(test::errorOf<NetworkError>(m_client.send(refused, {})).code(),
-              NetworkError::Code::Transport);
-
+    const QUrl closed = FakeHttpServer().origin();  // closed again at once
+    EXPECT_EQ(failure(request("", closed)), NetworkError::Code::Transport);
     // Plain http to a host off this computer: refused, not sent there nor to the default.
     qputenv("QUOTAMIND_TEST_ORIGIN", "http://example.com");
-    HttpRequest unsafe;
-    unsafe.url =
-        deployment::join(deployment::origin("QUOTAMIND_TEST_ORIGIN", m_server.origin().toString()),
-                         QStringLiteral("any"));
+    const QUrl unsafe = deployment::origin("QUOTAMIND_TEST_ORIGIN", m_server.origin().toString());
     qunsetenv("QUOTAMIND_TEST_ORIGIN");
-    EXPECT_EQ(test::errorOf<NetworkError>(m_client.send(unsafe, {})).code(),
-              NetworkError::Code::RefusedOrigin);
+    EXPECT_EQ(failure(request("any", unsafe)), NetworkError::Code::RefusedOrigin);
     EXPECT_EQ(m_server.requests().size(), 2u) << "sent to the default origin";
 }
 
@@ -83,9 +78,8 @@ TEST_F(HttpClientTest, CredentialsFollowNoRedirectToAnotherOrigin) {
     elsewhere.enqueue("/steal", {.status = 200, .body = "stolen"});
     const QByteArray target = elsewhere.origin().toEncoded() + "/steal";
     m_server.enqueue("/moved", {.status = 302, .body = {}, .headers = {{"Location", target}}});
-    HttpRequest credentialed = request("/moved");
+    HttpRequest credentialed = request("moved");
     credentialed.headers = {{"Authorization", "Bearer access-secret"}};
-    const HttpResponse response = test::runTask(m_client.send(credentialed, {}));
-    EXPECT_EQ(response.status, 302);
+    EXPECT_EQ(test::runTask(m_client.send(credentialed, {})).status, 302);
     EXPECT_TRUE(elsewhere.requests().empty());
 }

@@ -2,15 +2,9 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QTemporaryDir>
-#include <csignal>
-#include <memory>
 
 #include "core/error.h"
 #include "fakes/fake_claude_record.h"
@@ -50,15 +44,13 @@ TEST_F(PseudoTerminalTest, DestroyingItKillsAChildThatIgnoresSigtermAndReapsIt) 
 }
 
 TEST_F(PseudoTerminalTest, AChildThatCannotStartIsAPlatformErrorWithNothingLeftBehind) {
-    for (const char* folder : {".", "no-such-folder"}) {
-        PseudoTerminal::Options options = fakeClaude();
-        options.workingDirectory = m_folder.filePath(QString::fromUtf8(folder));
-        if (folder[0] == '.') {
-            options.program = m_folder.filePath(QStringLiteral("no-such-program"));
-        }
-        EXPECT_THROW(PseudoTerminal terminal(options), PlatformError) << folder;
-        EXPECT_FALSE(record().has("pid")) << "the program ran";
-    }
+    PseudoTerminal::Options noProgram = fakeClaude();
+    noProgram.program = m_folder.filePath(QStringLiteral("no-such-program"));
+    PseudoTerminal::Options noFolder = fakeClaude();
+    noFolder.workingDirectory = m_folder.filePath(QStringLiteral("no-such-folder"));
+    EXPECT_THROW(PseudoTerminal{noProgram}, PlatformError);
+    EXPECT_THROW(PseudoTerminal{noFolder}, PlatformError);
+    EXPECT_FALSE(record().has("pid")) << "the program ran";
 }
 
 // The program may be killed without destroying anything; the child must not run on without it.
@@ -78,8 +70,7 @@ TEST_F(PseudoTerminalTest, TheChildDiesWithAProgramThatIsKilled) {
         ::_exit(1);
     }
     ::close(pidPipe[1]);
-    pid_t child = 0;
-    // Ends at the report, or empty when the program ends without one.
+    pid_t child = 0;  // read at the report, or left when the program ends without one
     const bool started = ::read(pidPipe[0], &child, sizeof child) == sizeof child;
     ::close(pidPipe[0]);
     const bool ready = started && waitForReady();
@@ -97,8 +88,8 @@ TEST_F(PseudoTerminalTest, NoOtherChildInheritsTheTerminal) {
     other.start(QStringLiteral("/bin/ls"), {QStringLiteral("-l"), QStringLiteral("/proc/self/fd")});
     ASSERT_TRUE(other.waitForFinished(10000));
     const QByteArray descriptors = other.readAllStandardOutput();
-    EXPECT_FALSE(descriptors.contains("ptmx")) << descriptors.toStdString();
-    EXPECT_FALSE(descriptors.contains(::ptsname(terminal.masterDescriptor())))
+    EXPECT_FALSE(descriptors.contains("ptmx") ||
+                 descriptors.contains(::ptsname(terminal.masterDescriptor())))
         << descriptors.toStdString();
 }
 

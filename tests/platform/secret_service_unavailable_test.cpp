@@ -88,20 +88,17 @@ TEST(SecretServiceFailureTest, OnlyAMissingBusOrServiceIsNotAvailable) {
         owner, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
         "RequestName", g_variant_new("(su)", "org.freedesktop.secrets", 0u), nullptr,
         G_DBUS_CALL_FLAGS_NONE, 10000, nullptr, nullptr));
-    const struct {
-        const char* reply;
-        SecretStoreError::Status status;
-    } cases[] = {
+    const std::pair<const char*, SecretStoreError::Status> cases[] = {
         // G_IO_ERROR_TIMED_OUT, by the name GDBus gives an error without a D-Bus name.
         {"org.gtk.GDBus.UnmappedGError.Quark._g_2dio_2derror_2dquark.Code24",
          SecretStoreError::Status::Failed},
         {"org.freedesktop.DBus.Error.AccessDenied", SecretStoreError::Status::AccessDenied},
         {"org.freedesktop.Secret.Error.IsLocked", SecretStoreError::Status::AccessDenied},
     };
-    for (const auto& c : cases) {
-        s_reply = c.reply;
-        EXPECT_EQ(statusOf(store.save(kService, kAccount, kService, "x")), c.status) << c.reply;
-        EXPECT_EQ(statusOf(store.find(kService, kAccount)), c.status) << c.reply;
+    for (const auto& [reply, status] : cases) {
+        s_reply = reply;
+        EXPECT_EQ(statusOf(store.save(kService, kAccount, kService, "x")), status) << reply;
+        EXPECT_EQ(statusOf(store.find(kService, kAccount)), status) << reply;
     }
 
     // An unlock prompt nobody answers holds no thread, and the call ends when cancelled, or as

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <QDir>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <atomic>
 #include <csignal>
@@ -12,22 +12,67 @@
 #include "platform/bounded_file.h"
 #include "platform/fallback_secret_store.h"
 #include "platform/file_secret_store.h"
+#include "platform/secret_service_store.h"
 #include "support/run_task.h"
 
 namespace {
 
+using Status = SecretStoreError::Status;
 const QString kService = QStringLiteral("com.brindlecove.Quotamind.test");
 const QString kAccount = QStringLiteral("a");
 
 template <typename Task>
-SecretStoreError::Status statusOf(Task task) {
+Status statusOf(Task task) {
     return test::errorOf<SecretStoreError>(std::move(task)).status();
+}
+
+// secret-tool with `arguments` and `input`: what it printed, as other programs see the keyring.
+QByteArray secretTool(const QStringList& arguments, const QByteArray& input = {}) {
+    QProcess tool;
+    tool.setProcessChannelMode(QProcess::MergedChannels);
+    tool.start(QStringLiteral("secret-tool"), arguments);
+    tool.write(input);
+    tool.closeWriteChannel();
+    return tool.waitForFinished(30000) && tool.exitCode() == 0 ? tool.readAll() : "failed";
 }
 
 // The thread that last wrote past the file size limit.
 std::atomic<pid_t> s_writer{0};
 
 }  // namespace
+
+TEST(SecretServiceStoreTest, FindsWhatOthersStoredAndReplacesBinaryDataInPlace) {
+    SecretServiceStore store;
+    try {
+        test::runTask(store.find(QStringLiteral("probe"), std::nullopt));
+    } catch (const SecretStoreError& error) {
+        if (error.status() == Status::NotAvailable) {
+            GTEST_SKIP() << "no Secret Service (run through tests/support/with-secret-service)";
+        }
+    }
+    const QString other = QStringLiteral("Quotamind test: other program");
+    ASSERT_NE(
+        secretTool({QStringLiteral("store"), QStringLiteral("--label=x"), QStringLiteral("service"),
+                    other, QStringLiteral("account"), QStringLiteral("someone")},
+                   "theirs"),
+        "failed");
+    EXPECT_EQ(test::runTask(store.find(other, std::nullopt)), QByteArray("theirs"));
+    EXPECT_EQ(test::runTask(store.find(other, QStringLiteral("someone"))), QByteArray("theirs"));
+    EXPECT_FALSE(test::runTask(store.find(other, QStringLiteral("nobody"))).has_value());
+
+    const QByteArray binary("one\0two", 7);
+    test::runTask(store.save(kService, kAccount, QStringLiteral("label"), "first"));
+    test::runTask(store.save(kService, kAccount, QStringLiteral("label"), binary));
+    EXPECT_EQ(test::runTask(store.find(kService, kAccount)), binary);
+    EXPECT_EQ(secretTool({QStringLiteral("search"), QStringLiteral("--all"),
+                          QStringLiteral("service"), kService})
+                  .count("label = "),
+              1)
+        << "not replaced in place";
+    EXPECT_TRUE(test::runTask(store.remove(kService, kAccount)));
+    EXPECT_FALSE(test::runTask(store.remove(kService, kAccount)));
+    EXPECT_FALSE(test::runTask(store.find(kService, std::nullopt)).has_value());
+}
 
 class FileSecretStoreTest : public ::testing::Test {
 protected:
@@ -43,7 +88,6 @@ protected:
     FileSecretStore m_store{m_folder.path() + QStringLiteral("/data/quotamind")};
 };
 
-// That a save replaces the item whole shows where a write fails halfway, below.
 TEST_F(FileSecretStoreTest, ItemsAndTheirFolderArePrivate) {
     ::umask(0022);
     test::runTask(save("first"));
@@ -68,7 +112,7 @@ TEST_F(FileSecretStoreTest, AWriteThatFailsHalfwayLeavesTheOldItemAndNeverRunsOn
     rlimit small = previous;
     small.rlim_cur = 64;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    EXPECT_EQ(statusOf(save(QByteArray(4096, 'x'))), SecretStoreError::Status::Failed);
+    EXPECT_EQ(statusOf(save(QByteArray(4096, 'x'))), Status::Failed);
     ::setrlimit(RLIMIT_FSIZE, &previous);
     std::signal(SIGXFSZ, previousHandler);
     EXPECT_NE(s_writer.load(), 0);
@@ -83,11 +127,9 @@ TEST_F(FileSecretStoreTest, AccountsStayApartAndUnusableItemsFail) {
     EXPECT_FALSE(find().has_value());
     EXPECT_EQ(find(QStringLiteral("a.b/c")), QByteArray("for a.b/c"));
     EXPECT_TRUE(find(std::nullopt).has_value());
-    EXPECT_EQ(statusOf(save(QByteArray(FileSecretStore::kMaxItemBytes + 1, 'x'))),
-              SecretStoreError::Status::Failed);
-    // A folder in the item's place.
-    ASSERT_TRUE(QDir().mkpath(path()));
-    EXPECT_EQ(statusOf(m_store.find(kService, kAccount)), SecretStoreError::Status::Failed);
+    EXPECT_EQ(statusOf(save(QByteArray(FileSecretStore::kMaxItemBytes + 1, 'x'))), Status::Failed);
+    ASSERT_TRUE(QDir().mkpath(path()));  // a folder in the item's place
+    EXPECT_EQ(statusOf(m_store.find(kService, kAccount)), Status::Failed);
 }
 
 TEST(ReadRegularFileTest, OnlyARegularFileWithinTheLimitIsRead) {
@@ -98,12 +140,11 @@ TEST(ReadRegularFileTest, OnlyARegularFileWithinTheLimitIsRead) {
     const auto errorOf = [&](const char* name, qint64 maxBytes) {
         return test::errorOf<FileReadError>(read(name, maxBytes)).errorNumber();
     };
-    ASSERT_EQ(
-        ::mkfifo(QFile::encodeName(folder.filePath(QStringLiteral("fifo"))).constData(), 0600), 0);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(folder.filePath(QStringLiteral("fifo"))), 0600), 0);
+    ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("folder")));
     QFile file(folder.filePath(QStringLiteral("file")));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("12345") == 5 && file.flush());
     EXPECT_EQ(errorOf("fifo", 16), EINVAL);
-    ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("folder")));
     EXPECT_EQ(errorOf("folder", 16), EISDIR);
     EXPECT_EQ(errorOf("file", 4), EFBIG);
     EXPECT_EQ(test::runTask(read("file", 5)), QByteArray("12345"));
@@ -116,15 +157,14 @@ TEST(FallbackSecretStoreTest, TheFileHoldsItemsOnlyWhileNoKeyringRuns) {
     FallbackSecretStore store(keyring, file);
     // Every failure but a missing keyring (refused, locked, timed out: one branch) is reported,
     // and the file is untouched.
-    keyring.failWith = SecretStoreError::Status::Failed;
-    EXPECT_EQ(statusOf(store.save(kService, kAccount, kService, "x")),
-              SecretStoreError::Status::Failed);
-    EXPECT_EQ(statusOf(store.find(kService, kAccount)), SecretStoreError::Status::Failed);
-    EXPECT_EQ(statusOf(store.remove(kService, kAccount)), SecretStoreError::Status::Failed);
+    keyring.failWith = Status::Failed;
+    EXPECT_EQ(statusOf(store.save(kService, kAccount, kService, "x")), Status::Failed);
+    EXPECT_EQ(statusOf(store.find(kService, kAccount)), Status::Failed);
+    EXPECT_EQ(statusOf(store.remove(kService, kAccount)), Status::Failed);
     EXPECT_EQ(file.calls, 0);
 
     // Without a keyring the file keeps the item, which moves into the keyring once one runs.
-    keyring.failWith = SecretStoreError::Status::NotAvailable;
+    keyring.failWith = Status::NotAvailable;
     test::runTask(store.save(kService, kAccount, kService, "offline"));
     keyring.failWith.reset();
     EXPECT_EQ(test::runTask(store.find(kService, kAccount)), QByteArray("offline"));
@@ -137,6 +177,6 @@ TEST(FallbackSecretStoreTest, TheFileHoldsItemsOnlyWhileNoKeyringRuns) {
     EXPECT_FALSE(test::runTask(file.find(kService, kAccount)).has_value());
     file.put(kService, kAccount, "stale");
     EXPECT_TRUE(test::runTask(store.remove(kService, kAccount)));
-    keyring.failWith = SecretStoreError::Status::NotAvailable;
+    keyring.failWith = Status::NotAvailable;
     EXPECT_FALSE(test::runTask(store.find(kService, kAccount)).has_value());
 }

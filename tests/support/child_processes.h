@@ -3,17 +3,11 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
-#include <QByteArray>
 #include <QCoreApplication>
 #include <QDir>
-#include <QEvent>
 #include <QFile>
-#include <QFileInfo>
-#include <QList>
-#include <QString>
 #include <QTimer>
 #include <cerrno>
-#include <chrono>
 #include <csignal>
 #include <vector>
 
@@ -32,15 +26,36 @@ bool waitUntil(Condition condition, std::chrono::milliseconds limit = std::chron
     return processEventsUntil(condition, limit);
 }
 
+// The file `name` of /proc/`pid`; empty once the process is gone.
+inline QByteArray procFile(int pid, const QString& name) {
+    QFile file(QStringLiteral("/proc/%1/").arg(pid) + name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The fields of /proc/`pid`/stat after the command, which may hold spaces: state, ppid, ...
+inline QList<QByteArray> statFields(int pid) {
+    const QByteArray line = procFile(pid, QStringLiteral("stat"));
+    return line.mid(line.lastIndexOf(')') + 2).split(' ');
+}
+
+// The ids of the processes other than this one for which `matches(pid)` holds.
+template <typename Matches>
+std::vector<int> processesWhere(Matches matches) {
+    std::vector<int> found;
+    for (const QString& name : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool numeric = false;
+        const int pid = name.toInt(&numeric);
+        if (numeric && pid != QCoreApplication::applicationPid() && matches(pid)) {
+            found.push_back(pid);
+        }
+    }
+    return found;
+}
+
 // Whether the process has ended: exited and reaped (gone) or exited and not reaped (zombie).
 inline bool processHasEnded(pid_t pid) {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly)) {
-        return true;
-    }
-    const QByteArray line = stat.readAll();
-    const qsizetype nameEnd = line.lastIndexOf(')');
-    return nameEnd < 0 || line.mid(nameEnd + 2, 1) == "Z";
+    const QByteArray state = statFields(pid).value(0);
+    return state.isEmpty() || state == "Z";
 }
 
 // Whether the process is gone altogether: not running and reaped.
@@ -55,72 +70,25 @@ inline bool hasChildProcess() {
 }
 
 // The processes whose working folder is `folder`.
-inline QList<int> processesWorkingIn(const QString& folder) {
-    QList<int> found;
+inline std::vector<int> processesWorkingIn(const QString& folder) {
     const QString canonical = QFileInfo(folder).canonicalFilePath();
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-    for (const QString& entry : entries) {
-        bool isNumber = false;
-        const int pid = entry.toInt(&isNumber);
-        if (isNumber &&
-            QFileInfo(QStringLiteral("/proc/%1/cwd").arg(pid)).symLinkTarget() == canonical) {
-            found.append(pid);
-        }
-    }
-    return found;
+    return processesWhere([&](int pid) {
+        return QFileInfo(QStringLiteral("/proc/%1/cwd").arg(pid)).symLinkTarget() == canonical;
+    });
 }
 
-// The ids of the running processes whose environment holds `entry` ("NAME=value"). Children
-// inherit the environment, so an entry unique to a test finds every process it started.
+// The running processes whose environment holds `entry` ("NAME=value"). Children inherit the
+// environment, so an entry unique to a test finds every process it started.
 inline std::vector<int> processesWithEnvironment(const QByteArray& entry) {
-    std::vector<int> found;
-    const QDir proc(QStringLiteral("/proc"));
-    for (const QString& name : proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        bool numeric = false;
-        const int pid = name.toInt(&numeric);
-        if (!numeric || pid == QCoreApplication::applicationPid()) {
-            continue;
-        }
-        QFile environ(proc.filePath(name + QStringLiteral("/environ")));
-        if (!environ.open(QIODevice::ReadOnly)) {
-            continue;
-        }
-        if (environ.readAll().split('\0').contains(entry)) {
-            found.push_back(pid);
-        }
-    }
-    return found;
+    return processesWhere([&](int pid) {
+        return procFile(pid, QStringLiteral("environ")).split('\0').contains(entry);
+    });
 }
 
 // The processes whose parent is this test program, in any state (zombies included).
 inline std::vector<int> childProcesses() {
-    std::vector<int> children;
     const QByteArray self = QByteArray::number(QCoreApplication::applicationPid());
-    const QDir proc(QStringLiteral("/proc"));
-    for (const QString& name : proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile stat(proc.filePath(name + QStringLiteral("/stat")));
-        if (!stat.open(QIODevice::ReadOnly)) {
-            continue;
-        }
-        // "pid (command) state ppid ...": the command may hold spaces, so read after its ')'.
-        const QByteArray line = stat.readAll();
-        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 1 && fields[1] == self) {
-            children.push_back(name.toInt());
-        }
-    }
-    return children;
-}
-
-// Waits, with a bound, until every child of this program has exited and been reaped, then lets
-// the objects that watched them finish, so that a test leaves no process and no memory behind.
-inline bool childProcessesEnd(std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-    const bool ended = waitUntil([] { return childProcesses().empty(); }, limit);
-    for (int round = 0; round < 3; ++round) {
-        QCoreApplication::processEvents();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-    return ended;
+    return processesWhere([&](int pid) { return statFields(pid).value(1) == self; });
 }
 
 // Waits, with a bound, until no process carries `entry`.
@@ -129,10 +97,17 @@ inline bool processesEnd(const QByteArray& entry,
     return waitUntil([&] { return processesWithEnvironment(entry).empty(); }, limit);
 }
 
-// For tests that start child processes: each test ends only once its children have.
+// For tests that start child processes: each test ends only once its children have exited and
+// been reaped, and the objects that watched them have finished.
 class ChildProcessTest : public ::testing::Test {
 protected:
-    void TearDown() override { EXPECT_TRUE(childProcessesEnd()) << "a child process was left"; }
+    void TearDown() override {
+        EXPECT_TRUE(waitUntil([] { return childProcesses().empty(); })) << "a child was left";
+        for (int round = 0; round < 3; ++round) {
+            QCoreApplication::processEvents();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+    }
 };
 
 }  // namespace test

@@ -80,14 +80,6 @@ ManualClock::~ManualClock() {
     }
 }
 
-Timestamp ManualClock::now() const {
-    return m_wallNow;
-}
-
-void ManualClock::setNow(Timestamp now) {
-    m_wallNow = now;
-}
-
 QCoro::Task<> ManualClock::sleep(double seconds, CancellationToken token) {
     const double duration = (std::isnan(seconds) || seconds < 0.0) ? 0.0 : seconds;
     token.throwIfCancelled();
@@ -131,14 +123,10 @@ void ManualClock::advance(double seconds) {
         m_wallNow = m_wallNow + (monotonic - m_monotonicNow);
         m_monotonicNow = monotonic;
     };
-    auto isEarlier = [](const auto& a, const auto& b) {
-        return a->deadline < b->deadline ||
-               (a->deadline == b->deadline && a->sequence < b->sequence);
-    };
     // Resumed coroutines may start new sleeps that fall due before the target: pick the earliest
     // one afresh each time.
     for (;;) {
-        auto next = std::min_element(m_sleepers.begin(), m_sleepers.end(), isEarlier);
+        auto next = earliest();
         if (next == m_sleepers.end() || (*next)->deadline > target) {
             break;
         }
@@ -152,23 +140,21 @@ void ManualClock::advance(double seconds) {
 
 bool ManualClock::advanceToNextSleep() {
     const auto seconds = secondsUntilNextSleep();
-    if (!seconds) {
-        return false;
-    }
-    advance(*seconds);
-    return true;
-}
-
-std::size_t ManualClock::pendingSleepCount() const {
-    return m_sleepers.size();
+    advance(seconds.value_or(0.0));
+    return seconds.has_value();
 }
 
 std::optional<double> ManualClock::secondsUntilNextSleep() const {
     if (m_sleepers.empty()) {
         return std::nullopt;
     }
-    const auto earliest =
-        std::min_element(m_sleepers.begin(), m_sleepers.end(),
-                         [](const auto& a, const auto& b) { return a->deadline < b->deadline; });
-    return (*earliest)->deadline - m_monotonicNow;
+    return (*earliest())->deadline - m_monotonicNow;
+}
+
+// The sleep that falls due first, the first started among equals.
+std::vector<std::shared_ptr<ManualClock::Sleeper>>::const_iterator ManualClock::earliest() const {
+    return std::min_element(m_sleepers.begin(), m_sleepers.end(), [](const auto& a, const auto& b) {
+        return a->deadline < b->deadline ||
+               (a->deadline == b->deadline && a->sequence < b->sequence);
+    });
 }

@@ -22,12 +22,12 @@ public:
     ~ManualClock() override;
     Q_DISABLE_COPY_MOVE(ManualClock)
 
-    Timestamp now() const override;
+    Timestamp now() const override { return m_wallNow; }
     double monotonicNow() const override { return m_monotonicNow; }
     QCoro::Task<> sleep(double seconds, CancellationToken token) override;
 
     // Moves the wall clock alone, as when the user sets the time; pending sleeps are unaffected.
-    void setNow(Timestamp now);
+    void setNow(Timestamp now) { m_wallNow = now; }
     void advance(double seconds);
     // Advances exactly to the earliest pending sleep; false when none is pending.
     bool advanceToNextSleep();
@@ -37,7 +37,7 @@ public:
     // current thread, and use the clock only on `thread` afterwards.
     void moveToThread(QThread* thread) { m_context.moveToThread(thread); }
 
-    std::size_t pendingSleepCount() const;
+    std::size_t pendingSleepCount() const { return m_sleepers.size(); }
     // Seconds from now until the earliest pending sleep falls due.
     std::optional<double> secondsUntilNextSleep() const;
 
@@ -50,6 +50,7 @@ private:
     void resumeSoon(const std::shared_ptr<Sleeper>& sleeper);
     void resumeReady();
     void remove(const Sleeper* sleeper);
+    std::vector<std::shared_ptr<Sleeper>>::const_iterator earliest() const;
 
     Timestamp m_wallNow;
     double m_monotonicNow = 0.0;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QFileInfo>
-#include <QString>
 #include <optional>
 
 namespace test {
@@ -10,10 +9,7 @@ namespace test {
 // tree, or nothing when it is not installed there.
 inline std::optional<QString> peerProgram(const QString& name) {
     const QFileInfo program(QStringLiteral(QUOTAMIND_PEER_BIN_DIR "/") + name);
-    if (!program.isExecutable()) {
-        return std::nullopt;
-    }
-    return program.absoluteFilePath();
+    return program.isExecutable() ? std::optional(program.absoluteFilePath()) : std::nullopt;
 }
 
 }  // namespace test

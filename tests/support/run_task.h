@@ -4,15 +4,9 @@
 
 #include <QCoreApplication>
 #include <QCoro/QCoroTask>
-#include <QEventLoop>
 #include <QTimer>
 #include <chrono>
-#include <exception>
-#include <memory>
-#include <optional>
 #include <stdexcept>
-#include <string>
-#include <type_traits>
 
 namespace test {
 

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QByteArray>
 #include <QTemporaryDir>
 
 namespace test {
@@ -12,19 +11,16 @@ namespace test {
 class TemporaryConfigHome : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(m_home.isValid());
-        m_previous = qgetenv("XDG_CONFIG_HOME");
+        ASSERT_TRUE(m_home.isValid());  // never the user's own folder
         qputenv("XDG_CONFIG_HOME", m_home.path().toUtf8());
     }
     void TearDown() override { qputenv("XDG_CONFIG_HOME", m_previous); }
 
-    QString path(const QString& relative) const {
-        return m_home.path() + QLatin1Char('/') + relative;
-    }
+    QString path(const QString& relative) const { return m_home.filePath(relative); }
 
 private:
     QTemporaryDir m_home;
-    QByteArray m_previous;
+    QByteArray m_previous = qgetenv("XDG_CONFIG_HOME");
 };
 
 }  // namespace test

@@ -3,17 +3,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
-#include <QFile>
 #include <QProcess>
 #include <QThread>
 #include <QTimer>
 #include <atomic>
-#include <memory>
-#include <optional>
-#include <string>
-#include <tuple>
-#include <vector>
 
 #include "fake_codex.h"
 #include "support/manual_clock.h"

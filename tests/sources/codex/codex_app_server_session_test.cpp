@@ -2,13 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <fstream>
-#include <memory>
-#include <optional>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "fake_codex.h"
 #include "support/manual_clock.h"

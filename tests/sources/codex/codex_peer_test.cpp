@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <QProcessEnvironment>
 #include <QTemporaryDir>
-#include <chrono>
-#include <optional>
 
 #include "core/system_clock.h"
 #include "sources/codex/codex_app_server_client.h"

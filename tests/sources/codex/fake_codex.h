@@ -2,17 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QProcessEnvironment>
-#include <QString>
-#include <QStringList>
 #include <QTemporaryDir>
-#include <optional>
-#include <string>
 
-#include "core/error.h"
 #include "sources/codex/codex_app_server_error.h"
 #include "sources/codex/trusted_codex_binary_locator.h"
 #include "support/child_processes.h"

@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QByteArray>
-#include <vector>
-
 namespace {
 
 constexpr qsizetype kMax = LineBuffer::kMaximumMessageSize;

@@ -3,11 +3,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryDir>
-
 #include "fake_codex.h"
 
 namespace {

@@ -4,10 +4,6 @@
 
 #include <QNetworkAccessManager>
 #include <QTemporaryDir>
-#include <algorithm>
-#include <iterator>
-#include <string>
-#include <vector>
 
 #include "core/deployment.h"
 #include "core/json.h"

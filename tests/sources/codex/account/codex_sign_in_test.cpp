@@ -28,33 +28,29 @@ const QByteArray kAuthorization =
 }  // namespace
 
 TEST_F(SignInTest, DeviceCodeReadsTheUserCodeAndTheIntervalLeniently) {
-    const struct {
-        const char* body;
-        const char* userCode;  // nullptr: the decode fails
-        std::uint64_t interval;
-    } cases[] = {
-        {R"({"device_auth_id":"d","user_code":"U","interval":5})", "U", 5},
-        {R"({"device_auth_id":"d","usercode":"X","interval":" 7\n"})", "X", 7},
-        {R"({"device_auth_id":"d","user_code":"U","usercode":"X","interval":"+9"})", "U", 9},
-        {R"({"device_auth_id":"d","user_code":"U","interval":"soon"})", "U", 5},
-        {R"({"device_auth_id":"d","user_code":"U","interval":0})", "U", 1},
-        {R"({"device_auth_id":"d","user_code":"U"})", nullptr, 0},
-        {R"({"device_auth_id":"d","interval":5})", nullptr, 0},
+    // A body after "device_auth_id"; the user code read (nullptr: the decode fails), the interval.
+    const std::tuple<const char*, const char*, std::uint64_t> cases[] = {
+        {R"("user_code":"U","interval":5)", "U", 5},
+        {R"("usercode":"X","interval":" 7\n")", "X", 7},
+        {R"("user_code":"U","usercode":"X","interval":"+9")", "U", 9},
+        {R"("user_code":"U","interval":"soon")", "U", 5},
+        {R"("user_code":"U","interval":0)", "U", 1},
+        {R"("user_code":"U")", nullptr, 0},
+        {R"("interval":5)", nullptr, 0},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.body);
-        respond(kUserCodePath, 200, c.body);
-        if (c.userCode == nullptr) {
+    for (const auto& [body, userCode, interval] : cases) {
+        respond(kUserCodePath, 200, QByteArray(R"({"device_auth_id":"d",)") + body + '}');
+        if (userCode == nullptr) {
             failureOf<json::DecodingError>(m_client.requestDeviceCode());
             continue;
         }
         const CodexDeviceCode code = test::runTask(m_client.requestDeviceCode());
-        EXPECT_EQ(code.userCode, QString::fromUtf8(c.userCode));
-        EXPECT_EQ(code.intervalSeconds, c.interval);
+        EXPECT_EQ(code.userCode, QString::fromUtf8(userCode)) << body;
+        EXPECT_EQ(code.intervalSeconds, interval) << body;
     }
 }
 
-// 404 (pending) waits in the expiry test below.
+// 404 (pending) waits in the expiry test below; any other failure ends the polling at once.
 TEST_F(SignInTest, PollingWaitsTheIntervalOnlyAfterForbiddenOrNotFound) {
     respond(kPollPath, 403, {});
     respond(kPollPath, 200, kAuthorization);
@@ -68,13 +64,11 @@ TEST_F(SignInTest, PollingWaitsTheIntervalOnlyAfterForbiddenOrNotFound) {
     EXPECT_EQ(polling.get().codeVerifier, QStringLiteral("ver/=&"));
     EXPECT_EQ(requestsTo(kPollPath).back().body,
               R"({"device_auth_id":"device-1","user_code":"ABCD-1234"})");
-}
 
-TEST_F(SignInTest, PollingEndsAtOnceOnOtherStatuses) {
     respond(kPollPath, 400, R"({"error_description":"bad code"})");
-    const auto error = failureOf<CodexClientError>(m_client.pollForAuthorization(deviceCode(5)));
-    EXPECT_EQ(error.status(), 400);
-    EXPECT_EQ(requestsTo(kPollPath).size(), 1u);
+    EXPECT_EQ(failureOf<CodexClientError>(m_client.pollForAuthorization(deviceCode(5))).status(),
+              400);
+    EXPECT_EQ(requestsTo(kPollPath).size(), 3u);
     EXPECT_EQ(m_clock.pendingSleepCount(), 0u);
 }
 
@@ -151,13 +145,11 @@ TEST_F(SignInTest, CancellingAnExchangeSavesNothingButARefreshSavesTheNewTokens)
 }
 
 TEST_F(SignInTest, ServerErrorsPreferTheDisplayMessageThenTheDescription) {
-    const std::pair<QByteArray, const char*> cases[] = {
-        {R"({"error_description":"desc","message":"msg"})", "desc"},
-        {R"({"display_message":"shown","error_description":"desc"})", "shown"},
-        {R"({"message":"msg"})", "msg"},
-        {"<html>bad gateway</html>", "OpenAI request failed (HTTP 502)."},
-    };
-    for (const auto& [body, text] : cases) {
+    for (const auto& [body, text] :
+         {std::pair<QByteArray, const char*>{R"({"error_description":"d","message":"m"})", "d"},
+          {R"({"display_message":"shown","error_description":"d"})", "shown"},
+          {R"({"message":"m"})", "m"},
+          {"<html>bad gateway</html>", "OpenAI request failed (HTTP 502)."}}) {
         const CodexClientError error = CodexAuthClient::serverError(502, body);
         EXPECT_EQ(error.status(), 502);
         EXPECT_EQ(error.errorString(), QString::fromUtf8(text)) << body.toStdString();

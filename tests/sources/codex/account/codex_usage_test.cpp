@@ -4,6 +4,8 @@
 
 #include "account_test_support.h"
 #include "model/shared_snapshot_store.h"
+#include "sources/codex/codex_auth_file_error.h"
+#include "sources/codex/codex_auth_file_usage_client.h"
 
 namespace {
 
@@ -26,6 +28,21 @@ protected:
         return m_client.fetchUsage(credentials("access-secret"), true);
     }
 };
+
+class AuthFileTest : public AccountTest {
+protected:
+    QString home() const { return m_folder.path() + QStringLiteral("/codex-home"); }
+    void writeAuthFile(const QByteArray& content) {
+        QDir().mkpath(home());
+        QFile file(home() + QStringLiteral("/auth.json"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(content);
+    }
+
+    CodexAuthFileUsageClient m_fileClient{home(), m_client};
+};
+
+using CredentialsStoreTest = AccountTest;
 
 }  // namespace
 
@@ -151,4 +168,94 @@ TEST_F(UsageTest, SuccessReplacesTheCodexUsageInTheSharedSnapshot) {
     failureOf<CodexClientError>(fetch());
     EXPECT_EQ(SharedSnapshotStore::loadSnapshot(m_snapshotPreferences)->usages,
               (std::vector<AgentUsage>{claude, fresh}));
+}
+
+TEST_F(AuthFileTest, AnEmptyCodexHomeCountsAsUnset) {
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("CODEX_HOME"), QString());
+    EXPECT_EQ(CodexAuthFileUsageClient::codexHome(environment, QStringLiteral("/home/u")),
+              QStringLiteral("/home/u/.codex"));
+    environment.insert(QStringLiteral("CODEX_HOME"), QStringLiteral("relative/dir/"));
+    EXPECT_EQ(CodexAuthFileUsageClient::codexHome(environment, QStringLiteral("/home/u")),
+              QStringLiteral("relative/dir/"));
+}
+
+TEST_F(AuthFileTest, TheTokenIsReadFromSnakeOrCamelCaseKeys) {
+    const struct {
+        const char* tokens;
+        const char* bearer;   // nullptr: the file is invalid
+        const char* account;  // nullptr: no account header
+    } cases[] = {
+        {R"({"access_token":"file-access-secret","account_id":"a1"})", "file-access-secret", "a1"},
+        {R"({"access_token":7,"accessToken":"camel","account_id":null,"accountId":"a3"})", "camel",
+         "a3"},
+        {R"({"access_token":"","accessToken":"file-access-secret"})", nullptr, nullptr},
+        {R"({"account_id":"a"})", nullptr, nullptr},
+        {R"("file-access-secret")", nullptr, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.tokens);
+        writeAuthFile(QByteArray(R"({"OPENAI_API_KEY":null,"tokens":)") + c.tokens + '}');
+        if (c.bearer == nullptr) {
+            EXPECT_EQ(failureOf<CodexAuthFileError>(m_fileClient.fetchUsage()).code(),
+                      CodexAuthFileError::Code::Invalid);
+            continue;
+        }
+        respond(kUsagePath, 200, kUsageBody);
+        EXPECT_EQ(test::runTask(m_fileClient.fetchUsage()).source, UsageSource::LocalDesktop);
+        const auto request = m_server.requests().back();
+        EXPECT_EQ(request.header("Authorization"), QByteArray("Bearer ") + c.bearer);
+        EXPECT_EQ(request.header("ChatGPT-Account-Id"), QByteArray(c.account));
+    }
+}
+
+TEST_F(AuthFileTest, MissingOrUnreadableFilesFailWithTheirOwnErrors) {
+    test::StartedTask<AgentUsage> missing(m_fileClient.fetchUsage());
+    ASSERT_TRUE(missing.waitUntilDone());
+    EXPECT_EQ(test::errorOf<CodexAuthFileError>([&] { missing.get(); }).code(),
+              CodexAuthFileError::Code::NotFound);
+    writeAuthFile(R"({"tokens":{"access_token":"file-access-secret")");
+    failureOf<json::DecodingError>(m_fileClient.fetchUsage());
+    EXPECT_TRUE(m_server.requests().empty());
+}
+
+TEST_F(AuthFileTest, TheBorrowedTokenIsNeverRefreshed) {
+    writeAuthFile(R"({"tokens":{"access_token":"file-access-secret"}})");
+    respond(kUsagePath, 401, R"({"message":"token expired"})");
+    EXPECT_EQ(failureOf<CodexClientError>(m_fileClient.fetchUsage()).status(), 401);
+    EXPECT_EQ(m_server.requests().size(), 1u);
+    EXPECT_EQ(m_secrets.calls, 0);
+}
+
+TEST_F(CredentialsStoreTest, KeepsOneItemInTheStoredFormAndDeletesTwice) {
+    EXPECT_FALSE(storedCredentials().has_value());
+    test::runTask(m_credentials.save(credentials("access-secret", QStringLiteral("acct"))));
+    EXPECT_EQ(storedCredentials(), credentials("access-secret", QStringLiteral("acct")));
+    // The documented keys, "accountID" only when there is one.
+    test::runTask(m_credentials.save(credentials("a2")));
+    EXPECT_EQ(test::runTask(m_secrets.find(CredentialsStore::kService, CredentialsStore::kAccount)),
+              R"({"idToken":"id-secret","accessToken":"a2","refreshToken":"refresh-secret"})");
+    test::runTask(m_credentials.deleteCredentials());
+    test::runTask(m_credentials.deleteCredentials());
+    EXPECT_FALSE(storedCredentials().has_value());
+}
+
+TEST_F(CredentialsStoreTest, AnItemThatIsNotCredentialsFailsToDecode) {
+    const auto load = [&](const QByteArray& item) {
+        m_secrets.put(CredentialsStore::kService, CredentialsStore::kAccount, item);
+        return storedCredentials();
+    };
+    EXPECT_THROW(load(R"({"idToken":"i","accessToken":"a"})"), json::DecodingError);
+    EXPECT_EQ(load(R"({"idToken":"id-secret","accessToken":"a","refreshToken":"refresh-secret",)"
+                   R"("accountID":null,"extra":1})"),
+              credentials("a"));
+}
+
+TEST_F(CredentialsStoreTest, StoreFailuresBecomeSecretStoreErrors) {
+    m_secrets.failWith = SecretStoreError::Status::AccessDenied;
+    using enum CodexClientError::Code;
+    EXPECT_EQ(failureOf<CodexClientError>(m_credentials.load()).code(), SecretStore);
+    EXPECT_EQ(failureOf<CodexClientError>(m_credentials.save(credentials("a"))).code(),
+              SecretStore);
+    EXPECT_EQ(failureOf<CodexClientError>(m_credentials.deleteCredentials()).code(), SecretStore);
 }
