@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDBusMessage>
 #include <QProcess>
 #include <QThreadPool>
 
@@ -71,8 +72,8 @@ protected:
     QList<int> m_applied;
 };
 
-// What the tray program does after it applies a snapshot, from processes of its own: store the
-// snapshot, then broadcast the reload of one kind.
+// What the tray program does after it applies a snapshot: store it (here from a process of its
+// own), then broadcast the reload of one kind.
 void publishFromAnotherProcess(const AgentUsageSnapshot& snapshot, const QString& kind) {
     QProcess peer;
     peer.start(QStringLiteral(SHARED_SNAPSHOT_STORE_PEER), {u"save"_s});
@@ -80,13 +81,10 @@ void publishFromAnotherProcess(const AgentUsageSnapshot& snapshot, const QString
     peer.closeWriteChannel();
     ASSERT_TRUE(peer.waitForFinished(10000));
     ASSERT_EQ(peer.exitCode(), 0);
-    QProcess send;
-    send.start(u"dbus-send"_s,
-               {u"--session"_s, u"--type=signal"_s, WidgetHost::kReloadPath,
-                WidgetHost::kReloadInterface + QLatin1Char('.') + WidgetHost::kReloadSignal,
-                u"string:"_s + kind});
-    ASSERT_TRUE(send.waitForFinished(10000));
-    ASSERT_EQ(send.exitCode(), 0);
+    ASSERT_TRUE(QDBusConnection::sessionBus().send(
+        QDBusMessage::createSignal(WidgetHost::kReloadPath, WidgetHost::kReloadInterface,
+                                   WidgetHost::kReloadSignal)
+        << kind));
 }
 
 }  // namespace
