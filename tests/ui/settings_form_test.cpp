@@ -105,7 +105,6 @@ INSTANTIATE_TEST_SUITE_P(
                 },
                 kAllSections,
                 {"Tray Icon / Agent: claude of claude codex",
-                 "Connection / Codex: Account session on this computer",
                  "Current snapshots / Codex: — / Jan 6, 12:05 AM",
                  "Current snapshots / Claude: Pro / Jan 5, 3:07 PM"},
                 {}},
