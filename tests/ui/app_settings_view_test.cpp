@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QScrollArea>
@@ -17,6 +16,8 @@
 #include "notify/limit_notification_manager.h"
 #include "phone/lan_pairing_storage.h"
 #include "store/store_fixture.h"
+#include "support/named_rows.h"
+#include "support/usage_builder.h"
 #include "ui/settings_window.h"
 #include "ui/tray_controller.h"
 #include "ui/tray_icon_appearance.h"
@@ -28,8 +29,6 @@ namespace {
 
 using Status = NotificationCenter::AuthorizationStatus;
 using test::usage;
-
-using FakeCenter = test::FakeNotificationCenter;
 
 // The visible widget of that accessible name under `root`; nullptr when there is none.
 template <class Widget = QWidget>
@@ -61,12 +60,7 @@ protected:
         qputenv("XDG_CONFIG_HOME", m_configHome);
     }
 
-    AppSettingsView& open(const std::vector<AgentUsage>& usages = {}) {
-        window.close();
-        store.reset();
-        if (!usages.empty()) {
-            SharedSnapshotStore::save(AgentUsageSnapshot(usages), preferences);
-        }
+    AppSettingsView& open() {
         autostart.emplace(XdgAutostart::forThisProgram());
         store = std::make_unique<UsageStore>(
             UsageStore::Services{clock, appServer, authFile, account, claude, followers, servers,
@@ -79,7 +73,7 @@ protected:
     }
 
     std::optional<XdgAutostart> autostart;
-    FakeCenter center;
+    test::FakeNotificationCenter center;
     std::unique_ptr<LimitNotificationManager> notifications;
     int built = 0;
     SettingsWindow window{[this] {
@@ -91,80 +85,65 @@ private:
     QByteArray m_configHome;
 };
 
-TEST_F(AppSettingsViewTest, ChoosingAnAgentStoresItAndRedrawsTheTrayIconAtOnce) {
-    AppSettingsView& view = open({usage("codex", 30), usage("claude", 60)});
-    TrayController tray(*store, clock, standard);
-    tray.show();
-    auto* picker = named<QComboBox>(&view, u"Agent"_s);
-    ASSERT_TRUE(picker);
-    // Nothing stored: "codex" is shown chosen, the tray shows the first usage.
-    EXPECT_EQ(picker->currentData(), u"codex"_s);
-    EXPECT_TRUE(tray.trayIcon()->toolTip().startsWith(u"Codex:"_s));
-    press(picker, Qt::Key_Down);
-    EXPECT_EQ(standard.string(TrayIconSettings::kProviderKey), u"claude"_s);
-    EXPECT_TRUE(tray.trayIcon()->toolTip().startsWith(u"Claude:"_s));
+struct SwitchRow {
+    const char* name;
+    QString toggle;
+    bool autostartFolderIsAFile;
+    Status permission;
+    bool on;  // once clicked
+};
 
-    // The icon's appearance likewise.
-    auto* appearance = named<QComboBox>(&view, u"Appearance"_s);
-    ASSERT_TRUE(appearance);
-    EXPECT_EQ(appearance->currentData(), u"automatic"_s);
-    press(appearance, Qt::Key_End);
-    EXPECT_EQ(standard.string(TrayIconAppearance::kPreferenceKey), u"dark"_s);
-}
+class SettingsSwitchTest : public AppSettingsViewTest,
+                           public testing::WithParamInterface<SwitchRow> {};
 
-TEST_F(AppSettingsViewTest, LaunchAtLoginShowsTheAutostartEntryReadBack) {
-    const QString folder = directory.filePath(u"autostart"_s);
-    // Switching on writes the entry; where the folder cannot be made, it reads back as off.
-    for (const bool folderIsAFile : {false, true}) {
-        SCOPED_TRACE(folderIsAFile);
-        QDir(folder).removeRecursively();
-        if (folderIsAFile) {
-            QFile(folder).open(QIODevice::WriteOnly);
-        }
-        AppSettingsView& view = open();
-        auto* toggle = named<QCheckBox>(&view, u"Launch at Login"_s);
-        ASSERT_TRUE(toggle && !toggle->isChecked());
-        toggle->click();
-        EXPECT_TRUE(test::processEventsUntil([&] {
-            return toggle->isChecked() != folderIsAFile &&
-                   store->launchAtLoginEnabled() != folderIsAFile;
-        }));
-        EXPECT_EQ(autostart->isEnabled(), !folderIsAFile);
-        QFile::remove(folder);
+// A switch shows what was written or allowed, not what was asked for.
+TEST_P(SettingsSwitchTest, ShowsWhatTheSystemTookAfterAClick) {
+    const SwitchRow& row = GetParam();
+    if (row.autostartFolderIsAFile) {
+        QFile(directory.filePath(u"autostart"_s)).open(QIODevice::WriteOnly);
     }
+    center.status = row.permission;
+    AppSettingsView& view = open();
+    test::runTask(notifications->refreshAuthorizationStatus());
+    QCoreApplication::processEvents();
+    auto* toggle = named<QCheckBox>(&view, row.toggle);
+    ASSERT_TRUE(toggle && !toggle->isChecked());
+    toggle->click();
+    const bool launch = row.toggle == u"Launch at Login"_s;
+    EXPECT_TRUE(test::processEventsUntil([&] {
+        return toggle->isChecked() == row.on &&
+               (launch ? store->launchAtLoginEnabled() == row.on && autostart->isEnabled() == row.on
+                       : named(named(&view, u"Notifications"_s), u"Status"_s)
+                                 ->accessibleDescription() ==
+                             (row.on ? u"On"_s : u"Off in System Settings"_s));
+    }));
 }
 
-TEST_F(AppSettingsViewTest, TheNotificationSwitchShowsWhatThePermissionAllows) {
-    // Asked for the first time and allowed; refused earlier, which the switch cannot change.
-    for (const auto& [before, on, status] :
-         {std::tuple{Status::NotDetermined, true, u"On"_s},
-          std::tuple{Status::Denied, false, u"Off in System Settings"_s}}) {
-        SCOPED_TRACE(status.toStdString());
-        center.status = before;
-        standard.remove(LimitNotificationManager::kEnabledKey);
-        AppSettingsView& view = open();
-        test::runTask(notifications->refreshAuthorizationStatus());
-        QCoreApplication::processEvents();
-        auto* toggle = named<QCheckBox>(&view, u"Notify When Limits Reset"_s);
-        ASSERT_TRUE(toggle);
-        toggle->click();
-        EXPECT_TRUE(test::processEventsUntil([&] {
-            return toggle->isChecked() == on &&
-                   named(named(&view, u"Notifications"_s), u"Status"_s)->accessibleDescription() ==
-                       status;
-        }));
-    }
-}
+INSTANTIATE_TEST_SUITE_P(
+    Rows, SettingsSwitchTest,
+    testing::Values(SwitchRow{"LaunchAtLoginWritesTheEntry", u"Launch at Login"_s, false,
+                              Status::NotDetermined, true},
+                    SwitchRow{"LaunchAtLoginWithoutAFolder", u"Launch at Login"_s, true,
+                              Status::NotDetermined, false},
+                    SwitchRow{"NotificationsAskedAndAllowed", u"Notify When Limits Reset"_s, false,
+                              Status::NotDetermined, true},
+                    SwitchRow{"NotificationsRefusedEarlier", u"Notify When Limits Reset"_s, false,
+                              Status::Denied, false}),
+    rowName);
 
-// Signed in, paired, delivered and alerted: the whole form, then signing out.
-TEST_F(AppSettingsViewTest, EverythingOnTabsInOrderFollowsThePaletteAndSignsOut) {
+// Signed in, paired, delivered and alerted: the whole form, the tray icon's choices, the palette,
+// signing out, and the window's life.
+TEST_F(AppSettingsViewTest, EverythingOnEndToEnd) {
     account.stored = CodexCredentials{};
     LanPairingStorage(standard).save(PairedPhoneInfo{u"iPhone15,2"_s, Timestamp(7e8)},
                                      LanPairingStorage::kPairedPhoneKey);
     standard.setDate(LanPairingStorage::kLastPhoneDataSentAtKey, Timestamp(789318429));
     standard.setBool(LimitNotificationManager::kEnabledKey, true);
     center.status = Status::Authorized;
-    AppSettingsView& view = open({usage("codex", 30), usage("claude", 60)});
+    SharedSnapshotStore::save(test::snapshot({usage("codex", {test::fiveHour(30)}),
+                                              usage("claude", {test::fiveHour(60)})}),
+                              preferences);
+    AppSettingsView& view = open();
     test::runTask(notifications->refreshAuthorizationStatus());
 
     QStringList reached;
@@ -176,6 +155,21 @@ TEST_F(AppSettingsViewTest, EverythingOnTabsInOrderFollowsThePaletteAndSignsOut)
                 testing::HasSubstr("Appearance, Notify When Limits Reset, Launch at Login, Sign "
                                    "Out of Quotamind, Agent, Appearance"));
 
+    // Choosing the icon's agent stores it and redraws the tray icon at once; its appearance too.
+    TrayController tray(*store, clock, standard);
+    tray.show();
+    auto* picker = named<QComboBox>(&view, u"Agent"_s);
+    EXPECT_EQ(picker->currentData(), u"codex"_s);
+    EXPECT_TRUE(tray.trayIcon()->toolTip().startsWith(u"Codex:"_s));
+    press(picker, Qt::Key_Down);
+    EXPECT_EQ(standard.string(TrayIconSettings::kProviderKey), u"claude"_s);
+    EXPECT_TRUE(tray.trayIcon()->toolTip().startsWith(u"Claude:"_s));
+    auto* appearance = named<QComboBox>(&view, u"Appearance"_s);
+    EXPECT_EQ(appearance->currentData(), u"automatic"_s);
+    press(appearance, Qt::Key_End);
+    EXPECT_EQ(standard.string(TrayIconAppearance::kPreferenceKey), u"dark"_s);
+
+    // The rows are built again in the desktop's new colours; QUOTAMIND_SCREENSHOT_DIR keeps them.
     const QByteArray screenshots = qgetenv("QUOTAMIND_SCREENSHOT_DIR");
     const QPalette light = QApplication::palette();
     const QPalette dark(QColor(0x3A, 0x3A, 0x3A), QColor(0x1E, 0x1E, 0x1E));
@@ -183,7 +177,6 @@ TEST_F(AppSettingsViewTest, EverythingOnTabsInOrderFollowsThePaletteAndSignsOut)
          {std::tuple{"light", light, false}, std::tuple{"dark", dark, true}}) {
         SCOPED_TRACE(name);
         QApplication::setPalette(palette);
-        // The rows are built again in the new colours.
         EXPECT_TRUE(test::processEventsUntil([&] {
             const QWidget* value = named(&view, u"Connected"_s);
             return value &&
@@ -205,12 +198,10 @@ TEST_F(AppSettingsViewTest, EverythingOnTabsInOrderFollowsThePaletteAndSignsOut)
     EXPECT_TRUE(test::processEventsUntil(
         [&] { return !named<QPushButton>(&view, u"Sign Out of Quotamind"_s); }));
     EXPECT_FALSE(account.stored);
-}
 
-TEST_F(AppSettingsViewTest, ShowingAgainRaisesTheOpenWindowAndEscapeClosesIt) {
-    AppSettingsView* first = &open();
-    EXPECT_EQ(window.show(), first);
-    press(named(first, u"Launch at Login"_s), Qt::Key_Escape);
+    // Showing again raises the open window; Escape closes it, and the next is a new one.
+    EXPECT_EQ(window.show(), &view);
+    press(named(&view, u"Launch at Login"_s), Qt::Key_Escape);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(window.show()->isVisible());
     EXPECT_EQ(built, 2);

@@ -13,6 +13,8 @@
 #include "ui/limit_pane.h"
 #include "window_test_support.h"
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // The store's account on the real ChatGPT client, which talks to the loopback issuer.
@@ -61,9 +63,9 @@ TEST_F(DeviceSignInTest, TheIssuersCodeShowsCopiesOpensAndCancels) {
     MemorySecretStore keyring;
     CredentialsStore credentials(keyring);
     CodexAuthClient client(issuer.origin(),
-                           deployment::join(issuer.origin(), QStringLiteral("backend-api/usage")),
+                           deployment::join(issuer.origin(), u"backend-api/usage"_s),
                            CodexAuthClient::kClientId, http, clock, credentials,
-                           Preferences(directory.filePath(QStringLiteral("client.conf"))));
+                           Preferences(directory.filePath(u"client.conf"_s)));
     ClientAccount chatGPT(client, credentials);
     store = std::make_unique<UsageStore>(
         UsageStore::Services{clock, appServer, authFile, chatGPT, claude, followers, servers, wake,
@@ -76,28 +78,27 @@ TEST_F(DeviceSignInTest, TheIssuersCodeShowsCopiesOpensAndCancels) {
         "/api/accounts/deviceauth/usercode",
         {.body = R"({"device_auth_id":"device-7","user_code":"QMND-2026","interval":5})"});
 
-    test::button(pane, QStringLiteral("Sign in with ChatGPT"))->click();
-    ASSERT_TRUE(test::processEventsUntil(
-        [&] { return test::shows(pane, QStringLiteral("One-time code QMND-2026")); }));
-    EXPECT_TRUE(test::shows(pane, QStringLiteral("Waiting for authorization…")));
+    test::button(pane, u"Sign in with ChatGPT"_s)->click();
+    ASSERT_TRUE(
+        test::processEventsUntil([&] { return test::shows(pane, u"One-time code QMND-2026"_s); }));
+    EXPECT_TRUE(test::shows(pane, u"Waiting for authorization…"_s));
 
-    QGuiApplication::clipboard()->setText(QStringLiteral("something older"));
-    test::button(pane, QStringLiteral("Copy Code"))->click();
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("QMND-2026"));
+    QGuiApplication::clipboard()->setText(u"something older"_s);
+    test::button(pane, u"Copy Code"_s)->click();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), u"QMND-2026"_s);
 
-    test::UrlRecorder browser(QStringLiteral("http"));
-    test::button(pane, QStringLiteral("Open Sign-In"))->click();
-    EXPECT_EQ(browser.opened,
-              QList<QUrl>{deployment::join(issuer.origin(), QStringLiteral("codex/device"))});
+    test::UrlRecorder browser(u"http"_s);
+    test::button(pane, u"Open Sign-In"_s)->click();
+    EXPECT_EQ(browser.opened, QList<QUrl>{deployment::join(issuer.origin(), u"codex/device"_s)});
 
     // Cancel while the client waits the issuer's interval after its first poll, and let the
     // sign-in wind down, so nothing of it outlives the test.
     const auto waitsInterval = [&] { return clock.secondsUntilNextSleep() == 5; };
     ASSERT_TRUE(test::processEventsUntil(waitsInterval));
-    test::button(pane, QStringLiteral("Cancel"))->click();
+    test::button(pane, u"Cancel"_s)->click();
     ASSERT_TRUE(test::processEventsUntil([&] { return !waitsInterval(); }));
     QCoreApplication::processEvents();
     EXPECT_FALSE(store->deviceCode());
-    EXPECT_FALSE(test::shows(pane, QStringLiteral("One-time code QMND-2026")));
-    EXPECT_TRUE(test::shows(pane, QStringLiteral("Connect Codex on this computer")));
+    EXPECT_FALSE(test::shows(pane, u"One-time code QMND-2026"_s));
+    EXPECT_TRUE(test::shows(pane, u"Connect Codex on this computer"_s));
 }

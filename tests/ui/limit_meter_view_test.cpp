@@ -6,9 +6,11 @@
 #include <QTimer>
 #include <QVariantAnimation>
 
-#include "model/test_usages.h"
 #include "support/manual_clock.h"
-#include "ui/limit_meter_foreground.h"
+#include "support/named_rows.h"
+#include "support/usage_builder.h"
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -78,95 +80,74 @@ int fillRows(const QImage& image, QRgb fill) {
     return rows;
 }
 
-TEST(LimitMeterViewTest, FillRisesFromTheBottomWithTheRemainingPercent) {
-    struct Case {
-        ColorScheme scheme;
-        std::int64_t used;
-        std::optional<std::int64_t> duration;
-        int rows;
-    } cases[] = {
-        {ColorScheme::Light, 0, 18000, 160}, {ColorScheme::Light, 50, 18000, 80},
-        {ColorScheme::Dark, 50, 18000, 80},  {ColorScheme::Light, 100, 18000, 0},
-        {ColorScheme::Light, 130, 18000, 0}, {ColorScheme::Light, 75, std::nullopt, 40},
-        {ColorScheme::Light, 0, 3600, 0},
-    };
-    for (const Case& c : cases) {
-        DesktopScheme scheme(c.scheme);
-        Card card(test::usage("codex", "plus", {test::window(c.used, 18000)}), c.duration);
-        const QImage image = render(card.view);
-        const QRgb fill = LimitMeterColors::of(c.scheme).fill.rgb();
-        EXPECT_EQ(fillRows(image, fill), c.rows) << c.used;
-        if (c.rows > 0) {
-            EXPECT_EQ(distance(image.pixel(157, 159), fill), 0) << "pinned to the bottom";
-        }
+struct FillRow {
+    const char* name;
+    ColorScheme scheme;
+    std::int64_t used;
+    std::optional<std::int64_t> duration;  // the card's window
+    int rows;
+};
+
+class LimitMeterFillTest : public testing::TestWithParam<FillRow> {};
+
+TEST_P(LimitMeterFillTest, RisesFromTheBottomWithTheRemainingPercentUnderReadableText) {
+    const FillRow& row = GetParam();
+    DesktopScheme scheme(row.scheme);
+    Card card(test::usage("codex", {test::fiveHour(row.used)}), row.duration);
+    const QImage image = render(card.view);
+    const QRgb fill = LimitMeterColors::of(row.scheme).fill.rgb();
+    EXPECT_EQ(fillRows(image, fill), row.rows);
+    if (row.rows > 0) {
+        EXPECT_EQ(distance(image.pixel(157, 159), fill), 0) << "pinned to the bottom";
+    }
+    if (row.used == 50) {  // the header over the base in white, the reset line over the fill
+        const QColor resetLine = row.scheme == ColorScheme::Dark ? Qt::white : Qt::black;
+        const QRgb base = LimitMeterColors::of(row.scheme).base.rgb();
+        EXPECT_LE(distance(textPixel(image, 14, 40, base), qRgb(255, 255, 255)), 8);
+        EXPECT_LE(distance(textPixel(image, 120, 146, fill), resetLine.rgb()), 8);
     }
 }
 
-TEST(LimitMeterViewTest, TextContrastsWithWhatLiesBehindIt) {
-    struct Case {
-        ColorScheme scheme;
-        QColor header;
-        QColor resetLine;
-    } cases[] = {{ColorScheme::Light, Qt::white, Qt::black},
-                 {ColorScheme::Dark, Qt::white, Qt::white}};
-    for (const Case& c : cases) {
-        DesktopScheme scheme(c.scheme);
-        // Half full: the header lies over the base, the reset line over the fill.
-        Card card(test::usage("codex", "plus", {test::window(50, 18000, 788918400.0 + 7500)}));
-        const QImage image = render(card.view);
-        const LimitMeterColors colors = LimitMeterColors::of(c.scheme);
-        EXPECT_LE(distance(textPixel(image, 14, 40, colors.base.rgb()), c.header.rgb()), 8);
-        EXPECT_LE(distance(textPixel(image, 120, 146, colors.fill.rgb()), c.resetLine.rgb()), 8);
-    }
-}
-
-TEST(LimitMeterViewTest, AccessibleLabelSaysWindowRemainderAndReset) {
-    struct Case {
-        AgentUsage usage;
-        std::optional<UsageWindow> window;
-        QString label;
-    } cases[] = {
-        {test::usage("codex"), test::window(58, 18000, kNow.secondsSince2001() + 7500),
-         QStringLiteral("Codex 5H limit. 42 percent remaining. Resets in 2h 5m.")},
-        {test::usage("claude"), test::window(130, 604800, kNow.secondsSince2001() - 1),
-         QStringLiteral("Claude 7D limit. Reset, checking the new allowance.")},
-        {test::usage("codex"), std::nullopt, QStringLiteral("Codex limit is unavailable.")},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(LimitMeterForeground::accessibleLabel(c.usage, c.window, kNow), c.label);
-    }
-    QLocale::setDefault(QLocale(QLocale::Arabic, QLocale::Egypt));
-    EXPECT_EQ(LimitMeterForeground::percentText(42), QStringLiteral("٤٢"));
-    QLocale::setDefault(QLocale::c());
-}
+INSTANTIATE_TEST_SUITE_P(
+    Rows, LimitMeterFillTest,
+    testing::Values(FillRow{"Unused", ColorScheme::Light, 0, 18000, 160},
+                    FillRow{"Half", ColorScheme::Light, 50, 18000, 80},
+                    FillRow{"HalfDark", ColorScheme::Dark, 50, 18000, 80},
+                    FillRow{"UsedUp", ColorScheme::Light, 100, 18000, 0},
+                    FillRow{"Overused", ColorScheme::Light, 130, 18000, 0},
+                    FillRow{"NoDurationThePreferredWindow", ColorScheme::Light, 75, {}, 40},
+                    FillRow{"AWindowTheUsageLacks", ColorScheme::Light, 0, 3600, 0}),
+    rowName);
 
 TEST(LimitMeterViewTest, WaitsWithoutTheWindowAndFollowsTheClockOnceItArrives) {
     DesktopScheme scheme(ColorScheme::Dark);
     // No plan name, so nothing but the badge is drawn at the header's end.
-    Card card(test::usage("codex", "", {test::window(10, 604800)}));
+    AgentUsage weekly = test::usage("codex", {test::weekly(10)});
+    weekly.planType.clear();
+    Card card(weekly);
     auto* spinner = card.view.findChild<QTimer*>();
     ASSERT_NE(spinner, nullptr);
     const QRect badge(110, 10, 40, 30);
     const QRgb base = LimitMeterColors::of(ColorScheme::Dark).base.rgb();
 
-    EXPECT_EQ(card.view.accessibleName(), QStringLiteral("Codex limit is unavailable."));
+    EXPECT_EQ(card.view.accessibleName(), u"Codex limit is unavailable."_s);
     EXPECT_EQ(textPixel(render(card.view).copy(badge), 0, badge.height(), base), base);
     EXPECT_FALSE(spinner->isActive()) << "not spinning while hidden";
     card.view.show();
     EXPECT_TRUE(spinner->isActive());
 
-    const double reset = kNow.secondsSince2001() + 90000 + 600;
-    card.view.setUsage(test::usage("codex", "", {test::window(20, 18000, reset)}));
+    const Timestamp reset = kNow + 90000 + 600;
+    weekly.windows = {test::fiveHour(20, reset)};
+    card.view.setUsage(weekly);
     EXPECT_FALSE(spinner->isActive());
     EXPECT_NE(textPixel(render(card.view).copy(badge), 0, badge.height(), base), base);
     EXPECT_EQ(card.view.accessibleName(),
-              QStringLiteral("Codex 5H limit. 80 percent remaining. Resets in 1d 1h."));
+              u"Codex 5H limit. 80 percent remaining. Resets in 1d 1h."_s);
     // The card has no timer of its own: the next paint reads the clock, and once the reset has
     // come the old percentage is not shown as current.
-    card.clock.setNow(Timestamp(reset + 1));
+    card.clock.setNow(reset + 1);
     render(card.view);
-    EXPECT_EQ(card.view.accessibleName(),
-              QStringLiteral("Codex 5H limit. Reset, checking the new allowance."));
+    EXPECT_EQ(card.view.accessibleName(), u"Codex 5H limit. Reset, checking the new allowance."_s);
     card.view.hide();
     card.view.setUsage(card.view.usage());  // as the views do when the store says so
     EXPECT_DOUBLE_EQ(card.view.displayedFraction(), 0.0);
@@ -175,11 +156,11 @@ TEST(LimitMeterViewTest, WaitsWithoutTheWindowAndFollowsTheClockOnceItArrives) {
 }
 
 TEST(LimitMeterViewTest, FillSpringsToANewValueOnlyWhileShown) {
-    Card card(test::usage("codex", "plus", {test::window(0, 18000)}));
+    Card card(test::usage("codex", {test::fiveHour(0)}));
     auto* animation = card.view.findChild<QVariantAnimation*>();
     ASSERT_NE(animation, nullptr);
     card.view.show();
-    card.view.setUsage(test::usage("codex", "plus", {test::window(100, 18000)}));
+    card.view.setUsage(test::usage("codex", {test::fiveHour(100)}));
     EXPECT_DOUBLE_EQ(card.view.displayedFraction(), 1.0);
     // A spring of 0.8 s response is most of the way after half a second, then settles.
     animation->setCurrentTime(500);
@@ -189,7 +170,7 @@ TEST(LimitMeterViewTest, FillSpringsToANewValueOnlyWhileShown) {
     EXPECT_DOUBLE_EQ(card.view.displayedFraction(), 0.0);
 
     card.view.hide();
-    card.view.setUsage(test::usage("codex", "plus", {test::window(50, 18000)}));
+    card.view.setUsage(test::usage("codex", {test::fiveHour(50)}));
     EXPECT_DOUBLE_EQ(card.view.displayedFraction(), 0.5);
 }
 

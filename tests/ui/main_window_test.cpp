@@ -2,17 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QSignalSpy>
 #include <QTest>
-#include <functional>
 
-#include "model/shared_snapshot_store.h"
 #include "store/store_fixture.h"
+#include "support/named_rows.h"
+#include "support/usage_builder.h"
 #include "ui/limit_meter_view.h"
 #include "ui/limit_pane.h"
 #include "ui/limit_views.h"
 #include "ui/pane_style.h"
 #include "window_test_support.h"
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -20,214 +23,106 @@ using test::shows;
 
 const AgentProvider kCodex = AgentProvider::codex();
 const AgentProvider kClaude = AgentProvider::claude();
-const AgentUsage kCodexPair = test::usageWith(
-    kCodex, {{UsageWindow::kFiveHourSeconds, 30}, {UsageWindow::kWeeklySeconds, 60}});
-const AgentUsage kCodexWeekly = test::usageWith(kCodex, {{UsageWindow::kWeeklySeconds, 25}});
-const AgentUsage kClaudePair = test::usageWith(
-    kClaude, {{UsageWindow::kFiveHourSeconds, 10}, {UsageWindow::kWeeklySeconds, 20}});
+const AgentUsage kCodexPair = test::usage("codex", {test::fiveHour(30), test::weekly(60)});
 
-class MainWindowTest : public test::StoreFixture {
+enum class State { FirstLaunch, SignedOut, Background, Asked, Pair, Weekly, SignIn, Error };
+
+// One store state and one provider's side of the limit pane: the first rule that applies decides
+// what shows.
+struct PaneRow {
+    const char* name;
+    State state;
+    AgentProvider provider;
+    QString shown, hidden;
+    int cards;
+    QColor background;  // at the top of the content, or invalid when cards cover it
+};
+
+class LimitPaneTest : public test::StoreFixture, public testing::WithParamInterface<PaneRow> {
 protected:
-    // A store that remembers nothing of the one before.
-    UsageStore& freshStore() {
-        store.reset();
-        preferences.remove(SharedSnapshotStore::kSnapshotKey);
-        return makeStore();
+    UsageStore& arranged(State state) {
+        UsageStore& store = makeStore();
+        if (state == State::SignedOut || state == State::Background || state == State::Asked) {
+            test::runTask(store.refresh());  // every source fails
+            claude.script.answers = {test::Wait{30}};
+            if (state != State::SignedOut) {
+                QCoro::Task<> cycle =
+                    state == State::Asked ? store.refresh() : store.refresh(false, false);
+            }
+        } else if (state == State::Weekly) {
+            store.apply(test::usage("codex", {test::weekly(25)}), SessionStatus::LocalPrimary);
+        } else if (state != State::FirstLaunch) {
+            store.apply(kCodexPair, SessionStatus::LocalPrimary);
+            store.apply(test::usage("claude", {test::fiveHour(10), test::weekly(20)}),
+                        SessionStatus::LocalPrimary);
+        }
+        if (state == State::SignIn) {
+            store.beginSignIn();
+            EXPECT_TRUE(test::processEventsUntil([&] { return store.deviceCode().has_value(); }));
+        } else if (state == State::Error) {
+            store.handleRefreshFailure(u"Codex went away"_s, kCodex, true);
+        }
+        return store;
     }
 };
 
-void refreshFailingEverywhere(UsageStore& store) {
-    test::runTask(store.refresh());
-}
-
-void pendingSignIn(UsageStore& store) {
-    store.apply(kCodexPair, SessionStatus::LocalPrimary);
-    store.apply(kClaudePair, SessionStatus::LocalPrimary);
-    store.beginSignIn();
-    ASSERT_TRUE(test::processEventsUntil([&] { return store.deviceCode().has_value(); }));
-}
-
-int shownCards(const QWidget& pane) {
-    int count = 0;
-    for (const LimitMeterView* card : pane.findChildren<LimitMeterView*>()) {
-        count += card->isVisibleTo(&pane) ? 1 : 0;
+TEST_P(LimitPaneTest, ShowsTheFirstRuleThatApplies) {
+    const PaneRow& row = GetParam();
+    UsageStore& store = arranged(row.state);
+    LimitPane pane(store, clock);
+    pane.resize(510, 680);
+    pane.show();
+    if (row.provider != kCodex) {
+        test::button(pane, paneStyle::displayName(row.provider))->click();
     }
-    return count;
+    EXPECT_EQ(pane.selectedProvider(), row.provider);
+    EXPECT_TRUE(row.shown.isEmpty() || shows(pane, row.shown)) << row.shown.toStdString();
+    EXPECT_TRUE(row.hidden.isEmpty() || !shows(pane, row.hidden)) << row.hidden.toStdString();
+    int cards = 0;
+    for (const LimitMeterView* card : pane.findChildren<LimitMeterView*>()) {
+        cards += card->isVisibleTo(&pane) ? 1 : 0;
+    }
+    EXPECT_EQ(cards, row.cards);
+    const auto* banner = pane.findChild<ErrorBanner*>();
+    EXPECT_EQ(banner->isVisibleTo(&pane), row.state == State::Error);
+    if (row.state == State::Error) {
+        EXPECT_EQ(banner->y(), 72) << "laid over the cards";
+    }
+    if (row.background.isValid()) {
+        EXPECT_EQ(pane.grab().toImage().pixelColor(4, 60).rgb(), row.background.rgb());
+    }
 }
+
+const QString kCheckAgain = u"Check Again"_s;
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, LimitPaneTest,
+    testing::Values(
+        PaneRow{"FirstLaunchCodex", State::FirstLaunch, kCodex, u"Loading Codex limits…"_s,
+                kCheckAgain, 0, paneStyle::cardBase()},
+        PaneRow{"FirstLaunchClaude", State::FirstLaunch, kClaude, u"Loading Claude limits…"_s,
+                QString(), 0, paneStyle::cardBase()},
+        PaneRow{"SignedOutClaudeHasNoChatGPTSignIn", State::SignedOut, kClaude, kCheckAgain,
+                u"Sign in with ChatGPT"_s, 0, paneStyle::signedOutBackground()},
+        PaneRow{"SignedOutCodex", State::SignedOut, kCodex, u"Sign in with ChatGPT"_s, QString(), 0,
+                paneStyle::signedOutBackground()},
+        PaneRow{"ABackgroundCycleKeepsTheSignedOutView", State::Background, kClaude, kCheckAgain,
+                u"Loading Claude limits…"_s, 0, paneStyle::signedOutBackground()},
+        PaneRow{"ARefreshAskedForShowsLoading", State::Asked, kClaude, u"Loading Claude limits…"_s,
+                kCheckAgain, 0, paneStyle::cardBase()},
+        PaneRow{"FiveHourAndWeekly", State::Pair, kCodex, QString(), kCheckAgain, 2, QColor()},
+        PaneRow{"WeeklyOnly", State::Weekly, kCodex, QString(), QString(), 1, QColor()},
+        PaneRow{"SignInCodeOverCodex", State::SignIn, kCodex, u"One-time code ABCD-1234"_s,
+                QString(), 0, paneStyle::cardBase()},
+        PaneRow{"SignInLeavesClaudeAlone", State::SignIn, kClaude, QString(),
+                u"One-time code ABCD-1234"_s, 2, QColor()},
+        PaneRow{"ErrorOverCards", State::Error, kCodex, u"Codex went away"_s, QString(), 2,
+                QColor()}),
+    rowName);
+
+class MainWindowTest : public test::StoreFixture {};
 
 }  // namespace
-
-// Each row puts the store in one state and looks at one provider's side of the limit pane: the
-// first rule that applies decides what shows.
-TEST_F(MainWindowTest, LimitPaneShowsTheFirstRuleThatApplies) {
-    const QString signIn = QStringLiteral("Sign in with ChatGPT");
-    const QString checkAgain = QStringLiteral("Check Again");
-    const struct {
-        const char* name;
-        std::function<void(UsageStore&)> arrange;
-        AgentProvider provider;
-        std::vector<QString> shown;
-        std::vector<QString> hidden;
-        int cards;
-        bool banner;
-        QColor background;  // at the top of the content, or invalid when cards cover it
-    } cases[] = {
-        {"first launch, Codex",
-         [](auto&) {},
-         kCodex,
-         {QStringLiteral("Loading Codex limits…"),
-          QStringLiteral("Quotamind is reading the signed-in Codex session on this computer.")},
-         {checkAgain},
-         0,
-         false,
-         paneStyle::cardBase()},
-        {"first launch, Claude",
-         [](auto&) {},
-         kClaude,
-         {QStringLiteral("Loading Claude limits…")},
-         {},
-         0,
-         false,
-         paneStyle::cardBase()},
-        {"signed out, Claude",
-         refreshFailingEverywhere,
-         kClaude,
-         {QStringLiteral("Connect Claude on this computer"), checkAgain,
-          QStringLiteral("Sign in with Claude Code on this computer using `claude login`, then "
-                         "refresh."),
-          QStringLiteral("offline")},
-         {signIn},
-         0,
-         false,
-         paneStyle::signedOutBackground()},
-        {"signed out, Codex",
-         refreshFailingEverywhere,
-         kCodex,
-         {QStringLiteral("Connect Codex on this computer"), checkAgain, signIn,
-          QStringLiteral("The iPhone receives limits after this computer has a Codex or ChatGPT "
-                         "session.")},
-         {},
-         0,
-         false,
-         paneStyle::signedOutBackground()},
-        {"a background cycle keeps the signed-out view",
-         [this](UsageStore& store) {
-             refreshFailingEverywhere(store);
-             claude.script.answers = {test::Wait{30}};
-             QCoro::Task<> cycle = store.refresh(false, false);
-         },
-         kClaude,
-         {QStringLiteral("Connect Claude on this computer"), checkAgain},
-         {QStringLiteral("Loading Claude limits…")},
-         0,
-         false,
-         paneStyle::signedOutBackground()},
-        {"a refresh the user asked for shows the loading view",
-         [this](UsageStore& store) {
-             refreshFailingEverywhere(store);
-             claude.script.answers = {test::Wait{30}};
-             QCoro::Task<> cycle = store.refresh();
-         },
-         kClaude,
-         {QStringLiteral("Loading Claude limits…")},
-         {checkAgain},
-         0,
-         false,
-         paneStyle::cardBase()},
-        {"five-hour and weekly windows",
-         [](UsageStore& store) { store.apply(kCodexPair, SessionStatus::LocalPrimary); },
-         kCodex,
-         {},
-         {checkAgain},
-         2,
-         false,
-         {}},
-        {"weekly window only",
-         [](UsageStore& store) { store.apply(kCodexWeekly, SessionStatus::LocalPrimary); },
-         kCodex,
-         {},
-         {},
-         1,
-         false,
-         {}},
-        {"sign-in code over a Codex usage",
-         pendingSignIn,
-         kCodex,
-         {QStringLiteral("One-time code ABCD-1234"), QStringLiteral("Copy Code"),
-          QStringLiteral("Open Sign-In"), QStringLiteral("Cancel")},
-         {},
-         0,
-         false,
-         paneStyle::cardBase()},
-        {"sign-in leaves Claude alone",
-         pendingSignIn,
-         kClaude,
-         {},
-         {QStringLiteral("One-time code ABCD-1234")},
-         2,
-         false,
-         {}},
-        {"error over cards",
-         [](UsageStore& store) {
-             store.apply(kCodexPair, SessionStatus::LocalPrimary);
-             store.handleRefreshFailure(QStringLiteral("Codex went away"), kCodex, true);
-         },
-         kCodex,
-         {QStringLiteral("Codex went away")},
-         {},
-         2,
-         true,
-         {}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        UsageStore& store = freshStore();
-        c.arrange(store);
-        LimitPane pane(store, clock);
-        pane.resize(510, 680);
-        pane.show();
-        if (c.provider != kCodex) {
-            QAbstractButton* segment = test::button(pane, paneStyle::displayName(c.provider));
-            ASSERT_NE(segment, nullptr);
-            segment->click();
-            EXPECT_TRUE(segment->isChecked());
-        }
-        EXPECT_EQ(pane.selectedProvider(), c.provider);
-        for (const QString& text : c.shown) {
-            EXPECT_TRUE(shows(pane, text)) << text.toStdString();
-        }
-        for (const QString& text : c.hidden) {
-            EXPECT_FALSE(shows(pane, text)) << text.toStdString();
-        }
-        EXPECT_EQ(shownCards(pane), c.cards);
-        const auto* banner = pane.findChild<ErrorBanner*>();
-        ASSERT_NE(banner, nullptr);
-        EXPECT_EQ(banner->isVisibleTo(&pane), c.banner);
-        if (c.banner) {
-            // Laid over the cards, 72 pixels from the top of the pane.
-            EXPECT_EQ(banner->y(), 72);
-        }
-        if (c.background.isValid()) {
-            EXPECT_EQ(pane.grab().toImage().pixelColor(4, 60).rgb(), c.background.rgb());
-        }
-    }
-}
-
-TEST_F(MainWindowTest, CheckAgainRefreshesWhileTheRefreshButtonWaits) {
-    UsageStore& store = makeStore();
-    test::runTask(store.refresh());
-    LimitPane pane(store, clock);
-    pane.show();
-    const int claudeReads = claude.script.calls;
-    claude.script.answers = {test::Wait{5}};
-    test::button(pane, QStringLiteral("Check Again"))->click();
-    EXPECT_TRUE(store.isRefreshing());
-    // The refresh button turns into an activity indicator that takes no clicks.
-    EXPECT_FALSE(test::button(pane, QStringLiteral("Refresh"))->isEnabled());
-    clock.advance(5);
-    ASSERT_TRUE(test::processEventsUntil([&] { return !store.isRefreshing(); }));
-    EXPECT_EQ(claude.script.calls, claudeReads + 1);
-}
 
 TEST_F(MainWindowTest, ShowMainWindowReusesTheOpenWindowAndKeysReachTheirActions) {
     UsageStore& store = makeStore();
@@ -237,21 +132,41 @@ TEST_F(MainWindowTest, ShowMainWindowReusesTheOpenWindowAndKeysReachTheirActions
     QPointer<RootView> window = controller.window();
     ASSERT_TRUE(window);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
-    EXPECT_EQ(window->windowTitle(), QStringLiteral("Quotamind"));
+    EXPECT_EQ(window->windowTitle(), u"Quotamind"_s);
     EXPECT_EQ(window->size(), RootView::kDefaultSize);
     controller.showMainWindow();
     EXPECT_EQ(controller.window(), window);
 
+    // The cards' fills follow the desktop's colours: the README's pictures, kept where
+    // QUOTAMIND_SCREENSHOT_DIR says.
+    store.apply(test::usage("codex", {test::fiveHour(28), test::weekly(61)}),
+                SessionStatus::LocalPrimary);
+    store.apply(test::usage("claude", {test::fiveHour(12)}), SessionStatus::LocalPrimary);
+    const QString folder = qEnvironmentVariable("QUOTAMIND_SCREENSHOT_DIR");
+    const QPalette light = QApplication::palette();
+    for (const bool dark : {false, true}) {
+        QApplication::setPalette(dark ? QPalette(QColor(44, 44, 46), QColor(30, 30, 32)) : light);
+        QCoreApplication::processEvents();
+        const QImage image = window->grab().toImage();
+        EXPECT_EQ(image.pixelColor(100, image.height() - 40).lightness() < 128, dark) << "a fill";
+        if (!folder.isEmpty()) {
+            image.save(folder + (dark ? u"/main-window-dark.png"_s : u"/main-window-light.png"_s));
+        }
+    }
+    QApplication::setPalette(light);
+
     QTest::keyClick(window, Qt::Key_Comma, Qt::ControlModifier);
     EXPECT_EQ(settings.count(), 1);
-    test::button(*window, QStringLiteral("Settings"))->click();
+    test::button(*window, u"Settings"_s)->click();
     EXPECT_EQ(settings.count(), 2);
     claude.script.answers = {test::Wait{5}};
     QTest::keyClick(window, Qt::Key_R, Qt::ControlModifier);
     EXPECT_TRUE(store.isRefreshing());
+    // The refresh button turns into an activity indicator that takes no clicks.
+    EXPECT_FALSE(test::button(*window, u"Refresh"_s)->isEnabled());
 
     // Closing deletes the window; the next one starts again at Codex.
-    test::button(*window, QStringLiteral("Claude"))->click();
+    test::button(*window, u"Claude"_s)->click();
     QTest::keyClick(window, Qt::Key_W, Qt::ControlModifier);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(window);

@@ -6,6 +6,8 @@
 #include <ctime>
 #include <functional>
 
+#include "support/named_rows.h"
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -47,7 +49,7 @@ QStringList describe(const std::vector<SettingsSection>& sections) {
     return QStringList{headings.join(u", "_s)} + rows;
 }
 
-struct Case {
+struct FormRow {
     const char* name;
     std::function<void(SettingsState&)> given;
     const char* headings;
@@ -55,70 +57,73 @@ struct Case {
     std::vector<const char*> absent;
 };
 
-TEST(SettingsFormTest, SectionsAndRowsFollowTheirConditions) {
-    // Dates are written in English whatever the locale, in local time (UTC here).
+class SettingsFormTest : public testing::TestWithParam<FormRow> {};
+
+// Dates are written in English whatever the locale, in local time (UTC here).
+TEST_P(SettingsFormTest, SectionsAndRowsFollowTheirConditions) {
     qputenv("TZ", "UTC");
     tzset();
     QLocale::setDefault(QLocale(QLocale::German));
-    const std::vector<Case> cases{
-        {"no snapshot, nothing paired, empty error texts",
-         [](SettingsState& state) { state.notificationError = QString(); },
-         "Tray Icon, Connection, Notifications, This Computer, Updates to iPhone, Widget",
-         {"Tray Icon / Appearance: automatic of automatic light",
-          "Connection / Codex: Not connected", "Connection / Claude: Not connected",
-          "Connection / iPhone: Not paired", "Updates to iPhone / Status: Waiting for iPhone",
-          "Updates to iPhone / Last data sent: Not sent yet"},
-         {"Tray Icon / Agent", "This Computer / Sign Out of Quotamind", " / : shown"}},
-        {"two usages, the icon's agent stored",
-         [](SettingsState& state) {
-             state.snapshot =
-                 AgentUsageSnapshot({usage("claude", "pro", UsageSource::LocalDesktop),
-                                     usage("codex", "unknown", UsageSource::AccountSession)});
-             state.iconProvider = QStringLiteral("claude");
-             // Read since its last change; an older read does not count.
-             state.readTimes.times = {{"codex", kPastMidnight}, {"claude", kAfternoon - 60}};
-         },
-         "Tray Icon, Connection, Current snapshots, Notifications, This Computer, Updates to "
-         "iPhone, Widget",
-         {"Tray Icon / Agent: claude of claude codex",
-          "Connection / Codex: Account session on this computer",
-          "Current snapshots / Codex: — / Jan 6, 12:05 AM",
-          "Current snapshots / Claude: Pro / Jan 5, 3:07 PM"},
-         {}},
-        {"one usage, paired, signed in, sent, with errors",
-         [](SettingsState& state) {
-             state.snapshot =
-                 AgentUsageSnapshot({usage("claude", "max 20X", UsageSource::LocalDesktop)});
-             state.phonePaired = state.hasStoredCredentials = true;
-             state.lastPhoneDataSentAt = kAfternoon;
-             state.notificationError = QStringLiteral("No permission");
-         },
-         "Tray Icon, Connection, Current snapshots, Notifications, This Computer, Updates to "
-         "iPhone, Widget",
-         {"Connection / Claude: Local agent on this computer",
-          "Current snapshots / Claude: Max 20x / Jan 5, 3:07 PM", "Connection / iPhone: Connected",
-          "This Computer / Sign Out of Quotamind: enabled",
-          "Updates to iPhone / Status: Enabled automatically",
-          "Updates to iPhone / Delivery: Live changes on the same network",
-          "Updates to iPhone / Last data sent: Jan 5, 3:07:09 PM",
-          "Notifications / No permission: shown"},
-         {}},
-    };
-    for (const Case& testCase : cases) {
-        SettingsState state;
-        testCase.given(state);
-        const QStringList described = describe(appSettingsSections(state));
-        const std::string all = described.join(u'\n').toStdString();
-        SCOPED_TRACE(std::string(testCase.name) + "\n" + all);
-        EXPECT_EQ(described.front().toStdString(), testCase.headings);
-        for (const char* row : testCase.shown) {
-            EXPECT_TRUE(described.contains(QString::fromUtf8(row))) << row;
-        }
-        for (const char* row : testCase.absent) {
-            EXPECT_EQ(all.find(row), std::string::npos) << row;
-        }
-    }
+    SettingsState state;
+    GetParam().given(state);
+    const QStringList described = describe(appSettingsSections(state));
     QLocale::setDefault(QLocale::c());
+    const std::string all = described.join(u'\n').toStdString();
+    SCOPED_TRACE(all);
+    EXPECT_EQ(described.front().toStdString(), GetParam().headings);
+    for (const char* row : GetParam().shown) {
+        EXPECT_TRUE(described.contains(QString::fromUtf8(row))) << row;
+    }
+    for (const char* row : GetParam().absent) {
+        EXPECT_EQ(all.find(row), std::string::npos) << row;
+    }
 }
+
+const char* const kAllSections =
+    "Tray Icon, Connection, Current snapshots, Notifications, This Computer, Updates to iPhone, "
+    "Widget";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, SettingsFormTest,
+    testing::Values(
+        FormRow{"NothingStoredNothingPaired",
+                [](SettingsState& state) { state.notificationError = QString(); },
+                "Tray Icon, Connection, Notifications, This Computer, Updates to iPhone, Widget",
+                {"Tray Icon / Appearance: automatic of automatic light",
+                 "Connection / Codex: Not connected", "Connection / iPhone: Not paired",
+                 "Updates to iPhone / Status: Waiting for iPhone",
+                 "Updates to iPhone / Last data sent: Not sent yet"},
+                {"Tray Icon / Agent", "This Computer / Sign Out of Quotamind", " / : shown"}},
+        FormRow{"TwoUsagesTheIconsAgentStored",
+                [](SettingsState& state) {
+                    state.snapshot = AgentUsageSnapshot(
+                        {usage("claude", "pro", UsageSource::LocalDesktop),
+                         usage("codex", "unknown", UsageSource::AccountSession)});
+                    state.iconProvider = u"claude"_s;
+                    // Read since its last change; an older read does not count.
+                    state.readTimes.times = {{"codex", kPastMidnight}, {"claude", kAfternoon - 60}};
+                },
+                kAllSections,
+                {"Tray Icon / Agent: claude of claude codex",
+                 "Current snapshots / Codex: — / Jan 6, 12:05 AM",
+                 "Current snapshots / Claude: Pro / Jan 5, 3:07 PM"},
+                {}},
+        FormRow{"PairedSignedInSentWithErrors",
+                [](SettingsState& state) {
+                    state.snapshot =
+                        AgentUsageSnapshot({usage("claude", "max 20X", UsageSource::LocalDesktop)});
+                    state.phonePaired = state.hasStoredCredentials = true;
+                    state.lastPhoneDataSentAt = kAfternoon;
+                    state.notificationError = u"No permission"_s;
+                },
+                kAllSections,
+                {"Connection / Claude: Local agent on this computer",
+                 "Current snapshots / Claude: Max 20x / Jan 5, 3:07 PM",
+                 "Connection / iPhone: Connected", "This Computer / Sign Out of Quotamind: enabled",
+                 "Updates to iPhone / Status: Enabled automatically",
+                 "Updates to iPhone / Last data sent: Jan 5, 3:07:09 PM",
+                 "Notifications / No permission: shown"},
+                {}}),
+    rowName);
 
 }  // namespace

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QPainter>
-
 namespace {
 
 int paintedPixels(const QImage& image) {
@@ -16,30 +14,17 @@ int paintedPixels(const QImage& image) {
     return count;
 }
 
+// The views name their symbols by text: a name without a glyph draws nothing.
 TEST(SymbolsTest, EveryNameTheViewsUseHasAGlyphAndOthersDrawNothing) {
-    const char* used[] = {"terminal.fill",
-                          "sparkles",
-                          "gauge.with.dots.needle.33percent",
-                          "arrow.clockwise",
-                          "gearshape",
-                          "power",
-                          "checkmark.circle.fill",
-                          "iphone.slash",
-                          "terminal",
-                          "qrcode",
-                          "exclamationmark.triangle.fill",
-                          "circle.dotted",
-                          "dot.radiowaves.left.and.right",
-                          "magnifyingglass",
-                          "arrow.triangle.2.circlepath",
-                          "iphone.gen3",
-                          "hourglass",
-                          "icloud.fill",
-                          "rectangle.3.group"};
-    for (const char* name : used) {
-        const QString symbol = QString::fromLatin1(name);
-        EXPECT_TRUE(Symbols::contains(symbol)) << name;
-        EXPECT_GT(paintedPixels(Symbols::image(symbol, {24, 24}, 1.0, Qt::black)), 40) << name;
+    for (const char* name :
+         {"terminal.fill", "sparkles", "gauge.with.dots.needle.33percent", "arrow.clockwise",
+          "gearshape", "power", "checkmark.circle.fill", "iphone.slash", "terminal", "qrcode",
+          "exclamationmark.triangle.fill", "circle.dotted", "dot.radiowaves.left.and.right",
+          "magnifyingglass", "arrow.triangle.2.circlepath", "iphone.gen3", "hourglass",
+          "icloud.fill", "rectangle.3.group"}) {
+        EXPECT_GT(
+            paintedPixels(Symbols::image(QString::fromLatin1(name), {24, 24}, 1.0, Qt::black)), 40)
+            << name;
     }
     EXPECT_FALSE(Symbols::contains(u"terminal.fil"));
     EXPECT_EQ(paintedPixels(Symbols::image(u"terminal.fil", {24, 24}, 1.0, Qt::black)), 0);
@@ -51,16 +36,8 @@ TEST(SymbolsTest, ImagesAndIconsAreDrawnAtTheirPixelSize) {
     const QImage image = Symbols::image(u"power", {36, 36}, 2.0, Qt::black);
     EXPECT_EQ(image.deviceIndependentSize(), QSizeF(18, 18));
     EXPECT_GT(paintedPixels(image.copy(18, 18, 18, 18)), 20);
-
-    const QPixmap pixmap = Symbols::icon(u"power", Qt::black).pixmap(QSize(64, 64));
-    ASSERT_EQ(pixmap.size(), QSize(64, 64));
-    EXPECT_GT(paintedPixels(pixmap.toImage()), 400);
-}
-
-TEST(SymbolsTest, EachProviderHasItsSymbol) {
-    EXPECT_EQ(Symbols::forProvider(u"codex"), QStringLiteral("terminal.fill"));
-    EXPECT_EQ(Symbols::forProvider(u"claude"), QStringLiteral("sparkles"));
-    EXPECT_EQ(Symbols::forProvider(u"gemini"), QStringLiteral("gauge.with.dots.needle.33percent"));
+    EXPECT_GT(paintedPixels(Symbols::icon(u"power", Qt::black).pixmap(QSize(64, 64)).toImage()),
+              400);
 }
 
 }  // namespace

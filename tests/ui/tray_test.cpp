@@ -2,80 +2,132 @@
 
 #include <QDBusVariant>
 #include <QPainter>
+#include <QTemporaryDir>
 
-#include "model/test_usages.h"
 #include "support/manual_clock.h"
+#include "support/named_rows.h"
+#include "support/usage_builder.h"
 #include "ui/color_scheme_portal.h"
+#include "ui/tray_controller.h"
 #include "ui/tray_fallback.h"
 #include "ui/tray_icon_appearance.h"
 #include "ui/tray_icon_renderer.h"
+#include "ui/tray_icon_settings.h"
+#include "ui/tray_popup_placement.h"
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
 using namespace TrayIconAppearance;
+using test::usage;
 
-TEST(TrayIconAppearanceTest, EachDrawingReadsOnEveryPanel) {
-    // Per capsule, half full: its outline, fill's end, fill's inside and the outline beside that.
-    const AgentUsage shown = test::usage("codex", "",
-                                         {test::window(50, UsageWindow::kFiveHourSeconds),
-                                          test::window(50, UsageWindow::kWeeklySeconds)});
-    const std::array<QPointF, 4> capsules[] = {{{{12, 3.5}, {8.5, 5}, {6.5, 5}, {6.5, 3.5}}},
-                                               {{{12, 8.5}, {8.5, 11.5}, {6.5, 11.5}, {6.5, 8.5}}}};
-    for (const QRgb panel : {0x000000u, 0x1d1d1du, 0x2b303bu, 0xddddddu, 0xffffffu}) {
-        // The drawing a tray of this colour gets by saying its text colour.
-        const Drawing suited =
-            drawingFor(Setting::Automatic,
-                       {.trayForeground = relativeLuminance(panel) < 0.5 ? Qt::white : Qt::black});
-        // Sizes panels ask for, whole and fractional multiples of 18.
-        for (const auto& [drawing, side] : {std::pair(Drawing::Light, 16),
-                                            {Drawing::Light, 18},
-                                            {Drawing::Light, 22},
-                                            {Drawing::Light, 36},
-                                            {Drawing::Dark, 16},
-                                            {Drawing::Dark, 18},
-                                            {Drawing::Dark, 22},
-                                            {Drawing::Dark, 36}}) {
-            QImage image(side, side, QImage::Format_RGB32);
-            image.fill(panel);
-            QPainter painter(&image);
-            TrayIconRenderer::image(shown, colors(drawing), Timestamp(788918400))
-                .paint(&painter, image.rect());
-            painter.end();
-            const auto at = [&](QPointF point) {
-                return QColor(image.pixel(int(point.x() * side / 18), int(point.y() * side / 18)));
-            };
-            for (const auto& [outline, fillEnd, fillInside, edgeBesideFill] : capsules) {
-                SCOPED_TRACE(testing::Message()
-                             << std::hex << panel << std::dec << " drawing " << int(drawing)
-                             << " at " << side << " y " << outline.y());
-                EXPECT_GE(contrastRatio(at(outline), panel), 3);
-                EXPECT_GE(contrastRatio(at(fillEnd), panel), 3);
-                EXPECT_GE(contrastRatio(at(fillInside), at(edgeBesideFill)), 3);
-                EXPECT_GE(contrastRatio(at(fillInside), panel), drawing == suited ? 3 : 1);
-            }
+// What the icon shows at a point of its 18-point square (y down): nothing, the 20 % track, or the
+// full-opacity fill.
+enum class Ink { None, Track, Fill, Other };
+
+Ink inkAt(const QImage& icon, double x, double y) {
+    const int alpha = qAlpha(icon.pixel(int(x * icon.width() / 18), int(y * icon.width() / 18)));
+    return alpha < 10 ? Ink::None : alpha < 100 ? Ink::Track : alpha > 240 ? Ink::Fill : Ink::Other;
+}
+
+constexpr Timestamp kNow(788918400);
+
+struct CapsuleRow {
+    const char* name;
+    std::optional<AgentUsage> shown;
+    std::vector<std::tuple<double, double, Ink>> probes;  // points of the 18-point square, y down
+};
+
+class TrayIconRendererTest : public testing::TestWithParam<CapsuleRow> {};
+
+TEST_P(TrayIconRendererTest, DrawsEachWindowsRemainderInItsCapsule) {
+    for (const qreal ratio : {1.0, 2.0}) {
+        const QImage image = TrayIconRenderer::image(GetParam().shown, colors(Drawing::Dark), kNow)
+                                 .pixmap(QSize(18, 18), ratio)
+                                 .toImage();
+        ASSERT_EQ(image.width(), int(18 * ratio));
+        for (const auto& [x, y, ink] : GetParam().probes) {
+            EXPECT_EQ(inkAt(image, x, y), ink) << x << "," << y << " at " << ratio;
         }
     }
 }
 
+INSTANTIATE_TEST_SUITE_P(
+    Rows, TrayIconRendererTest,
+    testing::Values(
+        // A thin 5-hour capsule (y 5) above a thick weekly one (y 11.5): 20 % and 80 % left,
+        // probed at the middle, where one is filled and the other is not.
+        CapsuleRow{"BothWindows",
+                   usage("codex", {test::fiveHour(80), test::weekly(20)}),
+                   {{3, 5, Ink::Fill},
+                    {9, 5, Ink::Track},
+                    {9, 7.6, Ink::None},
+                    {9, 11.5, Ink::Fill},
+                    {14.5, 11.5, Ink::Track},
+                    {9, 16, Ink::None}}},
+        CapsuleRow{"OneWindowAcrossTheMiddle",
+                   usage("claude", {test::weekly(50)}),
+                   {{9, 3, Ink::None}, {4, 9, Ink::Fill}, {14, 9, Ink::Track}, {9, 14, Ink::None}}},
+        CapsuleRow{"NoUsageAnEmptyCapsule", std::nullopt, {{4, 9, Ink::Track}, {9, 3, Ink::None}}},
+        CapsuleRow{"OverusedEmpty", usage("codex", {test::weekly(130)}), {{4, 9, Ink::Track}}},
+        CapsuleRow{"NegativeUseFull", usage("codex", {test::weekly(-20)}), {{14.5, 9, Ink::Fill}}},
+        // No fill until the new allowance is read.
+        CapsuleRow{"PastItsReset", usage("codex", {test::weekly(0, kNow)}), {{4, 9, Ink::Track}}}),
+    rowName);
+
+class TrayIconContrastTest : public testing::TestWithParam<std::tuple<QRgb, Drawing>> {};
+
+// Per capsule, half full: its outline, its fill's end, the fill's inside and the outline beside it.
+TEST_P(TrayIconContrastTest, EachDrawingReadsOnThePanelAtEverySize) {
+    const auto [panel, drawing] = GetParam();
+    const AgentUsage shown = usage("codex", {test::fiveHour(50), test::weekly(50)});
+    // The drawing a tray of this colour gets by saying its text colour.
+    const Drawing suited =
+        drawingFor(Setting::Automatic,
+                   {.trayForeground = relativeLuminance(panel) < 0.5 ? Qt::white : Qt::black});
+    const std::array<QPointF, 4> capsules[] = {{{{12, 3.5}, {8.5, 5}, {6.5, 5}, {6.5, 3.5}}},
+                                               {{{12, 8.5}, {8.5, 11.5}, {6.5, 11.5}, {6.5, 8.5}}}};
+    for (const int side : {16, 18, 22, 36}) {  // whole and fractional multiples of 18
+        QImage image(side, side, QImage::Format_RGB32);
+        image.fill(panel);
+        QPainter painter(&image);
+        TrayIconRenderer::image(shown, colors(drawing), kNow).paint(&painter, image.rect());
+        painter.end();
+        const auto at = [&](QPointF point) {
+            return QColor(image.pixel(int(point.x() * side / 18), int(point.y() * side / 18)));
+        };
+        for (const auto& [outline, fillEnd, fillInside, edgeBesideFill] : capsules) {
+            SCOPED_TRACE(testing::Message() << "side " << side << " y " << outline.y());
+            EXPECT_GE(contrastRatio(at(outline), panel), 3);
+            EXPECT_GE(contrastRatio(at(fillEnd), panel), 3);
+            EXPECT_GE(contrastRatio(at(fillInside), at(edgeBesideFill)), 3);
+            EXPECT_GE(contrastRatio(at(fillInside), panel), drawing == suited ? 3 : 1);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Panels, TrayIconContrastTest,
+    testing::Combine(testing::Values(0x000000u, 0x1d1d1du, 0x2b303bu, 0xddddddu, 0xffffffu),
+                     testing::Values(Drawing::Light, Drawing::Dark)),
+    [](const auto& row) {
+        return (std::get<1>(row.param) == Drawing::Light ? "LightOn" : "DarkOn") +
+               QByteArray::number(std::get<0>(row.param), 16).rightJustified(6, '0').toStdString();
+    });
+
 TEST(TrayIconAppearanceTest, AutomaticFollowsTheTrayThenThePortal) {
     const QColor lightText(0xee, 0xee, 0xee), darkText(0x20, 0x20, 0x20);
     constexpr auto light = ColorSchemePreference::Light, dark = ColorSchemePreference::Dark;
-    using Row = std::tuple<Setting, DesktopHints, Drawing>;
-    for (const auto& [setting, hints, drawing] : {
-             Row{Setting::Automatic, {}, Drawing::Light},
-             Row{Setting::Automatic, {.colorScheme = light}, Drawing::Dark},
-             Row{Setting::Automatic, {.colorScheme = dark}, Drawing::Light},
-             Row{Setting::Automatic,
-                 {.trayForeground = darkText, .colorScheme = dark},
-                 Drawing::Dark},
-             Row{Setting::Automatic,
-                 {.trayForeground = lightText, .colorScheme = light},
-                 Drawing::Light},
-             Row{Setting::Light, {.trayForeground = darkText}, Drawing::Light},
-             Row{Setting::Dark, {}, Drawing::Dark},
-         }) {
-        EXPECT_EQ(drawingFor(setting, hints), drawing) << int(setting);
-    }
+    EXPECT_EQ(drawingFor(Setting::Automatic, {}), Drawing::Light);
+    EXPECT_EQ(drawingFor(Setting::Automatic, {.colorScheme = light}), Drawing::Dark);
+    EXPECT_EQ(drawingFor(Setting::Automatic, {.colorScheme = dark}), Drawing::Light);
+    EXPECT_EQ(drawingFor(Setting::Automatic, {.trayForeground = darkText, .colorScheme = dark}),
+              Drawing::Dark);
+    EXPECT_EQ(drawingFor(Setting::Automatic, {.trayForeground = lightText, .colorScheme = light}),
+              Drawing::Light);
+    EXPECT_EQ(drawingFor(Setting::Light, {.trayForeground = darkText}), Drawing::Light);
+    EXPECT_EQ(drawingFor(Setting::Dark, {}), Drawing::Dark);
 }
 
 TEST(ColorSchemePortalTest, UnwrapsTheValueAndRefusesOthers) {
@@ -89,41 +141,86 @@ TEST(ColorSchemePortalTest, UnwrapsTheValueAndRefusesOthers) {
     }
 }
 
-TEST(TrayFallbackTest, TheWindowShowsUnlessATrayComesInTime) {
-    // Tray and window times (none: never), then notices and quits after closing the window twice.
-    using Row =
-        std::tuple<const char*, bool, bool, std::optional<double>, std::optional<double>, int, int>;
-    for (const auto& [name, inBackground, reachableAgain, trayAfter, windowAfter, notices, quits] :
-         {
-             Row{"by hand, no tray", false, true, {}, 0, 1, 0},
-             Row{"at login, a tray at once", true, true, 0, {}, 0, 0},
-             Row{"at login, a tray after 9 s", true, true, 9, {}, 0, 0},
-             Row{"at login, no tray in time", true, true, 11, 10, 0, 0},
-             Row{"at login, no tray, unreachable", true, false, {}, 10, 0, 2},
-         }) {
-        SCOPED_TRACE(name);
-        ManualClock clock;
-        TrayFallback fallback(clock, inBackground, reachableAgain);
-        std::optional<double> shownAfter;
-        int noticed = 0, quit = 0;
-        QObject::connect(&fallback, &TrayFallback::showWindowRequested,
-                         [&] { shownAfter = clock.monotonicNow(); });
-        QObject::connect(&fallback, &TrayFallback::stillRunningNoticeRequested, [&] { ++noticed; });
-        QObject::connect(&fallback, &TrayFallback::quitRequested, [&] { ++quit; });
-        if (trayAfter == 0) {
-            fallback.trayAppeared();
-        }
-        fallback.start();
-        if (trayAfter > 0) {
-            clock.advance(*trayAfter);
-            fallback.trayAppeared();
-        }
-        clock.advance(60);
-        EXPECT_EQ(shownAfter, windowAfter);
-        fallback.windowClosed();
-        fallback.windowClosed();
-        EXPECT_EQ(std::pair(noticed, quit), std::pair(notices, quits));
-    }
+TEST(TrayIconSettingsTest, TheChosenAgentOrElseTheFirst) {
+    QTemporaryDir folder;
+    Preferences preferences(folder.filePath(u"Quotamind.conf"_s));
+    const auto shown = [&](const std::vector<AgentUsage>& usages, const char* preferred) {
+        preferences.setString(TrayIconSettings::kProviderKey, QString::fromLatin1(preferred));
+        const auto found = TrayIconSettings::resolvedUsage(AgentUsageSnapshot(usages), preferences);
+        return found ? found->provider.rawValue : "none";
+    };
+    const AgentUsage codex = usage("codex"), claude = usage("claude");
+    EXPECT_EQ(shown({}, "claude"), "none");
+    EXPECT_EQ(shown({codex, claude}, ""), "codex");
+    EXPECT_EQ(shown({codex, claude}, "claude"), "claude");
+    EXPECT_EQ(shown({codex, claude}, "gemini"), "codex");
+    EXPECT_EQ(shown({claude}, "codex"), "claude");
 }
+
+TEST(TrayStatusTitleTest, NamesTheWeeklyOrElseTheLongestWindow) {
+    const auto title = [](std::vector<UsageWindow> windows) {
+        return TrayController::statusTitle(usage("codex", std::move(windows)), kNow);
+    };
+    EXPECT_EQ(title({test::fiveHour(42), test::weekly(20)}),
+              u"Codex: 58% remaining for 5 hours, 80% remaining for the week"_s);
+    EXPECT_EQ(title({test::fiveHour(30), test::window(2592000, 5)}),
+              u"Codex: 95% remaining for 30D"_s);
+    EXPECT_EQ(title({test::fiveHour(30, kNow)}), u"Codex: 5H limit reset, checking…"_s);
+    EXPECT_EQ(title({}), TrayController::statusTitle(std::nullopt, kNow));
+}
+
+TEST(TrayPopupPlacementTest, HangsBelowOrAboveTheAnchorInsideTheScreen) {
+    const QRect screen(0, 0, 1024, 640);
+    const auto at = [&](QRect anchor, QRect available) {
+        return TrayPopupPlacement::topLeft(QSize(358, 400), anchor, available);
+    };
+    EXPECT_EQ(at({500, 0, 22, 22}, screen), QPoint(331, 26));           // top panel, centred below
+    EXPECT_EQ(at({1000, 0, 22, 22}, screen), QPoint(666, 26));          // at the right edge
+    EXPECT_EQ(at({1000, 618, 22, 22}, screen), QPoint(666, 214));       // bottom panel: above
+    EXPECT_EQ(at({10, 300, 1, 1}, {0, 24, 1024, 420}), QPoint(0, 24));  // fits neither way
+}
+
+struct FallbackRow {
+    const char* name;
+    bool inBackground, reachableAgain;
+    std::optional<double> trayAfter, windowAfter;  // none: never
+    int notices, quits;                            // after the window is closed twice
+};
+
+class TrayFallbackTest : public testing::TestWithParam<FallbackRow> {};
+
+TEST_P(TrayFallbackTest, TheWindowShowsUnlessATrayComesInTime) {
+    const FallbackRow& row = GetParam();
+    ManualClock clock;
+    TrayFallback fallback(clock, row.inBackground, row.reachableAgain);
+    std::optional<double> shownAfter;
+    int noticed = 0, quit = 0;
+    QObject::connect(&fallback, &TrayFallback::showWindowRequested,
+                     [&] { shownAfter = clock.monotonicNow(); });
+    QObject::connect(&fallback, &TrayFallback::stillRunningNoticeRequested, [&] { ++noticed; });
+    QObject::connect(&fallback, &TrayFallback::quitRequested, [&] { ++quit; });
+    if (row.trayAfter == 0) {
+        fallback.trayAppeared();
+    }
+    fallback.start();
+    if (row.trayAfter > 0) {
+        clock.advance(*row.trayAfter);
+        fallback.trayAppeared();
+    }
+    clock.advance(60);
+    EXPECT_EQ(shownAfter, row.windowAfter);
+    fallback.windowClosed();
+    fallback.windowClosed();
+    EXPECT_EQ(std::pair(noticed, quit), std::pair(row.notices, row.quits));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, TrayFallbackTest,
+    testing::Values(FallbackRow{"ByHandNoTray", false, true, {}, 0, 1, 0},
+                    FallbackRow{"AtLoginATrayAtOnce", true, true, 0, {}, 0, 0},
+                    FallbackRow{"AtLoginATrayAfter9s", true, true, 9, {}, 0, 0},
+                    FallbackRow{"AtLoginNoTrayInTime", true, true, 11, 10, 0, 0},
+                    FallbackRow{"AtLoginNoTrayUnreachable", true, false, {}, 10, 0, 2}),
+    rowName);
 
 }  // namespace

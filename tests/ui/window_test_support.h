@@ -6,24 +6,9 @@
 #include <QUrl>
 #include <QWidget>
 
-#include "model/agent_usage.h"
-
 namespace test {
 
-// A usage with the given windows: (duration, used percent) pairs.
-inline AgentUsage usageWith(const AgentProvider& provider,
-                            std::initializer_list<std::pair<std::int64_t, std::int64_t>> windows) {
-    AgentUsage usage;
-    for (const auto& [duration, used] : windows) {
-        usage.windows.push_back({used, duration, Timestamp(788918400 + 7200)});
-    }
-    usage.provider = provider;
-    usage.agentName = provider == AgentProvider::codex() ? "Codex" : "Claude";
-    usage.planType = "pro";
-    return usage;
-}
-
-// The widgets under `root` that `root` shows (visible when it is), of type W, whose name for
+// The widgets of type W under `root` that `root` shows (visible when it is) and whose name for
 // screen readers is `accessibleName`.
 template <typename W = QWidget>
 QList<W*> shown(const QWidget& root, const QString& accessibleName) {
@@ -46,10 +31,6 @@ inline QAbstractButton* button(const QWidget& root, const QString& accessibleNam
     const QList<QAbstractButton*> buttons = shown<QAbstractButton>(root, accessibleName);
     return buttons.size() == 1 ? buttons.front() : nullptr;
 }
-
-}  // namespace test
-
-namespace test {
 
 // Takes the place of the default browser: QDesktopServices hands it the URLs it would open.
 class UrlRecorder final : public QObject {

@@ -3,33 +3,22 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
-#include <QLocale>
 #include <QPainter>
 
-#include "model/test_usages.h"
+#include "support/named_rows.h"
+#include "support/usage_builder.h"
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
 const Timestamp kReference(800000000);
 
-// Codex, plan "plus", updated 31 minutes before kReference, with the given windows.
+// Codex updated 31 minutes before kReference, with the given windows.
 AgentUsage codex(std::vector<UsageWindow> windows) {
-    AgentUsage usage = test::usage("codex", "plus", std::move(windows));
+    AgentUsage usage = test::usage("codex", std::move(windows));
     usage.updatedAt = kReference - 1860;
     return usage;
-}
-
-UsageWindow windowResetting(std::int64_t used, std::int64_t duration, double after) {
-    return test::window(used, duration, (kReference + after).secondsSince2001());
-}
-
-QImage render(const QSizeF& size, WidgetView view, WidgetFamily family, const LimitEntry& entry,
-              const WidgetRenderOptions& options = {}) {
-    QImage image(size.toSize(), QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    drawWidget(&painter, QRectF(QPointF(), size), view, family, entry, options, kReference);
-    return image;
 }
 
 enum class Paint { Background, Track, Fill };
@@ -39,6 +28,90 @@ Paint paintAt(const QImage& image, int x, int y) {
     const int gray = qGray(image.pixel(x, y));
     return gray < 60 ? Paint::Fill : gray < 240 ? Paint::Track : Paint::Background;
 }
+
+// A remainder above zero is at least a dot as wide as the bar is high; zero leaves the track.
+TEST(UsageProgressTest, FillWidthAtChosenPixels) {
+    for (const auto& [percent, pixels] :
+         std::vector<std::pair<int, std::vector<std::pair<int, Paint>>>>{
+             {1, {{3, Paint::Fill}, {8, Paint::Track}}},
+             {0, {{3, Paint::Track}, {96, Paint::Track}}},
+             {50, {{47, Paint::Fill}, {53, Paint::Track}}}}) {
+        QImage image(100, 6, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        WidgetCanvas canvas(&painter, WidgetStyle::forAppearance(false));
+        drawUsageProgress(canvas, QRectF(0, 0, 100, 6), u"Codex"_s, percent);
+        painter.end();
+        for (const auto& [x, paint] : pixels) {
+            EXPECT_EQ(paintAt(image, x, 3), paint) << percent << "% at x = " << x;
+        }
+    }
+}
+
+TEST(MediumUsageDetailsTest, UpdatedIsStaleAfterHalfAnHourOfTheEntryDate) {
+    const Timestamp updated(800000000);
+    EXPECT_EQ(updatedText(updated, updated + 29 * 60, updated + 29 * 60), u"29 minutes ago"_s);
+    EXPECT_EQ(updatedText(updated, updated + 31 * 60, updated + 31 * 60), u"Stale"_s);
+    EXPECT_EQ(updatedText(updated, updated + 60, updated + 61), u"1 minute ago"_s);
+    // Counted to the drawing time, not to the entry's date.
+    EXPECT_EQ(updatedText(updated, updated + 600, updated + 2 * 3600 + 5), u"2 hours ago"_s);
+}
+
+struct TextsRow {
+    const char* name;
+    WidgetView view;
+    WidgetFamily family;
+    LimitEntry entry;
+    QStringList shown;  // among the view's accessibility labels; none: it draws nothing
+};
+
+class WidgetTextsTest : public testing::TestWithParam<TextsRow> {};
+
+TEST_P(WidgetTextsTest, WhatEachViewShows) {
+    const TextsRow& row = GetParam();
+    const QStringList texts = drawWidget(nullptr, QRectF(0, 0, 364, 170), row.view, row.family,
+                                         row.entry, {}, kReference);
+    EXPECT_EQ(texts.isEmpty(), row.shown.isEmpty());
+    for (const QString& text : row.shown) {
+        EXPECT_TRUE(texts.contains(text))
+            << text.toStdString() << " in " << texts.join(u'|').toStdString();
+    }
+}
+
+LimitEntry entry(std::optional<AgentUsage> usage, std::optional<std::int64_t> duration = {},
+                 std::optional<Timestamp> lastReadAt = {}) {
+    return {
+        .date = kReference, .usage = usage, .durationSeconds = duration, .lastReadAt = lastReadAt};
+}
+
+const AgentUsage kFiveHourOnly = codex({test::fiveHour(42, kReference + 7500)});
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, WidgetTextsTest,
+    testing::Values(
+        TextsRow{"SmallWithoutUsage", WidgetView::Limit, WidgetFamily::Small, entry({}),
+                 QStringList{u"Open Quotamind, Connect your computer to show usage"_s}},
+        TextsRow{"BothLimitsWithoutUsageTheMediumState", WidgetView::BothLimits,
+                 WidgetFamily::Small, entry({}),
+                 QStringList{u"Open Quotamind, Connect or sync usage from your computer."_s}},
+        TextsRow{"WeeklyPeriodFiveHourWindowOnly", WidgetView::Limit, WidgetFamily::Medium,
+                 entry(kFiveHourOnly, 604800), QStringList{u"Codex 7D limit is not available"_s}},
+        TextsRow{"UsageWithoutWindowsDrawsNothing", WidgetView::Limit, WidgetFamily::Small,
+                 entry(codex({})), QStringList()},
+        TextsRow{"MediumCardWithTheStaleRow", WidgetView::Limit, WidgetFamily::Medium,
+                 entry(kFiveHourOnly),
+                 QStringList{u"58 percent remaining"_s,
+                             u"Plan, Plus, Source, This computer, Updated, Stale"_s,
+                             u"Resets in 2h 5m"_s}},
+        TextsRow{"PastItsResetReadAMinuteAgo", WidgetView::Limit, WidgetFamily::Medium,
+                 entry(codex({test::fiveHour(42, kReference)}), {}, kReference - 60),
+                 QStringList{u"Plan, Plus, Source, This computer, Updated, 1 minute ago"_s,
+                             u"Codex allowance remaining, being checked"_s}},
+        TextsRow{"BothLimitsWeeklyOnlyLeftUnavailable", WidgetView::BothLimits,
+                 WidgetFamily::Medium, entry(codex({test::weekly(10, kReference + 259200)})),
+                 QStringList{u"Codex 5H limit is not available"_s, u"90 percent remaining"_s}}),
+    rowName);
 
 // Whether some row between x0 and x1 is covered from end to end, as only a bar track is.
 bool hasBarRow(const QImage& image, int x0, int x1) {
@@ -54,154 +127,50 @@ bool hasBarRow(const QImage& image, int x0, int x1) {
     return false;
 }
 
-}  // namespace
-
-// A remainder above zero is at least a dot as wide as the bar is high; zero leaves the track.
-TEST(UsageProgressTest, FillWidthAtChosenPixels) {
-    const struct {
-        std::int64_t percent;
-        std::vector<std::pair<int, Paint>> pixels;
-    } rows[] = {
-        {1, {{3, Paint::Fill}, {8, Paint::Track}}},
-        {0, {{3, Paint::Track}, {96, Paint::Track}}},
-        {50, {{47, Paint::Fill}, {53, Paint::Track}}},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.percent);
-        QImage image(100, 6, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::white);
-        QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing);
-        WidgetCanvas canvas(&painter, WidgetStyle::forAppearance(false));
-        drawUsageProgress(canvas, QRectF(0, 0, 100, 6), QStringLiteral("Codex"), row.percent);
-        painter.end();
-        for (const auto& [x, paint] : row.pixels) {
-            EXPECT_EQ(paintAt(image, x, 3), paint) << "x = " << x;
+// The documentation's examples at scale 2 (docs/widgets, written where QUOTAMIND_SCREENSHOT_DIR
+// says): the card in the appearance's colour with rounded corners, none where the host removes
+// the background, and in a both-limits widget a bar only for the windows the usage has.
+TEST(WidgetLayoutsTest, DocumentationExamples) {
+    const Timestamp now = Timestamp::fromUnixSeconds(1767268800);  // 2026-01-01 12:00 UTC
+    AgentUsage weekly = test::usage("codex", {test::weekly(58, now + 280000)});
+    weekly.updatedAt = now - 300;
+    AgentUsage both = weekly;
+    both.windows.insert(both.windows.begin(), test::fiveHour(37, now + 7500));
+    const QString folder = qEnvironmentVariable("QUOTAMIND_SCREENSHOT_DIR");
+    for (const auto& [name, view, family, usage, duration] :
+         std::vector<std::tuple<const char*, WidgetView, WidgetFamily, std::optional<AgentUsage>,
+                                std::optional<std::int64_t>>>{
+             {"small", WidgetView::Limit, WidgetFamily::Small, both, UsageWindow::kFiveHourSeconds},
+             {"medium", WidgetView::Limit, WidgetFamily::Medium, both, {}},
+             {"both-limits", WidgetView::BothLimits, WidgetFamily::Medium, both, {}},
+             {"both-limits-weekly-only", WidgetView::BothLimits, WidgetFamily::Medium, weekly, {}},
+             {"unavailable-small", WidgetView::Limit, WidgetFamily::Small, {}, {}},
+             {"unavailable-medium", WidgetView::Limit, WidgetFamily::Medium, {}, {}}}) {
+        for (const WidgetRenderOptions options : {WidgetRenderOptions{.dark = false},
+                                                  {.dark = true},
+                                                  {.dark = true, .showsBackground = false}}) {
+            const QSizeF size = widgetFamilySize(family);
+            QImage image((size * 2).toSize(), QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::transparent);
+            QPainter painter(&image);
+            painter.scale(2, 2);
+            drawWidget(&painter, QRectF(QPointF(), size), view, family, {now, usage, duration},
+                       options, now);
+            painter.end();
+            const std::string file = name + std::string(options.dark ? "-dark.png" : "-light.png");
+            const QRgb card = options.dark ? qRgb(30, 30, 32) : qRgb(255, 255, 255);
+            EXPECT_EQ(image.pixel(6, image.height() / 2), options.showsBackground ? card : 0)
+                << file;
+            EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0) << file;
+            if (name == std::string("both-limits-weekly-only") && !options.dark) {
+                EXPECT_FALSE(hasBarRow(image, 40, 336));
+                EXPECT_TRUE(hasBarRow(image, 392, 688));
+            }
+            if (!folder.isEmpty() && options.showsBackground) {
+                image.save(folder + u'/' + QString::fromStdString(file));
+            }
         }
     }
 }
 
-TEST(MediumUsageDetailsTest, UpdatedIsStaleAfterHalfAnHourOfTheEntryDate) {
-    const Timestamp updated(800000000);
-    const struct {
-        double referenceAfter;
-        double drawingAfter;
-        const char* expected;
-    } rows[] = {
-        {29 * 60, 29 * 60, "29 minutes ago"},
-        {31 * 60, 31 * 60, "Stale"},
-        {60, 61, "1 minute ago"},
-        // Relative to the drawing time, not to the entry's date.
-        {600, 2 * 3600 + 5, "2 hours ago"},
-    };
-    for (const auto& row : rows) {
-        EXPECT_EQ(updatedText(updated, updated + row.referenceAfter, updated + row.drawingAfter),
-                  QString::fromUtf8(row.expected));
-    }
-}
-
-// What each view shows, read through its accessibility labels.
-TEST(WidgetLayoutsTest, ComposedAccessibleTexts) {
-    const AgentUsage fiveHourOnly = codex({windowResetting(42, 18000, 7500)});
-    const AgentUsage weeklyOnly = codex({windowResetting(10, 604800, 259200)});
-    const auto entry = [](std::optional<AgentUsage> usage, std::optional<std::int64_t> duration) {
-        return LimitEntry{.date = kReference, .usage = usage, .durationSeconds = duration};
-    };
-    const struct {
-        const char* name;
-        WidgetView view;
-        WidgetFamily family;
-        LimitEntry entry;
-        QStringList expected;
-    } rows[] = {
-        {"small without usage",
-         WidgetView::Limit,
-         WidgetFamily::Small,
-         entry(std::nullopt, std::nullopt),
-         {QStringLiteral("Open Quotamind, Connect your computer to show usage")}},
-        {"both limits without usage: the medium state",
-         WidgetView::BothLimits,
-         WidgetFamily::Small,
-         entry(std::nullopt, std::nullopt),
-         {QStringLiteral("Open Quotamind, Connect or sync usage from your computer.")}},
-        {"weekly period, 5-hour window only",
-         WidgetView::Limit,
-         WidgetFamily::Medium,
-         entry(fiveHourOnly, 604800),
-         {QStringLiteral("Codex 7D limit is not available")}},
-        {"usage without windows draws nothing",
-         WidgetView::Limit,
-         WidgetFamily::Small,
-         entry(codex({}), std::nullopt),
-         {}},
-        {"medium card with the stale row",
-         WidgetView::Limit,
-         WidgetFamily::Medium,
-         entry(fiveHourOnly, std::nullopt),
-         {QStringLiteral("Codex 5H limit"), QStringLiteral("58 percent remaining"),
-          QStringLiteral("Plan, Plus, Source, This computer, Updated, Stale"),
-          QStringLiteral("Codex allowance remaining, 58 percent"),
-          QStringLiteral("Resets in 2h 5m")}},
-        {"past its reset, read a minute ago",
-         WidgetView::Limit,
-         WidgetFamily::Medium,
-         {.date = kReference,
-          .usage = codex({windowResetting(42, 18000, 0)}),
-          .durationSeconds = std::nullopt,
-          .lastReadAt = kReference - 60},
-         {QStringLiteral("Codex 5H limit"), QStringLiteral("Reset"),
-          QStringLiteral("Plan, Plus, Source, This computer, Updated, 1 minute ago"),
-          QStringLiteral("Codex allowance remaining, being checked"), QStringLiteral("Checking…")}},
-        {"both limits, weekly only: left unavailable, right card",
-         WidgetView::BothLimits,
-         WidgetFamily::Medium,
-         entry(weeklyOnly, std::nullopt),
-         {QStringLiteral("Codex 5H limit is not available"), QStringLiteral("Codex 7D limit"),
-          QStringLiteral("90 percent remaining"),
-          QStringLiteral("Codex allowance remaining, 90 percent"),
-          QStringLiteral("Resets in 3d 0h")}},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        EXPECT_EQ(drawWidget(nullptr, QRectF(0, 0, 364, 170), row.view, row.family, row.entry, {},
-                             kReference),
-                  row.expected);
-    }
-}
-
-TEST(WidgetLayoutsTest, PercentInTheLocaleDigits) {
-    QLocale::setDefault(QLocale(QLocale::Arabic, QLocale::Egypt));
-    const QStringList texts = drawWidget(
-        nullptr, QRectF(0, 0, 170, 170), WidgetView::Limit, WidgetFamily::Small,
-        {kReference, codex({windowResetting(42, 18000, 60)}), std::nullopt}, {}, kReference);
-    QLocale::setDefault(QLocale::c());
-    EXPECT_TRUE(texts.contains(QStringLiteral("\u0665\u0668 percent remaining")))
-        << texts.join(u'|').toStdString();
-}
-
-// Only the right half of a both-limits widget for a weekly-only usage draws a bar.
-TEST(WidgetLayoutsTest, BothLimitsHalvesAtChosenPixels) {
-    const QImage image =
-        render({364, 170}, WidgetView::BothLimits, WidgetFamily::Medium,
-               {kReference, codex({windowResetting(10, 604800, 259200)}), std::nullopt});
-    EXPECT_FALSE(hasBarRow(image, 20, 168));
-    EXPECT_TRUE(hasBarRow(image, 196, 344));
-}
-
-// The card is drawn only when the host keeps the background, in the appearance's colour.
-TEST(WidgetLayoutsTest, RemovableBackgroundAndAppearance) {
-    const struct {
-        WidgetRenderOptions options;
-        QRgb edge;
-    } rows[] = {
-        {{.dark = false, .showsBackground = true}, qRgb(255, 255, 255)},
-        {{.dark = true, .showsBackground = true}, qRgb(30, 30, 32)},
-        {{.dark = true, .showsBackground = false}, qRgba(0, 0, 0, 0)},
-    };
-    for (const auto& row : rows) {
-        const QImage image = render({170, 170}, WidgetView::Limit, WidgetFamily::Small,
-                                    {kReference, std::nullopt, std::nullopt}, row.options);
-        EXPECT_EQ(image.pixel(3, 85), row.edge);
-        EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0);  // the rounded corner
-    }
-}
+}  // namespace

@@ -3,107 +3,92 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 
 #include "model/shared_snapshot_store.h"
+#include "support/named_rows.h"
 #include "support/temporary_config_home.h"
+#include "support/usage_builder.h"
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
 class WidgetCommandTest : public test::TemporaryConfigHome {
 protected:
-    // Runs the program without a display; returns its exit code, or -1 when it hangs.
-    int run(const QStringList& arguments, QByteArray* output = nullptr) {
+    // Runs the program without a display; its exit code, or -1 when it hangs.
+    int run(const QStringList& arguments) {
         QProcess program;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.remove(QStringLiteral("DISPLAY"));
-        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        environment.remove(u"DISPLAY"_s);
+        environment.remove(u"WAYLAND_DISPLAY"_s);
+        environment.remove(u"QT_QPA_PLATFORM"_s);
         program.setProcessEnvironment(environment);
         program.start(QStringLiteral(QUOTAMIND_WIDGETS_PROGRAM), arguments);
         const bool finished = program.waitForFinished(30000);
-        if (output != nullptr) {
-            *output = program.readAllStandardOutput();
-        }
+        m_output = program.readAllStandardOutput();
         return finished ? program.exitCode() : -1;
     }
+    QByteArray m_output;
 };
 
-QString parseError(const QStringList& arguments) {
-    const auto parsed =
-        WidgetCommand::parse(QStringList{QStringLiteral("quotamind-widgets")} + arguments);
-    const QString* error = std::get_if<QString>(&parsed);
-    return error == nullptr ? QString() : *error;
+struct ParseRow {
+    const char* name;
+    const char* arguments;
+};
+
+class WidgetCommandParseTest : public testing::TestWithParam<ParseRow> {};
+
+TEST_P(WidgetCommandParseTest, RefusesWhatTheWidgetsCannotTake) {
+    const QStringList arguments = QString::fromLatin1(GetParam().arguments).split(u' ');
+    EXPECT_TRUE(std::holds_alternative<QString>(WidgetCommand::parse(arguments)));
 }
 
-}  // namespace
-
-TEST(WidgetCommandParseTest, RefusesWhatTheWidgetsCannotTake) {
-    const QString kind = QStringLiteral("QuotamindWidget");
-    const QString render = QStringLiteral("render");
-    const QString timeline = QStringLiteral("timeline");
-    const QStringList refused[] = {
-        {render, kind, QStringLiteral("large"), QStringLiteral("out.png")},
-        {render, kind, QStringLiteral("small")},
-        {timeline, kind, QStringLiteral("--period"), QStringLiteral("daily")},
-        {timeline, kind, QStringLiteral("--at"), QStringLiteral("2026-01-01")},
-        {render, kind, QStringLiteral("small"), QStringLiteral("--scale"), QStringLiteral("0"),
-         QStringLiteral("out.png")},
-        {render, kind, QStringLiteral("small"), QStringLiteral("--scale"), QStringLiteral("x"),
-         QStringLiteral("out.png")},
-        {timeline, kind, QStringLiteral("--color")},
-    };
-    for (const QStringList& arguments : refused) {
-        EXPECT_FALSE(parseError(arguments).isEmpty()) << arguments.join(u' ').toStdString();
-    }
-    EXPECT_EQ(parseError({timeline, kind, QStringLiteral("--period"), QStringLiteral("fiveHour"),
-                          QStringLiteral("--at"), QStringLiteral("2026-01-01T10:00:00+02:00")}),
-              QString());
-}
+INSTANTIATE_TEST_SUITE_P(
+    Rows, WidgetCommandParseTest,
+    testing::Values(
+        ParseRow{"LargeFamily", "quotamind-widgets render QuotamindWidget large out.png"},
+        ParseRow{"NoOutput", "quotamind-widgets render QuotamindWidget small"},
+        ParseRow{"UnknownPeriod", "quotamind-widgets timeline QuotamindWidget --period daily"},
+        ParseRow{"DateWithoutTime", "quotamind-widgets timeline QuotamindWidget --at 2026-01-01"},
+        ParseRow{"ZeroScale", "quotamind-widgets render QuotamindWidget small --scale 0 out.png"},
+        ParseRow{"ScaleNotANumber",
+                 "quotamind-widgets render QuotamindWidget small --scale x out.png"},
+        ParseRow{"UnknownOption", "quotamind-widgets timeline QuotamindWidget --color"}),
+    rowName);
 
 TEST_F(WidgetCommandTest, RenderWritesAnImageOfTheFamilySizeAtTheScale) {
-    const QString output = path(QStringLiteral("both.png"));
-    ASSERT_EQ(run({QStringLiteral("render"), QStringLiteral("QuotamindBothLimitsWidget.v3"),
-                   QStringLiteral("medium"), QStringLiteral("--scale"), QStringLiteral("2"),
-                   QStringLiteral("--dark"), output}),
-              0);
+    const QString output = path(u"both.png"_s);
+    ASSERT_EQ(
+        run(u"render QuotamindBothLimitsWidget.v3 medium --scale 2 --dark"_s.split(u' ') << output),
+        0);
     const QImage image(output);
     EXPECT_EQ(image.size(), QSize(728, 340));
     EXPECT_EQ(qAlpha(image.pixel(364, 170)), 255) << "the card is drawn";
-
-    EXPECT_EQ(run({QStringLiteral("render"), QStringLiteral("QuotamindBothLimitsWidget.v3"),
-                   QStringLiteral("small"), output}),
-              2)
+    EXPECT_EQ(run(u"render QuotamindBothLimitsWidget.v3 small"_s.split(u' ') << output), 2)
         << "the both-limits widget has no small size";
 }
 
 // A usage updated ten minutes before --at, its 5-hour window resetting in three hours: the
 // entry at --at, the stale one 20 minutes and 1 second later, and the reload after 30 minutes.
 TEST_F(WidgetCommandTest, TimelinePrintsTheEntriesOfTheStoredSnapshot) {
-    const Timestamp at(788918400.0);
-    SharedSnapshotStore::save(AgentUsageSnapshot({AgentUsage{
-        .windows = {{.usedPercent = 30, .durationSeconds = 18000, .resetDate = at + 10800}},
-        .provider = {"codex"},
-        .agentName = "Codex",
-        .planType = "plus",
-        .updatedAt = at - 600,
-        .source = UsageSource::LocalDesktop}}));
-    QByteArray output;
-    ASSERT_EQ(run({QStringLiteral("timeline"), QStringLiteral("QuotamindConfigurableWidget.v3"),
-                   QStringLiteral("--agent"), QStringLiteral("codex"), QStringLiteral("--period"),
-                   QStringLiteral("fiveHour"), QStringLiteral("--at"),
-                   QStringLiteral("2026-01-01T00:00:00Z")},
-                  &output),
+    AgentUsage codex = test::usage("codex", {test::fiveHour(30, test::kReadAt + 10800)});
+    codex.updatedAt = Timestamp(788918400) - 600;
+    SharedSnapshotStore::save(test::snapshot({codex}));
+    ASSERT_EQ(run(u"timeline QuotamindConfigurableWidget.v3 --agent codex --period fiveHour --at "
+                  "2026-01-01T00:00:00Z"_s.split(u' ')),
               0);
-    const std::string usage =
-        R"({"windows":[{"usedPercent":30,"durationSeconds":18000,"resetDate":788929200}],)"
-        R"("provider":"codex","agentName":"Codex","planType":"plus","updatedAt":788917800,)"
-        R"("source":"localDesktop"})";
-    EXPECT_EQ(output.toStdString(), R"({"kind":"QuotamindConfigurableWidget.v3","entries":[)"
-                                    R"({"date":"2026-01-01T00:00:00.000Z","usage":)" +
-                                        usage + R"(,"durationSeconds":18000,"lastReadAt":null},)" +
-                                        R"({"date":"2026-01-01T00:20:01.000Z","usage":)" + usage +
-                                        R"(,"durationSeconds":18000,"lastReadAt":null}],)"
-                                        R"("reloadAfter":"2026-01-01T00:30:00.000Z"})"
-                                        "\n");
+    const QJsonObject timeline = QJsonDocument::fromJson(m_output).object();
+    const QJsonArray entries = timeline[u"entries"_s].toArray();
+    ASSERT_EQ(entries.size(), 2);
+    EXPECT_EQ(entries[0][u"date"_s], u"2026-01-01T00:00:00.000Z"_s);
+    EXPECT_EQ(entries[1][u"date"_s], u"2026-01-01T00:20:01.000Z"_s);
+    EXPECT_EQ(entries[1][u"durationSeconds"_s], 18000);
+    EXPECT_EQ(entries[1][u"usage"_s][u"updatedAt"_s], 788917800);
+    EXPECT_EQ(timeline[u"reloadAfter"_s], u"2026-01-01T00:30:00.000Z"_s);
 }
+
+}  // namespace
