@@ -2,10 +2,14 @@
 #include <xcb/xcb.h>
 
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <cstdlib>
 
 #include "model/shared_snapshot_store.h"
@@ -14,7 +18,8 @@
 #include "ui/tray_icon_appearance.h"
 
 // The tray program on the private display and bus of support/with-x-tray: embedded in an XEmbed
-// tray on a light or a dark panel, and on a display without a tray.
+// tray on a light or a dark panel, registered with a StatusNotifierWatcher, and on a display
+// without a tray.
 
 using namespace Qt::StringLiterals;
 
@@ -50,7 +55,10 @@ std::optional<QRect> shownWindow(int minWidth, int maxWidth) {
 
 const auto shownIcon = [] { return shownWindow(16, 64); };
 const auto shownPopup = [] { return shownWindow(358, 358); };
-const auto mainWindowShown = [] { return shownWindow(860, 10000).has_value(); };
+const auto mainWindowShown = [] {
+    const std::optional<QRect> window = shownWindow(860, 10000);
+    return window && window->height() >= 560;
+};
 
 QImage screenshot() {
     return QImage::fromData(output(u"import"_s, {u"-window"_s, u"root"_s, u"png:-"_s}));
@@ -185,6 +193,41 @@ TEST_F(TrayProgramTest, XEmbedIconReadsOnThePanelAndOpensThePopupNextToIt) {
     EXPECT_TRUE(test::waitUntil([&] { return !shownPopup(); }, std::chrono::seconds(30)))
         << "not closed";
     EXPECT_FALSE(mainWindowShown()) << "started in the background with a tray";
+}
+
+TEST_F(TrayProgramTest, StatusNotifierItemShowsTheToolTipAndTheCapsules) {
+    QProcess watcher;
+    watcher.start(u"/usr/bin/python3"_s, {QStringLiteral(STATUS_NOTIFIER_WATCHER)});
+    test::waitUntil(
+        [&] { return watcher.canReadLine() || watcher.state() == QProcess::NotRunning; });
+    if (watcher.readLine() != "ready\n") {
+        GTEST_SKIP() << "no watcher (python3-dbus, python3-gi): "
+                     << watcher.readAllStandardError().toStdString();
+    }
+    m_program.start(QStringLiteral(QUOTAMIND_PROGRAM), QStringList());
+    ASSERT_TRUE(test::waitUntil([&] { return watcher.canReadLine(); }, std::chrono::seconds(15)))
+        << m_program.readAllStandardError().toStdString();
+    const QJsonObject item = QJsonDocument::fromJson(watcher.readLine()).object();
+    watcher.terminate();
+    watcher.waitForFinished();
+
+    EXPECT_EQ(item[u"toolTipTitle"_s].toString(),
+              u"Codex: 60% remaining for 5 hours, 30% remaining for the week"_s);
+    const QJsonArray pixmaps = item[u"iconPixmap"_s].toArray();
+    ASSERT_FALSE(pixmaps.isEmpty());
+    for (const QJsonValue& pixmap : pixmaps) {
+        const int side = pixmap[u"width"_s].toInt();
+        const QByteArray argb = QByteArray::fromBase64(pixmap[u"argb"_s].toString().toLatin1());
+        ASSERT_EQ(argb.size(), side * side * 4);
+        // The 5-hour capsule (top, 3 of 18 points high) 60 % full: opaque fill at its start,
+        // the faint track near its end.
+        const auto alphaAt = [&](double x, double y) {
+            const int pixel = int(y * side / 18.0) * side + int(x * side / 18.0);
+            return qAlpha(qFromBigEndian<quint32>(argb.constData() + 4 * pixel));
+        };
+        EXPECT_GT(alphaAt(4, 5), 240) << side;
+        EXPECT_LT(alphaAt(14, 5), 100) << side;
+    }
 }
 
 TEST_F(TrayProgramTest, WithoutATrayTheWindowShowsAndALateTrayGetsTheIcon) {
