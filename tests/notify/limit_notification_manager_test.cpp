@@ -77,8 +77,7 @@ TEST_F(LimitNotificationManagerTest, TheSwitchCountsOnlyWhileNotificationsAreAll
     // A permission revoked since the last run turns the switch off.
     auto notifications = manager(true, Status::Denied);
     test::runTask(notifications->start(codexFiveHourAt(now + 1)));
-    EXPECT_FALSE(stored());
-    EXPECT_TRUE(center.pending.isEmpty());
+    EXPECT_FALSE(stored() || !center.pending.isEmpty());
     // Off: a snapshot leaves the pending requests alone.
     notifications = manager(false, Status::Authorized);
     notifications->synchronize(codexFiveHourAt(now + 1));
@@ -91,8 +90,8 @@ TEST_F(LimitNotificationManagerTest, EnableAsksWhenNeverAskedAndFollowsTheAnswer
           std::optional<Status>()}) {
         center.answer = answer;
         auto notifications = manager(false, Status::NotDetermined);
-        const bool on = answer == Status::Authorized;
-        EXPECT_EQ(test::runTask(notifications->enable(codexFiveHourAt(now + 1))), on);
+        const bool on = test::runTask(notifications->enable(codexFiveHourAt(now + 1)));
+        EXPECT_EQ(on, answer == Status::Authorized);
         EXPECT_EQ(stored(), on);
         EXPECT_EQ(notifications->lastError().has_value(), !answer);
     }

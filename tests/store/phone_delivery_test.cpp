@@ -12,6 +12,7 @@
 #include "store/delivery_time_saver.h"
 #include "store/shared_services.h"
 #include "store_fixture.h"
+#include "support/usage_builder.h"
 
 namespace {
 
@@ -40,26 +41,24 @@ protected:
 };
 
 TEST(SnapshotSignature, CoversEveryWindowAndNothingElse) {
-    AgentUsage codex = usage("codex", 0);
-    codex.windows = {{42, UsageWindow::kFiveHourSeconds, Timestamp::fromUnixSeconds(1767225600)},
-                     {7, UsageWindow::kWeeklySeconds, Timestamp::fromUnixSeconds(-1.9)}};
+    const AgentUsage codex =
+        usage("codex", {test::fiveHour(42, Timestamp::fromUnixSeconds(1767225600)),
+                        test::weekly(7, Timestamp::fromUnixSeconds(-1.9))});
     AgentUsage renamed = codex;
     renamed.agentName = "Codex CLI";
     renamed.planType = "pro";
     renamed.updatedAt = renamed.updatedAt + 3600;
     renamed.source = UsageSource::AccountSession;
-    AgentUsage bare = usage("claude", 0);
-    bare.windows.clear();
-    AgentUsage far = usage("claude", 0);
-    far.windows = {{1, 60, Timestamp(1e300)}, {1, 60, Timestamp(-1e300)}};
+    const AgentUsage far = usage(
+        "claude", {test::window(60, 1, Timestamp(1e300)), test::window(60, 1, Timestamp(-1e300))});
     const QString both = QStringLiteral("codex:18000:42:1767225600|codex:604800:7:-1");
     const std::pair<AgentUsageSnapshot, QString> rows[] = {
         {AgentUsageSnapshot(), QString()},
-        {AgentUsageSnapshot({bare, codex}), both},
-        {AgentUsageSnapshot({renamed}), both},
-        {AgentUsageSnapshot({far}), QStringLiteral("claude:60:1:%1|claude:60:1:%2")
-                                        .arg(std::numeric_limits<std::int64_t>::max())
-                                        .arg(std::numeric_limits<std::int64_t>::min())},
+        {test::snapshot({usage("claude"), codex}), both},
+        {test::snapshot({renamed}), both},
+        {test::snapshot({far}), QStringLiteral("claude:60:1:%1|claude:60:1:%2")
+                                    .arg(std::numeric_limits<std::int64_t>::max())
+                                    .arg(std::numeric_limits<std::int64_t>::min())},
     };
     for (const auto& [snapshot, signature] : rows) {
         EXPECT_EQ(PhoneDelivery::snapshotSignature(snapshot), signature);
