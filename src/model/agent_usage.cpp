@@ -14,6 +14,11 @@ std::optional<UsageWindow> AgentUsage::preferredWindow() const {
     });
 }
 
+bool AgentUsage::isSameReading(const AgentUsage& other) const {
+    return windows == other.windows && agentName == other.agentName && planType == other.planType &&
+           source == other.source;
+}
+
 std::optional<UsageWindow> AgentUsage::window(std::int64_t durationSeconds) const {
     const auto found = std::find_if(windows.begin(), windows.end(), [&](const auto& candidate) {
         return candidate.durationSeconds == durationSeconds;

@@ -28,6 +28,9 @@ struct AgentUsage {
     // The plan name prepared for display, or nothing when it says nothing worth showing.
     std::optional<QString> displayPlanName() const;
     std::vector<UsageActivitySample> activitySamples() const;
+    // The same reading as `other`: equal windows, name, plan and source. The read time does not
+    // count, so a read that changed nothing else is no change.
+    bool isSameReading(const AgentUsage& other) const;
 
     // Sample data for widget placeholders and previews, made once with the time of first use.
     static const AgentUsage& placeholder();

@@ -8,9 +8,7 @@
 #include "core/system_clock.h"
 #include "platform/freedesktop_notification_center.h"
 
-namespace {
-
-NotificationRequest requestFor(const AgentUsage& usage, const UsageWindow& window) {
+NotificationRequest limitResetRequest(const AgentUsage& usage, const UsageWindow& window) {
     const QString provider = QString::fromStdString(usage.provider.rawValue);
     const QString period = window.durationSeconds == UsageWindow::kFiveHourSeconds
                                ? LimitNotificationManager::tr("5-hour")
@@ -28,8 +26,6 @@ NotificationRequest requestFor(const AgentUsage& usage, const UsageWindow& windo
         .fireDate = Timestamp::fromUnixSeconds(std::floor(window.resetDate.unixSeconds())),
     };
 }
-
-}  // namespace
 
 LimitNotificationManager& LimitNotificationManager::shared() {
     static LimitNotificationManager* const manager = [] {
@@ -154,7 +150,7 @@ void LimitNotificationManager::synchronize(const std::optional<AgentUsageSnapsho
             if (!supported || !(window.resetDate > now)) {
                 continue;
             }
-            m_center.add(requestFor(usage, window), [self](std::optional<QString> error) {
+            m_center.add(limitResetRequest(usage, window), [self](std::optional<QString> error) {
                 if (self && error) {
                     self->setLastError(std::move(error));
                 }

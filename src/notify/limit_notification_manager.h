@@ -85,3 +85,6 @@ private:
     // What synchronize() was last given, for when a server appears.
     std::optional<AgentUsageSnapshot> m_latestSnapshot;
 };
+
+// The alert for the reset of one of `usage`'s windows.
+NotificationRequest limitResetRequest(const AgentUsage& usage, const UsageWindow& window);

@@ -167,9 +167,7 @@ void UsageStore::apply(const AgentUsage& usage, SessionStatus status) {
     policy(usage.provider).recordObservation(usage.activitySamples(), m_services.clock.now());
     const std::optional<AgentUsage> existing =
         m_usageSnapshot ? (*m_usageSnapshot)[usage.provider] : std::nullopt;
-    const bool unchanged = existing && existing->windows == usage.windows &&
-                           existing->agentName == usage.agentName &&
-                           existing->planType == usage.planType && existing->source == usage.source;
+    const bool unchanged = existing && existing->isSameReading(usage);
     // Replacing a Claude usage never adds or removes Codex, so the old snapshot decides.
     const bool setsStatus =
         usage.provider == AgentProvider::codex() || !holdsUsage(AgentProvider::codex());

@@ -60,3 +60,33 @@ TEST(AgentUsageTest, DisplayPlanName) {
         EXPECT_EQ(test::usage("claude", c.plan).displayPlanName(), c.shown) << c.plan;
     }
 }
+
+namespace {
+
+// One field changed from a Codex usage, or only the read time.
+struct ReadingRow {
+    const char* name;
+    void (*change)(AgentUsage&);
+    bool same;
+};
+
+class SameReadingTest : public ::testing::TestWithParam<ReadingRow> {};
+
+TEST_P(SameReadingTest, OnlyTheReadTimeLeavesAReadingTheSame) {
+    const AgentUsage before = test::usage("codex", "plus", {test::window(5, 18000)});
+    AgentUsage after = before;
+    GetParam().change(after);
+    EXPECT_EQ(before.isSameReading(after), GetParam().same);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AgentUsageTest, SameReadingTest,
+    ::testing::Values(
+        ReadingRow{"readTime", [](AgentUsage& u) { u.updatedAt = u.updatedAt + 60; }, true},
+        ReadingRow{"windows", [](AgentUsage& u) { u.windows[0].usedPercent = 6; }, false},
+        ReadingRow{"name", [](AgentUsage& u) { u.agentName = "Codex CLI"; }, false},
+        ReadingRow{"plan", [](AgentUsage& u) { u.planType = "pro"; }, false},
+        ReadingRow{"source", [](AgentUsage& u) { u.source = UsageSource::AccountSession; }, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace

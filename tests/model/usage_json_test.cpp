@@ -27,18 +27,11 @@ TEST(UsageJsonTest, WritesCompactJsonInAFixedKeyOrder) {
 TEST(UsageJsonTest, SourceIsOptionalButMustBeKnownWhenPresent) {
     EXPECT_EQ(usage_json::decodeSnapshot(snapshotWith("}")).usages.at(0).source,
               UsageSource::SyncedFromDesktop);
-    // The raw values are stored and sent as they are; only the labels speak of this computer.
-    const std::pair<const char*, const char*> sources[] = {
-        {"localDesktop", "Local agent on this computer"},
-        {"accountSession", "Account session on this computer"},
-        {"syncedFromMac", "Synced from computer"},
-        {"preview", "Preview"},
-    };
-    for (const auto& [raw, text] : sources) {
+    // The raw values are stored and sent as they are, an older name included.
+    for (const std::string raw : {"localDesktop", "accountSession", "syncedFromMac", "preview"}) {
         const auto snapshot =
-            usage_json::decodeSnapshot(snapshotWith(R"(,"source":")" + std::string(raw) + "\"}"));
+            usage_json::decodeSnapshot(snapshotWith(R"(,"source":")" + raw + "\"}"));
         EXPECT_EQ(rawValue(snapshot.usages[0].source), raw);
-        EXPECT_EQ(label(snapshot.usages[0].source), QString::fromUtf8(text));
     }
     for (const char* bad :
          {R"(,"source":"cloud"})", R"(,"source":"LocalDesktop"})", R"(,"source":1})"}) {

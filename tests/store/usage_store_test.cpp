@@ -18,28 +18,22 @@ const AgentProvider kClaude = AgentProvider::claude();
 
 class UsageStoreTest : public test::StoreFixture {};
 
-TEST_F(UsageStoreTest, ConstructionLoadsTheStoredSnapshotAndReloadsTheWidgets) {
-    SharedSnapshotStore::save(AgentUsageSnapshot({usage("claude", 10)}), preferences);
-    autostart.enabled = true;
-    UsageStore& store = makeStore();
-    ASSERT_TRUE(store.usageSnapshot());
-    EXPECT_EQ(store.usageSnapshot()->usages.size(), 1u);
-    EXPECT_EQ(store.sessionStatus(), SessionStatus::Checking);
-    EXPECT_TRUE(store.launchAtLoginEnabled());
-    EXPECT_EQ(followers.reloads, 3);
-}
-
 TEST_F(UsageStoreTest, StartRunsOnceAndPublishesTheStoredSnapshotFirst) {
-    SharedSnapshotStore::save(AgentUsageSnapshot({usage("claude", 10)}), preferences);
+    const AgentUsageSnapshot storedSnapshot({usage("claude", 10)});
+    SharedSnapshotStore::save(storedSnapshot, preferences);
+    autostart.enabled = true;
     appServer.script.otherwise = usage("codex", 20);
     claude.script.otherwise = usage("claude", 10);
     UsageStore& store = makeStore();
+    EXPECT_EQ(store.usageSnapshot(), storedSnapshot);
+    EXPECT_EQ(store.sessionStatus(), SessionStatus::Checking);
+    EXPECT_TRUE(store.launchAtLoginEnabled());
+    EXPECT_EQ(followers.reloads, 3);
     run(store.start());
     run(store.start());
-    EXPECT_EQ(appServer.script.calls, 1);
-    EXPECT_EQ(claude.script.calls, 1);
-    EXPECT_EQ(servers.current().starts, 1);
-    EXPECT_EQ(servers.current().published.front(), AgentUsageSnapshot({usage("claude", 10)}));
+    EXPECT_EQ(std::tuple(appServer.script.calls, claude.script.calls, servers.current().starts),
+              std::tuple(1, 1, 1));
+    EXPECT_EQ(servers.current().published.front(), storedSnapshot);
     EXPECT_EQ(store.sessionStatus(), SessionStatus::LocalPrimary);
     EXPECT_EQ(appServer.monitorCalls, 1) << "live updates start after the first cycle";
 }
@@ -68,7 +62,7 @@ TEST_F(UsageStoreTest, StatusFollowsTheAgentThatWasApplied) {
         << "Claude leaves the status alone while Codex usage is shown";
 }
 
-TEST_F(UsageStoreTest, AnUnchangedUsageOnlyClearsItsAgentsError) {
+TEST_F(UsageStoreTest, AnUnchangedReadingOnlyClearsItsAgentsErrorAndANewPlanAloneIsPublished) {
     UsageStore& store = makeStore();
     store.apply(usage("claude", 10), SessionStatus::LocalSecondary);
     const int saved = followers.synchronized;
@@ -79,26 +73,30 @@ TEST_F(UsageStoreTest, AnUnchangedUsageOnlyClearsItsAgentsError) {
     EXPECT_FALSE(store.error(kClaude));
     EXPECT_EQ(SharedSnapshotStore::loadSnapshot(preferences)->usages.front().updatedAt,
               usage("claude", 10).updatedAt);
+    AgentUsage pro = usage("claude", 10);
+    pro.planType = "pro";
+    store.apply(pro, SessionStatus::LocalSecondary);
+    EXPECT_EQ(servers.current().published.size(), 2u);
 }
 
-TEST_F(UsageStoreTest, FailuresAreShownWhenAskedOrWhenNoDataIsShown) {
-    struct Row {
-        bool dataShown;
-        bool reportFailure;
-        bool recorded;
-    };
-    for (const Row row :
-         {Row{true, false, false}, Row{false, false, true}, Row{true, true, true}}) {
-        preferences.remove(SharedSnapshotStore::kSnapshotKey);
-        UsageStore& store = makeStore();
-        if (row.dataShown) {
-            store.apply(usage("claude", 10), SessionStatus::LocalSecondary);
-        }
-        store.handleRefreshFailure(QStringLiteral("Claude failed."), kClaude, row.reportFailure);
-        EXPECT_EQ(store.error(kClaude).has_value(), row.recorded)
-            << row.dataShown << row.reportFailure;
+// Whether data is shown, whether the failure is to be reported, and whether it is recorded.
+class FailureShownTest : public test::StoreFixture,
+                         public ::testing::WithParamInterface<std::tuple<bool, bool, bool>> {};
+
+TEST_P(FailureShownTest, AFailureIsShownWhenAskedOrWhenNoDataIsShown) {
+    const auto [dataShown, reportFailure, recorded] = GetParam();
+    UsageStore& store = makeStore();
+    if (dataShown) {
+        store.apply(usage("claude", 10), SessionStatus::LocalSecondary);
     }
+    store.handleRefreshFailure(QStringLiteral("Claude failed."), kClaude, reportFailure);
+    EXPECT_EQ(store.error(kClaude).has_value(), recorded);
 }
+
+INSTANTIATE_TEST_SUITE_P(UsageStoreTest, FailureShownTest,
+                         ::testing::Values(std::tuple{true, false, false},
+                                           std::tuple{false, false, true},
+                                           std::tuple{true, true, true}));
 
 TEST_F(UsageStoreTest, BothAgentsFailingWithNothingStoredSignsOutAndPublishesEmpty) {
     authFile.script.otherwise = QStringLiteral("No auth file.");
@@ -118,15 +116,14 @@ TEST_F(UsageStoreTest, TheCodexErrorDependsOnWhereItCouldHaveComeFrom) {
     authFile.script.otherwise = QStringLiteral("auth file");
     account.usage.otherwise = usage("codex", 5);
     UsageStore& store = makeStore();
-    for (const bool installed : {true, false}) {
-        appServer.installed = installed;
-        const QString expected =
-            installed ? QStringLiteral("app-server") : QStringLiteral("auth file");
-        EXPECT_EQ(test::errorOf<PlatformError>(store.fetchAgentUsage()).errorString(), expected);
-    }
+    const auto error = [&] {
+        return test::errorOf<PlatformError>(store.fetchAgentUsage()).errorString();
+    };
+    EXPECT_EQ(error(), QStringLiteral("app-server"));
+    appServer.installed = false;
+    EXPECT_EQ(error(), QStringLiteral("auth file"));
     account.stored = CodexCredentials{};
-    const UsageStore::CodexRead read = test::runTask(store.fetchAgentUsage());
-    EXPECT_EQ(read.second, SessionStatus::AccountSession);
+    EXPECT_EQ(test::runTask(store.fetchAgentUsage()).second, SessionStatus::AccountSession);
 }
 
 TEST_F(UsageStoreTest, TheIntervalIsTheSmallestAmongThePolledAgents) {
@@ -201,25 +198,20 @@ TEST_F(UsageStoreTest, AnUpdateQueuedAsItsSessionEndsIsAppliedButMarksNothingLiv
     EXPECT_FALSE(store.isCodexLiveConnected());
 }
 
-TEST_F(UsageStoreTest, ASignInCancelledRecordsNothingAndACompletedOneAppliesTheAccount) {
+TEST_F(UsageStoreTest, ASignInCancelledRecordsNothingAndTheNextOneAppliesTheAccount) {
     account.usage.otherwise = usage("codex", 40);
     UsageStore& store = makeStore();
-    for (const bool cancelled : {true, false}) {
-        store.beginSignIn();
-        ASSERT_TRUE(test::processEventsUntil([&] { return store.deviceCode().has_value(); }));
-        if (cancelled) {
-            store.cancelSignIn();
-            EXPECT_FALSE(store.deviceCode());
-            settle();
-            EXPECT_FALSE(store.error(kCodex));
-            EXPECT_FALSE(account.stored);
-            continue;
-        }
-        clock.advance(60);
-        ASSERT_TRUE(test::processEventsUntil([&] { return !store.deviceCode(); }));
-        EXPECT_TRUE(account.stored);
-        EXPECT_EQ(store.sessionStatus(), SessionStatus::AccountSession);
-    }
+    store.beginSignIn();
+    ASSERT_TRUE(test::processEventsUntil([&] { return store.deviceCode().has_value(); }));
+    store.cancelSignIn();
+    EXPECT_FALSE(store.deviceCode());
+    settle();
+    EXPECT_FALSE(store.error(kCodex) || account.stored);
+    store.beginSignIn();
+    ASSERT_TRUE(test::processEventsUntil([&] { return store.deviceCode().has_value(); }));
+    clock.advance(60);
+    ASSERT_TRUE(test::processEventsUntil([&] { return account.stored && !store.deviceCode(); }));
+    EXPECT_EQ(store.sessionStatus(), SessionStatus::AccountSession);
 }
 
 TEST_F(UsageStoreTest, ASignInReplacedDuringItsExchangeSavesNothingAndLeavesTheNewOneAlone) {
