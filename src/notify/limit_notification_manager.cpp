@@ -6,6 +6,7 @@
 
 #include "core/error.h"
 #include "core/system_clock.h"
+#include "notify/logging.h"
 #include "platform/freedesktop_notification_center.h"
 
 NotificationRequest limitResetRequest(const AgentUsage& usage, const UsageWindow& window) {
@@ -194,6 +195,9 @@ void LimitNotificationManager::setEnabled(bool enabled) {
 
 void LimitNotificationManager::setLastError(std::optional<QString> error) {
     if (error != m_lastError) {
+        if (error) {
+            qCWarning(lcNotify).noquote() << "reset alert not scheduled:" << *error;
+        }
         m_lastError = std::move(error);
         Q_EMIT lastErrorChanged();
     }

@@ -16,6 +16,7 @@
 #include "core/time_limit.h"
 #include "phone/lan_frame_codec.h"
 #include "phone/lan_pairing_error.h"
+#include "phone/logging.h"
 #include "platform/dnssd_publisher.h"
 
 namespace {
@@ -206,6 +207,8 @@ void LanPairingServerEngine::start() {
 }
 
 void LanPairingServerEngine::listenFailed(const QString& failure) {
+    qCWarning(lcPhone).noquote() << "cannot listen for the phone:" << failure << "- trying again in"
+                                 << m_listenRetrySeconds << "s";
     m_listenFailure = failure;
     report(currentState());
     m_listenRetry = CancellationToken();
@@ -360,9 +363,13 @@ void LanPairingServerEngine::handle(Peer& peer, const LanMessage& message) {
     if (!peer.isPaired) {
         if (message.kind != LanMessageKind::Pair || !message.secret ||
             !equalInConstantTime(message.secret->toUtf8(), m_secret)) {
+            // Debug only: any host on the network can cause this as often as it likes.
+            qCDebug(lcPhone).noquote()
+                << "refused a connection without the pairing code from" << peer.source.toString();
             reject(peer, rejectedText());
             return;
         }
+        qCInfo(lcPhone).noquote() << "a phone paired from" << peer.source.toString();
         peer.isPaired = true;
         peer.pairingDeadline.cancel();
         if (m_callbacks.onPhonePaired) {
@@ -520,6 +527,9 @@ void LanPairingServerEngine::onAdvertisingChanged() {
     }
     if (failure == m_advertisingFailure) {
         return;
+    }
+    if (failure) {
+        qCWarning(lcPhone).noquote() << "cannot announce the computer on the network:" << *failure;
     }
     m_advertisingFailure = failure;
     report(currentState());

@@ -1,5 +1,7 @@
 #include "fallback_secret_store.h"
 
+#include "platform/logging.h"
+
 namespace {
 
 bool isUnavailable(const SecretStoreError& error) {
@@ -60,6 +62,7 @@ QCoro::Task<> FallbackSecretStore::save(QString service, QString account, QStrin
         unavailable = true;
     }
     if (unavailable) {
+        qCInfo(lcPlatform) << "no Secret Service: keeping the item in the private secrets folder";
         auto savingFallback = m_fallback.save(service, account, label, data, cancellation);
         co_await savingFallback;
         co_return;

@@ -1,6 +1,5 @@
 #include "usage_store.h"
 
-#include <QLoggingCategory>
 #include <QMetaObject>
 #include <algorithm>
 #include <limits>
@@ -12,9 +11,8 @@
 #include "model/shared_snapshot_store.h"
 #include "phone/legacy_apns_key_cleanup.h"
 #include "sources/codex/codex_client_error.h"
+#include "store/logging.h"
 #include "store/phone_delivery.h"
-
-Q_LOGGING_CATEGORY(lcStore, "quotamind.store", QtInfoMsg)
 
 namespace {
 
@@ -572,6 +570,9 @@ void UsageStore::setProviderError(const AgentProvider& provider, std::optional<Q
         return;
     }
     if (text) {
+        // The texts name what failed and never hold a token.
+        qCInfo(lcStore).noquote() << QString::fromStdString(provider.rawValue)
+                                  << "could not be read:" << *text;
         m_providerErrors[provider.rawValue] = *text;
     } else {
         m_providerErrors.erase(provider.rawValue);

@@ -1,6 +1,7 @@
 #include "tray_fallback.h"
 
 #include "core/clock.h"
+#include "ui/logging.h"
 
 TrayFallback::TrayFallback(Clock& clock, bool inBackground, bool reachableAgain, QObject* parent)
     : QObject(parent),
@@ -20,11 +21,15 @@ QCoro::Task<> TrayFallback::waitForTray(QPointer<TrayFallback> self, Cancellatio
     QCoro::Task<> waiting = self->m_clock.sleep(kTrayWaitSeconds, token);
     co_await waiting;
     if (self && !self->m_hasTray) {
+        qCInfo(lcUi) << "no tray after" << kTrayWaitSeconds << "s: showing the main window";
         Q_EMIT self->showWindowRequested();
     }
 }
 
 void TrayFallback::trayAppeared() {
+    if (!m_hasTray) {
+        qCInfo(lcUi) << "a tray is there: the icon shows in it";
+    }
     m_hasTray = true;
     m_wait.cancel();
 }

@@ -17,6 +17,7 @@
 #include "core/time_limit.h"
 #include "platform/child_process_guard.h"
 #include "sources/codex/codex_app_server_error.h"
+#include "sources/logging.h"
 
 using codex_app_server::RateLimitSnapshot;
 
@@ -127,6 +128,7 @@ QCoro::Task<> CodexAppServerSession::start() {
     }
     m_process = std::make_unique<QProcess>();
     QProcess* process = m_process.get();
+    qCDebug(lcSources).noquote() << "starting" << m_launch.executablePath << "app-server";
     process->setProgram(m_launch.executablePath);
     process->setArguments({QStringLiteral("app-server"), QStringLiteral("--stdio")});
     process->setWorkingDirectory(m_launch.workingDirectory);
@@ -157,7 +159,12 @@ QCoro::Task<> CodexAppServerSession::start() {
     QObject::connect(process, &QProcess::readyReadStandardError, &m_context,
                      [process] { process->readAllStandardError(); });
     // A child that exits has written all it will; grandchildren must not keep the stream open.
-    QObject::connect(process, &QProcess::finished, &m_context, [this] { drainStandardOutput(); });
+    QObject::connect(process, &QProcess::finished, &m_context,
+                     [this](int exitCode, QProcess::ExitStatus status) {
+                         qCDebug(lcSources) << "codex app-server ended: exit code" << exitCode
+                                            << (status == QProcess::CrashExit ? "(crashed)" : "");
+                         drainStandardOutput();
+                     });
 
     QObject::connect(process, &QProcess::started, &m_context, [this] {
         m_childStarted = true;

@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QLoggingCategory>
+
+// quotamind.notify: the reset alerts. Never a secret.
+Q_DECLARE_LOGGING_CATEGORY(lcNotify)
