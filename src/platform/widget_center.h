@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "core/widget_reload.h"
+#include "widgetreload/widget_reload.h"
 
 // Asks the desktop widgets to read the shared snapshot again.
 class WidgetCenter {

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "core/widget_reload.h"
 #include "widget/widget_extension.h"
+#include "widgetreload/widget_reload.h"
 
 // The widget kinds and what a user can choose for them. The kind strings are the persistent
 // identifiers of placed widgets and the names the tray program reloads: never change them.

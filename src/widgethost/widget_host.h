@@ -12,9 +12,9 @@
 
 #include "core/cancellation_token.h"
 #include "core/clock.h"
-#include "core/widget_reload.h"
 #include "widget/widget_extension.h"
 #include "widgethost/placed_widgets.h"
+#include "widgetreload/widget_reload.h"
 
 class GalleryWindow;
 class WidgetWindow;
