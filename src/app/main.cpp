@@ -25,15 +25,15 @@
 #include "model/shared_snapshot_store.h"
 #include "notify/limit_notification_manager.h"
 #include "platform/autostart.h"
-#include "platform/dnssd_publisher.h"
-#include "platform/file_secret_store.h"
+#include "platform/dnssd/dnssd_publisher.h"
+#include "platform/secrets/file_secret_store.h"
 #include "platform/single_instance.h"
 #include "sources/codex/codex_app_server_session.h"
 #include "store/shared_services.h"
 #include "store/usage_store.h"
-#include "ui/main_window.h"
-#include "ui/settings_window.h"
-#include "ui/tray_controller.h"
+#include "ui/mainwindow/main_window.h"
+#include "ui/settings/settings_window.h"
+#include "ui/tray/tray_controller.h"
 
 Q_LOGGING_CATEGORY(lcApp, "quotamind.app", QtInfoMsg)
 

@@ -4,8 +4,8 @@
 #include <QDBusConnection>
 
 #include "core/system_clock.h"
-#include "ui/main_window.h"
-#include "ui/tray_controller.h"
+#include "ui/mainwindow/main_window.h"
+#include "ui/tray/tray_controller.h"
 
 TrayProgramPresence::TrayProgramPresence(TrayController& icon, MainWindowController& window,
                                          bool inBackground, bool reachableAgain)

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "platform/freedesktop_notification_center.h"
-#include "ui/color_scheme_portal.h"
-#include "ui/tray_availability.h"
-#include "ui/tray_fallback.h"
+#include "platform/notifications/freedesktop_notification_center.h"
+#include "ui/tray/color_scheme_portal.h"
+#include "ui/tray/tray_availability.h"
+#include "ui/tray/tray_fallback.h"
 
 class TrayController;
 class MainWindowController;

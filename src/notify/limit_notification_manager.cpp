@@ -7,7 +7,7 @@
 #include "core/error.h"
 #include "core/system_clock.h"
 #include "notify/logging.h"
-#include "platform/freedesktop_notification_center.h"
+#include "platform/notifications/freedesktop_notification_center.h"
 
 NotificationRequest limitResetRequest(const AgentUsage& usage, const UsageWindow& window) {
     const QString provider = QString::fromStdString(usage.provider.rawValue);

@@ -7,7 +7,7 @@
 #include "core/clock.h"
 #include "core/preferences.h"
 #include "model/agent_usage_snapshot.h"
-#include "platform/notification_center.h"
+#include "platform/notifications/notification_center.h"
 
 // One alert per agent's 5-hour and weekly window, due at the instant the window resets, so the
 // user learns when an allowance is available again. Owns the on/off switch (stored under

@@ -17,7 +17,7 @@
 #include "phone/lan_frame_codec.h"
 #include "phone/lan_pairing_error.h"
 #include "phone/logging.h"
-#include "platform/dnssd_publisher.h"
+#include "platform/dnssd/dnssd_publisher.h"
 
 namespace {
 

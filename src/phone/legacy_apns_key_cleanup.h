@@ -4,7 +4,7 @@
 #include <QString>
 
 #include "core/preferences.h"
-#include "platform/secret_store.h"
+#include "platform/secrets/secret_store.h"
 
 // Removes what an earlier wake mechanism left behind: its signing key in the secret store and
 // the phone's registration in the program's own preferences. Nothing else uses either.

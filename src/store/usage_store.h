@@ -22,7 +22,7 @@
 #include "phone/lan_pairing_payload.h"
 #include "phone/lan_pairing_storage.h"
 #include "platform/autostart.h"
-#include "platform/secret_store.h"
+#include "platform/secrets/secret_store.h"
 #include "platform/widget_center.h"
 #include "store/delivery_time_saver.h"
 #include "store/last_read_tracker.h"

@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "core/error.h"
-#include "platform/notification_center.h"
+#include "platform/notifications/notification_center.h"
 
 namespace test {
 

@@ -3,7 +3,7 @@
 #include <QHash>
 #include <optional>
 
-#include "platform/secret_store.h"
+#include "platform/secrets/secret_store.h"
 
 // Secret items kept in memory, for tests of callers' decisions. `failWith` makes every operation
 // fail with that status, as a locked or refused keyring does.

@@ -5,7 +5,7 @@
 #include <QTemporaryDir>
 
 #include "fake_notification_center.h"
-#include "platform/freedesktop_notification_center.h"
+#include "platform/notifications/freedesktop_notification_center.h"
 #include "support/manual_clock.h"
 #include "support/notification_bus.h"
 #include "support/run_task.h"

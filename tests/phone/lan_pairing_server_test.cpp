@@ -12,7 +12,7 @@
 
 #include "lan_test_peer.h"
 #include "model/test_usages.h"
-#include "platform/dnssd_publisher.h"
+#include "platform/dnssd/dnssd_publisher.h"
 #include "support/child_processes.h"
 #include "support/manual_clock.h"
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "platform/freedesktop_notification_center.h"
+#include "platform/notifications/freedesktop_notification_center.h"
 #include "platform/wall_clock_scheduler.h"
 #include "support/notification_bus.h"
 

@@ -1,4 +1,4 @@
-#include "platform/pseudo_terminal.h"
+#include "platform/process/pseudo_terminal.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

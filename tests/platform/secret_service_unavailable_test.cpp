@@ -6,9 +6,9 @@
 #include <QThreadPool>
 #include <atomic>
 
-#include "platform/fallback_secret_store.h"
-#include "platform/file_secret_store.h"
-#include "platform/secret_service_store.h"
+#include "platform/secrets/fallback_secret_store.h"
+#include "platform/secrets/file_secret_store.h"
+#include "platform/secrets/secret_service_store.h"
 #include "support/manual_clock.h"
 #include "support/run_task.h"
 

@@ -10,9 +10,9 @@
 
 #include "memory_secret_store.h"
 #include "platform/bounded_file.h"
-#include "platform/fallback_secret_store.h"
-#include "platform/file_secret_store.h"
-#include "platform/secret_service_store.h"
+#include "platform/secrets/fallback_secret_store.h"
+#include "platform/secrets/file_secret_store.h"
+#include "platform/secrets/secret_service_store.h"
 #include "support/run_task.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/app_settings_view.h"
+#include "ui/settings/app_settings_view.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -18,10 +18,10 @@
 #include "store/store_fixture.h"
 #include "support/named_rows.h"
 #include "support/usage_builder.h"
-#include "ui/settings_window.h"
-#include "ui/tray_controller.h"
-#include "ui/tray_icon_appearance.h"
-#include "ui/tray_icon_settings.h"
+#include "ui/settings/settings_window.h"
+#include "ui/tray/tray_controller.h"
+#include "ui/tray/tray_icon_appearance.h"
+#include "ui/tray/tray_icon_settings.h"
 
 using namespace Qt::StringLiterals;
 

@@ -10,7 +10,7 @@
 #include "sources/codex/codex_auth_client.h"
 #include "sources/codex/credentials_store.h"
 #include "store/store_fixture.h"
-#include "ui/limit_pane.h"
+#include "ui/mainwindow/limit_pane.h"
 #include "window_test_support.h"
 
 using namespace Qt::StringLiterals;

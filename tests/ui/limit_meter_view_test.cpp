@@ -1,4 +1,4 @@
-#include "ui/limit_meter_view.h"
+#include "ui/common/limit_meter_view.h"
 
 #include <gtest/gtest.h>
 

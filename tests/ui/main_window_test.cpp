@@ -1,4 +1,4 @@
-#include "ui/main_window.h"
+#include "ui/mainwindow/main_window.h"
 
 #include <gtest/gtest.h>
 
@@ -9,10 +9,10 @@
 #include "store/store_fixture.h"
 #include "support/named_rows.h"
 #include "support/usage_builder.h"
-#include "ui/limit_meter_view.h"
-#include "ui/limit_pane.h"
-#include "ui/limit_views.h"
-#include "ui/pane_style.h"
+#include "ui/common/limit_meter_view.h"
+#include "ui/common/pane_style.h"
+#include "ui/mainwindow/limit_pane.h"
+#include "ui/mainwindow/limit_views.h"
 #include "window_test_support.h"
 
 using namespace Qt::StringLiterals;

@@ -6,7 +6,7 @@
 
 #include "store/shared_services.h"
 #include "store/store_fixture.h"
-#include "ui/pairing_views.h"
+#include "ui/mainwindow/pairing_views.h"
 #include "window_test_support.h"
 
 using namespace Qt::StringLiterals;

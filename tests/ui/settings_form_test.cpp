@@ -1,4 +1,4 @@
-#include "ui/settings_form.h"
+#include "ui/settings/settings_form.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ui/tray_controller.h"
+#include "ui/tray/tray_controller.h"
 
 #include <gtest/gtest.h>
 
@@ -10,10 +10,10 @@
 
 #include "store/store_fixture.h"
 #include "support/usage_builder.h"
-#include "ui/limit_meter_view.h"
-#include "ui/tray_agent_meters.h"
-#include "ui/tray_popup.h"
-#include "ui/tray_popup_button.h"
+#include "ui/common/limit_meter_view.h"
+#include "ui/tray/tray_agent_meters.h"
+#include "ui/tray/tray_popup.h"
+#include "ui/tray/tray_popup_button.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "model/shared_snapshot_store.h"
 #include "support/child_processes.h"
 #include "support/usage_builder.h"
-#include "ui/tray_icon_appearance.h"
+#include "ui/tray/tray_icon_appearance.h"
 
 // The tray program on the private display and bus of support/with-x-tray: embedded in an XEmbed
 // tray on a light or a dark panel, registered with a StatusNotifierWatcher, and on a display

@@ -7,13 +7,13 @@
 #include "support/manual_clock.h"
 #include "support/named_rows.h"
 #include "support/usage_builder.h"
-#include "ui/color_scheme_portal.h"
-#include "ui/tray_controller.h"
-#include "ui/tray_fallback.h"
-#include "ui/tray_icon_appearance.h"
-#include "ui/tray_icon_renderer.h"
-#include "ui/tray_icon_settings.h"
-#include "ui/tray_popup_placement.h"
+#include "ui/tray/color_scheme_portal.h"
+#include "ui/tray/tray_controller.h"
+#include "ui/tray/tray_fallback.h"
+#include "ui/tray/tray_icon_appearance.h"
+#include "ui/tray/tray_icon_renderer.h"
+#include "ui/tray/tray_icon_settings.h"
+#include "ui/tray/tray_popup_placement.h"
 
 using namespace Qt::StringLiterals;
 

@@ -15,7 +15,7 @@
 #include "core/system_clock.h"
 #include "core/time_limit.h"
 #include "phone_peer.h"
-#include "platform/dnssd_resolver.h"
+#include "platform/dnssd/dnssd_resolver.h"
 
 namespace {
 

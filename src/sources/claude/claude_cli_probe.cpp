@@ -13,7 +13,7 @@
 #include "claude_usage_client_error.h"
 #include "core/error.h"
 #include "core/worker.h"
-#include "platform/pseudo_terminal.h"
+#include "platform/process/pseudo_terminal.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "core/worker.h"
 #include "platform/bounded_file.h"
 #include "platform/http_client.h"
-#include "platform/secret_service_store.h"
+#include "platform/secrets/secret_service_store.h"
 #include "sources/claude/claude_cli_probe.h"
 
 namespace {

@@ -15,7 +15,7 @@
 
 #include "core/error.h"
 #include "core/time_limit.h"
-#include "platform/child_process_guard.h"
+#include "platform/process/child_process_guard.h"
 #include "sources/codex/codex_app_server_error.h"
 #include "sources/logging.h"
 

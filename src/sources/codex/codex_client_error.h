@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "core/error.h"
-#include "platform/secret_store.h"
+#include "platform/secrets/secret_store.h"
 
 // Why signing in with ChatGPT or reading the account's usage failed, with the sentence the
 // user sees. Texts never contain a token: a server error carries only the server's message.

@@ -1,8 +1,8 @@
 #include "credentials_store.h"
 
-#include "platform/fallback_secret_store.h"
-#include "platform/file_secret_store.h"
-#include "platform/secret_service_store.h"
+#include "platform/secrets/fallback_secret_store.h"
+#include "platform/secrets/file_secret_store.h"
+#include "platform/secrets/secret_service_store.h"
 #include "sources/codex/codex_client_error.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <QString>
 #include <optional>
 
-#include "platform/secret_store.h"
+#include "platform/secrets/secret_store.h"
 #include "sources/codex/codex_credentials.h"
 
 // The one stored item of the ChatGPT account: service "com.brindlecove.Quotamind.credentials",

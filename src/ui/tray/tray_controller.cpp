@@ -9,10 +9,10 @@
 
 #include "core/clock.h"
 #include "store/usage_store.h"
-#include "ui/tray_icon_renderer.h"
-#include "ui/tray_icon_settings.h"
-#include "ui/tray_popup.h"
-#include "ui/tray_popup_placement.h"
+#include "ui/tray/tray_icon_renderer.h"
+#include "ui/tray/tray_icon_settings.h"
+#include "ui/tray/tray_popup.h"
+#include "ui/tray/tray_popup_placement.h"
 
 QPointer<TrayController> TrayController::s_shared;
 

@@ -7,8 +7,8 @@
 #include <QVBoxLayout>
 
 #include "store/usage_store.h"
-#include "ui/tray_agent_meters.h"
-#include "ui/tray_popup_button.h"
+#include "ui/tray/tray_agent_meters.h"
+#include "ui/tray/tray_popup_button.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <QDBusServiceWatcher>
 #include <QHash>
 
-#include "platform/notification_center.h"
+#include "platform/notifications/notification_center.h"
 #include "platform/wall_clock_scheduler.h"
 
 // Local notifications through the freedesktop Notifications service (org.freedesktop.Notifications

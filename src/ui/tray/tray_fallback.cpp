@@ -1,7 +1,7 @@
 #include "tray_fallback.h"
 
 #include "core/clock.h"
-#include "ui/logging.h"
+#include "ui/common/logging.h"
 
 TrayFallback::TrayFallback(Clock& clock, bool inBackground, bool reachableAgain, QObject* parent)
     : QObject(parent),

@@ -7,7 +7,7 @@
 
 #include "core/job.h"
 #include "core/preferences.h"
-#include "ui/settings_form.h"
+#include "ui/settings/settings_form.h"
 
 class CodexAccount;
 class LimitNotificationManager;

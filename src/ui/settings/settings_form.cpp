@@ -8,7 +8,7 @@
 #include "model/agent_read_times.h"
 #include "model/usage_source.h"
 #include "symbols/symbols.h"
-#include "ui/pane_style.h"
+#include "ui/common/pane_style.h"
 
 namespace {
 

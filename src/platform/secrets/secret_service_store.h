@@ -2,7 +2,7 @@
 
 #include "core/clock.h"
 #include "core/system_clock.h"
-#include "platform/secret_store.h"
+#include "platform/secrets/secret_store.h"
 
 // The freedesktop Secret Service (GNOME Keyring, KWallet) through libsecret, with the schema
 // that `secret-tool` and keytar-based programs use, so items they stored are found.

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "core/error.h"
-#include "platform/child_process_guard.h"
+#include "platform/process/child_process_guard.h"
 
 namespace {
 

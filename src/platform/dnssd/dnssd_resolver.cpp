@@ -8,7 +8,7 @@
 #include <QByteArray>
 #include <QCoreApplication>
 
-#include "platform/avahi_connection.h"
+#include "platform/dnssd/avahi_connection.h"
 
 // What the Avahi thread owns; touched only with the poll lock held. It may outlive the resolver,
 // whose results then go nowhere.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/secret_store.h"
+#include "platform/secrets/secret_store.h"
 
 // One secret store in front of another: items live in `primary` (the Secret Service) while it is
 // there, and in `fallback` (the file store) whenever `primary` reports

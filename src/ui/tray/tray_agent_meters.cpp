@@ -2,7 +2,7 @@
 
 #include <QHBoxLayout>
 
-#include "ui/limit_meter_view.h"
+#include "ui/common/limit_meter_view.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <QShortcut>
 #include <QWindow>
 
-#include "ui/limit_pane.h"
-#include "ui/pairing_views.h"
+#include "ui/mainwindow/limit_pane.h"
+#include "ui/mainwindow/pairing_views.h"
 
 RootView::RootView(UsageStore& store, const Clock& clock, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |

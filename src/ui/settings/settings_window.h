@@ -3,7 +3,7 @@
 #include <QPointer>
 #include <functional>
 
-#include "ui/app_settings_view.h"
+#include "ui/settings/app_settings_view.h"
 
 // Brings up the settings window: creates it on first use, and again after it was closed (a
 // closed window is deleted, so its state is read afresh when it opens again); otherwise raises

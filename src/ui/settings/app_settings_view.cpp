@@ -19,10 +19,10 @@
 #include "notify/limit_notification_manager.h"
 #include "store/usage_store.h"
 #include "symbols/symbols.h"
-#include "ui/color_scheme.h"
-#include "ui/tray_controller.h"
-#include "ui/tray_icon_appearance.h"
-#include "ui/tray_icon_settings.h"
+#include "ui/common/color_scheme.h"
+#include "ui/tray/tray_controller.h"
+#include "ui/tray/tray_icon_appearance.h"
+#include "ui/tray/tray_icon_settings.h"
 
 namespace {
 

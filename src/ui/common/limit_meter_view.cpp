@@ -9,7 +9,7 @@
 #include <cmath>
 
 #include "core/clock.h"
-#include "ui/limit_meter_foreground.h"
+#include "ui/common/limit_meter_foreground.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "platform/secret_store.h"
+#include "platform/secrets/secret_store.h"
 
 // Generic-password items as files in one folder, for computers without a Secret Service. Each
 // item is one file named after its service and account, readable and writable by its owner

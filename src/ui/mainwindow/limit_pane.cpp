@@ -6,9 +6,9 @@
 #include <QVBoxLayout>
 
 #include "store/usage_store.h"
-#include "ui/limit_views.h"
-#include "ui/pane_style.h"
-#include "ui/provider_switcher.h"
+#include "ui/common/pane_style.h"
+#include "ui/mainwindow/limit_views.h"
+#include "ui/mainwindow/provider_switcher.h"
 
 namespace {
 

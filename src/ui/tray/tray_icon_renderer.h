@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "model/agent_usage.h"
-#include "ui/tray_icon_appearance.h"
+#include "ui/tray/tray_icon_appearance.h"
 
 class QPainter;
 

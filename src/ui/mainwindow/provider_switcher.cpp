@@ -6,7 +6,7 @@
 #include <QVariantAnimation>
 
 #include "symbols/symbols.h"
-#include "ui/pane_style.h"
+#include "ui/common/pane_style.h"
 
 namespace {
 

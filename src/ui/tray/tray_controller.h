@@ -9,7 +9,7 @@
 
 #include "core/preferences.h"
 #include "model/agent_usage_snapshot.h"
-#include "ui/tray_icon_appearance.h"
+#include "ui/tray/tray_icon_appearance.h"
 
 class Clock;
 class TrayPopup;

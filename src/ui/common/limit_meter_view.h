@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "model/agent_usage.h"
-#include "ui/color_scheme.h"
+#include "ui/common/color_scheme.h"
 
 class Clock;
 class QTimer;

@@ -14,7 +14,7 @@
 
 #include "store/usage_store.h"
 #include "symbols/symbols.h"
-#include "ui/pane_style.h"
+#include "ui/common/pane_style.h"
 
 using paneStyle::Type;
 

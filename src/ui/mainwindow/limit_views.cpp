@@ -11,8 +11,8 @@
 #include <QVBoxLayout>
 
 #include "symbols/symbols.h"
-#include "ui/limit_meter_view.h"
-#include "ui/pane_style.h"
+#include "ui/common/limit_meter_view.h"
+#include "ui/common/pane_style.h"
 
 using paneStyle::Type;
 

@@ -4,7 +4,7 @@
 #include <QDBusVariant>
 #include <QObject>
 
-#include "ui/tray_icon_appearance.h"
+#include "ui/tray/tray_icon_appearance.h"
 
 // The colour scheme the desktop asks applications to use, from the XDG desktop portal
 // (org.freedesktop.portal.Settings, namespace org.freedesktop.appearance, key color-scheme),

@@ -7,7 +7,7 @@
 
 #include <QByteArray>
 
-#include "platform/avahi_connection.h"
+#include "platform/dnssd/avahi_connection.h"
 
 // What the Avahi thread owns; touched only with the poll lock held. It may outlive the publisher,
 // whose results then go nowhere.
