@@ -239,11 +239,21 @@ TEST_F(TrayProgramTest, WithoutATrayTheWindowShowsAndALateTrayGetsTheIcon) {
         << m_program.readAllStandardError().toStdString();
     EXPECT_FALSE(shownIcon());
 
-    // A panel that starts later (as at login) shows the icon.
+    // A panel that starts later (as at login) shows the icon. trayer now and then fails to open
+    // the display and exits at once; it is started again then, as support/with-x-tray does.
     QProcess tray;
-    tray.start(u"trayer"_s,
-               u"--edge top --align right --height 24 --SetDockType false"_s.split(u' '));
-    EXPECT_TRUE(test::waitUntil([] { return shownIcon().has_value(); }, std::chrono::seconds(15)));
+    const auto startTrayWhenGone = [&tray] {
+        if (tray.state() == QProcess::NotRunning) {
+            tray.start(u"trayer"_s,
+                       u"--edge top --align right --height 24 --SetDockType false"_s.split(u' '));
+        }
+    };
+    EXPECT_TRUE(test::waitUntil(
+        [&] {
+            startTrayWhenGone();
+            return shownIcon().has_value();
+        },
+        std::chrono::seconds(15)));
     tray.terminate();
     tray.waitForFinished();
 }
