@@ -11,10 +11,10 @@
 #include <array>
 
 #include "lan_test_peer.h"
-#include "model/test_usages.h"
 #include "platform/dnssd_publisher.h"
 #include "support/child_processes.h"
 #include "support/manual_clock.h"
+#include "support/usage_builder.h"
 
 namespace {
 
@@ -23,7 +23,7 @@ using Kind = LanConnectionState::Kind;
 const QString kSecret(64, QLatin1Char('5'));
 
 AgentUsageSnapshot snapshotWith(std::int64_t usedPercent, std::size_t nameBytes = 5) {
-    AgentUsage usage = test::usage("codex", "plus", {test::window(usedPercent, 18000)});
+    AgentUsage usage = test::usage("codex", {test::fiveHour(usedPercent)});
     usage.agentName = std::string(nameBytes, 'C');
     return AgentUsageSnapshot({usage});
 }
@@ -72,8 +72,7 @@ TEST(LanPairingServer, FirstFramesAreAnsweredAsDocumented) {
         {"wrong last digit", frameOf(R"({"kind":"pair","secret":")" + lastWrong.toLatin1() + "\"}"),
          rejected},
         {"refresh first", frameOf(R"({"kind":"refresh"})"), rejected},
-        {"length zero", frameHeader(0), invalid},
-        {"length 1 MiB + 1", frameHeader(LanFrameCodec::kMaxJsonBytes + 1), invalid},
+        // How frames are refused is the codec's rule; here: answered, then closed.
         {"not JSON", frameOf("{{"), invalid},
     };
     for (const Row& row : rows) {
@@ -127,6 +126,9 @@ TEST(LanPairingServer, PhoneProgramPairsAndReceivesSnapshotsSyncedFromThisComput
     ASSERT_TRUE(running.waitForState(Kind::Advertising));
     EXPECT_EQ(running.events->phones.at(0).model, QStringLiteral("iPhone15,2"));
     EXPECT_EQ(running.events->snapshotsSent, 3);
+    running.server.stop();
+    ASSERT_TRUE(running.waitForState(Kind::Idle));
+    EXPECT_EQ(running.server.port(), 0);
 }
 
 TEST(LanPairingServer, APeerThatNeverReadsIsDroppedOnceItsQueueIsFull) {
@@ -214,36 +216,6 @@ TEST(LanPairingServer, AConnectionThatHasNotPairedInFiveSecondsIsClosed) {
     onServerThread(running.server, [&clock] { clock.advance(0.2); });
     EXPECT_TRUE(slow.waitForClose());
     EXPECT_FALSE(idle.closed) << "a paired phone has no deadline";
-}
-
-TEST(LanPairingServer, TwoHundredPhonesReceiveEverySnapshotInOrderUntilItStops) {
-    LanPairingServer::Bounds bounds;
-    // They all connect at once from one address, before any has paired.
-    bounds.maxUnpairedConnections = 200;
-    bounds.maxUnpairedConnectionsPerAddress = 200;
-    test::RunningServer running(test::localOptions(bounds));
-    std::vector<std::unique_ptr<test::RawPeer>> phones;
-    for (int i = 0; i < 200; ++i) {
-        phones.push_back(std::make_unique<test::RawPeer>(running.server.port()));
-        phones.back()->pair(kSecret);
-    }
-    ASSERT_TRUE(test::processEventsUntil([&] { return running.events->phones.size() == 200; }));
-    // Nothing to answer yet, but the refresh is passed on; a device token changes nothing.
-    phones[0]->send(LanMessage::of(LanMessageKind::Refresh));
-    phones[0]->send(LanMessage::of(LanMessageKind::DeviceToken));
-    ASSERT_TRUE(test::processEventsUntil([&] { return running.events->refreshes == 1; }));
-    std::vector<LanMessage> expected{LanMessage::paired()};
-    for (int i = 0; i < 5; ++i) {
-        running.server.publish(snapshotWith(i));
-        expected.push_back(LanMessage::usageMessage(snapshotWith(i).syncedFromDesktop()));
-    }
-    for (const auto& phone : phones) {
-        ASSERT_TRUE(phone->waitForMessages(6));
-        EXPECT_EQ(phone->received, expected);
-    }
-    running.server.stop();
-    ASSERT_TRUE(running.waitForState(Kind::Idle));
-    EXPECT_EQ(running.server.port(), 0);
 }
 
 TEST(LanPairingServer, APairedPhoneRefreshIsAnsweredAtMostOnceASecond) {
