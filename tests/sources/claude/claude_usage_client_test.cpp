@@ -130,6 +130,18 @@ TEST_F(ClaudeUsageClientTest, TheCredentialsFileIsReadOffTheCallingThread) {
     EXPECT_EQ(loading.get().accessToken, "file");
 }
 
+// Blank or unknown values fall through to the next source, and at last to the agent's name.
+TEST(ClaudePlanLabelTest, PrefersTheTierThenTheSubscription) {
+    using Text = std::optional<std::string>;
+    for (const auto& [tier, subscription, label] :
+         {std::tuple<Text, Text, const char*>{"DEFAULT_CLAUDE_MAX_5X", "pro", "max 5x"},
+          {{}, "team_plan ", "team plan"},
+          {"claude_max", " \n", "max"},
+          {"free", {}, "Claude"}}) {
+        EXPECT_EQ(ClaudeUsageClient::planLabel({"t", {}, tier, subscription}), label);
+    }
+}
+
 TEST_F(ClaudeUsageClientTest, WindowsRoundClampAndFallBackToAFullWindow) {
     const std::tuple<double, std::optional<std::string>, std::int64_t, Timestamp> cases[] = {
         {12.5, "2025-01-01T10:00:00.123Z", 13, Timestamp::fromUnixSeconds(1735725600.123)},
