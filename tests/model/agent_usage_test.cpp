@@ -1,9 +1,15 @@
 #include <gtest/gtest.h>
 
 #include "model/agent_usage_snapshot.h"
-#include "test_usages.h"
+#include "support/usage_builder.h"
 
 namespace {
+
+AgentUsage planned(const std::string& provider, const char* plan) {
+    AgentUsage usage = test::usage(provider);
+    usage.planType = plan;
+    return usage;
+}
 
 std::vector<std::string> order(const AgentUsageSnapshot& snapshot) {
     std::vector<std::string> result;
@@ -19,11 +25,10 @@ std::vector<std::string> order(const AgentUsageSnapshot& snapshot) {
 // the provider to the end and drops every duplicate a decoded snapshot may hold.
 TEST(AgentUsageSnapshotTest, OnePerProviderAndReplacingMovesItToTheEnd) {
     AgentUsageSnapshot duplicated;
-    duplicated.usages = {test::usage("codex", "a"), test::usage("claude", "b"),
-                         test::usage("codex", "c")};
+    duplicated.usages = {planned("codex", "a"), planned("claude", "b"), planned("codex", "c")};
     EXPECT_EQ(order(AgentUsageSnapshot(duplicated.usages)),
               (std::vector<std::string>{"codex:c", "claude:b"}));
-    EXPECT_EQ(order(duplicated.replacing(test::usage("codex", "z"))),
+    EXPECT_EQ(order(duplicated.replacing(planned("codex", "z"))),
               (std::vector<std::string>{"claude:b", "codex:z"}));
     // Lookup finds the first of duplicates.
     EXPECT_EQ(duplicated[AgentProvider::codex()]->planType, "a");
@@ -33,11 +38,9 @@ TEST(AgentUsageSnapshotTest, OnePerProviderAndReplacingMovesItToTheEnd) {
 
 TEST(AgentUsageTest, PreferredWindowIsTheLongestAndTheFirstOfEquals) {
     EXPECT_FALSE(test::usage("codex").preferredWindow().has_value());
-    const AgentUsage both =
-        test::usage("codex", "plus", {test::window(5, 18000), test::window(7, 604800)});
+    const AgentUsage both = test::usage("codex", {test::fiveHour(5), test::weekly(7)});
     EXPECT_EQ(both.preferredWindow()->durationSeconds, 604800);
-    const AgentUsage equal =
-        test::usage("codex", "plus", {test::window(10, 604800), test::window(20, 604800)});
+    const AgentUsage equal = test::usage("codex", {test::weekly(10), test::weekly(20)});
     EXPECT_EQ(equal.preferredWindow()->usedPercent, 10);
     EXPECT_EQ(both.window(18000)->usedPercent, 5);
     EXPECT_FALSE(both.window(18001).has_value());
@@ -57,7 +60,7 @@ TEST(AgentUsageTest, DisplayPlanName) {
         {"𝐛old", QStringLiteral("𝐛old")},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(test::usage("claude", c.plan).displayPlanName(), c.shown) << c.plan;
+        EXPECT_EQ(planned("claude", c.plan).displayPlanName(), c.shown) << c.plan;
     }
 }
 
@@ -73,7 +76,7 @@ struct ReadingRow {
 class SameReadingTest : public ::testing::TestWithParam<ReadingRow> {};
 
 TEST_P(SameReadingTest, OnlyTheReadTimeLeavesAReadingTheSame) {
-    const AgentUsage before = test::usage("codex", "plus", {test::window(5, 18000)});
+    const AgentUsage before = test::usage("codex", {test::fiveHour(5)});
     AgentUsage after = before;
     GetParam().change(after);
     EXPECT_EQ(before.isSameReading(after), GetParam().same);

@@ -6,7 +6,7 @@
 
 #include "model/usage_json.h"
 #include "support/temporary_config_home.h"
-#include "test_usages.h"
+#include "support/usage_builder.h"
 
 namespace {
 
@@ -29,9 +29,9 @@ protected:
 
 // Timestamps whose shortest decimal forms are long: a lossy writer changes them.
 AgentUsageSnapshot snapshot() {
-    AgentUsage claude = test::usage(
-        "claude", "max 20x ✓",
-        {test::window(100, 18000, 788936400.123456789), test::window(0, 604800, 0.1 + 0.2)});
+    AgentUsage claude = test::usage("claude", {test::fiveHour(100, Timestamp(788936400.123456789)),
+                                               test::weekly(0, Timestamp(0.1 + 0.2))});
+    claude.planType = "max 20x ✓";
     claude.source = UsageSource::AccountSession;
     return AgentUsageSnapshot({test::usage("codex"), claude});
 }
@@ -59,7 +59,9 @@ TEST_F(SharedSnapshotStoreTest, AnotherProcessReadsAndWritesTheSameSnapshot) {
     ASSERT_EQ(runPeer(QStringLiteral("load"), {}, &printed), 0);
     EXPECT_EQ(usage_json::decodeSnapshot(printed.toStdString()), snapshot());
 
-    const AgentUsageSnapshot next = snapshot().replacing(test::usage("codex", "pro"));
+    AgentUsage pro = test::usage("codex");
+    pro.planType = "pro";
+    const AgentUsageSnapshot next = snapshot().replacing(pro);
     ASSERT_EQ(runPeer(QStringLiteral("save"),
                       QByteArray::fromStdString(usage_json::encodeSnapshot(next))),
               0);

@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "test_usages.h"
+#include "support/usage_builder.h"
 
 namespace {
 
 const char* const kUsage =
-    R"({"windows":[{"usedPercent":42,"durationSeconds":18000,"resetDate":788936400.5}],)"
+    R"({"windows":[{"usedPercent":42,"durationSeconds":18000,"resetDate":788925600}],)"
     R"("provider":"codex","agentName":"Codex","planType":"plus","updatedAt":788918400)";
 
 std::string snapshotWith(const std::string& usageTail) {
@@ -17,7 +17,7 @@ std::string snapshotWith(const std::string& usageTail) {
 }  // namespace
 
 TEST(UsageJsonTest, WritesCompactJsonInAFixedKeyOrder) {
-    AgentUsage usage = test::usage("codex", "plus", {test::window(42, 18000)});
+    AgentUsage usage = test::usage("codex", {test::fiveHour(42)});
     usage.updatedAt = Timestamp(788918400.0);
     usage.source = UsageSource::AccountSession;
     EXPECT_EQ(usage_json::encodeSnapshot(AgentUsageSnapshot({usage})),
@@ -59,7 +59,7 @@ TEST(UsageJsonTest, AnyMissingOrMistypedFieldFailsTheWholeSnapshot) {
     const std::pair<std::string, std::string> edits[] = {
         {R"("usedPercent":42,)", ""},
         {R"("durationSeconds":18000,)", ""},
-        {R"("resetDate":788936400.5)", R"("resetDate":"2026-01-01")"},
+        {R"("resetDate":788925600)", R"("resetDate":"2026-01-01")"},
         {R"("provider":"codex")", R"("provider":{"rawValue":"codex"})"},
         {R"("agentName":"Codex",)", ""},
         {R"("planType":"plus")", R"("planType":null)"},

@@ -5,10 +5,10 @@
 #include <random>
 
 #include "lan_test_peer.h"
-#include "model/test_usages.h"
 #include "phone/lan_pairing_error.h"
 #include "phone/lan_pairing_storage.h"
 #include "support/temporary_config_home.h"
+#include "support/usage_builder.h"
 
 namespace {
 
@@ -81,7 +81,7 @@ TEST(LanMessage, JsonLeavesAbsentFieldsOutAndRoundTrips) {
     LanMessage full = LanMessage::usageMessage(AgentUsageSnapshot({test::usage("claude")}));
     full.secret = QStringLiteral("s");
     full.deviceModel = QStringLiteral("iPhone15,2");
-    full.usage = test::usage("codex", "pro", {test::window(42, 18000)});
+    full.usage = test::usage("codex", {test::fiveHour(42)});
     full.message = QStringLiteral("m");
     full.apnsToken = QStringLiteral("t");
     full.apnsEnvironment = QStringLiteral("production");

@@ -84,12 +84,7 @@ TEST_F(ClaudeUsageClientTest, LooksForTheSignInInTheDocumentedOrder) {
         {"file without expiry", credentials(" file\\n"), valid, {}, QByteArray("file"), false},
         {"file expiring now", credentials("file", 0), {}, {}, Code::ExpiredCredentials, true},
         {"expired file, valid keyring item", expiredFile, valid, {}, QByteArray("chain"), true},
-        {"both expired",
-         expiredFile,
-         credentials("chain", -60),
-         {},
-         Code::ExpiredCredentials,
-         true},
+        {"both expired", expiredFile, credentials("c", -60), {}, Code::ExpiredCredentials, true},
         {"garbage file", QByteArray("{oops"), {}, {}, Code::InvalidCredentials, true},
         {"blank token", credentials(" \\n"), {}, {}, Code::InvalidCredentials, true},
         {"nothing anywhere", {}, {}, {}, Code::CredentialsNotFound, true},
@@ -135,7 +130,8 @@ TEST_F(ClaudeUsageClientTest, TheCredentialsFileIsReadOffTheCallingThread) {
     EXPECT_EQ(loading.get().accessToken, "file");
 }
 
-TEST_F(ClaudeUsageClientTest, PlanLabelsPreferTheTierThenTheSubscription) {
+// Blank or unknown values fall through to the next source, and at last to the agent's name.
+TEST(ClaudePlanLabelTest, PrefersTheTierThenTheSubscription) {
     using Text = std::optional<std::string>;
     for (const auto& [tier, subscription, label] :
          {std::tuple<Text, Text, const char*>{"DEFAULT_CLAUDE_MAX_5X", "pro", "max 5x"},

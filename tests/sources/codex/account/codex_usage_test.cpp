@@ -176,7 +176,7 @@ TEST_F(AuthFileTest, AnEmptyCodexHomeCountsAsUnset) {
     EXPECT_EQ(CodexAuthFileUsageClient::codexHome(environment, QStringLiteral("/home/u")),
               QStringLiteral("/home/u/.codex"));
     environment.insert(QStringLiteral("CODEX_HOME"), QStringLiteral("relative/dir/"));
-    EXPECT_EQ(CodexAuthFileUsageClient::codexHome(environment, QStringLiteral("/home/u")),
+    EXPECT_EQ(CodexAuthFileUsageClient::codexHome(environment, QString()),
               QStringLiteral("relative/dir/"));
 }
 
@@ -227,31 +227,25 @@ TEST_F(AuthFileTest, TheBorrowedTokenIsNeverRefreshed) {
     EXPECT_EQ(m_secrets.calls, 0);
 }
 
-TEST_F(CredentialsStoreTest, KeepsOneItemInTheStoredFormAndDeletesTwice) {
+TEST_F(CredentialsStoreTest, KeepsOneItemInTheStoredFormAndFailsOnBadItemsOrAFailingStore) {
     EXPECT_FALSE(storedCredentials().has_value());
-    test::runTask(m_credentials.save(credentials("access-secret", QStringLiteral("acct"))));
-    EXPECT_EQ(storedCredentials(), credentials("access-secret", QStringLiteral("acct")));
-    // The documented keys, "accountID" only when there is one.
+    // The documented keys, "accountID" only when there is one; unknown keys are ignored.
     test::runTask(m_credentials.save(credentials("a2")));
     EXPECT_EQ(test::runTask(m_secrets.find(CredentialsStore::kService, CredentialsStore::kAccount)),
               R"({"idToken":"id-secret","accessToken":"a2","refreshToken":"refresh-secret"})");
+    test::runTask(m_credentials.save(credentials("access-secret", QStringLiteral("acct"))));
+    EXPECT_EQ(storedCredentials(), credentials("access-secret", QStringLiteral("acct")));
+    m_secrets.put(CredentialsStore::kService, CredentialsStore::kAccount,
+                  R"({"idToken":"id-secret","accessToken":"a","refreshToken":"refresh-secret",)"
+                  R"("accountID":null,"extra":1})");
+    EXPECT_EQ(storedCredentials(), credentials("a"));
+    m_secrets.put(CredentialsStore::kService, CredentialsStore::kAccount,
+                  R"({"idToken":"i","accessToken":"a"})");
+    EXPECT_THROW(storedCredentials(), json::DecodingError);
     test::runTask(m_credentials.deleteCredentials());
     test::runTask(m_credentials.deleteCredentials());
     EXPECT_FALSE(storedCredentials().has_value());
-}
 
-TEST_F(CredentialsStoreTest, AnItemThatIsNotCredentialsFailsToDecode) {
-    const auto load = [&](const QByteArray& item) {
-        m_secrets.put(CredentialsStore::kService, CredentialsStore::kAccount, item);
-        return storedCredentials();
-    };
-    EXPECT_THROW(load(R"({"idToken":"i","accessToken":"a"})"), json::DecodingError);
-    EXPECT_EQ(load(R"({"idToken":"id-secret","accessToken":"a","refreshToken":"refresh-secret",)"
-                   R"("accountID":null,"extra":1})"),
-              credentials("a"));
-}
-
-TEST_F(CredentialsStoreTest, StoreFailuresBecomeSecretStoreErrors) {
     m_secrets.failWith = SecretStoreError::Status::AccessDenied;
     using enum CodexClientError::Code;
     EXPECT_EQ(failureOf<CodexClientError>(m_credentials.load()).code(), SecretStore);
