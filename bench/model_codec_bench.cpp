@@ -8,6 +8,7 @@ namespace {
 
 AgentUsageSnapshot snapshotOf(int count) {
     std::vector<AgentUsage> usages;
+    usages.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
         usages.push_back(AgentUsage{
             .windows = {{.usedPercent = 40 + i % 50,

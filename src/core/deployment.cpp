@@ -43,7 +43,7 @@ QUrl origin(const char* variable, const QString& fallback) {
     if (value.isEmpty()) {
         return QUrl(fallback);
     }
-    const QUrl configured(value, QUrl::StrictMode);
+    QUrl configured(value, QUrl::StrictMode);
     if (isUsableOverride(configured)) {
         return configured;
     }

@@ -4,7 +4,10 @@
 
 JobBase::JobBase(QObject* owner) : m_owner(owner) {
     if (owner != nullptr) {
-        m_ownerDestroyed = QObject::connect(owner, &QObject::destroyed, [this] { cancel(); });
+        // The job is no QObject to serve as the context; it disconnects in its destructor.
+        m_ownerDestroyed =
+            QObject::connect(owner, &QObject::destroyed,  // clazy:exclude=connect-3arg-lambda
+                             [this] { cancel(); });
     }
 }
 

@@ -1,6 +1,6 @@
 #include "cloud_database.h"
 
-std::optional<int> CloudError::codeOf(std::exception_ptr error) {
+std::optional<int> CloudError::codeOf(const std::exception_ptr& error) {
     if (!error) {
         return std::nullopt;
     }

@@ -41,7 +41,7 @@ public:
     QString errorString() const override { return m_description; }
 
     // The code of `error` when it is a CloudError; none otherwise.
-    static std::optional<int> codeOf(std::exception_ptr error);
+    static std::optional<int> codeOf(const std::exception_ptr& error);
 
 private:
     int m_code;

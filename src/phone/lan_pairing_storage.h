@@ -59,7 +59,7 @@ public:
         if (auto stored = load<LanPairingPayload>(kServerIdentityKey)) {
             return *stored;
         }
-        const LanPairingPayload identity = LanPairingPayload::makeServerIdentity();
+        LanPairingPayload identity = LanPairingPayload::makeServerIdentity();
         save(identity, kServerIdentityKey);
         return identity;
     }

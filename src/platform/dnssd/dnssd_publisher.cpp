@@ -114,7 +114,8 @@ struct DnsSdPublisher::Registration {
     }
 };
 
-DnsSdPublisher::DnsSdPublisher(QString name, QString type, quint16 port, QObject* parent)
+DnsSdPublisher::DnsSdPublisher(const QString& name, const QString& type, quint16 port,
+                               QObject* parent)
     : QObject(parent), m_registration(std::make_shared<Registration>(this)) {
     m_registration->name = name.toUtf8();
     m_registration->type = type.toUtf8();

@@ -22,7 +22,8 @@ public:
         Failed,       // not announced; failure() says why (it may still come, See above)
     };
 
-    DnsSdPublisher(QString name, QString type, quint16 port, QObject* parent = nullptr);
+    DnsSdPublisher(const QString& name, const QString& type, quint16 port,
+                   QObject* parent = nullptr);
     // Returns at once; the service is withdrawn in the background, without waiting on the daemon.
     ~DnsSdPublisher() override;
     Q_DISABLE_COPY_MOVE(DnsSdPublisher)

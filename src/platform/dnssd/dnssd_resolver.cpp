@@ -75,7 +75,7 @@ struct DnsSdResolver::Lookup {
     }
 };
 
-DnsSdResolver::DnsSdResolver(QString name, QString type, QObject* parent)
+DnsSdResolver::DnsSdResolver(const QString& name, const QString& type, QObject* parent)
     : QObject(parent), m_lookup(std::make_shared<Lookup>(this)) {
     m_lookup->name = name.toUtf8();
     m_lookup->type = type.toUtf8();

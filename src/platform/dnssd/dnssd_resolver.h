@@ -15,7 +15,7 @@ class DnsSdResolver final : public QObject {
     Q_OBJECT
 
 public:
-    DnsSdResolver(QString name, QString type, QObject* parent = nullptr);
+    DnsSdResolver(const QString& name, const QString& type, QObject* parent = nullptr);
     ~DnsSdResolver() override;
     Q_DISABLE_COPY_MOVE(DnsSdResolver)
 

@@ -25,10 +25,13 @@ FreedesktopNotificationCenter::FreedesktopNotificationCenter(QDBusConnection bus
     connect(&m_watcher, &QDBusServiceWatcher::serviceRegistered, this,
             &NotificationCenter::authorizationMayHaveChanged);
     // Any sender: naming the service would make Qt look its owner up with a blocking call.
+    // Signatures written normalized, so Qt need not normalize them at each connection.
+    // clang-format off
     m_bus.connect(QString(), kPath, kService, QStringLiteral("ActionInvoked"), this,
-                  SLOT(onActionInvoked(uint, QString)));
+                  SLOT(onActionInvoked(uint,QString)));
     m_bus.connect(QString(), kPath, kService, QStringLiteral("NotificationClosed"), this,
-                  SLOT(onNotificationClosed(uint, uint)));
+                  SLOT(onNotificationClosed(uint,uint)));
+    // clang-format on
 }
 
 QCoro::Task<NotificationCenter::AuthorizationStatus>

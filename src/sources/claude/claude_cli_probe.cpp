@@ -94,7 +94,7 @@ QString ClaudeCliProbe::prepareScratchFolder() const {
     // trust the files in this folder: use it only when it is a real folder of ours that nobody
     // else can write to.
     QDir().mkpath(m_environment.temporaryPath);
-    const QString path = scratchFolderPath();
+    QString path = scratchFolderPath();
     const QByteArray encoded = QFile::encodeName(path);
     ::mkdir(encoded.constData(), 0700);
     struct stat status {};

@@ -59,7 +59,7 @@ QString TrustedCodexBinaryLocator::locate() const {
     QSet<QString> examined;
     bool foundInstallation = false;
     for (const QString& candidate : standaloneExecutableCandidates()) {
-        const QString path = resolved(candidate);
+        QString path = resolved(candidate);
         if (examined.contains(path)) {
             continue;
         }

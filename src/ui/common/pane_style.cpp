@@ -103,7 +103,7 @@ QPushButton* button(const QString& text, ButtonRole role, QWidget* parent) {
 }  // namespace paneStyle
 
 SymbolView::SymbolView(QString name, int size, QColor color, QWidget* parent)
-    : QWidget(parent), m_name(std::move(name)), m_color(std::move(color)) {
+    : QWidget(parent), m_name(std::move(name)), m_color(color) {
     setFixedSize(size, size);
 }
 
@@ -125,7 +125,7 @@ constexpr int kTickMilliseconds = 90;
 }  // namespace
 
 ActivityIndicator::ActivityIndicator(int size, QColor color, QWidget* parent)
-    : QWidget(parent), m_color(std::move(color)), m_timer(new QTimer(this)) {
+    : QWidget(parent), m_color(color), m_timer(new QTimer(this)) {
     setFixedSize(size, size);
     setAccessibleName(tr("In progress"));
     m_timer->setInterval(kTickMilliseconds);

@@ -21,8 +21,11 @@ void ColorSchemePortal::start() {
     if (!m_bus.isConnected()) {
         return;
     }
+    // The signature is written normalized, so Qt need not normalize it at each connection.
+    // clang-format off
     m_bus.connect(kService, kPath, kInterface, QStringLiteral("SettingChanged"), this,
-                  SLOT(settingChanged(QString, QString, QDBusVariant)));
+                  SLOT(settingChanged(QString,QString,QDBusVariant)));
+    // clang-format on
     // Read rather than ReadOne: older portals have only Read, which wraps the value once more.
     QDBusMessage read =
         QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Read"));

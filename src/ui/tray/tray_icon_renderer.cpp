@@ -21,7 +21,7 @@ class LimitIconEngine final : public QIconEngine {
 public:
     LimitIconEngine(std::optional<AgentUsage> usage, TrayIconAppearance::Colors colors,
                     Timestamp now)
-        : m_usage(std::move(usage)), m_colors(std::move(colors)), m_now(now) {}
+        : m_usage(std::move(usage)), m_colors(colors), m_now(now) {}
 
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode, QIcon::State) override {
         const double side = std::min(rect.width(), rect.height());
