@@ -24,7 +24,7 @@
 #include "core/system_clock.h"
 #include "phone/lan_frame_codec.h"
 #include "phone/lan_pairing_server.h"
-#include "store/shared_services.h"
+#include "store/phone_services.h"
 #include "store/usage_store.h"
 
 namespace {
@@ -263,11 +263,12 @@ void readFrames(int fd, int count) {
 void refreshBurstMainThreadCost(benchmark::State& state) {
     QTemporaryDir folder;
     Nothing nothing;
+    SystemClock clock;
     LanPairingServers servers(LanPairingServer::Options{nullptr, false, {}});
     {
         UsageStore store(UsageStore::Services{
-            SystemClock::shared(), nothing, nothing, nothing, nothing, nothing, servers, nothing,
-            nothing, nothing, nothing, Preferences(folder.filePath(QStringLiteral("group.conf"))),
+            clock, nothing, nothing, nothing, nothing, nothing, servers, nothing, nothing, nothing,
+            nothing, Preferences(folder.filePath(QStringLiteral("group.conf"))),
             Preferences(folder.filePath(QStringLiteral("standard.conf")))});
         QCoro::Task<> starting = store.start();
         processEventsUntil(
@@ -296,7 +297,7 @@ void refreshBurstMainThreadCost(benchmark::State& state) {
                 ::close(fd);
             });
             processEventsUntil([&] { return paired.load(); });
-            const Timestamp burstSent = SystemClock::shared().now();
+            const Timestamp burstSent = clock.now();
             BusyTime busy;
             // Until the store has heard of the last answer, sleeping between events (a tick wakes
             // the loop now and then) so that only the work is counted.

@@ -15,8 +15,8 @@
 #include "sources/codex/codex_credentials.h"
 #include "sources/codex/codex_device_code.h"
 
-// The narrow views of the sources and followers that the usage store calls. The program wires
-// the process-wide instances (store_services_adapters.h); tests inject fakes. Every call may
+// The narrow views of the sources and followers that the usage store calls. The program's
+// Application wires the clients it owns behind them; tests inject fakes. Every call may
 // throw the source's own error, whose localized description is what the user sees.
 
 // The Codex app-server: one read, a live session, and whether Codex is installed at all.

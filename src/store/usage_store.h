@@ -87,10 +87,6 @@ public:
     static constexpr double kLongestLiveRetrySeconds = 60;
 
     explicit UsageStore(Services services, QObject* parent = nullptr);
-    // The program's store on the process-wide sources; created on first use, on the main thread,
-    // after the application object. The program deletes it before the application object when
-    // it shuts down; nothing may use it after that.
-    static UsageStore& shared();
     ~UsageStore() override;
     Q_DISABLE_COPY_MOVE(UsageStore)
 

@@ -20,7 +20,6 @@
 #include "store/usage_store.h"
 #include "symbols/symbols.h"
 #include "ui/color_scheme.h"
-#include "ui/tray_controller.h"
 #include "ui/tray_icon_appearance.h"
 #include "ui/tray_icon_settings.h"
 
@@ -486,9 +485,7 @@ void AppSettingsView::chooseIconProvider(const QString& provider) {
 }
 
 void AppSettingsView::redrawTrayIcon() {
-    if (const QPointer<TrayController> controller = TrayController::shared()) {
-        controller->refreshStatusIcon();
-    }
+    Q_EMIT trayIconChanged();
     scheduleRender();
 }
 

@@ -14,8 +14,6 @@
 #include "ui/tray_popup.h"
 #include "ui/tray_popup_placement.h"
 
-QPointer<TrayController> TrayController::s_shared;
-
 TrayController::TrayController(UsageStore& store, const Clock& clock, Preferences preferences,
                                QObject* parent)
     : QObject(parent),
@@ -31,14 +29,9 @@ TrayController::TrayController(UsageStore& store, const Clock& clock, Preference
     connect(m_popup.get(), &TrayPopup::settingsRequested, this, &TrayController::openSettings);
     connect(m_popup.get(), &TrayPopup::quitRequested, qApp, &QCoreApplication::quit,
             Qt::QueuedConnection);
-    s_shared = this;
 }
 
 TrayController::~TrayController() = default;
-
-QPointer<TrayController> TrayController::shared() {
-    return s_shared;
-}
 
 void TrayController::show() {
     if (m_trayIcon) {

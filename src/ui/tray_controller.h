@@ -46,10 +46,6 @@ public:
     ~TrayController() override;
     Q_DISABLE_COPY_MOVE(TrayController)
 
-    // The live controller, for views that need it (to close the popup, to open the main
-    // window); null when there is none, which callers must tolerate.
-    static QPointer<TrayController> shared();
-
     // Builds the tray icon and its menu and follows the store's snapshot; the icon is drawn at
     // once. Later calls do nothing.
     void show();
@@ -110,6 +106,4 @@ private:
     QRect m_popupAnchor;
     // On the clock's monotonic scale; none until the popup first closes: the distant past.
     std::optional<double> m_lastPopupCloseAt;
-
-    static QPointer<TrayController> s_shared;
 };

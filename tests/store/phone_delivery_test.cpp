@@ -10,7 +10,7 @@
 #include "phone/lan_test_peer.h"
 #include "phone/legacy_apns_key_cleanup.h"
 #include "store/delivery_time_saver.h"
-#include "store/shared_services.h"
+#include "store/phone_services.h"
 #include "store_fixture.h"
 #include "support/usage_builder.h"
 

@@ -158,6 +158,8 @@ TEST_F(AppSettingsViewTest, EverythingOnEndToEnd) {
     // Choosing the icon's agent stores it and redraws the tray icon at once; its appearance too.
     TrayController tray(*store, clock, standard);
     tray.show();
+    QObject::connect(&view, &AppSettingsView::trayIconChanged, &tray,
+                     &TrayController::refreshStatusIcon);
     auto* picker = named<QComboBox>(&view, u"Agent"_s);
     EXPECT_EQ(picker->currentData(), u"codex"_s);
     EXPECT_TRUE(tray.trayIcon()->toolTip().startsWith(u"Codex:"_s));

@@ -4,7 +4,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
-#include "store/shared_services.h"
+#include "store/phone_services.h"
 #include "store/store_fixture.h"
 #include "ui/pairing_views.h"
 #include "window_test_support.h"
