@@ -35,6 +35,8 @@
 #include "sources/codex/codex_auth_file_usage_client.h"
 #include "sources/codex/credentials_store.h"
 #include "sources/codex/trusted_codex_binary_locator.h"
+#include "store/codex_sign_in.h"
+#include "store/phone_link.h"
 #include "store/phone_services.h"
 #include "store/usage_store.h"
 #include "ui/app_settings_view.h"
@@ -100,10 +102,15 @@ Application::Application(Options options)
       m_wake(std::make_unique<UnavailableWakeSender>()),
       m_widgets(std::make_unique<DBusWidgetCenter>()),
       m_autostart(std::make_unique<XdgAutostart>(XdgAutostart::forThisProgram())),
-      m_store(std::make_unique<UsageStore>(UsageStore::Services{
-          *m_clock, *m_appServerSource, *m_codexAuthFileSource, *m_account, *m_claudeSource,
-          *m_snapshotNotifications, *m_pairingServers, *m_wake, *m_widgets, *m_autostart,
-          *m_secrets, SharedSnapshotStore::preferences(), Preferences::standard()})) {
+      m_phone(std::make_unique<PhoneLink>(PhoneLink::Services{
+          *m_clock, *m_pairingServers, *m_wake, *m_secrets, Preferences::standard()})),
+      m_store(std::make_unique<UsageStore>(
+          UsageStore::Services{*m_clock, *m_appServerSource, *m_codexAuthFileSource, *m_account,
+                               *m_claudeSource, *m_snapshotNotifications, *m_phone, *m_widgets,
+                               *m_autostart, SharedSnapshotStore::preferences()})),
+      m_signIn(std::make_unique<CodexSignIn>(*m_account, *m_store)) {
+    QObject::connect(m_phone.get(), &PhoneLink::refreshRequested, m_store.get(),
+                     &UsageStore::handleRemoteRefreshRequest);
     // Every way to the main window: the tray's "Open Quotamind" and the popup's empty state,
     // a notification's default action and a second launch.
     QObject::connect(m_notifications.get(), &LimitNotificationManager::openMainWindowRequested,
@@ -115,16 +122,17 @@ Application::Application(Options options)
 
 void Application::makeWindows(const Options& options) {
     m_settings = std::make_unique<SettingsWindow>([this] {
-        auto* view =
-            new AppSettingsView({*m_store, *m_notifications, *m_account, Preferences::standard()});
+        auto* view = new AppSettingsView(
+            {*m_store, *m_phone, *m_signIn, *m_notifications, *m_account, Preferences::standard()});
         QObject::connect(view, &AppSettingsView::trayIconChanged, m_tray.get(),
                          &TrayController::refreshStatusIcon);
         return view;
     });
     const auto showSettings = [this] { m_settings->show(); };
-    m_tray = std::make_unique<TrayController>(*m_store, *m_clock, Preferences::standard());
+    m_tray =
+        std::make_unique<TrayController>(*m_store, *m_phone, *m_clock, Preferences::standard());
     QObject::connect(m_tray.get(), &TrayController::settingsRequested, m_tray.get(), showSettings);
-    m_mainWindow = std::make_unique<MainWindowController>(*m_store, *m_clock);
+    m_mainWindow = std::make_unique<MainWindowController>(*m_store, *m_phone, *m_signIn, *m_clock);
     QObject::connect(m_tray.get(), &TrayController::mainWindowRequested, m_mainWindow.get(),
                      &MainWindowController::showMainWindow);
     QObject::connect(m_mainWindow.get(), &MainWindowController::settingsRequested,
@@ -136,14 +144,16 @@ void Application::makeWindows(const Options& options) {
 }
 
 Application::~Application() {
-    // The views go first, then the store, which ends its loops and the sessions they hold; the
-    // children were already ended when the loop quit. A bounded moment lets the sessions finish
-    // releasing them while the clients are still there.
+    // The views go first, then the store, which ends its loops and the sessions they hold (the
+    // children were already ended when the loop quit), then the phone link, which withdraws its
+    // DNS-SD service. A bounded moment lets both finish while the clients are still there.
     m_presence.reset();
     m_mainWindow.reset();
     m_tray.reset();
     m_settings.reset();
+    m_signIn.reset();
     m_store.reset();
+    m_phone.reset();
     QDeadlineTimer drain(kShutdownDrainMilliseconds);
     while (CodexAppServerSession::liveCount() > 0 && !drain.hasExpired()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);

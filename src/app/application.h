@@ -9,6 +9,7 @@ class ClaudeUsageClient;
 class CodexAppServerClient;
 class CodexAuthClient;
 class CodexAuthFileUsageClient;
+class CodexSignIn;
 class CredentialsStore;
 class DBusWidgetCenter;
 class FallbackSecretStore;
@@ -18,6 +19,7 @@ class HttpClient;
 class LanPairingServers;
 class LimitNotificationManager;
 class MainWindowController;
+class PhoneLink;
 class QNetworkAccessManager;
 class SecretServiceStore;
 class SettingsWindow;
@@ -38,9 +40,10 @@ class UsageClientAdapter;
 // object, and destroyed before it.
 //
 // Destruction runs in the reverse order of the dependencies: the windows and the tray go first,
-// then the store, which ends its loops and the sessions and requests they wait on; a bounded
-// moment then lets the Codex sessions and the DNS-SD withdrawal finish while the clients they
-// use are still there; the clients and platform services go last.
+// then the sign-in and the store, which end their loops and the sessions and requests they wait
+// on, then the phone link, whose pairing server joins its thread; a bounded moment then lets the
+// Codex sessions and the DNS-SD withdrawal finish while the clients they use are still there;
+// the clients and platform services go last.
 class Application final {
 public:
     struct Options {
@@ -92,7 +95,11 @@ private:
     std::unique_ptr<DBusWidgetCenter> m_widgets;
     std::unique_ptr<XdgAutostart> m_autostart;
 
+    // The store delivers to the phone link, and the sign-in hands the store its account: each
+    // goes before what it uses.
+    std::unique_ptr<PhoneLink> m_phone;
     std::unique_ptr<UsageStore> m_store;
+    std::unique_ptr<CodexSignIn> m_signIn;
 
     std::unique_ptr<SettingsWindow> m_settings;
     std::unique_ptr<TrayController> m_tray;

@@ -10,6 +10,8 @@
 #include "ui/settings_form.h"
 
 class CodexAccount;
+class CodexSignIn;
+class PhoneLink;
 class LimitNotificationManager;
 class QScrollArea;
 class QVariant;
@@ -18,6 +20,10 @@ class UsageStore;
 // What the settings window reads and calls. None of it is owned; all of it outlives the window.
 struct SettingsServices {
     UsageStore& store;
+    // The phone's pairing and last delivery.
+    const PhoneLink& phone;
+    // Signing out removes the stored ChatGPT credentials.
+    CodexSignIn& signIn;
     LimitNotificationManager& notifications;
     // The stored ChatGPT credentials: signing out is offered only while they load.
     CodexAccount& account;

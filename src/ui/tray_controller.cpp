@@ -14,13 +14,13 @@
 #include "ui/tray_popup.h"
 #include "ui/tray_popup_placement.h"
 
-TrayController::TrayController(UsageStore& store, const Clock& clock, Preferences preferences,
-                               QObject* parent)
+TrayController::TrayController(UsageStore& store, const PhoneLink& phone, const Clock& clock,
+                               Preferences preferences, QObject* parent)
     : QObject(parent),
       m_store(store),
       m_clock(clock),
       m_preferences(std::move(preferences)),
-      m_popup(std::make_unique<TrayPopup>(store, clock, kSquareSize, kSquareSpacing)) {
+      m_popup(std::make_unique<TrayPopup>(store, phone, clock, kSquareSize, kSquareSpacing)) {
     connect(m_popup.get(), &TrayPopup::closed, this, &TrayController::popupClosed);
     m_popup->installEventFilter(this);
     connect(m_popup.get(), &TrayPopup::refreshRequested, this, &TrayController::startRefresh);

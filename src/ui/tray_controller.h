@@ -15,6 +15,7 @@ class Clock;
 class TrayPopup;
 class QMenu;
 class QSystemTrayIcon;
+class PhoneLink;
 class UsageStore;
 
 // The tray program's permanent face: the tray icon (a drawn meter of one agent's remaining
@@ -41,8 +42,8 @@ public:
     static constexpr int kSquareSpacing = 10;
 
     // `preferences` is the program's own per-user domain, which holds the icon's agent.
-    TrayController(UsageStore& store, const Clock& clock, Preferences preferences,
-                   QObject* parent = nullptr);
+    TrayController(UsageStore& store, const PhoneLink& phone, const Clock& clock,
+                   Preferences preferences, QObject* parent = nullptr);
     ~TrayController() override;
     Q_DISABLE_COPY_MOVE(TrayController)
 
