@@ -19,7 +19,7 @@ private:
 
 // The program's wake sender. Waking a phone that is away from the local network needs the wake
 // record in the phone app's own cloud container, which nothing on Linux can write: it answers
-// WakeUnavailableError at once, and the store stops asking.
+// WakeUnavailableError at once, and the phone link stops asking.
 class UnavailableWakeSender final : public WakeSender {
 public:
     QCoro::Task<> sendWake(LanPairingPayload pairing) override;
