@@ -88,10 +88,10 @@ void notificationToUpdate(benchmark::State& state) {
     environment.insert(QStringLiteral("FAKE_CODEX_SCRIPT"), script);
 
     std::vector<double> latencies;
+    SystemClock clock;
     for (auto _ : state) {
         auto session = CodexAppServerSession::create(
-            {QStringLiteral(FAKE_CODEX_APP_SERVER), folder.path(), environment},
-            SystemClock::shared());
+            {QStringLiteral(FAKE_CODEX_APP_SERVER), folder.path(), environment}, clock);
         int received = 0;
         bool done = false;
         std::weak_ptr<CodexAppServerSession> weak = session;

@@ -24,7 +24,8 @@
 #include "core/system_clock.h"
 #include "phone/lan_frame_codec.h"
 #include "phone/lan_pairing_server.h"
-#include "store/shared_services.h"
+#include "store/phone_link.h"
+#include "store/phone_services.h"
 #include "store/usage_store.h"
 
 namespace {
@@ -263,17 +264,21 @@ void readFrames(int fd, int count) {
 void refreshBurstMainThreadCost(benchmark::State& state) {
     QTemporaryDir folder;
     Nothing nothing;
+    SystemClock clock;
     LanPairingServers servers(LanPairingServer::Options{nullptr, false, {}});
     {
+        PhoneLink link({clock, servers, nothing, nothing,
+                        Preferences(folder.filePath(QStringLiteral("standard.conf")))});
         UsageStore store(UsageStore::Services{
-            SystemClock::shared(), nothing, nothing, nothing, nothing, nothing, servers, nothing,
-            nothing, nothing, nothing, Preferences(folder.filePath(QStringLiteral("group.conf"))),
-            Preferences(folder.filePath(QStringLiteral("standard.conf")))});
+            clock, nothing, nothing, nothing, nothing, nothing, link, nothing, nothing,
+            Preferences(folder.filePath(QStringLiteral("group.conf")))});
+        QObject::connect(&link, &PhoneLink::refreshRequested, &store,
+                         &UsageStore::handleRemoteRefreshRequest);
         QCoro::Task<> starting = store.start();
         processEventsUntil(
             [&] { return servers.latest() != nullptr && servers.latest()->port() != 0; });
         LanMessage pair = LanMessage::of(LanMessageKind::Pair);
-        pair.secret = store.pairingPayload().secret;
+        pair.secret = link.pairingPayload().secret;
         const QByteArray pairing = LanFrameCodec::frame(pair);
         const QByteArray burst =
             LanFrameCodec::frame(LanMessage::of(LanMessageKind::Refresh)).repeated(3000);
@@ -296,23 +301,23 @@ void refreshBurstMainThreadCost(benchmark::State& state) {
                 ::close(fd);
             });
             processEventsUntil([&] { return paired.load(); });
-            const Timestamp burstSent = SystemClock::shared().now();
+            const Timestamp burstSent = clock.now();
             BusyTime busy;
             // Until the store has heard of the last answer, sleeping between events (a tick wakes
             // the loop now and then) so that only the work is counted.
             QTimer tick;
             tick.start(100);
             const QDeadlineTimer limit(30000);
-            while (!(answered &&
-                     store.lastPhoneDataSentAt().value_or(Timestamp(0)) - burstSent >= 1) &&
-                   !limit.hasExpired()) {
+            while (
+                !(answered && link.lastPhoneDataSentAt().value_or(Timestamp(0)) - burstSent >= 1) &&
+                !limit.hasExpired()) {
                 QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
             }
             state.counters["main_thread_ms"] = busy.milliseconds();
             phone.join();
         }
     }
-    // The store writes the last delivery time as it goes; that write ends before its folder goes.
+    // The link writes the last delivery time as it goes; that write ends before its folder goes.
     QThreadPool::globalInstance()->waitForDone();
 }
 BENCHMARK(refreshBurstMainThreadCost)->Iterations(3)->Unit(benchmark::kMillisecond);

@@ -7,39 +7,20 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QEventLoop>
-#include <QLoggingCategory>
-#include <QThreadPool>
-#include <QTimer>
 #include <cstdio>
 #include <memory>
 
+#include "app/application.h"
+#include "app/logging.h"
 #include "app/pairing_command.h"
 #include "app/status_report.h"
-#include "app/tray_program_presence.h"
 #include "app/unix_signal_quit.h"
-#include "core/system_clock.h"
 #include "core/timestamp.h"
-#include "core/worker.h"
 #include "model/shared_snapshot_store.h"
-#include "notify/limit_notification_manager.h"
 #include "platform/autostart.h"
-#include "platform/dnssd/dnssd_publisher.h"
-#include "platform/secrets/file_secret_store.h"
 #include "platform/single_instance.h"
-#include "sources/codex/codex_app_server_session.h"
-#include "store/shared_services.h"
-#include "store/usage_store.h"
-#include "ui/mainwindow/main_window.h"
-#include "ui/settings/settings_window.h"
-#include "ui/tray/tray_controller.h"
-
-Q_LOGGING_CATEGORY(lcApp, "quotamind.app", QtInfoMsg)
 
 namespace {
-
-constexpr int kShutdownDrainMilliseconds = 2000;
 
 void print(FILE* stream, const QString& text) {
     const QByteArray bytes = text.toUtf8() + '\n';
@@ -70,33 +51,6 @@ int showStatus(const QCommandLineParser& parser) {
     return 0;
 }
 
-// An autostart entry written before the background option existed opens the main window at
-// every login: it gains the option, on a worker, as the file may be slow to reach.
-void bringAutostartEntryUpToDate() {
-    QThreadPool::globalInstance()->start([item = XdgAutostart::forThisProgram()]() mutable {
-        try {
-            item.addBackgroundOption();
-        } catch (const PlatformError&) {
-            // It stays as it was; "Launch at Login" writes it afresh when switched.
-        }
-    });
-}
-
-// The start-up order: files that hold secrets are closed to others (an older copy may have left
-// them open), the notifications start with the stored snapshot, then the store.
-QCoro::Task<> startUp(UsageStore& store) {
-    QCoro::Task<> tightening = runOnWorker([] {
-        // The app group's preferences and their fallback, the program's own.
-        SharedSnapshotStore::preferences().restrictToOwner();
-        FileSecretStore(FileSecretStore::defaultDirectory()).restrictToOwner();
-    });
-    co_await tightening;
-    QCoro::Task<> notifications = sharedNotifications().start(store.usageSnapshot());
-    co_await notifications;
-    QCoro::Task<> starting = store.start();
-    co_await starting;
-}
-
 int run(QCoreApplication& application, bool headless, bool inBackground) {
     SingleInstance instance;
     const SingleInstance::Outcome claimed = instance.claim();
@@ -121,58 +75,15 @@ int run(QCoreApplication& application, bool headless, bool inBackground) {
             break;
     }
     UnixSignalQuit quitOnSignal;
-    UsageStore& store = UsageStore::shared();
-    std::unique_ptr<TrayController> controller;
-    if (!headless) {
-        controller =
-            std::make_unique<TrayController>(store, SystemClock::shared(), Preferences::standard());
-        QObject::connect(controller.get(), &TrayController::settingsRequested, &showSettings);
-    }
-    // Every way to the main window: the tray's "Open Quotamind" and the popup's empty state,
-    // a notification's default action and a second launch. Without windows they are only logged.
-    const auto logActivation = [] { qCInfo(lcApp) << "activation requested"; };
-    QObject::connect(&instance, &SingleInstance::activationRequested, logActivation);
-    QObject::connect(&LimitNotificationManager::shared(),
-                     &LimitNotificationManager::openMainWindowRequested, logActivation);
-    std::unique_ptr<MainWindowController> mainWindow;
-    if (!headless) {
-        mainWindow = std::make_unique<MainWindowController>(store, SystemClock::shared());
-        QObject::connect(controller.get(), &TrayController::mainWindowRequested, mainWindow.get(),
-                         &MainWindowController::showMainWindow);
-        QObject::connect(&instance, &SingleInstance::activationRequested, mainWindow.get(),
-                         &MainWindowController::showMainWindow);
-        QObject::connect(&LimitNotificationManager::shared(),
-                         &LimitNotificationManager::openMainWindowRequested, mainWindow.get(),
-                         &MainWindowController::showMainWindow);
-        QObject::connect(mainWindow.get(), &MainWindowController::settingsRequested, &showSettings);
-    }
-    std::unique_ptr<TrayProgramPresence> presence;
-    if (!headless) {
-        // A later start reaches this one only through the single-instance name.
-        presence = std::make_unique<TrayProgramPresence>(
-            *controller, *mainWindow, inBackground, claimed == SingleInstance::Outcome::Primary);
-        bringAutostartEntryUpToDate();
-    }
-    QTimer::singleShot(0, &store, [&store] { QCoro::Task<> task = startUp(store); });
+    Application program({.windows = !headless,
+                         .inBackground = inBackground,
+                         .reachableAgain = claimed == SingleInstance::Outcome::Primary});
+    QObject::connect(&instance, &SingleInstance::activationRequested,
+                     [&program] { program.activate(); });
+    program.start();
     qCInfo(lcApp) << "running";
     const int status = application.exec();
     qCInfo(lcApp) << "stopping";
-    // The views go first, then the store, which ends its loops and the sessions they hold; the
-    // children were already ended when the loop quit. A bounded moment lets the sessions finish
-    // releasing them.
-    presence.reset();
-    mainWindow.reset();
-    controller.reset();
-    closeSettings();
-    delete &store;
-    QDeadlineTimer drain(kShutdownDrainMilliseconds);
-    while (CodexAppServerSession::liveCount() > 0 && !drain.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    // The phone link's DNS-SD service is withdrawn in the background; a daemon that does not
-    // answer keeps the program no longer than the same moment (it drops our records anyway once
-    // our bus connection closes).
-    DnsSdPublisher::waitForWithdrawals(drain);
     return status;
 }
 

@@ -3,17 +3,16 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 
-#include "core/system_clock.h"
 #include "ui/mainwindow/main_window.h"
 #include "ui/tray/tray_controller.h"
 
 TrayProgramPresence::TrayProgramPresence(TrayController& icon, MainWindowController& window,
-                                         bool inBackground, bool reachableAgain)
+                                         Clock& clock, bool inBackground, bool reachableAgain)
     : m_icon(icon),
       m_trays(QDBusConnection::sessionBus()),
       m_portal(QDBusConnection::sessionBus()),
       m_notices(QDBusConnection::sessionBus()),
-      m_fallback(SystemClock::shared(), inBackground, reachableAgain) {
+      m_fallback(clock, inBackground, reachableAgain) {
     QObject::connect(&m_trays, &TrayAvailability::trayForegroundChanged, &icon,
                      [this] { applyHints(); });
     QObject::connect(&m_portal, &ColorSchemePortal::colorSchemeChanged, &icon,

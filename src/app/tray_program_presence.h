@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/clock.h"
 #include "platform/notifications/freedesktop_notification_center.h"
 #include "ui/tray/color_scheme_portal.h"
 #include "ui/tray/tray_availability.h"
@@ -11,13 +12,13 @@ class MainWindowController;
 // Where the tray program shows itself: its tray icon once a tray exists (at start or later), the
 // main window when it was started by hand or when no tray comes (TrayFallback), and the desktop's
 // hints about its panel for the icon's colours. Starts looking at construction, on the main
-// thread of a QApplication. `icon` and `window` must outlive it.
+// thread of a QApplication. `icon`, `window` and `clock` must outlive it.
 class TrayProgramPresence final {
 public:
     // `reachableAgain`: a later start of the program reaches this one (it holds the
     // single-instance name), so closing the window without a tray may leave it running.
-    TrayProgramPresence(TrayController& icon, MainWindowController& window, bool inBackground,
-                        bool reachableAgain);
+    TrayProgramPresence(TrayController& icon, MainWindowController& window, Clock& clock,
+                        bool inBackground, bool reachableAgain);
     Q_DISABLE_COPY_MOVE(TrayProgramPresence)
 
 private:

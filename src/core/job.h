@@ -79,3 +79,19 @@ public:
 private:
     QPointer<Owner> m_owner;
 };
+
+// Queues `job` on `owner`'s thread, from any thread; it is dropped if the owner is gone by then.
+template <typename Owner>
+void queueOn(const QPointer<Owner>& owner, std::function<void(Owner&)> job) {
+    if (!owner) {
+        return;
+    }
+    QMetaObject::invokeMethod(
+        owner.data(),
+        [owner, job = std::move(job)] {
+            if (owner) {
+                job(*owner);
+            }
+        },
+        Qt::QueuedConnection);
+}

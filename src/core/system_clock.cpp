@@ -67,11 +67,6 @@ private:
 
 }  // namespace
 
-SystemClock& SystemClock::shared() {
-    static SystemClock clock;
-    return clock;
-}
-
 Timestamp SystemClock::now() const {
     return Timestamp::now();
 }

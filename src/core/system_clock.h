@@ -7,8 +7,6 @@
 // thread; the sleeping coroutine resumes from the event loop, never inside cancel().
 class SystemClock final : public Clock {
 public:
-    static SystemClock& shared();
-
     Timestamp now() const override;
     double monotonicNow() const override;
     QCoro::Task<> sleep(double seconds, CancellationToken token) override;

@@ -1,13 +1,10 @@
 #include "limit_notification_manager.h"
 
-#include <QCoreApplication>
 #include <QPointer>
 #include <cmath>
 
 #include "core/error.h"
-#include "core/system_clock.h"
 #include "notify/logging.h"
-#include "platform/notifications/freedesktop_notification_center.h"
 
 NotificationRequest limitResetRequest(const AgentUsage& usage, const UsageWindow& window) {
     const QString provider = QString::fromStdString(usage.provider.rawValue);
@@ -26,17 +23,6 @@ NotificationRequest limitResetRequest(const AgentUsage& usage, const UsageWindow
         // Due at the whole second, as a calendar date without fractions.
         .fireDate = Timestamp::fromUnixSeconds(std::floor(window.resetDate.unixSeconds())),
     };
-}
-
-LimitNotificationManager& LimitNotificationManager::shared() {
-    static LimitNotificationManager* const manager = [] {
-        auto* center = new FreedesktopNotificationCenter(QDBusConnection::sessionBus());
-        auto* created = new LimitNotificationManager(
-            *center, SystemClock::shared(), Preferences::standard(), QCoreApplication::instance());
-        center->setParent(created);
-        return created;
-    }();
-    return *manager;
 }
 
 LimitNotificationManager::LimitNotificationManager(NotificationCenter& center, Clock& clock,

@@ -32,9 +32,6 @@ public:
 
     static inline const QString kEnabledKey = QStringLiteral("limitNotifications.enabled.v1");
 
-    // The program's manager: the session bus's notification server and the standard preferences.
-    static LimitNotificationManager& shared();
-
     // `center` and `clock` must outlive the manager.
     LimitNotificationManager(NotificationCenter& center, Clock& clock, Preferences preferences,
                              QObject* parent = nullptr);

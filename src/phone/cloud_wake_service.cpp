@@ -3,8 +3,6 @@
 #include <QUuid>
 #include <algorithm>
 
-#include "core/system_clock.h"
-
 namespace {
 
 template <typename ID, typename Item>
@@ -46,13 +44,6 @@ bool isMissingItem(const std::variant<Item, std::exception_ptr>& result,
 
 CloudWakeService::CloudWakeService(CloudDatabase* database, Clock& clock)
     : m_database(database), m_clock(clock) {}
-
-CloudWakeService& CloudWakeService::shared() {
-    // Nothing on this computer names a wake container for the program, so the phone is only
-    // reached over the local network.
-    static CloudWakeService service(nullptr, SystemClock::shared());
-    return service;
-}
 
 CloudZoneId CloudWakeService::wakeZone(const QString& serviceName) {
     return CloudZoneId{.zoneName = kZonePrefix + serviceName};

@@ -34,9 +34,6 @@ public:
     CloudWakeService(CloudDatabase* database, Clock& clock);
     Q_DISABLE_COPY_MOVE(CloudWakeService)
 
-    // The program's service. No wake container is configured for it, so it stays inert.
-    static CloudWakeService& shared();
-
     // Writes one wake signal for the phone paired with `pairing` (only its service name is
     // used, never its secret).
     QCoro::Task<> sendWake(LanPairingPayload pairing);

@@ -84,7 +84,7 @@ public:
                            std::function<void(quint16)> onListening)
         : m_pairing(std::move(pairing)),
           m_secret(m_pairing.secret.toUtf8()),
-          m_clock(options.clock != nullptr ? *options.clock : SystemClock::shared()),
+          m_clock(options.clock != nullptr ? *options.clock : m_systemClock),
           m_advertise(options.advertise),
           m_bounds(options.bounds),
           m_port(options.port),
@@ -145,6 +145,7 @@ private:
 
     const LanPairingPayload m_pairing;
     const QByteArray m_secret;
+    SystemClock m_systemClock;
     Clock& m_clock;
     const bool m_advertise;
     const LanPairingServer::Bounds m_bounds;

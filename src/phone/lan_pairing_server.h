@@ -57,7 +57,7 @@ public:
     struct Options {
         // Wall time for pairedAt and onSnapshotSent; the pairing deadline, the refresh spacing and
         // the delays before listening again. Must outlive the server; its sleeps are awaited on
-        // the server's thread.
+        // the server's thread. Null: the system's clocks.
         Clock* clock = nullptr;
         // Whether to register the service with DNS-SD (the Avahi daemon).
         bool advertise = true;

@@ -10,7 +10,6 @@
 #include <optional>
 
 #include "core/deployment.h"
-#include "core/system_clock.h"
 #include "core/time_limit.h"
 
 namespace {
@@ -38,12 +37,6 @@ NetworkError NetworkError::responseTooLarge() {
 
 HttpClient::HttpClient(Clock& clock, QNetworkAccessManager& manager)
     : m_clock(clock), m_manager(manager) {}
-
-HttpClient& HttpClient::shared() {
-    static QNetworkAccessManager* manager = new QNetworkAccessManager(QCoreApplication::instance());
-    static HttpClient client(SystemClock::shared(), *manager);
-    return client;
-}
 
 QCoro::Task<HttpResponse> HttpClient::send(HttpRequest request, CancellationToken token) {
     token.throwIfCancelled();

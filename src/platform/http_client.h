@@ -61,9 +61,6 @@ public:
     HttpClient(Clock& clock, QNetworkAccessManager& manager);
     Q_DISABLE_COPY_MOVE(HttpClient)
 
-    // The process-wide client on the system clock; create it on the main thread.
-    static HttpClient& shared();
-
     // Throws NetworkError, or CancelledError when `token` is cancelled first.
     QCoro::Task<HttpResponse> send(HttpRequest request, CancellationToken token);
 

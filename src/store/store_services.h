@@ -15,8 +15,8 @@
 #include "sources/codex/codex_credentials.h"
 #include "sources/codex/codex_device_code.h"
 
-// The narrow views of the sources and followers that the usage store calls. The program wires
-// the process-wide instances (store_services_adapters.h); tests inject fakes. Every call may
+// The narrow views of the sources and followers that the usage store calls. The program's
+// Application wires the clients it owns behind them; tests inject fakes. Every call may
 // throw the source's own error, whose localized description is what the user sees.
 
 // The Codex app-server: one read, a live session, and whether Codex is installed at all.
@@ -64,8 +64,19 @@ public:
     virtual void synchronize(const AgentUsageSnapshot& snapshot) = 0;
 };
 
-// The pairing server the store owns (LanPairingServer in the program). Its operations return at
-// once and run on the server's own thread; the callbacks are called there too.
+// Follows the store's snapshot to the phone (PhoneLink in the program).
+class PhoneFollower {
+public:
+    virtual ~PhoneFollower() = default;
+    // Once, when the store starts: the link opens and gets the stored snapshot, if any.
+    virtual void start(const std::optional<AgentUsageSnapshot>& stored) = 0;
+    // A snapshot for the phone: every `changed` one, and an empty one when no agent could be read
+    // (which wakes no phone).
+    virtual void publish(const AgentUsageSnapshot& snapshot, bool changed) = 0;
+};
+
+// The pairing server the phone link owns (LanPairingServer in the program). Its operations return
+// at once and run on the server's own thread; the callbacks are called there too.
 class PairingServer {
 public:
     using Callbacks = LanPairingServer::Callbacks;
@@ -96,7 +107,7 @@ public:
 
 // The wake sender's answer when waking the phone cannot work here (on Linux: the wake record
 // lives in the phone app's own cloud container, which only that app can write). Not a fault:
-// the store stops sending wakes and shows nothing; the phone is updated while it is on the
+// the phone link stops sending wakes and shows nothing; the phone is updated while it is on the
 // same network.
 class WakeUnavailableError final : public Error {
 public:

@@ -1,6 +1,5 @@
 #include "usage_store.h"
 
-#include <QMetaObject>
 #include <algorithm>
 #include <limits>
 
@@ -9,8 +8,8 @@
 #include "core/worker.h"
 #include "model/agent_provider.h"
 #include "model/shared_snapshot_store.h"
-#include "phone/legacy_apns_key_cleanup.h"
 #include "sources/codex/codex_client_error.h"
+#include "store/failure_text.h"
 #include "store/logging.h"
 #include "store/phone_delivery.h"
 
@@ -29,37 +28,17 @@ QCoro::Task<std::optional<T>> readKeepingError(QCoro::Task<T> reading, std::exce
     co_return std::nullopt;
 }
 
-bool isWakeUnavailable(std::exception_ptr failure) {
-    if (!failure) {
-        return false;
-    }
-    try {
-        std::rethrow_exception(failure);
-    } catch (const WakeUnavailableError&) {
-        return true;
-    } catch (...) {
-        return false;
-    }
-}
-
 }  // namespace
 
 UsageStore::UsageStore(Services services, QObject* parent)
-    : QObject(parent),
-      m_services(std::move(services)),
-      m_lastReads(m_services.sharedPreferences),
-      m_deliveryTimeSaver(m_services.clock, m_services.standardPreferences,
-                          LanPairingStorage::kLastPhoneDataSentAtKey) {
+    : QObject(parent), m_services(std::move(services)), m_lastReads(m_services.sharedPreferences) {
     m_usageSnapshot = SharedSnapshotStore::loadSnapshot(m_services.sharedPreferences);
     m_sessionStatus = SessionStatus::Checking;
     m_launchAtLoginEnabled = m_services.autostart.isEnabled();
-    loadPhoneLink();
     m_services.widgets.reloadAllKinds();
 }
 
 UsageStore::~UsageStore() {
-    // Joins the server's thread, so no callback can race with the store going away.
-    m_pairingServer.reset();
     m_lifetime.cancel();
 }
 
@@ -71,32 +50,13 @@ std::optional<QString> UsageStore::error(const AgentProvider& provider) const {
     return found->second;
 }
 
-QString UsageStore::describe(std::exception_ptr error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const CancelledError&) {
-        return {};
-    } catch (const Error& known) {
-        return known.errorString();
-    } catch (const std::exception& other) {
-        return QString::fromUtf8(other.what());
-    } catch (...) {
-        return QStringLiteral("Unknown error");
-    }
-}
-
 QCoro::Task<> UsageStore::start() {
     if (m_didStart) {
         co_return;
     }
     m_didStart = true;
     const QPointer<UsageStore> self(this);
-    configurePairingServer();
-    pairingServer().start();
-    if (m_usageSnapshot) {
-        // A phone that connects at once gets the stored data.
-        publishToPhone(*m_usageSnapshot);
-    }
+    m_services.phone.start(m_usageSnapshot);
     watchResets();
     QCoro::Task<> first = refresh(false, true);
     co_await first;
@@ -133,7 +93,7 @@ QCoro::Task<> UsageStore::refresh(bool reportFailure, bool includeCodex) {
         if (read) {
             apply(read->first, read->second);
         } else {
-            handleRefreshFailure(describe(failure), AgentProvider::codex(), reportFailure);
+            handleRefreshFailure(failureText(failure), AgentProvider::codex(), reportFailure);
         }
     }
 
@@ -148,12 +108,12 @@ QCoro::Task<> UsageStore::refresh(bool reportFailure, bool includeCodex) {
     if (claude) {
         apply(*claude, SessionStatus::LocalSecondary);
     } else {
-        handleRefreshFailure(describe(claudeFailure), AgentProvider::claude(), reportFailure);
+        handleRefreshFailure(failureText(claudeFailure), AgentProvider::claude(), reportFailure);
     }
 
     if (snapshotIsEmpty()) {
         setSessionStatus(SessionStatus::SignedOut);
-        publishToPhone(AgentUsageSnapshot());
+        m_services.phone.publish(AgentUsageSnapshot(), false);
     }
     m_isRefreshing = false;
     m_hasCompletedRefresh = true;
@@ -198,8 +158,7 @@ void UsageStore::apply(const AgentUsageSnapshot& snapshot, SessionStatus status)
     SharedSnapshotStore::save(snapshot, m_services.sharedPreferences);
     m_services.widgets.reloadAllKinds();
     m_services.notifications.synchronize(snapshot);
-    publishToPhone(snapshot);
-    maybeSendWakePush(snapshot);
+    m_services.phone.publish(snapshot, true);
     if (m_didStart) {
         watchResets();
     }
@@ -329,9 +288,13 @@ QCoro::Task<> UsageStore::setLaunchAtLogin(bool enabled) {
         Q_EMIT launchAtLoginEnabledChanged();
     }
     if (failure) {
-        m_inlineError = describe(failure);
-        Q_EMIT errorsChanged();
+        showError(failureText(failure));
     }
+}
+
+void UsageStore::showError(const QString& text) {
+    m_inlineError = text;
+    Q_EMIT errorsChanged();
 }
 
 QCoro::Task<UsageStore::CodexRead> UsageStore::fetchAgentUsage() {
@@ -404,7 +367,7 @@ QCoro::Task<> UsageStore::liveUpdateLoop(QPointer<UsageStore> store, Cancellatio
         // Updates arrive as queued main-thread jobs that do nothing once the store is gone.
         const std::uint64_t session = ++store->m_openLiveSession;
         auto onUpdate = [store, session](const AgentUsage& usage) {
-            queueOnStore(store, [usage, session](UsageStore& live) {
+            queueOn<UsageStore>(store, [usage, session](UsageStore& live) {
                 live.handleLiveUpdate(usage, session);
             });
         };
@@ -416,7 +379,8 @@ QCoro::Task<> UsageStore::liveUpdateLoop(QPointer<UsageStore> store, Cancellatio
         } catch (const CancelledError&) {
             cancelled = true;
         } catch (...) {
-            qCDebug(lcStore) << "live Codex session ended:" << describe(std::current_exception());
+            qCDebug(lcStore) << "live Codex session ended:"
+                             << failureText(std::current_exception());
             // A cancelled call may also end as connectionClosed or timedOut; the sleep below
             // notices the cancellation.
             if (store && store->m_isCodexLiveConnected) {
@@ -452,99 +416,12 @@ void UsageStore::endLiveConnection() {
     schedulePeriodicRefresh();
 }
 
-void UsageStore::queueOnStore(const QPointer<UsageStore>& store,
-                              std::function<void(UsageStore&)> job) {
-    if (!store) {
-        return;
-    }
-    QMetaObject::invokeMethod(
-        store.data(),
-        [store, job = std::move(job)] {
-            if (store) {
-                job(*store);
-            }
-        },
-        Qt::QueuedConnection);
-}
-
-void UsageStore::beginSignIn() {
-    m_signInJob.cancel();
-    setProviderError(AgentProvider::codex(), std::nullopt);
+void UsageStore::setAccountError(std::optional<QString> text) {
+    setProviderError(AgentProvider::codex(), std::move(text));
     updateInlineError();
-    m_signInJob.start(&UsageStore::signInFlow);
 }
 
-QCoro::Task<> UsageStore::signInFlow(QPointer<UsageStore> store, CancellationToken token) {
-    if (!store) {
-        co_return;
-    }
-    CodexAccount& account = store->m_services.account;
-    try {
-        QCoro::Task<CodexDeviceCode> requesting = account.requestDeviceCode(token);
-        const CodexDeviceCode code = co_await requesting;
-        token.throwIfCancelled();
-        if (!store) {
-            co_return;
-        }
-        store->setDeviceCode(code);
-        QCoro::Task<CodexAccount::AuthorizationResponse> polling =
-            account.pollForAuthorization(code, token);
-        CodexAccount::AuthorizationResponse authorization = co_await polling;
-        token.throwIfCancelled();
-        QCoro::Task<CodexCredentials> exchanging =
-            account.exchange(std::move(authorization), token);
-        CodexCredentials credentials = co_await exchanging;
-        // After Cancel nothing is signed in.
-        token.throwIfCancelled();
-        QCoro::Task<> saving = account.saveCredentials(credentials);
-        co_await saving;
-        token.throwIfCancelled();
-        QCoro::Task<AgentUsage> reading = account.fetchUsage(std::move(credentials), true, token);
-        const AgentUsage usage = co_await reading;
-        token.throwIfCancelled();
-        if (!store) {
-            co_return;
-        }
-        store->apply(usage, SessionStatus::AccountSession);
-        store->setDeviceCode(std::nullopt);
-    } catch (const CancelledError&) {
-        // A flow that was cancelled or replaced leaves the code and the errors to the current
-        // one (cancelSignIn() has cleared the code already).
-        if (store && !token.isCancelled()) {
-            store->setDeviceCode(std::nullopt);
-        }
-    } catch (...) {
-        if (store && !token.isCancelled()) {
-            store->setDeviceCode(std::nullopt);
-            store->setProviderError(AgentProvider::codex(), describe(std::current_exception()));
-            store->updateInlineError();
-        }
-    }
-}
-
-void UsageStore::cancelSignIn() {
-    m_signInJob.cancel();
-    setDeviceCode(std::nullopt);
-}
-
-QCoro::Task<> UsageStore::signOut() {
-    cancelSignIn();
-    const QPointer<UsageStore> self(this);
-    std::exception_ptr failure;
-    try {
-        QCoro::Task<> deleting = m_services.account.deleteCredentials();
-        co_await deleting;
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    if (!self) {
-        co_return;
-    }
-    if (failure) {
-        m_inlineError = describe(failure);
-        Q_EMIT errorsChanged();
-        co_return;
-    }
+QCoro::Task<> UsageStore::credentialsRemoved() {
     setSessionStatus(SessionStatus::Checking);
     QCoro::Task<> cycle = refresh(true, true);
     co_await cycle;
@@ -554,13 +431,6 @@ void UsageStore::setSessionStatus(SessionStatus status) {
     if (status != m_sessionStatus) {
         m_sessionStatus = status;
         Q_EMIT sessionStatusChanged();
-    }
-}
-
-void UsageStore::setDeviceCode(std::optional<CodexDeviceCode> code) {
-    if (code != m_deviceCode) {
-        m_deviceCode = std::move(code);
-        Q_EMIT deviceCodeChanged();
     }
 }
 
@@ -592,81 +462,6 @@ bool UsageStore::holdsUsage(const AgentProvider& provider) const {
     return m_usageSnapshot && (*m_usageSnapshot)[provider].has_value();
 }
 
-void UsageStore::loadPhoneLink() {
-    QCoro::Task<> cleaning =
-        LegacyApnsKeyCleanup::run(m_services.secrets, m_services.standardPreferences);
-    LanPairingStorage storage = pairingStorage();
-    if (auto stored = storage.load<LanPairingPayload>(LanPairingStorage::kServerIdentityKey)) {
-        m_pairingPayload = std::move(*stored);
-    } else {
-        m_pairingPayload = LanPairingPayload::makeServerIdentity();
-        storage.save(m_pairingPayload, LanPairingStorage::kServerIdentityKey);
-    }
-    m_pairedPhone = storage.load<PairedPhoneInfo>(LanPairingStorage::kPairedPhoneKey);
-    m_lastPhoneDataSentAt =
-        m_services.standardPreferences.date(LanPairingStorage::kLastPhoneDataSentAtKey);
-}
-
-LanPairingStorage UsageStore::pairingStorage() const {
-    return LanPairingStorage(m_services.standardPreferences);
-}
-
-PairingServer& UsageStore::pairingServer() {
-    if (!m_pairingServer) {
-        m_pairingServer = m_services.pairingServers.make(m_pairingPayload);
-    }
-    return *m_pairingServer;
-}
-
-void UsageStore::configurePairingServer() {
-    const QPointer<UsageStore> store(this);
-    const std::uint64_t generation = ++m_pairingServerGeneration;
-    // Called on the server's thread: each event becomes a job on the store's thread, dropped
-    // when it comes from a server that has been replaced since.
-    const auto onStore = [store, generation](std::function<void(UsageStore&)> job) {
-        queueOnStore(store, [generation, job = std::move(job)](UsageStore& current) {
-            if (current.m_pairingServerGeneration == generation) {
-                job(current);
-            }
-        });
-    };
-    PairingServer::Callbacks callbacks;
-    callbacks.onStateChange = [onStore](LanConnectionState state) {
-        onStore([state](UsageStore& current) {
-            current.publishField(current.m_lanConnectionState, state,
-                                 &UsageStore::lanConnectionStateChanged);
-        });
-    };
-    callbacks.onPhonePaired = [onStore](PairedPhoneInfo info) {
-        onStore([info](UsageStore& current) { current.registerPairedPhone(info); });
-    };
-    callbacks.onSnapshotSent = [onStore](Timestamp at) {
-        onStore([at](UsageStore& current) { current.recordPhoneDataSent(at); });
-    };
-    callbacks.onRefreshRequested = [onStore] {
-        onStore([](UsageStore& current) { current.handleRemoteRefreshRequest(); });
-    };
-    pairingServer().setCallbacks(std::move(callbacks));
-}
-
-void UsageStore::publishToPhone(const AgentUsageSnapshot& snapshot) {
-    pairingServer().publish(snapshot);
-}
-
-void UsageStore::registerPairedPhone(const PairedPhoneInfo& info) {
-    // The same phone pairing again keeps the time it first paired.
-    if (m_pairedPhone && m_pairedPhone->model == info.model) {
-        return;
-    }
-    publishField(m_pairedPhone, std::optional(info), &UsageStore::pairedPhoneChanged);
-    pairingStorage().save(info, LanPairingStorage::kPairedPhoneKey);
-}
-
-void UsageStore::recordPhoneDataSent(Timestamp at) {
-    publishField(m_lastPhoneDataSentAt, std::optional(at), &UsageStore::lastPhoneDataSentAtChanged);
-    m_deliveryTimeSaver.save(at);
-}
-
 void UsageStore::handleRemoteRefreshRequest() {
     // The server has already answered with its latest snapshot; a changed result reaches the
     // phone through the normal publish.
@@ -675,158 +470,4 @@ void UsageStore::handleRemoteRefreshRequest() {
         return;
     }
     QCoro::Task<> cycle = refresh(false, !m_isCodexLiveConnected);
-}
-
-bool UsageStore::isPhoneConnected() const {
-    return m_lanConnectionState.kind == LanConnectionState::Kind::Connected;
-}
-
-void UsageStore::maybeSendWakePush(const AgentUsageSnapshot& snapshot) {
-    if (isPhoneConnected() || m_wakeUnavailable) {
-        // The phone already has the data, or cannot be woken from here.
-        m_pendingWakeSignature.reset();
-        m_wakeCoalescingJob.cancel();
-        return;
-    }
-    QString signature = PhoneDelivery::snapshotSignature(snapshot);
-    if (signature == m_lastPushedSnapshotSignature || signature == m_pendingWakeSignature) {
-        return;
-    }
-    m_pendingWakeSignature = std::move(signature);
-    scheduleWakeFlush(PhoneDelivery::kCoalescingSeconds);
-}
-
-void UsageStore::scheduleWakeFlush(double seconds) {
-    m_wakeCoalescingJob.start(&UsageStore::wakeFlushTimer, seconds);
-}
-
-QCoro::Task<> UsageStore::wakeFlushTimer(QPointer<UsageStore> store, CancellationToken token,
-                                         double seconds) {
-    if (!store) {
-        co_return;
-    }
-    QCoro::Task<> waiting = runAfter(store->m_services.clock, seconds, std::move(token), [store] {
-        if (store) {
-            store->flushPendingWake();
-        }
-    });
-    co_await waiting;
-}
-
-void UsageStore::flushPendingWake() {
-    if (isPhoneConnected()) {
-        m_pendingWakeSignature.reset();
-        return;
-    }
-    // A send in flight keeps the signature and flushes again when it ends.
-    if (m_isSendingWake || !m_pendingWakeSignature) {
-        return;
-    }
-    sendWakePush(false, std::exchange(m_pendingWakeSignature, std::nullopt));
-}
-
-void UsageStore::sendWakePush(bool force, std::optional<QString> signature) {
-    if (!m_pairedPhone) {
-        if (force) {
-            publishField(m_lastPushError, std::optional(tr("Pair an iPhone first.")),
-                         &UsageStore::lastPushErrorChanged);
-        }
-        return;
-    }
-    if (m_wakeUnavailable) {
-        return;
-    }
-    if (m_isSendingWake) {
-        if (signature) {
-            m_pendingWakeSignature = std::move(signature);
-        }
-        return;
-    }
-    m_isSendingWake = true;
-    m_wakeSendJob.start(&UsageStore::wakeSend, m_pairingPayload, std::move(signature));
-}
-
-QCoro::Task<> UsageStore::wakeSend(QPointer<UsageStore> store, CancellationToken,
-                                   LanPairingPayload pairing, std::optional<QString> signature) {
-    if (!store) {
-        co_return;
-    }
-    WakeSender& sender = store->m_services.wake;
-    std::exception_ptr failure;
-    try {
-        QCoro::Task<> sending = sender.sendWake(std::move(pairing));
-        co_await sending;
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    if (store) {
-        store->finishWakeSend(signature, failure);
-    }
-}
-
-void UsageStore::finishWakeSend(const std::optional<QString>& signature,
-                                std::exception_ptr failure) {
-    m_isSendingWake = false;
-    if (isWakeUnavailable(failure)) {
-        // Said once: no error to show, nothing to retry, no wake ever again.
-        m_wakeUnavailable = true;
-        m_pendingWakeSignature.reset();
-        m_wakeCoalescingJob.cancel();
-        return;
-    }
-    if (!failure) {
-        publishField(m_lastPushSentAt, std::optional(m_services.clock.now()),
-                     &UsageStore::lastPushSentAtChanged);
-        publishField(m_lastPushError, std::optional<QString>(), &UsageStore::lastPushErrorChanged);
-        m_consecutiveWakeFailures = 0;
-        if (signature) {
-            m_lastPushedSnapshotSignature = signature;
-        }
-        if (m_pendingWakeSignature) {
-            scheduleWakeFlush(PhoneDelivery::kCoalescingSeconds);
-        }
-        return;
-    }
-    publishField(m_lastPushError, std::optional(describe(failure)),
-                 &UsageStore::lastPushErrorChanged);
-    if (signature && signature != m_lastPushedSnapshotSignature && !isPhoneConnected()) {
-        // The failed signature is retried, in place of any newer one: the wake carries no data.
-        m_pendingWakeSignature = signature;
-        scheduleWakeFlush(PhoneDelivery::wakeRetryDelay(m_consecutiveWakeFailures++));
-    } else if (m_pendingWakeSignature) {
-        // A change that arrived during a send that is not retried (the test button's) would
-        // otherwise wait for the next change.
-        scheduleWakeFlush(PhoneDelivery::kCoalescingSeconds);
-    }
-}
-
-void UsageStore::disconnectPhone() {
-    if (m_pairingServer) {
-        m_pairingServer->stop();
-    }
-    LanPairingPayload identity = LanPairingPayload::makeServerIdentity();
-    LanPairingStorage storage = pairingStorage();
-    storage.save(identity, LanPairingStorage::kServerIdentityKey);
-    storage.remove(LanPairingStorage::kPairedPhoneKey);
-    publishField(m_pairingPayload, std::move(identity), &UsageStore::pairingPayloadChanged);
-    publishField(m_pairedPhone, std::optional<PairedPhoneInfo>(), &UsageStore::pairedPhoneChanged);
-    publishField(m_lanConnectionState, LanConnectionState(),
-                 &UsageStore::lanConnectionStateChanged);
-    publishField(m_lastPhoneDataSentAt, std::optional<Timestamp>(),
-                 &UsageStore::lastPhoneDataSentAtChanged);
-    m_deliveryTimeSaver.remove();
-
-    m_lastPushedSnapshotSignature.reset();
-    m_pendingWakeSignature.reset();
-    m_wakeCoalescingJob.cancel();
-    publishField(m_lastPushSentAt, std::optional<Timestamp>(), &UsageStore::lastPushSentAtChanged);
-    publishField(m_lastPushError, std::optional<QString>(), &UsageStore::lastPushErrorChanged);
-
-    // The old phone's secret no longer matches: it must scan the new code.
-    m_pairingServer = m_services.pairingServers.make(m_pairingPayload);
-    configurePairingServer();
-    m_pairingServer->start();
-    if (m_usageSnapshot) {
-        publishToPhone(*m_usageSnapshot);
-    }
 }

@@ -53,7 +53,7 @@ int runCommand(int argc, char* argv[]) {
         return 1;
     }
     return WidgetCommand::run(*plugin.extension(), std::get<WidgetCommand::Request>(parsed),
-                              SystemClock::shared().now());
+                              SystemClock().now());
 }
 
 int runHost(int argc, char* argv[]) {
@@ -101,7 +101,8 @@ int runHost(int argc, char* argv[]) {
         return 1;
     }
     const QString settings = PlacedWidgets::defaultFilePath();
-    WidgetHost host(*plugin.extension(), SystemClock::shared(), settings);
+    SystemClock clock;
+    WidgetHost host(*plugin.extension(), clock, settings);
     if (!host.listen(QDBusConnection::sessionBus(), QDBusConnection::systemBus())) {
         printError(QCoreApplication::translate(
             "main",

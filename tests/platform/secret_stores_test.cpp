@@ -8,6 +8,7 @@
 #include <atomic>
 #include <csignal>
 
+#include "core/system_clock.h"
 #include "memory_secret_store.h"
 #include "platform/bounded_file.h"
 #include "platform/secrets/fallback_secret_store.h"
@@ -42,7 +43,8 @@ std::atomic<pid_t> s_writer{0};
 }  // namespace
 
 TEST(SecretServiceStoreTest, FindsWhatOthersStoredAndReplacesBinaryDataInPlace) {
-    SecretServiceStore store;
+    SystemClock clock;
+    SecretServiceStore store(clock);
     try {
         test::runTask(store.find(QStringLiteral("probe"), std::nullopt));
     } catch (const SecretStoreError& error) {

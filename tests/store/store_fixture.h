@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "memory_secret_store.h"
+#include "store/codex_sign_in.h"
 #include "store/usage_store.h"
 #include "store_fakes.h"
 #include "support/run_task.h"
@@ -33,13 +33,15 @@ protected:
           appServer(clock),
           authFile(clock),
           account(clock),
-          claude(clock),
-          wake(clock) {}
+          claude(clock) {}
 
+    // The store, and the ChatGPT sign-in that hands it the account.
     UsageStore& makeStore() {
-        store = std::make_unique<UsageStore>(UsageStore::Services{
-            clock, appServer, authFile, account, claude, followers, *serverFactory, wake, followers,
-            autostart, secrets, preferences, standard});
+        signIn.reset();
+        store = std::make_unique<UsageStore>(
+            UsageStore::Services{clock, appServer, authFile, account, claude, followers, followers,
+                                 followers, autostart, preferences});
+        signIn = std::make_unique<CodexSignIn>(account, *store);
         return *store;
     }
 
@@ -58,13 +60,9 @@ protected:
     FakeAccount account;
     FakeUsageSource claude;
     Followers followers;
-    FakePairingServers servers;
-    // The fake servers, unless a test gives real ones.
-    PairingServerFactory* serverFactory = &servers;
-    FakeWakeSender wake;
     FakeAutostart autostart;
-    MemorySecretStore secrets;
     std::unique_ptr<UsageStore> store;
+    std::unique_ptr<CodexSignIn> signIn;
 };
 
 }  // namespace test

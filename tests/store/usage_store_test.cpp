@@ -31,9 +31,9 @@ TEST_F(UsageStoreTest, StartRunsOnceAndPublishesTheStoredSnapshotFirst) {
     EXPECT_EQ(followers.reloads, 3);
     run(store.start());
     run(store.start());
-    EXPECT_EQ(std::tuple(appServer.script.calls, claude.script.calls, servers.current().starts),
+    EXPECT_EQ(std::tuple(appServer.script.calls, claude.script.calls, followers.phoneStarts),
               std::tuple(1, 1, 1));
-    EXPECT_EQ(servers.current().published.front(), storedSnapshot);
+    EXPECT_EQ(followers.published.front(), storedSnapshot);
     EXPECT_EQ(store.sessionStatus(), SessionStatus::LocalPrimary);
     EXPECT_EQ(appServer.monitorCalls, 1) << "live updates start after the first cycle";
 }
@@ -69,14 +69,14 @@ TEST_F(UsageStoreTest, AnUnchangedReadingOnlyClearsItsAgentsErrorAndANewPlanAlon
     store.handleRefreshFailure(QStringLiteral("boom"), kClaude, true);
     store.apply(usage("claude", 10, 3600), SessionStatus::LocalSecondary);
     EXPECT_EQ(followers.synchronized, saved);
-    EXPECT_EQ(servers.current().published.size(), 1u);
+    EXPECT_EQ(followers.published.size(), 1u);
     EXPECT_FALSE(store.error(kClaude));
     EXPECT_EQ(SharedSnapshotStore::loadSnapshot(preferences)->usages.front().updatedAt,
               usage("claude", 10).updatedAt);
     AgentUsage pro = usage("claude", 10);
     pro.planType = "pro";
     store.apply(pro, SessionStatus::LocalSecondary);
-    EXPECT_EQ(servers.current().published.size(), 2u);
+    EXPECT_EQ(followers.published.size(), 2u);
 }
 
 // Whether data is shown, whether the failure is to be reported, and whether it is recorded.
@@ -104,8 +104,8 @@ TEST_F(UsageStoreTest, BothAgentsFailingWithNothingStoredSignsOutAndPublishesEmp
     UsageStore& store = makeStore();
     run(store.refresh(false, true));
     EXPECT_EQ(store.sessionStatus(), SessionStatus::SignedOut);
-    ASSERT_FALSE(servers.current().published.empty());
-    EXPECT_TRUE(servers.current().published.back().usages.empty());
+    ASSERT_FALSE(followers.published.empty());
+    EXPECT_TRUE(followers.published.back().usages.empty());
     EXPECT_EQ(store.inlineError(), QStringLiteral("offline")) << "Codex's error comes first";
     store.apply(usage("codex", 1), SessionStatus::LocalPrimary);
     EXPECT_EQ(store.inlineError(), QStringLiteral("Claude failed."));
@@ -150,9 +150,6 @@ TEST_F(UsageStoreTest, OneWaitFromTheEndOfTheLastCycleAndOnlyClaudeWhileLive) {
     UsageStore& store = makeStore();
     claude.script.answers = {Wait{30}, usage("claude", 10)};
     test::StartedTask<void> starting(store.start());
-    // A connected phone needs no wake, whose timer would come first.
-    servers.current().callbacks.onStateChange({LanConnectionState::Kind::Connected, {}});
-    settle();
     clock.advance(30);
     ASSERT_TRUE(starting.waitUntilDone());
     settle();
@@ -182,8 +179,7 @@ TEST_F(UsageStoreTest, LiveSessionsReopenAfterDoublingDelaysAndAfterOneSecondWhe
     for (std::size_t i = 1; i < appServer.monitorStartedAt.size(); ++i) {
         gaps.push_back(appServer.monitorStartedAt[i] - appServer.monitorStartedAt[i - 1]);
     }
-    // Some sleeps belong to the periodic loop or the wake timer; only the gaps between sessions
-    // are compared.
+    // Some sleeps belong to the periodic loop; only the gaps between sessions are compared.
     ASSERT_GE(gaps.size(), 9u);
     EXPECT_EQ(std::vector<double>(gaps.begin(), gaps.begin() + 9),
               (std::vector<double>{1, 2, 4, 8, 16, 32, 60, 60, 10 + 1}));
@@ -198,43 +194,20 @@ TEST_F(UsageStoreTest, AnUpdateQueuedAsItsSessionEndsIsAppliedButMarksNothingLiv
     EXPECT_FALSE(store.isCodexLiveConnected());
 }
 
-TEST_F(UsageStoreTest, ASignInCancelledRecordsNothingAndTheNextOneAppliesTheAccount) {
-    account.usage.otherwise = usage("codex", 40);
+TEST_F(UsageStoreTest, APhoneMayAskForARefreshThirtySecondsAfterTheLastOneStarted) {
+    appServer.sessions = {test::LiveSession{{usage("codex", 11)}, 1e9}};
     UsageStore& store = makeStore();
-    store.beginSignIn();
-    ASSERT_TRUE(test::processEventsUntil([&] { return store.deviceCode().has_value(); }));
-    store.cancelSignIn();
-    EXPECT_FALSE(store.deviceCode());
+    run(store.start());
     settle();
-    EXPECT_FALSE(store.error(kCodex) || account.stored);
-    store.beginSignIn();
-    ASSERT_TRUE(test::processEventsUntil([&] { return store.deviceCode().has_value(); }));
-    clock.advance(60);
-    ASSERT_TRUE(test::processEventsUntil([&] { return account.stored && !store.deviceCode(); }));
-    EXPECT_EQ(store.sessionStatus(), SessionStatus::AccountSession);
-}
-
-TEST_F(UsageStoreTest, ASignInReplacedDuringItsExchangeSavesNothingAndLeavesTheNewOneAlone) {
-    account.exchangeSeconds = 1;
-    UsageStore& store = makeStore();
-    store.beginSignIn();
-    clock.advance(60);
-    store.beginSignIn();
-    clock.advance(1);
-    settle();
-    EXPECT_FALSE(account.stored);
-    EXPECT_TRUE(store.deviceCode());
-    EXPECT_FALSE(store.error(kCodex));
-}
-
-TEST_F(UsageStoreTest, ASignOutWhoseDeleteFailsShowsItAndKeepsTheStatus) {
-    UsageStore& store = makeStore();
-    store.apply(usage("codex", 10), SessionStatus::AccountSession);
-    account.stored = CodexCredentials{};
-    account.deleteFailure = QStringLiteral("The keyring refused.");
-    run(store.signOut());
-    EXPECT_EQ(store.inlineError(), QStringLiteral("The keyring refused."));
-    EXPECT_EQ(store.sessionStatus(), SessionStatus::AccountSession);
+    ASSERT_TRUE(store.isCodexLiveConnected());
+    const int codexReads = appServer.script.calls;
+    for (const auto& [after, cycles] : {std::pair{10.0, 1}, std::pair{30.0, 2}}) {
+        clock.advance(after);
+        store.handleRemoteRefreshRequest();
+        settle();
+        EXPECT_EQ(claude.script.calls, cycles) << after;
+    }
+    EXPECT_EQ(appServer.script.calls, codexReads) << "the live session delivers Codex";
 }
 
 TEST_F(UsageStoreTest, LaunchAtLoginReadsTheStateBackAndShowsFailures) {

@@ -15,6 +15,7 @@
 #include "model/shared_snapshot_store.h"
 #include "notify/limit_notification_manager.h"
 #include "phone/lan_pairing_storage.h"
+#include "store/phone_fakes.h"
 #include "store/store_fixture.h"
 #include "support/named_rows.h"
 #include "support/usage_builder.h"
@@ -56,6 +57,7 @@ protected:
     }
     void TearDown() override {
         window.close();
+        signIn.reset();
         store.reset();
         qputenv("XDG_CONFIG_HOME", m_configHome);
     }
@@ -63,8 +65,10 @@ protected:
     AppSettingsView& open() {
         autostart.emplace(XdgAutostart::forThisProgram());
         store = std::make_unique<UsageStore>(
-            UsageStore::Services{clock, appServer, authFile, account, claude, followers, servers,
-                                 wake, followers, *autostart, secrets, preferences, standard});
+            UsageStore::Services{clock, appServer, authFile, account, claude, followers, followers,
+                                 followers, *autostart, preferences});
+        signIn = std::make_unique<CodexSignIn>(account, *store);
+        phone.emplace(clock, standard);
         notifications = std::make_unique<LimitNotificationManager>(center, clock, standard);
         AppSettingsView& view = *window.show();
         EXPECT_TRUE(test::processEventsUntil([&] { return !view.isLoadingCredentials(); }));
@@ -73,12 +77,14 @@ protected:
     }
 
     std::optional<XdgAutostart> autostart;
+    std::optional<test::FakePhone> phone;
     test::FakeNotificationCenter center;
     std::unique_ptr<LimitNotificationManager> notifications;
     int built = 0;
     SettingsWindow window{[this] {
         ++built;
-        return new AppSettingsView({*store, *notifications, account, standard});
+        return new AppSettingsView(
+            {*store, phone->link, *signIn, *notifications, account, standard});
     }};
 
 private:
@@ -156,8 +162,10 @@ TEST_F(AppSettingsViewTest, EverythingOnEndToEnd) {
                                    "Out of Quotamind, Agent, Appearance"));
 
     // Choosing the icon's agent stores it and redraws the tray icon at once; its appearance too.
-    TrayController tray(*store, clock, standard);
+    TrayController tray(*store, phone->link, clock, standard);
     tray.show();
+    QObject::connect(&view, &AppSettingsView::trayIconChanged, &tray,
+                     &TrayController::refreshStatusIcon);
     auto* picker = named<QComboBox>(&view, u"Agent"_s);
     EXPECT_EQ(picker->currentData(), u"codex"_s);
     EXPECT_TRUE(tray.trayIcon()->toolTip().startsWith(u"Codex:"_s));

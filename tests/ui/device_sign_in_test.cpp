@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QNetworkAccessManager>
 
+#include "app/client_adapters.h"
 #include "core/deployment.h"
 #include "fake_http_server.h"
 #include "memory_secret_store.h"
@@ -16,40 +17,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// The store's account on the real ChatGPT client, which talks to the loopback issuer.
-class ClientAccount final : public CodexAccount {
-public:
-    ClientAccount(CodexAuthClient& client, CredentialsStore& credentials)
-        : m_client(client), m_credentials(credentials) {}
-
-    QCoro::Task<std::optional<CodexCredentials>> loadCredentials() override {
-        return m_credentials.load();
-    }
-    QCoro::Task<> saveCredentials(CodexCredentials credentials) override {
-        return m_credentials.save(std::move(credentials));
-    }
-    QCoro::Task<> deleteCredentials() override { return m_credentials.deleteCredentials(); }
-    QCoro::Task<CodexDeviceCode> requestDeviceCode(CancellationToken token) override {
-        return m_client.requestDeviceCode(std::move(token));
-    }
-    QCoro::Task<AuthorizationResponse> pollForAuthorization(CodexDeviceCode code,
-                                                            CancellationToken token) override {
-        return m_client.pollForAuthorization(std::move(code), std::move(token));
-    }
-    QCoro::Task<CodexCredentials> exchange(AuthorizationResponse authorization,
-                                           CancellationToken token) override {
-        return m_client.exchange(std::move(authorization), std::move(token));
-    }
-    QCoro::Task<AgentUsage> fetchUsage(CodexCredentials credentials, bool retryAfterRefresh,
-                                       CancellationToken token) override {
-        return m_client.fetchUsage(std::move(credentials), retryAfterRefresh, std::move(token));
-    }
-
-private:
-    CodexAuthClient& m_client;
-    CredentialsStore& m_credentials;
-};
 
 class DeviceSignInTest : public test::StoreFixture {};
 
@@ -66,12 +33,13 @@ TEST_F(DeviceSignInTest, TheIssuersCodeShowsCopiesOpensAndCancels) {
                            deployment::join(issuer.origin(), u"backend-api/usage"_s),
                            CodexAuthClient::kClientId, http, clock, credentials,
                            Preferences(directory.filePath(u"client.conf"_s)));
-    ClientAccount chatGPT(client, credentials);
-    store = std::make_unique<UsageStore>(
-        UsageStore::Services{clock, appServer, authFile, chatGPT, claude, followers, servers, wake,
-                             followers, autostart, secrets, preferences, standard});
+    AccountAdapter chatGPT(credentials, client);
+    store = std::make_unique<UsageStore>(UsageStore::Services{clock, appServer, authFile, chatGPT,
+                                                              claude, followers, followers,
+                                                              followers, autostart, preferences});
+    CodexSignIn chatGPTSignIn(chatGPT, *store);
     test::runTask(store->refresh());
-    LimitPane pane(*store, clock);
+    LimitPane pane(*store, chatGPTSignIn, clock);
     pane.show();
     // Polls find the code not confirmed yet (404) until the sign-in is cancelled.
     issuer.enqueue(
@@ -98,7 +66,7 @@ TEST_F(DeviceSignInTest, TheIssuersCodeShowsCopiesOpensAndCancels) {
     test::button(pane, u"Cancel"_s)->click();
     ASSERT_TRUE(test::processEventsUntil([&] { return !waitsInterval(); }));
     QCoreApplication::processEvents();
-    EXPECT_FALSE(store->deviceCode());
+    EXPECT_FALSE(chatGPTSignIn.deviceCode());
     EXPECT_FALSE(test::shows(pane, u"One-time code QMND-2026"_s));
     EXPECT_TRUE(test::shows(pane, u"Connect Codex on this computer"_s));
 }

@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "store/phone_fakes.h"
 #include "store/store_fixture.h"
 #include "support/named_rows.h"
 #include "support/usage_builder.h"
@@ -57,8 +58,8 @@ protected:
                         SessionStatus::LocalPrimary);
         }
         if (state == State::SignIn) {
-            store.beginSignIn();
-            EXPECT_TRUE(test::processEventsUntil([&] { return store.deviceCode().has_value(); }));
+            signIn->beginSignIn();
+            EXPECT_TRUE(test::processEventsUntil([&] { return signIn->deviceCode().has_value(); }));
         } else if (state == State::Error) {
             store.handleRefreshFailure(u"Codex went away"_s, kCodex, true);
         }
@@ -69,7 +70,7 @@ protected:
 TEST_P(LimitPaneTest, ShowsTheFirstRuleThatApplies) {
     const PaneRow& row = GetParam();
     UsageStore& store = arranged(row.state);
-    LimitPane pane(store, clock);
+    LimitPane pane(store, *signIn, clock);
     pane.resize(510, 680);
     pane.show();
     if (row.provider != kCodex) {
@@ -126,7 +127,8 @@ class MainWindowTest : public test::StoreFixture {};
 
 TEST_F(MainWindowTest, ShowMainWindowReusesTheOpenWindowAndKeysReachTheirActions) {
     UsageStore& store = makeStore();
-    MainWindowController controller(store, clock);
+    test::FakePhone phone(clock, standard);
+    MainWindowController controller(store, phone.link, *signIn, clock);
     QSignalSpy settings(&controller, &MainWindowController::settingsRequested);
     controller.showMainWindow();
     QPointer<RootView> window = controller.window();

@@ -4,7 +4,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
-#include "store/shared_services.h"
+#include "store/phone_fakes.h"
+#include "store/phone_services.h"
 #include "store/store_fixture.h"
 #include "ui/mainwindow/pairing_views.h"
 #include "window_test_support.h"
@@ -42,7 +43,7 @@ class PairingPaneTest : public test::StoreFixture {};
 }  // namespace
 
 // A real decoder reads the code off the screen, the phone peer pairs with what it read through
-// the store's real server on loopback, and forgetting the phone brings a new code back.
+// the link's real server on loopback, and forgetting the phone brings a new code back.
 TEST_F(PairingPaneTest, APhonePairsWithTheCodeOnScreenAndForgettingItShowsANewOne) {
     if (QStandardPaths::findExecutable(u"zbarimg"_s).isEmpty()) {
         GTEST_SKIP() << "zbarimg (Debian zbar-tools) is not installed";
@@ -50,22 +51,23 @@ TEST_F(PairingPaneTest, APhonePairsWithTheCodeOnScreenAndForgettingItShowsANewOn
     LanPairingServer::Options loopbackOnly;
     loopbackOnly.advertise = false;
     LanPairingServers local(loopbackOnly);
-    serverFactory = &local;
-    UsageStore& store = makeStore();
-    run(store.start());
+    test::FakeWakeSender wake(clock);
+    MemorySecretStore secrets;
+    PhoneLink link({clock, local, wake, secrets, standard});
+    link.start(std::nullopt);
     ASSERT_TRUE(test::processEventsUntil([&] { return local.latest()->port() != 0; }));
-    PairingPane pane(store);
+    PairingPane pane(link);
     pane.resize(510, 680);
     pane.show();
     const std::optional<QString> code = decode(codeOnScreen(pane));
     ASSERT_TRUE(code);
-    EXPECT_EQ(*code, store.pairingPayload().qrValue());
+    EXPECT_EQ(*code, link.pairingPayload().qrValue());
 
     QProcess phone;
     phone.start(QStringLiteral(QUOTAMIND_PHONE),
                 {u"--host"_s, u"127.0.0.1"_s, u"--port"_s, QString::number(local.latest()->port()),
                  u"--model"_s, u"iPhone15,2"_s, u"--count"_s, u"1"_s, *code});
-    ASSERT_TRUE(test::processEventsUntil([&] { return store.pairedPhone().has_value(); }));
+    ASSERT_TRUE(test::processEventsUntil([&] { return link.pairedPhone().has_value(); }));
     // It stops after the first message, the one that says it is paired.
     ASSERT_TRUE(test::processEventsUntil([&] { return phone.state() == QProcess::NotRunning; }));
     EXPECT_EQ(phone.exitCode(), 0) << phone.readAllStandardError().toStdString();
@@ -73,11 +75,11 @@ TEST_F(PairingPaneTest, APhonePairsWithTheCodeOnScreenAndForgettingItShowsANewOn
     EXPECT_FALSE(test::shows(pane, u"QR code for pairing an iPhone"_s));
 
     test::button(pane, u"Disconnect iPhone"_s)->click();
-    ASSERT_TRUE(test::processEventsUntil([&] { return !store.pairedPhone(); }));
+    ASSERT_TRUE(test::processEventsUntil([&] { return !link.pairedPhone(); }));
     EXPECT_TRUE(test::shows(pane, u"Connect your iPhone"_s));
     const std::optional<QString> next = decode(codeOnScreen(pane));
     EXPECT_NE(next, code);
-    EXPECT_EQ(next, store.pairingPayload().qrValue());
+    EXPECT_EQ(next, link.pairingPayload().qrValue());
 }
 
 TEST(PairingQrCodeTest, TextsThatCannotBeEncodedGiveNoImage) {

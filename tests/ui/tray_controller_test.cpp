@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QSystemTrayIcon>
 
+#include "store/phone_fakes.h"
 #include "store/store_fixture.h"
 #include "support/usage_builder.h"
 #include "ui/common/limit_meter_view.h"
@@ -24,7 +25,8 @@ constexpr Timestamp kNow(788918400);  // the manual clock's start
 class TrayControllerTest : public test::StoreFixture {
 protected:
     UsageStore& m_store = makeStore();
-    TrayController m_controller{m_store, clock, standard};
+    test::FakePhone m_phone{clock, standard};
+    TrayController m_controller{m_store, m_phone.link, clock, standard};
     TrayPopup& m_popup = *m_controller.popup();
 };
 

@@ -135,6 +135,7 @@ int main(int argc, char* argv[]) {
 
     std::unique_ptr<DnsSdResolver> resolver;
     CancellationToken findLimit;
+    SystemClock clock;
     if (parser.isSet(host)) {
         bool validPort = false;
         const uint number = parser.value(port).toUInt(&validPort);
@@ -162,7 +163,7 @@ int main(int argc, char* argv[]) {
             seconds = kDefaultFindSeconds;
         }
         DnsSdResolver* lookup = resolver.get();
-        QCoro::Task<> limit = runAfter(SystemClock::shared(), seconds, findLimit, [lookup] {
+        QCoro::Task<> limit = runAfter(clock, seconds, findLimit, [lookup] {
             const QString why = lookup->lastFailure();
             std::fprintf(stderr, "quotamind-phone: %s%s%s\n",
                          tr("The computer was not found on this network.").toUtf8().constData(),

@@ -52,11 +52,10 @@ PhonePeer::PhonePeer(Settings settings, QObject* parent)
 
 void PhonePeer::connectTo(const QHostAddress& address, quint16 port) {
     m_socket.connectToHost(address, port);
-    QCoro::Task<> limit =
-        runAfter(SystemClock::shared(), kConnectTimeoutSeconds, m_connectLimit, [this] {
-            printError(tr("The computer did not answer in time."));
-            finish(1);
-        });
+    QCoro::Task<> limit = runAfter(m_clock, kConnectTimeoutSeconds, m_connectLimit, [this] {
+        printError(tr("The computer did not answer in time."));
+        finish(1);
+    });
 }
 
 void PhonePeer::runCommand(const QString& line) {

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "core/cancellation_token.h"
+#include "core/system_clock.h"
 #include "phone/lan_message.h"
 #include "phone/lan_pairing_payload.h"
 
@@ -49,6 +50,7 @@ private:
     Settings m_settings;
     QTcpSocket m_socket;
     QByteArray m_buffer;
+    SystemClock m_clock;
     CancellationToken m_connectLimit;
     bool m_admitted = false;
     bool m_finished = false;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "core/clock.h"
-#include "core/system_clock.h"
 #include "platform/secrets/secret_store.h"
 
 // The freedesktop Secret Service (GNOME Keyring, KWallet) through libsecret, with the schema
@@ -21,7 +20,7 @@ public:
     static constexpr double kTimeLimitSeconds = 120.0;
 
     // `clock` measures the time limit and must outlive every call.
-    explicit SecretServiceStore(Clock& clock = SystemClock::shared());
+    explicit SecretServiceStore(Clock& clock);
     Q_DISABLE_COPY_MOVE(SecretServiceStore)
 
     QCoro::Task<std::optional<QByteArray>> find(QString service, std::optional<QString> account,

@@ -1,17 +1,15 @@
 #include "claude_usage_client.h"
 
-#include <QDir>
 #include <algorithm>
 #include <cmath>
 
 #include "core/deployment.h"
 #include "core/iso8601.h"
 #include "core/json.h"
-#include "core/system_clock.h"
 #include "core/worker.h"
 #include "platform/bounded_file.h"
 #include "platform/http_client.h"
-#include "platform/secrets/secret_service_store.h"
+#include "platform/secrets/secret_store.h"
 #include "sources/claude/claude_cli_probe.h"
 
 namespace {
@@ -58,14 +56,6 @@ ClaudeUsageClient::ClaudeUsageClient(Clock& clock, HttpClient& http, SecretStore
       m_probe(probe),
       m_usageUrl(deployment::join(anthropicOrigin, QStringLiteral("api/oauth/usage"))),
       m_homePath(std::move(homePath)) {}
-
-ClaudeUsageClient& ClaudeUsageClient::shared() {
-    static SecretServiceStore secretStore;
-    static ClaudeCliProbe probe(SystemClock::shared(), ClaudeCliProbe::Environment::system());
-    static ClaudeUsageClient client(SystemClock::shared(), HttpClient::shared(), secretStore, probe,
-                                    deployment::anthropicApi(), QDir::homePath());
-    return client;
-}
 
 QCoro::Task<AgentUsage> ClaudeUsageClient::fetchUsage(CancellationToken token) {
     try {

@@ -55,9 +55,6 @@ public:
                       ClaudeCliProbe& probe, QUrl anthropicOrigin, QString homePath);
     Q_DISABLE_COPY_MOVE(ClaudeUsageClient)
 
-    // The process-wide client; create it on the main thread.
-    static ClaudeUsageClient& shared();
-
     // Throws ClaudeUsageClientError, NetworkError or CancelledError. At most one delegated
     // refresh and one retry per call.
     QCoro::Task<AgentUsage> fetchUsage(CancellationToken token = {});

@@ -1,11 +1,9 @@
 #include "codex_app_server_client.h"
 
-#include <QDir>
 #include <exception>
 #include <utility>
 
 #include "core/error.h"
-#include "core/system_clock.h"
 #include "core/time_limit.h"
 #include "core/worker.h"
 #include "sources/codex/codex_app_server_error.h"
@@ -50,13 +48,6 @@ CodexAppServerClient::CodexAppServerClient(Clock& clock, Locate locate, QString 
       m_locate(std::move(locate)),
       m_homeDirectory(std::move(homeDirectory)),
       m_environment(std::move(environment)) {}
-
-CodexAppServerClient& CodexAppServerClient::shared() {
-    static CodexAppServerClient client(
-        SystemClock::shared(), [] { return TrustedCodexBinaryLocator::fromEnvironment().locate(); },
-        QDir::homePath(), QProcessEnvironment::systemEnvironment());
-    return client;
-}
 
 QCoro::Task<bool> CodexAppServerClient::isCodexInstalled() {
     try {

@@ -33,10 +33,6 @@ public:
                          QProcessEnvironment environment);
     Q_DISABLE_COPY_MOVE(CodexAppServerClient)
 
-    // The program's instance: system clock, trusted-locator search, home folder and environment
-    // of this process.
-    static CodexAppServerClient& shared();
-
     // One usage read. Throws what locating throws, launchFailed, timedOut when no usage came
     // within kTimeLimitSeconds, or the session's error (requestFailed when Codex answers the read
     // with an error, connectionClosed, protocolViolation, noRateLimits); CancelledError or

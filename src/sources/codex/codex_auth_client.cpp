@@ -7,7 +7,6 @@
 
 #include "core/deployment.h"
 #include "core/json.h"
-#include "core/system_clock.h"
 #include "model/shared_snapshot_store.h"
 
 namespace {
@@ -101,15 +100,6 @@ CodexAuthClient::CodexAuthClient(QUrl issuer, QUrl usageUrl, QString clientId, H
       m_clock(clock),
       m_credentials(credentials),
       m_snapshotPreferences(std::move(snapshotPreferences)) {}
-
-CodexAuthClient& CodexAuthClient::shared() {
-    static CodexAuthClient client(
-        deployment::openAIIssuer(),
-        deployment::join(deployment::chatGPTBackend(), QStringLiteral("backend-api/wham/usage")),
-        kClientId, HttpClient::shared(), SystemClock::shared(), CredentialsStore::shared(),
-        SharedSnapshotStore::preferences());
-    return client;
-}
 
 QCoro::Task<HttpResponse> CodexAuthClient::send(HttpRequest request, CancellationToken token) {
     auto sending = m_http.send(std::move(request), token);

@@ -55,10 +55,6 @@ public:
                     CredentialsStore& credentials, Preferences snapshotPreferences);
     Q_DISABLE_COPY_MOVE(CodexAuthClient)
 
-    // On the deployment's origins, the shared HTTP client, the system clock and the shared
-    // credentials store. Create it on the main thread.
-    static CodexAuthClient& shared();
-
     const QUrl& issuer() const { return m_issuer; }
     const QUrl& usageUrl() const { return m_usageUrl; }
     const QString& clientId() const { return m_clientId; }

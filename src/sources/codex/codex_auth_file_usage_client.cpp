@@ -1,19 +1,10 @@
 #include "codex_auth_file_usage_client.h"
 
-#include <QDir>
-
 #include "platform/bounded_file.h"
 #include "sources/codex/codex_auth_file_error.h"
 
 CodexAuthFileUsageClient::CodexAuthFileUsageClient(QString codexHome, CodexAuthClient& client)
     : m_authFilePath(std::move(codexHome) + QStringLiteral("/auth.json")), m_client(client) {}
-
-CodexAuthFileUsageClient& CodexAuthFileUsageClient::shared() {
-    static CodexAuthFileUsageClient client(
-        codexHome(QProcessEnvironment::systemEnvironment(), QDir::homePath()),
-        CodexAuthClient::shared());
-    return client;
-}
 
 QString CodexAuthFileUsageClient::codexHome(const QProcessEnvironment& environment,
                                             const QString& home) {

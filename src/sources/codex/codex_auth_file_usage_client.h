@@ -26,9 +26,6 @@ public:
     CodexAuthFileUsageClient(QString codexHome, CodexAuthClient& client);
     Q_DISABLE_COPY_MOVE(CodexAuthFileUsageClient)
 
-    // On this process's environment and CodexAuthClient::shared().
-    static CodexAuthFileUsageClient& shared();
-
     // $CODEX_HOME when it is set and not empty, taken as it stands; otherwise `home`/.codex.
     static QString codexHome(const QProcessEnvironment& environment, const QString& home);
 

@@ -1,8 +1,5 @@
 #include "credentials_store.h"
 
-#include "platform/secrets/fallback_secret_store.h"
-#include "platform/secrets/file_secret_store.h"
-#include "platform/secrets/secret_service_store.h"
 #include "sources/codex/codex_client_error.h"
 
 namespace {
@@ -12,14 +9,6 @@ const QString kLabel = QStringLiteral("Quotamind ChatGPT account");
 }  // namespace
 
 CredentialsStore::CredentialsStore(SecretStore& store) : m_store(store) {}
-
-CredentialsStore& CredentialsStore::shared() {
-    static SecretServiceStore secretService;
-    static FileSecretStore file(FileSecretStore::defaultDirectory());
-    static FallbackSecretStore store(secretService, file);
-    static CredentialsStore credentials(store);
-    return credentials;
-}
 
 QCoro::Task<std::optional<CodexCredentials>> CredentialsStore::load() {
     std::optional<QByteArray> data;

@@ -19,10 +19,6 @@ public:
     explicit CredentialsStore(SecretStore& store);
     Q_DISABLE_COPY_MOVE(CredentialsStore)
 
-    // On the Secret Service, falling back to a file store in $XDG_DATA_HOME/quotamind when no
-    // Secret Service is on the session bus. Create it on the main thread.
-    static CredentialsStore& shared();
-
     // None when nothing is stored.
     QCoro::Task<std::optional<CodexCredentials>> load();
     // Creates the item or replaces its data in place.

@@ -5,6 +5,7 @@
 #include <QStackedLayout>
 #include <QVBoxLayout>
 
+#include "store/codex_sign_in.h"
 #include "store/usage_store.h"
 #include "ui/common/pane_style.h"
 #include "ui/mainwindow/limit_views.h"
@@ -51,9 +52,11 @@ void LimitControls::refresh() {
     QCoro::Task<> refreshing = m_store.refresh();
 }
 
-ProviderLimitPane::ProviderLimitPane(UsageStore& store, const Clock& clock, QWidget* parent)
+ProviderLimitPane::ProviderLimitPane(UsageStore& store, CodexSignIn& signIn, const Clock& clock,
+                                     QWidget* parent)
     : QWidget(parent),
       m_store(store),
+      m_accountSignIn(signIn),
       m_stack(new QStackedLayout(this)),
       m_signIn(new DeviceSignInView(this)),
       m_usage(new AgentUsagePane(clock, {}, this)),
@@ -64,16 +67,18 @@ ProviderLimitPane::ProviderLimitPane(UsageStore& store, const Clock& clock, QWid
          std::initializer_list<QWidget*>{m_signIn, m_usage, m_signedOut, m_loading}) {
         m_stack->addWidget(view);
     }
-    connect(m_signIn, &DeviceSignInView::cancelRequested, this, [this] { m_store.cancelSignIn(); });
+    connect(m_signIn, &DeviceSignInView::cancelRequested, this,
+            [this] { m_accountSignIn.cancelSignIn(); });
     connect(m_signedOut, &SignedOutLimitView::signInRequested, this,
-            [this] { m_store.beginSignIn(); });
+            [this] { m_accountSignIn.beginSignIn(); });
     connect(m_signedOut, &SignedOutLimitView::checkAgainRequested, this,
             [this] { QCoro::Task<> refreshing = m_store.refresh(); });
 }
 
 ProviderLimitPane::Content ProviderLimitPane::contentFor(const AgentProvider& provider,
-                                                         const UsageStore& store) {
-    if (provider == AgentProvider::codex() && store.deviceCode()) {
+                                                         const UsageStore& store,
+                                                         const CodexSignIn& signIn) {
+    if (provider == AgentProvider::codex() && signIn.deviceCode()) {
         return Content::DeviceSignIn;
     }
     if (holdsUsage(store, provider)) {
@@ -88,11 +93,11 @@ ProviderLimitPane::Content ProviderLimitPane::contentFor(const AgentProvider& pr
 }
 
 void ProviderLimitPane::show(const AgentProvider& provider) {
-    const Content content = contentFor(provider, m_store);
+    const Content content = contentFor(provider, m_store, m_accountSignIn);
     const QString name = paneStyle::displayName(provider);
     switch (content) {
         case Content::DeviceSignIn:
-            m_signIn->setCode(*m_store.deviceCode());
+            m_signIn->setCode(*m_accountSignIn.deviceCode());
             break;
         case Content::Usage:
             m_usage->setUsage(*(*m_store.usageSnapshot())[provider]);
@@ -110,12 +115,12 @@ void ProviderLimitPane::show(const AgentProvider& provider) {
     m_stack->setCurrentIndex(static_cast<int>(content));
 }
 
-LimitPane::LimitPane(UsageStore& store, const Clock& clock, QWidget* parent)
+LimitPane::LimitPane(UsageStore& store, CodexSignIn& signIn, const Clock& clock, QWidget* parent)
     : QWidget(parent),
       m_store(store),
       m_switcher(new ProviderSwitcher(this)),
       m_controls(new LimitControls(store, this)),
-      m_content(new ProviderLimitPane(store, clock, this)),
+      m_content(new ProviderLimitPane(store, signIn, clock, this)),
       m_banner(new ErrorBanner(this)) {
     auto* topBar = new QHBoxLayout;
     topBar->setContentsMargins(kTopBarMargin, 0, kTopBarMargin, 0);
@@ -145,9 +150,10 @@ LimitPane::LimitPane(UsageStore& store, const Clock& clock, QWidget* parent)
     connect(m_controls, &LimitControls::settingsRequested, this, &LimitPane::settingsRequested);
     for (auto signal : {&UsageStore::usageSnapshotChanged, &UsageStore::sessionStatusChanged,
                         &UsageStore::isRefreshingChanged, &UsageStore::errorsChanged,
-                        &UsageStore::deviceCodeChanged, &UsageStore::resetReached}) {
+                        &UsageStore::resetReached}) {
         connect(&store, signal, this, &LimitPane::updateContent);
     }
+    connect(&signIn, &CodexSignIn::deviceCodeChanged, this, &LimitPane::updateContent);
     updateContent();
 }
 

@@ -13,6 +13,7 @@ class HeaderIconButton;
 class ProviderSwitcher;
 class SignedOutLimitView;
 class QStackedLayout;
+class CodexSignIn;
 class UsageStore;
 
 // The top bar's two round buttons: refresh (an activity indicator and no clicks while the store
@@ -45,16 +46,19 @@ class ProviderLimitPane final : public QWidget {
 public:
     enum class Content { DeviceSignIn, Usage, SignedOut, Loading };
 
-    ProviderLimitPane(UsageStore& store, const Clock& clock, QWidget* parent = nullptr);
+    ProviderLimitPane(UsageStore& store, CodexSignIn& signIn, const Clock& clock,
+                      QWidget* parent = nullptr);
     Q_DISABLE_COPY_MOVE(ProviderLimitPane)
 
-    static Content contentFor(const AgentProvider& provider, const UsageStore& store);
+    static Content contentFor(const AgentProvider& provider, const UsageStore& store,
+                              const CodexSignIn& signIn);
 
     // Shows `provider` as the store stands now.
     void show(const AgentProvider& provider);
 
 private:
     UsageStore& m_store;
+    CodexSignIn& m_accountSignIn;
     QStackedLayout* m_stack;
     DeviceSignInView* m_signIn;
     AgentUsagePane* m_usage;
@@ -69,8 +73,9 @@ class LimitPane final : public QWidget {
     Q_OBJECT
 
 public:
-    // `store` and `clock` must outlive the pane.
-    LimitPane(UsageStore& store, const Clock& clock, QWidget* parent = nullptr);
+    // `store`, `signIn` and `clock` must outlive the pane.
+    LimitPane(UsageStore& store, CodexSignIn& signIn, const Clock& clock,
+              QWidget* parent = nullptr);
     Q_DISABLE_COPY_MOVE(LimitPane)
 
     const AgentProvider& selectedProvider() const { return m_selectedProvider; }

@@ -11,10 +11,11 @@
 #include "ui/mainwindow/limit_pane.h"
 #include "ui/mainwindow/pairing_views.h"
 
-RootView::RootView(UsageStore& store, const Clock& clock, QWidget* parent)
+RootView::RootView(UsageStore& store, PhoneLink& phone, CodexSignIn& signIn, const Clock& clock,
+                   QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      m_limitPane(new LimitPane(store, clock, this)) {
+      m_limitPane(new LimitPane(store, signIn, clock, this)) {
     setWindowTitle(QStringLiteral("Quotamind"));
     setMinimumSize(kMinimumSize);
     resize(kDefaultSize);
@@ -22,7 +23,7 @@ RootView::RootView(UsageStore& store, const Clock& clock, QWidget* parent)
     panes->setContentsMargins(0, 0, 0, 0);
     panes->setSpacing(0);
     panes->addWidget(m_limitPane, 1);
-    panes->addWidget(new PairingPane(store, this), 1);
+    panes->addWidget(new PairingPane(phone, this), 1);
 
     connect(m_limitPane, &LimitPane::settingsRequested, this, &RootView::settingsRequested);
     const auto shortcut = [this](const QKeySequence& keys, auto action) {
@@ -44,8 +45,9 @@ void RootView::mousePressEvent(QMouseEvent* event) {
     QWidget::mousePressEvent(event);
 }
 
-MainWindowController::MainWindowController(UsageStore& store, const Clock& clock, QObject* parent)
-    : QObject(parent), m_store(store), m_clock(clock) {
+MainWindowController::MainWindowController(UsageStore& store, PhoneLink& phone, CodexSignIn& signIn,
+                                           const Clock& clock, QObject* parent)
+    : QObject(parent), m_store(store), m_phone(phone), m_signIn(signIn), m_clock(clock) {
     // The tray keeps the program running when its last window closes.
     QGuiApplication::setQuitOnLastWindowClosed(false);
 }
@@ -59,7 +61,7 @@ MainWindowController::~MainWindowController() {
 
 void MainWindowController::showMainWindow() {
     if (!m_window) {
-        m_window = new RootView(m_store, m_clock);
+        m_window = new RootView(m_store, m_phone, m_signIn, m_clock);
         m_window->setAttribute(Qt::WA_DeleteOnClose);
         connect(m_window, &RootView::settingsRequested, this,
                 &MainWindowController::settingsRequested);

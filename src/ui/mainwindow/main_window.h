@@ -6,6 +6,8 @@
 
 class Clock;
 class LimitPane;
+class CodexSignIn;
+class PhoneLink;
 class UsageStore;
 
 // The main window: the limit pane and the pairing pane side by side, equal in width. A normal
@@ -18,8 +20,9 @@ public:
     static constexpr QSize kMinimumSize{860, 560};
     static constexpr QSize kDefaultSize{1020, 680};
 
-    // `store` and `clock` must outlive the window.
-    RootView(UsageStore& store, const Clock& clock, QWidget* parent = nullptr);
+    // `store`, `phone`, `signIn` and `clock` must outlive the window.
+    RootView(UsageStore& store, PhoneLink& phone, CodexSignIn& signIn, const Clock& clock,
+             QWidget* parent = nullptr);
     Q_DISABLE_COPY_MOVE(RootView)
 
     LimitPane* limitPane() const { return m_limitPane; }
@@ -43,8 +46,9 @@ class MainWindowController final : public QObject {
     Q_OBJECT
 
 public:
-    // `store` and `clock` must outlive the controller.
-    MainWindowController(UsageStore& store, const Clock& clock, QObject* parent = nullptr);
+    // `store`, `phone`, `signIn` and `clock` must outlive the controller.
+    MainWindowController(UsageStore& store, PhoneLink& phone, CodexSignIn& signIn,
+                         const Clock& clock, QObject* parent = nullptr);
     ~MainWindowController() override;
     Q_DISABLE_COPY_MOVE(MainWindowController)
 
@@ -62,6 +66,8 @@ Q_SIGNALS:
 
 private:
     UsageStore& m_store;
+    PhoneLink& m_phone;
+    CodexSignIn& m_signIn;
     const Clock& m_clock;
     QPointer<RootView> m_window;
 };

@@ -12,7 +12,7 @@
 #include <QVBoxLayout>
 #include <memory>
 
-#include "store/usage_store.h"
+#include "store/phone_link.h"
 #include "symbols/symbols.h"
 #include "ui/common/pane_style.h"
 
@@ -267,30 +267,30 @@ void PhoneConnectedView::paintEvent(QPaintEvent*) {
     QPainter(this).fillRect(rect(), Qt::black);
 }
 
-PairingPane::PairingPane(UsageStore& store, QWidget* parent)
+PairingPane::PairingPane(PhoneLink& phone, QWidget* parent)
     : QWidget(parent),
-      m_store(store),
+      m_link(phone),
       m_stack(new QStackedLayout(this)),
       m_qr(new PairingQrView(this)),
       m_phone(new PhoneConnectedView(this)) {
     m_stack->addWidget(m_qr);
     m_stack->addWidget(m_phone);
     connect(m_phone, &PhoneConnectedView::disconnectRequested, this,
-            [this] { m_store.disconnectPhone(); });
-    for (auto signal : {&UsageStore::pairedPhoneChanged, &UsageStore::pairingPayloadChanged,
-                        &UsageStore::lanConnectionStateChanged}) {
-        connect(&store, signal, this, &PairingPane::updateContent);
+            [this] { m_link.disconnectPhone(); });
+    for (auto signal : {&PhoneLink::pairedPhoneChanged, &PhoneLink::pairingPayloadChanged,
+                        &PhoneLink::lanConnectionStateChanged}) {
+        connect(&phone, signal, this, &PairingPane::updateContent);
     }
     updateContent();
 }
 
 void PairingPane::updateContent() {
-    const std::optional<PairedPhoneInfo>& phone = m_store.pairedPhone();
+    const std::optional<PairedPhoneInfo>& phone = m_link.pairedPhone();
     if (phone) {
         m_phone->setPhone(*phone);
         m_stack->setCurrentWidget(m_phone);
         return;
     }
-    m_qr->setContent(m_store.pairingPayload(), m_store.lanConnectionState());
+    m_qr->setContent(m_link.pairingPayload(), m_link.lanConnectionState());
     m_stack->setCurrentWidget(m_qr);
 }

@@ -10,7 +10,7 @@
 class QLabel;
 class QStackedLayout;
 class SymbolView;
-class UsageStore;
+class PhoneLink;
 
 // The pairing code as a QR code: the UTF-8 bytes of the text at error-correction level M,
 // 12 x 12 pixels per module, drawn scaled without smoothing so the modules stay sharp. When the
@@ -85,19 +85,19 @@ private:
 };
 
 // The right half of the main window: the paired phone when there is one, else the QR view.
-// Follows the store's phone state.
+// Follows the phone link.
 class PairingPane final : public QWidget {
     Q_OBJECT
 
 public:
-    // `store` must outlive the pane.
-    explicit PairingPane(UsageStore& store, QWidget* parent = nullptr);
+    // `phone` must outlive the pane.
+    explicit PairingPane(PhoneLink& phone, QWidget* parent = nullptr);
     Q_DISABLE_COPY_MOVE(PairingPane)
 
 private:
     void updateContent();
 
-    UsageStore& m_store;
+    PhoneLink& m_link;
     QStackedLayout* m_stack;
     PairingQrView* m_qr;
     PhoneConnectedView* m_phone;

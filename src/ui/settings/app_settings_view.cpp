@@ -17,10 +17,11 @@
 #include <algorithm>
 
 #include "notify/limit_notification_manager.h"
+#include "store/codex_sign_in.h"
+#include "store/phone_link.h"
 #include "store/usage_store.h"
 #include "symbols/symbols.h"
 #include "ui/common/color_scheme.h"
-#include "ui/tray/tray_controller.h"
 #include "ui/tray/tray_icon_appearance.h"
 #include "ui/tray/tray_icon_settings.h"
 
@@ -307,9 +308,11 @@ AppSettingsView::AppSettingsView(SettingsServices services, QWidget* parent)
     UsageStore* store = &m_services.store;
     LimitNotificationManager* notifications = &m_services.notifications;
     for (auto signal : {&UsageStore::usageSnapshotChanged, &UsageStore::launchAtLoginEnabledChanged,
-                        &UsageStore::pairedPhoneChanged, &UsageStore::lastPhoneDataSentAtChanged,
                         &UsageStore::lastReadTimesChanged}) {
         connect(store, signal, this, &AppSettingsView::scheduleRender);
+    }
+    for (auto signal : {&PhoneLink::pairedPhoneChanged, &PhoneLink::lastPhoneDataSentAtChanged}) {
+        connect(&m_services.phone, signal, this, &AppSettingsView::scheduleRender);
     }
     connect(store, &UsageStore::sessionStatusChanged, this, &AppSettingsView::reloadCredentials);
     for (auto signal : {&LimitNotificationManager::isEnabledChanged,
@@ -336,8 +339,8 @@ SettingsState AppSettingsView::currentState() const {
             .notificationError = notifications.lastError(),
             .launchAtLogin = store.launchAtLoginEnabled(),
             .hasStoredCredentials = m_hasStoredCredentials,
-            .phonePaired = store.pairedPhone().has_value(),
-            .lastPhoneDataSentAt = store.lastPhoneDataSentAt()};
+            .phonePaired = m_services.phone.pairedPhone().has_value(),
+            .lastPhoneDataSentAt = m_services.phone.lastPhoneDataSentAt()};
 }
 
 void AppSettingsView::scheduleRender() {
@@ -486,9 +489,7 @@ void AppSettingsView::chooseIconProvider(const QString& provider) {
 }
 
 void AppSettingsView::redrawTrayIcon() {
-    if (const QPointer<TrayController> controller = TrayController::shared()) {
-        controller->refreshStatusIcon();
-    }
+    Q_EMIT trayIconChanged();
     scheduleRender();
 }
 
@@ -535,7 +536,7 @@ QCoro::Task<> AppSettingsView::changeLaunchAtLogin(QPointer<AppSettingsView> vie
 }
 
 QCoro::Task<> AppSettingsView::signOut(QPointer<AppSettingsView> view, CancellationToken) {
-    QCoro::Task<> signingOut = view->m_services.store.signOut();
+    QCoro::Task<> signingOut = view->m_services.signIn.signOut();
     co_await signingOut;
     if (view) {
         view->reloadCredentials();

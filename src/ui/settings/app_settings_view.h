@@ -10,6 +10,8 @@
 #include "ui/settings/settings_form.h"
 
 class CodexAccount;
+class CodexSignIn;
+class PhoneLink;
 class LimitNotificationManager;
 class QScrollArea;
 class QVariant;
@@ -18,6 +20,10 @@ class UsageStore;
 // What the settings window reads and calls. None of it is owned; all of it outlives the window.
 struct SettingsServices {
     UsageStore& store;
+    // The phone's pairing and last delivery.
+    const PhoneLink& phone;
+    // Signing out removes the stored ChatGPT credentials.
+    CodexSignIn& signIn;
     LimitNotificationManager& notifications;
     // The stored ChatGPT credentials: signing out is offered only while they load.
     CodexAccount& account;
@@ -28,7 +34,7 @@ struct SettingsServices {
 // The settings window: a grouped form, 480 pixels wide, whose sections (appSettingsSections)
 // follow the store and the notification manager. It holds two settings of its own, the tray
 // icon's agent (TrayIconSettings::kProviderKey) and its appearance
-// (TrayIconAppearance::kPreferenceKey), and redraws the live tray icon when they change; everything
+// (TrayIconAppearance::kPreferenceKey), and announces their change (trayIconChanged); everything
 // else it reads from the store and the manager and changes through them. Every control takes
 // keyboard focus in form order and carries its row's accessible name; a row's value is its
 // accessible description.
@@ -53,6 +59,8 @@ public:
 Q_SIGNALS:
     // The form shows a new state.
     void rendered();
+    // The tray icon's agent or appearance changed: the live icon is drawn again.
+    void trayIconChanged();
 
 protected:
     void changeEvent(QEvent* event) override;

@@ -1,22 +1,5 @@
 #include "settings_window.h"
 
-#include "notify/limit_notification_manager.h"
-#include "store/shared_services.h"
-#include "store/usage_store.h"
-
-namespace {
-
-SettingsWindow& programSettingsWindow() {
-    static SharedCodexAccount account;
-    static SettingsWindow window([] {
-        return new AppSettingsView({UsageStore::shared(), LimitNotificationManager::shared(),
-                                    account, Preferences::standard()});
-    });
-    return window;
-}
-
-}  // namespace
-
 SettingsWindow::SettingsWindow(Factory create) : m_create(std::move(create)) {}
 
 SettingsWindow::~SettingsWindow() {
@@ -37,12 +20,4 @@ AppSettingsView* SettingsWindow::show() {
 
 void SettingsWindow::close() {
     delete m_window.data();
-}
-
-void showSettings() {
-    programSettingsWindow().show();
-}
-
-void closeSettings() {
-    programSettingsWindow().close();
 }

@@ -25,8 +25,3 @@ private:
     Factory m_create;
     QPointer<AppSettingsView> m_window;
 };
-
-// The program's settings window, on the shared store, notification manager and ChatGPT account:
-// what the tray's "Settings…" and the main window's Ctrl+, call. Main thread only.
-void showSettings();
-void closeSettings();

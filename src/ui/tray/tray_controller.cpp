@@ -14,15 +14,13 @@
 #include "ui/tray/tray_popup.h"
 #include "ui/tray/tray_popup_placement.h"
 
-QPointer<TrayController> TrayController::s_shared;
-
-TrayController::TrayController(UsageStore& store, const Clock& clock, Preferences preferences,
-                               QObject* parent)
+TrayController::TrayController(UsageStore& store, const PhoneLink& phone, const Clock& clock,
+                               Preferences preferences, QObject* parent)
     : QObject(parent),
       m_store(store),
       m_clock(clock),
       m_preferences(std::move(preferences)),
-      m_popup(std::make_unique<TrayPopup>(store, clock, kSquareSize, kSquareSpacing)) {
+      m_popup(std::make_unique<TrayPopup>(store, phone, clock, kSquareSize, kSquareSpacing)) {
     connect(m_popup.get(), &TrayPopup::closed, this, &TrayController::popupClosed);
     m_popup->installEventFilter(this);
     connect(m_popup.get(), &TrayPopup::refreshRequested, this, &TrayController::startRefresh);
@@ -31,14 +29,9 @@ TrayController::TrayController(UsageStore& store, const Clock& clock, Preference
     connect(m_popup.get(), &TrayPopup::settingsRequested, this, &TrayController::openSettings);
     connect(m_popup.get(), &TrayPopup::quitRequested, qApp, &QCoreApplication::quit,
             Qt::QueuedConnection);
-    s_shared = this;
 }
 
 TrayController::~TrayController() = default;
-
-QPointer<TrayController> TrayController::shared() {
-    return s_shared;
-}
 
 void TrayController::show() {
     if (m_trayIcon) {

@@ -15,6 +15,7 @@ class Clock;
 class TrayPopup;
 class QMenu;
 class QSystemTrayIcon;
+class PhoneLink;
 class UsageStore;
 
 // The tray program's permanent face: the tray icon (a drawn meter of one agent's remaining
@@ -41,14 +42,10 @@ public:
     static constexpr int kSquareSpacing = 10;
 
     // `preferences` is the program's own per-user domain, which holds the icon's agent.
-    TrayController(UsageStore& store, const Clock& clock, Preferences preferences,
-                   QObject* parent = nullptr);
+    TrayController(UsageStore& store, const PhoneLink& phone, const Clock& clock,
+                   Preferences preferences, QObject* parent = nullptr);
     ~TrayController() override;
     Q_DISABLE_COPY_MOVE(TrayController)
-
-    // The live controller, for views that need it (to close the popup, to open the main
-    // window); null when there is none, which callers must tolerate.
-    static QPointer<TrayController> shared();
 
     // Builds the tray icon and its menu and follows the store's snapshot; the icon is drawn at
     // once. Later calls do nothing.
@@ -110,6 +107,4 @@ private:
     QRect m_popupAnchor;
     // On the clock's monotonic scale; none until the popup first closes: the distant past.
     std::optional<double> m_lastPopupCloseAt;
-
-    static QPointer<TrayController> s_shared;
 };

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "store/phone_link.h"
 #include "store/usage_store.h"
 #include "ui/tray/tray_agent_meters.h"
 #include "ui/tray/tray_popup_button.h"
@@ -18,10 +19,11 @@ constexpr int kEmptyStateMargin = 6;
 
 }  // namespace
 
-TrayPopup::TrayPopup(UsageStore& store, const Clock& clock, int squareSize, int squareSpacing,
-                     QWidget* parent)
+TrayPopup::TrayPopup(UsageStore& store, const PhoneLink& phone, const Clock& clock, int squareSize,
+                     int squareSpacing, QWidget* parent)
     : QWidget(parent),
       m_store(store),
+      m_phone(phone),
       m_clock(clock),
       m_squareSize(squareSize),
       m_squareSpacing(squareSpacing),
@@ -91,7 +93,7 @@ TrayPopup::TrayPopup(UsageStore& store, const Clock& clock, int squareSize, int 
     // A reset time that passes changes what the cards may show as current.
     connect(&m_store, &UsageStore::resetReached, this, &TrayPopup::updateMeters);
     connect(&m_store, &UsageStore::isRefreshingChanged, this, &TrayPopup::updateRefreshing);
-    connect(&m_store, &UsageStore::pairedPhoneChanged, this, &TrayPopup::updatePhone);
+    connect(&m_phone, &PhoneLink::pairedPhoneChanged, this, &TrayPopup::updatePhone);
     updateMeters();
     updateRefreshing();
     updatePhone();
@@ -133,7 +135,7 @@ void TrayPopup::updateRefreshing() {
 }
 
 void TrayPopup::updatePhone() {
-    m_syncStatus->setPhonePaired(m_store.pairedPhone().has_value());
+    m_syncStatus->setPhonePaired(m_phone.pairedPhone().has_value());
 }
 
 void TrayPopup::paintEvent(QPaintEvent*) {

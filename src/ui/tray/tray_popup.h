@@ -11,6 +11,7 @@ class SyncStatusIcon;
 class QLabel;
 class QPushButton;
 class QVBoxLayout;
+class PhoneLink;
 class UsageStore;
 
 // The popup's content: a header (title, phone status, refresh, settings, quit) and one
@@ -28,9 +29,9 @@ public:
     static constexpr int kMargin = 14;
     static constexpr int kRowSpacing = 12;
 
-    // `store` and `clock` must outlive the view.
-    TrayPopup(UsageStore& store, const Clock& clock, int squareSize, int squareSpacing,
-              QWidget* parent = nullptr);
+    // `store`, `phone` and `clock` must outlive the view.
+    TrayPopup(UsageStore& store, const PhoneLink& phone, const Clock& clock, int squareSize,
+              int squareSpacing, QWidget* parent = nullptr);
     ~TrayPopup() override;
     Q_DISABLE_COPY_MOVE(TrayPopup)
 
@@ -55,6 +56,7 @@ private:
     void updatePhone();
 
     UsageStore& m_store;
+    const PhoneLink& m_phone;
     const Clock& m_clock;
     int m_squareSize;
     int m_squareSpacing;

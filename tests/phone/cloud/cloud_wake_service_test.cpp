@@ -97,7 +97,9 @@ TEST(CloudWakeService, EachFailureIsReportedWhereItHappens) {
 }
 
 TEST(CloudWakeService, WithoutAWakeContainerNothingIsTouched) {
-    EXPECT_EQ(outcome(CloudWakeService::shared()),
+    ManualClock clock;
+    CloudWakeService service(nullptr, clock);
+    EXPECT_EQ(outcome(service),
               QStringLiteral("This build is missing its iCloud entitlement. Update the development "
                              "provisioning profile to enable automatic iPhone wake-ups."));
 }

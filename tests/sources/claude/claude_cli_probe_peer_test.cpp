@@ -31,7 +31,8 @@ TEST(ClaudeCliProbePeerTest, TheRealClaudeEndsByTheDeadlineAndLeavesNoProcess) {
                              "CLAUDE_CONFIG_DIR"}) {
         environment.processEnvironment.remove(QString::fromLatin1(name));
     }
-    ClaudeCliProbe probe(SystemClock::shared(), environment);
+    SystemClock clock;
+    ClaudeCliProbe probe(clock, environment);
     const QString scratch = probe.scratchFolderPath();
     QFile settings(home + QStringLiteral("/.claude.json"));
     ASSERT_TRUE(QDir().mkpath(home) && settings.open(QIODevice::WriteOnly));

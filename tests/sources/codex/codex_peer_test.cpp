@@ -28,8 +28,9 @@ TEST_F(CodexPeerTest, SignedOutCallsFailAndLeaveNoProcess) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(u"HOME"_s, home.path());
     environment.insert(u"CODEX_HOME"_s, codexHome.path());
+    SystemClock clock;
     CodexAppServerClient codex(
-        SystemClock::shared(), [program] { return *program; }, home.path(), environment);
+        clock, [program] { return *program; }, home.path(), environment);
     EXPECT_EQ(test::errorOf<CodexAppServerError>([&] {
                   test::runTask(codex.fetchUsage(), std::chrono::seconds(60));
               }).code(),

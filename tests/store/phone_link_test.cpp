@@ -1,4 +1,4 @@
-#include "store/phone_delivery.h"
+#include "store/phone_link.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,10 @@
 #include "model/shared_snapshot_store.h"
 #include "phone/lan_test_peer.h"
 #include "phone/legacy_apns_key_cleanup.h"
+#include "phone_fakes.h"
 #include "store/delivery_time_saver.h"
-#include "store/shared_services.h"
+#include "store/phone_delivery.h"
+#include "store/phone_services.h"
 #include "store_fixture.h"
 #include "support/usage_builder.h"
 
@@ -22,22 +24,40 @@ using Kind = LanConnectionState::Kind;
 const PairedPhoneInfo kPhone{QStringLiteral("iPhone15,2"), Timestamp(700000000)};
 const QString kFailed = QStringLiteral("The wake channel failed.");
 
-class PhoneDeliveryTest : public test::StoreFixture {
+// A phone link on a fake pairing server and wake sender, with its preferences in a folder of its
+// own.
+class PhoneLinkTest : public ::testing::Test {
 protected:
-    // A started store whose phone paired earlier and is now away from the local network.
-    UsageStore& pairedStore() {
-        LanPairingStorage(standard).save(kPhone, LanPairingStorage::kPairedPhoneKey);
-        makeStore();
-        run(store->start());
-        return *store;
+    // A started link, by default with a phone that paired earlier and is now away from the local
+    // network.
+    PhoneLink& startedLink(bool paired = true) {
+        if (paired) {
+            LanPairingStorage(standard).save(kPhone, LanPairingStorage::kPairedPhoneKey);
+        }
+        link = std::make_unique<PhoneLink>(
+            PhoneLink::Services{clock, servers, wake, secrets, standard});
+        link->start(std::nullopt);
+        return *link;
     }
+    // A changed snapshot whose Codex window is `used` percent used.
     void change(std::int64_t used) {
-        store->apply(usage("codex", used), SessionStatus::LocalPrimary);
+        latest = AgentUsageSnapshot({usage("codex", used)});
+        link->publish(latest, true);
     }
     void report(Kind kind) {
         servers.current().callbacks.onStateChange(LanConnectionState{kind, {}});
         settle();
     }
+    static void settle() { QCoreApplication::processEvents(); }
+
+    QTemporaryDir directory;
+    Preferences standard{directory.filePath(QStringLiteral("standard.conf"))};
+    ManualClock clock;
+    test::FakePairingServers servers;
+    test::FakeWakeSender wake{clock};
+    MemorySecretStore secrets;
+    AgentUsageSnapshot latest;
+    std::unique_ptr<PhoneLink> link;
 };
 
 TEST(SnapshotSignature, CoversEveryWindowAndNothingElse) {
@@ -86,13 +106,13 @@ TEST(DeliveryTimeSaverTest, WritesAtOnceThenOnceAMinuteAndAtOnceAfterAQuietMinut
     EXPECT_EQ(stored(), Timestamp(3));
 }
 
-TEST_F(PhoneDeliveryTest, WakesAreCoalescedSerialisedAndRetried) {
+TEST_F(PhoneLinkTest, WakesAreCoalescedSerialisedAndRetried) {
     const auto change = [this](std::int64_t used) { return [this, used] { this->change(used); }; };
     const auto slow = [this](double seconds) {
         return [this, seconds] { wake.seconds = seconds; };
     };
-    const auto same = [this] { store->maybeSendWakePush(*store->usageSnapshot()); };
-    const auto button = [this] { store->sendWakePush(true, std::nullopt); };
+    const auto same = [this] { link->publish(latest, true); };
+    const auto button = [this] { link->sendWakePush(true, std::nullopt); };
     const auto connect = [this] { report(Kind::Connected); };
     const auto away = [this] { report(Kind::Advertising); };
     const auto fail = [this] { wake.failure = kFailed; };
@@ -146,9 +166,8 @@ TEST_F(PhoneDeliveryTest, WakesAreCoalescedSerialisedAndRetried) {
         wake.seconds = 0;
         wake.failure.reset();
         wake.delegate = nullptr;
-        preferences.remove(SharedSnapshotStore::kSnapshotKey);
         standard.remove(LanPairingStorage::kPairedPhoneKey);
-        row.paired ? pairedStore() : makeStore();
+        startedLink(row.paired);
         const Timestamp start = clock.now();
         for (const auto& [at, happen] : row.steps) {
             clock.advance((start + at) - clock.now());
@@ -160,30 +179,17 @@ TEST_F(PhoneDeliveryTest, WakesAreCoalescedSerialisedAndRetried) {
             wakes.push_back(sent - start);
         }
         EXPECT_EQ(wakes, row.wakes) << row.name;
-        EXPECT_EQ(store->lastPushErrorText(), row.error) << row.name;
+        EXPECT_EQ(link->lastPushErrorText(), row.error) << row.name;
     }
 }
 
-TEST_F(PhoneDeliveryTest, APhoneMayAskForARefreshThirtySecondsAfterTheLastOneStarted) {
-    appServer.sessions = {test::LiveSession{{usage("codex", 11)}, 1e9}};
-    UsageStore& store = pairedStore();
-    settle();
-    ASSERT_TRUE(store.isCodexLiveConnected());
-    const int codexReads = appServer.script.calls;
-    for (const auto& [after, cycles] : {std::pair{10.0, 1}, std::pair{30.0, 2}}) {
-        clock.advance(after);
-        servers.current().callbacks.onRefreshRequested();
-        settle();
-        EXPECT_EQ(claude.script.calls, cycles) << after;
-    }
-    EXPECT_EQ(appServer.script.calls, codexReads) << "the live session delivers Codex";
-}
-
-TEST_F(PhoneDeliveryTest, TheLinkIsLoadedKeptAndForgotten) {
+TEST_F(PhoneLinkTest, TheLinkIsLoadedKeptAndForgotten) {
     secrets.put(LegacyApnsKeyCleanup::kKeyService, LegacyApnsKeyCleanup::kKeyAccount, "key");
     standard.setString(LegacyApnsKeyCleanup::kRegistrationKey, QStringLiteral("token"));
     standard.setDate(LanPairingStorage::kLastPhoneDataSentAtKey, Timestamp(800000000));
-    UsageStore& store = pairedStore();
+    PhoneLink& store = startedLink();
+    int refreshRequests = 0;
+    QObject::connect(&store, &PhoneLink::refreshRequested, [&] { ++refreshRequests; });
     EXPECT_FALSE(test::runTask(secrets.find(LegacyApnsKeyCleanup::kKeyService, std::nullopt)));
     EXPECT_FALSE(standard.string(LegacyApnsKeyCleanup::kRegistrationKey));
     const LanPairingStorage storage(standard);
@@ -199,6 +205,9 @@ TEST_F(PhoneDeliveryTest, TheLinkIsLoadedKeptAndForgotten) {
     settle();
     EXPECT_EQ(store.pairedPhone(), kPhone);
     ASSERT_TRUE(store.lastPushSentAt());
+    servers.current().callbacks.onRefreshRequested();
+    settle();
+    EXPECT_EQ(refreshRequests, 1);
     const PairingServer::Callbacks oldCallbacks = servers.current().callbacks;
 
     store.disconnectPhone();
@@ -213,12 +222,14 @@ TEST_F(PhoneDeliveryTest, TheLinkIsLoadedKeptAndForgotten) {
     EXPECT_FALSE(store.lastPushSentAt());
     EXPECT_EQ(servers.current().pairing, store.pairingPayload());
     EXPECT_EQ(servers.current().starts, 1);
-    EXPECT_EQ(servers.current().published, std::vector{*store.usageSnapshot()});
+    EXPECT_EQ(servers.current().published, std::vector{latest});
 
     // The old server's last words do not reach the new link.
     oldCallbacks.onSnapshotSent(Timestamp(800000200));
     oldCallbacks.onStateChange(LanConnectionState{Kind::Connected, {}});
+    oldCallbacks.onRefreshRequested();
     settle();
+    EXPECT_EQ(refreshRequests, 1);
     EXPECT_FALSE(store.lastPhoneDataSentAt());
     EXPECT_EQ(store.lanConnectionState().kind, Kind::Idle);
 
@@ -227,15 +238,14 @@ TEST_F(PhoneDeliveryTest, TheLinkIsLoadedKeptAndForgotten) {
     servers.current().callbacks.onPhonePaired(other);
     settle();
     EXPECT_EQ(storage.load<PairedPhoneInfo>(LanPairingStorage::kPairedPhoneKey), other);
-    store.maybeSendWakePush(*store.usageSnapshot());
+    store.publish(latest, true);
     clock.advance(1);
     EXPECT_EQ(wake.pairings.back(), store.pairingPayload());
 }
 
 // A phone asking without end costs one settings write a minute and one at the end.
-TEST_F(PhoneDeliveryTest, EveryDeliveryTimeIsShownButGoesThroughTheSaver) {
-    UsageStore& store = makeStore();
-    run(store.start());
+TEST_F(PhoneLinkTest, EveryDeliveryTimeIsShownButGoesThroughTheSaver) {
+    PhoneLink& store = startedLink(false);
     const auto stored = [this] {
         QThreadPool::globalInstance()->waitForDone();
         return standard.date(LanPairingStorage::kLastPhoneDataSentAtKey);
@@ -248,35 +258,43 @@ TEST_F(PhoneDeliveryTest, EveryDeliveryTimeIsShownButGoesThroughTheSaver) {
     EXPECT_EQ(stored(), Timestamp(1));
     servers.current().callbacks.onSnapshotSent(Timestamp(3001));
     settle();
-    this->store.reset();
+    link.reset();
     EXPECT_EQ(stored(), Timestamp(3001));
 }
 
-TEST_F(PhoneDeliveryTest, APhoneOnTheLocalNetworkReceivesWhatTheStoreApplies) {
+class PhoneEndToEndTest : public test::StoreFixture {};
+
+// The store delivers to the link as the program wires them, through a real server on loopback.
+TEST_F(PhoneEndToEndTest, APhoneOnTheLocalNetworkReceivesWhatTheStoreApplies) {
     LanPairingServers real(test::localOptions());
-    serverFactory = &real;
+    test::FakeWakeSender wake(clock);
+    MemorySecretStore secrets;
+    PhoneLink link({clock, real, wake, secrets, standard});
     claude.script.otherwise = usage("claude", 10);
-    UsageStore& store = makeStore();
-    run(store.start());
+    store = std::make_unique<UsageStore>(UsageStore::Services{clock, appServer, authFile, account,
+                                                              claude, followers, link, followers,
+                                                              autostart, preferences});
+    run(store->start());
     ASSERT_TRUE(test::processEventsUntil([&] { return real.latest()->port() != 0; }));
 
     test::RawPeer phone(real.latest()->port());
     LanMessage pair = LanMessage::of(LanMessageKind::Pair);
-    pair.secret = store.pairingPayload().secret;
+    pair.secret = link.pairingPayload().secret;
     pair.deviceModel = QStringLiteral("iPhone15,2");
     phone.send(pair);
     ASSERT_TRUE(phone.waitForMessages(2));
-    EXPECT_EQ(phone.received[1].snapshot, store.usageSnapshot()->syncedFromDesktop());
+    EXPECT_EQ(phone.received[1].snapshot, store->usageSnapshot()->syncedFromDesktop());
     ASSERT_TRUE(test::processEventsUntil([&] {
-        return store.lanConnectionState().kind == Kind::Connected && store.lastPhoneDataSentAt();
+        return link.lanConnectionState().kind == Kind::Connected && link.lastPhoneDataSentAt();
     }));
-    EXPECT_EQ(store.pairedPhone()->model, QStringLiteral("iPhone15,2"));
+    EXPECT_EQ(link.pairedPhone()->model, QStringLiteral("iPhone15,2"));
 
-    change(20);
+    store->apply(usage("codex", 20), SessionStatus::LocalPrimary);
     ASSERT_TRUE(phone.waitForMessages(3));
-    EXPECT_EQ(phone.received[2].snapshot, store.usageSnapshot()->syncedFromDesktop());
+    EXPECT_EQ(phone.received[2].snapshot, store->usageSnapshot()->syncedFromDesktop());
     clock.advance(2);
     EXPECT_TRUE(wake.sentAt.empty()) << "the phone is connected";
+    store.reset();
 }
 
 }  // namespace

@@ -1,0 +1,17 @@
+#include "failure_text.h"
+
+#include "core/error.h"
+
+QString failureText(std::exception_ptr error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const CancelledError&) {
+        return {};
+    } catch (const Error& known) {
+        return known.errorString();
+    } catch (const std::exception& other) {
+        return QString::fromUtf8(other.what());
+    } catch (...) {
+        return QStringLiteral("Unknown error");
+    }
+}
