@@ -27,6 +27,7 @@
 #include "platform/secrets/file_secret_store.h"
 #include "platform/secrets/secret_service_store.h"
 #include "platform/widget_center.h"
+#include "sources/agent_origins.h"
 #include "sources/claude/claude_cli_probe.h"
 #include "sources/claude/claude_usage_client.h"
 #include "sources/codex/codex_app_server_client.h"
@@ -71,8 +72,9 @@ Application::Application(Options options)
       m_secrets(std::make_unique<FallbackSecretStore>(*m_secretService, *m_secretFile)),
       m_credentials(std::make_unique<CredentialsStore>(*m_secrets)),
       m_codexAuth(std::make_unique<CodexAuthClient>(
-          deployment::openAIIssuer(),
-          deployment::join(deployment::chatGPTBackend(), QStringLiteral("backend-api/wham/usage")),
+          agent_origins::openAIIssuer(),
+          deployment::join(agent_origins::chatGPTBackend(),
+                           QStringLiteral("backend-api/wham/usage")),
           CodexAuthClient::kClientId, *m_http, *m_clock, *m_credentials,
           SharedSnapshotStore::preferences())),
       m_codexAppServer(std::make_unique<CodexAppServerClient>(
@@ -86,7 +88,7 @@ Application::Application(Options options)
           std::make_unique<ClaudeCliProbe>(*m_clock, ClaudeCliProbe::Environment::system())),
       // Claude Code keeps its sign-in in the keyring only, never in our private file.
       m_claude(std::make_unique<ClaudeUsageClient>(*m_clock, *m_http, *m_secretService,
-                                                   *m_claudeProbe, deployment::anthropicApi(),
+                                                   *m_claudeProbe, agent_origins::anthropicApi(),
                                                    QDir::homePath())),
       m_notificationCenter(
           std::make_unique<FreedesktopNotificationCenter>(QDBusConnection::sessionBus())),

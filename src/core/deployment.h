@@ -4,9 +4,9 @@
 #include <QUrl>
 #include <optional>
 
-// The outside services' origins: compiled-in defaults that an environment variable may replace,
-// for staging and for tests. Only the `shared` instances read them; classes take their origins
-// in their constructors.
+// How an outside service's origin is configured: a compiled-in default that an environment
+// variable may replace, for staging and for tests, and which origins may carry requests at all.
+// The HTTP client refuses requests below a refused origin, so this stays below the platform.
 namespace deployment {
 
 // `fallback` while `variable` is unset or empty. A value is used when it is an absolute https
@@ -22,16 +22,5 @@ std::optional<QString> refusal(const QUrl& url);
 
 // `path` (relative, no leading slash) below `origin`, whatever path the origin already has.
 QUrl join(const QUrl& origin, const QString& path);
-
-inline QUrl anthropicApi() {
-    return origin("QUOTAMIND_ANTHROPIC_BASE", QStringLiteral("https://api.anthropic.com"));
-}
-inline QUrl openAIIssuer() {
-    return origin("QUOTAMIND_OPENAI_ISSUER", QStringLiteral("https://auth.openai.com"));
-}
-inline QUrl chatGPTBackend() {
-    return origin("QUOTAMIND_CHATGPT_BASE", QStringLiteral("https://chatgpt.com"));
-}
-inline const QString kOpenAIClaimNamespace = QStringLiteral("https://api.openai.com/auth");
 
 }  // namespace deployment

@@ -2,7 +2,7 @@
 
 #include "core/error.h"
 
-QString failureText(std::exception_ptr error) {
+QString failureText(const std::exception_ptr& error) {
     try {
         std::rethrow_exception(error);
     } catch (const CancelledError&) {

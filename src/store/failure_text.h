@@ -4,4 +4,4 @@
 #include <exception>
 
 // The user-visible text of a failure; empty for a cancellation, which is never shown.
-QString failureText(std::exception_ptr error);
+QString failureText(const std::exception_ptr& error);

@@ -7,7 +7,7 @@
 
 namespace {
 
-bool isWakeUnavailable(std::exception_ptr failure) {
+bool isWakeUnavailable(const std::exception_ptr& failure) {
     if (!failure) {
         return false;
     }
@@ -88,13 +88,13 @@ void PhoneLink::configurePairingServer() {
         });
     };
     PairingServer::Callbacks callbacks;
-    callbacks.onStateChange = [onLink](LanConnectionState state) {
+    callbacks.onStateChange = [onLink](const LanConnectionState& state) {
         onLink([state](PhoneLink& current) {
             current.publishField(current.m_lanConnectionState, state,
                                  &PhoneLink::lanConnectionStateChanged);
         });
     };
-    callbacks.onPhonePaired = [onLink](PairedPhoneInfo info) {
+    callbacks.onPhonePaired = [onLink](const PairedPhoneInfo& info) {
         onLink([info](PhoneLink& current) { current.registerPairedPhone(info); });
     };
     callbacks.onSnapshotSent = [onLink](Timestamp at) {
@@ -210,7 +210,7 @@ QCoro::Task<> PhoneLink::wakeSend(QPointer<PhoneLink> link, CancellationToken,
 }
 
 void PhoneLink::finishWakeSend(const std::optional<QString>& signature,
-                               std::exception_ptr failure) {
+                               const std::exception_ptr& failure) {
     m_isSendingWake = false;
     if (isWakeUnavailable(failure)) {
         // Said once: no error to show, nothing to retry, no wake ever again.

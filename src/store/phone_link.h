@@ -108,7 +108,7 @@ private:
     bool isPhoneConnected() const;
     void scheduleWakeFlush(double seconds);
     void flushPendingWake();
-    void finishWakeSend(const std::optional<QString>& signature, std::exception_ptr failure);
+    void finishWakeSend(const std::optional<QString>& signature, const std::exception_ptr& failure);
 
     static QCoro::Task<> wakeFlushTimer(QPointer<PhoneLink> link, CancellationToken token,
                                         double seconds);

@@ -49,7 +49,8 @@ QString trimmedLower(const std::string& text) {
 }  // namespace
 
 ClaudeUsageClient::ClaudeUsageClient(Clock& clock, HttpClient& http, SecretStore& secretStore,
-                                     ClaudeCliProbe& probe, QUrl anthropicOrigin, QString homePath)
+                                     ClaudeCliProbe& probe, const QUrl& anthropicOrigin,
+                                     QString homePath)
     : m_clock(clock),
       m_http(http),
       m_secretStore(secretStore),

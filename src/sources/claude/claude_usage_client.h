@@ -52,7 +52,7 @@ public:
 
     // None of the collaborators is owned; `homePath` is the user's home folder.
     ClaudeUsageClient(Clock& clock, HttpClient& http, SecretStore& secretStore,
-                      ClaudeCliProbe& probe, QUrl anthropicOrigin, QString homePath);
+                      ClaudeCliProbe& probe, const QUrl& anthropicOrigin, QString homePath);
     Q_DISABLE_COPY_MOVE(ClaudeUsageClient)
 
     // Throws ClaudeUsageClientError, NetworkError or CancelledError. At most one delegated

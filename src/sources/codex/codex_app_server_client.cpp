@@ -43,11 +43,11 @@ QProcessEnvironment trustedEnvironment(QProcessEnvironment environment) {
 }  // namespace
 
 CodexAppServerClient::CodexAppServerClient(Clock& clock, Locate locate, QString homeDirectory,
-                                           QProcessEnvironment environment)
+                                           const QProcessEnvironment& environment)
     : m_clock(clock),
       m_locate(std::move(locate)),
       m_homeDirectory(std::move(homeDirectory)),
-      m_environment(std::move(environment)) {}
+      m_environment(environment) {}
 
 QCoro::Task<bool> CodexAppServerClient::isCodexInstalled() {
     try {

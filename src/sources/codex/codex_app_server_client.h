@@ -30,7 +30,7 @@ public:
     // `homeDirectory` becomes the child's working directory; `environment` is the child's, before
     // its PATH is reduced to trusted folders and the session adds its own entries.
     CodexAppServerClient(Clock& clock, Locate locate, QString homeDirectory,
-                         QProcessEnvironment environment);
+                         const QProcessEnvironment& environment);
     Q_DISABLE_COPY_MOVE(CodexAppServerClient)
 
     // One usage read. Throws what locating throws, launchFailed, timedOut when no usage came

@@ -13,6 +13,8 @@ namespace {
 
 constexpr std::uint64_t kFallbackIntervalSeconds = 5;
 const QByteArray kJson = "application/json";
+// The claim of OpenAI's identity tokens that holds the ChatGPT account.
+constexpr const char* kOpenAIClaimNamespace = "https://api.openai.com/auth";
 
 json::Value parseBody(const QByteArray& data) {
     return json::parse(std::string_view(data.constData(), static_cast<std::size_t>(data.size())));
@@ -265,7 +267,7 @@ std::optional<QString> CodexAuthClient::accountId(const QString& idToken) {
         if (!claims.is_object()) {
             return std::nullopt;
         }
-        const auto authentication = claims.find(deployment::kOpenAIClaimNamespace.toStdString());
+        const auto authentication = claims.find(kOpenAIClaimNamespace);
         if (authentication == claims.end() || !authentication->is_object()) {
             return std::nullopt;
         }

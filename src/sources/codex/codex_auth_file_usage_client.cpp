@@ -3,13 +3,14 @@
 #include "platform/bounded_file.h"
 #include "sources/codex/codex_auth_file_error.h"
 
-CodexAuthFileUsageClient::CodexAuthFileUsageClient(QString codexHome, CodexAuthClient& client)
-    : m_authFilePath(std::move(codexHome) + QStringLiteral("/auth.json")), m_client(client) {}
+CodexAuthFileUsageClient::CodexAuthFileUsageClient(const QString& codexHome,
+                                                   CodexAuthClient& client)
+    : m_authFilePath(codexHome + QStringLiteral("/auth.json")), m_client(client) {}
 
 QString CodexAuthFileUsageClient::codexHome(const QProcessEnvironment& environment,
                                             const QString& home) {
     // Codex itself ignores an empty CODEX_HOME, so the file it writes is where we look.
-    const QString configured = environment.value(QStringLiteral("CODEX_HOME"));
+    QString configured = environment.value(QStringLiteral("CODEX_HOME"));
     if (!configured.isEmpty()) {
         return configured;
     }

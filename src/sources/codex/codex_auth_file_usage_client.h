@@ -23,7 +23,7 @@ public:
     static constexpr qint64 kMaxFileBytes = 1024 * 1024;
 
     // `codexHome` is the folder that holds auth.json.
-    CodexAuthFileUsageClient(QString codexHome, CodexAuthClient& client);
+    CodexAuthFileUsageClient(const QString& codexHome, CodexAuthClient& client);
     Q_DISABLE_COPY_MOVE(CodexAuthFileUsageClient)
 
     // $CODEX_HOME when it is set and not empty, taken as it stands; otherwise `home`/.codex.

@@ -108,7 +108,7 @@ void TrayController::setDesktopHints(const TrayIconAppearance::DesktopHints& hin
 }
 
 QString TrayController::statusTitle(const std::optional<AgentUsage>& usage, Timestamp now) {
-    const QString waiting = tr("Quotamind: waiting for limits");
+    QString waiting = tr("Quotamind: waiting for limits");
     if (!usage) {
         return waiting;
     }
