@@ -88,18 +88,6 @@ TEST_F(SignInTest, PollingExpiresAfterFifteenMinutesWithoutWaitingPastThem) {
               CodexClientError::Code::SignInExpired);
 }
 
-TEST_F(SignInTest, CancellingEndsThePollingDuringItsWait) {
-    CancellationToken token;
-    test::StartedTask<CodexAuthClient::AuthorizationResponse> polling(
-        m_client.pollForAuthorization(deviceCode(5), token));
-    ASSERT_TRUE(awaitWait(5));
-    token.cancel();
-    ASSERT_TRUE(polling.waitUntilDone());
-    EXPECT_THROW(polling.get(), CancelledError);
-    m_clock.advance(60);
-    EXPECT_EQ(requestsTo(kPollPath).size(), 1u);
-}
-
 TEST_F(SignInTest, ExchangeSendsAnEscapedFormAndReadsTheAccount) {
     const QString idToken = test::identityTokenForAccount("acct-7");
     respond(kTokenPath, 200,
@@ -141,16 +129,6 @@ TEST_F(SignInTest, CancellingAnExchangeSavesNothingButARefreshSavesTheNewTokens)
         ASSERT_TRUE(running.waitUntilDone());
         EXPECT_THROW(running.get(), CancelledError);
         EXPECT_EQ(storedCredentials().has_value(), &operation == &operations[1]);
-    }
-}
-
-TEST_F(SignInTest, ServerErrorsPreferTheDisplayMessageThenTheDescription) {
-    for (const auto& [body, text] :
-         {std::pair<QByteArray, const char*>{R"({"error_description":"d","message":"m"})", "d"},
-          {R"({"display_message":"shown","error_description":"d"})", "shown"},
-          {R"({"message":"m"})", "m"},
-          {"<html>bad gateway</html>", "OpenAI request failed (HTTP 502)."}}) {
-        EXPECT_EQ(CodexAuthClient::serverError(502, body).errorString(), QString::fromUtf8(text));
     }
 }
 
