@@ -70,25 +70,4 @@ TEST_F(DnsSdTest, ServiceIsAnnouncedFoundByThePhoneRenamedOnCollisionAndWithdraw
     EXPECT_TRUE(test::waitUntil([] { return announced().isEmpty(); }));
 }
 
-TEST_F(DnsSdTest, WithoutTheDaemonPairingIsUnavailableButConnectionsAreTakenUntilItReturns) {
-    QProcess::execute(QStringLiteral("avahi-daemon"), {QStringLiteral("-k")});
-    test::RunningServer running({}, kPairing);
-    ASSERT_TRUE(running.waitForState(Kind::Failed));
-    EXPECT_EQ(running.events->states.back().failure,
-              QStringLiteral("The Avahi daemon (avahi-daemon) is not running."));
-    {
-        test::RawPeer phone(running.server.port());
-        phone.pair(kPairing.secret);
-        ASSERT_TRUE(phone.waitForMessages(1));
-        ASSERT_TRUE(running.waitForState(Kind::Connected));
-    }
-    ASSERT_TRUE(running.waitForState(Kind::Failed));
-    QProcess::execute(
-        QStringLiteral("sh"),
-        {QStringLiteral("-c"), QStringLiteral("avahi-daemon --no-drop-root --no-chroot "
-                                              "-D -f \"$QUOTAMIND_TEST_AVAHI_CONFIG\"")});
-    ASSERT_TRUE(running.waitForState(Kind::Advertising));
-    EXPECT_TRUE(test::waitUntil([] { return announced().size() == 1; }));
-}
-
 }  // namespace
