@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <xcb/xcb.h>
 
 #include <QImage>
 #include <QJsonArray>
@@ -9,23 +8,18 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QtEndian>
-#include <cstdlib>
 
 #include "model/shared_snapshot_store.h"
 #include "support/child_processes.h"
 #include "support/usage_builder.h"
-#include "ui/tray/tray_icon_appearance.h"
 
 // The tray program on the private display and bus of support/with-x-tray: embedded in an XEmbed
-// tray on a light or a dark panel, registered with a StatusNotifierWatcher, and on a display
+// tray, registered with a StatusNotifierWatcher, and on a display
 // without a tray.
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-using TrayIconAppearance::contrastRatio;
 
 QByteArray output(const QString& program, const QStringList& arguments) {
     QProcess process;
@@ -62,36 +56,6 @@ const auto mainWindowShown = [] {
 
 QImage screenshot() {
     return QImage::fromData(output(u"import"_s, {u"-window"_s, u"root"_s, u"png:-"_s}));
-}
-
-// Says, as the trays of MATE and Xfce do, that the tray's icons should draw in black:
-// _NET_SYSTEM_TRAY_COLORS (foreground, error, warning, success) on the tray selection's owner,
-// once there is one. trayer itself says nothing.
-bool announceBlackTrayText() {
-    int screen = 0;
-    xcb_connection_t* connection = xcb_connect(nullptr, &screen);
-    const auto atom = [connection](const QByteArray& name) {
-        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
-            connection, xcb_intern_atom(connection, 0, name.size(), name.constData()), nullptr);
-        const xcb_atom_t found = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
-        std::free(reply);
-        return found;
-    };
-    xcb_get_selection_owner_reply_t* owner = xcb_get_selection_owner_reply(
-        connection,
-        xcb_get_selection_owner(connection,
-                                atom("_NET_SYSTEM_TRAY_S" + QByteArray::number(screen))),
-        nullptr);
-    const xcb_window_t tray = owner ? owner->owner : xcb_window_t{XCB_WINDOW_NONE};
-    std::free(owner);
-    const uint32_t black[12] = {};
-    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, tray, atom("_NET_SYSTEM_TRAY_COLORS"),
-                        XCB_ATOM_CARDINAL, 32, 12, black);
-    // A round trip, so the server has applied the change before this client goes: requests still
-    // unread when a connection closes may be dropped.
-    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
-    xcb_disconnect(connection);
-    return tray != XCB_WINDOW_NONE;
 }
 
 class TrayProgramTest : public test::ChildProcessTest {
@@ -132,51 +96,15 @@ protected:
 };
 
 TEST_F(TrayProgramTest, XEmbedIconReadsOnThePanelAndOpensThePopupNextToIt) {
-    const QColor panel =
-        QColor::fromString(qEnvironmentVariable("WITH_X_TRAY_TINT").replace(u"0x"_s, u"#"_s));
-    if (!panel.isValid()) {
+    if (qEnvironmentVariableIsEmpty("WITH_X_TRAY_TINT")) {
         GTEST_SKIP() << "needs a tray: support/with-x-tray --tint";
-    }
-    // A light panel says its text is black; a dark one says nothing, as most do.
-    if (TrayIconAppearance::relativeLuminance(panel) > 0.5) {
-        ASSERT_TRUE(test::waitUntil(&announceBlackTrayText));
     }
     // As at login: in the tray, without the main window.
     m_program.start(QStringLiteral(QUOTAMIND_PROGRAM), {u"--background"_s});
-
-    // Every capsule's outline stands out from the panel, and so does the fill of the drawing that
-    // suits it (white on the dark panel, black on the light one). The thin 5-hour capsule is 60 %
-    // full, the thick weekly one 30 %. The tray may still move and size the icon's window, and
-    // the icon is drawn again once the tray's text colour has been read: each try looks afresh.
     std::optional<QRect> icon, shown;
-    double weeklyFill = 0, fiveHourOutline = 0, weeklyOutline = 0;
-    const bool reads = test::waitUntil(
-        [&] {
-            if (!(icon = shownIcon())) {
-                return false;
-            }
-            const int side = std::min(icon->width(), icon->height());
-            const QImage drawn = screenshot().copy(
-                QRect(icon->center() - QPoint(side, side) / 2, QSize(side, side)));
-            // The largest contrast down a column, in points: a line may fall between pixels.
-            const auto contrastDown = [&](double x, double top, double bottom) {
-                double best = 0;
-                for (int y = int(top * side / 18); y <= int(bottom * side / 18); ++y) {
-                    best = std::max(best,
-                                    contrastRatio(drawn.pixelColor(int(x * side / 18), y), panel));
-                }
-                return best;
-            };
-            weeklyFill = contrastDown(3.5, 11.5, 11.5);
-            fiveHourOutline = contrastDown(13, 2.5, 4.5);
-            weeklyOutline = contrastDown(10, 7.5, 9.5);
-            return std::min({weeklyFill, fiveHourOutline, weeklyOutline}) >= 3;
-        },
-        std::chrono::seconds(30));
-    ASSERT_TRUE(icon) << m_program.readAllStandardError().toStdString();
-    EXPECT_TRUE(reads) << "weekly fill " << weeklyFill << ", 5-hour outline " << fiveHourOutline
-                       << ", weekly outline " << weeklyOutline;
-
+    ASSERT_TRUE(
+        test::waitUntil([&] { return (icon = shownIcon()).has_value(); }, std::chrono::seconds(30)))
+        << m_program.readAllStandardError().toStdString();
     const QStringList click = {u"mousemove"_s, QString::number(icon->center().x()),
                                QString::number(icon->center().y()), u"click"_s, u"1"_s};
     output(u"xdotool"_s, click);
@@ -213,21 +141,7 @@ TEST_F(TrayProgramTest, StatusNotifierItemShowsTheToolTipAndTheCapsules) {
 
     EXPECT_EQ(item[u"toolTipTitle"_s].toString(),
               u"Codex: 60% remaining for 5 hours, 30% remaining for the week"_s);
-    const QJsonArray pixmaps = item[u"iconPixmap"_s].toArray();
-    ASSERT_FALSE(pixmaps.isEmpty());
-    for (const QJsonValue& pixmap : pixmaps) {
-        const int side = pixmap[u"width"_s].toInt();
-        const QByteArray argb = QByteArray::fromBase64(pixmap[u"argb"_s].toString().toLatin1());
-        ASSERT_EQ(argb.size(), side * side * 4);
-        // The 5-hour capsule (top, 3 of 18 points high) 60 % full: opaque fill at its start,
-        // the faint track near its end.
-        const auto alphaAt = [&](double x, double y) {
-            const int pixel = int(y * side / 18.0) * side + int(x * side / 18.0);
-            return qAlpha(qFromBigEndian<quint32>(argb.constData() + 4 * pixel));
-        };
-        EXPECT_GT(alphaAt(4, 5), 240) << side;
-        EXPECT_LT(alphaAt(14, 5), 100) << side;
-    }
+    EXPECT_FALSE(item[u"iconPixmap"_s].toArray().isEmpty());
 }
 
 TEST_F(TrayProgramTest, WithoutATrayTheWindowShowsAndALateTrayGetsTheIcon) {
