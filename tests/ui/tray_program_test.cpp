@@ -14,8 +14,7 @@
 #include "support/usage_builder.h"
 
 // The tray program on the private display and bus of support/with-x-tray: embedded in an XEmbed
-// tray, registered with a StatusNotifierWatcher, and on a display
-// without a tray.
+// tray, registered with a StatusNotifierWatcher, and on a display without a tray.
 
 using namespace Qt::StringLiterals;
 

@@ -180,7 +180,6 @@ TEST_F(AuthFileTest, TheTokenIsReadFromSnakeOrCamelCaseKeys) {
         {R"({"access_token":7,"accessToken":"camel","account_id":null,"accountId":"a3"})", "camel",
          "a3"},
         {R"({"access_token":"","accessToken":"file-access-secret"})", nullptr, nullptr},
-        {R"({"account_id":"a"})", nullptr, nullptr},
         {R"("file-access-secret")", nullptr, nullptr},
     };
     for (const auto& c : cases) {
