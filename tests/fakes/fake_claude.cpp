@@ -1,6 +1,7 @@
 // A stand-in for the `claude` program in tests: records what it sees and receives to the file
 // FAKE_CLAUDE_RECORD as "<key> <value>\0" entries: pid, arg, env, cwd, terminal, ready, input
 // (each chunk received), signal.
+//   FAKE_CLAUDE_SCREEN         text shown at start, before "ready"
 //   FAKE_CLAUDE_WRITE_FILE     on "/status" CR, this file is replaced with ...
 //   FAKE_CLAUDE_WRITE_CONTENT  ... these bytes, as a renewing `claude` would
 //   FAKE_CLAUDE_EXIT           "at-once": exit right after "ready"; otherwise run until SIGTERM
@@ -81,6 +82,8 @@ int main(int argc, char** argv) {
         ::cfmakeraw(&settings);
         ::tcsetattr(0, TCSANOW, &settings);
     }
+    const std::string screen = setting("FAKE_CLAUDE_SCREEN") + "\r\n";
+    [[maybe_unused]] const ssize_t shown = ::write(1, screen.data(), screen.size());
     record("ready");
     if (setting("FAKE_CLAUDE_EXIT") == "at-once") {
         return 0;

@@ -193,6 +193,32 @@ TEST_F(ClaudeCliProbeTest, ChildRunsInAPrivateFolderWithTheCleanedEnvironment) {
                 variables.contains("DISABLE_AUTOUPDATER=1"));
 }
 
+// What the probe types reaches the child; the wall clock set back an hour does not extend the
+// deadline; a child that ignores "/exit" and SIGTERM is killed after the grace.
+TEST_F(ClaudeCliProbeTest, AChildThatNeverEndsIsAnsweredThenEndedAfterTheDeadlineAndGrace) {
+    start({"FAKE_CLAUDE_SIGTERM=ignore",
+           "FAKE_CLAUDE_SCREEN=Do you trust the files in this folder?"});
+    ASSERT_TRUE(waitForRecord("ready"));
+    advance(ClaudeCliProbe::launchWaitSeconds);
+    m_clock.setNow(m_clock.now() - 3600.0);
+    for (int poll = 0; poll < 3; ++poll) {
+        advance(kPoll);
+    }
+    ASSERT_TRUE(test::waitUntil([&] { return record().input().startsWith("/status\ry\ry\ry\r"); }));
+    advance(9.9 - 3 * kPoll);
+    EXPECT_FALSE(record().has("signal"));
+
+    advance(0.2);
+    ASSERT_TRUE(waitForRecord("signal", "TERM"));
+    EXPECT_TRUE(record().input().endsWith("\r/exit\r"));
+    advance(ClaudeCliProbe::terminationGraceSeconds - 0.2);
+    EXPECT_FALSE(done() || test::processHasEnded(record().pid()));
+    advance(0.4);
+    ASSERT_TRUE(done());
+    EXPECT_NO_THROW(m_task->get());
+    EXPECT_TRUE(test::processIsGone(record().pid()));
+}
+
 TEST_F(ClaudeCliProbeTest, CancellationInTheLaunchWaitEndsTheChildAndStaysACancellation) {
     start();
     ASSERT_TRUE(waitForRecord("ready"));

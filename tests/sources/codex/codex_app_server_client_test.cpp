@@ -4,7 +4,9 @@
 #include <unistd.h>
 
 #include <QProcess>
+#include <QThread>
 #include <QTimer>
+#include <atomic>
 
 #include "fake_codex.h"
 #include "support/manual_clock.h"
@@ -140,6 +142,49 @@ TEST_F(CodexAppServerClientTest, FailuresBeforeTheChildRuns) {
     cancellation.cancel();
     EXPECT_TRUE(Call<AgentUsage>(client.fetchUsage(cancellation)).wasCancelled());
     EXPECT_FALSE(QFile::exists(fake.logPath()));
+}
+
+TEST_F(CodexAppServerClientTest, IsCodexInstalledAsksTheLocatorOffTheMainThread) {
+    for (const bool found : {true, false}) {
+        ManualClock clock;
+        std::atomic<bool> onMainThread = true;
+        CodexAppServerClient client(
+            clock,
+            [&onMainThread, found]() -> QString {
+                onMainThread = QThread::currentThread() == QCoreApplication::instance()->thread();
+                if (!found) {
+                    throw CodexAppServerError(Code::UntrustedCodexInstallation);
+                }
+                return u"/usr/local/bin/codex"_s;
+            },
+            QDir::homePath(), {});
+        EXPECT_EQ(test::runTask(client.isCodexInstalled()), found);
+        EXPECT_FALSE(onMainThread);
+    }
+}
+
+TEST_F(CodexAppServerClientTest, UntrustedInterpreterOnTheSearchPathNeverRuns) {
+    // The npm launcher is trusted and finds its interpreter through the search path, where a
+    // folder anyone may write to comes first.
+    FakeCodex fake(test::handshake() + test::rateLimitsResult(42));
+    const QByteArray runFake = "exec '" + QFile::encodeName(FakeCodex::program()) + "'\n";
+    const test::TrustedFolder trusted;
+    const QString launcher =
+        trusted.executable(u"package"_s, u"codex"_s, "#!/usr/bin/env quotamind-test-node\n");
+    trusted.executable(u"bin"_s, u"quotamind-test-node"_s, "#!/bin/sh\n" + runFake);
+    QTemporaryDir shared;
+    ASSERT_TRUE(QFile::setPermissions(shared.path(), QFile::Permissions(0x7777)));
+    const QString ran = shared.filePath(u"ran"_s);
+    test::writeExecutable(shared.filePath(u"quotamind-test-node"_s),
+                          "#!/bin/sh\ntouch '" + QFile::encodeName(ran) + "'\n" + runFake);
+    QProcessEnvironment environment = fake.environment();
+    environment.insert(u"PATH"_s,
+                       shared.path() + u':' + trusted.folder(u"bin"_s) + u":/usr/bin:/bin"_s);
+    ManualClock clock;
+    CodexAppServerClient client(
+        clock, [launcher] { return launcher; }, fake.folder(), environment);
+    EXPECT_EQ(Call<AgentUsage>(client.fetchUsage()).error(), std::nullopt);
+    EXPECT_FALSE(QFile::exists(ran));
 }
 
 // The helper program of ChildrenEndWithTheProgram, which runs this test program again: a call

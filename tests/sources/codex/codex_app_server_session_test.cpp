@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <thread>
 
 #include "fake_codex.h"
 #include "support/manual_clock.h"
@@ -101,6 +102,37 @@ TEST_F(CodexAppServerSessionTest, ChildGetsItsArgumentsFolderAndEnvironment) {
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     EXPECT_EQ(QString::fromUtf8(written.readAll()),
               u"app-server --stdio\n"_s + folder.path() + u"\nerror json kept\n"_s);
+}
+
+TEST_F(CodexAppServerSessionTest, StopOrCancelFromTheUpdateHandlerEndsTheLoop) {
+    enum How { Stop, StopFromAThread, Cancel };
+    for (const How how : {Stop, StopFromAThread, Cancel}) {
+        // A cancel is noticed before the next of two lines that arrive together.
+        FakeCodex fake(test::handshake() +
+                       (how == Cancel ? "send " + kNotification + "$NL" + kNotification + "\n"
+                                      : test::rateLimitsResult(10)));
+        ManualClock clock;
+        const auto session = startSession(fake, clock);
+        std::weak_ptr<CodexAppServerSession> weak = session;
+        CancellationToken cancellation;
+        int updates = 0;
+        auto onUpdate = [weak, how, cancellation, &updates](const AgentUsage&) {
+            ++updates;
+            const auto target = weak.lock();
+            if (how == Cancel) {
+                cancellation.cancel();
+            } else if (how == StopFromAThread) {
+                std::thread([target] { target->stop(); }).join();
+            } else {
+                target->stop();
+                target->stop();
+            }
+        };
+        Loop loop(session->receiveUsageUpdates(false, onUpdate, cancellation));
+        EXPECT_TRUE(how == Cancel ? loop.wasCancelled() : loop.error() == Code::ConnectionClosed);
+        EXPECT_EQ(updates, 1) << how;
+        session->stop();
+    }
 }
 
 TEST_F(CodexAppServerSessionTest, ChildIgnoringTerminationIsKilledAfterTheGracePeriod) {

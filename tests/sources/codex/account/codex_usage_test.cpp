@@ -170,6 +170,16 @@ TEST_F(UsageTest, SuccessReplacesTheCodexUsageInTheSharedSnapshot) {
               (std::vector<AgentUsage>{claude, fresh}));
 }
 
+TEST_F(AuthFileTest, AnEmptyCodexHomeCountsAsUnset) {
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("CODEX_HOME"), QString());
+    EXPECT_EQ(CodexAuthFileUsageClient::codexHome(environment, QStringLiteral("/home/u")),
+              QStringLiteral("/home/u/.codex"));
+    environment.insert(QStringLiteral("CODEX_HOME"), QStringLiteral("relative/dir/"));
+    EXPECT_EQ(CodexAuthFileUsageClient::codexHome(environment, QString()),
+              QStringLiteral("relative/dir/"));
+}
+
 TEST_F(AuthFileTest, TheTokenIsReadFromSnakeOrCamelCaseKeys) {
     const struct {
         const char* tokens;
