@@ -2,12 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <QDBusMessage>
+#include <QDBusConnection>
 #include <QProcess>
 #include <QThreadPool>
 
 #include "model/shared_snapshot_store.h"
 #include "model/usage_json.h"
+#include "platform/widget_center.h"
 #include "support/manual_clock.h"
 #include "support/run_task.h"
 #include "support/temporary_config_home.h"
@@ -81,10 +82,7 @@ void publishFromAnotherProcess(const AgentUsageSnapshot& snapshot, const QString
     peer.closeWriteChannel();
     ASSERT_TRUE(peer.waitForFinished(10000));
     ASSERT_EQ(peer.exitCode(), 0);
-    ASSERT_TRUE(QDBusConnection::sessionBus().send(
-        QDBusMessage::createSignal(WidgetHost::kReloadPath, WidgetHost::kReloadInterface,
-                                   WidgetHost::kReloadSignal)
-        << kind));
+    DBusWidgetCenter().reloadTimelines(kind);
 }
 
 }  // namespace
