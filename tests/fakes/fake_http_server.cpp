@@ -89,7 +89,6 @@ std::optional<FakeHttpServer::Request> FakeHttpServer::takeRequest(QByteArray& b
     const QList<QByteArray> lines = buffer.left(headerEnd).split('\n');
     const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
     Request request;
-    request.method = requestLine.value(0);
     request.path = requestLine.value(1);
     for (qsizetype i = 1; i < lines.size(); ++i) {
         const qsizetype colon = lines[i].indexOf(':');

@@ -18,7 +18,6 @@ public:
     using Headers = QList<std::pair<QByteArray, QByteArray>>;
 
     struct Request {
-        QByteArray method;
         QByteArray path;
         Headers headers;
         QByteArray body;

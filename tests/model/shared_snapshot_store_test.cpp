@@ -2,30 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <QProcess>
-
 #include "model/usage_json.h"
 #include "support/temporary_config_home.h"
 #include "support/usage_builder.h"
 
 namespace {
 
-class SharedSnapshotStoreTest : public test::TemporaryConfigHome {
-protected:
-    // Runs the peer program with the same configuration folder; returns its exit code.
-    // (A peer that does not finish in time is killed when `peer` goes.)
-    int runPeer(const QString& command, const QByteArray& input, QByteArray* output = nullptr) {
-        QProcess peer;
-        peer.start(QStringLiteral(SHARED_SNAPSHOT_STORE_PEER), {command});
-        peer.write(input);
-        peer.closeWriteChannel();
-        const bool finished = peer.waitForFinished(30000);
-        if (output != nullptr) {
-            *output = peer.readAllStandardOutput();
-        }
-        return finished ? peer.exitCode() : -1;
-    }
-};
+using SharedSnapshotStoreTest = test::TemporaryConfigHome;
 
 // Timestamps whose shortest decimal forms are long: a lossy writer changes them.
 AgentUsageSnapshot snapshot() {
@@ -50,22 +33,6 @@ TEST_F(SharedSnapshotStoreTest, OnlyADecodableSnapshotIsReadAndOnlyAnEncodableOn
     bad.updatedAt = Timestamp(std::numeric_limits<double>::quiet_NaN());
     SharedSnapshotStore::save(AgentUsageSnapshot({bad}));
     EXPECT_EQ(SharedSnapshotStore::loadSnapshot(), snapshot());
-}
-
-// The widget host is another process: each reads exactly what the other saved.
-TEST_F(SharedSnapshotStoreTest, AnotherProcessReadsAndWritesTheSameSnapshot) {
-    SharedSnapshotStore::save(snapshot());
-    QByteArray printed;
-    ASSERT_EQ(runPeer(QStringLiteral("load"), {}, &printed), 0);
-    EXPECT_EQ(usage_json::decodeSnapshot(printed.toStdString()), snapshot());
-
-    AgentUsage pro = test::usage("codex");
-    pro.planType = "pro";
-    const AgentUsageSnapshot next = snapshot().replacing(pro);
-    ASSERT_EQ(runPeer(QStringLiteral("save"),
-                      QByteArray::fromStdString(usage_json::encodeSnapshot(next))),
-              0);
-    EXPECT_EQ(SharedSnapshotStore::loadSnapshot(), next);
 }
 
 // The read times beside the snapshot: what is written reads back; anything else reads as none,

@@ -5,9 +5,7 @@
 #include <QTemporaryDir>
 
 #include "fake_notification_center.h"
-#include "platform/notifications/freedesktop_notification_center.h"
 #include "support/manual_clock.h"
-#include "support/notification_bus.h"
 #include "support/run_task.h"
 #include "support/usage_builder.h"
 
@@ -21,26 +19,15 @@ AgentUsageSnapshot codexFiveHourAt(Timestamp reset) {
 
 const QString kCodexFiveHour = QStringLiteral("limit-reset.v1.codex.18000");
 
-// A window's length and what the alert calls it.
-class LimitResetRequestTest
-    : public ::testing::TestWithParam<std::pair<std::int64_t, const char*>> {};
-
-TEST_P(LimitResetRequestTest, NamesTheAgentAndTheWindowAndIsDueAtTheWholeSecond) {
-    const auto [duration, period] = GetParam();
-    AgentUsage usage = test::usage("codex", {test::window(duration, 10, test::kReadAt + 3600)});
+TEST(LimitResetRequestTest, NamesTheAgentAndTheWindowAndIsDueAtTheWholeSecond) {
+    AgentUsage usage = test::usage("codex", {test::weekly(10, test::kReadAt + 3600)});
     usage.agentName = "Codex CLI";
     const NotificationRequest request = limitResetRequest(usage, usage.windows[0]);
-    EXPECT_EQ(request.identifier, QStringLiteral("limit-reset.v1.codex.%1").arg(duration));
+    EXPECT_EQ(request.identifier, QStringLiteral("limit-reset.v1.codex.604800"));
     EXPECT_EQ(request.title, QStringLiteral("Codex CLI limit restored"));
-    EXPECT_EQ(request.body,
-              QStringLiteral("Your %1 limit is available again.").arg(QLatin1String(period)));
+    EXPECT_EQ(request.body, QStringLiteral("Your weekly limit is available again."));
     EXPECT_EQ(request.fireDate, test::kReadAt + 3599.75);  // the fraction dropped
 }
-
-INSTANTIATE_TEST_SUITE_P(LimitNotificationManagerTest, LimitResetRequestTest,
-                         ::testing::Values(std::pair{UsageWindow::kFiveHourSeconds, "5-hour"},
-                                           std::pair{UsageWindow::kWeeklySeconds, "weekly"}),
-                         [](const auto& info) { return std::to_string(info.param.first); });
 
 class LimitNotificationManagerTest : public ::testing::Test {
 protected:
@@ -108,24 +95,6 @@ TEST_F(LimitNotificationManagerTest, NoticesALaterServerAndReportsAFailedAdd) {
     center.addError = QStringLiteral("The server is full");
     EXPECT_TRUE(test::runTask(notifications->enable(codexFiveHourAt(now + 1))));
     EXPECT_EQ(notifications->lastError(), center.addError);
-}
-
-TEST(LimitNotificationsEndToEndTest, AnEnabledStartAlertsThroughAServerThatAppearsLater) {
-    if (const QString missing = test::NotificationBus::missing(); !missing.isEmpty()) {
-        GTEST_SKIP() << missing.toStdString();
-    }
-    test::NotificationBus bus;
-    FreedesktopNotificationCenter center(bus.connection());
-    QTemporaryDir folder;
-    Preferences preferences(folder.filePath(QStringLiteral("Quotamind.conf")));
-    preferences.setBool(LimitNotificationManager::kEnabledKey, true);
-    // An hour back, so the alert is due as soon as it is scheduled.
-    ManualClock clock(Timestamp::now() - 3600);
-    LimitNotificationManager notifications(center, clock, preferences);
-    test::runTask(notifications.start(codexFiveHourAt(clock.now() + 60)));
-    ASSERT_TRUE(bus.startServer());
-    ASSERT_TRUE(test::processEventsUntil([&] { return !bus.notifyCalls().isEmpty(); }));
-    EXPECT_EQ(bus.notifyCalls().first()[3], QStringLiteral("Codex limit restored"));
 }
 
 }  // namespace

@@ -1,14 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <QDBusConnection>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include "platform/autostart.h"
 #include "platform/single_instance.h"
-#include "platform/widget_center.h"
-#include "support/run_task.h"
 
 namespace {
 
@@ -58,31 +55,6 @@ TEST(XdgAutostartTest, AnOlderEntryGainsTheBackgroundOption) {
     }
 }
 
-class ReloadListener final : public QObject {
-    Q_OBJECT
-public:
-    QStringList kinds;
-public Q_SLOTS:
-    void reload(const QString& kind) { kinds << kind; }
-};
-
-TEST(DBusWidgetCenterTest, BroadcastsOneReloadPerKindOnTheSessionBus) {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) {
-        GTEST_SKIP() << "no session bus";
-    }
-    ReloadListener listener;
-    ASSERT_TRUE(bus.connect(QString(), DBusWidgetCenter::kPath, DBusWidgetCenter::kInterface,
-                            DBusWidgetCenter::kSignal, &listener, SLOT(reload(QString))));
-    DBusWidgetCenter center;
-    center.reloadAllKinds();
-    EXPECT_TRUE(test::processEventsUntil([&] { return listener.kinds.size() == 3; }));
-    listener.kinds.sort();  // the bus may reorder three signals sent at once
-    EXPECT_EQ(listener.kinds, (QStringList{QStringLiteral("QuotamindBothLimitsWidget.v3"),
-                                           QStringLiteral("QuotamindConfigurableWidget.v3"),
-                                           QStringLiteral("QuotamindWidget")}));
-}
-
 // A second launch whose running copy hangs must not report that it showed itself.
 TEST(SingleInstanceTest, AnOwnerThatNeverAnswersFailsTheActivation) {
     QProcess owner;
@@ -100,5 +72,3 @@ TEST(SingleInstanceTest, AnOwnerThatNeverAnswersFailsTheActivation) {
 }
 
 }  // namespace
-
-#include "desktop_integration_test.moc"

@@ -4,7 +4,9 @@
 
 #include <QDir>
 #include <QProcess>
+#include <QSemaphore>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <atomic>
 #include <csignal>
 
@@ -151,6 +153,17 @@ TEST(ReadRegularFileTest, OnlyARegularFileWithinTheLimitIsRead) {
     EXPECT_EQ(errorOf("file", 4), EFBIG);
     EXPECT_EQ(test::runTask(read("file", 5)), QByteArray("12345"));
     EXPECT_EQ(test::runTask(read("missing", 16)), std::nullopt);
+    // The disk may be slow: the read goes to a worker. With every worker held busy, it cannot
+    // finish before the test lets them go (shared: a worker may still be inside acquire()).
+    const auto release = std::make_shared<QSemaphore>();
+    const int workers = QThreadPool::globalInstance()->maxThreadCount();
+    for (int worker = 0; worker < workers; ++worker) {
+        QThreadPool::globalInstance()->start([release] { release->acquire(); });
+    }
+    test::StartedTask<std::optional<QByteArray>> held(read("file", 5));
+    EXPECT_FALSE(held.isDone());
+    release->release(workers);
+    ASSERT_TRUE(held.waitUntilDone());
 }
 
 TEST(FallbackSecretStoreTest, TheFileHoldsItemsOnlyWhileNoKeyringRuns) {

@@ -114,7 +114,6 @@ INSTANTIATE_TEST_SUITE_P(
                     FillRow{"Half", ColorScheme::Light, 50, 18000, 80},
                     FillRow{"HalfDark", ColorScheme::Dark, 50, 18000, 80},
                     FillRow{"UsedUp", ColorScheme::Light, 100, 18000, 0},
-                    FillRow{"Overused", ColorScheme::Light, 130, 18000, 0},
                     FillRow{"NoDurationThePreferredWindow", ColorScheme::Light, 75, {}, 40},
                     FillRow{"AWindowTheUsageLacks", ColorScheme::Light, 0, 3600, 0}),
     rowName);
@@ -162,10 +161,6 @@ TEST(LimitMeterViewTest, FillSpringsToANewValueOnlyWhileShown) {
     card.view.show();
     card.view.setUsage(test::usage("codex", {test::fiveHour(100)}));
     EXPECT_DOUBLE_EQ(card.view.displayedFraction(), 1.0);
-    // A spring of 0.8 s response is most of the way after half a second, then settles.
-    animation->setCurrentTime(500);
-    EXPECT_GT(card.view.displayedFraction(), 0.0);
-    EXPECT_LT(card.view.displayedFraction(), 0.1);
     animation->setCurrentTime(animation->duration());
     EXPECT_DOUBLE_EQ(card.view.displayedFraction(), 0.0);
 

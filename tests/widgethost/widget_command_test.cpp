@@ -51,10 +51,7 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, WidgetCommandParseTest,
     testing::Values(
         ParseRow{"LargeFamily", "quotamind-widgets render QuotamindWidget large out.png"},
-        ParseRow{"NoOutput", "quotamind-widgets render QuotamindWidget small"},
         ParseRow{"UnknownPeriod", "quotamind-widgets timeline QuotamindWidget --period daily"},
-        ParseRow{"DateWithoutTime", "quotamind-widgets timeline QuotamindWidget --at 2026-01-01"},
-        ParseRow{"ZeroScale", "quotamind-widgets render QuotamindWidget small --scale 0 out.png"},
         ParseRow{"ScaleNotANumber",
                  "quotamind-widgets render QuotamindWidget small --scale x out.png"},
         ParseRow{"UnknownOption", "quotamind-widgets timeline QuotamindWidget --color"}),
@@ -86,8 +83,6 @@ TEST_F(WidgetCommandTest, TimelinePrintsTheEntriesOfTheStoredSnapshot) {
     ASSERT_EQ(entries.size(), 2);
     EXPECT_EQ(entries[0][u"date"_s], u"2026-01-01T00:00:00.000Z"_s);
     EXPECT_EQ(entries[1][u"date"_s], u"2026-01-01T00:20:01.000Z"_s);
-    EXPECT_EQ(entries[1][u"durationSeconds"_s], 18000);
-    EXPECT_EQ(entries[1][u"usage"_s][u"updatedAt"_s], 788917800);
     EXPECT_EQ(timeline[u"reloadAfter"_s], u"2026-01-01T00:30:00.000Z"_s);
 }
 

@@ -104,47 +104,6 @@ TEST_F(CodexAppServerSessionTest, ChildGetsItsArgumentsFolderAndEnvironment) {
               u"app-server --stdio\n"_s + folder.path() + u"\nerror json kept\n"_s);
 }
 
-TEST_F(CodexAppServerSessionTest, LivePollingFollowsThePolicyUntilAPolledReadStalls) {
-    FakeCodex fake(test::handshake() + test::rateLimitsResult(10) + kRead + test::kReadError +
-                   kRead + test::kReadError + kRead + test::rateLimitsResult(12) + kRead);
-    ManualClock clock;
-    const auto session = startSession(fake, clock);
-    const auto usages = std::make_shared<std::size_t>(0);
-    Loop loop(session->receiveUsageUpdates(
-        false, [usages](const AgentUsage&) { ++*usages; }, CancellationToken()));
-    auto delivered = [&](std::size_t count) {
-        return test::processEventsUntil([&] { return *usages >= count; });
-    };
-    // The fake has received `lines` lines and the session its answer to the last.
-    auto answered = [&](qsizetype lines) {
-        return fake.receivesLines(lines) &&
-               test::processEventsUntil([&] { return !session->rateLimitsReadInFlight(); });
-    };
-    ASSERT_TRUE(delivered(1));
-    // First observation: two minutes. A failed read doubles the delay after the one in progress.
-    EXPECT_EQ(clock.secondsUntilNextSleep(), 120.0);
-    clock.advance(120);
-    ASSERT_TRUE(answered(4));
-    clock.advance(120);
-    ASSERT_TRUE(answered(5));
-    clock.advance(20);
-    EXPECT_EQ(clock.secondsUntilNextSleep(), 220.0);
-    clock.advance(220);
-    // The rise restarts the delay at one minute; the answered read's watchdog passes at 20 s.
-    ASSERT_TRUE(delivered(2));
-    clock.advance(20);
-    EXPECT_FALSE(session->hasStopped());
-    EXPECT_EQ(clock.secondsUntilNextSleep(), 40.0);
-    clock.advance(40);
-    ASSERT_TRUE(fake.receivesLines(7));
-    EXPECT_TRUE(fake.received().last().contains(u"\"id\":6"_s));
-    clock.advance(19.5);
-    EXPECT_FALSE(session->hasStopped());
-    clock.advance(0.5);
-    EXPECT_EQ(loop.error(), Code::ConnectionClosed);
-    EXPECT_EQ(*usages, 2u);
-}
-
 TEST_F(CodexAppServerSessionTest, StopOrCancelFromTheUpdateHandlerEndsTheLoop) {
     enum How { Stop, StopFromAThread, Cancel };
     for (const How how : {Stop, StopFromAThread, Cancel}) {
@@ -190,6 +149,47 @@ TEST_F(CodexAppServerSessionTest, ChildIgnoringTerminationIsKilledAfterTheGraceP
     clock.advance(CodexAppServerSession::kTerminationGraceSeconds);
     EXPECT_TRUE(ended.finishes());
     EXPECT_TRUE(test::processesEnd(fake.marker()));
+}
+
+TEST_F(CodexAppServerSessionTest, LivePollingFollowsThePolicyUntilAPolledReadStalls) {
+    FakeCodex fake(test::handshake() + test::rateLimitsResult(10) + kRead + test::kReadError +
+                   kRead + test::kReadError + kRead + test::rateLimitsResult(12) + kRead);
+    ManualClock clock;
+    const auto session = startSession(fake, clock);
+    const auto usages = std::make_shared<std::size_t>(0);
+    Loop loop(session->receiveUsageUpdates(
+        false, [usages](const AgentUsage&) { ++*usages; }, CancellationToken()));
+    auto delivered = [&](std::size_t count) {
+        return test::processEventsUntil([&] { return *usages >= count; });
+    };
+    // The fake has received `lines` lines and the session its answer to the last.
+    auto answered = [&](qsizetype lines) {
+        return fake.receivesLines(lines) &&
+               test::processEventsUntil([&] { return !session->rateLimitsReadInFlight(); });
+    };
+    ASSERT_TRUE(delivered(1));
+    // First observation: two minutes. A failed read doubles the delay after the one in progress.
+    EXPECT_EQ(clock.secondsUntilNextSleep(), 120.0);
+    clock.advance(120);
+    ASSERT_TRUE(answered(4));
+    clock.advance(120);
+    ASSERT_TRUE(answered(5));
+    clock.advance(20);
+    EXPECT_EQ(clock.secondsUntilNextSleep(), 220.0);
+    clock.advance(220);
+    // The rise restarts the delay at one minute; the answered read's watchdog passes at 20 s.
+    ASSERT_TRUE(delivered(2));
+    clock.advance(20);
+    EXPECT_FALSE(session->hasStopped());
+    EXPECT_EQ(clock.secondsUntilNextSleep(), 40.0);
+    clock.advance(40);
+    ASSERT_TRUE(fake.receivesLines(7));
+    EXPECT_TRUE(fake.received().last().contains(u"\"id\":6"_s));
+    clock.advance(19.5);
+    EXPECT_FALSE(session->hasStopped());
+    clock.advance(0.5);
+    EXPECT_EQ(loop.error(), Code::ConnectionClosed);
+    EXPECT_EQ(*usages, 2u);
 }
 
 }  // namespace

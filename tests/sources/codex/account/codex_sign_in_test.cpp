@@ -32,7 +32,6 @@ TEST_F(SignInTest, DeviceCodeReadsTheUserCodeAndTheIntervalLeniently) {
     const std::tuple<const char*, const char*, std::uint64_t> cases[] = {
         {R"("user_code":"U","interval":5)", "U", 5},
         {R"("usercode":"X","interval":" 7\n")", "X", 7},
-        {R"("user_code":"U","usercode":"X","interval":"+9")", "U", 9},
         {R"("user_code":"U","interval":"soon")", "U", 5},
         {R"("user_code":"U","interval":0)", "U", 1},
         {R"("user_code":"U")", nullptr, 0},
@@ -88,18 +87,6 @@ TEST_F(SignInTest, PollingExpiresAfterFifteenMinutesWithoutWaitingPastThem) {
               CodexClientError::Code::SignInExpired);
 }
 
-TEST_F(SignInTest, CancellingEndsThePollingDuringItsWait) {
-    CancellationToken token;
-    test::StartedTask<CodexAuthClient::AuthorizationResponse> polling(
-        m_client.pollForAuthorization(deviceCode(5), token));
-    ASSERT_TRUE(awaitWait(5));
-    token.cancel();
-    ASSERT_TRUE(polling.waitUntilDone());
-    EXPECT_THROW(polling.get(), CancelledError);
-    m_clock.advance(60);
-    EXPECT_EQ(requestsTo(kPollPath).size(), 1u);
-}
-
 TEST_F(SignInTest, ExchangeSendsAnEscapedFormAndReadsTheAccount) {
     const QString idToken = test::identityTokenForAccount("acct-7");
     respond(kTokenPath, 200,
@@ -144,28 +131,14 @@ TEST_F(SignInTest, CancellingAnExchangeSavesNothingButARefreshSavesTheNewTokens)
     }
 }
 
-TEST_F(SignInTest, ServerErrorsPreferTheDisplayMessageThenTheDescription) {
-    for (const auto& [body, text] :
-         {std::pair<QByteArray, const char*>{R"({"error_description":"d","message":"m"})", "d"},
-          {R"({"display_message":"shown","error_description":"d"})", "shown"},
-          {R"({"message":"m"})", "m"},
-          {"<html>bad gateway</html>", "OpenAI request failed (HTTP 502)."}}) {
-        EXPECT_EQ(CodexAuthClient::serverError(502, body).errorString(), QString::fromUtf8(text));
-    }
-}
-
 TEST_F(SignInTest, AccountIdentifierComesOnlyFromAWellFormedIdentityToken) {
     const std::string claim = R"({"https://api.openai.com/auth":{"chatgpt_account_id":"acct"}})";
     const std::pair<QString, std::optional<QString>> cases[] = {
         {test::identityToken(claim), QStringLiteral("acct")},
-        // 62 payload bytes: Base64 of length 83 needs two padding characters.
-        {test::identityToken(R"({"https://api.openai.com/auth":{"chatgpt_account_id":"ab"}} )"),
-         QStringLiteral("ab")},
         {test::identityToken(claim).replace(QStringLiteral(".c2ln"), QStringLiteral("..c2ln.")),
          QStringLiteral("acct")},
         {test::identityToken(claim) + QStringLiteral(".more"), std::nullopt},
         {QStringLiteral("a.YQ.c"), std::nullopt},  // "a": not JSON
-        {test::identityToken(R"({"https://api.openai.com/auth":{}})"), std::nullopt},
         {test::identityToken(R"({"chatgpt_account_id":"acct"})"), std::nullopt},
     };
     for (const auto& [token, account] : cases) {
