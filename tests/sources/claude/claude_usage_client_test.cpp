@@ -19,7 +19,7 @@ using Code = ClaudeUsageClientError::Code;
 
 const Timestamp kNow(788918400.0);
 const QByteArray kUsageBody =
-    R"({"five_hour":{"utilization":42.4,"resets_at":"2026-01-01T03:00:00.250Z"},)"
+    R"({"five_hour":{"utilization":42.5,"resets_at":"2026-01-01T03:00:00.250Z"},)"
     R"("seven_day":{"utilization":7,"resets_at":"2026-01-05T00:00:00Z"},"extra":1})";
 
 // A stored sign-in as Claude Code writes it; `expiresIn` is seconds from kNow.
@@ -109,51 +109,45 @@ TEST_F(ClaudeUsageClientTest, LooksForTheSignInInTheDocumentedOrder) {
     }
 }
 
-TEST_F(ClaudeUsageClientTest, WindowsRoundClampAndFallBackToAFullWindow) {
-    const std::tuple<double, std::optional<std::string>, std::int64_t, Timestamp> cases[] = {
-        {12.5, "2025-01-01T10:00:00.123Z", 13, Timestamp::fromUnixSeconds(1735725600.123)},
-        {-3, "2025-01-01", 0, kNow + 18000.0},
-        {1e300, std::nullopt, 100, kNow + 18000.0},
-    };
-    for (const auto& [utilization, resetsAt, used, reset] : cases) {
-        const auto window = ClaudeUsageClient::makeWindow(
-            ClaudeUsageWindowResponse{utilization, resetsAt}, 18000, kNow);
-        EXPECT_EQ(window->usedPercent, used) << utilization;
-        EXPECT_NEAR(window->resetDate - reset, 0.0, 1e-6);
-    }
-}
-
-TEST_F(ClaudeUsageClientTest, SendsTheDocumentedRequestAndBuildsTheUsage) {
+// Each answer: the usage it makes, or the error it ends with, no token in its text.
+TEST_F(ClaudeUsageClientTest, SendsTheDocumentedRequestAndMapsEachAnswer) {
     writeFile(credentials("secret-token", 3600, R"(,"rateLimitTier":"default_claude_max_20x")"));
-    m_server.enqueue("/api/oauth/usage", {.status = 200, .body = kUsageBody});
-    const AgentUsage usage = test::runTask(m_client.fetchUsage());
-
-    ASSERT_EQ(m_server.requests().size(), 1u);
-    EXPECT_EQ(m_server.requests()[0].header("Authorization"), "Bearer secret-token");
-    EXPECT_EQ(m_server.requests()[0].header("anthropic-beta"), "oauth-2025-04-20");
-    EXPECT_EQ(usage, (AgentUsage{.windows = {{42, 18000, Timestamp(788929200.25)},
-                                             {7, 604800, Timestamp(789264000.0)}},
-                                 .provider = AgentProvider::claude(),
-                                 .agentName = "Claude",
-                                 .planType = "max 20x",
-                                 .updatedAt = kNow,
-                                 .source = UsageSource::LocalDesktop}));
-}
-
-TEST_F(ClaudeUsageClientTest, MapsStatusesAndBodiesToTheirErrors) {
-    writeFile(credentials("secret-token", 3600));
-    const std::tuple<int, QByteArray, Code> cases[] = {
+    auto usage = [](std::vector<UsageWindow> windows) {
+        return AgentUsage{.windows = std::move(windows),
+                          .provider = AgentProvider::claude(),
+                          .agentName = "Claude",
+                          .planType = "max 20x",
+                          .updatedAt = kNow,
+                          .source = UsageSource::LocalDesktop};
+    };
+    const std::tuple<int, QByteArray, std::variant<AgentUsage, Code>> cases[] = {
+        {200, kUsageBody,
+         usage({{43, 18000, Timestamp(788929200.25)}, {7, 604800, Timestamp(789264000.0)}})},
+        // Clamped, and a full window when the reset time is missing or unreadable.
+        {200,
+         R"({"five_hour":{"utilization":1e300},)"
+         R"("seven_day":{"utilization":-3,"resets_at":"2025-01-01"}})",
+         usage({{100, 18000, kNow + 18000.0}, {0, 604800, kNow + 604800.0}})},
         {401, "", Code::Unauthorized},
         {429, "", Code::RateLimited},
         {403, "", Code::ServerError},
         {200, "<html>", Code::InvalidResponse},
         {200, R"({"five_hour":{"utilization":null},"seven_day":null})", Code::NoRateLimits},
     };
-    for (const auto& [status, body, code] : cases) {
+    for (const auto& [status, body, expected] : cases) {
+        SCOPED_TRACE(body.toStdString());
         m_server.enqueue("/api/oauth/usage", {.status = status, .body = body});
-        const auto error = test::errorOf<ClaudeUsageClientError>(m_client.fetchUsageOnce({}));
-        EXPECT_EQ(error.code(), code) << status << body.constData();
-        EXPECT_FALSE(error.errorString().contains(QStringLiteral("secret-token")));
+        std::variant<AgentUsage, Code> outcome;
+        try {
+            outcome = test::runTask(m_client.fetchUsageOnce({}));
+        } catch (const ClaudeUsageClientError& error) {
+            outcome = error.code();
+            EXPECT_FALSE(error.errorString().contains(QStringLiteral("secret-token")));
+        }
+        EXPECT_EQ(outcome, expected);
+        const auto request = m_server.requests().back();
+        EXPECT_EQ(request.header("Authorization") + ' ' + request.header("anthropic-beta"),
+                  "Bearer secret-token oauth-2025-04-20");
     }
 }
 

@@ -148,16 +148,12 @@ TEST_F(CodexAppServerClientTest, IsCodexInstalledAsksTheLocatorOffTheMainThread)
     for (const bool found : {true, false}) {
         ManualClock clock;
         std::atomic<bool> onMainThread = true;
-        CodexAppServerClient client(
-            clock,
-            [&onMainThread, found]() -> QString {
-                onMainThread = QThread::currentThread() == QCoreApplication::instance()->thread();
-                if (!found) {
-                    throw CodexAppServerError(Code::UntrustedCodexInstallation);
-                }
-                return u"/usr/local/bin/codex"_s;
-            },
-            QDir::homePath(), {});
+        auto locate = [&onMainThread, found]() -> QString {
+            onMainThread = QThread::currentThread() == QCoreApplication::instance()->thread();
+            return found ? u"/usr/local/bin/codex"_s
+                         : throw CodexAppServerError(Code::UntrustedCodexInstallation);
+        };
+        CodexAppServerClient client(clock, locate, QDir::homePath(), {});
         EXPECT_EQ(test::runTask(client.isCodexInstalled()), found);
         EXPECT_FALSE(onMainThread);
     }
