@@ -3,8 +3,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QPainter>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <optional>
 
@@ -12,6 +12,7 @@
 #include "model/shared_snapshot_store.h"
 #include "sources/codex/trusted_codex_binary_locator.h"
 #include "support/child_processes.h"
+#include "ui/qr_reader.h"
 
 // The program itself: headless with both agents, the status command and the pairing command.
 
@@ -136,30 +137,27 @@ TEST(HeadlessProgramTest, StoresBothAgentsFollowsLiveUpdatesIsSingleAndLeavesNoC
         << "a codex child outlived the program";
 }
 
-// The picture a terminal with light text on a dark background shows, as a plain PBM (1 is
-// dark), four pixels per module, read back with zbarimg.
-QString decodeTerminalQrCode(const QStringList& lines, const QTemporaryDir& folder) {
-    QByteArray image =
-        u"P1\n%1 %2\n"_s.arg(lines.value(0).size() * 4).arg(lines.size() * 8).toLatin1();
-    for (const QString& line : lines) {
-        for (const QChar half : {QChar(0x2580), QChar(0x2584)}) {
-            QByteArray row;
-            for (const QChar cell : line) {
-                row += cell == QChar(0x2588) || cell == half ? "0 0 0 0 " : "1 1 1 1 ";
+// The picture a terminal with light text on a dark background shows, four pixels per module.
+QImage terminalPicture(const QStringList& lines) {
+    QImage image(int(lines.value(0).size()) * 4, int(lines.size()) * 8, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    for (int row = 0; row < lines.size(); ++row) {
+        for (int column = 0; column < lines[row].size(); ++column) {
+            const QChar cell =
+                lines[row][column];  // █ lights both halves, ▀ the upper, ▄ the lower
+            for (const int half : {0, 1}) {
+                if (cell == QChar(0x2588) || cell == QChar(half == 0 ? 0x2580 : 0x2584)) {
+                    painter.fillRect(column * 4, row * 8 + half * 4, 4, 4, Qt::white);
+                }
             }
-            image += (row + '\n').repeated(4);
         }
     }
-    const QString path = folder.filePath(u"code.pbm"_s);
-    EXPECT_TRUE(writeFile(path, image));
-    QProcess zbar;
-    zbar.start(u"zbarimg"_s, {u"--raw"_s, u"-q"_s, path});
-    zbar.waitForFinished(10000);
-    return QString::fromUtf8(zbar.readAllStandardOutput()).trimmed();
+    return image;
 }
 
 TEST(PairingCommandTest, PrintsTheStoredCodeAsTextAndAsAQrCodeThatScans) {
-    if (QStandardPaths::findExecutable(u"zbarimg"_s).isEmpty()) {
+    if (!test::canReadQrCodes()) {
         GTEST_SKIP() << "zbarimg (zbar-tools) is not installed";
     }
     QTemporaryDir config;
@@ -170,7 +168,7 @@ TEST(PairingCommandTest, PrintsTheStoredCodeAsTextAndAsAQrCodeThatScans) {
     const QStringList first = QString::fromUtf8(output).split(u'\n', Qt::SkipEmptyParts);
     ASSERT_GT(first.size(), 3);
     EXPECT_TRUE(first[1].startsWith(u"quotamind://pair?v=1&service=quotamind-"_s));
-    EXPECT_EQ(decodeTerminalQrCode(first.mid(2), config), first[1]);
+    EXPECT_EQ(test::readQrCode(terminalPicture(first.mid(2))), first[1]);
     EXPECT_EQ(run(environment, {u"pairing"_s}).second, output) << "the code is made once and kept";
 }
 
