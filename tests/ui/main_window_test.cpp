@@ -113,8 +113,6 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         PaneRow{"FirstLaunchCodex", State::FirstLaunch, kCodex, u"Loading Codex limits…"_s,
                 kCheckAgain, 0, paneStyle::cardBase()},
-        PaneRow{"FirstLaunchClaude", State::FirstLaunch, kClaude, u"Loading Claude limits…"_s,
-                QString(), 0, paneStyle::cardBase()},
         PaneRow{"SignedOutClaudeHasNoChatGPTSignIn", State::SignedOut, kClaude, kCheckAgain,
                 u"Sign in with ChatGPT"_s, 0, paneStyle::signedOutBackground()},
         PaneRow{"SignedOutCodex", State::SignedOut, kCodex, u"Sign in with ChatGPT"_s, QString(), 0,

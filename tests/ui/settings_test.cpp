@@ -273,14 +273,13 @@ const char* const kAllSections =
 INSTANTIATE_TEST_SUITE_P(
     Rows, SettingsFormTest,
     testing::Values(
-        FormRow{"NothingStoredNothingPaired",
-                [](SettingsState& state) { state.notificationError = QString(); },
-                "Tray Icon, Connection, Notifications, This Computer, Updates to iPhone, Widget",
-                {"Tray Icon / Appearance: automatic of automatic light",
-                 "Connection / Codex: Not connected", "Connection / iPhone: Not paired",
-                 "Updates to iPhone / Status: Waiting for iPhone",
-                 "Updates to iPhone / Last data sent: Not sent yet"},
-                {"Tray Icon / Agent", "This Computer / Sign Out of Quotamind", " / : shown"}},
+        FormRow{
+            "NothingStoredNothingPaired",
+            [](SettingsState& state) { state.notificationError = QString(); },
+            "Tray Icon, Connection, Notifications, This Computer, Updates to iPhone, Widget",
+            {"Tray Icon / Appearance: automatic of automatic light",
+             "Connection / iPhone: Not paired", "Updates to iPhone / Last data sent: Not sent yet"},
+            {"Tray Icon / Agent", "This Computer / Sign Out of Quotamind", " / : shown"}},
         FormRow{"TwoUsagesTheIconsAgentStored",
                 [](SettingsState& state) {
                     state.snapshot = AgentUsageSnapshot(
@@ -304,10 +303,8 @@ INSTANTIATE_TEST_SUITE_P(
                     state.notificationError = u"No permission"_s;
                 },
                 kAllSections,
-                {"Connection / Claude: Local agent on this computer",
-                 "Current snapshots / Claude: Max 20x / Jan 5, 3:07 PM",
+                {"Current snapshots / Claude: Max 20x / Jan 5, 3:07 PM",
                  "Connection / iPhone: Connected", "This Computer / Sign Out of Quotamind: enabled",
-                 "Updates to iPhone / Status: Enabled automatically",
                  "Updates to iPhone / Last data sent: Jan 5, 3:07:09 PM",
                  "Notifications / No permission: shown"},
                 {}}),
