@@ -24,31 +24,25 @@ TEST(StatusReportTest, OneLinePerAgentAndWindow) {
               QStringLiteral("Codex · Plus · 5H · Reset · checking…"));
 }
 
-// The used percent of each window, and the bar's text and class.
-class WaybarTest
-    : public ::testing::TestWithParam<std::pair<std::vector<std::int64_t>, const char*>> {};
-
-TEST_P(WaybarTest, ClassFollowsTheLowestRemainingPercent) {
-    std::vector<UsageWindow> windows;
-    for (const std::int64_t used : GetParam().first) {
-        windows.push_back(test::window(UsageWindow::kFiveHourSeconds, used, kReset));
+// The used percent of each window, and the bar's text and class (its tooltip, the lines above,
+// left out): the class follows the lowest remaining percent.
+TEST(StatusReportTest, WaybarClassFollowsTheLowestRemainingPercent) {
+    const std::pair<std::vector<std::int64_t>, const char*> rows[] = {
+        {{10, 20}, R"({"text":"Codex 80%","class":"normal","percentage":80})"},
+        {{75}, R"({"text":"Codex 25%","class":"warning","percentage":25})"},
+        {{0, 91}, R"({"text":"Codex 9%","class":"critical","percentage":9})"},
+        {{}, R"({"text":"","class":"","percentage":0})"}};
+    for (const auto& [used, expected] : rows) {
+        std::vector<UsageWindow> windows;
+        for (const std::int64_t percent : used) {
+            windows.push_back(test::fiveHour(percent, kReset));
+        }
+        QByteArray json =
+            StatusReport::waybar(test::snapshot({test::usage("codex", windows)}), kNow);
+        const qsizetype tooltip = json.indexOf(",\"tooltip\"");
+        json.remove(tooltip, json.indexOf(",\"class\"") - tooltip);
+        EXPECT_EQ(json, QByteArray(expected));
     }
-    QByteArray json = StatusReport::waybar(test::snapshot({test::usage("codex", windows)}), kNow);
-    // The tooltip holds the lines tested above.
-    const qsizetype tooltip = json.indexOf(",\"tooltip\"");
-    json.remove(tooltip, json.indexOf(",\"class\"") - tooltip);
-    EXPECT_EQ(json, QByteArray(GetParam().second));
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    StatusReportTest, WaybarTest,
-    ::testing::Values(std::pair{std::vector<std::int64_t>{10, 20},
-                                R"({"text":"Codex 80%","class":"normal","percentage":80})"},
-                      std::pair{std::vector<std::int64_t>{75},
-                                R"({"text":"Codex 25%","class":"warning","percentage":25})"},
-                      std::pair{std::vector<std::int64_t>{0, 91},
-                                R"({"text":"Codex 9%","class":"critical","percentage":9})"},
-                      std::pair{std::vector<std::int64_t>{},
-                                R"({"text":"","class":"","percentage":0})"}));
 
 }  // namespace

@@ -16,42 +16,39 @@ namespace {
 
 const Timestamp kNow(788918400.0);
 
-// Switches the desktop palette, as a desktop does between light and dark, for one test.
-class DesktopScheme {
-public:
-    explicit DesktopScheme(ColorScheme scheme) : m_saved(QApplication::palette()) {
-        QPalette palette = m_saved;
-        const bool dark = scheme == ColorScheme::Dark;
-        palette.setColor(QPalette::Window, dark ? QColor(30, 30, 30) : QColor(240, 240, 240));
-        palette.setColor(QPalette::WindowText, dark ? Qt::white : Qt::black);
-        QApplication::setPalette(palette);
-    }
-    ~DesktopScheme() { QApplication::setPalette(m_saved); }
-
-private:
-    QPalette m_saved;
-};
-
-QImage render(LimitMeterView& view) {
-    QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    view.render(&image, {}, {}, QWidget::DrawChildren);
-    return image;
+// Sets the desktop colours of `scheme`, as a desktop does between light and dark; gives the old.
+QPalette switchTo(ColorScheme scheme) {
+    const QPalette saved = QApplication::palette();
+    QPalette palette = saved;
+    const bool dark = scheme == ColorScheme::Dark;
+    palette.setColor(QPalette::Window, dark ? QColor(30, 30, 30) : QColor(240, 240, 240));
+    palette.setColor(QPalette::WindowText, dark ? Qt::white : Qt::black);
+    QApplication::setPalette(palette);
+    return saved;
 }
 
-// A square card without chrome, so every column reaches the edges.
+// A square card without chrome, so every column reaches the edges, in the colours of `scheme`.
 struct Card {
-    ManualClock clock{kNow};
-    LimitMeterView view{clock};
-
-    explicit Card(const AgentUsage& usage, std::optional<std::int64_t> duration = 18000) {
-        LimitMeterOptions options;
-        options.durationSeconds = duration;
-        options.drawsChrome = false;
-        view.setOptions(options);
+    explicit Card(const AgentUsage& usage, ColorScheme scheme = ColorScheme::Light,
+                  std::optional<std::int64_t> duration = 18000)
+        : saved(switchTo(scheme)) {
+        view.setOptions({.durationSeconds = duration, .drawsChrome = false});
         view.setUsage(usage);
         view.setFixedSize(160, 160);
     }
+    ~Card() { QApplication::setPalette(saved); }
+    Q_DISABLE_COPY_MOVE(Card)
+
+    QImage render() {
+        QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        view.render(&image, {}, {}, QWidget::DrawChildren);
+        return image;
+    }
+
+    QPalette saved;
+    ManualClock clock{kNow};
+    LimitMeterView view{clock};
 };
 
 int distance(QRgb a, QRgb b) {
@@ -92,9 +89,8 @@ class LimitMeterFillTest : public testing::TestWithParam<FillRow> {};
 
 TEST_P(LimitMeterFillTest, RisesFromTheBottomWithTheRemainingPercentUnderReadableText) {
     const FillRow& row = GetParam();
-    DesktopScheme scheme(row.scheme);
-    Card card(test::usage("codex", {test::fiveHour(row.used)}), row.duration);
-    const QImage image = render(card.view);
+    Card card(test::usage("codex", {test::fiveHour(row.used)}), row.scheme, row.duration);
+    const QImage image = card.render();
     const QRgb fill = LimitMeterColors::of(row.scheme).fill.rgb();
     EXPECT_EQ(fillRows(image, fill), row.rows);
     if (row.rows > 0) {
@@ -119,18 +115,17 @@ INSTANTIATE_TEST_SUITE_P(
     rowName);
 
 TEST(LimitMeterViewTest, WaitsWithoutTheWindowAndFollowsTheClockOnceItArrives) {
-    DesktopScheme scheme(ColorScheme::Dark);
     // No plan name, so nothing but the badge is drawn at the header's end.
     AgentUsage weekly = test::usage("codex", {test::weekly(10)});
     weekly.planType.clear();
-    Card card(weekly);
+    Card card(weekly, ColorScheme::Dark);
     auto* spinner = card.view.findChild<QTimer*>();
     ASSERT_NE(spinner, nullptr);
     const QRect badge(110, 10, 40, 30);
     const QRgb base = LimitMeterColors::of(ColorScheme::Dark).base.rgb();
 
     EXPECT_EQ(card.view.accessibleName(), u"Codex limit is unavailable."_s);
-    EXPECT_EQ(textPixel(render(card.view).copy(badge), 0, badge.height(), base), base);
+    EXPECT_EQ(textPixel(card.render().copy(badge), 0, badge.height(), base), base);
     EXPECT_FALSE(spinner->isActive()) << "not spinning while hidden";
     card.view.show();
     EXPECT_TRUE(spinner->isActive());
@@ -139,13 +134,13 @@ TEST(LimitMeterViewTest, WaitsWithoutTheWindowAndFollowsTheClockOnceItArrives) {
     weekly.windows = {test::fiveHour(20, reset)};
     card.view.setUsage(weekly);
     EXPECT_FALSE(spinner->isActive());
-    EXPECT_NE(textPixel(render(card.view).copy(badge), 0, badge.height(), base), base);
+    EXPECT_NE(textPixel(card.render().copy(badge), 0, badge.height(), base), base);
     EXPECT_EQ(card.view.accessibleName(),
               u"Codex 5H limit. 80 percent remaining. Resets in 1d 1h."_s);
     // The card has no timer of its own: the next paint reads the clock, and once the reset has
     // come the old percentage is not shown as current.
     card.clock.setNow(reset + 1);
-    render(card.view);
+    card.render();
     EXPECT_EQ(card.view.accessibleName(), u"Codex 5H limit. Reset, checking the new allowance."_s);
     card.view.hide();
     card.view.setUsage(card.view.usage());  // as the views do when the store says so

@@ -3,10 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
+#include <QNetworkAccessManager>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 
+#include "app/client_adapters.h"
+#include "core/deployment.h"
+#include "fake_http_server.h"
+#include "memory_secret_store.h"
+#include "qr_reader.h"
+#include "sources/codex/codex_auth_client.h"
+#include "sources/codex/credentials_store.h"
 #include "store/phone_fakes.h"
+#include "store/phone_services.h"
 #include "store/store_fixture.h"
 #include "support/named_rows.h"
 #include "support/usage_builder.h"
@@ -14,6 +25,7 @@
 #include "ui/common/pane_style.h"
 #include "ui/mainwindow/limit_pane.h"
 #include "ui/mainwindow/limit_views.h"
+#include "ui/mainwindow/pairing_views.h"
 #include "window_test_support.h"
 
 using namespace Qt::StringLiterals;
@@ -101,8 +113,6 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         PaneRow{"FirstLaunchCodex", State::FirstLaunch, kCodex, u"Loading Codex limits…"_s,
                 kCheckAgain, 0, paneStyle::cardBase()},
-        PaneRow{"FirstLaunchClaude", State::FirstLaunch, kClaude, u"Loading Claude limits…"_s,
-                QString(), 0, paneStyle::cardBase()},
         PaneRow{"SignedOutClaudeHasNoChatGPTSignIn", State::SignedOut, kClaude, kCheckAgain,
                 u"Sign in with ChatGPT"_s, 0, paneStyle::signedOutBackground()},
         PaneRow{"SignedOutCodex", State::SignedOut, kCodex, u"Sign in with ChatGPT"_s, QString(), 0,
@@ -113,8 +123,6 @@ INSTANTIATE_TEST_SUITE_P(
                 kCheckAgain, 0, paneStyle::cardBase()},
         PaneRow{"FiveHourAndWeekly", State::Pair, kCodex, QString(), kCheckAgain, 2, QColor()},
         PaneRow{"WeeklyOnly", State::Weekly, kCodex, QString(), QString(), 1, QColor()},
-        PaneRow{"SignInCodeOverCodex", State::SignIn, kCodex, u"One-time code ABCD-1234"_s,
-                QString(), 0, paneStyle::cardBase()},
         PaneRow{"SignInLeavesClaudeAlone", State::SignIn, kClaude, QString(),
                 u"One-time code ABCD-1234"_s, 2, QColor()},
         PaneRow{"ErrorOverCards", State::Error, kCodex, u"Codex went away"_s, QString(), 2,
@@ -122,8 +130,6 @@ INSTANTIATE_TEST_SUITE_P(
     rowName);
 
 class MainWindowTest : public test::StoreFixture {};
-
-}  // namespace
 
 TEST_F(MainWindowTest, ShowMainWindowReusesTheOpenWindowAndKeysReachTheirActions) {
     UsageStore& store = makeStore();
@@ -134,8 +140,6 @@ TEST_F(MainWindowTest, ShowMainWindowReusesTheOpenWindowAndKeysReachTheirActions
     QPointer<RootView> window = controller.window();
     ASSERT_TRUE(window);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
-    EXPECT_EQ(window->windowTitle(), u"Quotamind"_s);
-    EXPECT_EQ(window->size(), RootView::kDefaultSize);
     controller.showMainWindow();
     EXPECT_EQ(controller.window(), window);
 
@@ -144,18 +148,11 @@ TEST_F(MainWindowTest, ShowMainWindowReusesTheOpenWindowAndKeysReachTheirActions
     store.apply(test::usage("codex", {test::fiveHour(28), test::weekly(61)}),
                 SessionStatus::LocalPrimary);
     store.apply(test::usage("claude", {test::fiveHour(12)}), SessionStatus::LocalPrimary);
-    const QString folder = qEnvironmentVariable("QUOTAMIND_SCREENSHOT_DIR");
-    const QPalette light = QApplication::palette();
+    const auto images = test::inBothSchemes(*window, u"main-window"_s, [](bool) { return true; });
     for (const bool dark : {false, true}) {
-        QApplication::setPalette(dark ? QPalette(QColor(44, 44, 46), QColor(30, 30, 32)) : light);
-        QCoreApplication::processEvents();
-        const QImage image = window->grab().toImage();
+        const QImage& image = images[dark];
         EXPECT_EQ(image.pixelColor(100, image.height() - 40).lightness() < 128, dark) << "a fill";
-        if (!folder.isEmpty()) {
-            image.save(folder + (dark ? u"/main-window-dark.png"_s : u"/main-window-light.png"_s));
-        }
     }
-    QApplication::setPalette(light);
 
     QTest::keyClick(window, Qt::Key_Comma, Qt::ControlModifier);
     EXPECT_EQ(settings.count(), 1);
@@ -176,3 +173,109 @@ TEST_F(MainWindowTest, ShowMainWindowReusesTheOpenWindowAndKeysReachTheirActions
     ASSERT_TRUE(controller.window());
     EXPECT_EQ(controller.window()->limitPane()->selectedProvider(), kCodex);
 }
+
+// The code as the pane shows it, scaled to its 224 pixels, with a little of the white around it.
+QImage codeOnScreen(QWidget& pane) {
+    const auto* code = pane.findChild<PairingQrCodeView*>();
+    return code == nullptr ? QImage()
+                           : pane.grab(QRect(code->mapTo(&pane, QPoint(-16, -16)),
+                                             code->size() + QSize(32, 32)))
+                                 .toImage();
+}
+
+// A real decoder reads the code off the screen, the phone peer pairs with what it read through
+// the link's real server on loopback, and forgetting the phone brings a new code back.
+TEST_F(MainWindowTest, APhonePairsWithTheCodeOnScreenAndForgettingItShowsANewOne) {
+    if (!test::canReadQrCodes()) {
+        GTEST_SKIP() << "zbarimg (Debian zbar-tools) is not installed";
+    }
+    LanPairingServer::Options loopbackOnly;
+    loopbackOnly.advertise = false;
+    LanPairingServers local(loopbackOnly);
+    test::FakeWakeSender wake(clock);
+    MemorySecretStore secrets;
+    PhoneLink link({clock, local, wake, secrets, standard});
+    link.start(std::nullopt);
+    ASSERT_TRUE(test::processEventsUntil([&] { return local.latest()->port() != 0; }));
+    PairingPane pane(link);
+    pane.resize(510, 680);
+    pane.show();
+    const std::optional<QString> code = test::readQrCode(codeOnScreen(pane));
+    ASSERT_TRUE(code);
+    EXPECT_EQ(*code, link.pairingPayload().qrValue());
+
+    QProcess phone;
+    phone.start(QStringLiteral(QUOTAMIND_PHONE),
+                {u"--host"_s, u"127.0.0.1"_s, u"--port"_s, QString::number(local.latest()->port()),
+                 u"--model"_s, u"iPhone15,2"_s, u"--count"_s, u"1"_s, *code});
+    ASSERT_TRUE(test::processEventsUntil([&] { return link.pairedPhone().has_value(); }));
+    // It stops after the first message, the one that says it is paired.
+    ASSERT_TRUE(test::processEventsUntil([&] { return phone.state() == QProcess::NotRunning; }));
+    EXPECT_EQ(phone.exitCode(), 0) << phone.readAllStandardError().toStdString();
+    EXPECT_TRUE(test::shows(pane, u"iPhone15,2"_s));
+    EXPECT_FALSE(test::shows(pane, u"QR code for pairing an iPhone"_s));
+
+    test::button(pane, u"Disconnect iPhone"_s)->click();
+    ASSERT_TRUE(test::processEventsUntil([&] { return !link.pairedPhone(); }));
+    EXPECT_TRUE(test::shows(pane, u"Connect your iPhone"_s));
+    const std::optional<QString> next = test::readQrCode(codeOnScreen(pane));
+    EXPECT_NE(next, code);
+    EXPECT_EQ(next, link.pairingPayload().qrValue());
+}
+
+TEST(PairingQrCodeTest, TextsThatCannotBeEncodedGiveNoImage) {
+    EXPECT_TRUE(PairingQrCodeView::render(QString()).isNull());
+    // Past the capacity of the largest code at level M.
+    EXPECT_TRUE(PairingQrCodeView::render(QString(2400, QLatin1Char('x'))).isNull());
+}
+
+// From "Sign in with ChatGPT" to the code on screen, the clipboard, the sign-in page and back.
+TEST_F(MainWindowTest, TheIssuersCodeShowsCopiesOpensAndCancels) {
+    QNetworkAccessManager manager;
+    HttpClient http(clock, manager);
+    FakeHttpServer issuer;
+    MemorySecretStore keyring;
+    CredentialsStore credentials(keyring);
+    CodexAuthClient client(issuer.origin(),
+                           deployment::join(issuer.origin(), u"backend-api/usage"_s),
+                           CodexAuthClient::kClientId, http, clock, credentials,
+                           Preferences(directory.filePath(u"client.conf"_s)));
+    AccountAdapter chatGPT(credentials, client);
+    store = std::make_unique<UsageStore>(UsageStore::Services{clock, appServer, authFile, chatGPT,
+                                                              claude, followers, followers,
+                                                              followers, autostart, preferences});
+    CodexSignIn chatGPTSignIn(chatGPT, *store);
+    test::runTask(store->refresh());
+    LimitPane pane(*store, chatGPTSignIn, clock);
+    pane.show();
+    // Polls find the code not confirmed yet (404) until the sign-in is cancelled.
+    issuer.enqueue(
+        "/api/accounts/deviceauth/usercode",
+        {.body = R"({"device_auth_id":"device-7","user_code":"QMND-2026","interval":5})"});
+
+    test::button(pane, u"Sign in with ChatGPT"_s)->click();
+    ASSERT_TRUE(
+        test::processEventsUntil([&] { return test::shows(pane, u"One-time code QMND-2026"_s); }));
+    EXPECT_TRUE(test::shows(pane, u"Waiting for authorization…"_s));
+
+    QGuiApplication::clipboard()->setText(u"something older"_s);
+    test::button(pane, u"Copy Code"_s)->click();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), u"QMND-2026"_s);
+
+    test::UrlRecorder browser(u"http"_s);
+    test::button(pane, u"Open Sign-In"_s)->click();
+    EXPECT_EQ(browser.opened, QList<QUrl>{deployment::join(issuer.origin(), u"codex/device"_s)});
+
+    // Cancel while the client waits the issuer's interval after its first poll, and let the
+    // sign-in wind down, so nothing of it outlives the test.
+    const auto waitsInterval = [&] { return clock.secondsUntilNextSleep() == 5; };
+    ASSERT_TRUE(test::processEventsUntil(waitsInterval));
+    test::button(pane, u"Cancel"_s)->click();
+    ASSERT_TRUE(test::processEventsUntil([&] { return !waitsInterval(); }));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(chatGPTSignIn.deviceCode());
+    EXPECT_FALSE(test::shows(pane, u"One-time code QMND-2026"_s));
+    EXPECT_TRUE(test::shows(pane, u"Connect Codex on this computer"_s));
+}
+
+}  // namespace

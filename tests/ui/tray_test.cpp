@@ -1,18 +1,26 @@
 #include <gtest/gtest.h>
 
+#include <QCursor>
 #include <QDBusVariant>
+#include <QGuiApplication>
 #include <QPainter>
-#include <QTemporaryDir>
+#include <QPushButton>
+#include <QScreen>
+#include <QSystemTrayIcon>
 
-#include "support/manual_clock.h"
+#include "store/phone_fakes.h"
+#include "store/store_fixture.h"
 #include "support/named_rows.h"
 #include "support/usage_builder.h"
 #include "ui/tray/color_scheme_portal.h"
+#include "ui/tray/tray_agent_meters.h"
 #include "ui/tray/tray_controller.h"
 #include "ui/tray/tray_fallback.h"
 #include "ui/tray/tray_icon_appearance.h"
 #include "ui/tray/tray_icon_renderer.h"
 #include "ui/tray/tray_icon_settings.h"
+#include "ui/tray/tray_popup.h"
+#include "ui/tray/tray_popup_button.h"
 #include "ui/tray/tray_popup_placement.h"
 
 using namespace Qt::StringLiterals;
@@ -31,7 +39,7 @@ Ink inkAt(const QImage& icon, double x, double y) {
     return alpha < 10 ? Ink::None : alpha < 100 ? Ink::Track : alpha > 240 ? Ink::Fill : Ink::Other;
 }
 
-constexpr Timestamp kNow(788918400);
+constexpr Timestamp kNow(788918400);  // the manual clock's start
 
 struct CapsuleRow {
     const char* name;
@@ -74,45 +82,40 @@ INSTANTIATE_TEST_SUITE_P(
         CapsuleRow{"PastItsReset", usage("codex", {test::weekly(0, kNow)}), {{4, 9, Ink::Track}}}),
     rowName);
 
-class TrayIconContrastTest : public testing::TestWithParam<std::tuple<QRgb, Drawing>> {};
-
 // Per capsule, half full: its outline, its fill's end, the fill's inside and the outline beside it.
-TEST_P(TrayIconContrastTest, EachDrawingReadsOnThePanelAtEverySize) {
-    const auto [panel, drawing] = GetParam();
+TEST(TrayIconContrastTest, EachDrawingReadsOnThePanelAtEverySize) {
     const AgentUsage shown = usage("codex", {test::fiveHour(50), test::weekly(50)});
-    // The drawing a tray of this colour gets by saying its text colour.
-    const Drawing suited =
-        drawingFor(Setting::Automatic,
-                   {.trayForeground = relativeLuminance(panel) < 0.5 ? Qt::white : Qt::black});
     const std::array<QPointF, 4> capsules[] = {{{{12, 3.5}, {8.5, 5}, {6.5, 5}, {6.5, 3.5}}},
                                                {{{12, 8.5}, {8.5, 11.5}, {6.5, 11.5}, {6.5, 8.5}}}};
-    for (const int side : {16, 18, 22, 36}) {  // whole and fractional multiples of 18
-        QImage image(side, side, QImage::Format_RGB32);
-        image.fill(panel);
-        QPainter painter(&image);
-        TrayIconRenderer::image(shown, colors(drawing), kNow).paint(&painter, image.rect());
-        painter.end();
-        const auto at = [&](QPointF point) {
-            return QColor(image.pixel(int(point.x() * side / 18), int(point.y() * side / 18)));
-        };
-        for (const auto& [outline, fillEnd, fillInside, edgeBesideFill] : capsules) {
-            SCOPED_TRACE(testing::Message() << "side " << side << " y " << outline.y());
-            EXPECT_GE(contrastRatio(at(outline), panel), 3);
-            EXPECT_GE(contrastRatio(at(fillEnd), panel), 3);
-            EXPECT_GE(contrastRatio(at(fillInside), at(edgeBesideFill)), 3);
-            EXPECT_GE(contrastRatio(at(fillInside), panel), drawing == suited ? 3 : 1);
+    for (const QRgb panel : {0x000000u, 0x1d1d1du, 0x2b303bu, 0xddddddu, 0xffffffu}) {
+        // The drawing a tray of this colour gets by saying its text colour.
+        const Drawing suited =
+            drawingFor(Setting::Automatic,
+                       {.trayForeground = relativeLuminance(panel) < 0.5 ? Qt::white : Qt::black});
+        for (const Drawing drawing : {Drawing::Light, Drawing::Dark}) {
+            for (const int side : {16, 18, 22, 36}) {  // whole and fractional multiples of 18
+                QImage image(side, side, QImage::Format_RGB32);
+                image.fill(panel);
+                QPainter painter(&image);
+                TrayIconRenderer::image(shown, colors(drawing), kNow).paint(&painter, image.rect());
+                painter.end();
+                const auto at = [&](QPointF point) {
+                    return QColor(
+                        image.pixel(int(point.x() * side / 18), int(point.y() * side / 18)));
+                };
+                for (const auto& [outline, fillEnd, fillInside, edgeBesideFill] : capsules) {
+                    SCOPED_TRACE(testing::Message()
+                                 << std::hex << panel << " drawing " << int(drawing) << " side "
+                                 << side << " y " << outline.y());
+                    EXPECT_GE(contrastRatio(at(outline), panel), 3);
+                    EXPECT_GE(contrastRatio(at(fillEnd), panel), 3);
+                    EXPECT_GE(contrastRatio(at(fillInside), at(edgeBesideFill)), 3);
+                    EXPECT_GE(contrastRatio(at(fillInside), panel), drawing == suited ? 3 : 1);
+                }
+            }
         }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Panels, TrayIconContrastTest,
-    testing::Combine(testing::Values(0x000000u, 0x1d1d1du, 0x2b303bu, 0xddddddu, 0xffffffu),
-                     testing::Values(Drawing::Light, Drawing::Dark)),
-    [](const auto& row) {
-        return (std::get<1>(row.param) == Drawing::Light ? "LightOn" : "DarkOn") +
-               QByteArray::number(std::get<0>(row.param), 16).rightJustified(6, '0').toStdString();
-    });
 
 TEST(TrayIconAppearanceTest, AutomaticFollowsTheTrayThenThePortal) {
     const QColor lightText(0xee, 0xee, 0xee), darkText(0x20, 0x20, 0x20);
@@ -218,5 +221,82 @@ INSTANTIATE_TEST_SUITE_P(
                     FallbackRow{"AtLoginNoTrayInTime", true, true, 11, 10, 0, 0},
                     FallbackRow{"AtLoginNoTrayUnreachable", true, false, {}, 10, 0, 2}),
     rowName);
+
+const AgentUsage kCodex = test::usage("codex", {test::fiveHour(42), test::weekly(20)});
+const AgentUsage kClaude = test::usage("claude", {test::weekly(10)});
+
+class TrayControllerTest : public test::StoreFixture {
+protected:
+    UsageStore& m_store = makeStore();
+    test::FakePhone m_phone{clock, standard};
+    TrayController m_controller{m_store, m_phone.link, clock, standard};
+    TrayPopup& m_popup = *m_controller.popup();
+};
+
+TEST_F(TrayControllerTest, AClickRightAfterTheCloseDoesNotReopen) {
+    m_controller.trayIconClicked();
+    EXPECT_FALSE(m_popup.isVisible()) << "no tray icon before launch";
+    m_controller.show();
+    m_controller.trayIconClicked();
+    ASSERT_TRUE(m_popup.isVisible());
+    m_popup.hide();  // a click elsewhere, the tray icon included, closes the popup
+    for (const auto& [advance, opens] : {std::pair(0.0, false), {0.25, false}, {0.01, true}}) {
+        clock.advance(advance);
+        m_controller.trayIconClicked();
+        EXPECT_EQ(m_popup.isVisible(), opens) << advance;
+    }
+    m_controller.trayIconClicked();
+    EXPECT_FALSE(m_popup.isVisible());
+    // The guard measures monotonic time: setting the wall clock back does not block the click.
+    clock.setNow(clock.now() - 3600);
+    clock.advance(0.3);
+    m_controller.trayIconClicked();
+    EXPECT_TRUE(m_popup.isVisible());
+}
+
+// From no limits to two agents, the popup open over a panel at the bottom: it grows upwards, and
+// of two equal snapshots only the first redraws the icon.
+TEST_F(TrayControllerTest, IconAndPopupFollowTheStore) {
+    int redraws = 0, mainWindow = 0;
+    QObject::connect(&m_controller, &TrayController::statusIconRefreshed, [&] { ++redraws; });
+    QObject::connect(&m_controller, &TrayController::mainWindowRequested, [&] { ++mainWindow; });
+    m_controller.show();
+    m_controller.showPopup();
+    auto* open = m_popup.findChild<QPushButton*>();
+    ASSERT_TRUE(open && open->isVisible());
+    open->click();
+    EXPECT_EQ(mainWindow, 1);
+    EXPECT_FALSE(m_popup.isVisible());
+
+    // A StatusNotifierItem click (no icon geometry); the refresh asked for there applies Claude.
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const QPoint click(screen.center().x(), screen.bottom() - 4);
+    QCursor::setPos(click);
+    clock.advance(1);
+    Q_EMIT m_controller.trayIcon()->activated(QSystemTrayIcon::Trigger);
+    ASSERT_TRUE(m_popup.isVisible() && (m_popup.windowFlags() & Qt::Popup));
+    claude.script.answers = {test::Wait{30}, kClaude};
+    TrayPopupButton& refresh = *m_popup.refreshButton();
+    refresh.click();
+    EXPECT_TRUE(refresh.isBusy() && !refresh.isEnabled());
+    clock.advance(30);
+    EXPECT_TRUE(test::processEventsUntil([&] { return !m_store.isRefreshing(); }));
+    EXPECT_TRUE(!refresh.isBusy() && refresh.isEnabled());
+    QCoreApplication::processEvents();
+    const int oneAgent = m_popup.height();
+    for (int time = 0; time < 2; ++time) {
+        m_store.apply(AgentUsageSnapshot({kCodex, kClaude}), SessionStatus::LocalPrimary);
+    }
+    EXPECT_EQ(redraws, 3);
+    ASSERT_TRUE(test::processEventsUntil([&] { return m_popup.height() > oneAgent; }));
+    EXPECT_LT(m_popup.geometry().bottom(), click.y());
+    EXPECT_TRUE(screen.contains(m_popup.geometry())) << m_popup.y();
+    auto rows = m_popup.findChildren<TrayAgentMeters*>();
+    std::ranges::sort(rows, {}, [](const QWidget* row) { return row->y(); });
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows[0]->usage(), kCodex);
+    EXPECT_EQ(std::pair(rows[0]->cards().size(), rows[1]->cards().size()), std::pair(2ul, 1ul));
+    EXPECT_FALSE(open->isVisible()) << "only without limits";
+}
 
 }  // namespace

@@ -2,9 +2,13 @@
 
 #include <QAbstractButton>
 #include <QAccessible>
+#include <QApplication>
 #include <QDesktopServices>
 #include <QUrl>
 #include <QWidget>
+#include <array>
+
+#include "support/run_task.h"
 
 namespace test {
 
@@ -30,6 +34,28 @@ inline bool shows(const QWidget& root, const QString& accessibleName) {
 inline QAbstractButton* button(const QWidget& root, const QString& accessibleName) {
     const QList<QAbstractButton*> buttons = shown<QAbstractButton>(root, accessibleName);
     return buttons.size() == 1 ? buttons.front() : nullptr;
+}
+
+// Pictures of `view` in the desktop's light colours, then in dark ones, each once `followed(dark)`
+// says the view has followed; kept as <name>-light.png and <name>-dark.png where
+// QUOTAMIND_SCREENSHOT_DIR says (the pictures of the documentation).
+template <typename Followed>
+std::array<QImage, 2> inBothSchemes(QWidget& view, const QString& name, Followed followed) {
+    const QPalette light = QApplication::palette();
+    const QString folder = qEnvironmentVariable("QUOTAMIND_SCREENSHOT_DIR");
+    std::array<QImage, 2> images;
+    for (const bool dark : {false, true}) {
+        QApplication::setPalette(dark ? QPalette(QColor(44, 44, 46), QColor(30, 30, 32)) : light);
+        EXPECT_TRUE(processEventsUntil([&] { return followed(dark); })) << "dark " << dark;
+        QCoreApplication::processEvents();
+        images[dark] = view.grab().toImage();
+        if (!folder.isEmpty()) {
+            images[dark].save(folder + u'/' + name +
+                              (dark ? QStringLiteral("-dark.png") : QStringLiteral("-light.png")));
+        }
+    }
+    QApplication::setPalette(light);
+    return images;
 }
 
 // Takes the place of the default browser: QDesktopServices hands it the URLs it would open.

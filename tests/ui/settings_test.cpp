@@ -1,15 +1,16 @@
-#include "ui/settings/app_settings_view.h"
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QKeyEvent>
+#include <QLocale>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSystemTrayIcon>
+#include <QTest>
+#include <ctime>
+#include <functional>
 
 #include "fake_notification_center.h"
 #include "model/shared_snapshot_store.h"
@@ -19,10 +20,13 @@
 #include "store/store_fixture.h"
 #include "support/named_rows.h"
 #include "support/usage_builder.h"
+#include "ui/settings/app_settings_view.h"
+#include "ui/settings/settings_form.h"
 #include "ui/settings/settings_window.h"
 #include "ui/tray/tray_controller.h"
 #include "ui/tray/tray_icon_appearance.h"
 #include "ui/tray/tray_icon_settings.h"
+#include "window_test_support.h"
 
 using namespace Qt::StringLiterals;
 
@@ -40,11 +44,6 @@ Widget* named(const QWidget* root, const QString& name) {
         }
     }
     return nullptr;
-}
-
-void press(QWidget* receiver, Qt::Key key) {
-    QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
-    QCoreApplication::sendEvent(receiver, &event);
 }
 
 // The window, opened through SettingsWindow, on a store that reads the snapshot, the paired
@@ -154,7 +153,7 @@ TEST_F(AppSettingsViewTest, EverythingOnEndToEnd) {
 
     QStringList reached;
     for (int presses = 0; presses < 10; ++presses) {
-        press(view.focusWidget() ? view.focusWidget() : &view, Qt::Key_Tab);
+        QTest::keyClick(view.focusWidget() ? view.focusWidget() : &view, Qt::Key_Tab);
         reached << view.focusWidget()->accessibleName();
     }
     EXPECT_THAT(reached.join(u", "_s).toStdString(),
@@ -169,38 +168,23 @@ TEST_F(AppSettingsViewTest, EverythingOnEndToEnd) {
     auto* picker = named<QComboBox>(&view, u"Agent"_s);
     EXPECT_EQ(picker->currentData(), u"codex"_s);
     EXPECT_TRUE(tray.trayIcon()->toolTip().startsWith(u"Codex:"_s));
-    press(picker, Qt::Key_Down);
+    QTest::keyClick(picker, Qt::Key_Down);
     EXPECT_EQ(standard.string(TrayIconSettings::kProviderKey), u"claude"_s);
     EXPECT_TRUE(tray.trayIcon()->toolTip().startsWith(u"Claude:"_s));
     auto* appearance = named<QComboBox>(&view, u"Appearance"_s);
     EXPECT_EQ(appearance->currentData(), u"automatic"_s);
-    press(appearance, Qt::Key_End);
+    QTest::keyClick(appearance, Qt::Key_End);
     EXPECT_EQ(standard.string(TrayIconAppearance::kPreferenceKey), u"dark"_s);
 
-    // The rows are built again in the desktop's new colours; QUOTAMIND_SCREENSHOT_DIR keeps them.
-    const QByteArray screenshots = qgetenv("QUOTAMIND_SCREENSHOT_DIR");
-    const QPalette light = QApplication::palette();
-    const QPalette dark(QColor(0x3A, 0x3A, 0x3A), QColor(0x1E, 0x1E, 0x1E));
-    for (const auto& [name, palette, isDark] :
-         {std::tuple{"light", light, false}, std::tuple{"dark", dark, true}}) {
-        SCOPED_TRACE(name);
-        QApplication::setPalette(palette);
-        EXPECT_TRUE(test::processEventsUntil([&] {
-            const QWidget* value = named(&view, u"Connected"_s);
-            return value &&
-                   (value->palette().color(QPalette::WindowText).lightness() > 128) == isDark;
-        }));
+    // The rows are built again in the desktop's new colours.
+    const auto images = test::inBothSchemes(view, u"settings"_s, [&](bool dark) {
+        const QWidget* value = named(&view, u"Connected"_s);
         view.resize(AppSettingsView::kWidth,
                     view.findChild<QScrollArea*>()->widget()->sizeHint().height());
-        QCoreApplication::processEvents();
-        const QImage image = view.grab().toImage();
-        EXPECT_EQ(image.pixelColor(4, 4).lightness() < 128, isDark);
-        if (!screenshots.isEmpty()) {
-            image.save(QString::fromLocal8Bit(screenshots) + u"/settings-"_s + QLatin1String(name) +
-                       u".png"_s);
-        }
-    }
-    QApplication::setPalette(light);
+        return value && (value->palette().color(QPalette::WindowText).lightness() > 128) == dark;
+    });
+    EXPECT_GE(images[0].pixelColor(4, 4).lightness(), 128);
+    EXPECT_LT(images[1].pixelColor(4, 4).lightness(), 128);
 
     named<QPushButton>(&view, u"Sign Out of Quotamind"_s)->click();
     EXPECT_TRUE(test::processEventsUntil(
@@ -209,10 +193,121 @@ TEST_F(AppSettingsViewTest, EverythingOnEndToEnd) {
 
     // Showing again raises the open window; Escape closes it, and the next is a new one.
     EXPECT_EQ(window.show(), &view);
-    press(named(&view, u"Launch at Login"_s), Qt::Key_Escape);
+    QTest::keyClick(named(&view, u"Launch at Login"_s), Qt::Key_Escape);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(window.show()->isVisible());
     EXPECT_EQ(built, 2);
 }
+
+// 2026-01-05 15:07:09 UTC and 2026-01-06 00:05:00 UTC.
+constexpr Timestamp kAfternoon(789318429);
+constexpr Timestamp kPastMidnight(789350700);
+
+AgentUsage usage(const std::string& provider, std::string plan, UsageSource source) {
+    return {.windows = {},
+            .provider = {provider},
+            .agentName = provider == "codex" ? "Codex" : "Claude",
+            .planType = std::move(plan),
+            .updatedAt = kAfternoon,
+            .source = source};
+}
+
+// The headings, then every row as "heading / title: what it shows".
+QStringList describe(const std::vector<SettingsSection>& sections) {
+    QStringList headings;
+    QStringList rows;
+    for (const SettingsSection& section : sections) {
+        headings << section.heading;
+        for (const SettingsRow& row : section.rows) {
+            QString shown = row.caption.isEmpty() ? row.value : row.value + u" / "_s + row.caption;
+            if (row.control == SettingsControl::Toggle) {
+                shown = row.on ? u"on"_s : u"off"_s;
+            } else if (row.control == SettingsControl::Button) {
+                shown = row.enabled ? u"enabled"_s : u"disabled"_s;
+            } else if (row.control == SettingsControl::Picker) {
+                shown =
+                    row.selected + u" of "_s + row.choices[0].value + u' ' + row.choices[1].value;
+            } else if (row.control != SettingsControl::Value) {
+                shown = u"shown"_s;
+            }
+            rows << section.heading + u" / "_s + row.title + u": "_s + shown;
+        }
+    }
+    return QStringList{headings.join(u", "_s)} + rows;
+}
+
+struct FormRow {
+    const char* name;
+    std::function<void(SettingsState&)> given;
+    const char* headings;
+    std::vector<const char*> shown;
+    std::vector<const char*> absent;
+};
+
+class SettingsFormTest : public testing::TestWithParam<FormRow> {};
+
+// Dates are written in English whatever the locale, in local time (UTC here).
+TEST_P(SettingsFormTest, SectionsAndRowsFollowTheirConditions) {
+    qputenv("TZ", "UTC");
+    tzset();
+    QLocale::setDefault(QLocale(QLocale::German));
+    SettingsState state;
+    GetParam().given(state);
+    const QStringList described = describe(appSettingsSections(state));
+    QLocale::setDefault(QLocale::c());
+    const std::string all = described.join(u'\n').toStdString();
+    SCOPED_TRACE(all);
+    EXPECT_EQ(described.front().toStdString(), GetParam().headings);
+    for (const char* row : GetParam().shown) {
+        EXPECT_TRUE(described.contains(QString::fromUtf8(row))) << row;
+    }
+    for (const char* row : GetParam().absent) {
+        EXPECT_EQ(all.find(row), std::string::npos) << row;
+    }
+}
+
+const char* const kAllSections =
+    "Tray Icon, Connection, Current snapshots, Notifications, This Computer, Updates to iPhone, "
+    "Widget";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, SettingsFormTest,
+    testing::Values(
+        FormRow{
+            "NothingStoredNothingPaired",
+            [](SettingsState& state) { state.notificationError = QString(); },
+            "Tray Icon, Connection, Notifications, This Computer, Updates to iPhone, Widget",
+            {"Tray Icon / Appearance: automatic of automatic light",
+             "Connection / iPhone: Not paired", "Updates to iPhone / Last data sent: Not sent yet"},
+            {"Tray Icon / Agent", "This Computer / Sign Out of Quotamind", " / : shown"}},
+        FormRow{"TwoUsagesTheIconsAgentStored",
+                [](SettingsState& state) {
+                    state.snapshot = AgentUsageSnapshot(
+                        {usage("claude", "pro", UsageSource::LocalDesktop),
+                         usage("codex", "unknown", UsageSource::AccountSession)});
+                    state.iconProvider = u"claude"_s;
+                    // Read since its last change; an older read does not count.
+                    state.readTimes.times = {{"codex", kPastMidnight}, {"claude", kAfternoon - 60}};
+                },
+                kAllSections,
+                {"Tray Icon / Agent: claude of claude codex",
+                 "Current snapshots / Codex: — / Jan 6, 12:05 AM",
+                 "Current snapshots / Claude: Pro / Jan 5, 3:07 PM"},
+                {}},
+        FormRow{"PairedSignedInSentWithErrors",
+                [](SettingsState& state) {
+                    state.snapshot =
+                        AgentUsageSnapshot({usage("claude", "max 20X", UsageSource::LocalDesktop)});
+                    state.phonePaired = state.hasStoredCredentials = true;
+                    state.lastPhoneDataSentAt = kAfternoon;
+                    state.notificationError = u"No permission"_s;
+                },
+                kAllSections,
+                {"Current snapshots / Claude: Max 20x / Jan 5, 3:07 PM",
+                 "Connection / iPhone: Connected", "This Computer / Sign Out of Quotamind: enabled",
+                 "Updates to iPhone / Last data sent: Jan 5, 3:07:09 PM",
+                 "Notifications / No permission: shown"},
+                {}}),
+    rowName);
 
 }  // namespace
