@@ -112,16 +112,16 @@ TEST(DeliveryTimeSaverTest, WritesAtOnceThenOnceAMinuteAndAtOnceAfterAQuietMinut
 }
 
 TEST_F(PhoneLinkTest, WakesAreCoalescedSerialisedAndRetried) {
-    const auto change = [this](std::int64_t used) { return [this, used] { this->change(used); }; };
-    const auto slow = [this](double seconds) {
-        return [this, seconds] { wake->seconds = seconds; };
-    };
+    // What happens: a change to `used` percent, a slower or failing wake channel, the same
+    // windows again, the wake button, the phone coming and going.
+    const auto used = [this](std::int64_t percent) { return [=, this] { change(percent); }; };
+    const auto slow = [this](double seconds) { return [=, this] { wake->seconds = seconds; }; };
     const auto same = [this] { link->publish(latest, true); };
     const auto button = [this] { link->sendWakePush(true, std::nullopt); };
-    const auto connect = [this] { report(Kind::Connected); };
+    const auto here = [this] { report(Kind::Connected); };
     const auto away = [this] { report(Kind::Advertising); };
     const auto fail = [this] { wake->failure = kFailed; };
-    const auto succeed = [this] { wake->failure.reset(); };
+    const auto mend = [this] { wake->failure.reset(); };
     UnavailableWakeSender program;
     const auto unavailable = [this, &program] { wake->delegate = &program; };
     // Each row: until when it runs, the wakes sent by then (seconds from the start), and what
@@ -134,36 +134,26 @@ TEST_F(PhoneLinkTest, WakesAreCoalescedSerialisedAndRetried) {
         QString error{};
         bool paired = true;
     } rows[] = {
-        {"burst", 5, {1.5}, {{0, change(10)}, {0.25, change(11)}, {0.5, change(12)}}},
-        {"same windows", 6, {1}, {{0, change(10)}, {3, same}}},
-        {"connected when due",
-         8,
-         {5},
-         {{0, change(10)}, {0.5, connect}, {3, away}, {4, change(11)}}},
+        {"burst", 5, {1.5}, {{0, used(10)}, {0.25, used(11)}, {0.5, used(12)}}},
+        {"same windows", 6, {1}, {{0, used(10)}, {3, same}}},
+        {"connected when due", 8, {5}, {{0, used(10)}, {0.5, here}, {3, away}, {4, used(11)}}},
         {"change while connected",
          8,
          {5},
-         {{0, change(10)}, {0.5, connect}, {0.75, change(11)}, {0.8, away}, {4, change(12)}}},
-        {"change during a send", 20, {1, 12}, {{0, slow(10)}, {0, change(10)}, {3, change(11)}}},
+         {{0, used(10)}, {0.5, here}, {0.75, used(11)}, {0.8, away}, {4, used(12)}}},
+        {"change during a send", 20, {1, 12}, {{0, slow(10)}, {0, used(10)}, {3, used(11)}}},
         {"back-off",
          1310,
          {1, 6, 16, 36, 76, 156, 316, 616, 916, 1216, 1301, 1306},
-         {{0, fail}, {0, change(10)}, {920, succeed}, {1300, fail}, {1300, change(11)}},
+         {{0, fail}, {0, used(10)}, {920, mend}, {1300, fail}, {1300, used(11)}},
          kFailed},
-        {"button without a phone",
-         10,
-         {},
-         {{0, button}},
-         QStringLiteral("Pair an iPhone first."),
-         false},
-        {"unavailable here: said once, no error, never again",
-         20,
-         {1},
-         {{0, unavailable}, {0, change(10)}, {5, change(11)}, {8, button}}},
+        {"button unpaired", 10, {}, {{0, button}}, QStringLiteral("Pair an iPhone first."), false},
+        // Said once, with no error, and never tried again.
+        {"unavailable", 20, {1}, {{0, unavailable}, {0, used(10)}, {5, used(11)}, {8, button}}},
         {"button not retried",
          12.5,
          {0, 4, 12},
-         {{0, fail}, {0, slow(3)}, {0, button}, {1, change(10)}},
+         {{0, fail}, {0, slow(3)}, {0, button}, {1, used(10)}},
          kFailed},
     };
     for (const auto& row : rows) {
