@@ -76,16 +76,13 @@ TEST(LanPairingServer, FirstFramesAreAnsweredAsDocumentedAndTheQueueIsBounded) {
     const QString rejected = QStringLiteral("Pairing code was rejected.");
     const QString invalid = QStringLiteral("Invalid pairing message.");
     // The secret with its first or its last digit wrong: every digit counts.
-    QString firstWrong = kSecret;
-    firstWrong[0] = QLatin1Char('6');
-    QString lastWrong = kSecret;
-    lastWrong[63] = QLatin1Char('6');
-    struct Row {
+    const QString firstWrong = QLatin1Char('6') + kSecret.mid(1);
+    const QString lastWrong = kSecret.left(63) + QLatin1Char('6');
+    const struct {
         const char* name;
         QByteArray bytes;
         std::optional<QString> error;  // nothing: admitted
-    };
-    const Row rows[] = {
+    } rows[] = {
         {"right secret, no model", pairFrame(kSecret), {}},
         {"wrong first digit", pairFrame(firstWrong), rejected},
         {"wrong last digit", pairFrame(lastWrong), rejected},
@@ -94,17 +91,14 @@ TEST(LanPairingServer, FirstFramesAreAnsweredAsDocumentedAndTheQueueIsBounded) {
         // connection closed.
         {"not JSON", frameOf("{{"), invalid},
     };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         test::RawPeer peer(running.server.port());
         peer.socket.write(row.bytes);
         ASSERT_TRUE(peer.waitForMessages(1)) << row.name;
-        if (row.error) {
-            EXPECT_EQ(peer.received[0], LanMessage::errorMessage(*row.error)) << row.name;
-            EXPECT_TRUE(peer.waitForClose()) << row.name;
-        } else {
-            EXPECT_EQ(peer.received[0], LanMessage::paired()) << row.name;
-            EXPECT_FALSE(peer.closed) << row.name;
-        }
+        EXPECT_EQ(peer.received[0],
+                  row.error ? LanMessage::errorMessage(*row.error) : LanMessage::paired())
+            << row.name;
+        EXPECT_EQ(row.error ? peer.waitForClose() : peer.closed, row.error.has_value()) << row.name;
     }
     ASSERT_TRUE(test::processEventsUntil([&] { return running.events->phones.size() == 2; }));
     EXPECT_EQ(running.events->phones[1].model, QStringLiteral("iPhone"));
