@@ -12,19 +12,14 @@ using Kind = LanConnectionState::Kind;
 const LanPairingPayload kPairing{QStringLiteral("quotamind-0123456789abcdef"),
                                  QString(64, QLatin1Char('7'))};
 
-QByteArray run(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    process.start(program, arguments);
-    process.waitForFinished(10000);
-    return process.readAllStandardOutput();
-}
-
 // The resolved `_quotamind._tcp` services as avahi-browse lists them: "name port" lines.
 QStringList announced() {
+    QProcess browse;
+    browse.start(QStringLiteral("avahi-browse"),
+                 {QStringLiteral("-rpt"), QStringLiteral("_quotamind._tcp")});
+    browse.waitForFinished(10000);
     QStringList services;
-    const QByteArray output = run(QStringLiteral("avahi-browse"),
-                                  {QStringLiteral("-rpt"), QStringLiteral("_quotamind._tcp")});
-    for (const QByteArray& line : output.split('\n')) {
+    for (const QByteArray& line : browse.readAllStandardOutput().split('\n')) {
         const QList<QByteArray> fields = line.split(';');
         if (fields.size() > 8 && fields[0] == "=") {
             services.append(QString::fromUtf8(fields[3] + ' ' + fields[8]));

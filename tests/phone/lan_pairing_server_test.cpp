@@ -35,22 +35,40 @@ QByteArray pairFrame(const QString& secret) {
     return frameOf(R"({"kind":"pair","secret":")" + secret.toLatin1() + "\"}");
 }
 
-// Runs `action` on the server's thread and waits for it: the manual clock must be used there.
-void onServerThread(LanPairingServer& server, const std::function<void()>& action) {
-    QObject context;
-    context.moveToThread(server.queueThread());
-    QThread* home = QThread::currentThread();
-    QMetaObject::invokeMethod(
-        &context,
-        [&] {
-            action();
-            context.moveToThread(home);
-        },
-        Qt::BlockingQueuedConnection);
-}
+// A server on loopback on the manual clock, which is used on the server's thread.
+struct ClockedServer {
+    explicit ClockedServer(LanPairingServer::Options options = test::localOptions())
+        : running([&] {
+              options.clock = &clock;
+              return options;
+          }()) {
+        clock.moveToThread(running.server.queueThread());
+    }
+    // Runs `action` on the server's thread and waits for it.
+    void onServerThread(const std::function<void()>& action) {
+        QObject context;
+        context.moveToThread(running.server.queueThread());
+        QThread* home = QThread::currentThread();
+        QMetaObject::invokeMethod(
+            &context,
+            [&] {
+                action();
+                context.moveToThread(home);
+            },
+            Qt::BlockingQueuedConnection);
+    }
+    void advance(double seconds) {
+        onServerThread([&] { clock.advance(seconds); });
+    }
 
-TEST(LanPairingServer, FirstFramesAreAnsweredAsDocumented) {
+    ManualClock clock;
     test::RunningServer running;
+};
+
+TEST(LanPairingServer, FirstFramesAreAnsweredAsDocumentedAndTheQueueIsBounded) {
+    LanPairingServer::Bounds bounds;
+    bounds.maxQueuedBytesPerConnection = 1024;
+    test::RunningServer running(test::localOptions(bounds));
     test::RawPeer bystander(running.server.port());
     bystander.pair(kSecret);
     ASSERT_TRUE(bystander.waitForMessages(1));
@@ -58,16 +76,13 @@ TEST(LanPairingServer, FirstFramesAreAnsweredAsDocumented) {
     const QString rejected = QStringLiteral("Pairing code was rejected.");
     const QString invalid = QStringLiteral("Invalid pairing message.");
     // The secret with its first or its last digit wrong: every digit counts.
-    QString firstWrong = kSecret;
-    firstWrong[0] = QLatin1Char('6');
-    QString lastWrong = kSecret;
-    lastWrong[63] = QLatin1Char('6');
-    struct Row {
+    const QString firstWrong = QLatin1Char('6') + kSecret.mid(1);
+    const QString lastWrong = kSecret.left(63) + QLatin1Char('6');
+    const struct {
         const char* name;
         QByteArray bytes;
         std::optional<QString> error;  // nothing: admitted
-    };
-    const Row rows[] = {
+    } rows[] = {
         {"right secret, no model", pairFrame(kSecret), {}},
         {"wrong first digit", pairFrame(firstWrong), rejected},
         {"wrong last digit", pairFrame(lastWrong), rejected},
@@ -76,17 +91,14 @@ TEST(LanPairingServer, FirstFramesAreAnsweredAsDocumented) {
         // connection closed.
         {"not JSON", frameOf("{{"), invalid},
     };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         test::RawPeer peer(running.server.port());
         peer.socket.write(row.bytes);
         ASSERT_TRUE(peer.waitForMessages(1)) << row.name;
-        if (row.error) {
-            EXPECT_EQ(peer.received[0], LanMessage::errorMessage(*row.error)) << row.name;
-            EXPECT_TRUE(peer.waitForClose()) << row.name;
-        } else {
-            EXPECT_EQ(peer.received[0], LanMessage::paired()) << row.name;
-            EXPECT_FALSE(peer.closed) << row.name;
-        }
+        EXPECT_EQ(peer.received[0],
+                  row.error ? LanMessage::errorMessage(*row.error) : LanMessage::paired())
+            << row.name;
+        EXPECT_EQ(row.error ? peer.waitForClose() : peer.closed, row.error.has_value()) << row.name;
     }
     ASSERT_TRUE(test::processEventsUntil([&] { return running.events->phones.size() == 2; }));
     EXPECT_EQ(running.events->phones[1].model, QStringLiteral("iPhone"));
@@ -94,60 +106,15 @@ TEST(LanPairingServer, FirstFramesAreAnsweredAsDocumented) {
     running.server.publish(snapshotWith(1));
     ASSERT_TRUE(bystander.waitForMessages(2));
     EXPECT_EQ(bystander.received[1].kind, LanMessageKind::Usage);
-}
-
-TEST(LanPairingServer, PhoneProgramPairsAndReceivesSnapshotsSyncedFromThisComputer) {
-    test::RunningServer running;
-    running.server.publish(snapshotWith(10));
-    QProcess phone;
-    phone.start(
-        QStringLiteral(QUOTAMIND_PHONE),
-        QStringLiteral("--host 127.0.0.1 --model iPhone15,2 --refresh --device-token t "
-                       "--count 4 --port %1")
-                .arg(running.server.port())
-                .split(QLatin1Char(' '))
-            << LanPairingPayload{QStringLiteral("quotamind-0123456789abcdef"), kSecret}.qrValue());
-    ASSERT_TRUE(running.waitForState(Kind::Connected));
-    ASSERT_TRUE(test::processEventsUntil([&] { return running.events->refreshes == 1; }));
-    running.server.publish(snapshotWith(20));
-    ASSERT_TRUE(phone.waitForFinished(10000));
-    EXPECT_EQ(phone.exitCode(), 0) << phone.readAllStandardError().toStdString();
-    const QList<QByteArray> lines = phone.readAllStandardOutput().trimmed().split('\n');
-    ASSERT_EQ(lines.size(), 4);
-    std::vector<LanMessage> messages;
-    for (const QByteArray& line : lines) {
-        messages.push_back(LanMessage::decode(line.toStdString(), 1 << 20));
-    }
-    // paired, the snapshot published before, the answer to the refresh, the new one.
-    const LanMessage first = LanMessage::usageMessage(snapshotWith(10).syncedFromDesktop());
-    EXPECT_EQ(messages, (std::vector<LanMessage>{
-                            LanMessage::paired(), first, first,
-                            LanMessage::usageMessage(snapshotWith(20).syncedFromDesktop())}));
-    ASSERT_TRUE(running.waitForState(Kind::Advertising));
-    EXPECT_EQ(running.events->phones.at(0).model, QStringLiteral("iPhone15,2"));
-    EXPECT_EQ(running.events->snapshotsSent, 3);
-    running.server.stop();
-    ASSERT_TRUE(running.waitForState(Kind::Idle));
-    EXPECT_EQ(running.server.port(), 0);
-}
-
-// The frame about to be queued counts too: one larger than the bound is never queued.
-TEST(LanPairingServer, AFrameLargerThanTheQueueBoundDropsThePeer) {
-    LanPairingServer::Bounds bounds;
-    bounds.maxQueuedBytesPerConnection = 1024;
-    test::RunningServer running(test::localOptions(bounds));
-    test::RawPeer phone(running.server.port());
-    phone.pair(kSecret);
-    ASSERT_TRUE(phone.waitForMessages(1));
+    // The frame about to be queued counts too: one larger than the bound drops the peer.
     running.server.publish(snapshotWith(1, 2048));
-    EXPECT_TRUE(phone.waitForClose());
-    EXPECT_EQ(phone.received.size(), 1u);
+    EXPECT_TRUE(bystander.waitForClose());
+    EXPECT_EQ(bystander.received.size(), 2u);
 }
 
 TEST(LanPairingServer, UnpairedConnectionsMakeRoomOldestFirstSoAPhoneAlwaysGetsIn) {
-    ManualClock clock;
-    test::RunningServer running(test::localOptions({}, &clock));
-    clock.moveToThread(running.server.queueThread());
+    ClockedServer clocked;
+    test::RunningServer& running = clocked.running;
     // Eight from each of four addresses take the 32 places. One more from the first address makes
     // its oldest go, one from a fifth the oldest of all, the phone from the first the next there.
     std::vector<std::unique_ptr<test::RawPeer>> peers;
@@ -166,12 +133,11 @@ TEST(LanPairingServer, UnpairedConnectionsMakeRoomOldestFirstSoAPhoneAlwaysGetsI
 }
 
 TEST(LanPairingServer, AConnectionThatHasNotPairedInFiveSecondsIsClosed) {
-    ManualClock clock;
-    test::RunningServer running(test::localOptions({}, &clock));
-    clock.moveToThread(running.server.queueThread());
+    ClockedServer clocked;
+    test::RunningServer& running = clocked.running;
     auto pendingDeadlines = [&] {
         std::size_t count = 0;
-        onServerThread(running.server, [&] { count = clock.pendingSleepCount(); });
+        clocked.onServerThread([&] { count = clocked.clock.pendingSleepCount(); });
         return count;
     };
     test::RawPeer slow(running.server.port());
@@ -179,45 +145,48 @@ TEST(LanPairingServer, AConnectionThatHasNotPairedInFiveSecondsIsClosed) {
     ASSERT_TRUE(test::waitUntil([&] { return pendingDeadlines() == 2; }));
     // One byte of a frame is no pairing: the deadline still holds.
     slow.socket.write(frameHeader(40).left(1));
-    onServerThread(running.server, [&clock] { clock.advance(4.9); });
+    clocked.advance(4.9);
     idle.pair(kSecret);
     ASSERT_TRUE(idle.waitForMessages(1));
-    onServerThread(running.server, [&clock] { clock.advance(0.2); });
+    clocked.advance(0.2);
     EXPECT_TRUE(slow.waitForClose());
     EXPECT_FALSE(idle.closed) << "a paired phone has no deadline";
 }
 
 TEST(LanPairingServer, APairedPhoneRefreshIsAnsweredAtMostOnceASecond) {
-    ManualClock clock;
-    test::RunningServer running(test::localOptions({}, &clock));
-    clock.moveToThread(running.server.queueThread());
+    ClockedServer clocked;
+    test::RunningServer& running = clocked.running;
     running.server.publish(snapshotWith(1));
     test::RawPeer phone(running.server.port());
     phone.pair(kSecret);
     phone.socket.write(LanFrameCodec::frame(LanMessage::of(LanMessageKind::Refresh)).repeated(50));
     // paired, the latest snapshot, and the first refresh's answer.
     ASSERT_TRUE(phone.waitForMessages(3));
-    onServerThread(running.server, [&clock] { clock.advance(2.0); });
+    clocked.advance(2.0);
     running.server.publish(snapshotWith(2));
     ASSERT_TRUE(phone.waitForMessages(5));
     // One answer between: the other 49 came once, when the first second ended; then nothing.
     EXPECT_EQ(phone.received[4].snapshot, snapshotWith(2).syncedFromDesktop());
     EXPECT_EQ(running.events->refreshes, 2);
+    phone.socket.disconnectFromHost();
+    ASSERT_TRUE(running.waitForState(Kind::Advertising));
+    running.server.stop();
+    ASSERT_TRUE(running.waitForState(Kind::Idle));
+    EXPECT_EQ(running.server.port(), 0);
 }
 
 TEST(LanPairingServer, WithoutAListenerItIsFailedAndTriesAgainAfterOneToSixtySeconds) {
     QTcpServer taken;
     ASSERT_TRUE(taken.listen(QHostAddress::Any));
-    ManualClock clock;
-    LanPairingServer::Options options = test::localOptions({}, &clock);
+    LanPairingServer::Options options = test::localOptions();
     options.port = taken.serverPort();
-    test::RunningServer running(options);
-    clock.moveToThread(running.server.queueThread());
+    ClockedServer clocked(options);
+    test::RunningServer& running = clocked.running;
     std::vector<double> delays;
     for (int attempt = 0; attempt < 8; ++attempt) {
-        onServerThread(running.server, [&] {
-            delays.push_back(clock.secondsUntilNextSleep().value_or(-1));
-            clock.advanceToNextSleep();
+        clocked.onServerThread([&] {
+            delays.push_back(clocked.clock.secondsUntilNextSleep().value_or(-1));
+            clocked.clock.advanceToNextSleep();
         });
     }
     EXPECT_EQ(delays, (std::vector<double>{1, 2, 4, 8, 16, 32, 60, 60}));
@@ -225,7 +194,7 @@ TEST(LanPairingServer, WithoutAListenerItIsFailedAndTriesAgainAfterOneToSixtySec
     EXPECT_EQ(std::ranges::count(running.events->states, Kind::Failed, &LanConnectionState::kind),
               9);
     taken.close();
-    onServerThread(running.server, [&clock] { clock.advance(60); });
+    clocked.advance(60);
     ASSERT_TRUE(running.waitForState(Kind::Advertising));
     EXPECT_EQ(running.server.port(), options.port);
 }

@@ -21,14 +21,11 @@ class UsageStoreTest : public test::StoreFixture {};
 TEST_F(UsageStoreTest, StartRunsOnceAndPublishesTheStoredSnapshotFirst) {
     const AgentUsageSnapshot storedSnapshot({usage("claude", 10)});
     SharedSnapshotStore::save(storedSnapshot, preferences);
-    autostart.enabled = true;
     appServer.script.otherwise = usage("codex", 20);
     claude.script.otherwise = usage("claude", 10);
     UsageStore& store = makeStore();
     EXPECT_EQ(store.usageSnapshot(), storedSnapshot);
     EXPECT_EQ(store.sessionStatus(), SessionStatus::Checking);
-    EXPECT_TRUE(store.launchAtLoginEnabled());
-    EXPECT_EQ(followers.reloads, 3);
     run(store.start());
     run(store.start());
     EXPECT_EQ(std::tuple(appServer.script.calls, claude.script.calls, followers.phoneStarts),
@@ -51,20 +48,12 @@ TEST_F(UsageStoreTest, ARefreshDuringARefreshIsDropped) {
     EXPECT_EQ(claude.script.calls, 1);
 }
 
-TEST_F(UsageStoreTest, StatusFollowsTheAgentThatWasApplied) {
+// The status follows the agent applied, but Claude leaves it alone while Codex usage is shown.
+// An unchanged reading only clears its agent's error; a new plan alone is published.
+TEST_F(UsageStoreTest, StatusFollowsTheAppliedAgentAndOnlyChangesArePublished) {
     UsageStore& store = makeStore();
     store.apply(usage("claude", 10), SessionStatus::LocalSecondary);
     EXPECT_EQ(store.sessionStatus(), SessionStatus::LocalSecondary);
-    store.apply(usage("codex", 10), SessionStatus::AccountSession);
-    EXPECT_EQ(store.sessionStatus(), SessionStatus::AccountSession);
-    store.apply(usage("claude", 30), SessionStatus::LocalSecondary);
-    EXPECT_EQ(store.sessionStatus(), SessionStatus::AccountSession)
-        << "Claude leaves the status alone while Codex usage is shown";
-}
-
-TEST_F(UsageStoreTest, AnUnchangedReadingOnlyClearsItsAgentsErrorAndANewPlanAloneIsPublished) {
-    UsageStore& store = makeStore();
-    store.apply(usage("claude", 10), SessionStatus::LocalSecondary);
     const int saved = followers.synchronized;
     store.handleRefreshFailure(QStringLiteral("boom"), kClaude, true);
     store.apply(usage("claude", 10, 3600), SessionStatus::LocalSecondary);
@@ -77,26 +66,26 @@ TEST_F(UsageStoreTest, AnUnchangedReadingOnlyClearsItsAgentsErrorAndANewPlanAlon
     pro.planType = "pro";
     store.apply(pro, SessionStatus::LocalSecondary);
     EXPECT_EQ(followers.published.size(), 2u);
+    store.apply(usage("codex", 10), SessionStatus::AccountSession);
+    store.apply(usage("claude", 30), SessionStatus::LocalSecondary);
+    EXPECT_EQ(store.sessionStatus(), SessionStatus::AccountSession);
 }
 
-// Whether data is shown, whether the failure is to be reported, and whether it is recorded.
-class FailureShownTest : public test::StoreFixture,
-                         public ::testing::WithParamInterface<std::tuple<bool, bool, bool>> {};
-
-TEST_P(FailureShownTest, AFailureIsShownWhenAskedOrWhenNoDataIsShown) {
-    const auto [dataShown, reportFailure, recorded] = GetParam();
-    UsageStore& store = makeStore();
-    if (dataShown) {
-        store.apply(usage("claude", 10), SessionStatus::LocalSecondary);
+// A failure is shown when asked, or when no data is shown.
+TEST_F(UsageStoreTest, AFailureIsShownWhenAskedOrWhenNoDataIsShown) {
+    // Whether data is shown, whether the failure is to be reported, and whether it is recorded.
+    // The store that comes first has no data stored.
+    const std::tuple<bool, bool, bool> rows[] = {
+        {false, false, true}, {true, false, false}, {true, true, true}};
+    for (const auto& [dataShown, reportFailure, recorded] : rows) {
+        UsageStore& store = makeStore();
+        if (dataShown) {
+            store.apply(usage("claude", 10), SessionStatus::LocalSecondary);
+        }
+        store.handleRefreshFailure(QStringLiteral("Claude failed."), kClaude, reportFailure);
+        EXPECT_EQ(store.error(kClaude).has_value(), recorded) << dataShown << reportFailure;
     }
-    store.handleRefreshFailure(QStringLiteral("Claude failed."), kClaude, reportFailure);
-    EXPECT_EQ(store.error(kClaude).has_value(), recorded);
 }
-
-INSTANTIATE_TEST_SUITE_P(UsageStoreTest, FailureShownTest,
-                         ::testing::Values(std::tuple{true, false, false},
-                                           std::tuple{false, false, true},
-                                           std::tuple{true, true, true}));
 
 TEST_F(UsageStoreTest, BothAgentsFailingWithNothingStoredSignsOutAndPublishesEmpty) {
     authFile.script.otherwise = QStringLiteral("No auth file.");
@@ -163,6 +152,14 @@ TEST_F(UsageStoreTest, OneWaitFromTheEndOfTheLastCycleAndOnlyClaudeWhileLive) {
     settle();
     EXPECT_EQ(claude.script.calls, 2);
     EXPECT_EQ(appServer.script.calls, codexReads);
+    // A phone may ask for a refresh thirty seconds after the last one started.
+    for (const auto& [after, cycles] : {std::pair{10.0, 2}, std::pair{20.0, 3}}) {
+        clock.advance(after);
+        store.handleRemoteRefreshRequest();
+        settle();
+        EXPECT_EQ(claude.script.calls, cycles) << after;
+    }
+    EXPECT_EQ(appServer.script.calls, codexReads) << "the live session delivers Codex";
     run(store.refresh());
     EXPECT_EQ(appServer.script.calls, codexReads + 1) << "a user's refresh reads both";
 }
@@ -194,22 +191,6 @@ TEST_F(UsageStoreTest, AnUpdateQueuedAsItsSessionEndsIsAppliedButMarksNothingLiv
     EXPECT_FALSE(store.isCodexLiveConnected());
 }
 
-TEST_F(UsageStoreTest, APhoneMayAskForARefreshThirtySecondsAfterTheLastOneStarted) {
-    appServer.sessions = {test::LiveSession{{usage("codex", 11)}, 1e9}};
-    UsageStore& store = makeStore();
-    run(store.start());
-    settle();
-    ASSERT_TRUE(store.isCodexLiveConnected());
-    const int codexReads = appServer.script.calls;
-    for (const auto& [after, cycles] : {std::pair{10.0, 1}, std::pair{30.0, 2}}) {
-        clock.advance(after);
-        store.handleRemoteRefreshRequest();
-        settle();
-        EXPECT_EQ(claude.script.calls, cycles) << after;
-    }
-    EXPECT_EQ(appServer.script.calls, codexReads) << "the live session delivers Codex";
-}
-
 TEST_F(UsageStoreTest, LaunchAtLoginReadsTheStateBackAndShowsFailures) {
     UsageStore& store = makeStore();
     run(store.setLaunchAtLogin(true));
@@ -228,8 +209,6 @@ TEST_F(UsageStoreTest, DestroyingTheStoreMidCycleEndsItsWorkQuietly) {
     ASSERT_TRUE(cycle.waitUntilDone());
     EXPECT_EQ(clock.pendingSleepCount(), 0u);
 }
-
-}  // namespace
 
 // Each agent's last successful read is kept beside the snapshot: with a change at once, otherwise
 // at most every five minutes, and an agent that fails keeps its time.
@@ -277,3 +256,44 @@ TEST_F(UsageStoreTest, AResetIsAnnouncedAndReadAgainFiveSecondsLater) {
     EXPECT_EQ((*store.usageSnapshot())[kCodex], codex);
     EXPECT_EQ(store.lastReadTimes()[kCodex], reset + 5);
 }
+
+TEST_F(UsageStoreTest, ASignInCancelledRecordsNothingAndTheNextOneAppliesTheAccount) {
+    makeStore();
+    account.usage.otherwise = usage("codex", 40);
+    signIn->beginSignIn();
+    ASSERT_TRUE(test::processEventsUntil([&] { return signIn->deviceCode().has_value(); }));
+    signIn->cancelSignIn();
+    EXPECT_FALSE(signIn->deviceCode());
+    settle();
+    EXPECT_FALSE(store->error(kCodex) || account.stored);
+    signIn->beginSignIn();
+    ASSERT_TRUE(test::processEventsUntil([&] { return signIn->deviceCode().has_value(); }));
+    clock.advance(60);
+    ASSERT_TRUE(test::processEventsUntil([&] { return account.stored && !signIn->deviceCode(); }));
+    EXPECT_EQ(store->sessionStatus(), SessionStatus::AccountSession);
+}
+
+TEST_F(UsageStoreTest, ASignInReplacedDuringItsExchangeSavesNothingAndLeavesTheNewOneAlone) {
+    makeStore();
+    account.exchangeSeconds = 1;
+    signIn->beginSignIn();
+    clock.advance(60);
+    signIn->beginSignIn();
+    clock.advance(1);
+    settle();
+    EXPECT_FALSE(account.stored);
+    EXPECT_TRUE(signIn->deviceCode());
+    EXPECT_FALSE(store->error(kCodex));
+}
+
+TEST_F(UsageStoreTest, ASignOutWhoseDeleteFailsShowsItAndKeepsTheStatus) {
+    makeStore();
+    store->apply(usage("codex", 10), SessionStatus::AccountSession);
+    account.stored = CodexCredentials{};
+    account.deleteFailure = QStringLiteral("The keyring refused.");
+    run(signIn->signOut());
+    EXPECT_EQ(store->inlineError(), QStringLiteral("The keyring refused."));
+    EXPECT_EQ(store->sessionStatus(), SessionStatus::AccountSession);
+}
+
+}  // namespace

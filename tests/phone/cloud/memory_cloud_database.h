@@ -24,17 +24,14 @@ public:
     std::map<std::string, int> failing;
 
     QCoro::Task<CloudAccountStatus> accountStatus() override {
-        requests += requests.empty() ? "accountStatus" : " accountStatus";
+        note("accountStatus");
         co_return status;
     }
     QCoro::Task<Zones> fetchZones(std::vector<CloudZoneId> ids) override {
-        co_return answer<Zones>("fetchZones", ids,
-                                [&](const CloudZoneId& id) -> Zones::mapped_type {
-                                    if (!zones.contains(id)) {
-                                        return error(CloudError::kZoneNotFound);
-                                    }
-                                    return CloudZone{id};
-                                });
+        co_return answer<Zones>("fetchZones", ids, [&](const CloudZoneId& id) {
+            return zones.contains(id) ? Zones::mapped_type(CloudZone{id})
+                                      : error(CloudError::kZoneNotFound);
+        });
     }
     QCoro::Task<Zones> saveZones(std::vector<CloudZone> saved) override {
         co_return answer<Zones>("saveZones", saved, [&](const CloudZone& zone) {
@@ -43,13 +40,14 @@ public:
         });
     }
     QCoro::Task<Records> fetchRecords(std::vector<CloudRecordId> ids) override {
-        co_return answer<Records>("fetchRecords", ids, [&](const auto& id) -> Records::mapped_type {
+        co_return answer<Records>("fetchRecords", ids, [&](const auto& id) {
             const auto found = records.find(id);
             if (!zones.contains(id.zone) || found == records.end()) {
-                return error(zones.contains(id.zone) ? CloudError::kUnknownItem
-                                                     : CloudError::kZoneNotFound);
+                return Records::mapped_type(error(zones.contains(id.zone)
+                                                      ? CloudError::kUnknownItem
+                                                      : CloudError::kZoneNotFound));
             }
-            return found->second;
+            return Records::mapped_type(found->second);
         });
     }
     QCoro::Task<Records> saveRecords(std::vector<CloudRecord> saved) override {
@@ -72,14 +70,13 @@ private:
     }
     static const CloudZoneId& key(const CloudZone& zone) { return zone.id; }
     static const CloudRecordId& key(const CloudRecord& record) { return record.id(); }
-    template <typename ID>
-    static const ID& key(const ID& id) {
-        return id;
-    }
+    static const CloudZoneId& key(const CloudZoneId& id) { return id; }
+    static const CloudRecordId& key(const CloudRecordId& id) { return id; }
+    void note(const std::string& request) { requests += (requests.empty() ? "" : " ") + request; }
 
     template <typename Results, typename Input, typename Answer>
     Results answer(const std::string& request, const std::vector<Input>& inputs, Answer answerFor) {
-        requests += (requests.empty() ? "" : " ") + request;
+        note(request);
         Results results;
         const auto failure = failing.find(request);
         for (const Input& input : inputs) {
