@@ -1,8 +1,8 @@
 // quotamind: the tray program, which also shows its main window unless started with --background
 // (as the autostart entry does) while a tray exists. `quotamind --headless` runs the store without
 // windows;
-// `quotamind status` prints the stored limits without starting anything; `quotamind pairing` shows
-// the phone pairing code.
+// `quotamind status` prints the stored limits without starting anything; `quotamind history` the
+// usage history and the pace forecasts; `quotamind pairing` shows the phone pairing code.
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "app/application.h"
+#include "app/history_command.h"
 #include "app/logging.h"
 #include "app/pairing_command.h"
 #include "app/status_report.h"
@@ -107,9 +108,9 @@ int main(int argc, char* argv[]) {
         QStringLiteral("command"),
         QCoreApplication::translate("main",
                                     "Nothing to run the program, `status` to print "
-                                    "the stored limits, or `pairing` to show the phone "
-                                    "pairing code."),
-        QStringLiteral("[status|pairing]"));
+                                    "the stored limits, `history` to print the usage "
+                                    "history, or `pairing` to show the phone pairing code."),
+        QStringLiteral("[status|history|pairing]"));
     parser.addOptions({
         {QStringLiteral("headless"),
          QCoreApplication::translate("main", "Run without tray icon and windows.")},
@@ -118,12 +119,15 @@ int main(int argc, char* argv[]) {
                                      "Start in the tray without showing the window (as at "
                                      "login); the window still shows when no tray comes.")},
         {QStringLiteral("json"),
-         QCoreApplication::translate("main", "With status: print the stored JSON.")},
+         QCoreApplication::translate("main",
+                                     "With status: print the stored JSON. With history: "
+                                     "print JSON.")},
         {QStringLiteral("waybar"),
          QCoreApplication::translate("main",
                                      "With status: print one JSON object for status "
                                      "bars such as Waybar.")},
     });
+    HistoryCommand::addOptions(parser);
 
     // Only the tray program needs a GUI application: the headless store and `status` must run
     // without a display. A first look at the arguments decides; process() below reports errors.
@@ -155,6 +159,9 @@ int main(int argc, char* argv[]) {
     const QStringList commands = parser.positionalArguments();
     if (commands == QStringList{QStringLiteral("status")}) {
         return showStatus(parser);
+    }
+    if (commands == QStringList{QStringLiteral("history")}) {
+        return HistoryCommand::run(parser);
     }
     if (commands == QStringList{QStringLiteral("pairing")}) {
         return PairingCommand::run(Preferences::standard());

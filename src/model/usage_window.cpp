@@ -50,15 +50,22 @@ QString UsageWindow::resetText(Timestamp now) const {
     if (!(seconds > 0.0)) {  // also catches NaN
         return tr("Resetting now");
     }
+    return tr("Resets in %1").arg(durationText(seconds));
+}
+
+QString UsageWindow::durationText(double seconds) {
+    if (!(seconds > 0.0)) {  // also catches NaN
+        seconds = 0.0;
+    }
     const std::int64_t hours = saturatingTruncate(seconds / 3600.0);
     const auto minutes = static_cast<std::int64_t>(std::fmod(std::trunc(seconds / 60.0), 60.0));
     if (hours >= 24) {
-        return tr("Resets in %1d %2h").arg(hours / 24).arg(hours % 24);
+        return tr("%1d %2h").arg(hours / 24).arg(hours % 24);
     }
     if (hours >= 1) {
-        return tr("Resets in %1h %2m").arg(hours).arg(minutes);
+        return tr("%1h %2m").arg(hours).arg(minutes);
     }
-    return tr("Resets in %1m").arg(minutes);
+    return tr("%1m").arg(minutes);
 }
 
 QString UsageWindow::periodLabel(std::int64_t seconds) {

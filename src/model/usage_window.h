@@ -35,6 +35,8 @@ struct UsageWindow {
     // "Resets in 2h 5m" and the like, relative to `now`. Reset times too far away for the hour
     // count to fit 64 bits are clamped to the largest count.
     QString resetText(Timestamp now) const;
+    // "2d 3h", "1h 20m", "40m": a non-negative length of time, cut to the minute (NaN is "0m").
+    static QString durationText(double seconds);
     // A short label for a window length: "5H", "7D", "90M".
     static QString periodLabel(std::int64_t durationSeconds);
 
