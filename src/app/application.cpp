@@ -17,6 +17,7 @@
 #include "core/deployment.h"
 #include "core/system_clock.h"
 #include "core/worker.h"
+#include "history/usage_history.h"
 #include "model/shared_snapshot_store.h"
 #include "notify/limit_notification_manager.h"
 #include "platform/autostart.h"
@@ -104,15 +105,20 @@ Application::Application(Options options)
       m_wake(std::make_unique<UnavailableWakeSender>()),
       m_widgets(std::make_unique<DBusWidgetCenter>()),
       m_autostart(std::make_unique<XdgAutostart>(XdgAutostart::forThisProgram())),
+      m_history(std::make_unique<UsageHistory>(UsageHistory::defaultPath(), *m_clock)),
       m_phone(std::make_unique<PhoneLink>(PhoneLink::Services{
           *m_clock, *m_pairingServers, *m_wake, *m_secrets, Preferences::standard()})),
       m_store(std::make_unique<UsageStore>(
           UsageStore::Services{*m_clock, *m_appServerSource, *m_codexAuthFileSource, *m_account,
                                *m_claudeSource, *m_snapshotNotifications, *m_phone, *m_widgets,
-                               *m_autostart, SharedSnapshotStore::preferences()})),
+                               *m_autostart, SharedSnapshotStore::preferences(),
+                               m_history.get()})),
       m_signIn(std::make_unique<CodexSignIn>(*m_account, *m_store)) {
     QObject::connect(m_phone.get(), &PhoneLink::refreshRequested, m_store.get(),
                      &UsageStore::handleRemoteRefreshRequest);
+    // A history that cannot be kept is said in the error line; the store goes on without it.
+    QObject::connect(m_history.get(), &UsageHistory::problem, m_store.get(),
+                     &UsageStore::showError);
     // Every way to the main window: the tray's "Open Quotamind" and the popup's empty state,
     // a notification's default action and a second launch.
     QObject::connect(m_notifications.get(), &LimitNotificationManager::openMainWindowRequested,
@@ -196,6 +202,7 @@ QCoro::Task<> Application::startUp(Application* application) {
     if (!store) {
         co_return;
     }
+    application->m_history->start();
     QCoro::Task<> starting = store->start();
     co_await starting;
 }

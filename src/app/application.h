@@ -27,6 +27,7 @@ class SystemClock;
 class TrayController;
 class TrayProgramPresence;
 class UnavailableWakeSender;
+class UsageHistory;
 class UsageStore;
 class XdgAutostart;
 class AccountAdapter;
@@ -94,6 +95,7 @@ private:
     std::unique_ptr<UnavailableWakeSender> m_wake;
     std::unique_ptr<DBusWidgetCenter> m_widgets;
     std::unique_ptr<XdgAutostart> m_autostart;
+    std::unique_ptr<UsageHistory> m_history;
 
     // The store delivers to the phone link, and the sign-in hands the store its account: each
     // goes before what it uses.

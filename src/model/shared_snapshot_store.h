@@ -6,6 +6,7 @@
 #include "core/preferences.h"
 #include "model/agent_read_times.h"
 #include "model/agent_usage_snapshot.h"
+#include "model/pace_forecast.h"
 
 // The current snapshot as both programs see it: JSON bytes stored as a data value under
 // "currentAgentUsageSnapshot.v2" in the app group's shared preferences (or, when those cannot
@@ -16,6 +17,8 @@ inline const QString kAppGroup = QStringLiteral("group.com.brindlecove.Quotamind
 inline const QString kSnapshotKey = QStringLiteral("currentAgentUsageSnapshot.v2");
 // Beside the snapshot: each agent's last successful read (AgentReadTimes).
 inline const QString kReadTimesKey = QStringLiteral("agentLastReadAt.v1");
+// Beside the snapshot: each window's pace forecast (PaceForecasts), for the widgets.
+inline const QString kForecastsKey = QStringLiteral("paceForecasts.v1");
 
 // The app group's domain with its fallback.
 Preferences preferences();
@@ -32,6 +35,11 @@ void save(const AgentUsageSnapshot& snapshot,
 // snapshot's own update times.
 AgentReadTimes loadReadTimes(const Preferences& preferences = SharedSnapshotStore::preferences());
 void saveReadTimes(const AgentReadTimes& times,
+                   Preferences preferences = SharedSnapshotStore::preferences());
+
+// None when none are stored or what is stored does not decode.
+PaceForecasts loadForecasts(const Preferences& preferences = SharedSnapshotStore::preferences());
+void saveForecasts(const PaceForecasts& forecasts,
                    Preferences preferences = SharedSnapshotStore::preferences());
 
 }  // namespace SharedSnapshotStore

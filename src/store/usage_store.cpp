@@ -33,6 +33,7 @@ QCoro::Task<std::optional<T>> readKeepingError(QCoro::Task<T> reading, std::exce
 UsageStore::UsageStore(Services services, QObject* parent)
     : QObject(parent), m_services(std::move(services)), m_lastReads(m_services.sharedPreferences) {
     m_usageSnapshot = SharedSnapshotStore::loadSnapshot(m_services.sharedPreferences);
+    m_forecasts = SharedSnapshotStore::loadForecasts(m_services.sharedPreferences);
     m_sessionStatus = SessionStatus::Checking;
     m_launchAtLoginEnabled = m_services.autostart.isEnabled();
     m_services.widgets.reloadAllKinds();
@@ -133,6 +134,9 @@ void UsageStore::apply(const AgentUsage& usage, SessionStatus status) {
     const bool savedReadTimes =
         m_lastReads.record(usage.provider, m_services.clock.now(), !unchanged);
     Q_EMIT lastReadTimesChanged();
+    if (m_services.history != nullptr) {
+        m_services.history->record(usage, !unchanged);
+    }
     if (unchanged) {
         // The stored copy keeps the time of the last change; nothing is republished.
         if (setsStatus) {
@@ -143,6 +147,7 @@ void UsageStore::apply(const AgentUsage& usage, SessionStatus status) {
             // The widgets count their staleness from the times just written.
             m_services.widgets.reloadAllKinds();
         }
+        refreshForecasts();
         return;
     }
     const AgentUsageSnapshot snapshot =
@@ -162,6 +167,30 @@ void UsageStore::apply(const AgentUsageSnapshot& snapshot, SessionStatus status)
     if (m_didStart) {
         watchResets();
     }
+    refreshForecasts();
+}
+
+void UsageStore::refreshForecasts() {
+    // Queued on the history's thread after the reading just recorded, so the forecast sees it.
+    if (m_services.history != nullptr) {
+        m_forecastJob.start(&UsageStore::updateForecasts);
+    }
+}
+
+QCoro::Task<> UsageStore::updateForecasts(QPointer<UsageStore> store, CancellationToken token) {
+    if (!store || !store->m_usageSnapshot) {
+        co_return;
+    }
+    QCoro::Task<PaceForecasts> asking = store->m_services.history->forecasts(
+        *store->m_usageSnapshot, store->m_services.clock.now());
+    PaceForecasts forecasts = co_await asking;
+    if (!store || token.isCancelled() || forecasts == store->m_forecasts) {
+        co_return;
+    }
+    store->m_forecasts = std::move(forecasts);
+    SharedSnapshotStore::saveForecasts(store->m_forecasts, store->m_services.sharedPreferences);
+    store->m_services.widgets.reloadAllKinds();
+    Q_EMIT store->forecastsChanged();
 }
 
 void UsageStore::handleRefreshFailure(const QString& errorText, const AgentProvider& provider,

@@ -16,6 +16,7 @@
 #include "core/clock.h"
 #include "core/job.h"
 #include "core/preferences.h"
+#include "history/usage_history.h"
 #include "model/adaptive_refresh_policy.h"
 #include "model/agent_usage_snapshot.h"
 #include "platform/autostart.h"
@@ -51,6 +52,8 @@ public:
         Autostart& autostart;
         // The app group's domain that holds the shared snapshot.
         Preferences sharedPreferences;
+        // Keeps every applied reading and forecasts from them; none: no history, no forecasts.
+        UsageHistory* history = nullptr;
     };
 
     // A Codex usage and the kind of session it came from.
@@ -79,6 +82,8 @@ public:
     bool hasCompletedRefresh() const { return m_hasCompletedRefresh; }
     // Each agent's last successful read; announced by lastReadTimesChanged.
     const AgentReadTimes& lastReadTimes() const { return m_lastReads.times(); }
+    // Where each window of the snapshot is heading; announced by forecastsChanged.
+    const PaceForecasts& forecasts() const { return m_forecasts; }
     const std::optional<QString>& inlineError() const { return m_inlineError; }
     QString inlineErrorText() const { return m_inlineError.value_or(QString()); }
     const std::map<std::string, QString>& providerErrors() const { return m_providerErrors; }
@@ -129,6 +134,7 @@ Q_SIGNALS:
     void errorsChanged();
     void launchAtLoginEnabledChanged();
     void lastReadTimesChanged();
+    void forecastsChanged();
     // A reset time of the snapshot has come: views stop showing that window's percentage as
     // current. A cycle follows kRefreshAfterResetSeconds later.
     void resetReached();
@@ -147,6 +153,9 @@ private:
     static QCoro::Task<> periodicLoop(QPointer<UsageStore> store, CancellationToken token);
     static QCoro::Task<> resetWatch(QPointer<UsageStore> store, CancellationToken token);
     static QCoro::Task<> liveUpdateLoop(QPointer<UsageStore> store, CancellationToken token);
+    void refreshForecasts();
+    // Asks the history for the snapshot's forecasts, and publishes them when they changed.
+    static QCoro::Task<> updateForecasts(QPointer<UsageStore> store, CancellationToken token);
 
     Services m_services;
     // Cancelled when the store goes away: ends every source call it awaits.
@@ -169,8 +178,10 @@ private:
     std::uint64_t m_openLiveSession = 0;
     bool m_didStart = false;
     std::map<std::string, AdaptiveRefreshPolicy> m_providerRefreshPolicies;
+    PaceForecasts m_forecasts;
 
     Job<UsageStore> m_periodicRefreshJob{this};
     Job<UsageStore> m_resetWatchJob{this};
     Job<UsageStore> m_codexLiveUpdateJob{this};
+    Job<UsageStore> m_forecastJob{this};
 };
