@@ -111,8 +111,7 @@ Application::Application(Options options)
       m_store(std::make_unique<UsageStore>(
           UsageStore::Services{*m_clock, *m_appServerSource, *m_codexAuthFileSource, *m_account,
                                *m_claudeSource, *m_snapshotNotifications, *m_phone, *m_widgets,
-                               *m_autostart, SharedSnapshotStore::preferences(),
-                               m_history.get()})),
+                               *m_autostart, SharedSnapshotStore::preferences(), m_history.get()})),
       m_signIn(std::make_unique<CodexSignIn>(*m_account, *m_store)) {
     QObject::connect(m_phone.get(), &PhoneLink::refreshRequested, m_store.get(),
                      &UsageStore::handleRemoteRefreshRequest);

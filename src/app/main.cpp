@@ -40,14 +40,15 @@ int showStatus(const QCommandLineParser& parser) {
         return 1;
     }
     const Timestamp now = Timestamp::now();
+    const PaceForecasts forecasts = SharedSnapshotStore::loadForecasts(preferences);
     if (parser.isSet(QStringLiteral("json"))) {
         print(stdout,
               QString::fromUtf8(
                   preferences.data(SharedSnapshotStore::kSnapshotKey).value_or(QByteArray())));
     } else if (parser.isSet(QStringLiteral("waybar"))) {
-        print(stdout, QString::fromUtf8(StatusReport::waybar(*snapshot, now)));
+        print(stdout, QString::fromUtf8(StatusReport::waybar(*snapshot, now, forecasts)));
     } else {
-        print(stdout, StatusReport::lines(*snapshot, now));
+        print(stdout, StatusReport::lines(*snapshot, now, forecasts));
     }
     return 0;
 }

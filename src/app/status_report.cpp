@@ -31,7 +31,7 @@ std::optional<std::int64_t> lowestRemaining(const AgentUsage& usage, Timestamp n
 
 namespace StatusReport {
 
-QString lines(const AgentUsageSnapshot& snapshot, Timestamp now) {
+QString lines(const AgentUsageSnapshot& snapshot, Timestamp now, const PaceForecasts& forecasts) {
     QStringList result;
     for (const AgentUsage& usage : snapshot.usages) {
         if (usage.windows.empty()) {
@@ -47,17 +47,22 @@ QString lines(const AgentUsageSnapshot& snapshot, Timestamp now) {
                 result << title + QStringLiteral(" · ") + UsageWindow::resetCheckingText();
                 continue;
             }
-            result << QStringLiteral("%1 · %2 · %3")
-                          .arg(title,
-                               QCoreApplication::translate("StatusReport", "%1% remaining")
-                                   .arg(*remaining),
-                               window.resetText(now));
+            QString line = QStringLiteral("%1 · %2 · %3")
+                               .arg(title,
+                                    QCoreApplication::translate("StatusReport", "%1% remaining")
+                                        .arg(*remaining),
+                                    window.resetText(now));
+            if (const auto forecast = forecasts.textFor(usage.provider.rawValue, window, now)) {
+                line += QStringLiteral(" · ") + *forecast;
+            }
+            result << line;
         }
     }
     return result.join(QLatin1Char('\n'));
 }
 
-QByteArray waybar(const AgentUsageSnapshot& snapshot, Timestamp now) {
+QByteArray waybar(const AgentUsageSnapshot& snapshot, Timestamp now,
+                  const PaceForecasts& forecasts) {
     QStringList parts;
     std::optional<std::int64_t> lowest;
     for (const AgentUsage& usage : snapshot.usages) {
@@ -76,7 +81,7 @@ QByteArray waybar(const AgentUsageSnapshot& snapshot, Timestamp now) {
     }
     nlohmann::ordered_json object;
     object["text"] = parts.join(QStringLiteral(" · ")).toStdString();
-    object["tooltip"] = lines(snapshot, now).toStdString();
+    object["tooltip"] = lines(snapshot, now, forecasts).toStdString();
     object["class"] = cssClass;
     object["percentage"] = lowest.value_or(0);
     return QByteArray::fromStdString(object.dump());

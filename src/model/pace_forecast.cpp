@@ -99,6 +99,17 @@ std::optional<PaceForecast> PaceForecasts::find(const std::string& provider,
     return found->second;
 }
 
+std::optional<QString> PaceForecasts::textFor(const std::string& provider,
+                                              const UsageWindow& window, Timestamp now) const {
+    const std::optional<PaceForecast> forecast = find(provider, window.durationSeconds);
+    if (!forecast || window.isPastReset(now) ||
+        !(std::abs(forecast->resetDate - window.resetDate) <= PaceForecast::kSameResetSeconds) ||
+        (forecast->limitAt && !(*forecast->limitAt > now))) {
+        return std::nullopt;
+    }
+    return forecast->text(now);
+}
+
 std::string PaceForecasts::encode() const {
     json::OrderedValue object = json::OrderedValue::object();
     for (const auto& [key, forecast] : forecasts) {

@@ -57,6 +57,11 @@ struct PaceForecasts {
     std::map<std::pair<std::string, std::int64_t>, PaceForecast> forecasts;
 
     std::optional<PaceForecast> find(const std::string& provider, std::int64_t windowSeconds) const;
+    // The forecast's text for `window` as views show it at `now`: nothing when there is none, when
+    // it belongs to another instance of the window, when the window is past its reset, or when
+    // the limit time it foresaw has passed (a newer forecast is on its way).
+    std::optional<QString> textFor(const std::string& provider, const UsageWindow& window,
+                                   Timestamp now) const;
 
     // Throws json::EncodingError for a time that is not finite.
     std::string encode() const;

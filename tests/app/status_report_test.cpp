@@ -15,8 +15,12 @@ TEST(StatusReportTest, OneLinePerAgentAndWindow) {
     const AgentUsageSnapshot snapshot = test::snapshot(
         {test::usage("codex", {test::fiveHour(28, kReset), test::weekly(95, kReset)}),
          test::usage("claude")});
-    EXPECT_EQ(StatusReport::lines(snapshot, kNow),
-              QStringLiteral("Codex · Plus · 5H · 72% remaining · Resets in 2h 5m\n"
+    // A forecast shows beside its own window instance only.
+    const PaceForecasts forecasts{{{{"codex", 18000}, {kNow + 4800, kReset}},
+                                   {{"codex", 604800}, {std::nullopt, kReset - 3600}}}};
+    EXPECT_EQ(StatusReport::lines(snapshot, kNow, forecasts),
+              QStringLiteral("Codex · Plus · 5H · 72% remaining · Resets in 2h 5m · At this pace: "
+                             "limit reached in 1h 20m, 45m before the reset\n"
                              "Codex · Plus · 7D · 5% remaining · Resets in 2h 5m\n"
                              "Claude · Plus · Waiting for limits"));
     // Once the reset time has come the old percentage is no longer current.

@@ -84,8 +84,14 @@ TEST(PaceForecastTest, TextsAndTheirStoredForm) {
 
     const PaceForecasts forecasts{{{{"codex", 18000}, reaches}, {{"claude", 604800}, lasts}}};
     EXPECT_EQ(PaceForecasts::decode(forecasts.encode()), forecasts);
-    EXPECT_EQ(forecasts.find("codex", 18000), reaches);
-    EXPECT_EQ(forecasts.find("codex", 604800), std::nullopt);
+    // Shown for its own window instance until the limit time it foresaw; never past the reset.
+    const UsageWindow window{.usedPercent = 50, .durationSeconds = 18000, .resetDate = kNow + 7260};
+    EXPECT_EQ(forecasts.textFor("codex", window, kNow), reaches.text(kNow));
+    EXPECT_EQ(forecasts.textFor("codex", window, kNow + 4800), std::nullopt);
+    EXPECT_EQ(forecasts.textFor("claude", window, kNow), std::nullopt);
+    EXPECT_EQ(forecasts.textFor("codex", {50, 18000, kNow + 7500}, kNow), std::nullopt);
+    const PaceForecasts lasting{{{{"codex", 18000}, lasts}}};
+    EXPECT_EQ(lasting.textFor("codex", window, kNow + 7300), std::nullopt);
     for (const char* bad : {R"([])", R"({"codex":{"5h":{"resetDate":1}}})",
                             R"({"codex":{"18000":{}}})", R"({"codex":{"-1":{"resetDate":1}}})",
                             R"({"codex":{"18000":{"resetDate":1,"limitAt":"soon"}}})"}) {
