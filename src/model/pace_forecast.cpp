@@ -110,6 +110,27 @@ std::optional<QString> PaceForecasts::textFor(const std::string& provider,
     return forecast->text(now);
 }
 
+std::optional<QString> PaceForecasts::summaryFor(const AgentUsage& usage, Timestamp now) const {
+    const UsageWindow* chosen = nullptr;
+    std::optional<Timestamp> soonest;
+    for (const UsageWindow& window : usage.windows) {
+        if (!textFor(usage.provider.rawValue, window, now)) {
+            continue;
+        }
+        const std::optional<Timestamp> limitAt =
+            find(usage.provider.rawValue, window.durationSeconds)->limitAt;
+        if (chosen == nullptr || (limitAt && (!soonest || *limitAt < *soonest))) {
+            chosen = &window;
+            soonest = limitAt;
+        }
+    }
+    if (chosen == nullptr) {
+        return std::nullopt;
+    }
+    return UsageWindow::periodLabel(chosen->durationSeconds) + QStringLiteral(" · ") +
+           *textFor(usage.provider.rawValue, *chosen, now);
+}
+
 std::string PaceForecasts::encode() const {
     json::OrderedValue object = json::OrderedValue::object();
     for (const auto& [key, forecast] : forecasts) {

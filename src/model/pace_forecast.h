@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/timestamp.h"
+#include "model/agent_usage.h"
 #include "model/usage_window.h"
 
 // One reading of one window, as the usage history keeps it.
@@ -62,6 +63,10 @@ struct PaceForecasts {
     // the limit time it foresaw has passed (a newer forecast is on its way).
     std::optional<QString> textFor(const std::string& provider, const UsageWindow& window,
                                    Timestamp now) const;
+
+    // One line for all of `usage`'s windows, "5H · At this pace: …": the window that reaches its
+    // limit first, or else the first window that lasts; nothing when no window has a forecast.
+    std::optional<QString> summaryFor(const AgentUsage& usage, Timestamp now) const;
 
     // Throws json::EncodingError for a time that is not finite.
     std::string encode() const;

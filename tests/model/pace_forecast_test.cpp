@@ -90,6 +90,13 @@ TEST(PaceForecastTest, TextsAndTheirStoredForm) {
     EXPECT_EQ(forecasts.textFor("codex", window, kNow + 4800), std::nullopt);
     EXPECT_EQ(forecasts.textFor("claude", window, kNow), std::nullopt);
     EXPECT_EQ(forecasts.textFor("codex", {50, 18000, kNow + 7500}, kNow), std::nullopt);
+    // The tray's one line: the window that reaches its limit first, or else one that lasts.
+    AgentUsage usage;
+    usage.windows = {{50, 604800, kNow + 7200}, window};
+    usage.provider = {"codex"};
+    EXPECT_EQ(forecasts.summaryFor(usage, kNow), QStringLiteral("5H · ") + reaches.text(kNow));
+    usage.provider = {"claude"};
+    EXPECT_EQ(forecasts.summaryFor(usage, kNow), QStringLiteral("7D · ") + lasts.text(kNow));
     const PaceForecasts lasting{{{{"codex", 18000}, lasts}}};
     EXPECT_EQ(lasting.textFor("codex", window, kNow + 7300), std::nullopt);
     for (const char* bad : {R"([])", R"({"codex":{"5h":{"resetDate":1}}})",

@@ -3,6 +3,7 @@
 #include <QCursor>
 #include <QDBusVariant>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
@@ -10,6 +11,7 @@
 
 #include "store/phone_fakes.h"
 #include "store/store_fixture.h"
+#include "support/manual_clock.h"
 #include "support/named_rows.h"
 #include "support/usage_builder.h"
 #include "ui/tray/color_scheme_portal.h"
@@ -297,6 +299,24 @@ TEST_F(TrayControllerTest, IconAndPopupFollowTheStore) {
     EXPECT_EQ(rows[0]->usage(), kCodex);
     EXPECT_EQ(std::pair(rows[0]->cards().size(), rows[1]->cards().size()), std::pair(2ul, 1ul));
     EXPECT_FALSE(open->isVisible()) << "only without limits";
+}
+
+}  // namespace
+
+namespace {
+
+// Under each card, its window's pace forecast; nothing where the window has none.
+TEST(TrayAgentMetersTest, EachCardsForecastUnderIt) {
+    const ManualClock clock(kNow);
+    TrayAgentMeters meters(clock, 160, 10);
+    meters.setUsage(
+        usage("codex", {test::fiveHour(50, kNow + 7260), test::weekly(10, kNow + 7260)}),
+        PaceForecasts{{{{"codex", 18000}, {kNow + 4800, kNow + 7260}}}});
+    ASSERT_EQ(meters.forecastLabels().size(), 2u);
+    EXPECT_EQ(meters.forecastLabels()[0]->text(),
+              u"At this pace: limit reached in 1h 20m, 41m before the reset"_s);
+    EXPECT_FALSE(meters.forecastLabels()[0]->isHidden());
+    EXPECT_TRUE(meters.forecastLabels()[1]->isHidden());
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
 #include "tray_agent_meters.h"
 
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
 
+#include "core/clock.h"
 #include "ui/common/limit_meter_view.h"
 
 namespace {
@@ -26,17 +29,27 @@ LimitMeterOptions cardOptions(std::optional<std::int64_t> durationSeconds, bool 
 }  // namespace
 
 TrayAgentMeters::TrayAgentMeters(const Clock& clock, int squareSize, int spacing, QWidget* parent)
-    : QWidget(parent), m_clock(clock), m_squareSize(squareSize), m_spacing(spacing) {
-    auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(m_spacing);
+    : QWidget(parent),
+      m_clock(clock),
+      m_squareSize(squareSize),
+      m_spacing(spacing),
+      m_cardRow(new QHBoxLayout()),
+      m_forecastRow(new QHBoxLayout()) {
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(4);
+    for (QHBoxLayout* row : {m_cardRow, m_forecastRow}) {
+        row->setContentsMargins(0, 0, 0, 0);
+        row->setSpacing(m_spacing);
+        column->addLayout(row);
+    }
 }
 
 bool TrayAgentMeters::showsPair(const AgentUsage& usage) {
     return usage.window(UsageWindow::kFiveHourSeconds) && usage.window(UsageWindow::kWeeklySeconds);
 }
 
-void TrayAgentMeters::setUsage(const AgentUsage& usage) {
+void TrayAgentMeters::setUsage(const AgentUsage& usage, const PaceForecasts& forecasts) {
     const bool pair = showsPair(usage);
     const bool reshaped = m_cards.empty() || pair != showsPair(m_usage);
     m_usage = usage;
@@ -44,7 +57,11 @@ void TrayAgentMeters::setUsage(const AgentUsage& usage) {
         for (LimitMeterView* card : m_cards) {
             delete card;
         }
+        for (QLabel* label : m_forecastLabels) {
+            delete label;
+        }
         m_cards.clear();
+        m_forecastLabels.clear();
         if (pair) {
             auto* five = new LimitMeterView(m_clock, this);
             five->setOptions(cardOptions(UsageWindow::kFiveHourSeconds, true, false));
@@ -60,11 +77,26 @@ void TrayAgentMeters::setUsage(const AgentUsage& usage) {
             m_cards = {single};
         }
         for (LimitMeterView* card : m_cards) {
-            layout()->addWidget(card);
+            m_cardRow->addWidget(card);
+            auto* label = new QLabel(this);
+            label->setWordWrap(true);
+            label->setFixedWidth(card->width());
+            label->setForegroundRole(QPalette::PlaceholderText);
+            QFont small = label->font();
+            small.setPixelSize(11);
+            label->setFont(small);
+            m_forecastRow->addWidget(label, 0, Qt::AlignTop);
+            m_forecastLabels.push_back(label);
         }
     }
     // Existing cards keep their state, so a changed percent animates the fill.
-    for (LimitMeterView* card : m_cards) {
-        card->setUsage(usage);
+    for (std::size_t index = 0; index < m_cards.size(); ++index) {
+        m_cards[index]->setUsage(usage);
+        const std::optional<UsageWindow> window = m_cards[index]->shownWindow();
+        const std::optional<QString> text =
+            window ? forecasts.textFor(usage.provider.rawValue, *window, m_clock.now())
+                   : std::nullopt;
+        m_forecastLabels[index]->setText(text.value_or(QString()));
+        m_forecastLabels[index]->setVisible(text.has_value());
     }
 }

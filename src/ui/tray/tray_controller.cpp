@@ -62,6 +62,7 @@ void TrayController::show() {
     connect(&m_store, &UsageStore::usageSnapshotChanged, this, &TrayController::snapshotDelivered);
     // The snapshot stays the same when a reset time passes; what the icon says does not.
     connect(&m_store, &UsageStore::resetReached, this, &TrayController::refreshStatusIcon);
+    connect(&m_store, &UsageStore::forecastsChanged, this, &TrayController::refreshStatusIcon);
     // Asked once: with StatusNotifierItem the answer is a call to the watcher over the bus.
     m_hasTray = QSystemTrayIcon::isSystemTrayAvailable();
     snapshotDelivered();
@@ -96,7 +97,11 @@ void TrayController::refreshStatusIcon() {
         TrayIconAppearance::storedSetting(m_preferences), m_desktopHints);
     m_trayIcon->setIcon(TrayIconRenderer::image(usage, TrayIconAppearance::colors(drawing), now));
     // Qt's tray icon has no accessible name of its own; trays read the tool tip aloud.
-    m_trayIcon->setToolTip(statusTitle(usage, now));
+    QString toolTip = statusTitle(usage, now);
+    if (const auto forecast = usage ? m_store.forecasts().summaryFor(*usage, now) : std::nullopt) {
+        toolTip += u'\n' + *forecast;
+    }
+    m_trayIcon->setToolTip(toolTip);
     Q_EMIT statusIconRefreshed();
 }
 

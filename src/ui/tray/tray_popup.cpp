@@ -92,6 +92,7 @@ TrayPopup::TrayPopup(UsageStore& store, const PhoneLink& phone, const Clock& clo
     connect(&m_store, &UsageStore::usageSnapshotChanged, this, &TrayPopup::updateMeters);
     // A reset time that passes changes what the cards may show as current.
     connect(&m_store, &UsageStore::resetReached, this, &TrayPopup::updateMeters);
+    connect(&m_store, &UsageStore::forecastsChanged, this, &TrayPopup::updateMeters);
     connect(&m_store, &UsageStore::isRefreshingChanged, this, &TrayPopup::updateRefreshing);
     connect(&m_phone, &PhoneLink::pairedPhoneChanged, this, &TrayPopup::updatePhone);
     updateMeters();
@@ -116,7 +117,7 @@ void TrayPopup::updateMeters() {
             } else {
                 meters = new TrayAgentMeters(m_clock, m_squareSize, m_squareSpacing, this);
             }
-            meters->setUsage(usage);
+            meters->setUsage(usage, m_store.forecasts());
             // Re-added in snapshot order.
             m_metersColumn->addWidget(meters);
             m_meters.emplace(provider, meters);
