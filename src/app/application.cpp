@@ -41,6 +41,7 @@
 #include "store/phone_link.h"
 #include "store/phone_services.h"
 #include "store/usage_store.h"
+#include "ui/history/history_window.h"
 #include "ui/mainwindow/main_window.h"
 #include "ui/settings/app_settings_view.h"
 #include "ui/settings/settings_window.h"
@@ -144,10 +145,23 @@ void Application::makeWindows(const Options& options) {
                      &MainWindowController::showMainWindow);
     QObject::connect(m_mainWindow.get(), &MainWindowController::settingsRequested,
                      m_mainWindow.get(), showSettings);
+    QObject::connect(m_tray.get(), &TrayController::historyRequested, m_tray.get(),
+                     [this] { showHistory(); });
+    QObject::connect(m_mainWindow.get(), &MainWindowController::historyRequested,
+                     m_mainWindow.get(), [this] { showHistory(); });
     // A later start reaches this one only through the single-instance name.
     m_presence = std::make_unique<TrayProgramPresence>(
         *m_tray, *m_mainWindow, *m_clock, options.inBackground, options.reachableAgain);
     bringAutostartEntryUpToDate();
+}
+
+void Application::showHistory() {
+    if (!m_historyWindow) {
+        m_historyWindow = std::make_unique<HistoryWindow>(*m_history, *m_clock);
+    }
+    m_historyWindow->show();
+    m_historyWindow->raise();
+    m_historyWindow->activateWindow();
 }
 
 Application::~Application() {
@@ -155,6 +169,7 @@ Application::~Application() {
     // children were already ended when the loop quit), then the phone link, which withdraws its
     // DNS-SD service. A bounded moment lets both finish while the clients are still there.
     m_presence.reset();
+    m_historyWindow.reset();
     m_mainWindow.reset();
     m_tray.reset();
     m_settings.reset();

@@ -27,6 +27,7 @@ class SystemClock;
 class TrayController;
 class TrayProgramPresence;
 class UnavailableWakeSender;
+class HistoryWindow;
 class UsageHistory;
 class UsageStore;
 class XdgAutostart;
@@ -68,6 +69,7 @@ public:
 private:
     static QCoro::Task<> startUp(Application* application);
     void makeWindows(const Options& options);
+    void showHistory();
 
     std::unique_ptr<SystemClock> m_clock;
     std::unique_ptr<QNetworkAccessManager> m_network;
@@ -104,6 +106,8 @@ private:
     std::unique_ptr<CodexSignIn> m_signIn;
 
     std::unique_ptr<SettingsWindow> m_settings;
+    // Made the first time it is asked for.
+    std::unique_ptr<HistoryWindow> m_historyWindow;
     std::unique_ptr<TrayController> m_tray;
     std::unique_ptr<MainWindowController> m_mainWindow;
     std::unique_ptr<TrayProgramPresence> m_presence;

@@ -190,6 +190,9 @@ std::map<QString, QPainterPath> makeGlyphs() {
         {QStringLiteral("arrow.clockwise"), arrowArc({12, 13}, 7.5, 50, -320)},
         {QStringLiteral("arrow.triangle.2.circlepath"),
          arrowArc({12, 12}, 8, 160, -135).united(arrowArc({12, 12}, 8, -20, -135))},
+        {QStringLiteral("chart.xyaxis.line"),
+         polyline({{3.5, 3}, {3.5, 20.5}, {21, 20.5}})
+             .united(polyline({{7, 16}, {11, 11}, {14, 13.5}, {19.5, 6.5}}))},
         {QStringLiteral("checkmark.circle.fill"),
          disc({12, 12}, 10.5).subtracted(polyline({{7.2, 12.4}, {10.6, 15.8}, {16.8, 8.6}}, 2.3))},
         {QStringLiteral("dot.radiowaves.left.and.right"), radioWaves()},

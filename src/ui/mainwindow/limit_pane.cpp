@@ -30,14 +30,18 @@ LimitControls::LimitControls(UsageStore& store, QWidget* parent)
       m_store(store),
       m_refresh(new HeaderIconButton(QStringLiteral("arrow.clockwise"), tr("Refresh"),
                                      tr("Refresh Quotamind"), this)) {
+    auto* history = new HeaderIconButton(QStringLiteral("chart.xyaxis.line"), tr("History"),
+                                         tr("History"), this);
     auto* settings =
         new HeaderIconButton(QStringLiteral("gearshape"), tr("Settings"), tr("Settings"), this);
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(8);
     row->addWidget(m_refresh);
+    row->addWidget(history);
     row->addWidget(settings);
     connect(m_refresh, &QAbstractButton::clicked, this, &LimitControls::refresh);
+    connect(history, &QAbstractButton::clicked, this, &LimitControls::historyRequested);
     connect(settings, &QAbstractButton::clicked, this, &LimitControls::settingsRequested);
     connect(&store, &UsageStore::isRefreshingChanged, this,
             [this] { m_refresh->setBusy(m_store.isRefreshing()); });
@@ -148,6 +152,7 @@ LimitPane::LimitPane(UsageStore& store, CodexSignIn& signIn, const Clock& clock,
                 updateContent();
             });
     connect(m_controls, &LimitControls::settingsRequested, this, &LimitPane::settingsRequested);
+    connect(m_controls, &LimitControls::historyRequested, this, &LimitPane::historyRequested);
     for (auto signal : {&UsageStore::usageSnapshotChanged, &UsageStore::sessionStatusChanged,
                         &UsageStore::isRefreshingChanged, &UsageStore::errorsChanged,
                         &UsageStore::resetReached}) {

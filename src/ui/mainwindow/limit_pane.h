@@ -30,6 +30,7 @@ public:
 
 Q_SIGNALS:
     void settingsRequested();
+    void historyRequested();
 
 private:
     UsageStore& m_store;
@@ -83,6 +84,7 @@ public:
 
 Q_SIGNALS:
     void settingsRequested();
+    void historyRequested();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -26,6 +26,7 @@ RootView::RootView(UsageStore& store, PhoneLink& phone, CodexSignIn& signIn, con
     panes->addWidget(new PairingPane(phone, this), 1);
 
     connect(m_limitPane, &LimitPane::settingsRequested, this, &RootView::settingsRequested);
+    connect(m_limitPane, &LimitPane::historyRequested, this, &RootView::historyRequested);
     const auto shortcut = [this](const QKeySequence& keys, auto action) {
         connect(new QShortcut(keys, this), &QShortcut::activated, this, action);
     };
@@ -65,6 +66,8 @@ void MainWindowController::showMainWindow() {
         m_window->setAttribute(Qt::WA_DeleteOnClose);
         connect(m_window, &RootView::settingsRequested, this,
                 &MainWindowController::settingsRequested);
+        connect(m_window, &RootView::historyRequested, this,
+                &MainWindowController::historyRequested);
         connect(m_window, &RootView::quitRequested, qApp, &QCoreApplication::quit,
                 Qt::QueuedConnection);
         connect(m_window, &QObject::destroyed, this, &MainWindowController::windowClosed);

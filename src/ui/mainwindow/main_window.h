@@ -29,6 +29,7 @@ public:
 
 Q_SIGNALS:
     void settingsRequested();
+    void historyRequested();
     void quitRequested();
 
 protected:
@@ -61,6 +62,7 @@ public Q_SLOTS:
 Q_SIGNALS:
     // The settings button or Ctrl+, of the window.
     void settingsRequested();
+    void historyRequested();
     // The user closed the window (not emitted when the controller itself goes).
     void windowClosed();
 

@@ -42,6 +42,7 @@ void TrayController::show() {
     m_menu->addAction(tr("Show Limits"), this, &TrayController::showPopup);
     m_menu->addAction(tr("Open Quotamind"), this, &TrayController::openMainWindow);
     QAction* refresh = m_menu->addAction(tr("Refresh"), this, &TrayController::startRefresh);
+    m_menu->addAction(tr("History"), this, &TrayController::historyRequested);
     m_menu->addAction(tr("Settings…"), this, &TrayController::openSettings);
     m_menu->addSeparator();
     m_menu->addAction(tr("Quit"), qApp, &QCoreApplication::quit, Qt::QueuedConnection);

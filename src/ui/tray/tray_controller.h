@@ -81,6 +81,7 @@ Q_SIGNALS:
     // Connected to the main window and the settings window once they exist.
     void mainWindowRequested();
     void settingsRequested();
+    void historyRequested();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
