@@ -4,7 +4,9 @@
 #include <cmath>
 
 #include "core/error.h"
+#include "core/json.h"
 #include "notify/logging.h"
+#include "notify/threshold_alerts.h"
 
 NotificationRequest limitResetRequest(const AgentUsage& usage, const UsageWindow& window) {
     const QString provider = QString::fromStdString(usage.provider.rawValue);
@@ -144,6 +146,69 @@ void LimitNotificationManager::synchronize(const std::optional<AgentUsageSnapsho
             });
         }
     }
+    deliverThresholdAlerts(*snapshot);
+}
+
+bool LimitNotificationManager::thresholdAlertsEnabled() const {
+    return m_preferences.boolean(kThresholdsEnabledKey).value_or(false);
+}
+
+std::vector<int> LimitNotificationManager::thresholdPercents() const {
+    return ThresholdAlerts::parsePercents(m_preferences.string(kThresholdsKey).value_or(QString()))
+        .value_or(ThresholdAlerts::kDefaultPercents);
+}
+
+void LimitNotificationManager::setThresholdAlerts(bool enabled, const std::vector<int>& percents) {
+    m_preferences.setBool(kThresholdsEnabledKey, enabled);
+    m_preferences.setString(kThresholdsKey, ThresholdAlerts::formatPercents(percents));
+    if (enabled) {
+        synchronize(m_latestSnapshot);
+    }
+}
+
+void LimitNotificationManager::deliverThresholdAlerts(const AgentUsageSnapshot& snapshot) {
+    if (!thresholdAlertsEnabled()) {
+        return;
+    }
+    const ThresholdAlerts::Delivered delivered = deliveredThresholds();
+    QPointer<LimitNotificationManager> self(this);
+    for (ThresholdAlerts::Due& due :
+         ThresholdAlerts::due(snapshot, thresholdPercents(), delivered, m_clock.now())) {
+        // Recorded once delivered: an alert that fails goes out with a later snapshot.
+        m_center.add(due.request, [self, identifiers = due.identifiers,
+                                   resetDate = due.resetDate](std::optional<QString> error) {
+            if (!self) {
+                return;
+            }
+            if (error) {
+                self->setLastError(std::move(error));
+            } else {
+                self->recordDelivered(identifiers, resetDate);
+            }
+        });
+    }
+}
+
+ThresholdAlerts::Delivered LimitNotificationManager::deliveredThresholds() const {
+    if (const auto bytes = m_preferences.data(kDeliveredThresholdsKey)) {
+        try {
+            return ThresholdAlerts::decode(std::string_view(bytes->constData(), bytes->size()));
+        } catch (const json::DecodingError&) {
+            // An unreadable record delivers again at most once per window instance.
+        }
+    }
+    return {};
+}
+
+void LimitNotificationManager::recordDelivered(const std::vector<QString>& identifiers,
+                                               Timestamp resetDate) {
+    ThresholdAlerts::Delivered delivered =
+        ThresholdAlerts::withoutPast(deliveredThresholds(), m_clock.now());
+    for (const QString& id : identifiers) {
+        delivered[id] = resetDate;
+    }
+    m_preferences.setData(kDeliveredThresholdsKey,
+                          QByteArray::fromStdString(ThresholdAlerts::encode(delivered)));
 }
 
 QString LimitNotificationManager::statusTitle() const {

@@ -7,6 +7,7 @@
 #include "core/clock.h"
 #include "core/preferences.h"
 #include "model/agent_usage_snapshot.h"
+#include "notify/threshold_alerts.h"
 #include "platform/notifications/notification_center.h"
 
 // One alert per agent's 5-hour and weekly window, due at the instant the window resets, so the
@@ -31,6 +32,13 @@ public:
     using AuthorizationStatus = NotificationCenter::AuthorizationStatus;
 
     static inline const QString kEnabledKey = QStringLiteral("limitNotifications.enabled.v1");
+    // The threshold alerts (ThresholdAlerts): their switch, their percents ("80, 95") and the
+    // record of what was delivered for which window instance.
+    static inline const QString kThresholdsEnabledKey =
+        QStringLiteral("limitThresholds.enabled.v1");
+    static inline const QString kThresholdsKey = QStringLiteral("limitThresholds.percents.v1");
+    static inline const QString kDeliveredThresholdsKey =
+        QStringLiteral("limitThresholds.delivered.v1");
 
     // `center` and `clock` must outlive the manager.
     LimitNotificationManager(NotificationCenter& center, Clock& clock, Preferences preferences,
@@ -45,9 +53,15 @@ public:
     QCoro::Task<bool> enable(std::optional<AgentUsageSnapshot> snapshot);
     void disable();
     QCoro::Task<> refreshAuthorizationStatus();
-    // Withdraws every pending alert and schedules the snapshot's; nothing at all while off or
-    // while notifications are not allowed (the snapshot is kept for a server that appears).
+    // Withdraws every pending alert and schedules the snapshot's, then delivers the threshold
+    // alerts it has reached; nothing at all while off or while notifications are not allowed (the
+    // snapshot is kept for a server that appears).
     void synchronize(const std::optional<AgentUsageSnapshot>& snapshot);
+
+    // Threshold alerts go out while they and the reset alerts are on; off by default.
+    bool thresholdAlertsEnabled() const;
+    std::vector<int> thresholdPercents() const;
+    void setThresholdAlerts(bool enabled, const std::vector<int>& percents);
 
     bool isEnabled() const { return m_isEnabled; }
     AuthorizationStatus authorizationStatus() const { return m_authorizationStatus; }
@@ -71,6 +85,10 @@ private:
     void setEnabled(bool enabled);
     void setLastError(std::optional<QString> error);
     void turnOff();
+    void deliverThresholdAlerts(const AgentUsageSnapshot& snapshot);
+    ThresholdAlerts::Delivered deliveredThresholds() const;
+    // Records the delivery of `identifiers` for the window instance that resets at `resetDate`.
+    void recordDelivered(const std::vector<QString>& identifiers, Timestamp resetDate);
 
     NotificationCenter& m_center;
     Clock& m_clock;

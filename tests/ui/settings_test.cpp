@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
 #include <QScrollArea>
@@ -157,8 +158,25 @@ TEST_F(AppSettingsViewTest, EverythingOnEndToEnd) {
         reached << view.focusWidget()->accessibleName();
     }
     EXPECT_THAT(reached.join(u", "_s).toStdString(),
-                testing::HasSubstr("Appearance, Notify When Limits Reset, Launch at Login, Sign "
-                                   "Out of Quotamind, Agent, Appearance"));
+                testing::HasSubstr("Appearance, Notify When Limits Reset, Notify at Usage "
+                                   "Thresholds, Launch at Login, Sign Out of Quotamind, Agent, "
+                                   "Appearance"));
+
+    // Threshold alerts: once on, the thresholds can be edited; a text that is no list of
+    // percents stays with a warning and changes nothing.
+    named<QCheckBox>(&view, u"Notify at Usage Thresholds"_s)->click();
+    EXPECT_TRUE(notifications->thresholdAlertsEnabled());
+    const auto field = [&] { return named<QLineEdit>(&view, u"Thresholds (% used)"_s); };
+    ASSERT_TRUE(test::processEventsUntil([&] { return field() && field()->isEnabled(); }));
+    const QString warning =
+        u"Thresholds are whole percents from 1 to 100, at most five, separated by commas."_s;
+    for (const QString& text : {u"90, x"_s, u"95,90"_s}) {
+        field()->setText(text);
+        Q_EMIT field()->editingFinished();
+        EXPECT_TRUE(test::processEventsUntil(
+            [&] { return (named(&view, warning) != nullptr) == (text == u"90, x"_s); }));
+    }
+    EXPECT_EQ(notifications->thresholdPercents(), (std::vector{90, 95}));
 
     // Choosing the icon's agent stores it and redraws the tray icon at once; its appearance too.
     TrayController tray(*store, phone->link, clock, standard);

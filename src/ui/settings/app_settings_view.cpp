@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
@@ -17,6 +18,7 @@
 #include <algorithm>
 
 #include "notify/limit_notification_manager.h"
+#include "notify/threshold_alerts.h"
 #include "store/codex_sign_in.h"
 #include "store/phone_link.h"
 #include "store/usage_store.h"
@@ -143,6 +145,17 @@ public:
                 layout->addWidget(m_button);
                 layout->addStretch(1);
                 break;
+            case SettingsControl::TextField:
+                m_title = plainLabel(this);
+                m_field = new QLineEdit(this);
+                m_field->setMaximumWidth(160);
+                m_title->setBuddy(m_field);
+                QObject::connect(m_field, &QLineEdit::editingFinished, this,
+                                 [this, onAction, action] { onAction(action, m_field->text()); });
+                layout->addWidget(m_title);
+                layout->addStretch(1);
+                layout->addWidget(m_field);
+                break;
             case SettingsControl::Picker:
                 m_title = plainLabel(this);
                 m_picker = new QComboBox(this);
@@ -206,6 +219,15 @@ public:
             case SettingsControl::Picker:
                 applyPicker(row, palette);
                 break;
+            case SettingsControl::TextField:
+                m_title->setText(row.title);
+                m_field->setAccessibleName(row.title);
+                m_field->setEnabled(row.enabled);
+                // What the user is typing stays; a rebuilt window starts from the stored text.
+                if (!m_field->hasFocus()) {
+                    m_field->setText(row.value);
+                }
+                break;
         }
     }
 
@@ -241,6 +263,7 @@ private:
     QCheckBox* m_toggle = nullptr;
     QPushButton* m_button = nullptr;
     QComboBox* m_picker = nullptr;
+    QLineEdit* m_field = nullptr;
     std::vector<SettingsChoice> m_choices;
 };
 
@@ -337,6 +360,13 @@ SettingsState AppSettingsView::currentState() const {
             .notificationsEnabled = notifications.isEnabled(),
             .notificationStatus = notifications.statusTitle(),
             .notificationError = notifications.lastError(),
+            .thresholdAlertsEnabled = notifications.thresholdAlertsEnabled(),
+            .thresholds = m_thresholdsText.value_or(
+                ThresholdAlerts::formatPercents(notifications.thresholdPercents())),
+            .thresholdsError = m_thresholdsText
+                                   ? std::optional(tr("Thresholds are whole percents from 1 to "
+                                                      "100, at most five, separated by commas."))
+                                   : std::nullopt,
             .launchAtLogin = store.launchAtLoginEnabled(),
             .hasStoredCredentials = m_hasStoredCredentials,
             .phonePaired = m_services.phone.pairedPhone().has_value(),
@@ -466,6 +496,22 @@ void AppSettingsView::perform(SettingsAction action, const QVariant& value) {
                 m_notificationsJob.cancel();
                 m_services.notifications.disable();
             }
+            break;
+        case SettingsAction::SetThresholdAlerts:
+            m_services.notifications.setThresholdAlerts(
+                value.toBool(), m_services.notifications.thresholdPercents());
+            scheduleRender();
+            break;
+        case SettingsAction::SetThresholds:
+            // Text that is not a list of percents stays in the field with a warning.
+            if (const auto percents = ThresholdAlerts::parsePercents(value.toString())) {
+                m_thresholdsText.reset();
+                m_services.notifications.setThresholdAlerts(
+                    m_services.notifications.thresholdAlertsEnabled(), *percents);
+            } else {
+                m_thresholdsText = value.toString();
+            }
+            scheduleRender();
             break;
         case SettingsAction::SetLaunchAtLogin:
             m_launchAtLoginJob.start(&AppSettingsView::changeLaunchAtLogin, value.toBool());

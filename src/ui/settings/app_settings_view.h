@@ -87,6 +87,8 @@ private:
 
     SettingsServices m_services;
     QString m_iconProvider;
+    // Thresholds the user wrote that are not a list of percents, kept to show with a warning.
+    std::optional<QString> m_thresholdsText;
     bool m_hasStoredCredentials = false;
     std::vector<SettingsSection> m_sections;
     bool m_renderPending = false;

@@ -131,6 +131,17 @@ SettingsSection notificationsSection(const SettingsState& state) {
                  tr("Quotamind alerts you when each agent’s 5-hour or weekly allowance becomes "
                     "available again. Updated reset times replace older alerts automatically."))}};
     addWarning(section, state.notificationError);
+    section.rows.push_back(toggleRow(tr("Notify at Usage Thresholds"), state.thresholdAlertsEnabled,
+                                     SettingsAction::SetThresholdAlerts));
+    section.rows.push_back({.control = SettingsControl::TextField,
+                            .title = tr("Thresholds (% used)"),
+                            .value = state.thresholds,
+                            .enabled = state.thresholdAlertsEnabled,
+                            .action = SettingsAction::SetThresholds});
+    addWarning(section, state.thresholdsError);
+    section.rows.push_back(
+        textRow(SettingsControl::Footnote,
+                tr("Once per window and reset, when its use first reaches each threshold.")));
     return section;
 }
 

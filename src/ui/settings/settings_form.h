@@ -21,6 +21,11 @@ struct SettingsState {
     bool notificationsEnabled = false;
     QString notificationStatus;
     std::optional<QString> notificationError;
+    // The alerts at usage thresholds, their percents as the user wrote them ("80, 95"), and why
+    // the last text written was not taken.
+    bool thresholdAlertsEnabled = false;
+    QString thresholds = QStringLiteral("80, 95");
+    std::optional<QString> thresholdsError;
     bool launchAtLogin = false;
     // Stored ChatGPT credentials were found (false while they are loading or cannot be read).
     bool hasStoredCredentials = false;
@@ -36,6 +41,7 @@ enum class SettingsControl {
     Toggle,
     Button,
     Picker,
+    TextField,  // title on the leading side, an editable text on the trailing side
 };
 
 // What a control does when the user changes it.
@@ -44,6 +50,8 @@ enum class SettingsAction {
     ChooseIconProvider,
     ChooseIconAppearance,
     SetNotifications,
+    SetThresholdAlerts,
+    SetThresholds,
     SetLaunchAtLogin,
     SignOut,
 };
