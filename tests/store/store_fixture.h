@@ -40,7 +40,7 @@ protected:
         signIn.reset();
         store = std::make_unique<UsageStore>(
             UsageStore::Services{clock, appServer, authFile, account, claude, followers, followers,
-                                 followers, autostart, preferences});
+                                 followers, autostart, preferences, history});
         signIn = std::make_unique<CodexSignIn>(account, *store);
         return *store;
     }
@@ -61,6 +61,8 @@ protected:
     FakeUsageSource claude;
     Followers followers;
     FakeAutostart autostart;
+    // A real history where a test looks at it; it must outlive the store.
+    UsageHistory* history = nullptr;
     std::unique_ptr<UsageStore> store;
     std::unique_ptr<CodexSignIn> signIn;
 };

@@ -5,6 +5,7 @@
 #include "model/shared_snapshot_store.h"
 #include "store_fixture.h"
 #include "support/run_task.h"
+#include "support/usage_builder.h"
 
 namespace {
 
@@ -234,6 +235,25 @@ TEST_F(UsageStoreTest, LastReadTimesAreWrittenWithChangesAndEveryFiveMinutes) {
 
 // A reset time of the snapshot is announced when it comes, and the agents are read five seconds
 // later.
+// Every reading goes to the history, and the forecasts made from it are kept beside the snapshot
+// for the widgets.
+TEST_F(UsageStoreTest, ReadingsGoToTheHistoryAndTheirForecastsBesideTheSnapshot) {
+    UsageHistory kept(directory.filePath(QStringLiteral("history.sqlite3")), clock);
+    history = &kept;
+    UsageStore& store = makeStore();
+    const Timestamp reset = clock.now() + 7200;
+    for (const std::int64_t used : {30, 40, 50, 60}) {
+        store.apply(usage("codex", {test::fiveHour(used, reset)}), SessionStatus::LocalPrimary);
+        clock.advance(600);
+    }
+    ASSERT_TRUE(test::processEventsUntil([&] { return !store.forecasts().forecasts.empty(); }));
+    EXPECT_EQ(store.forecasts().find("codex", 18000)->limitAt, reset - 3000);
+    EXPECT_EQ(SharedSnapshotStore::loadForecasts(preferences), store.forecasts());
+    EXPECT_EQ(test::runTask(kept.rows(Timestamp(-1e12))).size(), 4u);
+    signIn.reset();
+    this->store.reset();
+}
+
 TEST_F(UsageStoreTest, AResetIsAnnouncedAndReadAgainFiveSecondsLater) {
     const Timestamp reset = clock.now() + 630;
     AgentUsage codex = usage("codex", 80);
