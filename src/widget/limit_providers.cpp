@@ -23,6 +23,29 @@ ReadTimesLoader sharedReadTimesLoader() {
     return [] { return SharedSnapshotStore::loadReadTimes(); };
 }
 
+ForecastsLoader sharedForecastsLoader() {
+    return [] { return SharedSnapshotStore::loadForecasts(); };
+}
+
+LimitEntry LimitProvider::withForecasts(LimitEntry entry) const {
+    if (!entry.usage || !m_forecasts) {
+        return entry;
+    }
+    for (const auto& [key, forecast] : m_forecasts().forecasts) {
+        if (key.first == entry.usage->provider.rawValue) {
+            entry.forecasts.forecasts.emplace(key, forecast);
+        }
+    }
+    return entry;
+}
+
+LimitTimeline LimitProvider::withForecasts(LimitTimeline timeline) const {
+    for (LimitEntry& entry : timeline.entries) {
+        entry = withForecasts(std::move(entry));
+    }
+    return timeline;
+}
+
 std::optional<AgentUsage> chooseUsage(const std::optional<AgentUsageSnapshot>& snapshot,
                                       const std::optional<QString>& agentId) {
     if (!snapshot || snapshot->usages.empty()) {
@@ -45,10 +68,10 @@ LimitEntry LegacyLimitProvider::snapshot(const WidgetConfiguration&, bool isPrev
             .date = now, .usage = AgentUsage::placeholder(now), .durationSeconds = std::nullopt};
     }
     const auto usage = firstUsage(load());
-    return {.date = now,
-            .usage = usage,
-            .durationSeconds = std::nullopt,
-            .lastReadAt = lastReadAt(usage)};
+    return withForecasts({.date = now,
+                          .usage = usage,
+                          .durationSeconds = std::nullopt,
+                          .lastReadAt = lastReadAt(usage)});
 }
 
 LimitTimeline LegacyLimitProvider::timeline(const WidgetConfiguration&, Timestamp now) const {
@@ -59,8 +82,8 @@ LimitTimeline LegacyLimitProvider::timeline(const WidgetConfiguration&, Timestam
             resetDurations.push_back(window.durationSeconds);
         }
     }
-    return LimitTimelineBuilder::timeline(usage, std::nullopt, resetDurations, now,
-                                          lastReadAt(usage));
+    return withForecasts(LimitTimelineBuilder::timeline(usage, std::nullopt, resetDurations, now,
+                                                        lastReadAt(usage)));
 }
 
 LimitEntry ConfigurableLimitProvider::placeholder(Timestamp now) const {
@@ -72,17 +95,19 @@ LimitEntry ConfigurableLimitProvider::placeholder(Timestamp now) const {
 LimitEntry ConfigurableLimitProvider::snapshot(const WidgetConfiguration& configuration,
                                                bool isPreview, Timestamp now) const {
     const auto usage = chooseUsage(loadOrPreview(isPreview, now), configuration.agentId);
-    return {.date = now,
-            .usage = usage,
-            .durationSeconds = durationSeconds(configuredPeriod(configuration)),
-            .lastReadAt = isPreview ? std::nullopt : lastReadAt(usage)};
+    const LimitEntry entry{.date = now,
+                           .usage = usage,
+                           .durationSeconds = durationSeconds(configuredPeriod(configuration)),
+                           .lastReadAt = isPreview ? std::nullopt : lastReadAt(usage)};
+    return isPreview ? entry : withForecasts(entry);
 }
 
 LimitTimeline ConfigurableLimitProvider::timeline(const WidgetConfiguration& configuration,
                                                   Timestamp now) const {
     const std::int64_t duration = durationSeconds(configuredPeriod(configuration));
     const auto usage = chooseUsage(load(), configuration.agentId);
-    return LimitTimelineBuilder::timeline(usage, duration, {duration}, now, lastReadAt(usage));
+    return withForecasts(
+        LimitTimelineBuilder::timeline(usage, duration, {duration}, now, lastReadAt(usage)));
 }
 
 LimitEntry BothLimitsProvider::placeholder(Timestamp now) const {

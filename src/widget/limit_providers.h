@@ -15,6 +15,9 @@ SnapshotLoader sharedSnapshotLoader();
 // Reads each agent's last successful read afresh, from the shared container by default.
 using ReadTimesLoader = std::function<AgentReadTimes()>;
 ReadTimesLoader sharedReadTimesLoader();
+// Reads the pace forecasts afresh, from the shared container by default.
+using ForecastsLoader = std::function<PaceForecasts()>;
+ForecastsLoader sharedForecastsLoader();
 
 // The usage a configured widget shows: the first usage of the chosen agent (never another
 // agent's), or the first usage of all when no agent is chosen.
@@ -27,8 +30,11 @@ std::optional<AgentUsage> chooseUsage(const std::optional<AgentUsageSnapshot>& s
 // update times.
 class LimitProvider {
 public:
-    explicit LimitProvider(SnapshotLoader loader, ReadTimesLoader readTimes = {})
-        : m_loader(std::move(loader)), m_readTimes(std::move(readTimes)) {}
+    explicit LimitProvider(SnapshotLoader loader, ReadTimesLoader readTimes = {},
+                           ForecastsLoader forecasts = {})
+        : m_loader(std::move(loader)),
+          m_readTimes(std::move(readTimes)),
+          m_forecasts(std::move(forecasts)) {}
     virtual ~LimitProvider() = default;
     Q_DISABLE_COPY_MOVE(LimitProvider)
 
@@ -49,9 +55,14 @@ protected:
         return usage && m_readTimes ? m_readTimes()[usage->provider] : std::nullopt;
     }
 
+    // The entries with their agent's stored forecasts (none in previews).
+    LimitEntry withForecasts(LimitEntry entry) const;
+    LimitTimeline withForecasts(LimitTimeline timeline) const;
+
 private:
     SnapshotLoader m_loader;
     ReadTimesLoader m_readTimes;
+    ForecastsLoader m_forecasts;
 };
 
 // The fixed widget: the first agent's preferred window.

@@ -15,8 +15,8 @@ LimitEntry noUsage(Timestamp now) {
 
 QuotamindWidgetPlugin::QuotamindWidgetPlugin()
     : m_agents(sharedSnapshotLoader()),
-      m_legacy(sharedSnapshotLoader(), sharedReadTimesLoader()),
-      m_configurable(sharedSnapshotLoader(), sharedReadTimesLoader()),
+      m_legacy(sharedSnapshotLoader(), sharedReadTimesLoader(), sharedForecastsLoader()),
+      m_configurable(sharedSnapshotLoader(), sharedReadTimesLoader(), sharedForecastsLoader()),
       m_bothLimits(sharedSnapshotLoader(), sharedReadTimesLoader()) {}
 
 const LimitProvider* QuotamindWidgetPlugin::provider(const QString& kind) const {

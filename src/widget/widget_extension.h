@@ -12,6 +12,7 @@
 
 #include "core/timestamp.h"
 #include "model/agent_usage.h"
+#include "model/pace_forecast.h"
 
 class QPainter;
 
@@ -79,6 +80,9 @@ struct LimitEntry {
     // The tray program's last successful read of the usage's agent, from the shared container;
     // absent when none is stored. Staleness counts from it (lastReadOf).
     std::optional<Timestamp> lastReadAt = std::nullopt;
+    // The pace forecasts of the usage's agent, from the shared container; the medium layout
+    // shows the shown window's.
+    PaceForecasts forecasts = {};
 
     bool operator==(const LimitEntry&) const = default;
 };
@@ -157,5 +161,5 @@ public:
                                         const LimitEntry& entry, Timestamp drawingTime) const = 0;
 };
 
-#define QuotamindWidgetExtension_iid "com.brindlecove.Quotamind.WidgetExtension/2"
+#define QuotamindWidgetExtension_iid "com.brindlecove.Quotamind.WidgetExtension/3"
 Q_DECLARE_INTERFACE(WidgetExtension, QuotamindWidgetExtension_iid)

@@ -302,7 +302,7 @@ void smallUsageLayout(WidgetCanvas& canvas, const QRectF& area, const QString& a
 
 void mediumUsageLayout(WidgetCanvas& canvas, const QRectF& area, const AgentUsage& usage,
                        const UsageWindow& window, Timestamp lastRead, Timestamp referenceDate,
-                       Timestamp drawingTime) {
+                       Timestamp drawingTime, const std::optional<QString>& forecast) {
     constexpr qreal kSpacing = 6;
     constexpr qreal kRowSpacing = 20;
     constexpr qreal kBarHeight = 7;
@@ -326,8 +326,12 @@ void mediumUsageLayout(WidgetCanvas& canvas, const QRectF& area, const AgentUsag
     drawUsageProgress(canvas, QRectF(area.left(), top, area.width(), kBarHeight), agentName,
                       window.currentRemainingPercent(referenceDate));
     top += kBarHeight + kSpacing;
-    secondaryLine(canvas, QRectF(area.left(), top, area.width(), area.bottom() - top),
-                  resetLine(window, referenceDate), font(TextStyle::kCallout));
+    top += secondaryLine(canvas, QRectF(area.left(), top, area.width(), area.bottom() - top),
+                         resetLine(window, referenceDate), font(TextStyle::kCallout));
+    if (forecast) {
+        secondaryLine(canvas, QRectF(area.left(), top, area.width(), area.bottom() - top),
+                      *forecast, font(TextStyle::kCaption));
+    }
 }
 
 void unavailableUsageWindowLayout(WidgetCanvas& canvas, const QRectF& area,
@@ -404,7 +408,8 @@ void usageCardContent(WidgetCanvas& canvas, const QRectF& area, const LimitEntry
         smallUsageLayout(canvas, area, agentName, *window, referenceDate);
     } else if (window) {
         mediumUsageLayout(canvas, area, usage, *window, lastReadOf(usage, entry.lastReadAt),
-                          referenceDate, drawingTime);
+                          referenceDate, drawingTime,
+                          entry.forecasts.textFor(usage.provider.rawValue, *window, drawingTime));
     } else if (durationSeconds) {
         unavailableUsageWindowLayout(canvas, area, agentName,
                                      UsageWindow::periodLabel(*durationSeconds), compact);

@@ -86,6 +86,11 @@ LimitEntry entry(std::optional<AgentUsage> usage, std::optional<std::int64_t> du
 
 const AgentUsage kFiveHourOnly = codex({test::fiveHour(42, kReference + 7500)});
 
+LimitEntry withForecast(LimitEntry entry) {
+    entry.forecasts = {{{{"codex", 18000}, {kReference + 4800, kReference + 7500}}}};
+    return entry;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Rows, WidgetTextsTest,
     testing::Values(
@@ -98,6 +103,9 @@ INSTANTIATE_TEST_SUITE_P(
                  QStringList{u"58 percent remaining"_s,
                              u"Plan, Plus, Source, This computer, Updated, Stale"_s,
                              u"Resets in 2h 5m"_s}},
+        TextsRow{"MediumCardWithItsWindowsForecast", WidgetView::Limit, WidgetFamily::Medium,
+                 withForecast(entry(kFiveHourOnly)),
+                 QStringList{u"At this pace: limit reached in 1h 20m, 45m before the reset"_s}},
         TextsRow{"PastItsResetReadAMinuteAgo", WidgetView::Limit, WidgetFamily::Medium,
                  entry(codex({test::fiveHour(42, kReference)}), {}, kReference - 60),
                  QStringList{u"Plan, Plus, Source, This computer, Updated, 1 minute ago"_s,
@@ -134,8 +142,11 @@ TEST(WidgetLayoutsTest, DocumentationExamples) {
             image.fill(Qt::transparent);
             QPainter painter(&image);
             painter.scale(2, 2);
-            drawWidget(&painter, QRectF(QPointF(), size), view, family, {now, usage, duration},
-                       options, now);
+            LimitEntry shown{now, usage, duration};
+            if (family == WidgetFamily::Medium && view == WidgetView::Limit && usage) {
+                shown.forecasts = {{{{"codex", 604800}, {now + 200000, now + 280000}}}};
+            }
+            drawWidget(&painter, QRectF(QPointF(), size), view, family, shown, options, now);
             painter.end();
             const std::string file = name + std::string(options.dark ? "-dark.png" : "-light.png");
             const QRgb card = options.dark ? qRgb(30, 30, 32) : qRgb(255, 255, 255);
