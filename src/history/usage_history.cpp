@@ -109,8 +109,8 @@ QCoro::Task<Result> UsageHistory::query(Work work, Result fallback) {
     co_return answer.second ? std::move(*answer.second) : std::move(fallback);
 }
 
-QCoro::Task<std::vector<HistoryRow>> UsageHistory::rows(Timestamp since,
-                                                        std::optional<std::string> provider) {
+QCoro::Task<std::vector<HistoryRow>> UsageHistory::rows(
+    Timestamp since, const std::optional<std::string>& provider) {
     return query<std::vector<HistoryRow>>(
         [database = m_database.get(), since, provider] { return database->rows(since, provider); },
         {});

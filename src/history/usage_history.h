@@ -43,8 +43,8 @@ public:
     void record(const AgentUsage& usage, bool changed);
 
     // The rows since `since`, of one provider when given; none while the file cannot be used.
-    QCoro::Task<std::vector<HistoryRow>> rows(Timestamp since,
-                                              std::optional<std::string> provider = std::nullopt);
+    QCoro::Task<std::vector<HistoryRow>> rows(
+        Timestamp since, const std::optional<std::string>& provider = std::nullopt);
     // The forecast of each window of `snapshot` at `now`, from the history of its last hour.
     QCoro::Task<PaceForecasts> forecasts(AgentUsageSnapshot snapshot, Timestamp now);
 

@@ -75,9 +75,8 @@ QVariant scalar(const QSqlDatabase& database, const QString& statement) {
 
 // Moves the file and its WAL companions out of the way: `path`.broken-<UTC time>.
 QString moveAside(const QString& path) {
-    const QString aside =
-        path + QStringLiteral(".broken-") +
-        QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddThhmmsszzz"));
+    QString aside = path + QStringLiteral(".broken-") +
+                    QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddThhmmsszzz"));
     QFile::rename(path, aside);
     for (const char* suffix : {"-wal", "-shm"}) {
         QFile::rename(path + QLatin1String(suffix), aside + QLatin1String(suffix));

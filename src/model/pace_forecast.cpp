@@ -19,19 +19,20 @@ QString tr(const char* text) {
 std::vector<UsageSample> currentRun(const std::vector<UsageSample>& samples, Timestamp resetDate,
                                     Timestamp now) {
     std::vector<UsageSample> run;
-    for (auto sample = samples.rbegin(); sample != samples.rend(); ++sample) {
-        if (!(std::abs(sample->resetDate - resetDate) <= PaceForecast::kSameResetSeconds) ||
-            !(sample->time <= now) || now - sample->time > PaceForecast::kRecentSeconds) {
+    for (std::size_t index = samples.size(); index-- > 0;) {
+        const UsageSample& sample = samples[index];
+        if (!(std::abs(sample.resetDate - resetDate) <= PaceForecast::kSameResetSeconds) ||
+            !(sample.time <= now) || now - sample.time > PaceForecast::kRecentSeconds) {
             if (!run.empty()) {
                 break;
             }
             continue;  // newer than now: recorded before the clock went back
         }
         if (!run.empty() &&
-            (!(sample->time < run.back().time) || sample->usedPercent > run.back().usedPercent)) {
+            (!(sample.time < run.back().time) || sample.usedPercent > run.back().usedPercent)) {
             break;
         }
-        run.push_back(*sample);
+        run.push_back(sample);
     }
     std::reverse(run.begin(), run.end());
     return run;
