@@ -19,6 +19,7 @@
 #include "history/usage_history.h"
 #include "model/usage_window.h"
 #include "ui/common/color_scheme.h"
+#include "ui/common/pane_style.h"
 #include "ui/history/history_chart_data.h"
 
 namespace {
@@ -35,16 +36,6 @@ double rangeSeconds(HistoryWindow::Range range) {
             break;
     }
     return 30 * 86400;
-}
-
-QString agentName(const std::string& provider) {
-    if (provider == "codex") {
-        return QStringLiteral("Codex");
-    }
-    if (provider == "claude") {
-        return QStringLiteral("Claude");
-    }
-    return QString::fromStdString(provider);
 }
 
 }  // namespace
@@ -128,7 +119,8 @@ QCoro::Task<> HistoryWindow::reload(QPointer<HistoryWindow> window) {
     int index = 0;
     for (const auto& [key, data] : HistoryChartData::fromRows(rows)) {
         const QString title =
-            tr("%1 %2 limit").arg(agentName(key.first), UsageWindow::periodLabel(key.second));
+            tr("%1 %2 limit")
+                .arg(paneStyle::displayName({key.first}), UsageWindow::periodLabel(key.second));
         auto* chart = new QChart();
         chart->setTitle(title);
         chart->legend()->setAlignment(Qt::AlignBottom);
