@@ -91,7 +91,7 @@ QCoro::Task<AgentUsage> ClaudeUsageClient::fetchUsageOnce(CancellationToken toke
     const HttpResponse response = co_await m_http.send(std::move(request), token);
     switch (response.status) {
         case 200:
-            co_return makeUsage(response.body, credentials);
+            co_return makeUsage(response.body, credentials, m_clock.now());
         case 0:
             fail(Code::InvalidResponse);
         case 401:
@@ -104,7 +104,7 @@ QCoro::Task<AgentUsage> ClaudeUsageClient::fetchUsageOnce(CancellationToken toke
 }
 
 AgentUsage ClaudeUsageClient::makeUsage(const QByteArray& body,
-                                        const ClaudeCredentials& credentials) const {
+                                        const ClaudeCredentials& credentials, Timestamp now) {
     std::optional<ClaudeUsageWindowResponse> fiveHour;
     std::optional<ClaudeUsageWindowResponse> sevenDay;
     try {
@@ -115,7 +115,6 @@ AgentUsage ClaudeUsageClient::makeUsage(const QByteArray& body,
     } catch (const json::DecodingError&) {
         fail(Code::InvalidResponse);
     }
-    const Timestamp now = m_clock.now();
     AgentUsage usage{.windows = {},
                      .provider = AgentProvider::claude(),
                      .agentName = "Claude",

@@ -71,6 +71,10 @@ public:
         const std::optional<ClaudeUsageWindowResponse>& response, std::int64_t durationSeconds,
         Timestamp now);
     static std::string planLabel(const ClaudeCredentials& credentials);
+    // The usage in the body of a 200 answer, updated at `now`. Throws invalidResponse when the
+    // body is not the usage JSON, noRateLimits when it holds no window.
+    static AgentUsage makeUsage(const QByteArray& body, const ClaudeCredentials& credentials,
+                                Timestamp now);
     // Lets `claude` renew its stored session, at most once a minute. Throws expiredCredentials
     // for every failure except cancellation.
     QCoro::Task<> refreshCredentialsThroughClaudeCli(CancellationToken token);
@@ -81,8 +85,6 @@ public:
     const QUrl& usageUrl() const { return m_usageUrl; }
 
 private:
-    AgentUsage makeUsage(const QByteArray& body, const ClaudeCredentials& credentials) const;
-
     Clock& m_clock;
     HttpClient& m_http;
     SecretStore& m_secretStore;

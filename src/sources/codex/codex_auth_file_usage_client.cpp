@@ -36,18 +36,23 @@ QCoro::Task<AgentUsage> CodexAuthFileUsageClient::fetchUsage(CancellationToken t
     if (!data) {
         throw CodexAuthFileError(CodexAuthFileError::Code::NotFound);
     }
+    Tokens tokens = parseAuthFile(*data);
+    auto fetching = m_client.fetchUsageWithoutRefresh(std::move(tokens.accessToken),
+                                                      std::move(tokens.accountId),
+                                                      UsageSource::LocalDesktop, token);
+    co_return co_await fetching;
+}
+
+CodexAuthFileUsageClient::Tokens CodexAuthFileUsageClient::parseAuthFile(QByteArrayView data) {
     const json::Value file =
-        json::parse(std::string_view(data->constData(), static_cast<std::size_t>(data->size())));
+        json::parse(std::string_view(data.data(), static_cast<std::size_t>(data.size())));
     const auto tokens = file.is_object() ? file.find("tokens") : file.end();
     if (!file.is_object() || tokens == file.end() || !tokens->is_object()) {
         throw CodexAuthFileError(CodexAuthFileError::Code::Invalid);
     }
-    const std::optional<QString> accessToken = string(*tokens, "access_token", "accessToken");
+    std::optional<QString> accessToken = string(*tokens, "access_token", "accessToken");
     if (!accessToken || accessToken->isEmpty()) {
         throw CodexAuthFileError(CodexAuthFileError::Code::Invalid);
     }
-    const std::optional<QString> accountId = string(*tokens, "account_id", "accountId");
-    auto fetching = m_client.fetchUsageWithoutRefresh(*accessToken, accountId,
-                                                      UsageSource::LocalDesktop, token);
-    co_return co_await fetching;
+    return {std::move(*accessToken), string(*tokens, "account_id", "accountId")};
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QCoro/QCoroTask>
 #include <QProcessEnvironment>
 #include <QString>
@@ -37,6 +38,15 @@ public:
     // The value under `snake` when it is a string, else the one under `camel` when it is one.
     static std::optional<QString> string(const json::Value& dictionary, std::string_view snake,
                                          std::string_view camel);
+
+    // What fetchUsage() takes from the file.
+    struct Tokens {
+        QString accessToken;
+        std::optional<QString> accountId;
+    };
+    // Throws json::DecodingError when `data` is not JSON, CodexAuthFileError::invalid when it
+    // holds no non-empty access token.
+    static Tokens parseAuthFile(QByteArrayView data);
 
 private:
     QString m_authFilePath;
