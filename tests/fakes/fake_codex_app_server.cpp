@@ -3,6 +3,7 @@
 //   expect METHOD    read a line; it must be a JSON object with this "method" (else exit 3; end
 //                    of input: exit 4). Its "id", if any, becomes $ID.
 //   send TEXT        write TEXT and a line feed in one write; $ID: the last id, $NL: LF, $CR: CR
+//   send-part TEXT   write TEXT alone, as a line cut short
 //   pad-line BYTES   a notification of an unknown method, exactly BYTES long, and a line feed
 //   notify-timed COUNT MICROS   COUNT rate-limit notifications MICROS apart, their "resetsAt"
 //                    the monotonic clock at writing in nanoseconds (for latency benchmarks)
@@ -101,6 +102,8 @@ int main() {
             expect(argument);
         } else if (verb == "send") {
             writeAll(substitute(argument) + "\n");
+        } else if (verb == "send-part") {
+            writeAll(substitute(argument));
         } else if (verb == "pad-line") {
             const std::string head = R"({"method":"fake/padding","params":{"pad":")";
             writeAll(head + std::string(std::stoul(argument) - head.size() - 3, 'x') + "\"}}\n");

@@ -49,6 +49,10 @@ void FakeHttpServer::serve(QTcpSocket* socket) {
         if (response.neverAnswer) {
             return;
         }
+        if (response.dropped) {
+            socket->abort();
+            return;
+        }
         if (response.held) {
             m_held.emplace_back(socket, answer(response));
             return;

@@ -40,6 +40,8 @@ public:
         bool held = false;
         // No Content-Length, and the connection stays open after the body, as if more followed.
         bool streamed = false;
+        // Close the connection without a word, as a dying server or a broken network does.
+        bool dropped = false;
     };
 
     // Listens on `address`, a loopback one; another 127.x address is another origin.
