@@ -26,10 +26,10 @@ UsageHistory::UsageHistory(QString path, Clock& clock, QObject* parent)
 
 UsageHistory::~UsageHistory() {
     m_pruneJob.cancel();
-    // The connection is closed on the thread that opened it.
-    QtConcurrent::run(&m_thread, [database = m_database.get()] {
-        database->close();
-    }).waitForFinished();
+    // The connection is closed on the thread that opened it, after the work queued before. A
+    // future's waitForFinished() would run a task not yet started on this thread instead.
+    m_thread.start([database = m_database.get()] { database->close(); });
+    m_thread.waitForDone();
 }
 
 QString UsageHistory::defaultPath() {
