@@ -165,9 +165,10 @@ void Application::showHistory() {
 }
 
 Application::~Application() {
-    // The views go first, then the store, which ends its loops and the sessions they hold (the
-    // children were already ended when the loop quit), then the phone link, which withdraws its
-    // DNS-SD service. A bounded moment lets both finish while the clients are still there.
+    // The views go first, then the store, which ends its loops and the sessions and requests they
+    // hold (the children were already ended when the loop quit), then the phone link, which
+    // withdraws its DNS-SD service. A bounded moment lets them finish while the clients are still
+    // there.
     m_presence.reset();
     m_historyWindow.reset();
     m_mainWindow.reset();
@@ -177,7 +178,8 @@ Application::~Application() {
     m_store.reset();
     m_phone.reset();
     QDeadlineTimer drain(kShutdownDrainMilliseconds);
-    while (CodexAppServerSession::liveCount() > 0 && !drain.hasExpired()) {
+    while ((CodexAppServerSession::liveCount() > 0 || m_http->requestsInFlight() > 0) &&
+           !drain.hasExpired()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     // The phone link's DNS-SD service is withdrawn in the background; a daemon that does not

@@ -6,6 +6,8 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
+#include <QScopeGuard>
+#include <QScopeGuard>
 #include <memory>
 #include <optional>
 
@@ -55,6 +57,8 @@ QCoro::Task<HttpResponse> HttpClient::send(HttpRequest request, CancellationToke
                                     QNetworkRequest::AlwaysNetwork);
         networkRequest.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     }
+    ++m_requestsInFlight;
+    const auto ended = qScopeGuard([this] { --m_requestsInFlight; });
     // A bodiless GET goes out as one, without the "Content-Length: 0" a custom request adds.
     const bool plainGet = request.method == "GET" && request.body.isEmpty();
     std::unique_ptr<QNetworkReply, DeleteLater> reply(

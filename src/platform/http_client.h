@@ -63,8 +63,12 @@ public:
 
     // Throws NetworkError, or CancelledError when `token` is cancelled first.
     QCoro::Task<HttpResponse> send(HttpRequest request, CancellationToken token);
+    // Requests sent and not yet ended, so that a program that cancelled them at its end can let
+    // them finish before the manager goes.
+    int requestsInFlight() const { return m_requestsInFlight; }
 
 private:
     Clock& m_clock;
     QNetworkAccessManager& m_manager;
+    int m_requestsInFlight = 0;
 };

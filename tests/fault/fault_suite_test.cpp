@@ -163,6 +163,9 @@ public:
     void terminate(bool running = true) {
         m_program.terminate();
         ASSERT_TRUE(m_program.waitForFinished(10000));
+        m_log += m_program.readAllStandardError();
+        // The history's connection is closed on its own thread, after the work queued before.
+        EXPECT_FALSE(m_log.contains("does not belong to the calling thread"));
         if (running) {
             EXPECT_EQ(std::pair(m_program.exitStatus(), m_program.exitCode()),
                       std::pair(QProcess::NormalExit, 0))
