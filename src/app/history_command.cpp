@@ -9,10 +9,6 @@
 
 namespace {
 
-QString tr(const char* text) {
-    return QCoreApplication::translate("HistoryCommand", text);
-}
-
 int print(FILE* stream, const QByteArray& text, int status) {
     const QByteArray line = text.endsWith('\n') || text.isEmpty() ? text : text + '\n';
     std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stream);
@@ -26,13 +22,20 @@ namespace HistoryCommand {
 void addOptions(QCommandLineParser& parser) {
     parser.addOptions({
         {QStringLiteral("since"),
-         tr("With history: how far back, such as 90m, 24h or 7d (default 7d)."),
+         QCoreApplication::translate(
+             "HistoryCommand", "With history: how far back, such as 90m, 24h or 7d (default 7d)."),
          QStringLiteral("time"), QStringLiteral("7d")},
-        {QStringLiteral("agent"), tr("With history: only this agent (codex or claude)."),
+        {QStringLiteral("agent"),
+         QCoreApplication::translate("HistoryCommand",
+                                     "With history: only this agent (codex or claude)."),
          QStringLiteral("agent")},
-        {QStringLiteral("csv"), tr("With history: print comma-separated values.")},
+        {QStringLiteral("csv"),
+         QCoreApplication::translate("HistoryCommand",
+                                     "With history: print comma-separated values.")},
         {QStringLiteral("forecast"),
-         tr("With history: print the pace forecasts of the stored limits instead.")},
+         QCoreApplication::translate(
+             "HistoryCommand",
+             "With history: print the pace forecasts of the stored limits instead.")},
     });
 }
 
@@ -40,14 +43,22 @@ int run(const QCommandLineParser& parser) {
     const std::optional<double> since =
         HistoryExport::parseSince(parser.value(QStringLiteral("since")));
     if (!since) {
-        return print(stderr, tr("--since takes a time such as 90m, 24h or 7d.").toUtf8(), 2);
+        return print(stderr,
+                     QCoreApplication::translate("HistoryCommand",
+                                                 "--since takes a time such as 90m, 24h or 7d.")
+                         .toUtf8(),
+                     2);
     }
     std::optional<std::string> agent;
     if (parser.isSet(QStringLiteral("agent"))) {
         agent = parser.value(QStringLiteral("agent")).toStdString();
         if (*agent != AgentProvider::codex().rawValue &&
             *agent != AgentProvider::claude().rawValue) {
-            return print(stderr, tr("--agent takes codex or claude.").toUtf8(), 2);
+            return print(
+                stderr,
+                QCoreApplication::translate("HistoryCommand", "--agent takes codex or claude.")
+                    .toUtf8(),
+                2);
         }
     }
     UsageHistoryDatabase database(UsageHistory::defaultPath());
@@ -80,8 +91,10 @@ int run(const QCommandLineParser& parser) {
     } catch (const HistoryDatabaseError& error) {
         if (error.kind() == HistoryDatabaseError::Kind::Failed && !database.isOpen()) {
             return print(stderr,
-                         tr("No usage history is kept yet. Start Quotamind (quotamind "
-                            "--headless) and try again once it has read the limits.")
+                         QCoreApplication::translate(
+                             "HistoryCommand",
+                             "No usage history is kept yet. Start Quotamind (quotamind "
+                             "--headless) and try again once it has read the limits.")
                              .toUtf8(),
                          1);
         }

@@ -1,5 +1,6 @@
 #include "history_export.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -68,7 +69,9 @@ QByteArray json(const std::vector<HistoryRow>& rows) {
 QString lines(const std::vector<HistoryRow>& rows) {
     QStringList out;
     for (const HistoryRow& row : rows) {
-        out.append(QStringLiteral("%1  %2  %3  %4% used  resets %5")
+        //: One line of `quotamind history`: the time, the agent, the window, the used percent and
+        //: the reset time.
+        out.append(QCoreApplication::translate("HistoryExport", "%1  %2  %3  %4% used  resets %5")
                        .arg(local(row.time), QString::fromStdString(row.provider),
                             UsageWindow::periodLabel(row.windowSeconds))
                        .arg(row.usedPercent)

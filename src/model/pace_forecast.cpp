@@ -8,10 +8,6 @@
 
 namespace {
 
-QString tr(const char* text) {
-    return QCoreApplication::translate("PaceForecast", text);
-}
-
 // The samples of the window instance that resets at `resetDate`, oldest first, that the rate is
 // taken from: the recorded order is walked back from the newest, and stops at another instance, at
 // a fall in use (a reset the reset date did not show) and at a time that does not go back (the
@@ -84,9 +80,10 @@ std::optional<PaceForecast> PaceForecast::estimate(const std::vector<UsageSample
 
 QString PaceForecast::text(Timestamp now) const {
     if (!limitAt) {
-        return tr("At this pace: lasts until the reset");
+        return QCoreApplication::translate("PaceForecast", "At this pace: lasts until the reset");
     }
-    return tr("At this pace: limit reached in %1, %2 before the reset")
+    return QCoreApplication::translate("PaceForecast",
+                                       "At this pace: limit reached in %1, %2 before the reset")
         .arg(UsageWindow::durationText(*limitAt - now),
              UsageWindow::durationText(resetDate - *limitAt));
 }

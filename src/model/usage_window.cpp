@@ -10,10 +10,6 @@ namespace {
 constexpr std::int64_t kSecondsPerDay = 86400;
 constexpr std::int64_t kSecondsPerHour = 3600;
 
-QString tr(const char* text) {
-    return QCoreApplication::translate("UsageWindow", text);
-}
-
 // Truncates a non-negative double toward zero into 64 bits, saturating past the range.
 std::int64_t saturatingTruncate(double value) {
     if (value >= 0x1p63) {
@@ -42,15 +38,15 @@ std::optional<std::int64_t> UsageWindow::currentRemainingPercent(Timestamp now) 
 }
 
 QString UsageWindow::resetCheckingText() {
-    return tr("Reset · checking…");
+    return QCoreApplication::translate("UsageWindow", "Reset · checking…");
 }
 
 QString UsageWindow::resetText(Timestamp now) const {
     const double seconds = resetDate - now;
     if (!(seconds > 0.0)) {  // also catches NaN
-        return tr("Resetting now");
+        return QCoreApplication::translate("UsageWindow", "Resetting now");
     }
-    return tr("Resets in %1").arg(durationText(seconds));
+    return QCoreApplication::translate("UsageWindow", "Resets in %1").arg(durationText(seconds));
 }
 
 QString UsageWindow::durationText(double seconds) {
@@ -60,21 +56,23 @@ QString UsageWindow::durationText(double seconds) {
     const std::int64_t hours = saturatingTruncate(seconds / 3600.0);
     const auto minutes = static_cast<std::int64_t>(std::fmod(std::trunc(seconds / 60.0), 60.0));
     if (hours >= 24) {
-        return tr("%1d %2h").arg(hours / 24).arg(hours % 24);
+        return QCoreApplication::translate("UsageWindow", "%1d %2h")
+            .arg(hours / 24)
+            .arg(hours % 24);
     }
     if (hours >= 1) {
-        return tr("%1h %2m").arg(hours).arg(minutes);
+        return QCoreApplication::translate("UsageWindow", "%1h %2m").arg(hours).arg(minutes);
     }
-    return tr("%1m").arg(minutes);
+    return QCoreApplication::translate("UsageWindow", "%1m").arg(minutes);
 }
 
 QString UsageWindow::periodLabel(std::int64_t seconds) {
     if (seconds % kSecondsPerDay == 0) {
-        return tr("%1D").arg(seconds / kSecondsPerDay);
+        return QCoreApplication::translate("UsageWindow", "%1D").arg(seconds / kSecondsPerDay);
     }
     if (seconds % kSecondsPerHour == 0) {
-        return tr("%1H").arg(seconds / kSecondsPerHour);
+        return QCoreApplication::translate("UsageWindow", "%1H").arg(seconds / kSecondsPerHour);
     }
     const std::int64_t minutes = seconds < 60 ? 1 : seconds / 60;
-    return tr("%1M").arg(minutes);
+    return QCoreApplication::translate("UsageWindow", "%1M").arg(minutes);
 }

@@ -10,15 +10,14 @@
 
 NotificationRequest limitResetRequest(const AgentUsage& usage, const UsageWindow& window) {
     const QString provider = QString::fromStdString(usage.provider.rawValue);
-    const QString period = window.durationSeconds == UsageWindow::kFiveHourSeconds
-                               ? LimitNotificationManager::tr("5-hour")
-                               : LimitNotificationManager::tr("weekly");
     return {
         .identifier =
             QStringLiteral("limit-reset.v1.%1.%2").arg(provider).arg(window.durationSeconds),
         .title = LimitNotificationManager::tr("%1 limit restored")
                      .arg(QString::fromStdString(usage.agentName)),
-        .body = LimitNotificationManager::tr("Your %1 limit is available again.").arg(period),
+        .body = window.durationSeconds == UsageWindow::kFiveHourSeconds
+                    ? LimitNotificationManager::tr("Your 5-hour limit is available again.")
+                    : LimitNotificationManager::tr("Your weekly limit is available again."),
         .threadIdentifier = QStringLiteral("limit-reset.") + provider,
         .userInfo = {{QStringLiteral("provider"), provider},
                      {QStringLiteral("durationSeconds"), qint64{window.durationSeconds}}},

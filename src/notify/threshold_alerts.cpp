@@ -12,10 +12,6 @@ namespace ThresholdAlerts {
 
 namespace {
 
-QString tr(const char* text) {
-    return QCoreApplication::translate("ThresholdAlerts", text);
-}
-
 bool deliveredFor(const Delivered& delivered, const QString& id, Timestamp resetDate) {
     const auto found = delivered.find(id);
     return found != delivered.end() &&
@@ -58,12 +54,14 @@ std::vector<Due> due(const AgentUsageSnapshot& snapshot, const std::vector<int>&
             result.push_back(
                 {.request = {.identifier = identifier(usage.provider.rawValue,
                                                       window.durationSeconds, *highest),
-                             .title = tr("%1 %2 limit at %3%")
+                             .title = QCoreApplication::translate("ThresholdAlerts",
+                                                                  "%1 %2 limit at %3%")
                                           .arg(QString::fromStdString(usage.agentName), period)
                                           .arg(window.usedPercent),
-                             .body = tr("%1% remaining. %2")
-                                         .arg(window.remainingPercent())
-                                         .arg(window.resetText(now)),
+                             .body =
+                                 QCoreApplication::translate("ThresholdAlerts", "%1% remaining. %2")
+                                     .arg(window.remainingPercent())
+                                     .arg(window.resetText(now)),
                              .threadIdentifier = QStringLiteral("limit-threshold.") + provider,
                              .userInfo = {{QStringLiteral("provider"), provider},
                                           {QStringLiteral("durationSeconds"),

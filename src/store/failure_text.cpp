@@ -1,5 +1,7 @@
 #include "failure_text.h"
 
+#include <QCoreApplication>
+
 #include "core/error.h"
 
 QString failureText(const std::exception_ptr& error) {
@@ -12,6 +14,6 @@ QString failureText(const std::exception_ptr& error) {
     } catch (const std::exception& other) {
         return QString::fromUtf8(other.what());
     } catch (...) {
-        return QStringLiteral("Unknown error");
+        return QCoreApplication::translate("Error", "Unknown error");
     }
 }

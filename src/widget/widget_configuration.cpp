@@ -2,32 +2,30 @@
 
 #include <QCoreApplication>
 
-namespace {
-
-QString tr(const char* text) {
-    return QCoreApplication::translate("QuotamindWidget", text);
-}
-
-}  // namespace
+namespace {}  // namespace
 
 QList<WidgetKindInfo> WidgetKinds::all() {
     using Configuration = WidgetKindInfo::Configuration;
     return {
         {.kind = kLegacy,
-         .displayName = tr("Quotamind"),
-         .description = tr("See the current agent allowance and reset time."),
+         .displayName = QCoreApplication::translate("QuotamindWidget", "Quotamind"),
+         .description = QCoreApplication::translate(
+             "QuotamindWidget", "See the current agent allowance and reset time."),
          .families = {WidgetFamily::Small, WidgetFamily::Medium},
          .removableBackground = true,
          .configuration = Configuration::None},
         {.kind = kConfigurable,
-         .displayName = tr("Quotamind \u2014 Custom"),
-         .description = tr("See the selected agent allowance and reset time."),
+         .displayName = QCoreApplication::translate("QuotamindWidget", "Quotamind \u2014 Custom"),
+         .description = QCoreApplication::translate(
+             "QuotamindWidget", "See the selected agent allowance and reset time."),
          .families = {WidgetFamily::Small, WidgetFamily::Medium},
          .removableBackground = true,
          .configuration = Configuration::Limit},
         {.kind = kBothLimits,
-         .displayName = tr("Quotamind \u2014 Both Limits"),
-         .description = tr("See the 5-hour and weekly limits side by side."),
+         .displayName =
+             QCoreApplication::translate("QuotamindWidget", "Quotamind \u2014 Both Limits"),
+         .description = QCoreApplication::translate(
+             "QuotamindWidget", "See the 5-hour and weekly limits side by side."),
          .families = {WidgetFamily::Medium},
          .removableBackground = true,
          .configuration = Configuration::BothLimits},
@@ -49,7 +47,9 @@ std::optional<WidgetLimitPeriod> widgetLimitPeriodFromRawValue(const QString& ra
 }
 
 QString displayName(WidgetLimitPeriod period) {
-    return period == WidgetLimitPeriod::FiveHour ? tr("5-hour limit") : tr("Weekly limit");
+    return period == WidgetLimitPeriod::FiveHour
+               ? QCoreApplication::translate("QuotamindWidget", "5-hour limit")
+               : QCoreApplication::translate("QuotamindWidget", "Weekly limit");
 }
 
 std::int64_t durationSeconds(WidgetLimitPeriod period) {
@@ -64,26 +64,27 @@ WidgetLimitPeriod configuredPeriod(const WidgetConfiguration& configuration) {
 }
 
 QString agentParameterTitle() {
-    return tr("Agent");
+    return QCoreApplication::translate("QuotamindWidget", "Agent");
 }
 
 QString periodParameterTitle() {
-    return tr("Limit");
+    return QCoreApplication::translate("QuotamindWidget", "Limit");
 }
 
 QString LimitWidgetConfigurationIntent::title() {
-    return tr("Quotamind");
+    return QCoreApplication::translate("QuotamindWidget", "Quotamind");
 }
 
 QString LimitWidgetConfigurationIntent::summary() const {
-    return tr("Show %1 for %2")
+    return QCoreApplication::translate("QuotamindWidget", "Show %1 for %2")
         .arg(displayName(period), agent ? agent->name : agentParameterTitle());
 }
 
 QString BothLimitsWidgetConfigurationIntent::title() {
-    return tr("Both Quotamind");
+    return QCoreApplication::translate("QuotamindWidget", "Both Quotamind");
 }
 
 QString BothLimitsWidgetConfigurationIntent::summary() const {
-    return tr("Show both limits for %1").arg(agent ? agent->name : agentParameterTitle());
+    return QCoreApplication::translate("QuotamindWidget", "Show both limits for %1")
+        .arg(agent ? agent->name : agentParameterTitle());
 }

@@ -19,10 +19,6 @@ const QString kRender = QStringLiteral("render");
 const QString kTimeline = QStringLiteral("timeline");
 constexpr qreal kLargestScale = 8.0;
 
-QString tr(const char* text) {
-    return QCoreApplication::translate("WidgetCommand", text);
-}
-
 std::string isoText(Timestamp timestamp) {
     return timestamp.toDateTime().toString(Qt::ISODateWithMs).toStdString();
 }
@@ -35,15 +31,24 @@ bool isCommand(const QStringList& arguments) {
 
 std::variant<Request, QString> parse(const QStringList& arguments) {
     QCommandLineParser parser;
-    const QCommandLineOption agent(QStringLiteral("agent"), tr("The agent to show."),
-                                   QStringLiteral("ID"));
-    const QCommandLineOption period(QStringLiteral("period"), tr("fiveHour or weekly."),
-                                    QStringLiteral("PERIOD"));
-    const QCommandLineOption at(QStringLiteral("at"), tr("The time to show, in ISO 8601."),
-                                QStringLiteral("TIME"));
-    const QCommandLineOption scale(QStringLiteral("scale"), tr("Device pixels per point."),
-                                   QStringLiteral("N"), QStringLiteral("1"));
-    const QCommandLineOption dark(QStringLiteral("dark"), tr("Draw the dark appearance."));
+    const QCommandLineOption agent(
+        QStringLiteral("agent"), QCoreApplication::translate("WidgetCommand", "The agent to show."),
+        QStringLiteral("ID"));
+    const QCommandLineOption period(
+        QStringLiteral("period"),
+        QCoreApplication::translate("WidgetCommand", "fiveHour or weekly."),
+        QStringLiteral("PERIOD"));
+    const QCommandLineOption at(
+        QStringLiteral("at"),
+        QCoreApplication::translate("WidgetCommand", "The time to show, in ISO 8601."),
+        QStringLiteral("TIME"));
+    const QCommandLineOption scale(
+        QStringLiteral("scale"),
+        QCoreApplication::translate("WidgetCommand", "Device pixels per point."),
+        QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption dark(
+        QStringLiteral("dark"),
+        QCoreApplication::translate("WidgetCommand", "Draw the dark appearance."));
     parser.addOptions({agent, period, at, scale, dark});
     if (!parser.parse(arguments)) {
         return parser.errorText();
@@ -55,16 +60,21 @@ std::variant<Request, QString> parse(const QStringList& arguments) {
     const qsizetype expected = request.command == Request::Command::Render ? 4 : 2;
     if (positional.size() != expected) {
         return request.command == Request::Command::Render
-                   ? tr("Usage: render KIND FAMILY [--agent ID] [--period fiveHour|weekly] "
-                        "[--at ISO8601] [--scale N] [--dark] OUTPUT.png")
-                   : tr("Usage: timeline KIND [--agent ID] [--period fiveHour|weekly] "
-                        "[--at ISO8601]");
+                   ? QCoreApplication::translate(
+                         "WidgetCommand",
+                         "Usage: render KIND FAMILY [--agent ID] [--period fiveHour|weekly] "
+                         "[--at ISO8601] [--scale N] [--dark] OUTPUT.png")
+                   : QCoreApplication::translate(
+                         "WidgetCommand",
+                         "Usage: timeline KIND [--agent ID] [--period fiveHour|weekly] "
+                         "[--at ISO8601]");
     }
     request.kind = positional[1];
     if (request.command == Request::Command::Render) {
         const std::optional<WidgetFamily> family = widgetFamilyFromName(positional[2]);
         if (!family) {
-            return tr("The family must be small or medium.");
+            return QCoreApplication::translate("WidgetCommand",
+                                               "The family must be small or medium.");
         }
         request.family = *family;
         request.output = positional[3];
@@ -75,14 +85,16 @@ std::variant<Request, QString> parse(const QStringList& arguments) {
     if (parser.isSet(period)) {
         const QString value = parser.value(period);
         if (value != QLatin1String("fiveHour") && value != QLatin1String("weekly")) {
-            return tr("The period must be fiveHour or weekly.");
+            return QCoreApplication::translate("WidgetCommand",
+                                               "The period must be fiveHour or weekly.");
         }
         request.configuration.period = value;
     }
     if (parser.isSet(at)) {
         request.at = parseInternetDateTime(parser.value(at).toStdString());
         if (!request.at) {
-            return tr(
+            return QCoreApplication::translate(
+                "WidgetCommand",
                 "The time must be an ISO 8601 date and time with a zone, such as "
                 "2026-01-01T10:00:00Z.");
         }
@@ -90,7 +102,8 @@ std::variant<Request, QString> parse(const QStringList& arguments) {
     bool isNumber = false;
     request.scale = parser.value(scale).toDouble(&isNumber);
     if (!isNumber || !(request.scale > 0.0) || request.scale > kLargestScale) {
-        return tr("The scale must be a number above 0 and at most 8.");
+        return QCoreApplication::translate("WidgetCommand",
+                                           "The scale must be a number above 0 and at most 8.");
     }
     request.dark = parser.isSet(dark);
     return request;
@@ -126,7 +139,8 @@ int run(const WidgetExtension& extension, const Request& request, Timestamp now)
         for (const WidgetKindInfo& item : kinds) {
             names << item.kind;
         }
-        printError(tr("Unknown widget kind “%1”. The kinds are: %2.")
+        printError(QCoreApplication::translate("WidgetCommand",
+                                               "Unknown widget kind “%1”. The kinds are: %2.")
                        .arg(request.kind, names.join(QStringLiteral(", "))));
         return 2;
     }
@@ -138,7 +152,7 @@ int run(const WidgetExtension& extension, const Request& request, Timestamp now)
         return std::fflush(stdout) == 0 ? 0 : 1;
     }
     if (!info->families.contains(request.family)) {
-        printError(tr("The widget %1 has no %2 size.")
+        printError(QCoreApplication::translate("WidgetCommand", "The widget %1 has no %2 size.")
                        .arg(request.kind, widgetFamilyName(request.family)));
         return 2;
     }
@@ -150,7 +164,8 @@ int run(const WidgetExtension& extension, const Request& request, Timestamp now)
     // Written whole or not at all, so a status bar never reads half an image.
     QSaveFile file(request.output);
     if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit()) {
-        printError(tr("Could not write %1.").arg(request.output));
+        printError(QCoreApplication::translate("WidgetCommand", "Could not write %1.")
+                       .arg(request.output));
         return 1;
     }
     return 0;

@@ -27,10 +27,6 @@ int fail(const QString& text) {
     return 2;
 }
 
-QString tr(const char* text) {
-    return QCoreApplication::translate("quotamind-phone", text);
-}
-
 // Reads commands line by line from standard input and hands them to the peer. The end of the
 // input ends nothing: the link stays until the computer closes it.
 void watchCommands(PhonePeer& peer) {
@@ -61,43 +57,61 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationVersion(QStringLiteral(QUOTAMIND_VERSION));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        tr("Pairs with Quotamind on this network as a phone would, and prints every message it "
-           "receives as one JSON line. Commands on standard input: refresh, deviceToken TOKEN "
-           "[ENVIRONMENT], quit."));
+    parser.setApplicationDescription(QCoreApplication::translate(
+        "quotamind-phone",
+        "Pairs with Quotamind on this network as a phone would, and prints every message it "
+        "receives as one JSON line. Commands on standard input: refresh, deviceToken TOKEN "
+        "[ENVIRONMENT], quit."));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("code"),
-                                 tr("The pairing code: the QR text that `quotamind pairing` "
+    parser.addPositionalArgument(
+        QStringLiteral("code"),
+        QCoreApplication::translate("quotamind-phone",
+                                    "The pairing code: the QR text that `quotamind pairing` "
                                     "prints (quotamind://pair?v=1&service=…&secret=…)."),
-                                 QStringLiteral("[code]"));
-    const QCommandLineOption service(QStringLiteral("service"),
-                                     tr("The service name, instead of the code."),
-                                     QStringLiteral("name"));
+        QStringLiteral("[code]"));
+    const QCommandLineOption service(
+        QStringLiteral("service"),
+        QCoreApplication::translate("quotamind-phone", "The service name, instead of the code."),
+        QStringLiteral("name"));
     const QCommandLineOption secret(
-        QStringLiteral("secret"), tr("The secret, instead of the code."), QStringLiteral("secret"));
-    const QCommandLineOption host(QStringLiteral("host"),
-                                  tr("Connect to this address instead of looking the service up."),
-                                  QStringLiteral("address"));
-    const QCommandLineOption port(QStringLiteral("port"), tr("The port, with --host."),
-                                  QStringLiteral("port"));
-    const QCommandLineOption model(QStringLiteral("model"),
-                                   tr("The model name to pair with (none by default)."),
-                                   QStringLiteral("name"));
-    const QCommandLineOption refresh(QStringLiteral("refresh"),
-                                     tr("Ask for a refresh once paired."));
-    const QCommandLineOption deviceToken(QStringLiteral("device-token"),
-                                         tr("Send this device token once paired."),
-                                         QStringLiteral("token"));
-    const QCommandLineOption environment(QStringLiteral("apns-environment"),
-                                         tr("The environment sent with --device-token."),
-                                         QStringLiteral("environment"));
-    const QCommandLineOption count(QStringLiteral("count"),
-                                   tr("Stop after receiving this many messages."),
-                                   QStringLiteral("n"));
+        QStringLiteral("secret"),
+        QCoreApplication::translate("quotamind-phone", "The secret, instead of the code."),
+        QStringLiteral("secret"));
+    const QCommandLineOption host(
+        QStringLiteral("host"),
+        QCoreApplication::translate("quotamind-phone",
+                                    "Connect to this address instead of looking the service up."),
+        QStringLiteral("address"));
+    const QCommandLineOption port(
+        QStringLiteral("port"),
+        QCoreApplication::translate("quotamind-phone", "The port, with --host."),
+        QStringLiteral("port"));
+    const QCommandLineOption model(
+        QStringLiteral("model"),
+        QCoreApplication::translate("quotamind-phone",
+                                    "The model name to pair with (none by default)."),
+        QStringLiteral("name"));
+    const QCommandLineOption refresh(
+        QStringLiteral("refresh"),
+        QCoreApplication::translate("quotamind-phone", "Ask for a refresh once paired."));
+    const QCommandLineOption deviceToken(
+        QStringLiteral("device-token"),
+        QCoreApplication::translate("quotamind-phone", "Send this device token once paired."),
+        QStringLiteral("token"));
+    const QCommandLineOption environment(
+        QStringLiteral("apns-environment"),
+        QCoreApplication::translate("quotamind-phone", "The environment sent with --device-token."),
+        QStringLiteral("environment"));
+    const QCommandLineOption count(
+        QStringLiteral("count"),
+        QCoreApplication::translate("quotamind-phone", "Stop after receiving this many messages."),
+        QStringLiteral("n"));
     const QCommandLineOption findTimeout(
         QStringLiteral("find-timeout"),
-        tr("Give up looking for the service after this many seconds (default 10)."),
+        QCoreApplication::translate(
+            "quotamind-phone",
+            "Give up looking for the service after this many seconds (default 10)."),
         QStringLiteral("seconds"));
     parser.addOptions({service, secret, host, port, model, refresh, deviceToken, environment, count,
                        findTimeout});
@@ -108,13 +122,15 @@ int main(int argc, char* argv[]) {
     if (positional.size() == 1) {
         const auto pairing = LanPairingPayload::fromQrValue(positional[0]);
         if (!pairing) {
-            return fail(tr("That is not a Quotamind pairing code."));
+            return fail(QCoreApplication::translate("quotamind-phone",
+                                                    "That is not a Quotamind pairing code."));
         }
         settings.pairing = *pairing;
     } else if (positional.isEmpty() && parser.isSet(service) && parser.isSet(secret)) {
         settings.pairing = {parser.value(service), parser.value(secret)};
     } else {
-        return fail(tr("Give the pairing code, or --service and --secret. See --help."));
+        return fail(QCoreApplication::translate(
+            "quotamind-phone", "Give the pairing code, or --service and --secret. See --help."));
     }
     if (parser.isSet(model)) {
         settings.deviceModel = parser.value(model);
@@ -147,7 +163,9 @@ int main(int argc, char* argv[]) {
             }
         }
         if (!validPort || number == 0 || number > 65535 || address.isNull()) {
-            return fail(tr("--host needs an address that resolves and --port a port number."));
+            return fail(QCoreApplication::translate(
+                "quotamind-phone",
+                "--host needs an address that resolves and --port a port number."));
         }
         peer.connectTo(address, static_cast<quint16>(number));
     } else {
@@ -166,7 +184,10 @@ int main(int argc, char* argv[]) {
         QCoro::Task<> limit = runAfter(clock, seconds, findLimit, [lookup] {
             const QString why = lookup->lastFailure();
             std::fprintf(stderr, "quotamind-phone: %s%s%s\n",
-                         tr("The computer was not found on this network.").toUtf8().constData(),
+                         QCoreApplication::translate("quotamind-phone",
+                                                     "The computer was not found on this network.")
+                             .toUtf8()
+                             .constData(),
                          why.isEmpty() ? "" : " ", why.toUtf8().constData());
             QCoreApplication::exit(1);
         });

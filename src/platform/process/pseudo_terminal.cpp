@@ -8,6 +8,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QFile>
 #include <cerrno>
 #include <csignal>
@@ -125,15 +126,16 @@ PseudoTerminal::PseudoTerminal(const Options& options) {
         const int error = errno;
         closeTerminal();
         throw PlatformError(
-            QStringLiteral("Could not open a pseudo-terminal: %1").arg(systemMessage(error)));
+            QCoreApplication::translate("PseudoTerminal", "Could not open a pseudo-terminal: %1")
+                .arg(systemMessage(error)));
     }
 
     int errorPipe[2];
     if (::pipe2(errorPipe, O_CLOEXEC) < 0) {
         const int error = errno;
         closeTerminal();
-        throw PlatformError(
-            QStringLiteral("Could not start %1: %2").arg(options.program, systemMessage(error)));
+        throw PlatformError(QCoreApplication::translate("PseudoTerminal", "Could not start %1: %2")
+                                .arg(options.program, systemMessage(error)));
     }
     const pid_t parent = ::getpid();
     m_pid = ::fork();
@@ -146,7 +148,7 @@ PseudoTerminal::PseudoTerminal(const Options& options) {
     if (m_pid < 0) {
         ::close(errorPipe[0]);
         closeTerminal();
-        throw PlatformError(QStringLiteral("Could not start %1: %2")
+        throw PlatformError(QCoreApplication::translate("PseudoTerminal", "Could not start %1: %2")
                                 .arg(options.program, systemMessage(forkError)));
     }
     // Killed with its session's group, at once, when the program quits before it ended.
@@ -165,15 +167,18 @@ PseudoTerminal::PseudoTerminal(const Options& options) {
         const QString cause = systemMessage(failure.error);
         switch (failure.stage) {
             case ChildFailure::EnterFolder:
-                throw PlatformError(QStringLiteral("Could not enter the folder %1: %2")
+                throw PlatformError(QCoreApplication::translate("PseudoTerminal",
+                                                                "Could not enter the folder %1: %2")
                                         .arg(options.workingDirectory, cause));
             case ChildFailure::PrepareTerminal:
-                throw PlatformError(QStringLiteral("Could not attach %1 to its terminal: %2")
+                throw PlatformError(QCoreApplication::translate(
+                                        "PseudoTerminal", "Could not attach %1 to its terminal: %2")
                                         .arg(options.program, cause));
             case ChildFailure::Execute:
                 break;
         }
-        throw PlatformError(QStringLiteral("Could not run %1: %2").arg(options.program, cause));
+        throw PlatformError(QCoreApplication::translate("PseudoTerminal", "Could not run %1: %2")
+                                .arg(options.program, cause));
     }
 }
 

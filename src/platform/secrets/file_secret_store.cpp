@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
@@ -27,11 +28,18 @@ QString itemName(const QString& service, const QString& account) {
     return encodeName(service) + QLatin1Char('.') + encodeName(account) + QStringLiteral(".secret");
 }
 
-[[noreturn]] void fail(const char* action, int error) {
-    throw SecretStoreError(
-        SecretStoreError::Status::Failed,
-        QStringLiteral("The secret file could not be %1: %2.")
-            .arg(QLatin1String(action), QString::fromLocal8Bit(strerror(error))));
+// What failed, as whole sentences: a translation may put the verb anywhere.
+const char* const kNotRead =
+    QT_TRANSLATE_NOOP("FileSecretStore", "The secret file could not be read: %1.");
+const char* const kNotWritten =
+    QT_TRANSLATE_NOOP("FileSecretStore", "The secret file could not be written: %1.");
+const char* const kNotRemoved =
+    QT_TRANSLATE_NOOP("FileSecretStore", "The secret file could not be removed: %1.");
+
+[[noreturn]] void fail(const char* sentence, int error) {
+    throw SecretStoreError(SecretStoreError::Status::Failed,
+                           QCoreApplication::translate("FileSecretStore", sentence)
+                               .arg(QString::fromLocal8Bit(strerror(error))));
 }
 
 class FileDescriptor final {
@@ -59,7 +67,7 @@ std::optional<QByteArray> readItem(const QString& path) {
     try {
         return readRegularFile(path, FileSecretStore::kMaxItemBytes, /*followLinks=*/false);
     } catch (const FileReadError& error) {
-        fail("read", error.errorNumber());
+        fail(kNotRead, error.errorNumber());
     }
 }
 
@@ -80,10 +88,10 @@ void writeAll(int fd, const QByteArray& data) {
 
 void makePrivateDirectory(const QString& directory) {
     if (!QDir().mkpath(directory)) {
-        fail("written", errno != 0 ? errno : EACCES);
+        fail(kNotWritten, errno != 0 ? errno : EACCES);
     }
     if (::chmod(QFile::encodeName(directory).constData(), 0700) != 0) {
-        fail("written", errno);
+        fail(kNotWritten, errno);
     }
 }
 
@@ -116,14 +124,14 @@ std::optional<QByteArray> findItem(const QString& directory, const QString& serv
 
 void writeItem(const QString& directory, const QString& path, const QByteArray& data) {
     if (data.size() > FileSecretStore::kMaxItemBytes) {
-        fail("written", EFBIG);
+        fail(kNotWritten, EFBIG);
     }
     makePrivateDirectory(directory);
     // mkostemp creates the file with mode 0600.
     QByteArray temporary = QFile::encodeName(path + QStringLiteral(".XXXXXX"));
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) {
-        fail("written", errno);
+        fail(kNotWritten, errno);
     }
     FileDescriptor file(fd);
     int error = 0;
@@ -138,7 +146,7 @@ void writeItem(const QString& directory, const QString& path, const QByteArray& 
     }
     if (error != 0) {
         ::unlink(temporary.constData());
-        fail("written", error);
+        fail(kNotWritten, error);
     }
     syncDirectory(directory);
 }
@@ -151,7 +159,7 @@ bool removeItem(const QString& directory, const QString& path) {
     if (errno == ENOENT) {
         return false;
     }
-    fail("removed", errno);
+    fail(kNotRemoved, errno);
 }
 
 }  // namespace

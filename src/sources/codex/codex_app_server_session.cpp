@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QMetaObject>
 #include <QProcess>
 #include <QSocketNotifier>
@@ -124,7 +125,8 @@ int CodexAppServerSession::liveCount() {
 QCoro::Task<> CodexAppServerSession::start() {
     const std::shared_ptr<CodexAppServerSession> self = shared_from_this();
     if (hasStopped()) {
-        throw PlatformError(QStringLiteral("Codex was stopped before it started."));
+        throw PlatformError(QCoreApplication::translate("CodexAppServerError",
+                                                        "Codex was stopped before it started."));
     }
     m_process = std::make_unique<QProcess>();
     QProcess* process = m_process.get();
@@ -199,7 +201,8 @@ QCoro::Task<> CodexAppServerSession::start() {
         // stop() may have released the child meanwhile.
         throw PlatformError(m_process && m_process->error() == QProcess::FailedToStart
                                 ? m_process->errorString()
-                                : QStringLiteral("Codex did not start in time."));
+                                : QCoreApplication::translate("CodexAppServerError",
+                                                              "Codex did not start in time."));
     }
     // The child may already have ended, its output read.
     if (m_outputFd >= 0) {

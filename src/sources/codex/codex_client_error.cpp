@@ -17,27 +17,30 @@ CodexClientError CodexClientError::secretStore(SecretStoreError::Status status) 
 
 namespace {
 
-QString tr(const char* text) {
-    return QCoreApplication::translate("CodexClientError", text);
-}
-
 // A plain sentence for each status of the keyring that holds the ChatGPT sign-in.
 QString keyringSentence(SecretStoreError::Status status) {
     switch (status) {
         case SecretStoreError::Status::NotFound:
-            return tr("The ChatGPT sign-in is not in the keyring.");
+            return QCoreApplication::translate("CodexClientError",
+                                               "The ChatGPT sign-in is not in the keyring.");
         case SecretStoreError::Status::NotAvailable:
-            return tr("No keyring is available on this computer to keep the ChatGPT sign-in.");
+            return QCoreApplication::translate(
+                "CodexClientError",
+                "No keyring is available on this computer to keep the ChatGPT sign-in.");
         case SecretStoreError::Status::AccessDenied:
-            return tr(
+            return QCoreApplication::translate(
+                "CodexClientError",
                 "The keyring is locked or refused access to the ChatGPT sign-in. Unlock it, "
                 "then try again.");
         case SecretStoreError::Status::Cancelled:
-            return tr("The keyring was not unlocked, so the ChatGPT sign-in could not be used.");
+            return QCoreApplication::translate(
+                "CodexClientError",
+                "The keyring was not unlocked, so the ChatGPT sign-in could not be used.");
         case SecretStoreError::Status::Failed:
             break;
     }
-    return tr("The keyring could not read or store the ChatGPT sign-in. Try again.");
+    return QCoreApplication::translate(
+        "CodexClientError", "The keyring could not read or store the ChatGPT sign-in. Try again.");
 }
 
 }  // namespace
@@ -48,17 +51,23 @@ QString CodexClientError::errorString() const {
             if (!m_message.isEmpty()) {
                 return m_message;
             }
-            return tr("OpenAI request failed (HTTP %1).").arg(m_status);
+            return QCoreApplication::translate("CodexClientError",
+                                               "OpenAI request failed (HTTP %1).")
+                .arg(m_status);
         case Code::SecretStore:
             return keyringSentence(m_secretStoreStatus);
         case Code::NotSignedIn:
-            return tr("Sign in with ChatGPT to load Codex usage.");
+            return QCoreApplication::translate("CodexClientError",
+                                               "Sign in with ChatGPT to load Codex usage.");
         case Code::InvalidResponse:
-            return tr("OpenAI returned an invalid response.");
+            return QCoreApplication::translate("CodexClientError",
+                                               "OpenAI returned an invalid response.");
         case Code::SignInExpired:
-            return tr("The sign-in code expired. Start again.");
+            return QCoreApplication::translate("CodexClientError",
+                                               "The sign-in code expired. Start again.");
         case Code::NoRateLimit:
-            return tr("No Codex rate-limit window is available for this account.");
+            return QCoreApplication::translate(
+                "CodexClientError", "No Codex rate-limit window is available for this account.");
     }
     return {};
 }

@@ -27,10 +27,6 @@ constexpr double kHeaderMinimumScale = 0.72;
 constexpr double kPercentMinimumScale = 0.62;
 constexpr int kSpinnerSpokes = 8;
 
-QString tr(const char* text) {
-    return QCoreApplication::translate("LimitMeterView", text);
-}
-
 QFont styled(int pixelSize, QFont::Weight weight, double scale = 1.0) {
     QFont font;
     font.setPixelSize(std::max(1, qRound(pixelSize * scale)));
@@ -178,7 +174,7 @@ void LimitMeterForeground::paint(QPainter& painter, const QRectF& bounds, Timest
     constexpr double kSpinnerSide = 32;
     if (!window) {
         // The waiting block, centred in the space under the header; its text may wrap.
-        const QString waiting = tr("Waiting for limits");
+        const QString waiting = QCoreApplication::translate("LimitMeterView", "Waiting for limits");
         painter.setFont(styled(kTitle3, QFont::DemiBold));
         painter.setPen(foregroundColor);
         constexpr int kFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
@@ -221,9 +217,11 @@ void LimitMeterForeground::paint(QPainter& painter, const QRectF& bounds, Timest
     }
 
     // The amount block, centred between header and reset line; the number shrinks to fit.
-    Line percentSign{tr("%"), styled(kTitle, QFont::Black)};
+    Line percentSign{QCoreApplication::translate("LimitMeterView", "%"),
+                     styled(kTitle, QFont::Black)};
     percentSign.width = percentSign.naturalWidth();
-    Line remaining{tr("remaining"), styled(compact ? kCallout : kTitle3, QFont::DemiBold)};
+    Line remaining{QCoreApplication::translate("LimitMeterView", "remaining"),
+                   styled(compact ? kCallout : kTitle3, QFont::DemiBold)};
     remaining.width = content.width();
     const int numberSize = compact ? 54 : 72;
     Line number{percentText(window->remainingPercent()), styled(numberSize, QFont::Black)};
@@ -262,13 +260,15 @@ QString LimitMeterForeground::accessibleLabel(const AgentUsage& usage,
                                               Timestamp now) {
     const QString agentName = QString::fromStdString(usage.agentName);
     if (!window) {
-        return tr("%1 limit is unavailable.").arg(agentName);
+        return QCoreApplication::translate("LimitMeterView", "%1 limit is unavailable.")
+            .arg(agentName);
     }
     if (window->isPastReset(now)) {
-        return tr("%1 %2 limit. Reset, checking the new allowance.")
+        return QCoreApplication::translate("LimitMeterView",
+                                           "%1 %2 limit. Reset, checking the new allowance.")
             .arg(agentName, UsageWindow::periodLabel(window->durationSeconds));
     }
-    return tr("%1 %2 limit. %3 percent remaining. %4.")
+    return QCoreApplication::translate("LimitMeterView", "%1 %2 limit. %3 percent remaining. %4.")
         .arg(agentName, UsageWindow::periodLabel(window->durationSeconds),
              percentText(window->remainingPercent()), window->resetText(now));
 }

@@ -99,6 +99,6 @@ struct PhoneSettingsSection {
     static SettingsSection build(const SettingsState& state);
 };
 
-// An instant as the settings window writes it, in English in local time: "Jan 5, 3:07 PM", or
-// "Jan 5, 3:07:09 PM" with seconds.
+// An instant as the settings window writes it, in local time: "Jan 5, 3:07 PM", or
+// "Jan 5, 3:07:09 PM" with seconds, in English; a translation gives its own format.
 QString settingsTimeText(Timestamp instant, bool withSeconds);
