@@ -17,6 +17,7 @@
 #include "app/status_report.h"
 #include "app/unix_signal_quit.h"
 #include "core/timestamp.h"
+#include "l10n/translations.h"
 #include "model/shared_snapshot_store.h"
 #include "platform/autostart.h"
 #include "platform/single_instance.h"
@@ -97,10 +98,8 @@ bool hasDisplay() {
            !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
 }
 
-}  // namespace
-
-int main(int argc, char* argv[]) {
-    QCommandLineParser parser;
+// The command line, described in the language of the installed translations, if any.
+void describe(QCommandLineParser& parser) {
     parser.setApplicationDescription(QCoreApplication::translate(
         "main", "Shows how much of their usage limits Codex and Claude Code have left."));
     parser.addHelpOption();
@@ -129,18 +128,26 @@ int main(int argc, char* argv[]) {
                                      "bars such as Waybar.")},
     });
     HistoryCommand::addOptions(parser);
+}
 
+}  // namespace
+
+int main(int argc, char* argv[]) {
     // Only the tray program needs a GUI application: the headless store and `status` must run
-    // without a display. A first look at the arguments decides; process() below reports errors.
+    // without a display. A first look at the arguments decides, before there are translations;
+    // the parser that reports errors and help is described again once they are installed.
+    QCommandLineParser firstLook;
+    describe(firstLook);
+
     QStringList arguments;
     for (int index = 0; index < argc; ++index) {
         arguments.append(QString::fromLocal8Bit(argv[index]));
     }
-    const bool parsed = parser.parse(arguments);
+    const bool parsed = firstLook.parse(arguments);
     const bool wantsTray =
-        parsed && parser.positionalArguments().isEmpty() &&
-        !parser.isSet(QStringLiteral("headless")) && !parser.isSet(QStringLiteral("help")) &&
-        !parser.isSet(QStringLiteral("help-all")) && !parser.isSet(QStringLiteral("version"));
+        parsed && firstLook.positionalArguments().isEmpty() &&
+        !firstLook.isSet(QStringLiteral("headless")) && !firstLook.isSet(QStringLiteral("help")) &&
+        !firstLook.isSet(QStringLiteral("help-all")) && !firstLook.isSet(QStringLiteral("version"));
     const bool tray = wantsTray && hasDisplay();
     std::unique_ptr<QCoreApplication> application;
     if (tray) {
@@ -155,6 +162,9 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("quotamind"));
     QCoreApplication::setOrganizationName(QStringLiteral("brindlecove"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUOTAMIND_VERSION));
+    Translations::install();
+    QCommandLineParser parser;
+    describe(parser);
     parser.process(*application);
 
     const QStringList commands = parser.positionalArguments();

@@ -7,16 +7,13 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "model/agent_read_times.h"
 #include "symbols/symbols.h"
 #include "widget/widget_configuration.h"
 
 namespace {
-
-QString tr(const char* text) {
-    return QCoreApplication::translate("QuotamindWidget", text);
-}
 
 // Logical pixel sizes of the named text styles, large enough that the texts stay readable on a
 // desktop at scale 1.
@@ -90,25 +87,21 @@ QFont fitWrapped(const QFont& base, const QString& text, qreal width, qreal heig
 QString relativeTimeText(double seconds) {
     struct Unit {
         double seconds;
-        const char* one;
-        const char* many;
+        const char* text;
     };
     static constexpr Unit kUnits[] = {
-        {86400, QT_TRANSLATE_NOOP("QuotamindWidget", "%1 day ago"),
-         QT_TRANSLATE_NOOP("QuotamindWidget", "%1 days ago")},
-        {3600, QT_TRANSLATE_NOOP("QuotamindWidget", "%1 hour ago"),
-         QT_TRANSLATE_NOOP("QuotamindWidget", "%1 hours ago")},
-        {60, QT_TRANSLATE_NOOP("QuotamindWidget", "%1 minute ago"),
-         QT_TRANSLATE_NOOP("QuotamindWidget", "%1 minutes ago")},
-        {1, QT_TRANSLATE_NOOP("QuotamindWidget", "%1 second ago"),
-         QT_TRANSLATE_NOOP("QuotamindWidget", "%1 seconds ago")},
+        {86400, QT_TRANSLATE_N_NOOP("QuotamindWidget", "%Ln day(s) ago")},
+        {3600, QT_TRANSLATE_N_NOOP("QuotamindWidget", "%Ln hour(s) ago")},
+        {60, QT_TRANSLATE_N_NOOP("QuotamindWidget", "%Ln minute(s) ago")},
+        {1, QT_TRANSLATE_N_NOOP("QuotamindWidget", "%Ln second(s) ago")},
     };
     // An update stamped a little ahead of this computer's clock reads as just now.
     const double elapsed = std::isfinite(seconds) ? std::max(0.0, seconds) : 0.0;
     for (const Unit& unit : kUnits) {
         if (elapsed >= unit.seconds || unit.seconds == 1) {
-            const auto count = static_cast<qint64>(std::min(elapsed / unit.seconds, 1e15));
-            return tr(count == 1 ? unit.one : unit.many).arg(QLocale().toString(count));
+            const auto count = static_cast<int>(
+                std::min(elapsed / unit.seconds, double{std::numeric_limits<int>::max()}));
+            return QCoreApplication::translate("QuotamindWidget", unit.text, nullptr, count);
         }
     }
     return {};
@@ -142,7 +135,8 @@ qreal usageHeader(WidgetCanvas& canvas, const QRectF& area, const QString& agent
     const QString name = nameMetrics.elidedText(agentName, Qt::ElideRight,
                                                 area.width() - capsule.width() - kSpacing);
     canvas.text({area.left(), area.top() + baseline}, name, nameFont, WidgetTone::Primary);
-    canvas.accessible(tr("%1 %2 limit").arg(agentName, period));
+    canvas.accessible(
+        QCoreApplication::translate("QuotamindWidget", "%1 %2 limit").arg(agentName, period));
     return height;
 }
 
@@ -169,7 +163,8 @@ public:
         canvas.text({topLeft.x(), baseline}, m_number, m_numberFont, WidgetTone::Primary);
         canvas.text({topLeft.x() + number.horizontalAdvance(m_number) + kSpacing, baseline}, m_sign,
                     m_signFont, WidgetTone::Secondary);
-        canvas.accessible(tr("%1 percent remaining").arg(m_number));
+        canvas.accessible(
+            QCoreApplication::translate("QuotamindWidget", "%1 percent remaining").arg(m_number));
     }
 
 private:
@@ -184,7 +179,9 @@ private:
 // large title type, with the same size()/draw() as PercentageLabel.
 class ResetLabel final {
 public:
-    ResetLabel() : m_text(tr("Reset")), m_font(font(TextStyle::kLargeTitle, QFont::Bold)) {}
+    ResetLabel()
+        : m_text(QCoreApplication::translate("QuotamindWidget", "Reset")),
+          m_font(font(TextStyle::kLargeTitle, QFont::Bold)) {}
 
     QSizeF size() const {
         const QFontMetricsF metrics(m_font);
@@ -215,7 +212,9 @@ void withAmountLabel(const UsageWindow& window, Timestamp referenceDate, qreal f
 
 // The line under the bar: the time until the reset, or that the new allowance is being checked.
 QString resetLine(const UsageWindow& window, Timestamp referenceDate) {
-    return window.isPastReset(referenceDate) ? tr("Checking…") : window.resetText(referenceDate);
+    return window.isPastReset(referenceDate)
+               ? QCoreApplication::translate("QuotamindWidget", "Checking…")
+               : window.resetText(referenceDate);
 }
 
 // A one-line secondary text that shrinks to fit; returns its height.
@@ -234,9 +233,11 @@ void mediumUsageDetails(WidgetCanvas& canvas, const QRectF& area, const AgentUsa
     constexpr qreal kColumnSpacing = 8;
     constexpr qreal kRowSpacing = 3;
     const QList<std::pair<QString, QString>> rows{
-        {tr("Plan"), usage.displayPlanName().value_or(QStringLiteral("\u2014"))},
-        {tr("Source"), sourceShortLabel(usage.source)},
-        {tr("Updated"), updatedText(lastRead, referenceDate, drawingTime)},
+        {QCoreApplication::translate("QuotamindWidget", "Plan"),
+         usage.displayPlanName().value_or(QStringLiteral("\u2014"))},
+        {QCoreApplication::translate("QuotamindWidget", "Source"), sourceShortLabel(usage.source)},
+        {QCoreApplication::translate("QuotamindWidget", "Updated"),
+         updatedText(lastRead, referenceDate, drawingTime)},
     };
 
     const auto columnWidths = [&rows](const QFont& font) {
@@ -342,8 +343,10 @@ void unavailableUsageWindowLayout(WidgetCanvas& canvas, const QRectF& area,
     const qreal headerHeight = usageHeader(silent, area, agentName, period);
 
     const QFont titleFont = font(compact ? TextStyle::kTitle3 : TextStyle::kTitle2, QFont::Bold);
-    const QString title = tr("Not available");
-    const QString sentence = tr("This agent doesn't report a %1 limit").arg(period);
+    const QString title = QCoreApplication::translate("QuotamindWidget", "Not available");
+    const QString sentence =
+        QCoreApplication::translate("QuotamindWidget", "This agent doesn't report a %1 limit")
+            .arg(period);
     const qreal sentenceRoom = area.height() - headerHeight - 2 * kSpacing - lineHeight(titleFont);
     const QFont sentenceFont = fitWrapped(font(compact ? TextStyle::kCaption : TextStyle::kCallout),
                                           sentence, area.width(), sentenceRoom);
@@ -356,17 +359,19 @@ void unavailableUsageWindowLayout(WidgetCanvas& canvas, const QRectF& area,
                 WidgetTone::Primary);
     silent.wrappedText(QRectF(area.left(), sentenceTop, area.width(), sentenceHeight), sentence,
                        sentenceFont, WidgetTone::Secondary);
-    canvas.accessible(tr("%1 %2 limit is not available").arg(agentName, period));
+    canvas.accessible(QCoreApplication::translate("QuotamindWidget", "%1 %2 limit is not available")
+                          .arg(agentName, period));
 }
 
 void unavailableWidgetView(WidgetCanvas& canvas, const QRectF& area, WidgetFamily family) {
-    const QString title = tr("Open Quotamind");
+    const QString title = QCoreApplication::translate("QuotamindWidget", "Open Quotamind");
     const QFont titleFont = font(TextStyle::kHeadline, QFont::Bold);
     const QFont captionFont = font(TextStyle::kCaption);
     QString caption;
     if (family == WidgetFamily::Small) {
         constexpr qreal kSpacing = 8;
-        caption = tr("Connect your computer to show usage");
+        caption =
+            QCoreApplication::translate("QuotamindWidget", "Connect your computer to show usage");
         const qreal glyph = TextStyle::kTitle2 * 1.2;
         canvas.gauge(QRectF(area.left(), area.top(), glyph, glyph), WidgetTone::Secondary);
         qreal top = area.top() + glyph + kSpacing;
@@ -378,7 +383,8 @@ void unavailableWidgetView(WidgetCanvas& canvas, const QRectF& area, WidgetFamil
     } else {
         constexpr qreal kRowSpacing = 16;
         constexpr qreal kSpacing = 4;
-        caption = tr("Connect or sync usage from your computer.");
+        caption = QCoreApplication::translate("QuotamindWidget",
+                                              "Connect or sync usage from your computer.");
         const qreal glyph = TextStyle::kLargeTitle * 1.2;
         const qreal textLeft = area.left() + glyph + kRowSpacing;
         const qreal textWidth = area.right() - textLeft;
@@ -520,8 +526,9 @@ void drawUsageProgress(WidgetCanvas& canvas, const QRectF& track, const QString&
                        std::optional<std::int64_t> percent) {
     canvas.capsule(track, WidgetTone::Quaternary);
     if (!percent) {
-        canvas.accessible(tr("%1 allowance remaining").arg(agentName) + QStringLiteral(", ") +
-                          tr("being checked"));
+        canvas.accessible(
+            QCoreApplication::translate("QuotamindWidget", "%1 allowance remaining, being checked")
+                .arg(agentName));
         return;
     }
     const std::int64_t clamped = std::clamp<std::int64_t>(*percent, 0, 100);
@@ -529,13 +536,14 @@ void drawUsageProgress(WidgetCanvas& canvas, const QRectF& track, const QString&
         const qreal width = std::max(track.height(), track.width() * clamped / 100.0);
         canvas.capsule(QRectF(track.topLeft(), QSizeF(width, track.height())), WidgetTone::Primary);
     }
-    canvas.accessible(tr("%1 allowance remaining").arg(agentName) + QStringLiteral(", ") +
-                      tr("%1 percent").arg(QLocale().toString(static_cast<qint64>(clamped))));
+    canvas.accessible(
+        QCoreApplication::translate("QuotamindWidget", "%1 allowance remaining, %2 percent")
+            .arg(agentName, QLocale().toString(static_cast<qint64>(clamped))));
 }
 
 QString updatedText(Timestamp lastRead, Timestamp referenceDate, Timestamp drawingTime) {
     if (referenceDate - lastRead > kStaleAfterSeconds) {
-        return tr("Stale");
+        return QCoreApplication::translate("QuotamindWidget", "Stale");
     }
     return relativeTimeText(drawingTime - lastRead);
 }
@@ -543,13 +551,13 @@ QString updatedText(Timestamp lastRead, Timestamp referenceDate, Timestamp drawi
 QString sourceShortLabel(UsageSource source) {
     switch (source) {
         case UsageSource::LocalDesktop:
-            return tr("This computer");
+            return QCoreApplication::translate("QuotamindWidget", "This computer");
         case UsageSource::AccountSession:
-            return tr("Account");
+            return QCoreApplication::translate("QuotamindWidget", "Account");
         case UsageSource::SyncedFromDesktop:
-            return tr("Computer sync");
+            return QCoreApplication::translate("QuotamindWidget", "Computer sync");
         case UsageSource::Preview:
-            return tr("Preview");
+            return QCoreApplication::translate("QuotamindWidget", "Preview");
     }
     return {};
 }

@@ -9,6 +9,7 @@
 #include <QStandardPaths>
 
 #include "core/system_clock.h"
+#include "l10n/translations.h"
 #include "widgethost/placed_widgets.h"
 #include "widgethost/widget_command.h"
 #include "widgethost/widget_host.h"
@@ -18,10 +19,12 @@ namespace {
 
 using WidgetCommand::printError;
 
-void nameTheApplication() {
+// Names the application and installs the translations, before any text is built.
+void setUpTheApplication() {
     QCoreApplication::setApplicationName(QStringLiteral("quotamind-widgets"));
     QCoreApplication::setOrganizationName(QStringLiteral("brindlecove"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUOTAMIND_VERSION));
+    Translations::install();
 }
 
 // Whether Qt has a screen to show windows on; when not, it is told to draw offscreen.
@@ -41,7 +44,7 @@ int runCommand(int argc, char* argv[]) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     const QGuiApplication application(argc, argv);
-    nameTheApplication();
+    setUpTheApplication();
     const auto parsed = WidgetCommand::parse(QCoreApplication::arguments());
     if (const QString* error = std::get_if<QString>(&parsed)) {
         printError(*error);
@@ -59,7 +62,7 @@ int runCommand(int argc, char* argv[]) {
 int runHost(int argc, char* argv[]) {
     const bool hasScreen = useScreenOrOffscreen();
     QApplication application(argc, argv);
-    nameTheApplication();
+    setUpTheApplication();
     QApplication::setQuitOnLastWindowClosed(false);
     QCommandLineParser parser;
     parser.setApplicationDescription(QCoreApplication::translate(

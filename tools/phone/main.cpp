@@ -14,6 +14,7 @@
 
 #include "core/system_clock.h"
 #include "core/time_limit.h"
+#include "l10n/translations.h"
 #include "phone_peer.h"
 #include "platform/dnssd/dnssd_resolver.h"
 
@@ -55,6 +56,7 @@ int main(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quotamind-phone"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUOTAMIND_VERSION));
+    Translations::install();
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QCoreApplication::translate(

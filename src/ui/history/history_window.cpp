@@ -113,9 +113,11 @@ QCoro::Task<> HistoryWindow::reload(QPointer<HistoryWindow> window) {
         delete chart;
     }
     window->m_charts.clear();
-    const QString period = window->m_range == Range::Day    ? tr("the last 24 hours")
-                           : window->m_range == Range::Week ? tr("the last 7 days")
-                                                            : tr("the last 30 days");
+    // Whole sentences for each range, so a translation can put the range where its language wants.
+    const char* const over =
+        window->m_range == Range::Day    ? QT_TR_NOOP("%1: used percent over the last 24 hours")
+        : window->m_range == Range::Week ? QT_TR_NOOP("%1: used percent over the last 7 days")
+                                         : QT_TR_NOOP("%1: used percent over the last 30 days");
     int index = 0;
     for (const auto& [key, data] : HistoryChartData::fromRows(rows)) {
         const QString title =
@@ -139,8 +141,9 @@ QCoro::Task<> HistoryWindow::reload(QPointer<HistoryWindow> window) {
         chart->addSeries(used);
         chart->addSeries(resets);
         auto* time = new QDateTimeAxis(chart);
-        time->setFormat(window->m_range == Range::Day ? QStringLiteral("HH:mm")
-                                                      : QStringLiteral("MMM d"));
+        //: The date under the 7- and 30-day charts (QDateTime format): the month's short name and
+        //: the day.
+        time->setFormat(window->m_range == Range::Day ? QStringLiteral("HH:mm") : tr("MMM d"));
         time->setRange((now - seconds).toDateTime(), now.toDateTime());
         auto* percent = new QValueAxis(chart);
         percent->setRange(0, 100);
@@ -155,10 +158,10 @@ QCoro::Task<> HistoryWindow::reload(QPointer<HistoryWindow> window) {
         auto* view = new QChartView(chart, window);
         view->setRenderHint(QPainter::Antialiasing);
         view->setMinimumHeight(kChartHeight);
-        view->setAccessibleName(tr("%1: used percent over %2").arg(title, period));
+        view->setAccessibleName(tr(over).arg(title));
         view->setAccessibleDescription(
-            tr("%n readings", nullptr, static_cast<int>(data.used.size())) + QStringLiteral(", ") +
-            tr("%n resets", nullptr, static_cast<int>(data.resets.size())));
+            tr("%n reading(s), %1", nullptr, static_cast<int>(data.used.size()))
+                .arg(tr("%n reset(s)", nullptr, static_cast<int>(data.resets.size()))));
         window->m_chartColumn->insertWidget(index++, view);
         window->m_charts.push_back(view);
     }
