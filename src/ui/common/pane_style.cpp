@@ -66,6 +66,9 @@ QLabel* paragraph(const QString& text, const QFont& font, const QColor& color, i
     // A fixed width lets the layout ask the wrapped label for its height; a centred label of
     // free width would keep the height of one line.
     result->setFixedWidth(maximumWidth);
+    // A box layout that centres it still gives it the height of one line; a text that wraps,
+    // as a longer translation does, would lose its last lines.
+    result->setMinimumHeight(result->heightForWidth(maximumWidth));
     return result;
 }
 
