@@ -172,4 +172,20 @@ TEST(PairingCommandTest, PrintsTheStoredCodeAsTextAndAsAQrCodeThatScans) {
     EXPECT_EQ(run(environment, {u"pairing"_s}).second, output) << "the code is made once and kept";
 }
 
+// The command line's texts follow the language of the environment, as the desktop's do.
+TEST(StatusCommandTest, SpeaksTheLanguageOfTheEnvironment) {
+    QTemporaryDir config;
+    QProcessEnvironment environment;
+    environment.insert(u"XDG_CONFIG_HOME"_s, config.path());
+    environment.insert(u"LANGUAGE"_s, u"de"_s);
+    environment.insert(u"LANG"_s, u"de_DE.UTF-8"_s);
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(QUOTAMIND_PROGRAM), {u"status"_s});
+    ASSERT_TRUE(program.waitForFinished(10000));
+    EXPECT_EQ(program.exitCode(), 1);
+    EXPECT_TRUE(QString::fromUtf8(program.readAllStandardError())
+                    .startsWith(u"Es sind noch keine Limits gespeichert."_s));
+}
+
 }  // namespace
