@@ -4,8 +4,9 @@
 lupdate runs over the program's sources into a copy of each .ts file: every text must be there
 already (nothing new, nothing gone) and translated, with the placeholders of its English key.
 
-Usage: check_translations.py LUPDATE SOURCE_LIST [--plurals] TS_FILE [[--plurals] TS_FILE ...]
---plurals marks a file that holds only the texts with plural forms (lupdate -pluralonly).
+Usage: check_translations.py LUPDATE SOURCE_LIST TRANSLATIONS_FOLDER
+Every quotamind_*.ts of the folder is checked; quotamind_en.ts holds only the texts with plural
+forms (lupdate -pluralonly).
 """
 
 import re
@@ -54,21 +55,17 @@ def problems(lupdate, source_list, ts_file, plurals_only, scratch):
 
 
 def main(arguments):
-    lupdate, source_list, rest = arguments[0], arguments[1], arguments[2:]
+    lupdate, source_list, folder = arguments
+    files = sorted(Path(folder).glob("quotamind_*.ts"))
     found = []
     with tempfile.TemporaryDirectory() as scratch:
-        plurals_only = False
-        for argument in rest:
-            if argument == "--plurals":
-                plurals_only = True
-                continue
-            found += problems(lupdate, source_list, argument, plurals_only, scratch)
-            plurals_only = False
+        for ts_file in files:
+            found += problems(lupdate, source_list, ts_file, ts_file.name == "quotamind_en.ts",
+                              scratch)
     for problem in found:
         print(problem)
-    print(f"{len(rest) - rest.count('--plurals')} translation files checked, "
-          f"{len(found)} problems")
-    return 1 if found else 0
+    print(f"{len(files)} translation files checked, {len(found)} problems")
+    return 1 if found or not files else 0
 
 
 if __name__ == "__main__":
