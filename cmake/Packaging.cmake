@@ -21,9 +21,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The history's SQLite driver is a Qt plugin, loaded by name.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite")
-# Wayland sessions want Qt's Wayland plugin (else Qt falls back to X11 through XWayland), and the
-# phone link publishes itself through avahi-daemon.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, avahi-daemon")
+# Wayland sessions want Qt's Wayland plugin (else Qt falls back to X11 through XWayland), the
+# phone link publishes itself through avahi-daemon, and Qt's own texts (standard buttons, --help)
+# come in the user's language from Qt's translations.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, avahi-daemon, qt6-translations-l10n")
 # Sign-ins are kept in the Secret Service when one runs, else in a private file.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "gnome-keyring")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
