@@ -36,34 +36,29 @@ TEST(AdaptiveRefreshPolicyTest, IntervalsFollowTheLastActivityOrElseTheFirstObse
     }
 }
 
+// After 10 % of the five-hour window: the observations 30 s apart, and whether they count.
 TEST(AdaptiveRefreshPolicyTest, OnlyARiseWithinOneInstanceOfAWindowCounts) {
-    const struct {
-        std::vector<UsageActivitySample> second;
-        bool active;
-    } cases[] = {
-        {fiveHour(12, 0.5), true},
-        {fiveHour(12, -1.0), true},
-        {fiveHour(12, 2.0), false},                 // the window reset
-        {fiveHour(10), false},                      // unchanged
-        {fiveHour(3), false},                       // fell
-        {{{604800, 50, kStart + 18000.0}}, false},  // a length not seen before
-        {{{18000, 11, kStart + 18000.0}, {18000, 10, kStart + 18000.0}}, false},  // later wins
-        {{{604800, 1, kStart}, {18000, 11, kStart + 18000.0}}, true},
+    using Samples = std::vector<UsageActivitySample>;
+    const std::pair<std::vector<Samples>, bool> cases[] = {
+        {{fiveHour(12, 0.5)}, true},
+        {{fiveHour(12, -1.0)}, true},
+        {{fiveHour(12, 2.0)}, false},                 // the window reset
+        {{fiveHour(10)}, false},                      // unchanged
+        {{fiveHour(3)}, false},                       // fell
+        {{{{604800, 50, kStart + 18000.0}}}, false},  // a length not seen before
+        {{{{18000, 11, kStart + 18000.0}, {18000, 10, kStart + 18000.0}}}, false},  // later wins
+        {{{{604800, 1, kStart}, {18000, 11, kStart + 18000.0}}}, true},
+        {{{}, fiveHour(20)}, false},  // forgotten in between: it returns as new
     };
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         AdaptiveRefreshPolicy policy;
         policy.recordObservation(fiveHour(10), kStart);
-        policy.recordObservation(cases[i].second, kStart + 30.0);
-        EXPECT_EQ(policy.lastActivityAt.has_value(), cases[i].active) << "case " << i;
+        double seconds = 0;
+        for (const Samples& samples : cases[i].first) {
+            policy.recordObservation(samples, kStart + (seconds += 30));
+        }
+        EXPECT_EQ(policy.lastActivityAt.has_value(), cases[i].second) << "case " << i;
     }
-}
-
-TEST(AdaptiveRefreshPolicyTest, ForgottenWindowsDoNotCountWhenTheyReturn) {
-    AdaptiveRefreshPolicy policy;
-    policy.recordObservation(fiveHour(10), kStart);
-    policy.recordObservation({}, kStart + 30.0);
-    policy.recordObservation(fiveHour(20), kStart + 60.0);
-    EXPECT_FALSE(policy.lastActivityAt.has_value());
 }
 
 TEST(AdaptiveRefreshPolicyTest, FailuresDoubleTheIntervalUpToFifteenMinutes) {

@@ -47,47 +47,33 @@ TEST(AgentUsageTest, PreferredWindowIsTheLongestAndTheFirstOfEquals) {
 }
 
 TEST(AgentUsageTest, DisplayPlanName) {
-    const struct {
-        const char* plan;
-        std::optional<QString> shown;
-    } cases[] = {
+    const std::pair<const char*, std::optional<QString>> cases[] = {
         {"\n\t plus \r\n", QStringLiteral("Plus")},
         {"UNKNOWN", std::nullopt},
         {"max   20X  team", QStringLiteral("Max 20x Team")},
         {"ßpecial", QStringLiteral("SSpecial")},
         {"𝐛old", QStringLiteral("𝐛old")},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(planned("claude", c.plan).displayPlanName(), c.shown) << c.plan;
+    for (const auto& [plan, shown] : cases) {
+        EXPECT_EQ(planned("claude", plan).displayPlanName(), shown) << plan;
     }
 }
 
-namespace {
-
-// One field changed from a Codex usage, or only the read time.
-struct ReadingRow {
-    const char* name;
-    void (*change)(AgentUsage&);
-    bool same;
-};
-
-class SameReadingTest : public ::testing::TestWithParam<ReadingRow> {};
-
-TEST_P(SameReadingTest, OnlyTheReadTimeLeavesAReadingTheSame) {
+// Only the read time leaves a reading the same: the history keeps a changed one at once.
+TEST(AgentUsageTest, OnlyTheReadTimeLeavesAReadingTheSame) {
     const AgentUsage before = test::usage("codex", {test::fiveHour(5)});
-    AgentUsage after = before;
-    GetParam().change(after);
-    EXPECT_EQ(before.isSameReading(after), GetParam().same);
+    AgentUsage later = before;
+    later.updatedAt = later.updatedAt + 60;
+    EXPECT_TRUE(before.isSameReading(later));
+    const std::pair<const char*, void (*)(AgentUsage&)> changes[] = {
+        {"windows", [](AgentUsage& u) { u.windows[0].usedPercent = 6; }},
+        {"name", [](AgentUsage& u) { u.agentName = "Codex CLI"; }},
+        {"plan", [](AgentUsage& u) { u.planType = "pro"; }},
+        {"source", [](AgentUsage& u) { u.source = UsageSource::AccountSession; }},
+    };
+    for (const auto& [name, change] : changes) {
+        AgentUsage after = before;
+        change(after);
+        EXPECT_FALSE(before.isSameReading(after)) << name;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    AgentUsageTest, SameReadingTest,
-    ::testing::Values(
-        ReadingRow{"readTime", [](AgentUsage& u) { u.updatedAt = u.updatedAt + 60; }, true},
-        ReadingRow{"windows", [](AgentUsage& u) { u.windows[0].usedPercent = 6; }, false},
-        ReadingRow{"name", [](AgentUsage& u) { u.agentName = "Codex CLI"; }, false},
-        ReadingRow{"plan", [](AgentUsage& u) { u.planType = "pro"; }, false},
-        ReadingRow{"source", [](AgentUsage& u) { u.source = UsageSource::AccountSession; }, false}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-}  // namespace
