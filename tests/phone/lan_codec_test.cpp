@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <random>
 
 #include "lan_test_peer.h"
 #include "phone/lan_pairing_error.h"
@@ -62,36 +61,15 @@ TEST(LanFrameCodec, DrainTakesCompleteFramesKeepsTheRestAndRefusesBadOnes) {
                  LanPairingError);
 }
 
-TEST(LanMessage, JsonLeavesAbsentFieldsOutAndRoundTrips) {
-    LanMessage full = LanMessage::usageMessage(AgentUsageSnapshot({test::usage("claude")}));
-    full.secret = full.message = full.apnsToken = QStringLiteral("s");
-    full.deviceModel = QStringLiteral("iPhone15,2");
-    full.usage = test::usage("codex", {test::fiveHour(42)});
-    full.apnsEnvironment = QStringLiteral("production");
-    EXPECT_EQ(LanMessage::decode(full.encode(), 1 << 20), full);
-    EXPECT_EQ(LanMessage::errorMessage(QStringLiteral("no")).encode(),
-              R"({"kind":"error","message":"no"})");
-}
-
 TEST(LanPairingPayload, ServerIdentityAndQrText) {
     const LanPairingPayload identity = LanPairingPayload::makeServerIdentity();
     EXPECT_NE(identity, LanPairingPayload::makeServerIdentity());
     EXPECT_EQ(identity.qrValue(), QStringLiteral("quotamind://pair?v=1&service=%1&secret=%2")
                                       .arg(identity.serviceName, identity.secret));
     // Any name and secret come back, whatever they hold.
-    const QString pieces[] = {QStringLiteral("%41"), QStringLiteral("%"), QStringLiteral("+ &=#?/"),
-                              QString::fromUtf8("é😀\t\"[]"), QString(1, QChar(0))};
-    std::mt19937 random(12);
-    for (int i = 0; i < 400; ++i) {
-        LanPairingPayload odd;
-        for (QString* text : {&odd.serviceName, &odd.secret}) {
-            for (auto n = 1 + random() % 4; n > 0; --n) {
-                text->append(pieces[random() % std::size(pieces)]);
-            }
-        }
-        ASSERT_EQ(LanPairingPayload::fromQrValue(odd.qrValue()), odd)
-            << odd.qrValue().toStdString();
-    }
+    const LanPairingPayload odd{QStringLiteral("%41%+ &=#?/\"[]%") + QChar(0),
+                                QString::fromUtf8("é😀\t%%41+=&")};
+    EXPECT_EQ(LanPairingPayload::fromQrValue(odd.qrValue()), odd) << odd.qrValue().toStdString();
     EXPECT_FALSE(
         LanPairingPayload::fromQrValue(QStringLiteral("quotamind://pair?v=2&service=a&secret=b")));
 }

@@ -26,7 +26,6 @@ inline QByteArray frameOf(const QByteArray& json) {
 struct ServerEvents {
     std::vector<LanConnectionState> states;
     std::vector<PairedPhoneInfo> phones;
-    int snapshotsSent = 0;
     int refreshes = 0;
 };
 
@@ -53,7 +52,7 @@ public:
         server.setCallbacks({
             [post](LanConnectionState s) { post([s](ServerEvents& e) { e.states.push_back(s); }); },
             [post](PairedPhoneInfo p) { post([p](ServerEvents& e) { e.phones.push_back(p); }); },
-            [post](Timestamp) { post([](ServerEvents& e) { ++e.snapshotsSent; }); },
+            [](Timestamp) {},
             [post] { post([](ServerEvents& e) { ++e.refreshes; }); },
         });
         server.start();
@@ -89,11 +88,10 @@ public:
         socket.connectToHost(QHostAddress::LocalHost, port);
     }
 
-    void send(const LanMessage& message) { socket.write(LanFrameCodec::frame(message)); }
     void pair(const QString& secret) {
         LanMessage pair = LanMessage::of(LanMessageKind::Pair);
         pair.secret = secret;
-        send(pair);
+        socket.write(LanFrameCodec::frame(pair));
     }
     // Waits until `count` messages came, or the connection closed.
     bool waitForMessages(std::size_t count) {
