@@ -32,17 +32,6 @@ protected:
     QTemporaryDir m_folder;
 };
 
-TEST_F(PseudoTerminalTest, DestroyingItKillsAChildThatIgnoresSigtermAndReapsIt) {
-    auto terminal = std::make_unique<PseudoTerminal>(
-        fakeClaude({QStringLiteral("FAKE_CLAUDE_SIGTERM=ignore")}));
-    ASSERT_TRUE(waitForReady());
-    // Standard input, output and error are the terminal, which controls the session it leads.
-    EXPECT_EQ(record().value("terminal"), "11111");
-    const pid_t pid = terminal->processId();
-    terminal.reset();
-    EXPECT_TRUE(test::processIsGone(pid));
-}
-
 TEST_F(PseudoTerminalTest, AChildThatCannotStartIsAPlatformErrorWithNothingLeftBehind) {
     PseudoTerminal::Options noProgram = fakeClaude();
     noProgram.program = m_folder.filePath(QStringLiteral("no-such-program"));
@@ -81,9 +70,13 @@ TEST_F(PseudoTerminalTest, TheChildDiesWithAProgramThatIsKilled) {
     ::kill(child, SIGKILL);
 }
 
-// Only the child it runs gets the terminal; any other child started meanwhile does not.
-TEST_F(PseudoTerminalTest, NoOtherChildInheritsTheTerminal) {
-    const PseudoTerminal terminal(fakeClaude({}));
+// The child's standard input, output and error are the terminal, which controls the session
+// the child leads; no other child started meanwhile inherits it. Destroying it kills and reaps
+// the child (TearDown), with SIGKILL, so a child that ignores SIGTERM goes too.
+TEST_F(PseudoTerminalTest, OnlyItsChildGetsTheTerminal) {
+    const PseudoTerminal terminal(fakeClaude({QStringLiteral("FAKE_CLAUDE_SIGTERM=ignore")}));
+    ASSERT_TRUE(waitForReady());
+    EXPECT_EQ(record().value("terminal"), "11111");
     QProcess other;
     other.start(QStringLiteral("/bin/ls"), {QStringLiteral("-l"), QStringLiteral("/proc/self/fd")});
     ASSERT_TRUE(other.waitForFinished(10000));
