@@ -12,12 +12,13 @@
 #include "sources/claude/claude_cli_probe.h"
 #include "support/manual_clock.h"
 #include "support/run_task.h"
+#include "support/usage_builder.h"
 
 namespace {
 
 using Code = ClaudeUsageClientError::Code;
 
-const Timestamp kNow(788918400.0);
+const Timestamp kNow = test::kReadAt;
 const QByteArray kUsageBody =
     R"({"five_hour":{"utilization":42.5,"resets_at":"2026-01-01T03:00:00.250Z"},)"
     R"("seven_day":{"utilization":7,"resets_at":"2026-01-05T00:00:00Z"},"extra":1})";
@@ -113,12 +114,9 @@ TEST_F(ClaudeUsageClientTest, LooksForTheSignInInTheDocumentedOrder) {
 TEST_F(ClaudeUsageClientTest, SendsTheDocumentedRequestAndMapsEachAnswer) {
     writeFile(credentials("secret-token", 3600, R"(,"rateLimitTier":"default_claude_max_20x")"));
     auto usage = [](std::vector<UsageWindow> windows) {
-        return AgentUsage{.windows = std::move(windows),
-                          .provider = AgentProvider::claude(),
-                          .agentName = "Claude",
-                          .planType = "max 20x",
-                          .updatedAt = kNow,
-                          .source = UsageSource::LocalDesktop};
+        AgentUsage usage = test::usage("claude", std::move(windows));
+        usage.planType = "max 20x";
+        return usage;
     };
     const std::tuple<int, QByteArray, std::variant<AgentUsage, Code>> cases[] = {
         {200, kUsageBody,

@@ -99,8 +99,6 @@ protected:
         } catch (const CodexClientError& error) {
             expectNoToken(error);
             return "status " + std::to_string(error.status());
-        } catch (const json::DecodingError&) {
-            return "undecodable";
         }
     }
 
@@ -112,14 +110,9 @@ protected:
     MemorySecretStore m_secrets;
     CredentialsStore m_credentials{m_secrets};
     Preferences m_snapshotPreferences{m_folder.path() + QStringLiteral("/group.conf")};
-    CodexAuthClient m_client{
-        m_server.origin(),
-        deployment::join(m_server.origin(), QStringLiteral("backend-api/wham/usage")),
-        CodexAuthClient::kClientId,
-        m_http,
-        m_clock,
-        m_credentials,
-        m_snapshotPreferences};
+    QUrl m_usageUrl = deployment::join(m_server.origin(), QString::fromLatin1(kUsagePath + 1));
+    CodexAuthClient m_client{m_server.origin(), m_usageUrl,    CodexAuthClient::kClientId, m_http,
+                             m_clock,           m_credentials, m_snapshotPreferences};
     QString m_codexHome = m_folder.path() + QStringLiteral("/codex-home");
     CodexAuthFileUsageClient m_fileClient{m_codexHome, m_client};
 };
@@ -399,7 +392,6 @@ TEST_F(AccountTest, AnEmptyCodexHomeCountsAsUnset) {
 TEST_F(AccountTest, TheAuthFileTokenIsReadFromSnakeOrCamelCaseKeysAndNeverRefreshed) {
     const std::tuple<const char*, int, std::string> cases[] = {
         {nullptr, 0, "not found"},
-        {R"({"tokens":{"access_token":"file-access-secret"})", 0, "undecodable"},
         {R"({"tokens":"file-access-secret"})", 0, "invalid"},
         {R"({"tokens":{"access_token":"","accessToken":"file-access-secret"}})", 0, "invalid"},
         {R"({"OPENAI_API_KEY":null,"tokens":{"access_token":"file-access-secret",)"
