@@ -39,12 +39,10 @@ TEST(UsageJsonTest, SourceIsOptionalButMustBeKnownWhenPresent) {
 }
 
 TEST(UsageJsonTest, AcceptsAnyProviderAnyKeyOrderUnknownKeysAndKeepsDuplicates) {
-    const std::string text =
+    const auto snapshot = usage_json::decodeSnapshot(
         R"({"extra":true,"usages":[)"
         R"({"source":"preview","updatedAt":1.5,"planType":"","agentName":"G","provider":"gemini","windows":[],"x":{}},)"
-        R"({"windows":[],"provider":"gemini","agentName":"G2","planType":"p","updatedAt":2})"
-        R"(]})";
-    const auto snapshot = usage_json::decodeSnapshot(text);
+        R"({"windows":[],"provider":"gemini","agentName":"G2","planType":"p","updatedAt":2}]})");
     ASSERT_EQ(snapshot.usages.size(), 2u);
     EXPECT_EQ(snapshot.usages[0].provider.rawValue, "gemini");
     EXPECT_EQ(snapshot.usages[1].agentName, "G2");
