@@ -47,21 +47,9 @@ QCoro::Task<> tick(QPointer<QObject> owner, CancellationToken token, ManualClock
 
 }  // namespace
 
-TEST(JobTest, StartingAnotherJobCancelsThePreviousOne) {
-    ManualClock clock;
-    QObject owner;
-    const auto events = std::make_shared<Events::element_type>();
-    Job<QObject> job(&owner);
-    job.start(tick, &clock, events, "first");
-    clock.advance(10);
-    job.start(tick, &clock, events, "second");
-    EXPECT_TRUE(job.isRunning());
-    ASSERT_TRUE(test::processEventsUntil([&] { return events->size() == 2; }));
-    clock.advance(10);
-    EXPECT_EQ(*events, (std::vector<std::string>{"first tick", "first stopped", "second tick"}));
-}
-
-TEST(JobTest, OwnerOrJobDestructionCancelsTheRunningTask) {
+// Starting another task, the job's end and its owner's end each cancel the running task; a job
+// whose owner is gone starts nothing.
+TEST(JobTest, AnotherStartTheJobsEndOrTheOwnersEndCancelsTheRunningTask) {
     ManualClock clock;
     auto owner = std::make_unique<QObject>();
     const auto events = std::make_shared<Events::element_type>();
@@ -70,12 +58,16 @@ TEST(JobTest, OwnerOrJobDestructionCancelsTheRunningTask) {
         Job<QObject> scoped(owner.get());
         scoped.start(tick, &clock, events, "scoped");
     }
-    job.start(tick, &clock, events, "loop");
+    job.start(tick, &clock, events, "first");
+    clock.advance(10);
+    job.start(tick, &clock, events, "second");
+    ASSERT_TRUE(test::processEventsUntil([&] { return events->size() == 3; }));
+    clock.advance(10);
     owner.reset();
     ASSERT_TRUE(test::processEventsUntil([&] { return !job.isRunning(); }));
     clock.advance(100);
-    EXPECT_EQ(*events, (std::vector<std::string>{"scoped stopped", "loop stopped"}));
-    // A job whose owner is gone starts nothing.
+    EXPECT_EQ(*events, (std::vector<std::string>{"first tick", "scoped stopped", "first stopped",
+                                                 "second tick", "second stopped"}));
     job.start(tick, &clock, events, "orphan");
     EXPECT_FALSE(job.isRunning());
 }
