@@ -40,14 +40,11 @@ void FakeHttpServer::serve(QTcpSocket* socket) {
             return;
         }
         m_requests.push_back(*request);
-        Response response{.status = 404, .body = {}, .headers = {}, .neverAnswer = false};
+        Response response{.status = 404, .body = {}, .headers = {}};
         auto queue = m_responses.find(request->path);
         if (queue != m_responses.end() && !queue->empty()) {
             response = std::move(queue->front());
             queue->pop_front();
-        }
-        if (response.neverAnswer) {
-            return;
         }
         if (response.dropped) {
             socket->abort();

@@ -34,9 +34,8 @@ public:
         int status = 200;
         QByteArray body;
         Headers headers = {{"Content-Type", "application/json"}};
-        // Keep the connection open and never answer (for time-outs).
-        bool neverAnswer = false;
-        // Answer only when the test calls answerHeld(), so it can act while the request is out.
+        // Answer only when the test calls answerHeld(), so it can act while the request is out;
+        // never, when it does not (for time-outs).
         bool held = false;
         // No Content-Length, and the connection stays open after the body, as if more followed.
         bool streamed = false;

@@ -265,7 +265,7 @@ const Fault kFaults[] = {
     {"AnthropicHangs",
      [](HeadlessProgram& program) {
          program.storeEarlierSnapshot();
-         program.anthropicFault.emplace().neverAnswer = true;
+         program.anthropicFault.emplace().held = true;
      },
      claudeFailedKeepingItsNumbers},
     {"DiskFull",

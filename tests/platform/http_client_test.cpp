@@ -36,7 +36,7 @@ protected:
 // as it is cancelled.
 TEST_F(HttpClientTest, AHangingRequestEndsAtItsTimeLimitOrWhenCancelled) {
     FakeHttpServer::Response silence{.status = 0, .body = {}};
-    silence.neverAnswer = true;
+    silence.held = true;
     m_server.enqueue("/hang", silence);
     m_server.enqueue("/hang", silence);
     CancellationToken token;
