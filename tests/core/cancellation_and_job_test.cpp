@@ -76,7 +76,7 @@ TEST(JobTest, ErrorsOtherThanCancellationReachTheHandler) {
     QObject owner;
     Job<QObject> job(&owner);
     std::exception_ptr reported;
-    job.setErrorHandler([&](std::exception_ptr error) { reported = error; });
+    job.setErrorHandler([&](std::exception_ptr error) { reported = std::move(error); });
     job.start(+[](QPointer<QObject>, CancellationToken) -> QCoro::Task<> {
         throw std::runtime_error("boom");
         co_return;

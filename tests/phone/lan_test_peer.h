@@ -50,8 +50,12 @@ public:
                 Qt::QueuedConnection);
         };
         server.setCallbacks({
-            [post](LanConnectionState s) { post([s](ServerEvents& e) { e.states.push_back(s); }); },
-            [post](PairedPhoneInfo p) { post([p](ServerEvents& e) { e.phones.push_back(p); }); },
+            [post](const LanConnectionState& s) {
+                post([s](ServerEvents& e) { e.states.push_back(s); });
+            },
+            [post](const PairedPhoneInfo& p) {
+                post([p](ServerEvents& e) { e.phones.push_back(p); });
+            },
             [](Timestamp) {},
             [post] { post([](ServerEvents& e) { ++e.refreshes; }); },
         });

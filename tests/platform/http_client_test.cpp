@@ -13,7 +13,7 @@ namespace {
 
 class HttpClientTest : public ::testing::Test {
 protected:
-    HttpRequest request(const char* path, QUrl origin = {}) {
+    HttpRequest request(const char* path, const QUrl& origin = {}) {
         HttpRequest request;
         request.url = deployment::join(origin.isEmpty() ? m_server.origin() : origin,
                                        QString::fromLatin1(path));
