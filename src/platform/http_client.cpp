@@ -7,7 +7,6 @@
 #include <QNetworkRequest>
 #include <QPointer>
 #include <QScopeGuard>
-#include <QScopeGuard>
 #include <memory>
 #include <optional>
 
