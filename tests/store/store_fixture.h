@@ -3,26 +3,14 @@
 #include <QCoreApplication>
 #include <QTemporaryDir>
 #include <memory>
-#include <string>
 
 #include "store/codex_sign_in.h"
 #include "store/usage_store.h"
 #include "store_fakes.h"
 #include "support/run_task.h"
+#include "support/usage_builder.h"
 
 namespace test {
-
-// A usage with one five-hour window, `used` percent used.
-inline AgentUsage usage(const std::string& provider, std::int64_t used, double updatedAt = 0) {
-    return AgentUsage{.windows = {{.usedPercent = used,
-                                   .durationSeconds = UsageWindow::kFiveHourSeconds,
-                                   .resetDate = Timestamp(800000000)}},
-                      .provider = {provider},
-                      .agentName = provider == "codex" ? "Codex" : "Claude",
-                      .planType = "plus",
-                      .updatedAt = Timestamp(788918400 + updatedAt),
-                      .source = UsageSource::LocalDesktop};
-}
 
 // A store on fakes and the manual clock, with its preferences in a folder of its own.
 class StoreFixture : public ::testing::Test {

@@ -57,7 +57,8 @@ TEST_F(UsageStoreTest, StatusFollowsTheAppliedAgentAndOnlyChangesArePublished) {
     EXPECT_EQ(store.sessionStatus(), SessionStatus::LocalSecondary);
     const int saved = followers.synchronized;
     store.handleRefreshFailure(QStringLiteral("boom"), kClaude, true);
-    store.apply(usage("claude", 10, 3600), SessionStatus::LocalSecondary);
+    store.apply(usage("claude", {test::fiveHour(10)}, test::kReadAt + 3600),
+                SessionStatus::LocalSecondary);
     EXPECT_EQ(followers.synchronized, saved);
     EXPECT_EQ(followers.published.size(), 1u);
     EXPECT_FALSE(store.error(kClaude));

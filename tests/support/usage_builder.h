@@ -30,14 +30,20 @@ inline UsageWindow weekly(std::int64_t usedPercent, Timestamp resetDate = kReset
 }
 
 // A usage of "codex" (named "Codex") or any other provider (named "Claude"), plan "plus", read
-// on this computer at kReadAt.
-inline AgentUsage usage(const std::string& provider, std::vector<UsageWindow> windows = {}) {
+// on this computer at `updatedAt`.
+inline AgentUsage usage(const std::string& provider, std::vector<UsageWindow> windows = {},
+                        Timestamp updatedAt = kReadAt) {
     return AgentUsage{.windows = std::move(windows),
                       .provider = {provider},
                       .agentName = provider == "codex" ? "Codex" : "Claude",
                       .planType = "plus",
-                      .updatedAt = kReadAt,
+                      .updatedAt = updatedAt,
                       .source = UsageSource::LocalDesktop};
+}
+
+// A usage whose only window, five hours long, is `used` percent used.
+inline AgentUsage usage(const std::string& provider, std::int64_t used) {
+    return usage(provider, {fiveHour(used)});
 }
 
 inline AgentUsageSnapshot snapshot(std::vector<AgentUsage> usages) {
