@@ -2,18 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
 #include <QThreadPool>
 #include <functional>
 #include <limits>
 
-#include "model/shared_snapshot_store.h"
-#include "phone/lan_test_peer.h"
 #include "phone/legacy_apns_key_cleanup.h"
 #include "phone_fakes.h"
 #include "store/delivery_time_saver.h"
 #include "store/phone_delivery.h"
 #include "store/phone_services.h"
-#include "store_fixture.h"
+#include "support/run_task.h"
 #include "support/usage_builder.h"
 
 namespace {
@@ -234,36 +233,6 @@ TEST_F(PhoneLinkTest, TheLinkIsLoadedKeptAndForgotten) {
     store.publish(latest, true);
     clock.advance(1);
     EXPECT_EQ(wake->pairings.back(), store.pairingPayload());
-}
-
-class PhoneEndToEndTest : public test::StoreFixture {};
-
-// The store delivers to the link as the program wires them, through a real server on loopback.
-TEST_F(PhoneEndToEndTest, APhoneOnTheLocalNetworkReceivesWhatTheStoreApplies) {
-    LanPairingServers real(test::localOptions());
-    test::FakeWakeSender wake(clock);
-    MemorySecretStore secrets;
-    PhoneLink link({clock, real, wake, secrets, standard});
-    claude.script.otherwise = usage("claude", 10);
-    store = std::make_unique<UsageStore>(UsageStore::Services{clock, appServer, authFile, account,
-                                                              claude, followers, link, followers,
-                                                              autostart, preferences});
-    run(store->start());
-    ASSERT_TRUE(test::processEventsUntil([&] { return real.latest()->port() != 0; }));
-    test::RawPeer phone(real.latest()->port());
-    phone.pair(link.pairingPayload().secret);
-    ASSERT_TRUE(phone.waitForMessages(2));
-    EXPECT_EQ(phone.received[1].snapshot, store->usageSnapshot()->syncedFromDesktop());
-    ASSERT_TRUE(test::processEventsUntil([&] {
-        return link.lanConnectionState().kind == Kind::Connected && link.lastPhoneDataSentAt();
-    }));
-    EXPECT_TRUE(link.pairedPhone());
-    store->apply(usage("codex", 20), SessionStatus::LocalPrimary);
-    ASSERT_TRUE(phone.waitForMessages(3));
-    EXPECT_EQ(phone.received[2].snapshot, store->usageSnapshot()->syncedFromDesktop());
-    clock.advance(2);
-    EXPECT_TRUE(wake.sentAt.empty()) << "the phone is connected";
-    store.reset();
 }
 
 }  // namespace
