@@ -36,17 +36,18 @@ TEST_F(UsageStoreTest, StartRunsOnceAndPublishesTheStoredSnapshotFirst) {
     EXPECT_EQ(appServer.monitorCalls, 1) << "live updates start after the first cycle";
 }
 
-TEST_F(UsageStoreTest, ARefreshDuringARefreshIsDropped) {
-    claude.script.answers = {Wait{5}, usage("claude", 10)};
+// A refresh asked for during another is dropped; destroying the store mid-cycle ends its work
+// quietly.
+TEST_F(UsageStoreTest, ARefreshDuringARefreshIsDroppedAndTheStoresEndEndsIt) {
+    claude.script.answers = {Wait{1000}};
     UsageStore& store = makeStore();
     test::StartedTask<void> first(store.refresh(false, false));
-    EXPECT_TRUE(store.isRefreshing());
     run(store.refresh());
     EXPECT_TRUE(store.isRefreshing());
-    clock.advance(5);
-    ASSERT_TRUE(first.waitUntilDone());
-    EXPECT_FALSE(store.isRefreshing());
     EXPECT_EQ(claude.script.calls, 1);
+    this->store.reset();
+    ASSERT_TRUE(first.waitUntilDone());
+    EXPECT_EQ(clock.pendingSleepCount(), 0u);
 }
 
 // The status follows the agent applied, but Claude leaves it alone while Codex usage is shown.
@@ -203,15 +204,6 @@ TEST_F(UsageStoreTest, LaunchAtLoginReadsTheStateBackAndShowsFailures) {
     EXPECT_EQ(store.inlineError(), QStringLiteral("read-only folder"));
 }
 
-TEST_F(UsageStoreTest, DestroyingTheStoreMidCycleEndsItsWorkQuietly) {
-    claude.script.answers = {Wait{1000}};
-    UsageStore& store = makeStore();
-    test::StartedTask<void> cycle(store.refresh(false, false));
-    this->store.reset();
-    ASSERT_TRUE(cycle.waitUntilDone());
-    EXPECT_EQ(clock.pendingSleepCount(), 0u);
-}
-
 // Each agent's last successful read is kept beside the snapshot: with a change at once, otherwise
 // at most every five minutes, and an agent that fails keeps its time.
 TEST_F(UsageStoreTest, LastReadTimesAreWrittenWithChangesAndEveryFiveMinutes) {
@@ -234,8 +226,6 @@ TEST_F(UsageStoreTest, LastReadTimesAreWrittenWithChangesAndEveryFiveMinutes) {
     }
 }
 
-// A reset time of the snapshot is announced when it comes, and the agents are read five seconds
-// later.
 // Every reading goes to the history, and the forecasts made from it are kept beside the snapshot
 // for the widgets.
 TEST_F(UsageStoreTest, ReadingsGoToTheHistoryAndTheirForecastsBesideTheSnapshot) {
@@ -255,10 +245,11 @@ TEST_F(UsageStoreTest, ReadingsGoToTheHistoryAndTheirForecastsBesideTheSnapshot)
     this->store.reset();
 }
 
+// A reset time of the snapshot is announced when it comes, and the agents are read five seconds
+// later.
 TEST_F(UsageStoreTest, AResetIsAnnouncedAndReadAgainFiveSecondsLater) {
     const Timestamp reset = clock.now() + 630;
-    AgentUsage codex = usage("codex", 80);
-    codex.windows.front().resetDate = reset;
+    AgentUsage codex = usage("codex", {test::fiveHour(80, reset)});
     appServer.script.otherwise = codex;
     claude.script.otherwise = usage("claude", 10);
     UsageStore& store = makeStore();
@@ -269,8 +260,7 @@ TEST_F(UsageStoreTest, AResetIsAnnouncedAndReadAgainFiveSecondsLater) {
     EXPECT_EQ(announced, 0);
     clock.advance(0.5);
     EXPECT_EQ(announced, 1);
-    codex.windows.front() = {
-        .usedPercent = 0, .durationSeconds = 18000, .resetDate = reset + 18000};
+    codex.windows.front() = test::fiveHour(0, reset + 18000);
     appServer.script.otherwise = codex;
     clock.advance(5);
     settle();
@@ -278,33 +268,26 @@ TEST_F(UsageStoreTest, AResetIsAnnouncedAndReadAgainFiveSecondsLater) {
     EXPECT_EQ(store.lastReadTimes()[kCodex], reset + 5);
 }
 
-TEST_F(UsageStoreTest, ASignInCancelledRecordsNothingAndTheNextOneAppliesTheAccount) {
+// A sign-in cancelled, or replaced during its exchange, records nothing; the next one that ends
+// applies the account.
+TEST_F(UsageStoreTest, OnlyASignInThatEndsUncancelledAndUnreplacedAppliesTheAccount) {
     makeStore();
     account.usage.otherwise = usage("codex", 40);
     signIn->beginSignIn();
     ASSERT_TRUE(test::processEventsUntil([&] { return signIn->deviceCode().has_value(); }));
     signIn->cancelSignIn();
     EXPECT_FALSE(signIn->deviceCode());
-    settle();
-    EXPECT_FALSE(store->error(kCodex) || account.stored);
-    signIn->beginSignIn();
-    ASSERT_TRUE(test::processEventsUntil([&] { return signIn->deviceCode().has_value(); }));
-    clock.advance(60);
-    ASSERT_TRUE(test::processEventsUntil([&] { return account.stored && !signIn->deviceCode(); }));
-    EXPECT_EQ(store->sessionStatus(), SessionStatus::AccountSession);
-}
-
-TEST_F(UsageStoreTest, ASignInReplacedDuringItsExchangeSavesNothingAndLeavesTheNewOneAlone) {
-    makeStore();
     account.exchangeSeconds = 1;
     signIn->beginSignIn();
     clock.advance(60);
     signIn->beginSignIn();
     clock.advance(1);
     settle();
-    EXPECT_FALSE(account.stored);
+    EXPECT_FALSE(store->error(kCodex) || account.stored);
     EXPECT_TRUE(signIn->deviceCode());
-    EXPECT_FALSE(store->error(kCodex));
+    clock.advance(60);
+    ASSERT_TRUE(test::processEventsUntil([&] { return account.stored && !signIn->deviceCode(); }));
+    EXPECT_EQ(store->sessionStatus(), SessionStatus::AccountSession);
 }
 
 TEST_F(UsageStoreTest, ASignOutWhoseDeleteFailsShowsItAndKeepsTheStatus) {
