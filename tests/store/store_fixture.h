@@ -28,7 +28,7 @@ protected:
         signIn.reset();
         store = std::make_unique<UsageStore>(
             UsageStore::Services{clock, appServer, authFile, account, claude, followers, followers,
-                                 followers, autostart, preferences, history});
+                                 followers, *startup, preferences, history});
         signIn = std::make_unique<CodexSignIn>(account, *store);
         return *store;
     }
@@ -49,6 +49,8 @@ protected:
     FakeUsageSource claude;
     Followers followers;
     FakeAutostart autostart;
+    // What the store turns on at login: the fake by default.
+    Autostart* startup = &autostart;
     // A real history where a test looks at it; it must outlive the store.
     UsageHistory* history = nullptr;
     std::unique_ptr<UsageStore> store;
