@@ -14,7 +14,7 @@
 #include "support/child_processes.h"
 #include "ui/qr_reader.h"
 
-// The program itself: headless with both agents, the status command and the pairing command.
+// The program itself: headless with both agents, then the status and pairing commands.
 
 using namespace Qt::StringLiterals;
 
@@ -64,7 +64,26 @@ std::pair<int, QByteArray> run(const QProcessEnvironment& environment,
     return {program.exitCode(), program.readAllStandardOutput()};
 }
 
-TEST(HeadlessProgramTest, StoresBothAgentsFollowsLiveUpdatesIsSingleAndLeavesNoChild) {
+// The picture a terminal with light text on a dark background shows, four pixels per module.
+QImage terminalPicture(const QStringList& lines) {
+    QImage image(int(lines.value(0).size()) * 4, int(lines.size()) * 8, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    for (int row = 0; row < lines.size(); ++row) {
+        for (int column = 0; column < lines[row].size(); ++column) {
+            const QChar cell =
+                lines[row][column];  // █ lights both halves, ▀ the upper, ▄ the lower
+            for (const int half : {0, 1}) {
+                if (cell == QChar(0x2588) || cell == QChar(half == 0 ? 0x2580 : 0x2584)) {
+                    painter.fillRect(column * 4, row * 8 + half * 4, 4, 4, Qt::white);
+                }
+            }
+        }
+    }
+    return image;
+}
+
+TEST(HeadlessProgramTest, StoresBothAgentsFollowsLiveUpdatesIsSingleLeavesNoChildAndKeepsItsCode) {
     std::optional<QTemporaryDir> codexHolder;
     const QString codexFolder = trustedCodexFolder(codexHolder);
     if (codexFolder.isEmpty()) {
@@ -135,41 +154,17 @@ TEST(HeadlessProgramTest, StoresBothAgentsFollowsLiveUpdatesIsSingleAndLeavesNoC
               std::pair(QProcess::NormalExit, 0));
     EXPECT_TRUE(test::processesEnd("FAKE_CODEX_SCRIPT=" + script.toUtf8()))
         << "a codex child outlived the program";
-}
 
-// The picture a terminal with light text on a dark background shows, four pixels per module.
-QImage terminalPicture(const QStringList& lines) {
-    QImage image(int(lines.value(0).size()) * 4, int(lines.size()) * 8, QImage::Format_RGB32);
-    image.fill(Qt::black);
-    QPainter painter(&image);
-    for (int row = 0; row < lines.size(); ++row) {
-        for (int column = 0; column < lines[row].size(); ++column) {
-            const QChar cell =
-                lines[row][column];  // █ lights both halves, ▀ the upper, ▄ the lower
-            for (const int half : {0, 1}) {
-                if (cell == QChar(0x2588) || cell == QChar(half == 0 ? 0x2580 : 0x2584)) {
-                    painter.fillRect(column * 4, row * 8 + half * 4, 4, 4, Qt::white);
-                }
-            }
-        }
+    // The pairing code, made once and kept, as text and as a QR code that scans off a terminal.
+    const auto [pairingExit, pairing] = run(environment, {u"pairing"_s});
+    EXPECT_EQ(pairingExit, 0);
+    EXPECT_EQ(run(environment, {u"pairing"_s}).second, pairing);
+    const QStringList lines = QString::fromUtf8(pairing).split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_GT(lines.size(), 3);
+    EXPECT_TRUE(lines[1].startsWith(u"quotamind://pair?v=1&service=quotamind-"_s));
+    if (test::canReadQrCodes()) {  // zbarimg (zbar-tools)
+        EXPECT_EQ(test::readQrCode(terminalPicture(lines.mid(2))), lines[1]);
     }
-    return image;
-}
-
-TEST(PairingCommandTest, PrintsTheStoredCodeAsTextAndAsAQrCodeThatScans) {
-    if (!test::canReadQrCodes()) {
-        GTEST_SKIP() << "zbarimg (zbar-tools) is not installed";
-    }
-    QTemporaryDir config;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(u"XDG_CONFIG_HOME"_s, config.path());
-    const auto [exitCode, output] = run(environment, {u"pairing"_s});
-    EXPECT_EQ(exitCode, 0);
-    const QStringList first = QString::fromUtf8(output).split(u'\n', Qt::SkipEmptyParts);
-    ASSERT_GT(first.size(), 3);
-    EXPECT_TRUE(first[1].startsWith(u"quotamind://pair?v=1&service=quotamind-"_s));
-    EXPECT_EQ(test::readQrCode(terminalPicture(first.mid(2))), first[1]);
-    EXPECT_EQ(run(environment, {u"pairing"_s}).second, output) << "the code is made once and kept";
 }
 
 // The command line's texts follow the language of the environment, as the desktop's do.

@@ -12,7 +12,6 @@
 #include "store/phone_fakes.h"
 #include "store/store_fixture.h"
 #include "support/manual_clock.h"
-#include "support/named_rows.h"
 #include "support/usage_builder.h"
 #include "ui/tray/color_scheme_portal.h"
 #include "ui/tray/tray_agent_meters.h"
@@ -43,46 +42,36 @@ Ink inkAt(const QImage& icon, double x, double y) {
 
 constexpr Timestamp kNow(788918400);  // the manual clock's start
 
-struct CapsuleRow {
-    const char* name;
-    std::optional<AgentUsage> shown;
-    std::vector<std::tuple<double, double, Ink>> probes;  // points of the 18-point square, y down
-};
-
-class TrayIconRendererTest : public testing::TestWithParam<CapsuleRow> {};
-
-TEST_P(TrayIconRendererTest, DrawsEachWindowsRemainderInItsCapsule) {
-    for (const qreal ratio : {1.0, 2.0}) {
-        const QImage image = TrayIconRenderer::image(GetParam().shown, colors(Drawing::Dark), kNow)
-                                 .pixmap(QSize(18, 18), ratio)
-                                 .toImage();
-        ASSERT_EQ(image.width(), int(18 * ratio));
-        for (const auto& [x, y, ink] : GetParam().probes) {
-            EXPECT_EQ(inkAt(image, x, y), ink) << x << "," << y << " at " << ratio;
+// A thin 5-hour capsule (y 5) above a thick weekly one (y 11.5), 20 % and 80 % left, or one
+// across the middle, or an empty one; each probed at points of its 18-point square (y down) where
+// it is filled and where not. Past its reset, no fill until the new allowance is read.
+TEST(TrayIconRendererTest, DrawsEachWindowsRemainderInItsCapsule) {
+    const std::pair<std::optional<AgentUsage>, std::vector<std::tuple<double, double, Ink>>>
+        rows[] = {
+            {usage("codex", {test::fiveHour(80), test::weekly(20)}),
+             {{3, 5, Ink::Fill},
+              {9, 5, Ink::Track},
+              {9, 7.6, Ink::None},
+              {9, 11.5, Ink::Fill},
+              {14.5, 11.5, Ink::Track},
+              {9, 16, Ink::None}}},
+            {usage("claude", {test::weekly(50)}),
+             {{9, 3, Ink::None}, {4, 9, Ink::Fill}, {14, 9, Ink::Track}, {9, 14, Ink::None}}},
+            {std::nullopt, {{4, 9, Ink::Track}, {9, 3, Ink::None}}},
+            {usage("codex", {test::weekly(0, kNow)}), {{4, 9, Ink::Track}}},
+        };
+    for (const auto& [shown, probes] : rows) {
+        for (const qreal ratio : {1.0, 2.0}) {
+            const QImage image = TrayIconRenderer::image(shown, colors(Drawing::Dark), kNow)
+                                     .pixmap(QSize(18, 18), ratio)
+                                     .toImage();
+            ASSERT_EQ(image.width(), int(18 * ratio));
+            for (const auto& [x, y, ink] : probes) {
+                EXPECT_EQ(inkAt(image, x, y), ink) << x << "," << y << " at " << ratio;
+            }
         }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, TrayIconRendererTest,
-    testing::Values(
-        // A thin 5-hour capsule (y 5) above a thick weekly one (y 11.5): 20 % and 80 % left,
-        // probed at the middle, where one is filled and the other is not.
-        CapsuleRow{"BothWindows",
-                   usage("codex", {test::fiveHour(80), test::weekly(20)}),
-                   {{3, 5, Ink::Fill},
-                    {9, 5, Ink::Track},
-                    {9, 7.6, Ink::None},
-                    {9, 11.5, Ink::Fill},
-                    {14.5, 11.5, Ink::Track},
-                    {9, 16, Ink::None}}},
-        CapsuleRow{"OneWindowAcrossTheMiddle",
-                   usage("claude", {test::weekly(50)}),
-                   {{9, 3, Ink::None}, {4, 9, Ink::Fill}, {14, 9, Ink::Track}, {9, 14, Ink::None}}},
-        CapsuleRow{"NoUsageAnEmptyCapsule", std::nullopt, {{4, 9, Ink::Track}, {9, 3, Ink::None}}},
-        // No fill until the new allowance is read.
-        CapsuleRow{"PastItsReset", usage("codex", {test::weekly(0, kNow)}), {{4, 9, Ink::Track}}}),
-    rowName);
 
 // Per capsule, half full: its outline, its fill's end, the fill's inside and the outline beside it.
 TEST(TrayIconContrastTest, EachDrawingReadsOnThePanelAtEverySize) {
@@ -181,48 +170,43 @@ TEST(TrayPopupPlacementTest, HangsBelowOrAboveTheAnchorInsideTheScreen) {
     EXPECT_EQ(at({10, 300, 1, 1}, {0, 24, 1024, 420}), QPoint(0, 24));  // fits neither way
 }
 
-struct FallbackRow {
-    const char* name;
-    bool inBackground, reachableAgain;
-    std::optional<double> trayAfter, windowAfter;  // none: never
-    int notices, quits;                            // after the window is closed twice
-};
-
-class TrayFallbackTest : public testing::TestWithParam<FallbackRow> {};
-
-TEST_P(TrayFallbackTest, TheWindowShowsUnlessATrayComesInTime) {
-    const FallbackRow& row = GetParam();
-    ManualClock clock;
-    TrayFallback fallback(clock, row.inBackground, row.reachableAgain);
-    std::optional<double> shownAfter;
-    int noticed = 0, quit = 0;
-    QObject::connect(&fallback, &TrayFallback::showWindowRequested,
-                     [&] { shownAfter = clock.monotonicNow(); });
-    QObject::connect(&fallback, &TrayFallback::stillRunningNoticeRequested, [&] { ++noticed; });
-    QObject::connect(&fallback, &TrayFallback::quitRequested, [&] { ++quit; });
-    if (row.trayAfter == 0) {
-        fallback.trayAppeared();
+// Each row: started at login, whether the program can be reached again, when a tray comes and
+// when the window shows (none: never), and the notices and quits once the window is closed twice.
+TEST(TrayFallbackTest, TheWindowShowsUnlessATrayComesInTime) {
+    const struct {
+        bool inBackground, reachableAgain;
+        std::optional<double> trayAfter, windowAfter;
+        int notices, quits;
+    } rows[] = {
+        {false, true, {}, 0, 1, 0},  // by hand, no tray
+        {true, true, 0, {}, 0, 0},   // at login, a tray at once
+        {true, true, 9, {}, 0, 0},  {true, true, 11, 10, 0, 0}, {true, false, {}, 10, 0, 2},
+    };
+    for (const auto& row : rows) {
+        ManualClock clock;
+        TrayFallback fallback(clock, row.inBackground, row.reachableAgain);
+        std::optional<double> shownAfter;
+        int noticed = 0, quit = 0;
+        QObject::connect(&fallback, &TrayFallback::showWindowRequested,
+                         [&] { shownAfter = clock.monotonicNow(); });
+        QObject::connect(&fallback, &TrayFallback::stillRunningNoticeRequested, [&] { ++noticed; });
+        QObject::connect(&fallback, &TrayFallback::quitRequested, [&] { ++quit; });
+        if (row.trayAfter == 0) {
+            fallback.trayAppeared();
+        }
+        fallback.start();
+        if (row.trayAfter > 0) {
+            clock.advance(*row.trayAfter);
+            fallback.trayAppeared();
+        }
+        clock.advance(60);
+        const double tray = row.trayAfter.value_or(-1);
+        EXPECT_EQ(shownAfter, row.windowAfter) << tray << row.reachableAgain;
+        fallback.windowClosed();
+        fallback.windowClosed();
+        EXPECT_EQ(std::pair(noticed, quit), std::pair(row.notices, row.quits)) << tray;
     }
-    fallback.start();
-    if (row.trayAfter > 0) {
-        clock.advance(*row.trayAfter);
-        fallback.trayAppeared();
-    }
-    clock.advance(60);
-    EXPECT_EQ(shownAfter, row.windowAfter);
-    fallback.windowClosed();
-    fallback.windowClosed();
-    EXPECT_EQ(std::pair(noticed, quit), std::pair(row.notices, row.quits));
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, TrayFallbackTest,
-    testing::Values(FallbackRow{"ByHandNoTray", false, true, {}, 0, 1, 0},
-                    FallbackRow{"AtLoginATrayAtOnce", true, true, 0, {}, 0, 0},
-                    FallbackRow{"AtLoginATrayAfter9s", true, true, 9, {}, 0, 0},
-                    FallbackRow{"AtLoginNoTrayInTime", true, true, 11, 10, 0, 0},
-                    FallbackRow{"AtLoginNoTrayUnreachable", true, false, {}, 10, 0, 2}),
-    rowName);
 
 const AgentUsage kCodex = test::usage("codex", {test::fiveHour(42), test::weekly(20)});
 const AgentUsage kClaude = test::usage("claude", {test::weekly(10)});

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "support/named_rows.h"
 #include "support/usage_builder.h"
 #include "widget/limit_providers.h"
 #include "widget/limit_timeline_builder.h"
@@ -15,67 +14,46 @@ const Timestamp kNow(800000000);
 
 // A Codex usage updated `age` seconds ago whose 5-hour window resets in `fiveHourReset` seconds.
 AgentUsage codex(double age, double fiveHourReset, double weeklyReset = 345600) {
-    AgentUsage usage = test::usage(
-        "codex", {test::fiveHour(30, kNow + fiveHourReset), test::weekly(60, kNow + weeklyReset)});
-    usage.updatedAt = kNow - age;
-    return usage;
+    return test::usage(
+        "codex", {test::fiveHour(30, kNow + fiveHourReset), test::weekly(60, kNow + weeklyReset)},
+        kNow - age);
 }
 
-struct TimelineRow {
-    const char* name;
-    std::optional<AgentUsage> usage;
-    std::vector<std::int64_t> resetDurations;  // the windows whose resets reload
-    std::vector<double> entryOffsets;
-    double reloadOffset;
-};
-
-class LimitTimelineBuilderTest : public testing::TestWithParam<TimelineRow> {};
-
-TEST_P(LimitTimelineBuilderTest, EntriesAndReloadDate) {
-    const TimelineRow& row = GetParam();
-    const LimitTimeline timeline =
-        LimitTimelineBuilder::timeline(row.usage, kWeekly, row.resetDurations, kNow);
-    std::vector<double> offsets;
-    for (const LimitEntry& entry : timeline.entries) {
-        offsets.push_back(entry.date - kNow);
-        EXPECT_EQ(entry.usage, row.usage);
-        EXPECT_EQ(entry.durationSeconds, kWeekly);
+// Each row: the usage, the windows whose resets reload, the entries and the reload date in
+// seconds from now, and when the usage was last read, when not when it was updated.
+TEST(LimitTimelineBuilderTest, EntriesAndReloadDate) {
+    const struct {
+        const char* name;
+        std::optional<AgentUsage> usage;
+        std::vector<std::int64_t> resetDurations;
+        std::vector<double> entryOffsets;
+        double reloadOffset;
+        std::optional<Timestamp> readAt{};
+    } rows[] = {
+        {"no snapshot: in an hour", std::nullopt, {kFiveHour}, {0}, 3600},
+        {"stale at update + 1801", codex(600, 10800), {kFiveHour}, {0, 1201}, 1800},
+        {"stale at a later read", codex(2400, 10800), {kFiveHour}, {0, 1201}, 1800, kNow - 600},
+        {"a near reset, stale after it", codex(0, 720), {kFiveHour}, {0, 720}, 720},
+        {"stale before a near reset", codex(1500, 720), {kFiveHour}, {0, 301, 720}, 720},
+        {"a reset under 5 minutes away", codex(1700, 240), {kFiveHour}, {0, 101, 240}, 1800},
+        {"a reset exactly 5 minutes away", codex(2400, 300), {kFiveHour}, {0, 300}, 300},
+        {"a reset already past", codex(2400, 0), {kFiveHour}, {0}, 1800},
+        {"a window not asked for", codex(2400, 720), {kWeekly}, {0}, 1800},
+        {"stale already", codex(2400, 10800), {kFiveHour, kWeekly}, {0}, 1800},
+    };
+    for (const auto& row : rows) {
+        const LimitTimeline timeline = LimitTimelineBuilder::timeline(
+            row.usage, kWeekly, row.resetDurations, kNow, row.readAt);
+        std::vector<double> offsets;
+        for (const LimitEntry& entry : timeline.entries) {
+            offsets.push_back(entry.date - kNow);
+            EXPECT_EQ(entry.usage, row.usage) << row.name;
+            EXPECT_EQ(entry.durationSeconds, kWeekly) << row.name;
+            EXPECT_EQ(entry.lastReadAt, row.readAt) << row.name;
+        }
+        EXPECT_EQ(offsets, row.entryOffsets) << row.name;
+        EXPECT_EQ(timeline.reloadAfter - kNow, row.reloadOffset) << row.name;
     }
-    EXPECT_EQ(offsets, row.entryOffsets);
-    EXPECT_EQ(timeline.reloadAfter - kNow, row.reloadOffset);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, LimitTimelineBuilderTest,
-    testing::Values(
-        TimelineRow{"NoSnapshotReloadsInAnHour", std::nullopt, {kFiveHour}, {0}, 3600},
-        TimelineRow{
-            "FreshDataTurnsStaleAtUpdatePlus1801", codex(600, 10800), {kFiveHour}, {0, 1201}, 1800},
-        TimelineRow{"ANearResetIsTheReloadStaleTimeAfterItAddsNothing",
-                    codex(0, 720),
-                    {kFiveHour},
-                    {0, 720},
-                    720},
-        TimelineRow{
-            "StaleTimeBeforeANearResetIsKept", codex(1500, 720), {kFiveHour}, {0, 301, 720}, 720},
-        TimelineRow{"AResetUnder5MinutesAwayIsAnEntryNotTheReload",
-                    codex(1700, 240),
-                    {kFiveHour},
-                    {0, 101, 240},
-                    1800},
-        TimelineRow{
-            "AResetExactly5MinutesAwayIsTheReload", codex(2400, 300), {kFiveHour}, {0, 300}, 300},
-        TimelineRow{"AResetAlreadyPastIsNeither", codex(2400, 0), {kFiveHour}, {0}, 1800},
-        TimelineRow{"AWindowNotAskedForIsNoReloadDate", codex(2400, 720), {kWeekly}, {0}, 1800},
-        TimelineRow{"StaleAlreadyOneEntry", codex(2400, 10800), {kFiveHour, kWeekly}, {0}, 1800}),
-    rowName);
-
-// Data that did not change but was read ten minutes ago turns stale 30 minutes after that read.
-TEST(LimitTimelineBuilderTest, ALaterReadPutsOffStaleness) {
-    const LimitTimeline read =
-        LimitTimelineBuilder::timeline(codex(2400, 10800), kWeekly, {kFiveHour}, kNow, kNow - 600);
-    EXPECT_EQ(read.entries.back().date - kNow, 1201);
-    EXPECT_EQ(read.entries.back().lastReadAt, kNow - 600);
 }
 
 // What each provider puts in its entries for a configuration, read through the injected loader.

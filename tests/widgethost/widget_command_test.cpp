@@ -9,7 +9,6 @@
 #include <QProcess>
 
 #include "model/shared_snapshot_store.h"
-#include "support/named_rows.h"
 #include "support/temporary_config_home.h"
 #include "support/usage_builder.h"
 
@@ -35,27 +34,16 @@ protected:
     QByteArray m_output;
 };
 
-struct ParseRow {
-    const char* name;
-    const char* arguments;
-};
-
-class WidgetCommandParseTest : public testing::TestWithParam<ParseRow> {};
-
-TEST_P(WidgetCommandParseTest, RefusesWhatTheWidgetsCannotTake) {
-    const QStringList arguments = QString::fromLatin1(GetParam().arguments).split(u' ');
-    EXPECT_TRUE(std::holds_alternative<QString>(WidgetCommand::parse(arguments)));
+// A large family, an unknown period or option, a scale that is no number.
+TEST(WidgetCommandParseTest, RefusesWhatTheWidgetsCannotTake) {
+    for (const char* refused :
+         {"render QuotamindWidget large out.png", "timeline QuotamindWidget --period daily",
+          "render QuotamindWidget small --scale x out.png", "timeline QuotamindWidget --color"}) {
+        const QStringList arguments =
+            (u"quotamind-widgets "_s + QLatin1String(refused)).split(u' ');
+        EXPECT_TRUE(std::holds_alternative<QString>(WidgetCommand::parse(arguments))) << refused;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, WidgetCommandParseTest,
-    testing::Values(
-        ParseRow{"LargeFamily", "quotamind-widgets render QuotamindWidget large out.png"},
-        ParseRow{"UnknownPeriod", "quotamind-widgets timeline QuotamindWidget --period daily"},
-        ParseRow{"ScaleNotANumber",
-                 "quotamind-widgets render QuotamindWidget small --scale x out.png"},
-        ParseRow{"UnknownOption", "quotamind-widgets timeline QuotamindWidget --color"}),
-    rowName);
 
 TEST_F(WidgetCommandTest, RenderWritesAnImageOfTheFamilySizeAtTheScale) {
     const QString output = path(u"both.png"_s);
@@ -72,9 +60,8 @@ TEST_F(WidgetCommandTest, RenderWritesAnImageOfTheFamilySizeAtTheScale) {
 // A usage updated ten minutes before --at, its 5-hour window resetting in three hours: the
 // entry at --at, the stale one 20 minutes and 1 second later, and the reload after 30 minutes.
 TEST_F(WidgetCommandTest, TimelinePrintsTheEntriesOfTheStoredSnapshot) {
-    AgentUsage codex = test::usage("codex", {test::fiveHour(30, test::kReadAt + 10800)});
-    codex.updatedAt = Timestamp(788918400) - 600;
-    SharedSnapshotStore::save(test::snapshot({codex}));
+    SharedSnapshotStore::save(test::snapshot({test::usage(
+        "codex", {test::fiveHour(30, test::kReadAt + 10800)}, Timestamp(788918400) - 600)}));
     ASSERT_EQ(run(u"timeline QuotamindConfigurableWidget.v3 --agent codex --period fiveHour --at "
                   "2026-01-01T00:00:00Z"_s.split(u' ')),
               0);
