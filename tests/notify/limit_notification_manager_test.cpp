@@ -97,4 +97,18 @@ TEST_F(LimitNotificationManagerTest, NoticesALaterServerAndReportsAFailedAdd) {
     EXPECT_EQ(notifications->lastError(), center.addError);
 }
 
+// A restart with the same preferences neither repeats a threshold alert nor drops the next one.
+TEST_F(LimitNotificationManagerTest, ThresholdAlertsAreSaidOnceAcrossARestart) {
+    const QString at80 = QStringLiteral("limit-threshold.v1.codex.18000.80");
+    const QString at95 = QStringLiteral("limit-threshold.v1.codex.18000.95");
+    for (const auto& [used, alerts] :
+         std::vector<std::pair<std::int64_t, QStringList>>{{82, {at80}}, {83, {}}, {96, {at95}}}) {
+        auto notifications = manager(true, Status::Authorized);
+        notifications->setThresholdAlerts(true, {80, 95});
+        test::runTask(notifications->start(
+            test::snapshot({test::usage("codex", {test::fiveHour(used, now + 7500)})})));
+        EXPECT_EQ(center.pending.keys().filter(u"threshold"), alerts) << used;
+    }
+}
+
 }  // namespace

@@ -7,8 +7,8 @@
 #include <QVariantAnimation>
 
 #include "support/manual_clock.h"
-#include "support/named_rows.h"
 #include "support/usage_builder.h"
+#include "window_test_support.h"
 
 using namespace Qt::StringLiterals;
 
@@ -19,11 +19,7 @@ const Timestamp kNow(788918400.0);
 // Sets the desktop colours of `scheme`, as a desktop does between light and dark; gives the old.
 QPalette switchTo(ColorScheme scheme) {
     const QPalette saved = QApplication::palette();
-    QPalette palette = saved;
-    const bool dark = scheme == ColorScheme::Dark;
-    palette.setColor(QPalette::Window, dark ? QColor(30, 30, 30) : QColor(240, 240, 240));
-    palette.setColor(QPalette::WindowText, dark ? Qt::white : Qt::black);
-    QApplication::setPalette(palette);
+    QApplication::setPalette(scheme == ColorScheme::Dark ? test::darkPalette() : saved);
     return saved;
 }
 
@@ -77,42 +73,32 @@ int fillRows(const QImage& image, QRgb fill) {
     return rows;
 }
 
-struct FillRow {
-    const char* name;
-    ColorScheme scheme;
-    std::int64_t used;
-    std::optional<std::int64_t> duration;  // the card's window
-    int rows;
-};
-
-class LimitMeterFillTest : public testing::TestWithParam<FillRow> {};
-
-TEST_P(LimitMeterFillTest, RisesFromTheBottomWithTheRemainingPercentUnderReadableText) {
-    const FillRow& row = GetParam();
-    Card card(test::usage("codex", {test::fiveHour(row.used)}), row.scheme, row.duration);
-    const QImage image = card.render();
-    const QRgb fill = LimitMeterColors::of(row.scheme).fill.rgb();
-    EXPECT_EQ(fillRows(image, fill), row.rows);
-    if (row.rows > 0) {
-        EXPECT_EQ(distance(image.pixel(157, 159), fill), 0) << "pinned to the bottom";
-    }
-    if (row.used == 50) {  // the header over the base in white, the reset line over the fill
-        const QColor resetLine = row.scheme == ColorScheme::Dark ? Qt::white : Qt::black;
-        const QRgb base = LimitMeterColors::of(row.scheme).base.rgb();
-        EXPECT_LE(distance(textPixel(image, 14, 40, base), qRgb(255, 255, 255)), 8);
-        EXPECT_LE(distance(textPixel(image, 120, 146, fill), resetLine.rgb()), 8);
+// Each row: the colours, the use, the card's window (none: the preferred one) and the rows of
+// the fill, which rises from the bottom with the remaining percent under readable text.
+TEST(LimitMeterViewTest, TheFillRisesFromTheBottomUnderReadableText) {
+    const std::tuple<ColorScheme, std::int64_t, std::optional<std::int64_t>, int> rows[] = {
+        {ColorScheme::Light, 0, 18000, 160}, {ColorScheme::Light, 50, 18000, 80},
+        {ColorScheme::Dark, 50, 18000, 80},  {ColorScheme::Light, 100, 18000, 0},
+        {ColorScheme::Light, 75, {}, 40},    {ColorScheme::Light, 0, 3600, 0},  // not read
+    };
+    for (const auto& [scheme, used, duration, filled] : rows) {
+        SCOPED_TRACE(testing::Message()
+                     << used << "% used, dark " << (scheme == ColorScheme::Dark));
+        Card card(test::usage("codex", {test::fiveHour(used)}), scheme, duration);
+        const QImage image = card.render();
+        const QRgb fill = LimitMeterColors::of(scheme).fill.rgb();
+        EXPECT_EQ(fillRows(image, fill), filled);
+        if (filled > 0) {
+            EXPECT_EQ(distance(image.pixel(157, 159), fill), 0) << "pinned to the bottom";
+        }
+        if (used == 50) {  // the header over the base in white, the reset line over the fill
+            const QColor resetLine = scheme == ColorScheme::Dark ? Qt::white : Qt::black;
+            const QRgb base = LimitMeterColors::of(scheme).base.rgb();
+            EXPECT_LE(distance(textPixel(image, 14, 40, base), qRgb(255, 255, 255)), 8);
+            EXPECT_LE(distance(textPixel(image, 120, 146, fill), resetLine.rgb()), 8);
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, LimitMeterFillTest,
-    testing::Values(FillRow{"Unused", ColorScheme::Light, 0, 18000, 160},
-                    FillRow{"Half", ColorScheme::Light, 50, 18000, 80},
-                    FillRow{"HalfDark", ColorScheme::Dark, 50, 18000, 80},
-                    FillRow{"UsedUp", ColorScheme::Light, 100, 18000, 0},
-                    FillRow{"NoDurationThePreferredWindow", ColorScheme::Light, 75, {}, 40},
-                    FillRow{"AWindowTheUsageLacks", ColorScheme::Light, 0, 3600, 0}),
-    rowName);
 
 TEST(LimitMeterViewTest, WaitsWithoutTheWindowAndFollowsTheClockOnceItArrives) {
     // No plan name, so nothing but the badge is drawn at the header's end.

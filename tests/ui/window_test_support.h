@@ -36,6 +36,11 @@ inline QAbstractButton* button(const QWidget& root, const QString& accessibleNam
     return buttons.size() == 1 ? buttons.front() : nullptr;
 }
 
+// The desktop colours of a dark scheme.
+inline QPalette darkPalette() {
+    return QPalette(QColor(44, 44, 46), QColor(30, 30, 32));
+}
+
 // Pictures of `view` in the desktop's light colours, then in dark ones, each once `followed(dark)`
 // says the view has followed; kept as <name>-light.png and <name>-dark.png where
 // QUOTAMIND_SCREENSHOT_DIR says (the pictures of the documentation).
@@ -45,7 +50,7 @@ std::array<QImage, 2> inBothSchemes(QWidget& view, const QString& name, Followed
     const QString folder = qEnvironmentVariable("QUOTAMIND_SCREENSHOT_DIR");
     std::array<QImage, 2> images;
     for (const bool dark : {false, true}) {
-        QApplication::setPalette(dark ? QPalette(QColor(44, 44, 46), QColor(30, 30, 32)) : light);
+        QApplication::setPalette(dark ? darkPalette() : light);
         EXPECT_TRUE(processEventsUntil([&] { return followed(dark); })) << "dark " << dark;
         QCoreApplication::processEvents();
         images[dark] = view.grab().toImage();

@@ -5,7 +5,6 @@
 #include <QImage>
 #include <QPainter>
 
-#include "support/named_rows.h"
 #include "support/usage_builder.h"
 
 using namespace Qt::StringLiterals;
@@ -16,9 +15,7 @@ const Timestamp kReference(800000000);
 
 // Codex updated 31 minutes before kReference, with the given windows.
 AgentUsage codex(std::vector<UsageWindow> windows) {
-    AgentUsage usage = test::usage("codex", std::move(windows));
-    usage.updatedAt = kReference - 1860;
-    return usage;
+    return test::usage("codex", std::move(windows), kReference - 1860);
 }
 
 enum class Paint { Background, Track, Fill };
@@ -57,71 +54,62 @@ TEST(MediumUsageDetailsTest, UpdatedIsStaleAfterHalfAnHourOfTheEntryDate) {
     EXPECT_EQ(updatedText(updated, updated + 600, updated + 2 * 3600 + 5), u"2 hours ago"_s);
 }
 
-struct TextsRow {
-    const char* name;
-    WidgetView view;
-    WidgetFamily family;
-    LimitEntry entry;
-    QStringList shown;  // among the view's accessibility labels; none: it draws nothing
-};
-
-class WidgetTextsTest : public testing::TestWithParam<TextsRow> {};
-
-TEST_P(WidgetTextsTest, WhatEachViewShows) {
-    const TextsRow& row = GetParam();
-    const QStringList texts = drawWidget(nullptr, QRectF(0, 0, 364, 170), row.view, row.family,
-                                         row.entry, {}, kReference);
-    EXPECT_EQ(texts.isEmpty(), row.shown.isEmpty());
-    for (const QString& text : row.shown) {
-        EXPECT_TRUE(texts.contains(text))
-            << text.toStdString() << " in " << texts.join(u'|').toStdString();
-    }
-}
-
 LimitEntry entry(std::optional<AgentUsage> usage, std::optional<std::int64_t> duration = {},
                  std::optional<Timestamp> lastReadAt = {}) {
     return {
         .date = kReference, .usage = usage, .durationSeconds = duration, .lastReadAt = lastReadAt};
 }
 
-const AgentUsage kFiveHourOnly = codex({test::fiveHour(42, kReference + 7500)});
-
-LimitEntry withForecast(LimitEntry entry) {
-    entry.forecasts = {{{{"codex", 18000}, {kReference + 4800, kReference + 7500}}}};
-    return entry;
+// Each row: the view, its size, the entry, and texts among its accessibility labels (none: it
+// draws nothing).
+TEST(WidgetTextsTest, WhatEachViewShows) {
+    const AgentUsage fiveHourOnly = codex({test::fiveHour(42, kReference + 7500)});
+    LimitEntry withForecast = entry(fiveHourOnly);
+    withForecast.forecasts = {{{{"codex", 18000}, {kReference + 4800, kReference + 7500}}}};
+    const std::tuple<WidgetView, WidgetFamily, LimitEntry, QStringList> rows[] = {
+        // A weekly period where only the 5-hour window is read.
+        {WidgetView::Limit,
+         WidgetFamily::Medium,
+         entry(fiveHourOnly, 604800),
+         {u"Codex 7D limit is not available"_s}},
+        {WidgetView::Limit, WidgetFamily::Small, entry(codex({})), {}},
+        {WidgetView::Limit,
+         WidgetFamily::Medium,
+         entry(fiveHourOnly),
+         {u"58 percent remaining"_s, u"Plan, Plus, Source, This computer, Updated, Stale"_s,
+          u"Resets in 2h 5m"_s}},
+        {WidgetView::Limit,
+         WidgetFamily::Medium,
+         withForecast,
+         {u"At this pace: limit reached in 1h 20m, 45m before the reset"_s}},
+        // Past its reset, read a minute ago.
+        {WidgetView::Limit,
+         WidgetFamily::Medium,
+         entry(codex({test::fiveHour(42, kReference)}), {}, kReference - 60),
+         {u"Plan, Plus, Source, This computer, Updated, 1 minute ago"_s,
+          u"Codex allowance remaining, being checked"_s}},
+        {WidgetView::BothLimits,
+         WidgetFamily::Medium,
+         entry(codex({test::weekly(10, kReference + 259200)})),
+         {u"Codex 5H limit is not available"_s, u"90 percent remaining"_s}},
+    };
+    for (const auto& [view, family, shown, texts] : rows) {
+        const QStringList drawn =
+            drawWidget(nullptr, QRectF(0, 0, 364, 170), view, family, shown, {}, kReference);
+        EXPECT_EQ(drawn.isEmpty(), texts.isEmpty()) << drawn.join(u'|').toStdString();
+        for (const QString& text : texts) {
+            EXPECT_TRUE(drawn.contains(text))
+                << text.toStdString() << " in " << drawn.join(u'|').toStdString();
+        }
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, WidgetTextsTest,
-    testing::Values(
-        TextsRow{"WeeklyPeriodFiveHourWindowOnly", WidgetView::Limit, WidgetFamily::Medium,
-                 entry(kFiveHourOnly, 604800), QStringList{u"Codex 7D limit is not available"_s}},
-        TextsRow{"UsageWithoutWindowsDrawsNothing", WidgetView::Limit, WidgetFamily::Small,
-                 entry(codex({})), QStringList()},
-        TextsRow{"MediumCardWithTheStaleRow", WidgetView::Limit, WidgetFamily::Medium,
-                 entry(kFiveHourOnly),
-                 QStringList{u"58 percent remaining"_s,
-                             u"Plan, Plus, Source, This computer, Updated, Stale"_s,
-                             u"Resets in 2h 5m"_s}},
-        TextsRow{"MediumCardWithItsWindowsForecast", WidgetView::Limit, WidgetFamily::Medium,
-                 withForecast(entry(kFiveHourOnly)),
-                 QStringList{u"At this pace: limit reached in 1h 20m, 45m before the reset"_s}},
-        TextsRow{"PastItsResetReadAMinuteAgo", WidgetView::Limit, WidgetFamily::Medium,
-                 entry(codex({test::fiveHour(42, kReference)}), {}, kReference - 60),
-                 QStringList{u"Plan, Plus, Source, This computer, Updated, 1 minute ago"_s,
-                             u"Codex allowance remaining, being checked"_s}},
-        TextsRow{"BothLimitsWeeklyOnlyLeftUnavailable", WidgetView::BothLimits,
-                 WidgetFamily::Medium, entry(codex({test::weekly(10, kReference + 259200)})),
-                 QStringList{u"Codex 5H limit is not available"_s, u"90 percent remaining"_s}}),
-    rowName);
 
 // The documentation's examples at scale 2 (docs/widgets, written where QUOTAMIND_SCREENSHOT_DIR
 // says): the card in the appearance's colour with rounded corners, none where the host removes
 // the background.
 TEST(WidgetLayoutsTest, DocumentationExamples) {
     const Timestamp now = Timestamp::fromUnixSeconds(1767268800);  // 2026-01-01 12:00 UTC
-    AgentUsage weekly = test::usage("codex", {test::weekly(58, now + 280000)});
-    weekly.updatedAt = now - 300;
+    const AgentUsage weekly = test::usage("codex", {test::weekly(58, now + 280000)}, now - 300);
     AgentUsage both = weekly;
     both.windows.insert(both.windows.begin(), test::fiveHour(37, now + 7500));
     const QString folder = qEnvironmentVariable("QUOTAMIND_SCREENSHOT_DIR");
