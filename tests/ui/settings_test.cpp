@@ -9,7 +9,6 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <ctime>
-#include <functional>
 
 #include "fake_notification_center.h"
 #include "model/shared_snapshot_store.h"
@@ -236,78 +235,63 @@ QStringList describe(const std::vector<SettingsSection>& sections) {
     return QStringList{headings.join(u", "_s)} + rows;
 }
 
-struct FormRow {
-    const char* name;
-    std::function<void(SettingsState&)> given;
-    const char* headings;
-    std::vector<const char*> shown;
-    std::vector<const char*> absent;
-};
-
-class SettingsFormTest : public testing::TestWithParam<FormRow> {};
-
-// Dates are written in English whatever the locale, in local time (UTC here).
-TEST_P(SettingsFormTest, SectionsAndRowsFollowTheirConditions) {
+// Each state's headings, rows among those shown, and texts shown nowhere. Dates are written in
+// English whatever the locale, in local time (UTC here).
+TEST(SettingsFormTest, SectionsAndRowsFollowTheirConditions) {
+    SettingsState nothing;  // nothing stored, nothing paired
+    nothing.notificationError = QString();
+    SettingsState twoUsages;
+    twoUsages.snapshot =
+        AgentUsageSnapshot({usage("claude", "pro", UsageSource::LocalDesktop),
+                            usage("codex", "unknown", UsageSource::AccountSession)});
+    twoUsages.iconProvider = u"claude"_s;
+    // Read since its last change; an older read does not count.
+    twoUsages.readTimes.times = {{"codex", kPastMidnight}, {"claude", kAfternoon - 60}};
+    SettingsState paired;  // signed in, delivered, with errors
+    paired.snapshot = AgentUsageSnapshot({usage("claude", "max 20X", UsageSource::LocalDesktop)});
+    paired.phonePaired = paired.hasStoredCredentials = true;
+    paired.lastPhoneDataSentAt = kAfternoon;
+    paired.notificationError = u"No permission"_s;
+    const QString all =
+        u"Tray Icon, Connection, Current snapshots, Notifications, This Computer, "
+        u"Updates to iPhone, Widget"_s;
+    const std::tuple<const SettingsState&, QString, QStringList, QStringList> rows[] = {
+        {nothing,
+         u"Tray Icon, Connection, Notifications, This Computer, Updates to iPhone, Widget"_s,
+         {u"Tray Icon / Appearance: automatic of automatic light"_s,
+          u"Connection / iPhone: Not paired"_s,
+          u"Updates to iPhone / Last data sent: Not sent yet"_s},
+         {u"Tray Icon / Agent"_s, u"This Computer / Sign Out of Quotamind"_s, u" / : shown"_s}},
+        {twoUsages,
+         all,
+         {u"Tray Icon / Agent: claude of claude codex"_s,
+          u"Current snapshots / Codex: — / Jan 6, 12:05 AM"_s,
+          u"Current snapshots / Claude: Pro / Jan 5, 3:07 PM"_s},
+         {}},
+        {paired,
+         all,
+         {u"Current snapshots / Claude: Max 20x / Jan 5, 3:07 PM"_s,
+          u"Connection / iPhone: Connected"_s, u"This Computer / Sign Out of Quotamind: enabled"_s,
+          u"Updates to iPhone / Last data sent: Jan 5, 3:07:09 PM"_s,
+          u"Notifications / No permission: shown"_s},
+         {}},
+    };
     qputenv("TZ", "UTC");
     tzset();
     QLocale::setDefault(QLocale(QLocale::German));
-    SettingsState state;
-    GetParam().given(state);
-    const QStringList described = describe(appSettingsSections(state));
+    for (const auto& [state, headings, shown, absent] : rows) {
+        const QStringList described = describe(appSettingsSections(state));
+        const QString text = described.join(u'\n');
+        SCOPED_TRACE(text.toStdString());
+        EXPECT_EQ(described.front(), headings);
+        for (const QString& row : shown) {
+            EXPECT_TRUE(described.contains(row)) << row.toStdString();
+        }
+        for (const QString& row : absent) {
+            EXPECT_FALSE(text.contains(row)) << row.toStdString();
+        }
+    }
     QLocale::setDefault(QLocale::c());
-    const std::string all = described.join(u'\n').toStdString();
-    SCOPED_TRACE(all);
-    EXPECT_EQ(described.front().toStdString(), GetParam().headings);
-    for (const char* row : GetParam().shown) {
-        EXPECT_TRUE(described.contains(QString::fromUtf8(row))) << row;
-    }
-    for (const char* row : GetParam().absent) {
-        EXPECT_EQ(all.find(row), std::string::npos) << row;
-    }
 }
-
-const char* const kAllSections =
-    "Tray Icon, Connection, Current snapshots, Notifications, This Computer, Updates to iPhone, "
-    "Widget";
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, SettingsFormTest,
-    testing::Values(
-        FormRow{
-            "NothingStoredNothingPaired",
-            [](SettingsState& state) { state.notificationError = QString(); },
-            "Tray Icon, Connection, Notifications, This Computer, Updates to iPhone, Widget",
-            {"Tray Icon / Appearance: automatic of automatic light",
-             "Connection / iPhone: Not paired", "Updates to iPhone / Last data sent: Not sent yet"},
-            {"Tray Icon / Agent", "This Computer / Sign Out of Quotamind", " / : shown"}},
-        FormRow{"TwoUsagesTheIconsAgentStored",
-                [](SettingsState& state) {
-                    state.snapshot = AgentUsageSnapshot(
-                        {usage("claude", "pro", UsageSource::LocalDesktop),
-                         usage("codex", "unknown", UsageSource::AccountSession)});
-                    state.iconProvider = u"claude"_s;
-                    // Read since its last change; an older read does not count.
-                    state.readTimes.times = {{"codex", kPastMidnight}, {"claude", kAfternoon - 60}};
-                },
-                kAllSections,
-                {"Tray Icon / Agent: claude of claude codex",
-                 "Current snapshots / Codex: — / Jan 6, 12:05 AM",
-                 "Current snapshots / Claude: Pro / Jan 5, 3:07 PM"},
-                {}},
-        FormRow{"PairedSignedInSentWithErrors",
-                [](SettingsState& state) {
-                    state.snapshot =
-                        AgentUsageSnapshot({usage("claude", "max 20X", UsageSource::LocalDesktop)});
-                    state.phonePaired = state.hasStoredCredentials = true;
-                    state.lastPhoneDataSentAt = kAfternoon;
-                    state.notificationError = u"No permission"_s;
-                },
-                kAllSections,
-                {"Current snapshots / Claude: Max 20x / Jan 5, 3:07 PM",
-                 "Connection / iPhone: Connected", "This Computer / Sign Out of Quotamind: enabled",
-                 "Updates to iPhone / Last data sent: Jan 5, 3:07:09 PM",
-                 "Notifications / No permission: shown"},
-                {}}),
-    rowName);
 
 }  // namespace
