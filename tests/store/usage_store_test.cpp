@@ -167,10 +167,16 @@ TEST_F(UsageStoreTest, OneWaitFromTheEndOfTheLastCycleAndOnlyClaudeWhileLive) {
     EXPECT_EQ(appServer.script.calls, codexReads + 1) << "a user's refresh reads both";
 }
 
+// An update queued as its session ends is applied but marks nothing live; sessions reopen after
+// doubling delays, and one second after one that delivered.
 TEST_F(UsageStoreTest, LiveSessionsReopenAfterDoublingDelaysAndAfterOneSecondWhenTheyDelivered) {
-    appServer.sessions = {{}, {}, {}, {}, {}, {}, {}, {}, LiveSession{{usage("codex", 3)}, 10}, {}};
+    appServer.sessions = {LiveSession{{usage("codex", 7)}, 0},  {}, {}, {}, {}, {}, {}, {},
+                          LiveSession{{usage("codex", 3)}, 10}, {}};
     UsageStore& store = makeStore();
     store.startCodexLiveUpdates();
+    settle();
+    EXPECT_EQ(store.usageSnapshot()->operator[](kCodex)->windows.front().usedPercent, 7);
+    EXPECT_FALSE(store.isCodexLiveConnected());
     for (int attempt = 0; attempt < 11; ++attempt) {
         settle();
         clock.advanceToNextSleep();
@@ -183,15 +189,6 @@ TEST_F(UsageStoreTest, LiveSessionsReopenAfterDoublingDelaysAndAfterOneSecondWhe
     ASSERT_GE(gaps.size(), 9u);
     EXPECT_EQ(std::vector<double>(gaps.begin(), gaps.begin() + 9),
               (std::vector<double>{1, 2, 4, 8, 16, 32, 60, 60, 10 + 1}));
-}
-
-TEST_F(UsageStoreTest, AnUpdateQueuedAsItsSessionEndsIsAppliedButMarksNothingLive) {
-    appServer.sessions = {LiveSession{{usage("codex", 7)}, 0}};
-    UsageStore& store = makeStore();
-    store.startCodexLiveUpdates();
-    settle();
-    EXPECT_EQ(store.usageSnapshot()->operator[](kCodex)->windows.front().usedPercent, 7);
-    EXPECT_FALSE(store.isCodexLiveConnected());
 }
 
 TEST_F(UsageStoreTest, LaunchAtLoginReadsTheStateBackAndShowsFailures) {

