@@ -1,5 +1,3 @@
-#include "ui/common/limit_meter_view.h"
-
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -8,6 +6,8 @@
 
 #include "support/manual_clock.h"
 #include "support/usage_builder.h"
+#include "symbols/symbols.h"
+#include "ui/common/limit_meter_view.h"
 #include "window_test_support.h"
 
 using namespace Qt::StringLiterals;
@@ -120,6 +120,11 @@ TEST(LimitMeterViewTest, WaitsWithoutTheWindowAndFollowsTheClockOnceItArrives) {
     weekly.windows = {test::fiveHour(20, reset)};
     card.view.setUsage(weekly);
     EXPECT_FALSE(spinner->isActive());
+    // While shown, the fill springs to the new value; while hidden (below) it takes it at once.
+    auto* spring = card.view.findChild<QVariantAnimation*>();
+    ASSERT_TRUE(spring && spring->state() == QAbstractAnimation::Running);
+    spring->setCurrentTime(spring->duration());
+    EXPECT_DOUBLE_EQ(card.view.displayedFraction(), 0.8);
     EXPECT_NE(textPixel(card.render().copy(badge), 0, badge.height(), base), base);
     EXPECT_EQ(card.view.accessibleName(),
               u"Codex 5H limit. 80 percent remaining. Resets in 1d 1h."_s);
@@ -135,19 +140,31 @@ TEST(LimitMeterViewTest, WaitsWithoutTheWindowAndFollowsTheClockOnceItArrives) {
     EXPECT_TRUE(spinner->isActive());
 }
 
-TEST(LimitMeterViewTest, FillSpringsToANewValueOnlyWhileShown) {
-    Card card(test::usage("codex", {test::fiveHour(0)}));
-    auto* animation = card.view.findChild<QVariantAnimation*>();
-    ASSERT_NE(animation, nullptr);
-    card.view.show();
-    card.view.setUsage(test::usage("codex", {test::fiveHour(100)}));
-    EXPECT_DOUBLE_EQ(card.view.displayedFraction(), 1.0);
-    animation->setCurrentTime(animation->duration());
-    EXPECT_DOUBLE_EQ(card.view.displayedFraction(), 0.0);
+int paintedPixels(const QImage& image) {
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            count += qAlpha(image.pixel(x, y)) > 0 ? 1 : 0;
+        }
+    }
+    return count;
+}
 
-    card.view.hide();
-    card.view.setUsage(test::usage("codex", {test::fiveHour(50)}));
-    EXPECT_DOUBLE_EQ(card.view.displayedFraction(), 0.5);
+// The views name their symbols by text: a name without a glyph draws nothing. At a ratio of 2 a
+// glyph fills 36 device pixels, not 18 scaled up.
+TEST(SymbolsTest, EveryGlyphIsDrawnAtItsPixelSizeAndAnUnknownNameDrawsNothing) {
+    for (const QString& name : Symbols::names()) {
+        const QImage image = Symbols::image(name, {36, 36}, 2.0, Qt::black);
+        EXPECT_EQ(image.deviceIndependentSize(), QSizeF(18, 18)) << name.toStdString();
+        EXPECT_GT(paintedPixels(image), 90) << name.toStdString();
+    }
+    EXPECT_GT(
+        paintedPixels(Symbols::image(u"power", {36, 36}, 2.0, Qt::black).copy(18, 18, 18, 18)), 20);
+    EXPECT_GT(paintedPixels(Symbols::icon(u"power", Qt::black).pixmap(QSize(64, 64)).toImage()),
+              400);
+    EXPECT_FALSE(Symbols::contains(u"terminal.fil"));
+    EXPECT_EQ(paintedPixels(Symbols::image(u"terminal.fil", {24, 24}, 1.0, Qt::black)), 0);
+    EXPECT_TRUE(Symbols::icon(u"terminal.fil", Qt::black).isNull());
 }
 
 }  // namespace
