@@ -87,15 +87,12 @@ TEST(SnapshotSignature, CoversEveryWindowAndNothingElse) {
 // At once the first time, then at most once a minute with the latest time; a minute without a
 // delivery ends the spacing, so the next time is written at once again; the last one is written
 // when the saver goes.
-TEST(DeliveryTimeSaverTest, WritesAtOnceThenOnceAMinuteAndAtOnceAfterAQuietMinute) {
-    QTemporaryDir folder;
-    const Preferences preferences(folder.filePath(QStringLiteral("standard.conf")));
-    ManualClock clock;
+TEST_F(PhoneLinkTest, TheDeliveryTimeIsWrittenAtOnceThenOnceAMinuteAndAtOnceAfterAQuietMinute) {
     auto saver =
-        std::make_unique<DeliveryTimeSaver>(clock, preferences, Storage::kLastPhoneDataSentAtKey);
+        std::make_unique<DeliveryTimeSaver>(clock, standard, Storage::kLastPhoneDataSentAtKey);
     const auto stored = [&] {
         QThreadPool::globalInstance()->waitForDone();
-        return preferences.date(Storage::kLastPhoneDataSentAtKey);
+        return standard.date(Storage::kLastPhoneDataSentAtKey);
     };
     saver->save(Timestamp(1));
     saver->save(Timestamp(2));

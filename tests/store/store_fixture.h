@@ -27,9 +27,9 @@ protected:
     UsageStore& makeStore() {
         signIn.reset();
         store = std::make_unique<UsageStore>(
-            UsageStore::Services{clock, appServer, authFile, account, claude, followers, followers,
+            UsageStore::Services{clock, appServer, authFile, *chatGPT, claude, followers, followers,
                                  followers, *startup, preferences, history});
-        signIn = std::make_unique<CodexSignIn>(account, *store);
+        signIn = std::make_unique<CodexSignIn>(*chatGPT, *store);
         return *store;
     }
 
@@ -49,7 +49,8 @@ protected:
     FakeUsageSource claude;
     Followers followers;
     FakeAutostart autostart;
-    // What the store turns on at login: the fake by default.
+    // The ChatGPT account and what the store turns on at login: the fakes by default.
+    CodexAccount* chatGPT = &account;
     Autostart* startup = &autostart;
     // A real history where a test looks at it; it must outlive the store.
     UsageHistory* history = nullptr;

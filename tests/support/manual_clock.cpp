@@ -8,7 +8,6 @@
 
 struct ManualClock::Sleeper {
     double deadline = 0.0;
-    std::uint64_t sequence = 0;
     std::coroutine_handle<> handle;
     bool resumed = false;
     // The clock went away before the sleep was due.
@@ -32,7 +31,6 @@ public:
     void await_suspend(std::coroutine_handle<> handle) {
         m_sleeper = std::make_shared<ManualClock::Sleeper>();
         m_sleeper->deadline = m_clock.m_monotonicNow + m_seconds;
-        m_sleeper->sequence = m_clock.m_nextSequence++;
         m_sleeper->handle = handle;
         m_clock.schedule(m_sleeper);
         ManualClock* clock = &m_clock;
@@ -151,10 +149,8 @@ std::optional<double> ManualClock::secondsUntilNextSleep() const {
     return (*earliest())->deadline - m_monotonicNow;
 }
 
-// The sleep that falls due first, the first started among equals.
+// The sleep that falls due first; among equals the first started, as the list keeps that order.
 std::vector<std::shared_ptr<ManualClock::Sleeper>>::const_iterator ManualClock::earliest() const {
-    return std::min_element(m_sleepers.begin(), m_sleepers.end(), [](const auto& a, const auto& b) {
-        return a->deadline < b->deadline ||
-               (a->deadline == b->deadline && a->sequence < b->sequence);
-    });
+    return std::min_element(m_sleepers.begin(), m_sleepers.end(),
+                            [](const auto& a, const auto& b) { return a->deadline < b->deadline; });
 }

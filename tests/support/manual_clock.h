@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QObject>
-#include <cstdint>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -54,7 +53,6 @@ private:
 
     Timestamp m_wallNow;
     double m_monotonicNow = 0.0;
-    std::uint64_t m_nextSequence = 0;
     std::vector<std::shared_ptr<Sleeper>> m_sleepers;
     // Sleeps waiting for the event loop to resume them.
     std::vector<std::shared_ptr<Sleeper>> m_ready;

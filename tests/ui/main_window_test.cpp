@@ -186,9 +186,7 @@ TEST_F(MainWindowTest, APhonePairsWithTheCodeOnScreenAndForgettingItShowsANewOne
     if (!test::canReadQrCodes()) {
         GTEST_SKIP() << "zbarimg (Debian zbar-tools) is not installed";
     }
-    LanPairingServer::Options loopbackOnly;
-    loopbackOnly.advertise = false;
-    LanPairingServers local(loopbackOnly);
+    LanPairingServers local({.clock = nullptr, .advertise = false, .bounds = {}, .port = 0});
     test::FakeWakeSender wake(clock);
     MemorySecretStore secrets;
     PhoneLink link({clock, local, wake, secrets, standard});
@@ -237,13 +235,11 @@ TEST_F(MainWindowTest, TheIssuersCodeShowsCopiesOpensAndCancels) {
                            deployment::join(issuer.origin(), u"backend-api/usage"_s),
                            CodexAuthClient::kClientId, http, clock, credentials,
                            Preferences(directory.filePath(u"client.conf"_s)));
-    AccountAdapter chatGPT(credentials, client);
-    store = std::make_unique<UsageStore>(UsageStore::Services{clock, appServer, authFile, chatGPT,
-                                                              claude, followers, followers,
-                                                              followers, autostart, preferences});
-    CodexSignIn chatGPTSignIn(chatGPT, *store);
+    AccountAdapter adapter(credentials, client);
+    chatGPT = &adapter;
+    makeStore();
     test::runTask(store->refresh());
-    LimitPane pane(*store, chatGPTSignIn, clock);
+    LimitPane pane(*store, *signIn, clock);
     pane.show();
     // Polls find the code not confirmed yet (404) until the sign-in is cancelled.
     issuer.enqueue(
@@ -270,7 +266,7 @@ TEST_F(MainWindowTest, TheIssuersCodeShowsCopiesOpensAndCancels) {
     test::button(pane, u"Cancel"_s)->click();
     ASSERT_TRUE(test::processEventsUntil([&] { return !waitsInterval(); }));
     QCoreApplication::processEvents();
-    EXPECT_FALSE(chatGPTSignIn.deviceCode());
+    EXPECT_FALSE(signIn->deviceCode());
     EXPECT_FALSE(test::shows(pane, u"One-time code QMND-2026"_s));
     EXPECT_TRUE(test::shows(pane, u"Connect Codex on this computer"_s));
 }

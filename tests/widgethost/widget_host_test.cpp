@@ -27,10 +27,9 @@ const QString kBothLimits = u"QuotamindBothLimitsWidget.v3"_s;
 
 // Updated at `updatedAt`, its 5-hour window resetting three hours later.
 AgentUsage usage(const std::string& provider, Timestamp updatedAt) {
-    AgentUsage usage = test::usage(
-        provider, {test::fiveHour(30, updatedAt + 10800), test::weekly(10, updatedAt + 4e5)});
-    usage.updatedAt = updatedAt;
-    return usage;
+    return test::usage(provider,
+                       {test::fiveHour(30, updatedAt + 10800), test::weekly(10, updatedAt + 4e5)},
+                       updatedAt);
 }
 
 // The host on the plugin as the program loads it, with its preferences in a temporary folder.
