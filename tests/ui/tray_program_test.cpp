@@ -188,9 +188,6 @@ TEST_F(TrayProgramTest, StatusNotifierItemShowsTheToolTipAndTheCapsules) {
     ASSERT_TRUE(test::waitUntil([&] { return watcher.canReadLine(); }, std::chrono::seconds(15)))
         << m_program.readAllStandardError().toStdString();
     const QJsonObject item = QJsonDocument::fromJson(watcher.readLine()).object();
-    watcher.terminate();
-    watcher.waitForFinished();
-
     EXPECT_EQ(item[u"toolTipTitle"_s].toString(),
               u"Codex: 60% remaining for 5 hours, 30% remaining for the week"_s);
     EXPECT_FALSE(item[u"iconPixmap"_s].toArray().isEmpty());
@@ -208,20 +205,16 @@ TEST_F(TrayProgramTest, WithoutATrayTheWindowShowsAndALateTrayGetsTheIcon) {
     // A panel that starts later (as at login) shows the icon. trayer now and then fails to open
     // the display and exits at once; it is started again then, as support/with-x-tray does.
     QProcess tray;
-    const auto startTrayWhenGone = [&tray] {
-        if (tray.state() == QProcess::NotRunning) {
-            tray.start(u"trayer"_s,
-                       u"--edge top --align right --height 24 --SetDockType false"_s.split(u' '));
-        }
-    };
     EXPECT_TRUE(test::waitUntil(
         [&] {
-            startTrayWhenGone();
+            if (tray.state() == QProcess::NotRunning) {
+                tray.start(
+                    u"trayer"_s,
+                    u"--edge top --align right --height 24 --SetDockType false"_s.split(u' '));
+            }
             return shownIcon().has_value();
         },
         std::chrono::seconds(15)));
-    tray.terminate();
-    tray.waitForFinished();
 }
 
 }  // namespace
