@@ -128,6 +128,8 @@ void ManualClock::advance(double seconds) {
         if (next == m_sleepers.end() || (*next)->deadline > target) {
             break;
         }
+        // A copy, which keeps the sleeper while its entry is erased and it resumes.
+        // NOLINTNEXTLINE(performance-unnecessary-copy-initialization)
         std::shared_ptr<Sleeper> sleeper = *next;
         m_sleepers.erase(next);
         moveTo(std::max(m_monotonicNow, sleeper->deadline));

@@ -99,7 +99,7 @@ E errorOf(Run&& run) {
         if constexpr (std::is_invocable_v<Run>) {
             run();
         } else {
-            runTask(std::move(run));
+            runTask(std::forward<Run>(run));
         }
     } catch (const E& error) {
         return error;

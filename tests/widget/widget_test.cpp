@@ -70,8 +70,8 @@ TEST(LimitProviderTest, ChosenUsageDurationAndResets) {
     const ConfigurableLimitProvider configurable(loader);
     const BothLimitsProvider both(loader);
     const auto check = [](const LimitProvider& provider, const WidgetConfiguration& configuration,
-                          std::optional<std::string> provides, std::optional<std::int64_t> duration,
-                          double reloadOffset) {
+                          const std::optional<std::string>& provides,
+                          std::optional<std::int64_t> duration, double reloadOffset) {
         const LimitTimeline timeline = provider.timeline(configuration, kNow);
         const LimitEntry& entry = timeline.entries.front();
         EXPECT_EQ(entry.usage ? std::optional(entry.usage->provider.rawValue) : std::nullopt,
@@ -144,7 +144,10 @@ TEST(MediumUsageDetailsTest, UpdatedIsStaleAfterHalfAnHourOfTheEntryDate) {
 
 LimitEntry entry(std::optional<AgentUsage> usage, std::optional<std::int64_t> duration = {},
                  std::optional<Timestamp> lastReadAt = {}) {
-    return {.date = kNow, .usage = usage, .durationSeconds = duration, .lastReadAt = lastReadAt};
+    return {.date = kNow,
+            .usage = std::move(usage),
+            .durationSeconds = duration,
+            .lastReadAt = lastReadAt};
 }
 
 // Each row: the view, its size, the entry, and texts among its accessibility labels (none: it
