@@ -1,18 +1,11 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
-#include <QDir>
-#include <QFile>
 #include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <optional>
 
 #include "app/status_report.h"
-#include "fake_http_server.h"
-#include "model/shared_snapshot_store.h"
-#include "sources/codex/trusted_codex_binary_locator.h"
-#include "support/child_processes.h"
+#include "fault/headless_program.h"
 #include "support/usage_builder.h"
 #include "ui/qr_reader.h"
 
@@ -22,40 +15,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// The fake app-server answers the first read with 42 % used, then pushes 55 % as a live update.
-constexpr char kScript[] = R"(expect initialize
-send {"id":$ID,"result":{"userAgent":"codex"}}
-expect initialized
-expect account/rateLimits/read
-send {"id":$ID,"result":{"rateLimits":{"primary":{"usedPercent":42,"windowDurationMins":300,"resetsAt":1796579961},"planType":"plus"}}}
-send {"method":"account/rateLimits/updated","params":{"rateLimits":{"primary":{"usedPercent":55,"windowDurationMins":300,"resetsAt":1796579961}}}}
-)";
-
-constexpr char kClaudeUsage[] =
-    R"({"five_hour":{"utilization":12,"resets_at":"2026-12-07T03:00:00Z"},)"
-    R"("seven_day":{"utilization":30,"resets_at":"2026-12-10T00:00:00Z"}})";
-
-bool writeFile(const QString& path, const QByteArray& content) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
-
-// A folder the codex trust policy accepts, holding the fake app-server as `codex`: nothing
-// under a shared writable folder is started, so the build tree or the real home must do.
-QString trustedCodexFolder(std::optional<QTemporaryDir>& holder) {
-    for (const QString& base : {QStringLiteral(QUOTAMIND_BUILD_DIR), QDir::homePath()}) {
-        holder.emplace(base + u"/codex-XXXXXX"_s);
-        const QString codex = holder->filePath(u"codex"_s);
-        if (holder->isValid() && QFile::copy(QStringLiteral(FAKE_CODEX_APP_SERVER), codex) &&
-            ::chmod(QFile::encodeName(holder->path()).constData(), 0700) == 0 &&
-            TrustedCodexBinaryLocator::verifyCode(codex, u"codex"_s)) {
-            return holder->path();
-        }
-    }
-    return {};
-}
 
 // Runs the program to its end and gives its exit code and output.
 std::pair<int, QByteArray> run(const QProcessEnvironment& environment,
@@ -87,76 +46,27 @@ QImage terminalPicture(const QStringList& lines) {
 }
 
 TEST(HeadlessProgramTest, StoresBothAgentsFollowsLiveUpdatesIsSingleLeavesNoChildAndKeepsItsCode) {
-    std::optional<QTemporaryDir> codexHolder;
-    const QString codexFolder = trustedCodexFolder(codexHolder);
-    if (codexFolder.isEmpty()) {
+    test::HeadlessProgram program;
+    if (program.codexFolder().isEmpty()) {
         GTEST_SKIP() << "no folder here passes the codex trust policy";
     }
-    FakeHttpServer anthropic;
-    for (int cycle = 0; cycle < 5; ++cycle) {
-        anthropic.enqueue("/api/oauth/usage", {200, kClaudeUsage});
-    }
-    QTemporaryDir home;
-    const QString script = home.filePath(u"script"_s);
-    ASSERT_TRUE(writeFile(script, kScript));
-    ASSERT_TRUE(writeFile(home.filePath(u".claude/.credentials.json"_s),
-                          R"({"claudeAiOauth":{"accessToken":"sk-test"}})"));
-    const QString bus = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
-    QProcessEnvironment environment;
-    for (const auto& [name, value] :
-         {std::pair{u"PATH"_s, codexFolder + u":/usr/bin:/bin"_s},
-          {u"HOME"_s, home.path()},
-          {u"XDG_CONFIG_HOME"_s, home.filePath(u".config"_s)},
-          {u"XDG_DATA_HOME"_s, home.filePath(u".data"_s)},
-          {u"QUOTAMIND_ANTHROPIC_BASE"_s, anthropic.origin().toString()},
-          {u"FAKE_CODEX_SCRIPT"_s, script},
-          {u"QT_LOGGING_RULES"_s, u"quotamind.*=true"_s},
-          {u"DBUS_SESSION_BUS_ADDRESS"_s, bus}}) {
-        if (!value.isEmpty()) {
-            environment.insert(name, value);
-        }
-    }
+    program.start();
+    // The first read says 42 %, the live update that follows 55 %.
+    EXPECT_TRUE(program.waitForUse(AgentProvider::codex(), 55));
+    EXPECT_EQ(program.storedUse(AgentProvider::claude()), 12);
 
-    QProcess program;
-    program.setProcessEnvironment(environment);
-    program.start(QStringLiteral(QUOTAMIND_PROGRAM), {u"--headless"_s});
-    ASSERT_TRUE(program.waitForStarted());
-    const Preferences shared(
-        home.filePath(u".config/brindlecove/group.com.brindlecove.Quotamind.conf"_s));
-    const auto codexUsed = [&]() -> std::int64_t {
-        const auto snapshot = SharedSnapshotStore::loadSnapshot(shared);
-        if (!snapshot || !(*snapshot)[AgentProvider::claude()]) {
-            return -1;
-        }
-        const auto codex = (*snapshot)[AgentProvider::codex()];
-        return codex && !codex->windows.empty() ? codex->windows.front().usedPercent : -1;
-    };
-    EXPECT_TRUE(test::waitUntil([&] { return codexUsed() == 55; }, std::chrono::seconds(20)))
-        << "stored Codex usage: " << codexUsed() << "\n"
-        << program.readAllStandardError().toStdString();
-
+    const QProcessEnvironment& environment = program.environment;
     const auto [statusExit, status] = run(environment, {u"status"_s, u"--json"_s});
     EXPECT_EQ(statusExit, 0);
-    EXPECT_EQ(SharedSnapshotStore::loadSnapshot(shared)->usages.size(), 2u);
     EXPECT_TRUE(status.contains("\"usedPercent\":55"));
-    if (!bus.isEmpty()) {
+    if (environment.contains(u"DBUS_SESSION_BUS_ADDRESS"_s)) {
         // A second launch asks the first to show itself and leaves.
         const auto [secondExit, second] = run(environment, {u"--headless"_s});
         EXPECT_EQ(secondExit, 0);
         EXPECT_TRUE(second.contains("already running"));
-        QByteArray log;
-        EXPECT_TRUE(test::waitUntil([&] {
-            log += program.readAllStandardError();
-            return log.contains("activation requested");
-        }));
+        EXPECT_TRUE(program.waitForLog("activation requested"));
     }
-
     program.terminate();
-    ASSERT_TRUE(program.waitForFinished(10000));
-    EXPECT_EQ(std::pair(program.exitStatus(), program.exitCode()),
-              std::pair(QProcess::NormalExit, 0));
-    EXPECT_TRUE(test::processesEnd("FAKE_CODEX_SCRIPT=" + script.toUtf8()))
-        << "a codex child outlived the program";
 
     // The pairing code, made once and kept, as text and as a QR code that scans off a terminal.
     const auto [pairingExit, pairing] = run(environment, {u"pairing"_s});
